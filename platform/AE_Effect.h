@@ -416,6 +416,11 @@ typedef struct PF_OutData {
     PF_OutFlags2 out_flags2;
 } PF_OutData;
 
+// Extra records of the custom-UI event and the arbitrary-data callback; their
+// fields are declared with the custom UI.
+typedef struct PF_EventExtra PF_EventExtra;
+typedef struct PF_ArbParamsExtra PF_ArbParamsExtra;
+
 // ---------------------------------------------------------------- smart render
 typedef struct {
     PF_LRect rect;

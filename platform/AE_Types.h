@@ -4,6 +4,7 @@
 // depend on are our own choice and marked so.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #ifdef __cplusplus

@@ -1,0 +1,8 @@
+#include "Core.h"
+
+namespace hostsim {
+
+// Every part of the simulated host, in installation order.
+void installComponents(Host& host) { host.add<Core>(); }
+
+}  // namespace hostsim

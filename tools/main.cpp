@@ -1,0 +1,96 @@
+// vemaro-render: runs the effect module under the simulated host from the
+// command line.
+#include "Host.h"
+
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <string>
+
+namespace {
+
+const char* kUsage =
+    "usage: vemaro-render [--module PATH] --about\n"
+    "       vemaro-render --help\n"
+    "\n"
+    "  --module PATH   the effect module to load (default: the one built with this tool)\n"
+    "  --about         print the effect's about text and its plug-in property list\n"
+    "  --help          print this text\n";
+
+std::string hex(uint32_t v) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "0x%08X", v);
+    return buf;
+}
+
+std::string versionPair(const hostsim::PiPL& pipl, const char* key) {
+    const hostsim::PiPLProperty* p = pipl.find(key);
+    if (!p || p->data.size() < 4) return "?";
+    int major = p->data[0] | p->data[1] << 8;
+    int minor = p->data[2] | p->data[3] << 8;
+    return std::to_string(major) + "." + std::to_string(minor);
+}
+
+int about(hostsim::Host& host) {
+    PF_Err err = host.send(PF_Cmd_ABOUT);
+    if (err) {
+        std::cerr << "vemaro-render: the effect answered the about command with error " << err << "\n";
+        return 1;
+    }
+    std::string text = host.message();
+    for (char& c : text)
+        if (c == '\r') c = '\n';
+    const hostsim::PiPL& pipl = host.module().pipl();
+    std::cout << text << "\n\n"
+              << "name:          " << pipl.pascalString("name") << "\n"
+              << "category:      " << pipl.pascalString("catg") << "\n"
+              << "match name:    " << pipl.pascalString("eMNA") << "\n"
+              << "entry point:   " << pipl.cString("8664") << "\n"
+              << "version:       " << hex(pipl.long32("eVER")) << "\n"
+              << "PiPL version:  " << versionPair(pipl, "ePVR") << "\n"
+              << "spec version:  " << versionPair(pipl, "eSVR") << "\n"
+              << "out flags:     " << hex(pipl.long32("eGLO")) << "\n"
+              << "out flags 2:   " << hex(pipl.long32("eGL2")) << "\n";
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string modulePath = VEMARO_MODULE_PATH;
+    bool wantAbout = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--help" || a == "-h") {
+            std::cout << kUsage;
+            return 0;
+        } else if (a == "--about") {
+            wantAbout = true;
+        } else if (a == "--module") {
+            if (i + 1 >= argc) {
+                std::cerr << "vemaro-render: --module needs a path\n";
+                return 2;
+            }
+            modulePath = argv[++i];
+        } else {
+            std::cerr << "vemaro-render: unknown option '" << a << "' (see --help)\n";
+            return 2;
+        }
+    }
+    if (!wantAbout) {
+        std::cerr << kUsage;
+        return 2;
+    }
+    try {
+        hostsim::Host host;
+        std::string error;
+        if (!host.load(modulePath, &error)) {
+            std::cerr << "vemaro-render: " << error << "\n";
+            return 1;
+        }
+        return about(host);
+    } catch (const std::exception& e) {
+        std::cerr << "vemaro-render: " << e.what() << "\n";
+        return 1;
+    }
+}
