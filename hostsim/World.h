@@ -18,6 +18,9 @@ public:
     World() = default;
     // padPixels: extra pixels at the end of every row, so rowbytes > width * size.
     World(int width, int height, Depth depth, int padPixels = 3, int originX = 0, int originY = 0);
+    // The record points back at its owner, so a world stays where it was made.
+    World(const World&) = delete;
+    World& operator=(const World&) = delete;
 
     PF_EffectWorld* get() { return &world_; }
     const PF_EffectWorld* get() const { return &world_; }
