@@ -75,9 +75,10 @@ PF_Err checkoutLayer(PF_ProgPtr ref, PF_ParamIndex index, A_long id, const PF_Re
     const PF_InData& in = host().inData();
     PF_LRect whole{0, 0, scaled(l.width, in.downsample_x), scaled(l.height, in.downsample_y)};
     PF_LRect content = whole;
-    if (l.content.left <= l.content.right && l.content.top <= l.content.bottom)
-        content = {scaled(l.content.left, in.downsample_x), scaled(l.content.top, in.downsample_y),
-                   scaled(l.content.right, in.downsample_x), scaled(l.content.bottom, in.downsample_y)};
+    PF_LRect visible = l.contentByFrame ? l.contentByFrame(c.frameAt(time, scale)) : l.content;
+    if (visible.left <= visible.right && visible.top <= visible.bottom)
+        content = {scaled(visible.left, in.downsample_x), scaled(visible.top, in.downsample_y),
+                   scaled(visible.right, in.downsample_x), scaled(visible.bottom, in.downsample_y)};
     PF_LRect r{std::max(content.left, req->rect.left), std::max(content.top, req->rect.top),
                std::min(content.right, req->rect.right), std::min(content.bottom, req->rect.bottom)};
     if (r.left >= r.right || r.top >= r.bottom) r = {0, 0, 0, 0};
@@ -387,11 +388,14 @@ A_long Comp::downsampledHeight() const {
     return 0;
 }
 
+long Comp::frameAt(A_long time, A_u_long scale) const {
+    if (scale == 0) return 0;
+    return static_cast<long>(floorDiv(int64_t(time) * frameDuration_.scale, int64_t(scale) * frameDuration_.value));
+}
+
 World& Comp::frame(const Layer& l, A_long time, A_u_long scale) {
+    const long f = frameAt(time, scale);
     std::lock_guard<std::mutex> g(mutex_);
-    // Frame number: floor(time / scale / frame duration).
-    long f = static_cast<long>(floorDiv(int64_t(time) * frameDuration_.scale,
-                                        int64_t(scale) * frameDuration_.value));
     Depth d = bitDepth_ == 32 ? Depth::Float : bitDepth_ == 16 ? Depth::Bits16 : Depth::Bits8;
     std::string key = std::to_string(l.id) + "/" + std::to_string(f) + "/" + std::to_string(int(d)) + "/" +
                       std::to_string(dsX_.num) + ":" + std::to_string(dsX_.den) + "/" + std::to_string(dsY_.num) +

@@ -62,6 +62,8 @@ public:
         // Bounds of the visible pixels in full-resolution layer pixels (a text
         // layer's glyphs); empty left > right means the whole layer.
         PF_LRect content{0, 0, -1, -1};
+        // When set, the visible bounds by frame number instead.
+        std::function<PF_LRect(long frame)> contentByFrame;
         // Paints one frame (frame number in composition frames of layer
         // time) into a world of the downsampled size.
         std::function<void(World&, long frame)> paint;
@@ -92,6 +94,9 @@ public:
     A_long downsampledWidth() const;
     A_long downsampledHeight() const;
 
+    // The frame number of a layer time (value / scale), in frames of the
+    // composition, rounded down.
+    long frameAt(A_long time, A_u_long scale) const;
     // The pixels of a layer at a layer time (value / scale), at the current
     // downsampling and bit depth; made on first use and kept.
     World& frame(const Layer& layer, A_long time, A_u_long scale);
