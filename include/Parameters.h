@@ -10,7 +10,10 @@
 // {unused (0), hue in degrees, lightness, saturation}.
 //
 // The record is plain data: it must stay trivially copyable, since it lives in
-// host memory that the host may move while it is unlocked.
+// host memory that the host may move while it is unlocked. Pre-render gives
+// the host a delete function with the handle; the host calls it once it is
+// done with the frame, so the smart render only locks and unlocks the record
+// and never disposes of it.
 #pragma once
 
 #include "AE_Effect.h"
