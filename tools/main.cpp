@@ -1,6 +1,8 @@
 // vemaro-render: runs the effect module under the simulated host from the
 // command line.
 #include "Host.h"
+#include "ParamList.h"
+#include "Scene.h"
 
 #include <cstdio>
 #include <cstring>
@@ -11,10 +13,13 @@ namespace {
 
 const char* kUsage =
     "usage: vemaro-render [--module PATH] --about\n"
+    "       vemaro-render [--module PATH] [--scene FILE] --list-params [--json]\n"
     "       vemaro-render --help\n"
     "\n"
     "  --module PATH   the effect module to load (default: the one built with this tool)\n"
     "  --about         print the effect's about text and its plug-in property list\n"
+    "  --list-params   print the parameters the effect registers (--json: as JSON, with values)\n"
+    "  --scene FILE    apply a scene file (JSON) after the effect registered its parameters\n"
     "  --help          print this text\n";
 
 std::string hex(uint32_t v) {
@@ -54,11 +59,44 @@ int about(hostsim::Host& host) {
     return 0;
 }
 
+// Registers the parameters, applies the scene if any, and lists the table.
+int listParams(hostsim::Host& host, const std::string& scenePath, bool list, bool json) {
+    std::string error;
+    if (!tools::setUpParams(host, &error)) {
+        std::cerr << "vemaro-render: " << error << "\n";
+        return 1;
+    }
+    if (!scenePath.empty()) {
+        scene::Context context{host, scenePath, {}, 0};
+        try {
+            scene::applyFile(scenePath, context);
+        } catch (const scene::Error& e) {
+            std::cerr << "vemaro-render: " << e.what() << "\n";
+            return 1;
+        }
+        if (!list) std::cout << scenePath << ": " << context.paramsSet << " parameter(s) set\n";
+    }
+    hostsim::Params& params = host.get<hostsim::Params>();
+    const PF_InData& in = host.nextInData();
+    if (list && json) {
+        // One parameter per line.
+        nlohmann::ordered_json all = tools::paramsToJson(params, {in.current_time, in.time_scale});
+        std::cout << "[\n";
+        for (std::size_t i = 0; i < all.size(); ++i) std::cout << all[i].dump() << (i + 1 < all.size() ? ",\n" : "\n");
+        std::cout << "]\n";
+    }
+    if (list && !json) tools::printParamTable(params, std::cout);
+    for (const std::string& v : host.violations()) std::cerr << "vemaro-render: host: " << v << "\n";
+    return host.violations().empty() ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::string modulePath = VEMARO_MODULE_PATH;
     bool wantAbout = false;
+    bool wantParams = false, wantJson = false;
+    std::string scenePath;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--help" || a == "-h") {
@@ -66,6 +104,16 @@ int main(int argc, char** argv) {
             return 0;
         } else if (a == "--about") {
             wantAbout = true;
+        } else if (a == "--list-params") {
+            wantParams = true;
+        } else if (a == "--json") {
+            wantJson = true;
+        } else if (a == "--scene") {
+            if (i + 1 >= argc) {
+                std::cerr << "vemaro-render: --scene needs a file\n";
+                return 2;
+            }
+            scenePath = argv[++i];
         } else if (a == "--module") {
             if (i + 1 >= argc) {
                 std::cerr << "vemaro-render: --module needs a path\n";
@@ -77,7 +125,7 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    if (!wantAbout) {
+    if (!wantAbout && !wantParams && scenePath.empty()) {
         std::cerr << kUsage;
         return 2;
     }
@@ -88,7 +136,8 @@ int main(int argc, char** argv) {
             std::cerr << "vemaro-render: " << error << "\n";
             return 1;
         }
-        return about(host);
+        if (wantAbout) return about(host);
+        return listParams(host, scenePath, wantParams, wantJson);
     } catch (const std::exception& e) {
         std::cerr << "vemaro-render: " << e.what() << "\n";
         return 1;
