@@ -30,10 +30,7 @@ namespace {
 Host& host() { return *Host::current(); }
 Params& params() { return host().get<Params>(); }
 
-PF_Err cbAddParam(PF_ProgPtr, PF_ParamIndex index, PF_ParamDef* def) {
-    if (PF_Err e = host().faults().hit("add_param")) return e;
-    return params().addParam(index, def);
-}
+PF_Err cbAddParam(PF_ProgPtr, PF_ParamIndex index, PF_ParamDef* def) { return params().addParam(index, def); }
 PF_Err cbRegisterUi(PF_ProgPtr, PF_CustomUIInfo* info) {
     if (PF_Err e = host().faults().hit("register_ui")) return e;
     return params().registerUi(info);
@@ -315,6 +312,12 @@ std::string Params::validate(const PF_ParamDef& d) const {
 
 PF_Err Params::addParam(PF_ParamIndex index, const PF_ParamDef* def) {
     std::lock_guard<std::recursive_mutex> g(mutex_);
+    // A refusal of the host is not a fault of the effect: the checks of a
+    // complete table at the end of setup no longer apply.
+    if (PF_Err e = host_->faults().hit("add_param")) {
+        refused_ = true;
+        return e;
+    }
     auto refuse = [&](const std::string& why, PF_Err err) {
         violation("add_param: " + why);
         refused_ = true;
@@ -348,7 +351,6 @@ PF_Err Params::addParam(PF_ParamIndex index, const PF_ParamDef* def) {
         case PF_Param_ARBITRARY_DATA:
             // The default record is the host's from now on; the value starts
             // as a copy of it.
-            s->def.u.arb_d.value = nullptr;
             if (PF_Handle h = def->u.arb_d.dephault; h && host_->handles().valid(h)) {
                 host_->handles().setHostOwned(h);
                 s->hasStatic = true;
@@ -364,8 +366,7 @@ PF_Err Params::addParam(PF_ParamIndex index, const PF_ParamDef* def) {
             if (openGroups_.empty())
                 violation("add_param: group end at index " + std::to_string(at) + " without a group start");
             else
-                openGroups_.pop_back();
-            s->parent = openGroups_.empty() ? -1 : openGroups_.back();
+                openGroups_.pop_back();  // the end stays inside the group it closes
             break;
         default:
             break;

@@ -136,6 +136,12 @@ public:
     std::function<void(const LayerRequest&)> checkinLayer;
     std::function<void(int index, int layerId, PF_LayerDef&)> arrayLayer;
 
+    // What the host finds wrong with a definition at add_param, "" if nothing:
+    // a name longer than 31 characters, reversed ranges, a slider range
+    // outside the valid range, a default outside it, popup items that do not
+    // match the choice count, ...
+    std::string validate(const PF_ParamDef& def) const;
+
     // Callback bodies (public for the C callbacks of the host records).
     PF_Err addParam(PF_ParamIndex index, const PF_ParamDef* def);
     PF_Err registerUi(const PF_CustomUIInfo* info);
@@ -156,7 +162,6 @@ private:
     const Slot& slot(int index) const;
     void clear();
     void addInputLayer();
-    std::string validate(const PF_ParamDef& def) const;
     PF_Handle copyHandle(PF_Handle h) const;
     void violation(const std::string& what) const;
 
