@@ -60,14 +60,21 @@ Row make(PF_ParamType type, const char* name, A_long flags, A_long diskId) {
     return r;
 }
 
-Row FloatSlider(const char* name, double def, double vmin, double vmax, double smin, double smax, A_short precision,
-                Display display, A_long flags, A_long diskId = kOwnIndex) {
-    Row r = make(PF_Param_FLOAT_SLIDER, name, flags, diskId);
+// Shared by both slider kinds: a default inside a valid range and a slider range.
+Row Ranged(PF_ParamType type, const char* name, double def, double vmin, double vmax, double smin, double smax,
+           A_long flags, A_long diskId) {
+    Row r = make(type, name, flags, diskId);
     r.value = def;
     r.validMin = vmin;
     r.validMax = vmax;
     r.sliderMin = smin;
     r.sliderMax = smax;
+    return r;
+}
+
+Row FloatSlider(const char* name, double def, double vmin, double vmax, double smin, double smax, A_short precision,
+                Display display, A_long flags, A_long diskId = kOwnIndex) {
+    Row r = Ranged(PF_Param_FLOAT_SLIDER, name, def, vmin, vmax, smin, smax, flags, diskId);
     r.precision = precision;
     r.display = display;
     return r;
@@ -75,13 +82,7 @@ Row FloatSlider(const char* name, double def, double vmin, double vmax, double s
 
 Row Slider(const char* name, double def, double vmin, double vmax, double smin, double smax, A_long flags,
            A_long diskId = kOwnIndex) {
-    Row r = make(PF_Param_SLIDER, name, flags, diskId);
-    r.value = def;
-    r.validMin = vmin;
-    r.validMax = vmax;
-    r.sliderMin = smin;
-    r.sliderMax = smax;
-    return r;
+    return Ranged(PF_Param_SLIDER, name, def, vmin, vmax, smin, smax, flags, diskId);
 }
 
 // Every fixed slider of the table runs 0 to 100 and shows one decimal percent.

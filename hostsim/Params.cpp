@@ -407,6 +407,7 @@ PF_Handle Params::copyHandle(PF_Handle h) const {
 
 // ------------------------------------------------------------------ values
 ParamFrame Params::frame() const {
+    std::lock_guard<std::recursive_mutex> g(mutex_);
     const PF_InData& in = inCommand_ ? host_->inData() : host_->nextInData();
     return {in.width, in.height, in.downsample_x, in.downsample_y};
 }
@@ -640,6 +641,7 @@ PF_Err Params::send(PF_Cmd cmd, void* extra, PF_LayerDef* output) {
     const ParamFrame f = frame();
     std::unique_ptr<ParamArray> a = buildArray(time, f);
     PF_Err err = host_->send(cmd, extra, a->get(), output);
+    if (cmd == PF_Cmd_PARAMS_SETUP) return err;  // the table the array was made from is gone
     std::lock_guard<std::recursive_mutex> g(mutex_);
     for (int i = 1; i < a->size() && i < count(); ++i) {
         if (!((*a)[i].uu.change_flags & PF_ChangeFlag_CHANGED_VALUE) || !hasValue(slot(i).def.param_type)) continue;
