@@ -1,5 +1,7 @@
 #include "ParamList.h"
 
+#include "Scene.h"
+
 #include <iomanip>
 #include <ostream>
 #include <sstream>
@@ -182,6 +184,38 @@ void printParamTable(const hostsim::Params& params, std::ostream& out) {
             typeText(d.param_type), std::to_string(d.uu.id), defaultText(d), valid, slider, prec,
             flagLetters(d.flags), extra);
     }
+}
+
+int listParams(hostsim::Host& host, const std::string& scenePath, bool list, bool asJson, std::ostream& out,
+               std::ostream& err) {
+    std::string error;
+    if (!setUpParams(host, &error)) {
+        err << "vemaro-render: " << error << "\n";
+        return 1;
+    }
+    if (!scenePath.empty()) {
+        scene::Context context{host, scenePath, {}, 0};
+        try {
+            scene::applyFile(scenePath, context);
+        } catch (const scene::Error& e) {
+            err << "vemaro-render: " << e.what() << "\n";
+            return 1;
+        }
+        if (!list) out << scenePath << ": " << context.paramsSet << " parameter(s) set\n";
+    }
+    hostsim::Params& params = host.get<hostsim::Params>();
+    const PF_InData& in = host.nextInData();
+    if (list && asJson) {
+        // One parameter per line.
+        json all = paramsToJson(params, {in.current_time, in.time_scale});
+        out << "[\n";
+        for (std::size_t i = 0; i < all.size(); ++i) out << all[i].dump() << (i + 1 < all.size() ? ",\n" : "\n");
+        out << "]\n";
+    } else if (list) {
+        printParamTable(params, out);
+    }
+    for (const std::string& v : host.violations()) err << "vemaro-render: host: " << v << "\n";
+    return host.violations().empty() ? 0 : 1;
 }
 
 }  // namespace tools

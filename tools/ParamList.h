@@ -22,4 +22,10 @@ nlohmann::ordered_json paramsToJson(const hostsim::Params& params, A_Time time);
 
 void printParamTable(const hostsim::Params& params, std::ostream& out);
 
+// vemaro-render --list-params [--json] [--scene FILE]: registers the
+// parameters, applies the scene if one is given and lists the table. The exit
+// status: 0, or 1 when setup or the scene fails or the host saw misuse.
+int listParams(hostsim::Host& host, const std::string& scenePath, bool list, bool asJson, std::ostream& out,
+               std::ostream& err);
+
 }  // namespace tools

@@ -2,7 +2,6 @@
 // command line.
 #include "Host.h"
 #include "ParamList.h"
-#include "Scene.h"
 
 #include <cstdio>
 #include <cstring>
@@ -59,37 +58,6 @@ int about(hostsim::Host& host) {
     return 0;
 }
 
-// Registers the parameters, applies the scene if any, and lists the table.
-int listParams(hostsim::Host& host, const std::string& scenePath, bool list, bool json) {
-    std::string error;
-    if (!tools::setUpParams(host, &error)) {
-        std::cerr << "vemaro-render: " << error << "\n";
-        return 1;
-    }
-    if (!scenePath.empty()) {
-        scene::Context context{host, scenePath, {}, 0};
-        try {
-            scene::applyFile(scenePath, context);
-        } catch (const scene::Error& e) {
-            std::cerr << "vemaro-render: " << e.what() << "\n";
-            return 1;
-        }
-        if (!list) std::cout << scenePath << ": " << context.paramsSet << " parameter(s) set\n";
-    }
-    hostsim::Params& params = host.get<hostsim::Params>();
-    const PF_InData& in = host.nextInData();
-    if (list && json) {
-        // One parameter per line.
-        nlohmann::ordered_json all = tools::paramsToJson(params, {in.current_time, in.time_scale});
-        std::cout << "[\n";
-        for (std::size_t i = 0; i < all.size(); ++i) std::cout << all[i].dump() << (i + 1 < all.size() ? ",\n" : "\n");
-        std::cout << "]\n";
-    }
-    if (list && !json) tools::printParamTable(params, std::cout);
-    for (const std::string& v : host.violations()) std::cerr << "vemaro-render: host: " << v << "\n";
-    return host.violations().empty() ? 0 : 1;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -137,7 +105,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         if (wantAbout) return about(host);
-        return listParams(host, scenePath, wantParams, wantJson);
+        return tools::listParams(host, scenePath, wantParams, wantJson, std::cout, std::cerr);
     } catch (const std::exception& e) {
         std::cerr << "vemaro-render: " << e.what() << "\n";
         return 1;
