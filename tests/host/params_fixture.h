@@ -2,19 +2,16 @@
 // hand.
 #pragma once
 
-#include "Host.h"
+#include "HostFixture.h"
 #include "Params.h"
-
-#include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-class ParamsTest : public ::testing::Test {
+class ParamsTest : public HostFixture {
 protected:
     void SetUp() override {
-        std::string error;
-        ASSERT_TRUE(host.load(VEMARO_MODULE_PATH, &error)) << error;
+        HostFixture::SetUp();
         ASSERT_EQ(host.globalSetup(), PF_Err_NONE);
     }
 
@@ -31,6 +28,5 @@ protected:
         EXPECT_EQ(host.unloadLeaks(), std::vector<std::string>{});
     }
 
-    hostsim::Host host;
     hostsim::Params& params = host.get<hostsim::Params>();
 };
