@@ -113,7 +113,7 @@ void Params::install(Host& h) {
     h.suites().add(kPFEffectUISuite, kPFEffectUISuiteVersion1, &effectUi_);
 }
 
-void Params::beforeCommand(Host& h, PF_Cmd cmd) {
+void Params::beforeCommand(Host&, PF_Cmd cmd) {
     std::lock_guard<std::recursive_mutex> g(mutex_);
     inCommand_ = true;
     command_ = cmd;
@@ -122,7 +122,6 @@ void Params::beforeCommand(Host& h, PF_Cmd cmd) {
         clear();
         addInputLayer();
     }
-    h.inData().num_params = count();
 }
 
 void Params::afterCommand(Host& h, PF_Cmd cmd) {
@@ -640,7 +639,12 @@ PF_Err Params::send(PF_Cmd cmd, void* extra, PF_LayerDef* output) {
     const A_Time time{next.current_time, next.time_scale};
     const ParamFrame f = frame();
     std::unique_ptr<ParamArray> a = buildArray(time, f);
+    // in_data tells the effect how long params[] is; tests that send their
+    // own arrays set it themselves.
+    const A_long before = host_->nextInData().num_params;
+    host_->nextInData().num_params = a->size();
     PF_Err err = host_->send(cmd, extra, a->get(), output);
+    host_->nextInData().num_params = before;
     if (cmd == PF_Cmd_PARAMS_SETUP) return err;  // the table the array was made from is gone
     std::lock_guard<std::recursive_mutex> g(mutex_);
     for (int i = 1; i < a->size() && i < count(); ++i) {
