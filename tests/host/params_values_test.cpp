@@ -188,3 +188,30 @@ TEST_F(ParamsTest, HostRejectsFlawedDefinitions) {
     host.clearViolations();
     expectCleanEnd();
 }
+
+// What the host hands out in a definition reads back as the same value, so a
+// value the effect marks as changed is kept as it was meant.
+TEST_F(ParamsTest, DefinitionsReadBackAsTheirValues) {
+    setUpTable();
+    PF_InData& next = host.nextInData();
+    next.width = 1920;
+    next.height = 1080;
+    next.downsample_x = {1, 2};
+    next.downsample_y = {1, 4};
+    hostsim::ParamValue color;
+    color.v[0] = 255, color.v[1] = 1, color.v[2] = 2, color.v[3] = 3;
+    hostsim::ParamValue point;
+    point.v[0] = 333, point.v[1] = -120;
+    params.setValue(198, color);
+    params.setValue(17, point);
+    params.setValue(64, scalar(37.5));
+    params.setValue(13, scalar(-450));
+    for (int index : {1, 12, 13, 15, 16, 17, 19, 64, 198}) {
+        PF_ParamDef d{};
+        params.fill(index, {0, 24}, params.frame(), d);
+        hostsim::ParamValue back = params.read(index, d, params.frame());
+        hostsim::ParamValue want = params.valueAt(index, {0, 24});
+        for (int c = 0; c < 4; ++c) EXPECT_EQ(back.v[c], want.v[c]) << "index " << index << " channel " << c;
+    }
+    expectCleanEnd();
+}
