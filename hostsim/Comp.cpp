@@ -1,5 +1,7 @@
 #include "Comp.h"
 
+#include "Params.h"
+
 #include <algorithm>
 #include <cstring>
 #include <numeric>
@@ -305,6 +307,16 @@ void Comp::install(Host& h) {
     h.suites().add(kAEGPEffectSuite, 2, &effectSuite2_);
     h.suites().add(kAEGPEffectSuite, 3, &effectSuite3_);
 
+    // Layer parameters hand out this composition's frames.
+    Params& params = h.get<Params>();
+    params.checkoutLayer = [this](const LayerRequest& r, PF_LayerDef& def) {
+        return layerParamWorld(r.layerId, r.time, r.scale, def);
+    };
+    params.arrayLayer = [this](int, int layerId, PF_LayerDef& def) {
+        const PF_InData& in = host_->nextInData();
+        layerParamWorld(layerId, in.current_time, in.time_scale, def);
+    };
+
     const PF_InData& in = h.nextInData();
     Layer& l = addLayer(in.width, in.height);
     l.name = "effect layer";
@@ -407,6 +419,25 @@ World& Comp::frame(const Layer& l, A_long time, A_u_long scale) {
     World& ref = *w;
     frames_[key] = std::move(w);
     return ref;
+}
+
+PF_Err Comp::layerParamWorld(int layerId, A_long time, A_u_long scale, PF_LayerDef& def) {
+    Layer* l = nullptr;
+    if (layerId == kLayerSelf) {
+        l = &effectLayer();
+    } else {
+        for (Layer& x : layers_)
+            if (x.id == layerId) l = &x;
+    }
+    // No layer, or one without pixels (a camera, a light): an empty world.
+    if (!l || !l->hasVideo || scale == 0) return PF_Err_NONE;
+    // The time is the effect layer's; the chosen layer may start elsewhere.
+    A_Time compTime{}, layerTime{};
+    if (addTimes({time, scale}, effectLayer().start, +1, &compTime) ||
+        addTimes(compTime, l->start, -1, &layerTime))
+        return PF_Err_BAD_CALLBACK_PARAM;
+    def = *frame(*l, layerTime.value, layerTime.scale).get();
+    return PF_Err_NONE;
 }
 
 PreRenderCall Comp::preRender(const PF_RenderRequest* request) {

@@ -101,6 +101,10 @@ public:
     // downsampling and bit depth; made on first use and kept.
     World& frame(const Layer& layer, A_long time, A_u_long scale);
 
+    // The world a layer parameter holding layerId shows at an effect-layer
+    // time; empty for no layer or a layer without video.
+    PF_Err layerParamWorld(int layerId, A_long time, A_u_long scale, PF_LayerDef& def);
+
     // ---- smart pre-render
     // Sends PF_Cmd_SMART_PRE_RENDER with a request for the whole downsampled
     // layer (or the given one) and records every layer checkout.

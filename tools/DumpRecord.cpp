@@ -1,8 +1,12 @@
 #include "DumpRecord.h"
 
+#include "Comp.h"
+#include "ParamList.h"
 #include "ParametersFields.h"
+#include "Scene.h"
 
 #include <charconv>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -44,4 +48,51 @@ struct Printer {
 
 }  // namespace
 
+namespace tools {
+
 void printRecord(const Parameters& p, std::ostream& out) { visitFields(p, Printer{out}); }
+
+int dumpRecord(hostsim::Host& host, const std::string& scenePath, long frame, std::ostream& out,
+               std::ostream& err) {
+    std::string error;
+    if (!setUpParams(host, &error)) {
+        err << "vemaro-render: " << error << "\n";
+        return 1;
+    }
+    if (PF_Err e = host.sequenceSetup()) {
+        err << "vemaro-render: sequence setup failed with error " << e << "\n";
+        return 1;
+    }
+    if (!scenePath.empty()) {
+        scene::Context context{host, scenePath, {}, 0};
+        try {
+            scene::applyFile(scenePath, context);
+        } catch (const scene::Error& e) {
+            err << "vemaro-render: " << e.what() << "\n";
+            return 1;
+        }
+    }
+    hostsim::Comp& comp = host.get<hostsim::Comp>();
+    comp.setFrame(frame);
+    hostsim::PreRenderCall call = comp.preRender();
+    int status = 0;
+    if (call.err) {
+        err << "vemaro-render: pre-render of frame " << frame << " failed with error " << call.err << "\n";
+        status = 1;
+    } else if (PF_Handle h = static_cast<PF_Handle>(call.output.pre_render_data)) {
+        Parameters p;
+        std::memcpy(static_cast<void*>(&p), host.handles().lock(h), sizeof p);
+        host.handles().unlock(h);
+        printRecord(p, out);
+    } else {
+        err << "vemaro-render: pre-render of frame " << frame << " left no record\n";
+        status = 1;
+    }
+    comp.releasePreRenderData(call);
+    host.sequenceSetdown();
+    host.globalSetdown();
+    for (const std::string& v : host.violations()) err << "vemaro-render: host: " << v << "\n";
+    return host.violations().empty() ? status : 1;
+}
+
+}  // namespace tools
