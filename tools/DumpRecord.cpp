@@ -6,6 +6,7 @@
 #include "Scene.h"
 
 #include <charconv>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -51,6 +52,17 @@ struct Printer {
 namespace tools {
 
 void printRecord(const Parameters& p, std::ostream& out) { visitFields(p, Printer{out}); }
+
+bool parseFrame(const char* text, long& frame, std::ostream& err) {
+    char* end = nullptr;
+    long v = text ? std::strtol(text, &end, 10) : -1;
+    if (!text || *text == '\0' || *end != '\0' || v < 0 || v > 1000000000L) {
+        err << "vemaro-render: --dump-record needs a frame number (0 or more)\n";
+        return false;
+    }
+    frame = v;
+    return true;
+}
 
 int dumpRecord(hostsim::Host& host, const std::string& scenePath, long frame, std::ostream& out,
                std::ostream& err) {

@@ -14,6 +14,9 @@ namespace tools {
 // One line per field, "name = value", in record order.
 void printRecord(const Parameters& p, std::ostream& out);
 
+// The FRAME argument: a whole number from 0 up; false with a message otherwise.
+bool parseFrame(const char* text, long& frame, std::ostream& err);
+
 // Sets the instance up (global, params and sequence setup), applies the scene
 // if one is given, moves to the frame, runs pre-render and prints its record.
 // Exit status 0, or 1 when a step fails or the host saw misuse.

@@ -5,7 +5,6 @@
 #include "ParamList.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <string>
@@ -62,18 +61,6 @@ int about(hostsim::Host& host) {
     return 0;
 }
 
-// A frame number: a whole number from 0 up.
-bool parseFrame(const char* text, long& frame) {
-    char* end = nullptr;
-    long v = text ? std::strtol(text, &end, 10) : -1;
-    if (!text || *text == '\0' || *end != '\0' || v < 0 || v > 1000000000L) {
-        std::cerr << "vemaro-render: --dump-record needs a frame number (0 or more)\n";
-        return false;
-    }
-    frame = v;
-    return true;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -90,7 +77,7 @@ int main(int argc, char** argv) {
         } else if (a == "--about") {
             wantAbout = true;
         } else if (a == "--dump-record") {
-            if (!parseFrame(i + 1 < argc ? argv[++i] : nullptr, dumpFrame)) return 2;
+            if (!tools::parseFrame(i + 1 < argc ? argv[++i] : nullptr, dumpFrame, std::cerr)) return 2;
         } else if (a == "--list-params") {
             wantParams = true;
         } else if (a == "--json") {
