@@ -345,6 +345,15 @@ Comp::Layer& Comp::layer(AEGP_LayerIDVal id) {
     throw std::out_of_range("hostsim: no layer with id " + std::to_string(id));
 }
 
+bool Comp::layerByName(const std::string& name, int& id) const {
+    for (const Layer& l : layers_)
+        if (l.name == name) {
+            id = l.id;
+            return true;
+        }
+    return false;
+}
+
 Comp::Layer& Comp::effectLayer() { return layer(effectLayer_); }
 
 void Comp::setEffectLayer(AEGP_LayerIDVal id) {

@@ -79,6 +79,7 @@ public:
     // effect's layer until setEffectLayer says otherwise.
     Layer& addLayer(A_long width, A_long height, AEGP_ObjectType type = AEGP_ObjectType_AV);
     Layer& layer(AEGP_LayerIDVal id);
+    bool layerByName(const std::string& name, int& id) const;
     Layer& effectLayer();
     void setEffectLayer(AEGP_LayerIDVal id);
     void setFrameDuration(A_Time frameDuration);  // e.g. {1, 25}

@@ -119,4 +119,31 @@ TEST_F(PreRenderTableTest, SceneAtHalfResolution) {
     EXPECT_EQ(call.checkouts[1].time, 0);  // clamped to the first frame
 }
 
+TEST_F(PreRenderTableTest, CompositionSectionOfAScene) {
+    apply(R"({"composition": {"downsample": [2, 2], "frameDuration": [1, 25],
+                "effectLayer": {"width": 1920, "height": 1080, "type": "text", "content": [600, 500, 1300, 580]},
+                "layers": [{"name": "logo", "width": 300, "height": 200}]},
+              "params": [{"param": "Shape 1", "group": "Shape 1", "value": "Input"},
+                         {"param": "Layer 2", "value": "logo"}]})");
+    const PF_InData& in = host.nextInData();
+    EXPECT_EQ(in.width, 1920);
+    EXPECT_EQ(in.time_scale, 25u);
+    EXPECT_EQ(in.downsample_x.den, 2u);
+    EXPECT_EQ(params.valueAt(189 + 47, {0, 25}).v[0], comp.layer(2).id);  // "logo" by name
+
+    hostsim::PreRenderCall call;
+    Parameters p = render(0, &call);
+    EXPECT_EQ(p.shapes[0].boundingBox, 0);  // on a text layer the user's choice stays
+    // The glyphs at half size, grown to the whole half-size layer.
+    ASSERT_EQ(call.checkouts.size(), 1u);
+    EXPECT_EQ(call.checkouts[0].result.result_rect.left, 300);
+    EXPECT_EQ(call.output.result_rect.left, 0);
+    EXPECT_EQ(call.output.result_rect.right, 960);
+    EXPECT_EQ(call.output.result_rect.bottom, 540);
+
+    for (const char* bad : {R"({"composition": {"downsample": [0, 2]}})", R"({"composition": {"fps": 3}})",
+                            R"({"composition": {"layers": [{"type": "sound"}]}})"})
+        EXPECT_THROW(apply(bad), scene::Error) << bad;
+}
+
 }  // namespace
