@@ -116,6 +116,16 @@ Comp::Layer* layerOrComplain(AEGP_LayerH h, const char* fn) {
     return l;
 }
 
+// A layer query: fault check, the layer looked up, one value read from it.
+template <class T, class F>
+A_Err layerValue(const char* fn, AEGP_LayerH h, T* out, F&& get) {
+    if (PF_Err e = host().faults().hit(fn)) return e;
+    Comp::Layer* l = layerOrComplain(h, fn);
+    if (!l || !out) return A_Err_PARAMETER;
+    *out = get(*l);
+    return A_Err_NONE;
+}
+
 A_Err getEffectLayer(PF_ProgPtr ref, AEGP_LayerH* layer) {
     HIT("AEGP_GetEffectLayer");
     if (ref != host().effectRef() || !layer) return A_Err_PARAMETER;
@@ -136,19 +146,12 @@ A_Err convertEffectToCompTime(PF_ProgPtr ref, A_long time, A_u_long scale, A_Tim
     return addTimes({time, scale}, comp().effectLayer().start, +1, out);
 }
 
-A_Err getLayerQuality(AEGP_LayerH h, AEGP_LayerQuality* q) {
-    HIT("AEGP_GetLayerQuality");
-    Comp::Layer* l = layerOrComplain(h, "AEGP_GetLayerQuality");
-    if (!l || !q) return A_Err_PARAMETER;
-    *q = l->quality;
-    return A_Err_NONE;
+A_Err getLayerQuality(AEGP_LayerH h, AEGP_LayerQuality* out) {
+    return layerValue("AEGP_GetLayerQuality", h, out, [](Comp::Layer& l) { return l.quality; });
 }
 
-A_Err getLayerParentComp(AEGP_LayerH h, AEGP_CompH* c) {
-    HIT("AEGP_GetLayerParentComp");
-    if (!layerOrComplain(h, "AEGP_GetLayerParentComp") || !c) return A_Err_PARAMETER;
-    *c = comp().compHandle();
-    return A_Err_NONE;
+A_Err getLayerParentComp(AEGP_LayerH h, AEGP_CompH* out) {
+    return layerValue("AEGP_GetLayerParentComp", h, out, [](Comp::Layer&) { return comp().compHandle(); });
 }
 
 A_Err getLayerFromLayerID(AEGP_CompH c, AEGP_LayerIDVal id, AEGP_LayerH* out) {
@@ -162,12 +165,8 @@ A_Err getLayerFromLayerID(AEGP_CompH c, AEGP_LayerIDVal id, AEGP_LayerH* out) {
     return A_Err_NONE;
 }
 
-A_Err getLayerID(AEGP_LayerH h, AEGP_LayerIDVal* id) {
-    HIT("AEGP_GetLayerID");
-    Comp::Layer* l = layerOrComplain(h, "AEGP_GetLayerID");
-    if (!l || !id) return A_Err_PARAMETER;
-    *id = l->id;
-    return A_Err_NONE;
+A_Err getLayerID(AEGP_LayerH h, AEGP_LayerIDVal* out) {
+    return layerValue("AEGP_GetLayerID", h, out, [](Comp::Layer& l) { return l.id; });
 }
 
 A_Err getLayerInPoint(AEGP_LayerH h, AEGP_LTimeMode mode, A_Time* t) {
@@ -181,12 +180,8 @@ A_Err getLayerInPoint(AEGP_LayerH h, AEGP_LTimeMode mode, A_Time* t) {
     return addTimes(l->inPoint, l->start, -1, t);
 }
 
-A_Err getLayerDuration(AEGP_LayerH h, AEGP_LTimeMode, A_Time* t) {
-    HIT("AEGP_GetLayerDuration");
-    Comp::Layer* l = layerOrComplain(h, "AEGP_GetLayerDuration");
-    if (!l || !t) return A_Err_PARAMETER;
-    *t = l->duration;
-    return A_Err_NONE;
+A_Err getLayerDuration(AEGP_LayerH h, AEGP_LTimeMode, A_Time* out) {
+    return layerValue("AEGP_GetLayerDuration", h, out, [](Comp::Layer& l) { return l.duration; });
 }
 
 A_Err convertCompToLayerTime(AEGP_LayerH h, const A_Time* compTime, A_Time* layerTime) {
@@ -203,20 +198,14 @@ A_Err convertLayerToCompTime(AEGP_LayerH h, const A_Time* layerTime, A_Time* com
     return addTimes(*layerTime, l->start, +1, compTime);
 }
 
-A_Err getLayerObjectType(AEGP_LayerH h, AEGP_ObjectType* type) {
-    HIT("AEGP_GetLayerObjectType");
-    Comp::Layer* l = layerOrComplain(h, "AEGP_GetLayerObjectType");
-    if (!l || !type) return A_Err_PARAMETER;
-    *type = l->type;
-    return A_Err_NONE;
+A_Err getLayerObjectType(AEGP_LayerH h, AEGP_ObjectType* out) {
+    return layerValue("AEGP_GetLayerObjectType", h, out, [](Comp::Layer& l) { return l.type; });
 }
 
-A_Err getLayerSourceItem(AEGP_LayerH h, AEGP_ItemH* item) {
-    HIT("AEGP_GetLayerSourceItem");
-    Comp::Layer* l = layerOrComplain(h, "AEGP_GetLayerSourceItem");
-    if (!l || !item) return A_Err_PARAMETER;
-    *item = l->hasSource ? reinterpret_cast<AEGP_ItemH>(l->item.get()) : nullptr;
-    return A_Err_NONE;
+A_Err getLayerSourceItem(AEGP_LayerH h, AEGP_ItemH* out) {
+    return layerValue("AEGP_GetLayerSourceItem", h, out, [](Comp::Layer& l) {
+        return l.hasSource ? reinterpret_cast<AEGP_ItemH>(l.item.get()) : nullptr;
+    });
 }
 
 A_Err getCompFrameDuration(AEGP_CompH c, A_Time* d) {
@@ -251,12 +240,9 @@ A_Err getItemDimensions(AEGP_ItemH h, A_long* w, A_long* hgt) {
     return A_Err_NONE;
 }
 
-A_Err getLayerNumEffects(AEGP_LayerH h, A_long* n) {
-    HIT("AEGP_GetLayerNumEffects");
-    Comp::Layer* l = layerOrComplain(h, "AEGP_GetLayerNumEffects");
-    if (!l || !n) return A_Err_PARAMETER;
-    *n = l == &comp().effectLayer() ? 1 : 0;
-    return A_Err_NONE;
+A_Err getLayerNumEffects(AEGP_LayerH h, A_long* out) {
+    return layerValue("AEGP_GetLayerNumEffects", h, out,
+                      [](Comp::Layer& l) { return A_long(&l == &comp().effectLayer() ? 1 : 0); });
 }
 
 A_Err disposeEffectRef(AEGP_EffectRefH e) {

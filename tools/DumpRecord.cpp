@@ -3,7 +3,6 @@
 #include "Comp.h"
 #include "ParamList.h"
 #include "ParametersFields.h"
-#include "Scene.h"
 
 #include <charconv>
 #include <cstdlib>
@@ -66,23 +65,10 @@ bool parseFrame(const char* text, long& frame, std::ostream& err) {
 
 int dumpRecord(hostsim::Host& host, const std::string& scenePath, long frame, std::ostream& out,
                std::ostream& err) {
-    std::string error;
-    if (!setUpParams(host, &error)) {
-        err << "vemaro-render: " << error << "\n";
-        return 1;
-    }
+    if (!setUpScene(host, scenePath, err)) return 1;
     if (PF_Err e = host.sequenceSetup()) {
         err << "vemaro-render: sequence setup failed with error " << e << "\n";
         return 1;
-    }
-    if (!scenePath.empty()) {
-        scene::Context context{host, scenePath, {}, 0};
-        try {
-            scene::applyFile(scenePath, context);
-        } catch (const scene::Error& e) {
-            err << "vemaro-render: " << e.what() << "\n";
-            return 1;
-        }
     }
     hostsim::Comp& comp = host.get<hostsim::Comp>();
     comp.setFrame(frame);
