@@ -398,7 +398,9 @@ PF_Err readParameters(PF_InData* in, Parameters& p) {
     return PF_Err_NONE;
 }
 
-A_long clampToLong(int64_t v) { return static_cast<A_long>(std::min<int64_t>(std::max<int64_t>(v, INT32_MIN), INT32_MAX)); }
+A_long clampToLong(int64_t v) {
+    return static_cast<A_long>(std::min<int64_t>(std::max<int64_t>(v, INT32_MIN), INT32_MAX));
+}
 
 // The layer time of a shape's offset frame, in 64 bits so that large offsets
 // and time steps cannot wrap; with Clamp Frame it stays within the layer.
