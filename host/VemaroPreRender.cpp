@@ -471,6 +471,8 @@ void growToLayer(PF_LRect& r, A_long w, A_long h) {
 }  // namespace
 
 PF_Err PreRender(PF_InData* in_data, PF_OutData*, PF_PreRenderExtra* extra) {
+    if (!extra || !extra->input || !extra->output || !extra->cb || !extra->cb->checkout_layer)
+        return PF_Err_BAD_CALLBACK_PARAM;
     AEGP_SuiteHandler suites(in_data->pica_basicP);
     PF_PreRenderOutput* out = extra->output;
     RecordHandle record(suites.HandleSuite2(), out);

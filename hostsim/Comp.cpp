@@ -457,6 +457,12 @@ PreRenderCall Comp::preRender(const PF_RenderRequest* request) {
     return call;
 }
 
+World* Comp::checkedOutFrame(const PreRenderCall& call, A_long id) {
+    for (const LayerCheckout& c : call.checkouts)
+        if (c.id == id && c.err == PF_Err_NONE) return &frame(effectLayer(), c.time, c.timeScale);
+    return nullptr;
+}
+
 void Comp::releasePreRenderData(PreRenderCall& call) {
     if (!call.output.pre_render_data) return;
     if (call.output.delete_pre_render_data_func) call.output.delete_pre_render_data_func(call.output.pre_render_data);

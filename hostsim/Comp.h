@@ -110,6 +110,10 @@ public:
     // Sends PF_Cmd_SMART_PRE_RENDER with a request for the whole downsampled
     // layer (or the given one) and records every layer checkout.
     PreRenderCall preRender(const PF_RenderRequest* request = nullptr);
+    // The input frame a pre-render checked out under a checkout id (0: the
+    // current frame, i + 1: shape i's offset frame), as the smart render
+    // receives it; null when that id was not checked out.
+    World* checkedOutFrame(const PreRenderCall& call, A_long id);
     // Hands pre-render data back to the effect's delete function, as the
     // host does once it is done with a frame.
     void releasePreRenderData(PreRenderCall& call);

@@ -253,6 +253,10 @@ TEST_F(PreRenderTest, OffsetFramesOfInputShapes) {
         EXPECT_EQ(call.checkouts[1].time, c.expectedTime) << c.frame << " " << c.offset;
         EXPECT_EQ(call.checkouts[1].timeStep, 1);
         EXPECT_EQ(call.checkouts[1].timeScale, 24u);
+        // The frames the smart render will fetch by these ids.
+        EXPECT_EQ(comp.checkedOutFrame(call, 0)->at<PF_Pixel>(0, 0).red, c.frame);
+        EXPECT_EQ(comp.checkedOutFrame(call, 2)->at<PF_Pixel>(0, 0).red, (c.expectedTime + 256) % 256);
+        EXPECT_EQ(comp.checkedOutFrame(call, 1), nullptr);
     }
     // Frame Offset 0 asks for nothing more, whatever the shape kind.
     for (int type = 1; type <= 5; ++type) {
