@@ -293,7 +293,8 @@ void Comp::install(Host& h) {
     h.suites().add(kAEGPEffectSuite, 2, &effectSuite2_);
     h.suites().add(kAEGPEffectSuite, 3, &effectSuite3_);
 
-    // Layer parameters hand out this composition's frames.
+    // Layer parameters hand out this composition's frames (Params is
+    // installed before this component).
     Params& params = h.get<Params>();
     params.checkoutLayer = [this](const LayerRequest& r, PF_LayerDef& def) {
         return layerParamWorld(r.layerId, r.time, r.scale, def);
