@@ -1,5 +1,6 @@
 #include "Comp.h"
 #include "Core.h"
+#include "Panel.h"
 #include "Params.h"
 
 namespace hostsim {
@@ -9,6 +10,7 @@ void installComponents(Host& host) {
     host.add<Core>();
     host.add<Params>();
     host.add<Comp>();
+    host.add<Panel>();
 }
 
 }  // namespace hostsim
