@@ -1,8 +1,16 @@
+#include "ArbData.h"
 #include "Core.h"
+#include "CustomUI.h"
+#include "Drawbot.h"
 
 namespace hostsim {
 
 // Every part of the simulated host, in installation order.
-void installComponents(Host& host) { host.add<Core>(); }
+void installComponents(Host& host) {
+    host.add<Core>();
+    host.add<ArbData>();
+    host.add<Drawbot>();
+    host.add<CustomUI>();
+}
 
 }  // namespace hostsim
