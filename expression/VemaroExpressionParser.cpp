@@ -120,7 +120,9 @@ struct ExpressionParser : qi::grammar<Iterator, Expression(), Skipper> {
 }  // namespace
 
 bool parseExpression(const std::string& text, Expression& result) {
-    if (text.empty()) return false;
+    // Longer texts cannot be stored; refusing them also bounds the depth of
+    // the recursive descent, so that no text can exhaust a thread's stack.
+    if (text.empty() || text.size() > kMaxExpressionLength) return false;
     const ExpressionParser parser;
     Iterator first = text.begin();
     const Iterator last = text.end();

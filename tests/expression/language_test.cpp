@@ -141,6 +141,17 @@ TEST(ExpressionLanguage, FloatingPointRulesTravelUpTheTree) {
     EXPECT_TRUE(std::signbit(e.evaluate(kVars)) != std::signbit(kNaN));
 }
 
+TEST(ExpressionLanguage, TextsBeyondTheFieldLengthAreRefused) {
+    Expression e;
+    const std::string deepest = std::string(127, '(') + "t" + std::string(127, ')');
+    ASSERT_EQ(deepest.size(), 255u);
+    EXPECT_TRUE(parseExpression(deepest, e));
+    EXPECT_EQ(e.evaluate(kVars), 0.3);
+    EXPECT_TRUE(parseExpression(std::string(254, '-') + "t", e));
+    EXPECT_FALSE(parseExpression(std::string(255, '-') + "t", e));
+    EXPECT_FALSE(parseExpression(std::string(100000, '(') + "t" + std::string(100000, ')'), e));
+}
+
 TEST(ExpressionLanguage, RandIsAStableHashInUnitInterval) {
     for (double a = -50; a <= 50; a += 3.7)
         for (double b = -20; b <= 20; b += 1.3) {

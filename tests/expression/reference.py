@@ -326,7 +326,8 @@ def evaluate(node, env):
 
 
 def parse(s):
-    if not s:
+    # Texts longer than a Graph data field are refused outright.
+    if not s or len(s) > 255:
         return None
     r = expression(s, 0)
     if r is None or skip(s, r[0]) != len(s):
