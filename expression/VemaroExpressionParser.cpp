@@ -1,8 +1,3 @@
-// Reading the number of a literal can fail an internal consistency check of the
-// real-number reader for fraction parts longer than 614 digits; the value it
-// leaves is well defined, so a checked build must not abort on such a text.
-#define BOOST_DISABLE_ASSERTS
-
 #include "VemaroExpressionParser.h"
 
 #include <boost/phoenix/function.hpp>

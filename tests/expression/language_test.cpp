@@ -206,7 +206,7 @@ TEST(ExpressionTree, EmptyExpressionEvaluatesToNaNInsteadOfCrashing) {
     EXPECT_TRUE(std::isnan(Expression(BinaryFunctionExpression("min", empty, empty)).evaluate(kVars)));
 }
 
-TEST(ExpressionTree, OneTreeEvaluatesOnManyThreads) {
+TEST(ExpressionTree, TreesAndParsingWorkOnManyThreads) {
     Expression e;
     ASSERT_TRUE(parseExpression("sin(2 * pi * t) * h / 2 + rand(t, a) - pow(t, 3)", e));
     std::vector<double> expected(1000);
@@ -226,6 +226,13 @@ TEST(ExpressionTree, OneTreeEvaluatesOnManyThreads) {
                     Expression copy = e;  // shares the tree: counts change on every thread
                     if (!sameValue(copy.evaluate(mine), expected[n])) ++mismatches[th];
                 }
+            // Parsing on several threads at once: each call has its own grammar.
+            for (int rep = 0; rep < 50; ++rep) {
+                Expression own;
+                if (!parseExpression("sin(2 * pi * t) * h / 2 + rand(t, a) - pow(t, 3)", own) ||
+                    !sameValue(own.evaluate(kVars), e.evaluate(kVars)))
+                    ++mismatches[th];
+            }
         });
     for (auto& t : threads) t.join();
     EXPECT_EQ(mismatches, (std::vector<int>(4, 0)));
