@@ -3,7 +3,7 @@
 #include "ArbData.h"
 #include "CustomUI.h"
 #include "Drawbot.h"
-#include "Host.h"
+#include "HostFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -15,11 +15,10 @@ namespace {
 constexpr int kGraph = 83;
 const PF_Rect kFrame = {40, 100, 290, 130};  // left, top, right, bottom: 250 by 30
 
-class GraphControl : public testing::Test {
+class GraphControl : public HostFixture {
 protected:
     void SetUp() override {
-        std::string error;
-        ASSERT_TRUE(host.load(VEMARO_MODULE_PATH, &error)) << error;
+        HostFixture::SetUp();
         ASSERT_EQ(host.get<hostsim::ArbData>().newValue(host, &value), PF_Err_NONE);
         defs.resize(kGraph + 1);
         for (std::size_t n = 0; n < defs.size(); ++n) list.push_back(&defs[n]);
@@ -32,6 +31,7 @@ protected:
         EXPECT_EQ(host.suites().outstanding(), 0);
         EXPECT_EQ(bot.live(), 0);
         EXPECT_EQ(bot.badReleases(), 0);
+        HostFixture::TearDown();
     }
 
     void setTexts(const std::string& x, const std::string& y) {
@@ -46,7 +46,6 @@ protected:
         return draw(event);
     }
 
-    hostsim::Host host;
     hostsim::CustomUI& ui = host.get<hostsim::CustomUI>();
     hostsim::Drawbot& bot = host.get<hostsim::Drawbot>();
     PF_ArbitraryH value = nullptr;
@@ -83,7 +82,6 @@ TEST_F(GraphControl, DrawsBothLinesWhiteWithTheDefaults) {
     auto objects = bot.objects();
     ASSERT_EQ(objects.size(), 3u);
     EXPECT_EQ(objects[0].kind, hostsim::Drawbot::Kind::Font);
-    EXPECT_TRUE(host.violations().empty()) << host.violations().front();
 }
 
 TEST_F(GraphControl, InvalidTextsAreGrey) {
@@ -104,7 +102,6 @@ TEST_F(GraphControl, InvalidTextsAreGrey) {
         expectColor(s[0].color, c.xValid ? 1.0f : 0.3f);
         expectColor(s[1].color, c.yValid ? 1.0f : 0.3f);
     }
-    EXPECT_TRUE(host.violations().empty()) << host.violations().front();
 }
 
 TEST_F(GraphControl, BytesAboveAsciiAreSignExtended) {
@@ -140,7 +137,6 @@ TEST_F(GraphControl, OtherEventsAreIgnored) {
     }
     EXPECT_TRUE(bot.strings().empty());
     EXPECT_EQ(host.suites().acquired("DRAWBOT Supplier Suite", 1), 0);
-    EXPECT_TRUE(host.violations().empty()) << host.violations().front();
 }
 
 TEST_F(GraphControl, AFailingDrawCallStopsTheLinesAndReleasesEverything) {
@@ -155,7 +151,6 @@ TEST_F(GraphControl, AFailingDrawCallStopsTheLinesAndReleasesEverything) {
     host.faults().failCall("DrawString", 2, 9);
     EXPECT_EQ(draw(), 9);
     EXPECT_EQ(bot.strings().size(), 1u);
-    EXPECT_TRUE(host.violations().empty()) << host.violations().front();
 }
 
 TEST_F(GraphControl, DrawbotFailuresBecomeErrorsNotCrashes) {
@@ -197,14 +192,12 @@ TEST_F(GraphControl, MissingSuitesAndDrawingReference) {
     EXPECT_EQ(draw(), PF_Err_NONE);
     EXPECT_EQ(event.evt_out_flags, PF_EO_NONE);
     EXPECT_TRUE(bot.strings().empty());
-    EXPECT_TRUE(host.violations().empty()) << host.violations().front();
 }
 
 TEST_F(GraphControl, AValueTheHostCannotLockIsAnError) {
     host.handles().failLocks(1);
     EXPECT_EQ(draw(), 514);
     EXPECT_TRUE(bot.strings().empty());
-    EXPECT_TRUE(host.violations().empty()) << host.violations().front();
 }
 
 }  // namespace

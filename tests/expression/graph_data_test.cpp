@@ -1,7 +1,7 @@
 // The Graph parameter's data, driven through the module the way the host does
 // it: arbitrary-data requests sent to the entry point.
 #include "ArbData.h"
-#include "Host.h"
+#include "HostFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -12,14 +12,8 @@ namespace {
 
 const char* kY = "sin(2 * pi * t) * h / 2";
 
-class GraphData : public testing::Test {
+class GraphData : public HostFixture {
 protected:
-    void SetUp() override {
-        std::string error;
-        ASSERT_TRUE(host.load(VEMARO_MODULE_PATH, &error)) << error;
-    }
-    void TearDown() override { EXPECT_TRUE(host.violations().empty()) << host.violations().front(); }
-
     PF_ArbitraryH make() {
         PF_ArbitraryH h = nullptr;
         EXPECT_EQ(arb.newValue(host, &h), PF_Err_NONE);
@@ -51,7 +45,6 @@ protected:
         return h;
     }
 
-    hostsim::Host host;
     hostsim::ArbData& arb = host.get<hostsim::ArbData>();
 };
 
