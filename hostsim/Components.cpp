@@ -2,12 +2,14 @@
 #include "Core.h"
 #include "CustomUI.h"
 #include "Drawbot.h"
+#include "Params.h"
 
 namespace hostsim {
 
 // Every part of the simulated host, in installation order.
 void installComponents(Host& host) {
     host.add<Core>();
+    host.add<Params>();
     host.add<ArbData>();
     host.add<Drawbot>();
     host.add<CustomUI>();
