@@ -4,6 +4,7 @@
 #include "CustomUI.h"
 #include "Drawbot.h"
 #include "HostFixture.h"
+#include "Params.h"
 
 #include <gtest/gtest.h>
 
@@ -198,6 +199,35 @@ TEST_F(GraphControl, AValueTheHostCannotLockIsAnError) {
     host.handles().failLocks(1);
     EXPECT_EQ(draw(), 514);
     EXPECT_TRUE(bot.strings().empty());
+}
+
+}  // namespace
+
+namespace {
+
+// The whole way: the parameter table registers the Graph default made by the
+// effect, and the host draws the control from the params[] it builds.
+TEST(GraphControlInstance, DrawsTheRegisteredDefault) {
+    hostsim::Host host;
+    ASSERT_TRUE(host.load());
+    ASSERT_EQ(host.globalSetup(), PF_Err_NONE);
+    hostsim::Params& params = host.get<hostsim::Params>();
+    ASSERT_EQ(params.setup(), PF_Err_NONE);
+    const PF_ParamDef& def = params.definition(kGraph);
+    ASSERT_EQ(def.param_type, PF_Param_ARBITRARY_DATA);
+    EXPECT_EQ(hostsim::ArbData::x(host, def.u.arb_d.dephault), "w * t");
+    EXPECT_EQ(hostsim::ArbData::y(host, def.u.arb_d.dephault), "sin(2 * pi * t) * h / 2");
+
+    PF_EventExtra event = host.get<hostsim::CustomUI>().drawEvent(kGraph, kFrame);
+    ASSERT_EQ(params.send(PF_Cmd_EVENT, &event), PF_Err_NONE);
+    auto s = host.get<hostsim::Drawbot>().strings();
+    ASSERT_EQ(s.size(), 2u);
+    EXPECT_EQ(s[0].text, "x = w * t");
+    EXPECT_EQ(s[1].text, "y = sin(2 * pi * t) * h / 2");
+    EXPECT_EQ(event.evt_out_flags, PF_EO_HANDLED_EVENT);
+    EXPECT_EQ(host.globalSetdown(), PF_Err_NONE);
+    EXPECT_EQ(host.violations(), std::vector<std::string>{});
+    EXPECT_EQ(host.unloadLeaks(), std::vector<std::string>{});
 }
 
 }  // namespace
