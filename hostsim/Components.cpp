@@ -1,5 +1,8 @@
+#include "ArbData.h"
 #include "Comp.h"
 #include "Core.h"
+#include "CustomUI.h"
+#include "Drawbot.h"
 #include "Params.h"
 
 namespace hostsim {
@@ -9,6 +12,9 @@ void installComponents(Host& host) {
     host.add<Core>();
     host.add<Params>();
     host.add<Comp>();
+    host.add<ArbData>();
+    host.add<Drawbot>();
+    host.add<CustomUI>();
 }
 
 }  // namespace hostsim
