@@ -26,7 +26,7 @@ public:
     enum class Status {
         ok,
         invalidInput,  // a non-finite corner or radius, a minimum distance not above 0, max below min
-        tooLarge       // the grid would exceed kMaxGridCells
+        tooLarge       // the grid would exceed kMaxGridCells: report it as out of memory
     };
 
     struct Settings {
