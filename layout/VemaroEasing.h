@@ -7,8 +7,10 @@ struct Easing {
     enum Type { Linear = 1, Quad, Cubic, Quart, Quint, Expo, Circ, Sine, Bounce, Back, Elastic };
     enum Mode { In = 1, Out = 2, InOut = 3 };
 
-    int32_t type = Linear;
-    int32_t mode = In;
+    // No initialisers: the record is plain data inside the host-held
+    // Parameters record. Zero (as a cleared record holds) eases linearly.
+    int32_t type;
+    int32_t mode;
 
     // 0 for t <= 0 (and for NaN), 1 for t >= 1, the eased value in between;
     // Back and Elastic overshoot on purpose. A type or mode outside the popups'
