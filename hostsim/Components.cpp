@@ -1,3 +1,4 @@
+#include "Comp.h"
 #include "Core.h"
 #include "Params.h"
 
@@ -7,6 +8,7 @@ namespace hostsim {
 void installComponents(Host& host) {
     host.add<Core>();
     host.add<Params>();
+    host.add<Comp>();
 }
 
 }  // namespace hostsim
