@@ -7,6 +7,13 @@
 #include "AE_Effect.h"
 #include "Vector.h"
 
+struct Parameters;
+
+// The culling margin in downsampled pixels: twice the farthest reach of any
+// active shape's drawing from its element's centre, 0 when no shape is active.
+// Uses the host's sin, cos, acos, fabs and sqrt.
+double getMaxSize(PF_InData* in_data, const Parameters* params);
+
 // The smallest rectangle along the direction `angle` (radians) that covers the
 // layer (0, 0)-(width, height): origin + a * axisU + b * axisV with
 // 0 <= a <= lengthU and 0 <= b <= lengthV. axisU is the unit vector at angle,
