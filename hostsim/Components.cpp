@@ -1,5 +1,8 @@
+#include "ArbData.h"
 #include "Comp.h"
 #include "Core.h"
+#include "CustomUI.h"
+#include "Drawbot.h"
 #include "Panel.h"
 #include "Params.h"
 
@@ -10,6 +13,9 @@ void installComponents(Host& host) {
     host.add<Core>();
     host.add<Params>();
     host.add<Comp>();
+    host.add<ArbData>();
+    host.add<Drawbot>();
+    host.add<CustomUI>();
     host.add<Panel>();
 }
 
