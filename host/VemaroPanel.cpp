@@ -453,6 +453,8 @@ PF_Err UserChangedParam(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* p
     if (!changed || !params || in_data->num_params < kParamCount) return PF_Err_BAD_CALLBACK_PARAM;
     const int index = changed->param_index;
     if (!keyframedSliderToCheck(params, index)) return PF_Err_NONE;
+    // Without a time scale there is no current time to compare with.
+    if (in_data->time_scale == 0) return PF_Err_BAD_CALLBACK_PARAM;
 
     // A change made at one of the slider's keyframes is marked as a change of
     // that keyframe's value.

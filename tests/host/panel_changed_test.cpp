@@ -114,6 +114,12 @@ TEST_F(ChangedTest, SearchErrorsAreReturnedAndStillRerender) {
     EXPECT_TRUE(rerender());
     host.suites().setMissing("PF Param Utils Suite", 2, false);
 
+    // No current time: refused without asking the host.
+    const std::size_t searches = panel.keyframeSearches().size();
+    EXPECT_EQ(changed(576, 0, 0), PF_Err_BAD_CALLBACK_PARAM);
+    EXPECT_EQ(panel.keyframeSearches().size(), searches);
+    EXPECT_TRUE(rerender());
+
     // No extra record: refused, but the picture is still redone.
     host.nextInData().num_params = params.count();
     EXPECT_EQ(host.send(PF_Cmd_USER_CHANGED_PARAM, nullptr, array->get()), PF_Err_BAD_CALLBACK_PARAM);
