@@ -5,6 +5,7 @@
 #include "VemaroPattern.h"
 #include "VemaroPlugin.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -425,9 +426,7 @@ PF_Err UpdateParamsUI(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* par
         if (number == seq->lastShapeNumber) {
             // Newer hosts pass each definition as it stands, so only the
             // shapes in use need checking and only real changes are sent.
-            const A_long visited = oldHost ? kShapeGroupCount : number < 0 ? 0
-                                   : number > kShapeGroupCount         ? kShapeGroupCount
-                                                                       : number;
+            const A_long visited = oldHost ? kShapeGroupCount : std::clamp<A_long>(number, 0, kShapeGroupCount);
             for (int s = 0; s < visited; ++s) {
                 if (popup(params, shapeBase(s) + kMemberKind) != seq->lastShapeType[s])
                     shape(s);
