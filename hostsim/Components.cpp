@@ -1,4 +1,5 @@
 #include "Core.h"
+#include "Masks.h"
 #include "Sampling.h"
 
 namespace hostsim {
@@ -7,6 +8,7 @@ namespace hostsim {
 void installComponents(Host& host) {
     host.add<Core>();
     host.add<Sampling>();
+    host.add<Masks>();
 }
 
 }  // namespace hostsim
