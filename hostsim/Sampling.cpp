@@ -178,8 +178,8 @@ PF_Err Sampling::sample(int depth, Kind kind, const char* function, PF_Fixed x, 
         s = nearest();
     } else if (kind == Kind::Subpixel) {
         A_long x0 = fixFloor(X), y0 = fixFloor(Y);
-        double fx = double(X - (static_cast<long long>(x0) << 16)) / 65536.0;
-        double fy = double(Y - (static_cast<long long>(y0) << 16)) / 65536.0;
+        double fx = double(X - (static_cast<long long>(x0) * 65536)) / 65536.0;
+        double fy = double(Y - (static_cast<long long>(y0) * 65536)) / 65536.0;
         s.add(loadAt<P>(w, x0, y0), (1 - fx) * (1 - fy));
         s.add(loadAt<P>(w, x0 + 1, y0), fx * (1 - fy));
         s.add(loadAt<P>(w, x0, y0 + 1), (1 - fx) * fy);

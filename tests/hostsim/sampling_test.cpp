@@ -35,7 +35,7 @@ TEST(HostSampling, NearestAndBilinearAddressPixelCentresWithTransparentOutside) 
     // Half a pixel beyond the last: half coverage, the colour itself (premultiplied weighting).
     s8->subpixel_sample(nullptr, 3 << 15, 0, &pb, &p);
     EXPECT_EQ((std::array<int, 4>{p.alpha, p.red, p.green, p.blue}), (std::array<int, 4>{128, 0, 100, 0}));
-    s8->subpixel_sample(nullptr, 0, -(1 << 16), &pb, &p);
+    s8->subpixel_sample(nullptr, 0, -65536, &pb, &p);
     EXPECT_EQ(p.alpha, 0);
     s8->nn_sample(nullptr, (1 << 15) - 1, 0, &pb, &p);
     EXPECT_EQ(p.red, 200);
@@ -62,7 +62,7 @@ TEST(HostSampling, AreaAverageMatchesBruteForceAndBuildsOneTablePerWorld) {
                 for (int x = cx - 1; x <= cx + 1; ++x)
                     if (x >= 0 && y >= 0 && x < 7 && y < 5) a += 1, r += x, g += y, b += x * y;
             PF_PixelFloat p{};
-            ASSERT_EQ(sf->area_sample_float(nullptr, cx << 16, cy << 16, &pb, &p), PF_Err_NONE);
+            ASSERT_EQ(sf->area_sample_float(nullptr, cx * 65536, cy * 65536, &pb, &p), PF_Err_NONE);
             EXPECT_NEAR(p.alpha, a / 9, 1e-6);
             if (a > 0) {
                 EXPECT_NEAR(p.red, r / a, 1e-5);
