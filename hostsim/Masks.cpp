@@ -403,9 +403,16 @@ void Masks::setEffectLayer(AEGP_LayerH layer) {
         if (d.layer == old) d.layer = effectLayer();
 }
 
-PF_PathID Masks::addMask(const std::vector<MaskVertex>& vertices, bool open, AEGP_LayerH layer) {
+PF_PathID Masks::addMask(const std::vector<MaskVertex>& vertices, bool open, AEGP_LayerH layer, PF_PathID id) {
     std::lock_guard<std::mutex> g(mutex);
-    Def d{nextId_++, open, layer ? layer : effectLayer(), vertices, {}};
+    if (vertices.empty()) throw std::logic_error("hostsim: a mask needs a vertex");
+    if (id == 0) {
+        while (find(nextId_)) ++nextId_;
+        id = nextId_++;
+    } else if (find(id)) {
+        throw std::logic_error("hostsim: mask id " + std::to_string(id) + " is already in use");
+    }
+    Def d{id, open, layer ? layer : effectLayer(), vertices, {}};
     defs.push_back(d);
     return d.id;
 }

@@ -47,8 +47,10 @@ public:
     AEGP_LayerH effectLayer() const;
     void setEffectLayer(AEGP_LayerH layer);
 
-    // Adds a mask to a layer (null: the effect's layer); returns its unique id.
-    PF_PathID addMask(const std::vector<MaskVertex>& vertices, bool open, AEGP_LayerH layer = nullptr);
+    // Adds a mask to a layer (null: the effect's layer); returns its unique id,
+    // `id` when that is given (it must be unused), else the next free one.
+    PF_PathID addMask(const std::vector<MaskVertex>& vertices, bool open, AEGP_LayerH layer = nullptr,
+                      PF_PathID id = 0);
     // Animates a mask: at the layer time `time` its vertices are `vertices`
     // (same count); linear between keys, held before the first and after the last.
     void addKey(PF_PathID id, A_Time time, const std::vector<MaskVertex>& vertices);
