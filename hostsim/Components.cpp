@@ -1,4 +1,8 @@
+#include "ArbData.h"
+#include "Comp.h"
 #include "Core.h"
+#include "CustomUI.h"
+#include "Drawbot.h"
 #include "Masks.h"
 #include "Params.h"
 #include "Sampling.h"
@@ -10,6 +14,10 @@ namespace hostsim {
 void installComponents(Host& host) {
     host.add<Core>();
     host.add<Params>();
+    host.add<Comp>();
+    host.add<ArbData>();
+    host.add<Drawbot>();
+    host.add<CustomUI>();
     host.add<Sampling>();
     host.add<Masks>();
     host.add<Streams>();

@@ -1,5 +1,7 @@
 #include "Masks.h"
 
+#include "Comp.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -149,7 +151,7 @@ PF_Err checkoutPath(PF_ProgPtr, PF_PathID id, A_long what_time, A_long, A_u_long
     double sy = in.downsample_y.den ? double(in.downsample_y.num) / in.downsample_y.den : 1.0;
     std::lock_guard<std::mutex> g(m.mutex);
     const Masks::Def* d = m.find(id);
-    if (!d || d->layer != m.effectLayer()) return PF_Err_INVALID_INDEX;
+    if (!d || (d->layer && d->layer != m.effectLayer())) return PF_Err_INVALID_INDEX;
     auto o = std::make_unique<Masks::Outline>();
     o->id = id;
     o->open = d->open;
@@ -392,15 +394,8 @@ void Masks::commandLeaks(std::vector<std::string>& out) const {
 void Masks::unloadLeaks(std::vector<std::string>& out) const { commandLeaks(out); }
 
 AEGP_LayerH Masks::effectLayer() const {
-    return effectLayer_ ? effectLayer_ : reinterpret_cast<AEGP_LayerH>(const_cast<int*>(&standIn_));
-}
-
-void Masks::setEffectLayer(AEGP_LayerH layer) {
-    std::lock_guard<std::mutex> g(mutex);
-    AEGP_LayerH old = effectLayer();
-    effectLayer_ = layer;
-    for (Def& d : defs)
-        if (d.layer == old) d.layer = effectLayer();
+    Comp& comp = Host::current()->get<Comp>();
+    return comp.handleOf(comp.effectLayer());
 }
 
 PF_PathID Masks::addMask(const std::vector<MaskVertex>& vertices, bool open, AEGP_LayerH layer, PF_PathID id) {
@@ -412,7 +407,7 @@ PF_PathID Masks::addMask(const std::vector<MaskVertex>& vertices, bool open, AEG
     } else if (find(id)) {
         throw std::logic_error("hostsim: mask id " + std::to_string(id) + " is already in use");
     }
-    Def d{id, open, layer ? layer : effectLayer(), vertices, {}};
+    Def d{id, open, layer, vertices, {}};
     defs.push_back(d);
     return d.id;
 }
@@ -466,8 +461,9 @@ const Masks::Def* Masks::find(PF_PathID id) const {
 
 std::vector<const Masks::Def*> Masks::masksOf(AEGP_LayerH layer) const {
     std::vector<const Def*> out;
+    const AEGP_LayerH effect = effectLayer();
     for (const Def& d : defs)
-        if (d.layer == layer) out.push_back(&d);
+        if ((d.layer ? d.layer : effect) == layer) out.push_back(&d);
     return out;
 }
 

@@ -42,10 +42,8 @@ public:
     void commandLeaks(std::vector<std::string>& out) const override;
     void unloadLeaks(std::vector<std::string>& out) const override;
 
-    // The layer whose masks the path suites serve. Until a composition names
-    // one, a stand-in handle owned by this component.
+    // The layer whose masks the path suites serve: the composition's effect layer.
     AEGP_LayerH effectLayer() const;
-    void setEffectLayer(AEGP_LayerH layer);
 
     // Adds a mask to a layer (null: the effect's layer); returns its unique id,
     // `id` when that is given (it must be unused), else the next free one.
@@ -80,7 +78,7 @@ public:
     struct Def {
         PF_PathID id;
         bool open;
-        AEGP_LayerH layer;
+        AEGP_LayerH layer;  // null: the effect's layer, whichever that is
         std::vector<MaskVertex> vertices;
         std::map<double, std::pair<A_Time, std::vector<MaskVertex>>> keys;  // by seconds
     };
@@ -105,8 +103,6 @@ private:
     PF_PathQuerySuite1 query_{};
     PF_PathDataSuite1 data_{};
     AEGP_LayerMaskSuite6 layerMask_{};
-    int standIn_ = 0;
-    AEGP_LayerH effectLayer_ = nullptr;
     PF_PathID nextId_ = 1;
 };
 

@@ -1,27 +1,6 @@
 #include "VemaroMapSampling.h"
 
-#include <algorithm>
-
-#if __has_include("VemaroColorsys.h")
 #include "VemaroColorsys.h"
-#else
-// TEMPORARY until the colour-space helpers land on main.
-#include <cmath>
-namespace Colorsys {
-inline Color rgbToHls(const Color& c) {
-    float r = std::clamp(c.red, 0.0f, 1.0f), g = std::clamp(c.green, 0.0f, 1.0f), b = std::clamp(c.blue, 0.0f, 1.0f);
-    float mx = std::max({r, g, b}), mn = std::min({r, g, b}), L = 0.5f * (mx + mn);
-    if (mx == mn) return {c.alpha, 0, L, 0};
-    float d = mx - mn, S = L < 0.5f ? d / (mx + mn) : d / (2 - mx - mn), h;
-    if (mx == r) h = (g - b) * 60 / d;
-    else if (mx == g) h = (b - r) * 60 / d + 120;
-    else h = (r - g) * 60 / d + 240;
-    h = std::fmod(h, 360.0f);
-    if (h < 0) h += 360;
-    return {c.alpha, h, L, S};
-}
-}  // namespace Colorsys
-#endif
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,8 @@
 #include "Scene.h"
 
 #include "SceneAnimation.h"
+#include "SceneComp.h"
+#include "SceneMaps.h"
 
 #include <nlohmann/json.hpp>
 
@@ -146,6 +148,8 @@ const std::vector<Section>& sections() {
     // Sections that define what parameters refer to (composition, layers,
     // masks, audio) go before "params".
     static const std::vector<Section> list = {
+        {"composition", loadComposition},
+        {"pixels", loadPixels},
         {"masks", loadMasks},
         {"params", loadParams},
         {"interpolation", loadInterpolation},

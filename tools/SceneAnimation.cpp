@@ -1,5 +1,6 @@
 #include "SceneAnimation.h"
 
+#include "Comp.h"
 #include "Masks.h"
 #include "Streams.h"
 
@@ -52,7 +53,7 @@ void loadMasks(const json& section, Context& context) {
         const std::string where = where0 + " mask " + std::to_string(i + 1);
         const json& m = section[i];
         if (!m.is_object()) fail(where, "a mask is an object");
-        checkKeys(m, {"id", "closed", "vertices", "keyframes"}, where);
+        checkKeys(m, {"id", "closed", "vertices", "keyframes", "layer"}, where);
         if (!m.contains("vertices")) fail(where, "a mask needs \"vertices\"");
         std::vector<hostsim::MaskVertex> v = vertices(m["vertices"], where);
         bool closed = true;
@@ -67,8 +68,16 @@ void loadMasks(const json& section, Context& context) {
                 fail(where, "\"id\" must be a positive 32-bit number");
             id = static_cast<PF_PathID>(m["id"].get<unsigned long long>());
         }
+        AEGP_LayerH layer = nullptr;
+        if (m.contains("layer")) {
+            int layerId = 0;
+            hostsim::Comp& comp = context.host.get<hostsim::Comp>();
+            if (!m["layer"].is_string() || !comp.layerByName(m["layer"].get<std::string>(), layerId))
+                fail(where, "\"layer\" names no layer of the composition");
+            layer = comp.handleOf(comp.layer(layerId));
+        }
         try {
-            id = masks.addMask(v, !closed, nullptr, id);
+            id = masks.addMask(v, !closed, layer, id);
         } catch (const std::logic_error& e) {
             fail(where, e.what());
         }

@@ -1,7 +1,8 @@
 // Scene sections of the animation services: mask paths on layers and the
 // interpolation of keyframed parameter streams.
 //
-// "masks" is a list of masks of the effect's layer:
+// "masks" is a list of masks of the effect's layer (or of a layer the
+// composition names, "layer": "map"):
 //   {"id": 4, "closed": true, "vertices": [[x, y], {"at": [x, y], "in": [dx, dy], "out": [dx, dy]}],
 //    "keyframes": [{"time": 0, "vertices": [...]}, {"frame": 24, "vertices": [...]}]}
 // Vertices are in full-resolution layer pixels, tangents relative to their

@@ -1,3 +1,4 @@
+#include "Comp.h"
 #include "Masks.h"
 #include "VemaroMask.h"
 #include "service_fixture.h"
@@ -14,17 +15,8 @@ MaskVertex V(double x, double y, double inX = 0, double inY = 0, double outX = 0
     return {x, y, inX, inY, outX, outY};
 }
 
-// Until a composition serves the effect's layer, the tests do.
-A_Err effectLayer(PF_ProgPtr, AEGP_LayerH* layer) {
-    if (PF_Err e = hostsim::Host::current()->faults().hit("AEGP_GetEffectLayer")) return e;
-    *layer = hostsim::Host::current()->get<Masks>().effectLayer();
-    return A_Err_NONE;
-}
-AEGP_PFInterfaceSuite1 g_interface{effectLayer, nullptr, nullptr};
-
 class MaskTest : public HostServices {
 protected:
-    MaskTest() { host.suites().add(kAEGPPFInterfaceSuite, 1, &g_interface); }
     Masks& masks() { return host.get<Masks>(); }
     void TearDown() override {
         EXPECT_EQ(masks().checkedOut(), 0);
@@ -341,8 +333,8 @@ TEST_F(MaskTest, AnErrorAtEveryHostCallIsReturnedAndNothingIsLeftCheckedOut) {
 }
 
 TEST_F(MaskTest, MaskIndexByUniqueId) {
-    int other = 0;
-    masks().addMask({V(0, 0), V(1, 1)}, true, reinterpret_cast<AEGP_LayerH>(&other));  // another layer
+    hostsim::Comp& comp = host.get<hostsim::Comp>();
+    masks().addMask({V(0, 0), V(1, 1)}, true, comp.handleOf(comp.addLayer(100, 100)));  // another layer
     PF_PathID a = masks().addMask({V(0, 0), V(1, 1)}, true);
     PF_PathID b = masks().addMask({V(0, 0), V(1, 1)}, true);
     PF_PathID c = masks().addMask({V(0, 0), V(1, 1)}, false);
