@@ -75,6 +75,14 @@ ParamValue fromStreamValue(PF_ParamType type, const AEGP_StreamVal2& s, ParamVal
 
 PF_ParamType typeOfIndex(int index) { return params().definition(index).param_type; }
 
+// The parameter index of an open stream; -1 (and a violation) for any other handle.
+int indexOf(AEGP_StreamRefH h, const char* function) {
+    Streams& s = streams();
+    std::lock_guard<std::mutex> g(s.mutex);
+    Streams::Stream* st = s.find(h, function);
+    return st ? st->index : -1;
+}
+
 // ------------------------------------------------------------------ stream suite
 A_Err getNewEffectStreamByIndex(AEGP_PluginID, AEGP_EffectRefH effect, PF_ParamIndex index, AEGP_StreamRefH* out) {
     *out = nullptr;
@@ -110,14 +118,8 @@ A_Err disposeStream(AEGP_StreamRefH h) {
 
 A_Err getStreamType(AEGP_StreamRefH h, AEGP_StreamType* type) {
     if (PF_Err e = host().faults().hit("AEGP_GetStreamType")) return e;
-    int index;
-    {
-        Streams& s = streams();
-        std::lock_guard<std::mutex> g(s.mutex);
-        Streams::Stream* st = s.find(h, "AEGP_GetStreamType");
-        if (!st) return A_Err_PARAMETER;
-        index = st->index;
-    }
+    const int index = indexOf(h, "AEGP_GetStreamType");
+    if (index < 0) return A_Err_PARAMETER;
     *type = typeOf(typeOfIndex(index));
     return A_Err_NONE;
 }
@@ -165,14 +167,8 @@ A_Err disposeStreamValue(AEGP_StreamValue2* value) {
 
 A_Err setStreamValue(AEGP_PluginID, AEGP_StreamRefH h, AEGP_StreamValue2* value) {
     if (PF_Err e = host().faults().hit("AEGP_SetStreamValue")) return e;
-    int index;
-    {
-        Streams& s = streams();
-        std::lock_guard<std::mutex> g(s.mutex);
-        Streams::Stream* st = s.find(h, "AEGP_SetStreamValue");
-        if (!st || !value) return A_Err_PARAMETER;
-        index = st->index;
-    }
+    const int index = indexOf(h, "AEGP_SetStreamValue");
+    if (index < 0 || !value) return A_Err_PARAMETER;
     if (params().keyframeCount(index) > 0) return A_Err_PARAMETER;  // keyframed: the host refuses
     const PF_ParamType type = typeOfIndex(index);
     params().setValue(index, fromStreamValue(type, value->val, params().valueAt(index, {0, 1})));
@@ -182,28 +178,16 @@ A_Err setStreamValue(AEGP_PluginID, AEGP_StreamRefH h, AEGP_StreamValue2* value)
 // ------------------------------------------------------------------ keyframe suite
 A_Err getStreamNumKFs(AEGP_StreamRefH h, A_long* count) {
     if (PF_Err e = host().faults().hit("AEGP_GetStreamNumKFs")) return e;
-    int index;
-    {
-        Streams& s = streams();
-        std::lock_guard<std::mutex> g(s.mutex);
-        Streams::Stream* st = s.find(h, "AEGP_GetStreamNumKFs");
-        if (!st) return A_Err_PARAMETER;
-        index = st->index;
-    }
+    const int index = indexOf(h, "AEGP_GetStreamNumKFs");
+    if (index < 0) return A_Err_PARAMETER;
     *count = params().keyframeCount(index);
     return A_Err_NONE;
 }
 
 A_Err getKeyframeTime(AEGP_StreamRefH h, AEGP_KeyframeIndex key, AEGP_LTimeMode, A_Time* time) {
     if (PF_Err e = host().faults().hit("AEGP_GetKeyframeTime")) return e;
-    int index;
-    {
-        Streams& s = streams();
-        std::lock_guard<std::mutex> g(s.mutex);
-        Streams::Stream* st = s.find(h, "AEGP_GetKeyframeTime");
-        if (!st) return A_Err_PARAMETER;
-        index = st->index;
-    }
+    const int index = indexOf(h, "AEGP_GetKeyframeTime");
+    if (index < 0) return A_Err_PARAMETER;
     const std::vector<Keyframe>& keys = params().keyframes(index);
     if (key < 0 || std::size_t(key) >= keys.size()) return A_Err_PARAMETER;
     *time = keys[std::size_t(key)].time;
@@ -213,13 +197,8 @@ A_Err getKeyframeTime(AEGP_StreamRefH h, AEGP_KeyframeIndex key, AEGP_LTimeMode,
 A_Err getNewKeyframeValue(AEGP_PluginID, AEGP_StreamRefH h, AEGP_KeyframeIndex key, AEGP_StreamValue2* value) {
     if (PF_Err e = host().faults().hit("AEGP_GetNewKeyframeValue")) return e;
     Streams& s = streams();
-    int index;
-    {
-        std::lock_guard<std::mutex> g(s.mutex);
-        Streams::Stream* st = s.find(h, "AEGP_GetNewKeyframeValue");
-        if (!st) return A_Err_PARAMETER;
-        index = st->index;
-    }
+    const int index = indexOf(h, "AEGP_GetNewKeyframeValue");
+    if (index < 0) return A_Err_PARAMETER;
     const std::vector<Keyframe> keys = params().keyframes(index);
     if (key < 0 || std::size_t(key) >= keys.size()) return A_Err_PARAMETER;
     {

@@ -132,6 +132,27 @@ TEST_F(AnimatorTest, LongSpanAt2997IsSampledAtExactFractions) {
     EXPECT_EQ(a.getOpacity(std::nan("")), 0.0);
 }
 
+TEST_F(AnimatorTest, TwoHourSpanRoundsTimesThatOverflowTheHostsFieldsToItsScale) {
+    params.setKeyframes(136, {key(1001, 30000, scalar(100)), key(7208201, 30000, scalar(200))});
+    record.transitionManualScale = 1;
+    TransitionAnimator& a = make(2000);
+    ASSERT_EQ(a.init(), A_Err_NONE);
+    std::vector<A_Time> times = sampledTimes(136);
+    ASSERT_EQ(times.size(), 2000u);
+    struct Want {
+        int i;
+        A_long value;
+        A_u_long scale;
+    } wants[] = {{1, 9208199, 59970000}, {1000, 3606404, 30000}, {1998, 7204596, 30000}, {1999, 7208201, 30000}};
+    for (const Want& w : wants) {
+        EXPECT_EQ(times[std::size_t(w.i)].value, w.value) << w.i;
+        EXPECT_EQ(times[std::size_t(w.i)].scale, w.scale) << w.i;
+    }
+    for (std::size_t i = 1; i < times.size(); ++i)  // never out of order, never wrapped
+        EXPECT_LT(double(times[i - 1].value) / times[i - 1].scale, double(times[i].value) / times[i].scale) << i;
+    EXPECT_EQ(record.transitionScale, 2.0);
+}
+
 TEST_F(AnimatorTest, TooFewKeyframesClearTheManualSwitch) {
     params.setKeyframes(134, {key(0, 24, point(10, 10))});
     record.transitionManualOffset = 1;
