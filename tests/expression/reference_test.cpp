@@ -13,6 +13,7 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <unistd.h>
 
 namespace {
 
@@ -37,7 +38,10 @@ std::string bitsOf(double v) {
 // Runs the reference over the texts; one answer line per text.
 std::vector<std::string> runReference(const ExpressionVariables& vars, const std::vector<std::string>& texts) {
     const std::string dir = testing::TempDir();
-    const std::string in = dir + "/vemaro_reference_in.txt", out = dir + "/vemaro_reference_out.txt";
+    // Named per process: other builds' tests may run at the same time.
+    const std::string tag = std::to_string(getpid());
+    const std::string in = dir + "/vemaro_reference_in_" + tag + ".txt";
+    const std::string out = dir + "/vemaro_reference_out_" + tag + ".txt";
     {
         std::ofstream f(in, std::ios::binary);
         const double* v = &vars.a;

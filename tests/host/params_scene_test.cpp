@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <unistd.h>
 
 namespace {
 
@@ -39,7 +40,7 @@ protected:
 };
 
 std::string run(const std::string& args, int* status) {
-    std::string out = ::testing::TempDir() + "vemaro_render_out.txt";
+    std::string out = ::testing::TempDir() + "vemaro_render_out_" + std::to_string(getpid()) + ".txt";
     std::string command = std::string(VEMARO_RENDER_PATH) + " " + args + " >" + out + " 2>&1";
     *status = std::system(command.c_str());
     std::ifstream f(out);
@@ -214,7 +215,7 @@ TEST(Renderer, ListsParametersAndAppliesScenes) {
     EXPECT_NE(out.find("Randomoize Shape"), std::string::npos);
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 689);
 
-    const std::string scene = ::testing::TempDir() + "vemaro_scene.json";
+    const std::string scene = ::testing::TempDir() + "vemaro_scene_" + std::to_string(getpid()) + ".json";
     std::ofstream(scene) << R"({"params": [{"param": "Sides 3", "value": 5}, {"param": "Width", "value": 1}]})";
     out = run("--scene " + scene, &status);
     EXPECT_NE(status, 0);

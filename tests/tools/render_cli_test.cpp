@@ -51,7 +51,7 @@ TEST(RenderCli, ModulesThatCannotBeLoadedGiveOneClearLine) {
     std::string notThere = run("--module /nonexistent/Fx.so --about").out;
     EXPECT_NE(notThere.find("cannot open /nonexistent/Fx.so"), std::string::npos) << notThere;
 
-    std::string junk = ::testing::TempDir() + "/junk.so";
+    std::string junk = ::testing::TempDir() + "junk_" + std::to_string(getpid()) + ".so";
     std::ofstream(junk) << "not a module";
     CliRun r = run("--module " + junk + " --about");
     EXPECT_EQ(r.status, 1);

@@ -1,0 +1,9 @@
+#include "VemaroPatternHash.h"
+
+double patternHash(const PF_InData* in_data, int i, int j, int k, const Vector& seed) {
+    const PF_ANSICallbacks& ansi = in_data->utils->ansi;
+    const double a = ((seed.x + static_cast<double>(i)) + 0.5) * 12.9898;
+    const double b = (((seed.y + static_cast<double>(j)) + static_cast<double>(k)) + 0.5) * 78.233;
+    const double v = ansi.sin(a + b) * 43758.5453;
+    return v - ansi.floor(v);
+}
