@@ -9,6 +9,8 @@
 
 #include <cstdio>
 
+#include <unistd.h>
+
 namespace {
 
 class MapScene : public HostFixture {
@@ -58,7 +60,9 @@ TEST_F(MapScene, GradientLayersAtEveryDepth) {
 
 TEST_F(MapScene, ImageLayersFromPngFiles) {
     const std::string dir = ::testing::TempDir();
-    const std::string file = dir + "vemaro_map_test.png";
+    // Named per process: parallel builds run their tests side by side.
+    const std::string name = "vemaro_map_test_" + std::to_string(getpid()) + ".png";
+    const std::string file = dir + name;
     // 2 x 1: opaque red, then half-transparent blue.
     unsigned char pixels[] = {255, 0, 0, 255, 0, 0, 255, 128};
     png_image img{};
@@ -69,7 +73,7 @@ TEST_F(MapScene, ImageLayersFromPngFiles) {
     ASSERT_TRUE(png_image_write_to_file(&img, file.c_str(), 0, pixels, 0, nullptr));
 
     ASSERT_EQ(apply(R"js({"composition": {"layers": [{"name": "pic", "width": 4, "height": 2}]},
-        "pixels": [{"layer": "pic", "image": "vemaro_map_test.png"}]})js",
+        "pixels": [{"layer": "pic", "image": ")js" + name + R"js("}]})js",
                     dir + "scene.json"),
               "");
     hostsim::World& map = frameOf("pic");
