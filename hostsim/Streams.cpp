@@ -238,28 +238,7 @@ void Streams::commandLeaks(std::vector<std::string>& out) const {
 
 void Streams::unloadLeaks(std::vector<std::string>& out) const { commandLeaks(out); }
 
-void Streams::setInterpolation(int index, Interpolation mode) {
-    std::lock_guard<std::mutex> g(mutex);
-    modes_[index] = mode;
-}
-
-Streams::Interpolation Streams::interpolation(int index) const {
-    std::lock_guard<std::mutex> g(mutex);
-    auto it = modes_.find(index);
-    return it == modes_.end() ? Interpolation::Linear : it->second;
-}
-
-ParamValue Streams::valueAt(int index, A_Time time) const {
-    Params& p = host().get<Params>();
-    if (interpolation(index) == Interpolation::Linear) return p.valueAt(index, time);
-    // Hold: the last keyframe at or before the time, the first before it.
-    const std::vector<Keyframe> keys = p.keyframes(index);
-    if (keys.empty()) return p.valueAt(index, time);
-    const Keyframe* at = &keys.front();
-    for (const Keyframe& k : keys)
-        if (!timeLess(time, k.time)) at = &k;
-    return at->value;
-}
+ParamValue Streams::valueAt(int index, A_Time time) const { return host().get<Params>().valueAt(index, time); }
 
 std::vector<Streams::ValueRequest> Streams::requests() const {
     std::lock_guard<std::mutex> g(mutex);

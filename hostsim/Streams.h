@@ -1,9 +1,9 @@
 // The effect's parameter streams for the general plug-in layer: "AEGP Stream
 // Suite" 9 (a stream by parameter index, its values at a time) and "AEGP
 // Keyframe Suite" 4 (keyframe count, times and values). Values and keyframes
-// are those of the Params component; between keyframes a stream interpolates
-// linearly or holds, as set per parameter, and before the first and after the
-// last keyframe it holds. Streams and stream values are accounted: what the
+// are those of the Params component: between keyframes a stream interpolates
+// linearly or holds, as the parameter's keyframes say, and before the first and
+// after the last keyframe it holds. Streams and stream values are accounted: what the
 // effect still holds at the end of a command is a leak. Every value request is
 // recorded with its time.
 #pragma once
@@ -20,7 +20,6 @@ namespace hostsim {
 
 class Streams : public Component {
 public:
-    enum class Interpolation { Linear, Hold };
     struct ValueRequest {
         int index;
         A_Time time;
@@ -32,8 +31,6 @@ public:
     void commandLeaks(std::vector<std::string>& out) const override;
     void unloadLeaks(std::vector<std::string>& out) const override;
 
-    void setInterpolation(int index, Interpolation mode);
-    Interpolation interpolation(int index) const;
     // The stream's value at a layer time.
     ParamValue valueAt(int index, A_Time time) const;
 
@@ -62,7 +59,6 @@ public:
 private:
     AEGP_StreamSuite9 stream9_{};
     AEGP_KeyframeSuite4 keyframe4_{};
-    std::map<int, Interpolation> modes_;
 };
 
 }  // namespace hostsim

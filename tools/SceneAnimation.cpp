@@ -2,7 +2,6 @@
 
 #include "Comp.h"
 #include "Masks.h"
-#include "Streams.h"
 
 #include <nlohmann/json.hpp>
 
@@ -100,7 +99,6 @@ void loadInterpolation(const json& section, Context& context) {
     const std::string where0 = context.source + ": \"interpolation\"";
     if (!section.is_array()) fail(where0, "must be a list of entries");
     hostsim::Params& params = context.host.get<hostsim::Params>();
-    hostsim::Streams& streams = context.host.get<hostsim::Streams>();
     for (std::size_t i = 0; i < section.size(); ++i) {
         const std::string where = where0 + " entry " + std::to_string(i + 1);
         const json& e = section[i];
@@ -116,12 +114,8 @@ void loadInterpolation(const json& section, Context& context) {
             fail(where, err.what());
         }
         const json& mode = e["mode"];
-        if (mode == "hold")
-            streams.setInterpolation(index, hostsim::Streams::Interpolation::Hold);
-        else if (mode == "linear")
-            streams.setInterpolation(index, hostsim::Streams::Interpolation::Linear);
-        else
-            fail(where, "\"mode\" is \"hold\" or \"linear\"");
+        if (mode != "hold" && mode != "linear") fail(where, "\"mode\" is \"hold\" or \"linear\"");
+        params.setHold(index, mode == "hold");
     }
 }
 

@@ -9,7 +9,8 @@
 // vertex; "id" (optional, unique) is what a path parameter holds, else masks
 // are numbered in order from 1. Keyframes keep the vertex count.
 //
-// "interpolation" sets how keyframed parameters move between keys:
+// "interpolation" sets how keyframed parameters move between keys, for
+// params[] and streams alike:
 //   {"param": "Transition Phase", "mode": "hold"}   ("linear" is the default)
 #pragma once
 

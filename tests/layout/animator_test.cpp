@@ -221,7 +221,7 @@ TEST_F(AnimatorTest, ColourSpansTheUnionOfItsThreeStreams) {
 
 TEST_F(AnimatorTest, PhaseInRadiansAndHoldInterpolation) {
     params.setKeyframes(144, {key(0, 1, scalar(0)), key(1, 1, scalar(90)), key(2, 1, scalar(180))});
-    streams.setInterpolation(144, Streams::Interpolation::Hold);
+    params.setHold(144, true);
     record.transitionManualPhase = 1;
     TransitionAnimator& a = make(5);  // 0, 0.5, 1, 1.5, 2 s
     ASSERT_EQ(a.init(), A_Err_NONE);

@@ -45,7 +45,7 @@ TEST_F(AnimationScene, MasksWithTangentsIdsAndKeyframes) {
     EXPECT_EQ(mid[1].y, 6);
 
     hostsim::Streams& streams = host.get<hostsim::Streams>();
-    EXPECT_EQ(streams.interpolation(144), hostsim::Streams::Interpolation::Hold);
+    EXPECT_TRUE(host.get<hostsim::Params>().hold(144));
     EXPECT_EQ(streams.valueAt(144, {23, 24}).v[0], 0.0);
     EXPECT_EQ(streams.valueAt(144, {24, 24}).v[0], 90.0);
 }
