@@ -53,9 +53,9 @@ A_Time spanTime(const TimeFraction& start, const TimeFraction& length, std::int6
     return {negative ? -v : v, scale};
 }
 
-KeyframeCurve::KeyframeCurve(AEGP_PluginID pluginId, PF_InData* in_data, AEGP_SuiteHandler& suites,
-                             AEGP_EffectRefH effect, std::vector<PF_ParamIndex> params)
-    : pluginId_(pluginId), in_data_(in_data), suites_(&suites), effect_(effect), params_(std::move(params)) {}
+KeyframeCurve::KeyframeCurve(AEGP_PluginID pluginId, AEGP_SuiteHandler& suites, AEGP_EffectRefH effect,
+                             std::vector<PF_ParamIndex> params)
+    : pluginId_(pluginId), suites_(&suites), effect_(effect), params_(std::move(params)) {}
 
 KeyframeCurve::~KeyframeCurve() {
     try {

@@ -28,7 +28,7 @@ A_Time spanTime(const TimeFraction& start, const TimeFraction& length, std::int6
 
 class KeyframeCurve {
 public:
-    KeyframeCurve(AEGP_PluginID pluginId, PF_InData* in_data, AEGP_SuiteHandler& suites, AEGP_EffectRefH effect,
+    KeyframeCurve(AEGP_PluginID pluginId, AEGP_SuiteHandler& suites, AEGP_EffectRefH effect,
                   std::vector<PF_ParamIndex> params);
     ~KeyframeCurve();
     KeyframeCurve(const KeyframeCurve&) = delete;
@@ -59,7 +59,6 @@ public:
 
 private:
     AEGP_PluginID pluginId_;
-    PF_InData* in_data_;
     AEGP_SuiteHandler* suites_;
     AEGP_EffectRefH effect_;
     std::vector<PF_ParamIndex> params_;
@@ -75,9 +74,9 @@ private:
 template <class R>
 class MemoCurve {
 public:
-    MemoCurve(AEGP_PluginID pluginId, PF_InData* in_data, AEGP_SuiteHandler& suites, AEGP_EffectRefH effect,
+    MemoCurve(AEGP_PluginID pluginId, AEGP_SuiteHandler& suites, AEGP_EffectRefH effect,
               std::vector<PF_ParamIndex> params)
-        : curve(pluginId, in_data, suites, effect, std::move(params)) {}
+        : curve(pluginId, suites, effect, std::move(params)) {}
 
     // The result for map position t: *has is false when the curve is absent.
     // `convert` turns the streams' values at the grid time into a result.

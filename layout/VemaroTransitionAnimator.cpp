@@ -19,7 +19,7 @@ template <class T, class F>
 A_Err TransitionAnimator::sample(unsigned char& manual, std::vector<PF_ParamIndex> streams, std::vector<T>& curve,
                                  F convert) {
     if (!manual) return A_Err_NONE;
-    KeyframeCurve keys(pluginId, in_data, *suites, effect, std::move(streams));
+    KeyframeCurve keys(pluginId, *suites, effect, std::move(streams));
     A_Err err = keys.load();
     if (!keys.available()) {
         // Too few keyframes (or an error): the static value stands.

@@ -274,7 +274,7 @@ TEST_F(AnimatorTest, MemoCurveSamplesAGridOf2000StepsAndMemoisesPerPosition) {
     params.setKeyframes(559, {key(0, 1, scalar(0)), key(2, 1, scalar(100))});
     suites = std::make_unique<AEGP_SuiteHandler>(host.basicSuite());
     {
-        MemoCurve<double> curve(host.pluginId(), &in, *suites, reinterpret_cast<AEGP_EffectRefH>(&record), {559});
+        MemoCurve<double> curve(host.pluginId(), *suites, reinterpret_cast<AEGP_EffectRefH>(&record), {559});
         auto percent = [](const std::vector<AEGP_StreamVal2>& v) { return v[0].one_d * 0.01; };
         double r = 0;
         bool has = false;
@@ -296,7 +296,7 @@ TEST_F(AnimatorTest, MemoCurveSamplesAGridOf2000StepsAndMemoisesPerPosition) {
     {
         // One keyframe: no curve, and nothing held open.
         params.setKeyframes(565, {key(0, 1, scalar(50))});
-        MemoCurve<double> curve(host.pluginId(), &in, *suites, reinterpret_cast<AEGP_EffectRefH>(&record), {565});
+        MemoCurve<double> curve(host.pluginId(), *suites, reinterpret_cast<AEGP_EffectRefH>(&record), {565});
         double r = -1;
         bool has = true;
         EXPECT_EQ(curve.get(0.3, [](const auto&) { return 1.0; }, &r, &has), PF_Err_NONE);
@@ -306,7 +306,7 @@ TEST_F(AnimatorTest, MemoCurveSamplesAGridOf2000StepsAndMemoisesPerPosition) {
     {
         // Two streams: colour keyed once, opacity not keyed: a zero span, no curve.
         params.setKeyframes(576, {key(1, 1, ParamValue{{255, 255, 0, 0}, nullptr})});
-        MemoCurve<Color> curve(host.pluginId(), &in, *suites, reinterpret_cast<AEGP_EffectRefH>(&record),
+        MemoCurve<Color> curve(host.pluginId(), *suites, reinterpret_cast<AEGP_EffectRefH>(&record),
                                {576, 577});
         Color c;
         bool has = true;
@@ -314,7 +314,7 @@ TEST_F(AnimatorTest, MemoCurveSamplesAGridOf2000StepsAndMemoisesPerPosition) {
         EXPECT_FALSE(has);
         // Opacity keyed later: the union span makes a curve.
         params.setKeyframes(577, {key(2, 1, scalar(50)), key(3, 1, scalar(100))});
-        MemoCurve<Color> both(host.pluginId(), &in, *suites, reinterpret_cast<AEGP_EffectRefH>(&record),
+        MemoCurve<Color> both(host.pluginId(), *suites, reinterpret_cast<AEGP_EffectRefH>(&record),
                               {576, 577});
         auto colour = [](const std::vector<AEGP_StreamVal2>& v) {
             return Color{static_cast<float>(v[1].one_d * 0.01), static_cast<float>(v[0].color.redF),
