@@ -1,8 +1,14 @@
 #include "Core.h"
+#include "Iterate.h"
+#include "Worlds.h"
 
 namespace hostsim {
 
 // Every part of the simulated host, in installation order.
-void installComponents(Host& host) { host.add<Core>(); }
+void installComponents(Host& host) {
+    host.add<Core>();
+    host.add<Worlds>();
+    host.add<Iterate>();
+}
 
 }  // namespace hostsim

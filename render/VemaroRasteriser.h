@@ -1,0 +1,134 @@
+// What every rasteriser (drawer) shares: pixel addressing in a world, colour and
+// alpha conversion per depth, edge coverage, the band split of a region and the
+// clipping of an element's extent to the output.
+#pragma once
+
+#include "AE_Effect.h"
+#include "Color.h"
+
+#include <cmath>
+#include <cstdint>
+
+namespace raster {
+
+// ------------------------------------------------------------ pixels per depth
+template <class P>
+struct Depth;
+
+// 8 bits: channel = v*255 + 0.5, clamped and truncated.
+template <>
+struct Depth<PF_Pixel> {
+    static constexpr int kRowShift = 2;  // rowbytes >> 2 pixels per row
+    using Chan = A_u_char;
+    static Chan channel(float c) {
+        const float v = c * 255.0f + 0.5f;
+        if (!(v >= 0.0f)) return 0;  // also NaN
+        return v > 255.0f ? 255 : static_cast<Chan>(v);
+    }
+    static Chan clampFull(double v) {
+        if (!(v >= 0.0)) return 0;  // also NaN
+        return v > 255.0 ? 255 : static_cast<Chan>(v);
+    }
+    static Chan alpha(double a) { return clampFull(a * 255.0 + 0.5); }
+    // The merged fill-and-stroke alpha times the opacity.
+    static Chan scaleAlpha(Chan alpha, double opacity) { return clampFull(alpha * opacity + 0.5); }
+    static PF_Pixel fromColor(const Color& c) { return {channel(c.alpha), channel(c.red), channel(c.green), channel(c.blue)}; }
+};
+
+// 16 bits: full value 32768.
+template <>
+struct Depth<PF_Pixel16> {
+    static constexpr int kRowShift = 3;
+    using Chan = A_u_short;
+    static Chan channel(float c) {
+        const float v = c * 32768.0f + 0.5f;
+        if (!(v >= 0.0f)) return 0;
+        return v > 32768.0f ? 32768 : static_cast<Chan>(v);
+    }
+    static Chan clampFull(double v) {
+        if (!(v >= 0.0)) return 0;  // also NaN
+        return v > 32768.0 ? 32768 : static_cast<Chan>(v);
+    }
+    static Chan alpha(double a) { return clampFull(a * 32768.0 + 0.5); }
+    static Chan scaleAlpha(Chan alpha, double opacity) { return clampFull(alpha * opacity + 0.5); }
+    static PF_Pixel16 fromColor(const Color& c) {
+        return {channel(c.alpha), channel(c.red), channel(c.green), channel(c.blue)};
+    }
+};
+
+// Float: colours unclamped, alpha clamped to [0, 1].
+template <>
+struct Depth<PF_PixelFloat> {
+    static constexpr int kRowShift = 4;
+    using Chan = float;
+    static float alpha(double a) {
+        if (!(a > 0.0)) return 0.0f;  // also NaN
+        return a > 1.0 ? 1.0f : static_cast<float>(a);
+    }
+    static float scaleAlpha(float alpha, double opacity) { return Depth::alpha(alpha * opacity); }
+    static PF_PixelFloat fromColor(const Color& c) { return {alpha(c.alpha), c.red, c.green, c.blue}; }
+};
+
+// Row r of a world as an array of pixels; the row length is rowbytes taken as
+// a whole number of pixels.
+template <class P>
+inline P* row(const PF_LayerDef* world, int r) {
+    const std::ptrdiff_t stride = world->rowbytes >> Depth<P>::kRowShift;
+    return static_cast<P*>(world->data) + stride * r;
+}
+
+// Calls f(P{}) with the pixel type of a depth index; other indices do nothing.
+template <class F>
+inline void forDepth(int bpc, F&& f) {
+    switch (bpc) {
+        case 0: f(PF_Pixel{}); break;
+        case 1: f(PF_Pixel16{}); break;
+        case 2: f(PF_PixelFloat{}); break;
+        default: break;
+    }
+}
+
+// ------------------------------------------------------------ coverage
+// Coverage of a shape lying where the distance d is smaller than the edge e.
+inline double covOut(double d, double e) {
+    if (d <= e - 0.5) return 1.0;
+    if (d >= e + 0.5) return 0.0;
+    return e - d + 0.5;
+}
+// Coverage of a shape lying where d is larger than e.
+inline double covIn(double d, double e) {
+    if (d >= e + 0.5) return 1.0;
+    if (d <= e - 0.5) return 0.0;
+    return d - e + 0.5;
+}
+inline double clamp01(double v) { return v < 0.0 ? 0.0 : (v > 1.0 ? 1.0 : v); }
+
+// ------------------------------------------------------------ regions and bands
+// Band i of n of the rows [top, bottom): 32-bit products, truncating division.
+inline PF_LRect band(const PF_LRect& region, int i, int n) {
+    const A_long h = region.bottom - region.top;
+    return {region.left, region.top + (h * i) / n, region.right, region.top + (h * (i + 1)) / n};
+}
+
+// Beyond this many pixels from the origin an extent is no drawable geometry:
+// the spacing of doubles there approaches a pixel.
+constexpr double kMaxExtent = 1e12;
+
+// [lo, hi] grown by half a pixel, rounded outwards and clipped to [0, limit].
+// Non-finite or absurdly large extents give an empty span instead of an
+// out-of-range conversion.
+inline void clipSpan(const PF_InData* in_data, double lo, double hi, A_long limit, A_long& outLo, A_long& outHi) {
+    if (!(std::fabs(lo) <= kMaxExtent && std::fabs(hi) <= kMaxExtent)) {  // also NaN and infinities
+        outLo = outHi = 0;
+        return;
+    }
+    double l = in_data->utils->ansi.floor(lo - 0.5);
+    double r = in_data->utils->ansi.ceil(hi + 0.5);
+    const double lim = limit < 0 ? 0.0 : static_cast<double>(limit);
+    l = l < 0.0 ? 0.0 : (l > lim ? lim : l);
+    r = r < 0.0 ? 0.0 : (r > lim ? lim : r);
+    outLo = static_cast<A_long>(l);
+    outHi = static_cast<A_long>(r);
+}
+
+}  // namespace raster
