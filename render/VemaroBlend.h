@@ -14,6 +14,14 @@
 #include <cstdint>
 #include <utility>
 
+// The blend functions are small but contain divisions, which makes compilers
+// shy to inline them; pixel loops depend on it.
+#if defined(_MSC_VER)
+#define VEMARO_INLINE __forceinline
+#else
+#define VEMARO_INLINE inline __attribute__((always_inline))
+#endif
+
 namespace Blend {
 
 // ------------------------------------------------------------ integer depths
@@ -54,25 +62,35 @@ struct DepthOf<PF_Pixel16> {
 // arithmetic below relies on every channel being at most full, so larger
 // values are taken as full (no-op at 8 bits).
 template <class D>
-inline typename D::Wide chan(unsigned v) {
+VEMARO_INLINE typename D::Wide chan(unsigned v) {
     return v > D::kFull ? D::kFull : v;
 }
 
 template <class D>
-inline typename D::Pixel make(typename D::Wide a, typename D::Wide r, typename D::Wide g, typename D::Wide b) {
+VEMARO_INLINE typename D::Pixel make(typename D::Wide a, typename D::Wide r, typename D::Wide g, typename D::Wide b) {
     using C = typename D::Chan;
     return {static_cast<C>(a), static_cast<C>(r), static_cast<C>(g), static_cast<C>(b)};
 }
 
+// The pixel with every channel at most full; nothing to do at 8 bits.
 template <class D>
-inline typename D::Wide minFull(typename D::Wide v) {
+VEMARO_INLINE typename D::Pixel clampPixel(const typename D::Pixel& p) {
+    if constexpr (D::kFull == 255) {
+        return p;
+    } else {
+        return make<D>(chan<D>(p.alpha), chan<D>(p.red), chan<D>(p.green), chan<D>(p.blue));
+    }
+}
+
+template <class D>
+VEMARO_INLINE typename D::Wide minFull(typename D::Wide v) {
     return v > D::kFull ? D::kFull : v;
 }
 
 // The separable modes: weights for top only, bottom only and both, then each
 // channel = ((t*Wt + b*Wb + B(b, t)*W2) / A) >> shift, clamped to full.
 template <class D, class F>
-inline typename D::Pixel separable(const typename D::Pixel& bottom, const typename D::Pixel& top, F channel) {
+VEMARO_INLINE typename D::Pixel separable(const typename D::Pixel& bottom, const typename D::Pixel& top, F channel) {
     using W = typename D::Wide;
     if (bottom.alpha == 0) return top;
     if (top.alpha == 0) return bottom;
@@ -90,12 +108,12 @@ inline typename D::Pixel separable(const typename D::Pixel& bottom, const typena
 }
 
 template <class D>
-inline typename D::Pixel normal(const typename D::Pixel& bottom, const typename D::Pixel& top) {
+VEMARO_INLINE typename D::Pixel normal(const typename D::Pixel& bottom, const typename D::Pixel& top) {
     using W = typename D::Wide;
     if (bottom.alpha == 0) return top;
     if (top.alpha == 0) return bottom;
     const W ab = chan<D>(bottom.alpha), at = chan<D>(top.alpha);
-    if (at == D::kFull) return make<D>(at, chan<D>(top.red), chan<D>(top.green), chan<D>(top.blue));
+    if (at == D::kFull) return clampPixel<D>(top);
     const W wb = ((D::kFull - at) * ab) >> D::kShift;
     const W A = at + wb;
     auto mix = [&](unsigned bc, unsigned tc) -> W {
@@ -106,7 +124,7 @@ inline typename D::Pixel normal(const typename D::Pixel& bottom, const typename 
 }
 
 template <class D>
-inline typename D::Pixel alphaAdd(const typename D::Pixel& bottom, const typename D::Pixel& top) {
+VEMARO_INLINE typename D::Pixel alphaAdd(const typename D::Pixel& bottom, const typename D::Pixel& top) {
     using W = typename D::Wide;
     if (bottom.alpha == 0) return top;
     if (top.alpha == 0) return bottom;
@@ -142,7 +160,7 @@ struct Chan {
 // Float channel value back to an integer channel: v = f * full + 0.5 in single
 // precision, clamped, truncated.
 template <class D>
-inline typename D::Wide fromFloat(float f) {
+VEMARO_INLINE typename D::Wide fromFloat(float f) {
     const float v = f * static_cast<float>(D::kFull) + 0.5f;
     if (!(v >= 0.0f)) return 0;  // also NaN
     if (v > static_cast<float>(D::kFull)) return D::kFull;
@@ -155,7 +173,7 @@ inline typename D::Wide fromFloat(float f) {
 namespace detail {
 
 template <class F>
-inline PF_PixelFloat separableF(const PF_PixelFloat& bottom, const PF_PixelFloat& top, F channel) {
+VEMARO_INLINE PF_PixelFloat separableF(const PF_PixelFloat& bottom, const PF_PixelFloat& top, F channel) {
     if (bottom.alpha == 0.0f) return top;
     if (top.alpha == 0.0f) return bottom;
     const float ab = bottom.alpha, at = top.alpha;
@@ -192,21 +210,21 @@ struct ChanF {
     static float softlight(float b, float t) { return std::pow(b, t < 0.5f ? 2.0f * (1.0f - t) : 1.0f / (2.0f * t)); }
 };
 
-inline float clamp01(float v) { return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v); }
+VEMARO_INLINE float clamp01(float v) { return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v); }
 
 }  // namespace detail
 
 // ------------------------------------------------------------ the functions
 #define VEMARO_INT_SEPARABLE(name)                                                              \
-    inline PF_Pixel name(const PF_Pixel& bottom, const PF_Pixel& top) {                         \
+    VEMARO_INLINE PF_Pixel name(const PF_Pixel& bottom, const PF_Pixel& top) {                         \
         return detail::separable<detail::Depth8>(                                               \
             bottom, top, [](auto b, auto t) { return detail::Chan<detail::Depth8>::name(b, t); });  \
     }                                                                                           \
-    inline PF_Pixel16 name(const PF_Pixel16& bottom, const PF_Pixel16& top) {                   \
+    VEMARO_INLINE PF_Pixel16 name(const PF_Pixel16& bottom, const PF_Pixel16& top) {                   \
         return detail::separable<detail::Depth16>(                                              \
             bottom, top, [](auto b, auto t) { return detail::Chan<detail::Depth16>::name(b, t); }); \
     }                                                                                           \
-    inline PF_PixelFloat name(const PF_PixelFloat& bottom, const PF_PixelFloat& top) {          \
+    VEMARO_INLINE PF_PixelFloat name(const PF_PixelFloat& bottom, const PF_PixelFloat& top) {          \
         return detail::separableF(bottom, top, [](float b, float t) { return detail::ChanF::name(b, t); }); \
     }
 VEMARO_INT_SEPARABLE(add)
@@ -222,11 +240,11 @@ VEMARO_INT_SEPARABLE(difference)
 VEMARO_INT_SEPARABLE(exclusion)
 #undef VEMARO_INT_SEPARABLE
 
-inline PF_Pixel normal(const PF_Pixel& bottom, const PF_Pixel& top) { return detail::normal<detail::Depth8>(bottom, top); }
-inline PF_Pixel16 normal(const PF_Pixel16& bottom, const PF_Pixel16& top) {
+VEMARO_INLINE PF_Pixel normal(const PF_Pixel& bottom, const PF_Pixel& top) { return detail::normal<detail::Depth8>(bottom, top); }
+VEMARO_INLINE PF_Pixel16 normal(const PF_Pixel16& bottom, const PF_Pixel16& top) {
     return detail::normal<detail::Depth16>(bottom, top);
 }
-inline PF_PixelFloat normal(const PF_PixelFloat& bottom, const PF_PixelFloat& top) {
+VEMARO_INLINE PF_PixelFloat normal(const PF_PixelFloat& bottom, const PF_PixelFloat& top) {
     if (bottom.alpha == 0.0f) return top;
     if (top.alpha == 0.0f) return bottom;
     const float ab = bottom.alpha, at = top.alpha;
@@ -237,12 +255,12 @@ inline PF_PixelFloat normal(const PF_PixelFloat& bottom, const PF_PixelFloat& to
     return {A, mix(bottom.red, top.red), mix(bottom.green, top.green), mix(bottom.blue, top.blue)};
 }
 
-inline PF_PixelFloat softlight(const PF_PixelFloat& bottom, const PF_PixelFloat& top) {
+VEMARO_INLINE PF_PixelFloat softlight(const PF_PixelFloat& bottom, const PF_PixelFloat& top) {
     return detail::separableF(bottom, top, [](float b, float t) { return detail::ChanF::softlight(b, t); });
 }
 // At the integer depths soft light goes through the float function and back,
 // alpha included.
-inline PF_Pixel softlight(const PF_Pixel& bottom, const PF_Pixel& top) {
+VEMARO_INLINE PF_Pixel softlight(const PF_Pixel& bottom, const PF_Pixel& top) {
     using D = detail::Depth8;
     if (bottom.alpha == 0) return top;
     if (top.alpha == 0) return bottom;
@@ -252,7 +270,7 @@ inline PF_Pixel softlight(const PF_Pixel& bottom, const PF_Pixel& top) {
     return detail::make<D>(detail::fromFloat<D>(r.alpha), detail::fromFloat<D>(r.red), detail::fromFloat<D>(r.green),
                            detail::fromFloat<D>(r.blue));
 }
-inline PF_Pixel16 softlight(const PF_Pixel16& bottom, const PF_Pixel16& top) {
+VEMARO_INLINE PF_Pixel16 softlight(const PF_Pixel16& bottom, const PF_Pixel16& top) {
     using D = detail::Depth16;
     if (bottom.alpha == 0) return top;
     if (top.alpha == 0) return bottom;
@@ -263,14 +281,14 @@ inline PF_Pixel16 softlight(const PF_Pixel16& bottom, const PF_Pixel16& top) {
                            detail::fromFloat<D>(r.blue));
 }
 
-inline PF_Pixel alpha_add(const PF_Pixel& bottom, const PF_Pixel& top) {
+VEMARO_INLINE PF_Pixel alpha_add(const PF_Pixel& bottom, const PF_Pixel& top) {
     return detail::alphaAdd<detail::Depth8>(bottom, top);
 }
-inline PF_Pixel16 alpha_add(const PF_Pixel16& bottom, const PF_Pixel16& top) {
+VEMARO_INLINE PF_Pixel16 alpha_add(const PF_Pixel16& bottom, const PF_Pixel16& top) {
     return detail::alphaAdd<detail::Depth16>(bottom, top);
 }
 // The only float mode that clamps.
-inline PF_PixelFloat alpha_add(const PF_PixelFloat& bottom, const PF_PixelFloat& top) {
+VEMARO_INLINE PF_PixelFloat alpha_add(const PF_PixelFloat& bottom, const PF_PixelFloat& top) {
     if (bottom.alpha == 0.0f) return top;
     if (top.alpha == 0.0f) return bottom;
     const float ab = bottom.alpha, at = top.alpha;
@@ -300,7 +318,7 @@ inline BlendMode blendModeOfPopup(int popup) {
 }
 
 template <BlendMode M, class P>
-inline P blendWith(const P& bottom, const P& top) {
+VEMARO_INLINE P blendWith(const P& bottom, const P& top) {
     switch (M) {
         case BlendMode::Normal: return Blend::normal(bottom, top);
         case BlendMode::Darken: return Blend::darken(bottom, top);
@@ -356,7 +374,7 @@ inline BlendFunc<P> blendFunction(int popup) {
 template <BlendMode M>
 struct BlendOp {
     template <class P>
-    P operator()(const P& bottom, const P& top) const {
+    VEMARO_INLINE P operator()(const P& bottom, const P& top) const {
         return blendWith<M, P>(bottom, top);
     }
 };

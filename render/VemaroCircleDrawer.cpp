@@ -10,7 +10,35 @@ using raster::covOut;
 
 namespace {
 constexpr int kMultithreadRows = 80;
-}
+// Quantities shared by the anti-aliased routines.
+struct Edges {
+    double R, r, ringFactor, s, S, strokeFactor;
+    Edges(const CircleDrawer::Pattern& p) {
+        R = p.radius;
+        r = p.innerRadius * (R + 0.5) - 0.5;
+        ringFactor = R > 0.001 ? raster::clamp01(2.0 * (R - r)) : 0.0;
+        s = r - p.strokeWidth;
+        S = R + p.strokeWidth;
+        strokeFactor = p.strokeWidth != 0.0 ? raster::clamp01(2.0 * (S - s)) : 0.0;
+    }
+};
+
+// The fill's bounds.
+struct FillBounds {
+    double innerSafe, bound;
+    // A distance squared at most insideOuter2 certainly has d <= R - 0.5, and
+    // one at least insideInner2 certainly has d >= r + 0.5: both edge
+    // coverages are then exactly 1. The margins exceed any rounding of the
+    // squares and the square root.
+    double insideOuter2, insideInner2;
+    FillBounds(const Edges& e, double sqrt2) {
+        innerSafe = (e.r - 0.5) / sqrt2;
+        bound = (e.R + 0.5) * (e.R + 0.5);
+        insideOuter2 = e.R - 0.5 > 0.0 ? (e.R - 0.5) * (e.R - 0.5) * (1.0 - 1e-12) : -1.0;
+        insideInner2 = e.r + 0.5 > 0.0 ? (e.r + 0.5) * (e.r + 0.5) * (1.0 + 1e-12) : 0.0;
+    }
+};
+}  // namespace
 
 CircleDrawer::CircleDrawer(PF_InData* in_data_, AEGP_SuiteHandler& suites_, unsigned char draft_, PF_LayerDef* world_,
                            int bpc_, const Pattern& pattern_)
@@ -138,59 +166,92 @@ void CircleDrawer::drawDraftLoop(const PF_LRect& b, Op op) const {
     }
 }
 
-namespace {
-// Quantities shared by the anti-aliased routines.
-struct Edges {
-    double R, r, ringFactor, s, S, strokeFactor;
-    Edges(const CircleDrawer::Pattern& p) {
-        R = p.radius;
-        r = p.innerRadius * (R + 0.5) - 0.5;
-        ringFactor = R > 0.001 ? raster::clamp01(2.0 * (R - r)) : 0.0;
-        s = r - p.strokeWidth;
-        S = R + p.strokeWidth;
-        strokeFactor = p.strokeWidth != 0.0 ? raster::clamp01(2.0 * (S - s)) : 0.0;
-    }
-};
-}  // namespace
 
-// Fill only: rows and columns that are wholly inside the ring need no square
-// root; only pixels near an edge are worked out exactly.
+// Fill only. A pixel whose distance lies certainly between r + 0.5 and R - 0.5
+// has both edge coverages exactly 1 and takes the interior alpha without a
+// square root; in each row such pixels form at most two runs, found from the
+// row's distance and checked at their ends against the column table. The
+// other pixels are worked out from their distance; a pixel wholly in the hole
+// is skipped.
 template <class P, class Op>
 void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
     using D = raster::Depth<P>;
     const Pattern& p = *pattern;
     const Edges e(p);
     const double opacity = p.opacity;
+    const FillBounds fb(e, in_data->utils->ansi.sqrt(2.0));
     P fillPx = D::fromColor(p.fill);
-    const auto interiorAlpha = D::alpha(e.ringFactor * opacity);
-    const double sqrt2 = in_data->utils->ansi.sqrt(2.0);
-    const double outerSafe = (e.R - 0.5) / sqrt2;
-    const double innerSafe = (e.r - 0.5) / sqrt2;
-    const double innerEdge = e.r + 0.5;
-    const double bound = (e.R + 0.5) * (e.R + 0.5);
+    P interiorPx = fillPx;
+    interiorPx.alpha = D::alpha(e.ringFactor * opacity);
+    // Blending an alpha of 0 beneath anything leaves it: such pixels are
+    // skipped.
+    const bool interiorVisible = interiorPx.alpha != 0;
     const double* dist = distances.data() - region.left;
     const double* sq = squaredDistances.data() - region.left;
 
+    auto exact = [&](P* out, A_long from, A_long to, double ady2, bool rowInHole) {
+        for (A_long c = from; c < to; ++c) {
+            if (rowInHole && dist[c] < fb.innerSafe) continue;
+            const double d2 = sq[c] + ady2;
+            if (d2 > fb.bound) continue;
+            if (d2 <= fb.insideOuter2 && d2 >= fb.insideInner2) {
+                if (interiorVisible) out[c] = op(interiorPx, out[c]);
+                continue;
+            }
+            const double d = std::sqrt(d2);
+            fillPx.alpha = D::alpha(covOut(d, e.R) * e.ringFactor * covIn(d, e.r) * opacity);
+            if (fillPx.alpha != 0) out[c] = op(fillPx, out[c]);
+        }
+    };
+    auto span = [&](P* out, A_long from, A_long to) {
+        if (interiorVisible)
+            for (A_long c = from; c < to; ++c) out[c] = op(interiorPx, out[c]);
+    };
+
     for (A_long r = b.top; r < b.bottom; ++r) {
-        P* out = raster::row<P>(world, r);
         const double ady = std::fabs(p.y - r);
         const double ady2 = ady * ady;
-        const bool rowExact = ady >= outerSafe || ady <= innerEdge;
-        const bool rowInHole = ady < innerSafe;
-        for (A_long c = b.left; c < b.right; ++c) {
-            const double adx = dist[c];
-            if (rowInHole && adx < innerSafe) continue;
-            const bool colExact = adx >= outerSafe || adx <= innerEdge;
-            if (colExact || rowExact) {
-                const double d2 = sq[c] + ady2;
-                if (d2 > bound) continue;
-                const double d = std::sqrt(d2);
-                fillPx.alpha = D::alpha(covOut(d, e.R) * e.ringFactor * covIn(d, e.r) * opacity);
-            } else {
-                fillPx.alpha = interiorAlpha;
-            }
-            out[c] = op(fillPx, out[c]);
+        const double reach2 = fb.bound - ady2;
+        if (!(reach2 >= 0.0)) continue;
+        P* out = raster::row<P>(world, r);
+        const bool rowInHole = ady < fb.innerSafe;
+        // Columns beyond the outer bound need no visit. Column positions are
+        // clamped in double before they become integers.
+        auto column = [](double v, A_long lo, A_long hi) {
+            return v <= lo ? lo : (v >= hi ? hi : static_cast<A_long>(v));
+        };
+        const double reach = std::sqrt(reach2) + 1.0;
+        const A_long from = column(std::floor(p.x - reach), b.left, b.right);
+        const A_long to = column(std::floor(p.x + reach) + 1.0, from, b.right);
+
+        // The run inside the outer edge: sq <= hi at both ends holds between
+        // them, the squares being convex along the row.
+        const double hi = fb.insideOuter2 - ady2;
+        if (!(hi >= 0.0) || from >= to) {
+            exact(out, from, to, ady2, rowInHole);
+            continue;
         }
+        const double hw = std::sqrt(hi);
+        A_long a = column(std::ceil(p.x - hw), from, to);
+        A_long z = column(std::floor(p.x + hw) + 1.0, a, to);
+        while (a < z && sq[a] > hi) ++a;
+        while (z > a && sq[z - 1] > hi) --z;
+        // Cut out the hole: on each side of the centre the squares are
+        // monotonic, so the end nearest the centre decides.
+        const double lo = fb.insideInner2 - ady2;
+        A_long leftEnd = z, rightStart = z;
+        if (lo > 0.0 && a < z) {
+            const double hh = std::sqrt(lo);
+            leftEnd = column(std::floor(p.x - hh) + 1.0, a, z);
+            rightStart = column(std::ceil(p.x + hh), leftEnd, z);
+            while (leftEnd > a && sq[leftEnd - 1] < lo) --leftEnd;
+            while (rightStart < z && sq[rightStart] < lo) ++rightStart;
+        }
+        exact(out, from, a, ady2, rowInHole);
+        span(out, a, leftEnd);
+        exact(out, leftEnd, rightStart, ady2, rowInHole);
+        span(out, rightStart, z);
+        exact(out, z, to, ady2, rowInHole);
     }
 }
 
