@@ -34,13 +34,14 @@ int countFor(int radius) {
         case 2: return 20000;
         case 8: return 4000;
         case 32: return 400;
-        default: return 40;
+        case 128: return 40;
+        default: return 4;
     }
 }
 
 const std::vector<Disc>& discs(int radius) {
-    static std::vector<Disc> cache[4];
-    std::vector<Disc>& v = cache[radius == 2 ? 0 : radius == 8 ? 1 : radius == 32 ? 2 : 3];
+    static std::vector<Disc> cache[5];
+    std::vector<Disc>& v = cache[radius == 2 ? 0 : radius == 8 ? 1 : radius == 32 ? 2 : radius == 128 ? 3 : 4];
     if (v.empty()) {
         bench::Random rng(0x5eed0000u + static_cast<uint32_t>(radius));
         for (int i = 0, n = countFor(radius); i < n; ++i) {
@@ -141,12 +142,15 @@ const bool registered = [] {
         bench::addRatio("circles r" + std::to_string(r) + " ours/agg", "Circle/ours" + arg, "Circle/agg" + arg);
     }
     // Large circles on the host's threads.
-    for (int t : {2, 4, 8}) {
-        const std::string name = "Circle/ours_threads" + std::to_string(t);
-        benchmark::RegisterBenchmark(name.c_str(), ours, t)->Arg(128)->Unit(benchmark::kMillisecond)->UseRealTime();
-        bench::addRatio("circles r128, " + std::to_string(t) + " threads / 1 thread", name + "/128",
-                        "Circle/ours/128");
-    }
+    benchmark::RegisterBenchmark("Circle/ours", ours, 1)->Arg(512)->Unit(benchmark::kMillisecond)->UseRealTime();
+    for (int r : {128, 512})
+        for (int t : {2, 4, 8}) {
+            const std::string name = "Circle/ours_threads" + std::to_string(t);
+            const std::string arg = "/" + std::to_string(r);
+            benchmark::RegisterBenchmark(name.c_str(), ours, t)->Arg(r)->Unit(benchmark::kMillisecond)->UseRealTime();
+            bench::addRatio("circles r" + std::to_string(r) + ", 1 thread / " + std::to_string(t) + " threads",
+                            "Circle/ours" + arg, name + arg);
+        }
     return true;
 }();
 

@@ -12,6 +12,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <type_traits>
 #include <utility>
 
 // The blend functions are small but contain divisions, which makes compilers
@@ -373,6 +374,12 @@ inline BlendFunc<P> blendFunction(int popup) {
 // has the blend inlined.
 template <BlendMode M>
 struct BlendOp {
+    // Normal over an opaque top gives the top: at 8 bits and in float exactly
+    // the top pixel (16 bits clamps its channels), so loops may leave it.
+    template <class P>
+    static constexpr bool keepsOpaqueTop() {
+        return M == BlendMode::Normal && !std::is_same_v<P, PF_Pixel16>;
+    }
     template <class P>
     VEMARO_INLINE P operator()(const P& bottom, const P& top) const {
         return blendWith<M, P>(bottom, top);

@@ -203,9 +203,16 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
             if (fillPx.alpha != 0) out[c] = op(fillPx, out[c]);
         }
     };
-    auto span = [&](P* out, A_long from, A_long to) {
-        if (interiorVisible)
-            for (A_long c = from; c < to; ++c) out[c] = op(interiorPx, out[c]);
+    // Over a transparent output pixel every mode gives the element's pixel.
+    auto span = [&, bottom = interiorPx](P* out, A_long from, A_long to) {
+        if (!interiorVisible) return;
+        for (A_long c = from; c < to; ++c) {
+            P& o = out[c];
+            if (o.alpha == 0)
+                o = bottom;
+            else if (!(Op::template keepsOpaqueTop<P>() && o.alpha == raster::fullAlpha<P>()))
+                o = op(bottom, o);
+        }
     };
 
     for (A_long r = b.top; r < b.bottom; ++r) {
@@ -223,6 +230,7 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
         const double reach = std::sqrt(reach2) + 1.0;
         const A_long from = column(std::floor(p.x - reach), b.left, b.right);
         const A_long to = column(std::floor(p.x + reach) + 1.0, from, b.right);
+        if (from < to) raster::prefetchRow<P>(world, r + 1, b, from, to);
 
         // The run inside the outer edge: sq <= hi at both ends holds between
         // them, the squares being convex along the row.

@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <type_traits>
 
 namespace raster {
 
@@ -69,12 +70,39 @@ struct Depth<PF_PixelFloat> {
     static PF_PixelFloat fromColor(const Color& c) { return {alpha(c.alpha), c.red, c.green, c.blue}; }
 };
 
+// The full alpha of a pixel type.
+template <class P>
+constexpr auto fullAlpha() {
+    if constexpr (std::is_same_v<P, PF_Pixel>) {
+        return A_u_char{255};
+    } else if constexpr (std::is_same_v<P, PF_Pixel16>) {
+        return A_u_short{32768};
+    } else {
+        return 1.0f;
+    }
+}
+
 // Row r of a world as an array of pixels; the row length is rowbytes taken as
 // a whole number of pixels.
 template <class P>
 inline P* row(const PF_LayerDef* world, int r) {
     const std::ptrdiff_t stride = world->rowbytes >> Depth<P>::kRowShift;
     return static_cast<P*>(world->data) + stride * r;
+}
+
+// Asks for the ends of the next row's span ahead of use: each row of a small
+// element starts on cache lines nobody touched yet; the hardware follows the
+// rest.
+template <class P>
+inline void prefetchRow(const PF_LayerDef* world, A_long r, const PF_LRect& band, A_long from, A_long to) {
+#if defined(__GNUC__)
+    if (r >= band.bottom) return;
+    const P* p = row<P>(world, r);
+    __builtin_prefetch(p + from, 1);
+    __builtin_prefetch(p + to - 1, 1);
+#else
+    (void)world, (void)r, (void)band, (void)from, (void)to;
+#endif
 }
 
 // Calls f(P{}) with the pixel type of a depth index; other indices do nothing.
