@@ -77,24 +77,17 @@ void Iterate::stopPool() {
     for (std::thread& t : pool_) t.join();
     pool_.clear();
     queue_.clear();
-    queued_ = 0;
 }
 
-// A worker spins a little before it sleeps: launches come in quick
-// succession (one per drawn element), and waking a sleeping thread costs more
-// than a small element's band.
 void Iterate::work(int index) {
     for (;;) {
-        for (int spin = 0; spin < 200 && queued_.load(std::memory_order_acquire) == 0 && !stopping_.load(); ++spin)
-            std::this_thread::yield();
         std::shared_ptr<Job> job;
         {
             std::unique_lock<std::mutex> lock(mutex_);
-            wake_.wait(lock, [this] { return stopping_.load() || !queue_.empty(); });
+            wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
             if (stopping_) return;
             job = std::move(queue_.front());
             queue_.pop_front();
-            --queued_;
         }
         runBands(*job, index);
     }
@@ -129,7 +122,6 @@ PF_Err Iterate::run(A_long iterations, void* refcon, PF_IterateGenericFunc fn) {
         std::lock_guard<std::mutex> g(mutex_);
         const std::size_t helpers = std::min<std::size_t>(pool_.size(), static_cast<std::size_t>(iterations - 1));
         for (std::size_t k = 0; k < helpers; ++k) queue_.push_back(job);
-        queued_ += static_cast<int>(helpers);
     }
     wake_.notify_all();
     runBands(*job, 0);

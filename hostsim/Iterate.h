@@ -48,8 +48,7 @@ private:
     std::mutex mutex_;
     std::condition_variable wake_;
     std::deque<std::shared_ptr<Job>> queue_;
-    std::atomic<bool> stopping_{false};
-    std::atomic<int> queued_{0};  // entries in queue_, read without the lock
+    bool stopping_ = false;
     std::atomic<int> running_{0};
 
     PF_Iterate8Suite1 iterate8_{};

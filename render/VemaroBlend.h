@@ -59,6 +59,45 @@ struct DepthOf<PF_Pixel16> {
     using type = Depth16;
 };
 
+// Exact integer quotients without a division instruction, one per channel
+// being the cost of the blends.
+//
+// 8 bits: q = floor(x / A) = (x * m) >> k with m = floor(2^k / A) + 1 is exact
+// whenever x * A < 2^k. Normal and alpha add divide x < 255 * 510 by A <= 510
+// (k = 32); the separable modes divide x <= 255 * 255 * (ab + at) by A <= 255
+// and shift by 8 more, that is divide by 256 A (k = 41, x * A < 2^33).
+//
+// 16 bits: the sums stay below 2^53, so their double quotient is exact to
+// well within 1 / A of the true one and truncates to the right integer.
+template <int K, std::size_t N>
+constexpr std::array<uint64_t, N> reciprocals() {
+    std::array<uint64_t, N> m{};
+    for (std::size_t a = 1; a < N; ++a) m[a] = ((uint64_t{1} << K) / a) + 1;
+    return m;
+}
+inline constexpr std::array<uint64_t, 511> kReciprocal32 = reciprocals<32, 511>();
+inline constexpr std::array<uint64_t, 256> kReciprocal33 = reciprocals<33, 256>();
+
+// floor(x / A).
+template <class D>
+VEMARO_INLINE typename D::Wide quotient(typename D::Wide x, typename D::Wide A) {
+    if constexpr (D::kFull == 255) {
+        return static_cast<uint32_t>((uint64_t{x} * kReciprocal32[A]) >> 32);
+    } else {
+        return static_cast<typename D::Wide>(static_cast<double>(x) / static_cast<double>(A));
+    }
+}
+// floor(floor(x / A) / 2^shift) = floor(x / (A * 2^shift)).
+template <class D>
+VEMARO_INLINE typename D::Wide quotientShifted(typename D::Wide x, typename D::Wide A) {
+    if constexpr (D::kFull == 255) {
+        return static_cast<uint32_t>((uint64_t{x} * kReciprocal33[A]) >> 41);
+    } else {
+        return static_cast<typename D::Wide>(static_cast<double>(x) /
+                                             (static_cast<double>(A) * static_cast<double>(typename D::Wide{1} << D::kShift)));
+    }
+}
+
 // A 16-bit channel may hold up to 65535 although full is 32768; the unsigned
 // arithmetic below relies on every channel being at most full, so larger
 // values are taken as full (no-op at 8 bits).
@@ -102,7 +141,7 @@ VEMARO_INLINE typename D::Pixel separable(const typename D::Pixel& bottom, const
     const W A = ab + (Wt >> D::kShift);
     auto mix = [&](unsigned bc, unsigned tc) -> W {
         const W b = chan<D>(bc), t = chan<D>(tc);
-        return minFull<D>(((t * Wt + b * Wb + channel(b, t) * W2) / A) >> D::kShift);
+        return minFull<D>(quotientShifted<D>(t * Wt + b * Wb + channel(b, t) * W2, A));
     };
     return make<D>(minFull<D>(A), mix(bottom.red, top.red), mix(bottom.green, top.green),
                    mix(bottom.blue, top.blue));
@@ -118,7 +157,7 @@ VEMARO_INLINE typename D::Pixel normal(const typename D::Pixel& bottom, const ty
     const W wb = ((D::kFull - at) * ab) >> D::kShift;
     const W A = at + wb;
     auto mix = [&](unsigned bc, unsigned tc) -> W {
-        return minFull<D>((chan<D>(tc) * at + chan<D>(bc) * wb) / A);
+        return minFull<D>(quotient<D>(chan<D>(tc) * at + chan<D>(bc) * wb, A));
     };
     return make<D>(minFull<D>(A), mix(bottom.red, top.red), mix(bottom.green, top.green),
                    mix(bottom.blue, top.blue));
@@ -132,7 +171,7 @@ VEMARO_INLINE typename D::Pixel alphaAdd(const typename D::Pixel& bottom, const 
     const W ab = chan<D>(bottom.alpha), at = chan<D>(top.alpha);
     const W A = ab + at;
     auto mix = [&](unsigned bc, unsigned tc) -> W {
-        return minFull<D>((chan<D>(tc) * at + chan<D>(bc) * ab) / A);
+        return minFull<D>(quotient<D>(chan<D>(tc) * at + chan<D>(bc) * ab, A));
     };
     return make<D>(minFull<D>(A), mix(bottom.red, top.red), mix(bottom.green, top.green),
                    mix(bottom.blue, top.blue));

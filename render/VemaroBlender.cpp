@@ -19,11 +19,15 @@ uint32_t opacityFactor(double opacity, uint32_t full) {
 
 template <class P>
 struct Opacity;
+// At 8 bits the 256 possible results are tabled once per band.
 template <>
 struct Opacity<PF_Pixel> {
-    uint32_t f;
-    explicit Opacity(double o) : f(opacityFactor(o, 255)) {}
-    A_u_char operator()(A_u_char a) const { return static_cast<A_u_char>((a * f) >> 8); }
+    A_u_char table[256];
+    explicit Opacity(double o) {
+        const uint32_t f = opacityFactor(o, 255);
+        for (uint32_t a = 0; a < 256; ++a) table[a] = static_cast<A_u_char>((a * f) >> 8);
+    }
+    A_u_char operator()(A_u_char a) const { return table[a]; }
 };
 template <>
 struct Opacity<PF_Pixel16> {

@@ -277,3 +277,31 @@ TEST(Blend, IntegerDepthsStayNearTheFloatReference) {
         std::printf("%-10s worst error  8 bits %.2f/255  16 bits %.2f/32768\n", m.name, err8 * 255, err16 * 32768);
     }
 }
+
+// The integer quotients are taken without a division instruction; they must
+// equal the truncating division over the whole range the blends use.
+TEST(Blend, QuotientsAreExact) {
+    using namespace Blend::detail;
+    auto check8 = [](uint32_t maxX, uint32_t maxA, bool shifted) {
+        for (uint32_t A = 1; A <= maxA; ++A) {
+            const uint32_t limit = shifted ? 65025u * 510u : 255u * 510u;
+            std::vector<uint32_t> xs = {0, 1, A - 1, A, A + 1, maxX, maxX - 1, limit, limit - 1};
+            for (uint32_t k = 1; k < 4000; ++k) xs.push_back(static_cast<uint32_t>((uint64_t{maxX} * k) / 4000));
+            for (uint32_t q = 1; q * A <= maxX && q < 300; q += 7) xs.push_back(q * A * (shifted ? 256 : 1) - 1);
+            for (uint32_t x : xs) {
+                if (x > maxX) continue;
+                const uint32_t want = shifted ? (x / A) >> 8 : x / A;
+                const uint32_t got = shifted ? quotientShifted<Depth8>(x, A) : quotient<Depth8>(x, A);
+                ASSERT_EQ(got, want) << x << " / " << A;
+            }
+        }
+    };
+    check8(255u * 510u, 510, false);
+    check8(65025u * 510u, 255, true);
+    for (uint64_t A : {1ull, 2ull, 3ull, 127ull, 16383ull, 16384ull, 24575ull, 32767ull, 32768ull})
+        for (uint64_t x : std::initializer_list<uint64_t>{0ull, 1ull, A - 1, A, (1ull << 47) - 1, (1ull << 47) - 2, (1ull << 46) + 12345,
+                           A * 32768 * 1000 - 1, A * 32768 * 1000}) {
+            ASSERT_EQ(quotient<Depth16>(x, A), x / A) << x << " / " << A;
+            ASSERT_EQ(quotientShifted<Depth16>(x, A), (x / A) >> 15) << x << " / " << A;
+        }
+}
