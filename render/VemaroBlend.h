@@ -147,6 +147,16 @@ VEMARO_INLINE typename D::Pixel separable(const typename D::Pixel& bottom, const
                    mix(bottom.blue, top.blue));
 }
 
+// Colours averaged with the weights wt (top) and wb (bottom) over A.
+template <class D>
+VEMARO_INLINE typename D::Pixel weighted(const typename D::Pixel& bottom, const typename D::Pixel& top,
+                                         typename D::Wide wt, typename D::Wide wb, typename D::Wide A) {
+    using W = typename D::Wide;
+    auto mix = [&](unsigned bc, unsigned tc) -> W { return minFull<D>(quotient<D>(chan<D>(tc) * wt + chan<D>(bc) * wb, A)); };
+    return make<D>(minFull<D>(A), mix(bottom.red, top.red), mix(bottom.green, top.green),
+                   mix(bottom.blue, top.blue));
+}
+
 template <class D>
 VEMARO_INLINE typename D::Pixel normal(const typename D::Pixel& bottom, const typename D::Pixel& top) {
     using W = typename D::Wide;
@@ -155,26 +165,17 @@ VEMARO_INLINE typename D::Pixel normal(const typename D::Pixel& bottom, const ty
     const W ab = chan<D>(bottom.alpha), at = chan<D>(top.alpha);
     if (at == D::kFull) return clampPixel<D>(top);
     const W wb = ((D::kFull - at) * ab) >> D::kShift;
-    const W A = at + wb;
-    auto mix = [&](unsigned bc, unsigned tc) -> W {
-        return minFull<D>(quotient<D>(chan<D>(tc) * at + chan<D>(bc) * wb, A));
-    };
-    return make<D>(minFull<D>(A), mix(bottom.red, top.red), mix(bottom.green, top.green),
-                   mix(bottom.blue, top.blue));
+    return weighted<D>(bottom, top, at, wb, at + wb);
 }
 
+// The alphas add and the colours are averaged by alpha.
 template <class D>
 VEMARO_INLINE typename D::Pixel alphaAdd(const typename D::Pixel& bottom, const typename D::Pixel& top) {
     using W = typename D::Wide;
     if (bottom.alpha == 0) return top;
     if (top.alpha == 0) return bottom;
     const W ab = chan<D>(bottom.alpha), at = chan<D>(top.alpha);
-    const W A = ab + at;
-    auto mix = [&](unsigned bc, unsigned tc) -> W {
-        return minFull<D>(quotient<D>(chan<D>(tc) * at + chan<D>(bc) * ab, A));
-    };
-    return make<D>(minFull<D>(A), mix(bottom.red, top.red), mix(bottom.green, top.green),
-                   mix(bottom.blue, top.blue));
+    return weighted<D>(bottom, top, at, ab, ab + at);
 }
 
 // The channel functions B(b, t); b and t are at most full, so every result is

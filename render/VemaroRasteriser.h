@@ -16,46 +16,31 @@ namespace raster {
 template <class P>
 struct Depth;
 
-// 8 bits: channel = v*255 + 0.5, clamped and truncated.
-template <>
-struct Depth<PF_Pixel> {
-    static constexpr int kRowShift = 2;  // rowbytes >> 2 pixels per row
-    using Chan = A_u_char;
+// Integer depths: a channel is v * full + 0.5, clamped and truncated.
+template <class P, class C, int Full, int RowShift>
+struct IntegerDepth {
+    static constexpr int kRowShift = RowShift;  // rowbytes >> kRowShift pixels per row
+    using Chan = C;
     static Chan channel(float c) {
-        const float v = c * 255.0f + 0.5f;
+        const float v = c * static_cast<float>(Full) + 0.5f;
         if (!(v >= 0.0f)) return 0;  // also NaN
-        return v > 255.0f ? 255 : static_cast<Chan>(v);
+        return v > static_cast<float>(Full) ? Chan{Full} : static_cast<Chan>(v);
     }
     static Chan clampFull(double v) {
         if (!(v >= 0.0)) return 0;  // also NaN
-        return v > 255.0 ? 255 : static_cast<Chan>(v);
+        return v > Full ? Chan{Full} : static_cast<Chan>(v);
     }
-    static Chan alpha(double a) { return clampFull(a * 255.0 + 0.5); }
+    static Chan alpha(double a) { return clampFull(a * Full + 0.5); }
     // The merged fill-and-stroke alpha times the opacity.
     static Chan scaleAlpha(Chan alpha, double opacity) { return clampFull(alpha * opacity + 0.5); }
-    static PF_Pixel fromColor(const Color& c) { return {channel(c.alpha), channel(c.red), channel(c.green), channel(c.blue)}; }
+    static P fromColor(const Color& c) { return {channel(c.alpha), channel(c.red), channel(c.green), channel(c.blue)}; }
 };
 
-// 16 bits: full value 32768.
 template <>
-struct Depth<PF_Pixel16> {
-    static constexpr int kRowShift = 3;
-    using Chan = A_u_short;
-    static Chan channel(float c) {
-        const float v = c * 32768.0f + 0.5f;
-        if (!(v >= 0.0f)) return 0;
-        return v > 32768.0f ? 32768 : static_cast<Chan>(v);
-    }
-    static Chan clampFull(double v) {
-        if (!(v >= 0.0)) return 0;  // also NaN
-        return v > 32768.0 ? 32768 : static_cast<Chan>(v);
-    }
-    static Chan alpha(double a) { return clampFull(a * 32768.0 + 0.5); }
-    static Chan scaleAlpha(Chan alpha, double opacity) { return clampFull(alpha * opacity + 0.5); }
-    static PF_Pixel16 fromColor(const Color& c) {
-        return {channel(c.alpha), channel(c.red), channel(c.green), channel(c.blue)};
-    }
-};
+struct Depth<PF_Pixel> : IntegerDepth<PF_Pixel, A_u_char, 255, 2> {};
+// Full value 32768, not 65535.
+template <>
+struct Depth<PF_Pixel16> : IntegerDepth<PF_Pixel16, A_u_short, 32768, 3> {};
 
 // Float: colours unclamped, alpha clamped to [0, 1].
 template <>
