@@ -18,6 +18,19 @@ PF_Err About(PF_InData* in_data, PF_OutData* out_data) {
     return PF_Err_NONE;
 }
 
+// Unlocks a new handle and, unless it was handed to the host, disposes it, on
+// every way out (a missing suite throws).
+struct NewHandleGuard {
+    PF_UtilCallbacks* utils;
+    PF_Handle handle;
+    bool locked = false;
+    bool keep = false;
+    ~NewHandleGuard() {
+        if (locked) utils->host_unlock_handle(handle);
+        if (!keep) utils->host_dispose_handle(handle);
+    }
+};
+
 PF_Err GlobalSetup(PF_InData* in_data, PF_OutData* out_data) {
     out_data->my_version = kVemaroVersion;
     out_data->out_flags |= kVemaroOutFlags;
@@ -26,24 +39,17 @@ PF_Err GlobalSetup(PF_InData* in_data, PF_OutData* out_data) {
     PF_UtilCallbacks* utils = in_data->utils;
     PF_Handle handle = utils->host_new_handle(sizeof(GlobalData));
     if (!handle) return PF_Err_INTERNAL_STRUCT_DAMAGED;
+    NewHandleGuard guard{utils, handle};
     auto* global = static_cast<GlobalData*>(utils->host_lock_handle(handle));
-    if (!global) {
-        // Without its data the effect could not render: report it rather than
-        // carry on with nothing attached.
-        utils->host_dispose_handle(handle);
-        return PF_Err_INTERNAL_STRUCT_DAMAGED;
-    }
-    PF_Err err = PF_Err_NONE;
-    {
-        AEGP_SuiteHandler suites(in_data->pica_basicP);
-        global->pluginId = 0;
-        err = suites.UtilitySuite7()->AEGP_RegisterWithAEGP(nullptr, VEMARO_EFFECT_NAME, &global->pluginId);
-    }
-    utils->host_unlock_handle(handle);
-    if (err) {
-        utils->host_dispose_handle(handle);
-        return err;
-    }
+    // Without its data the effect could not render: report it.
+    if (!global) return PF_Err_INTERNAL_STRUCT_DAMAGED;
+    guard.locked = true;
+    global->pluginId = 0;
+
+    AEGP_SuiteHandler suites(in_data->pica_basicP);
+    PF_Err err = suites.UtilitySuite7()->AEGP_RegisterWithAEGP(nullptr, VEMARO_EFFECT_NAME, &global->pluginId);
+    if (err) return err;
+    guard.keep = true;
     out_data->global_data = handle;
     return PF_Err_NONE;
 }

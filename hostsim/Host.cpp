@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <new>
 #include <sstream>
 #include <stdexcept>
 
@@ -17,14 +18,28 @@ void Faults::failCall(const std::string& function, int nth, PF_Err err, bool eve
     rules_[function].push_back({nth, err, every});
 }
 
-PF_Err Faults::hit(const std::string& function) {
+void Faults::throwBadAlloc(const std::string& function, int nth) {
     std::lock_guard<std::mutex> g(mutex_);
-    int n = ++calls_[function];
-    auto it = rules_.find(function);
-    if (it == rules_.end()) return PF_Err_NONE;
-    for (const Rule& r : it->second)
-        if (n == r.nth || (r.every && n >= r.nth)) return r.err;
-    return PF_Err_NONE;
+    rules_[function].push_back({nth, PF_Err_NONE, false, true});
+}
+
+PF_Err Faults::hit(const std::string& function) {
+    bool throwAlloc = false;
+    PF_Err err = PF_Err_NONE;
+    {
+        std::lock_guard<std::mutex> g(mutex_);
+        int n = ++calls_[function];
+        auto it = rules_.find(function);
+        if (it == rules_.end()) return PF_Err_NONE;
+        for (const Rule& r : it->second)
+            if (n == r.nth || (r.every && n >= r.nth)) {
+                throwAlloc = r.throwAlloc;
+                err = r.err;
+                break;
+            }
+    }
+    if (throwAlloc) throw std::bad_alloc();
+    return err;
 }
 
 int Faults::calls(const std::string& function) const {
@@ -195,8 +210,14 @@ void HandleTable::dispose(PF_Handle h) {
         auto it = blocks_.find(h);
         if (it == blocks_.end())
             complaint = "dispose of an unknown or already disposed handle";
-        else
+        else {
+            // The record stays allocated so that its address, the handle, is
+            // never handed out again: a stale handle stays recognisably stale.
+            it->second->data.reset();
+            it->second->master = nullptr;
+            graveyard_.push_back(std::move(it->second));
             blocks_.erase(it);
+        }
     }
     if (!complaint.empty() && violation_) violation_(complaint);
 }
@@ -497,6 +518,8 @@ PF_Err Host::send(PF_Cmd cmd, void* extra, PF_ParamDef** params, PF_LayerDef* ou
     out_ = PF_OutData{};
     out_.global_data = global_;
     out_.sequence_data = sequence_;
+    out_.out_flags = presetFlags_;
+    out_.out_flags2 = presetFlags2_;
     for (Component* c : order_) c->beforeCommand(*this, cmd);
     PF_Err err = module_.entry()(cmd, &in_, &out_, params, output, extra);
     for (Component* c : order_) c->afterCommand(*this, cmd);

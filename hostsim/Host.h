@@ -29,6 +29,9 @@ class Faults {
 public:
     // nth counts from 1; every = true fails that call and all after it.
     void failCall(const std::string& function, int nth, PF_Err err, bool every = false);
+    // The Nth call throws std::bad_alloc, as an allocation inside the host
+    // might: the effect must not let it reach the host.
+    void throwBadAlloc(const std::string& function, int nth);
     PF_Err hit(const std::string& function);
     int calls(const std::string& function) const;
     void clear();
@@ -38,6 +41,7 @@ private:
         int nth;
         PF_Err err;
         bool every;
+        bool throwAlloc = false;
     };
     mutable std::mutex mutex_;
     std::map<std::string, std::vector<Rule>> rules_;
@@ -117,6 +121,7 @@ private:
     Block* find(PF_Handle h) const;
     mutable std::mutex mutex_;
     std::map<PF_Handle, std::unique_ptr<Block>> blocks_;
+    std::vector<std::unique_ptr<Block>> graveyard_;
     int failAllocs_ = 0;
     int failLocks_ = 0;
     int created_ = 0;
@@ -235,6 +240,12 @@ public:
     PF_OutData& outData() { return out_; }
     // Records the next command starts from; components and tests adjust them.
     PF_InData& nextInData() { return nextIn_; }
+    // Flags the host has already set in the output record before the next
+    // command (the effect must add to them, not replace them).
+    void presetOutFlags(PF_OutFlags flags, PF_OutFlags2 flags2) {
+        presetFlags_ = flags;
+        presetFlags2_ = flags2;
+    }
     PF_UtilCallbacks& utils() { return utils_; }
     const SPBasicSuite* basicSuite() const { return &basic_; }
     PF_ProgPtr effectRef() const { return effectRef_; }
@@ -268,6 +279,8 @@ private:
     PF_UtilCallbacks utils_{};
     SPBasicSuite basic_{};
     PF_ProgPtr effectRef_ = nullptr;
+    PF_OutFlags presetFlags_ = 0;
+    PF_OutFlags2 presetFlags2_ = 0;
     PF_Handle global_ = nullptr;
     PF_Handle sequence_ = nullptr;
     std::vector<std::string> violations_;

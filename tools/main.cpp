@@ -1,6 +1,7 @@
 // vemaro-render: runs the effect module under the simulated host from the
 // command line.
 #include "Host.h"
+#include "ParamList.h"
 
 #include <cstdio>
 #include <cstring>
@@ -11,10 +12,13 @@ namespace {
 
 const char* kUsage =
     "usage: vemaro-render [--module PATH] --about\n"
+    "       vemaro-render [--module PATH] [--scene FILE] --list-params [--json]\n"
     "       vemaro-render --help\n"
     "\n"
     "  --module PATH   the effect module to load (default: the one built with this tool)\n"
     "  --about         print the effect's about text and its plug-in property list\n"
+    "  --list-params   print the parameters the effect registers (--json: as JSON, with values)\n"
+    "  --scene FILE    apply a scene file (JSON) after the effect registered its parameters\n"
     "  --help          print this text\n";
 
 std::string hex(uint32_t v) {
@@ -59,6 +63,8 @@ int about(hostsim::Host& host) {
 int main(int argc, char** argv) {
     std::string modulePath = VEMARO_MODULE_PATH;
     bool wantAbout = false;
+    bool wantParams = false, wantJson = false;
+    std::string scenePath;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--help" || a == "-h") {
@@ -66,6 +72,16 @@ int main(int argc, char** argv) {
             return 0;
         } else if (a == "--about") {
             wantAbout = true;
+        } else if (a == "--list-params") {
+            wantParams = true;
+        } else if (a == "--json") {
+            wantJson = true;
+        } else if (a == "--scene") {
+            if (i + 1 >= argc) {
+                std::cerr << "vemaro-render: --scene needs a file\n";
+                return 2;
+            }
+            scenePath = argv[++i];
         } else if (a == "--module") {
             if (i + 1 >= argc) {
                 std::cerr << "vemaro-render: --module needs a path\n";
@@ -77,7 +93,7 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    if (!wantAbout) {
+    if (!wantAbout && !wantParams && scenePath.empty()) {
         std::cerr << kUsage;
         return 2;
     }
@@ -88,7 +104,8 @@ int main(int argc, char** argv) {
             std::cerr << "vemaro-render: " << error << "\n";
             return 1;
         }
-        return about(host);
+        if (wantAbout) return about(host);
+        return tools::listParams(host, scenePath, wantParams, wantJson, std::cout, std::cerr);
     } catch (const std::exception& e) {
         std::cerr << "vemaro-render: " << e.what() << "\n";
         return 1;

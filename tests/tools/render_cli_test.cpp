@@ -1,0 +1,66 @@
+// The command-line renderer as a user runs it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <sys/wait.h>
+
+namespace {
+
+struct CliRun {
+    int status;
+    std::string out;
+};
+
+CliRun run(const std::string& args) {
+    std::string cmd = std::string(VEMARO_RENDER_PATH) + " " + args + " 2>&1";
+    CliRun r{-1, {}};
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) return r;
+    std::array<char, 4096> buf;
+    size_t n;
+    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
+    int st = pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    return r;
+}
+
+TEST(RenderCli, AboutShowsTextAndPropertyList) {
+    CliRun r = run("--about");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("VemaroPattern, v1.00\nVemaro"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("name:          VemaroPatternFx"), std::string::npos);
+    EXPECT_NE(r.out.find("category:      Vemaro"), std::string::npos);
+    EXPECT_NE(r.out.find("out flags:     0x06108022"), std::string::npos);
+    EXPECT_NE(r.out.find("out flags 2:   0x00001401"), std::string::npos);
+    EXPECT_NE(r.out.find("version:       0x00080601"), std::string::npos);
+}
+
+TEST(RenderCli, HelpAndBadArguments) {
+    EXPECT_EQ(run("--help").status, 0);
+    CliRun bad = run("--frobnicate");
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_NE(bad.out.find("unknown option '--frobnicate'"), std::string::npos);
+}
+
+TEST(RenderCli, ModulesThatCannotBeLoadedGiveOneClearLine) {
+    std::string notThere = run("--module /nonexistent/Fx.so --about").out;
+    EXPECT_NE(notThere.find("cannot open /nonexistent/Fx.so"), std::string::npos) << notThere;
+
+    std::string junk = ::testing::TempDir() + "/junk.so";
+    std::ofstream(junk) << "not a module";
+    CliRun r = run("--module " + junk + " --about");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("not a 64-bit ELF module"), std::string::npos) << r.out;
+
+    // A shared object without the effect's property list or entry point.
+    CliRun libc = run("--module /lib/x86_64-linux-gnu/libm.so.6 --about");
+    EXPECT_EQ(libc.status, 1);
+    EXPECT_NE(libc.out.find("no plug-in property list"), std::string::npos) << libc.out;
+    EXPECT_EQ(std::count(libc.out.begin(), libc.out.end(), '\n'), 1) << libc.out;
+}
+
+}  // namespace

@@ -1,0 +1,221 @@
+#include "ParamList.h"
+
+#include "Scene.h"
+
+#include <iomanip>
+#include <ostream>
+#include <sstream>
+
+namespace tools {
+
+using json = nlohmann::ordered_json;
+
+namespace {
+
+std::string flagLetters(A_long flags) {
+    std::string s;
+    if (flags & PF_ParamFlag_CANNOT_TIME_VARY) s += 'N';
+    if (flags & PF_ParamFlag_SUPERVISE) s += 'S';
+    if (flags & PF_ParamFlag_COLLAPSE_TWIRLY) s += 'T';
+    return s;
+}
+
+const char* typeText(PF_ParamType t) {
+    const char* name = hostsim::Params::typeName(t);
+    return name ? name : "?";
+}
+
+std::string fmt(double v) {
+    std::ostringstream s;
+    s << std::setprecision(7) << v;
+    return s.str();
+}
+
+bool isSlider(PF_ParamType t) {
+    return t == PF_Param_SLIDER || t == PF_Param_FIX_SLIDER || t == PF_Param_FLOAT_SLIDER;
+}
+
+struct Ranges {
+    double validMin, validMax, sliderMin, sliderMax;
+    int precision;
+    bool percent;
+};
+
+Ranges rangesOf(const PF_ParamDef& d) {
+    switch (d.param_type) {
+        case PF_Param_SLIDER:
+            return {double(d.u.sd.valid_min), double(d.u.sd.valid_max), double(d.u.sd.slider_min),
+                    double(d.u.sd.slider_max), 0, false};
+        case PF_Param_FIX_SLIDER:
+            return {FIX_2_FLOAT(d.u.fd.valid_min), FIX_2_FLOAT(d.u.fd.valid_max), FIX_2_FLOAT(d.u.fd.slider_min),
+                    FIX_2_FLOAT(d.u.fd.slider_max), d.u.fd.precision,
+                    (d.u.fd.display_flags & PF_ValueDisplayFlag_PERCENT) != 0};
+        default:
+            return {d.u.fs_d.valid_min, d.u.fs_d.valid_max, d.u.fs_d.slider_min, d.u.fs_d.slider_max,
+                    d.u.fs_d.precision, (d.u.fs_d.display_flags & PF_ValueDisplayFlag_PERCENT) != 0};
+    }
+}
+
+json valueJson(const PF_ParamDef& d, const hostsim::ParamValue& v, const hostsim::HandleTable& handles) {
+    switch (d.param_type) {
+        case PF_Param_CHECKBOX: return v.v[0] != 0;
+        case PF_Param_POPUP:
+        case PF_Param_SLIDER:
+        case PF_Param_PATH: return static_cast<long long>(v.v[0]);
+        case PF_Param_LAYER:
+            if (v.v[0] == hostsim::kLayerSelf) return "self";
+            if (v.v[0] == hostsim::kLayerNone) return nullptr;
+            return static_cast<long long>(v.v[0]);
+        case PF_Param_COLOR: return json::array({v.v[1], v.v[2], v.v[3], v.v[0]});
+        case PF_Param_POINT: return json::array({v.v[0], v.v[1]});
+        case PF_Param_ARBITRARY_DATA:
+            if (!v.data) return nullptr;
+            return json{{"size", handles.size(v.data)}};
+        default: return v.v[0];
+    }
+}
+
+json defaultJson(const PF_ParamDef& d, const hostsim::Params& params, int index, const hostsim::HandleTable& h) {
+    if (d.param_type == PF_Param_POINT)
+        return json{{"percent", json::array({FIX_2_FLOAT(d.u.td.x_dephault), FIX_2_FLOAT(d.u.td.y_dephault)})}};
+    if (d.param_type == PF_Param_FLOAT_SLIDER) return d.u.fs_d.dephault;
+    return valueJson(d, params.defaultValue(index), h);
+}
+
+std::string defaultText(const PF_ParamDef& d) {
+    switch (d.param_type) {
+        case PF_Param_SLIDER: return std::to_string(d.u.sd.dephault);
+        case PF_Param_FIX_SLIDER: return fmt(FIX_2_FLOAT(d.u.fd.dephault));
+        case PF_Param_FLOAT_SLIDER: return fmt(d.u.fs_d.dephault);
+        case PF_Param_ANGLE: return fmt(FIX_2_FLOAT(d.u.ad.dephault)) + " deg";
+        case PF_Param_CHECKBOX: return d.u.bd.dephault ? "on" : "off";
+        case PF_Param_POPUP: return std::to_string(d.u.pd.dephault);
+        case PF_Param_POINT:
+            return fmt(FIX_2_FLOAT(d.u.td.x_dephault)) + "%," + fmt(FIX_2_FLOAT(d.u.td.y_dephault)) + "%";
+        case PF_Param_COLOR: {
+            const PF_Pixel& c = d.u.cd.dephault;
+            return std::to_string(c.red) + "," + std::to_string(c.green) + "," + std::to_string(c.blue) + "," +
+                   std::to_string(c.alpha);
+        }
+        case PF_Param_LAYER: return d.u.ld.dephault == PF_LayerDefault_MYSELF ? "self" : "none";
+        case PF_Param_PATH: return "none";
+        case PF_Param_ARBITRARY_DATA: return d.u.arb_d.dephault ? "data" : "(none)";
+        default: return "";
+    }
+}
+
+}  // namespace
+
+bool setUpParams(hostsim::Host& host, std::string* error) {
+    if (PF_Err err = host.globalSetup()) {
+        if (error) *error = "global setup failed with error " + std::to_string(err);
+        return false;
+    }
+    if (PF_Err err = host.get<hostsim::Params>().setup()) {
+        if (error) *error = "params setup failed with error " + std::to_string(err);
+        return false;
+    }
+    return true;
+}
+
+json paramsToJson(const hostsim::Params& params, A_Time time) {
+    const hostsim::HandleTable& handles = hostsim::Host::current()->handles();
+    json list = json::array();
+    for (int i = 0; i < params.count(); ++i) {
+        const PF_ParamDef& d = params.definition(i);
+        json p;
+        p["index"] = i;
+        p["name"] = d.name;
+        p["type"] = typeText(d.param_type);
+        p["disk_id"] = d.uu.id;
+        json flags = json::array();
+        for (char c : flagLetters(d.flags)) flags.push_back(std::string(1, c));
+        p["flags"] = flags;
+        p["group"] = params.groupPath(i);
+        if (d.ui_flags || d.ui_width || d.ui_height)
+            p["ui"] = {{"flags", d.ui_flags}, {"width", d.ui_width}, {"height", d.ui_height}};
+        if (hostsim::Params::hasValue(d.param_type)) {
+            p["default"] = defaultJson(d, params, i, handles);
+            p["value"] = valueJson(d, params.valueAt(i, time), handles);
+            p["keyframes"] = params.keyframeCount(i);
+        }
+        if (isSlider(d.param_type)) {
+            Ranges r = rangesOf(d);
+            p["valid"] = {r.validMin, r.validMax};
+            p["slider"] = {r.sliderMin, r.sliderMax};
+            if (d.param_type != PF_Param_SLIDER) {
+                p["precision"] = r.precision;
+                p["display"] = r.percent ? "percent" : "none";
+            }
+        }
+        if (d.param_type == PF_Param_FLOAT_SLIDER) p["curve_tolerance"] = d.u.fs_d.curve_tolerance;
+        if (d.param_type == PF_Param_POPUP) p["items"] = params.popupItems(i);
+        if (d.param_type == PF_Param_CHECKBOX) p["label"] = params.checkboxLabel(i);
+        list.push_back(p);
+    }
+    return list;
+}
+
+void printParamTable(const hostsim::Params& params, std::ostream& out) {
+    auto row = [&](const std::string& idx, const std::string& name, const std::string& type, const std::string& disk,
+                   const std::string& def, const std::string& valid, const std::string& slider,
+                   const std::string& prec, const std::string& flags, const std::string& extra) {
+        out << std::left << std::setw(5) << idx << std::setw(32) << name << std::setw(15) << type << std::setw(6)
+            << disk << std::setw(14) << def << std::setw(22) << valid << std::setw(16) << slider << std::setw(10)
+            << prec << std::setw(6) << flags << extra << "\n";
+    };
+    row("idx", "name", "type", "disk", "default", "valid", "slider", "precision", "flags", "items / label");
+    for (int i = 0; i < params.count(); ++i) {
+        const PF_ParamDef& d = params.definition(i);
+        std::string valid, slider, prec, extra;
+        if (isSlider(d.param_type)) {
+            Ranges r = rangesOf(d);
+            valid = fmt(r.validMin) + " .. " + fmt(r.validMax);
+            slider = fmt(r.sliderMin) + " .. " + fmt(r.sliderMax);
+            if (d.param_type != PF_Param_SLIDER) prec = std::to_string(r.precision) + (r.percent ? " %" : "");
+        }
+        if (d.param_type == PF_Param_POPUP) extra = d.u.pd.u_names;
+        if (d.param_type == PF_Param_CHECKBOX && !params.checkboxLabel(i).empty())
+            extra = "label \"" + params.checkboxLabel(i) + "\"";
+        if (d.param_type == PF_Param_ARBITRARY_DATA)
+            extra = "ui " + std::to_string(d.ui_width) + "x" + std::to_string(d.ui_height);
+        std::string name = i == 0 ? "(input layer)" : d.param_type == PF_Param_GROUP_END ? "(group end)" : d.name;
+        row(std::to_string(i), std::string(params.groupPath(i).size() * 2, ' ') + name,
+            typeText(d.param_type), std::to_string(d.uu.id), defaultText(d), valid, slider, prec,
+            flagLetters(d.flags), extra);
+    }
+}
+
+int listParams(hostsim::Host& host, const std::string& scenePath, bool list, bool asJson, std::ostream& out,
+               std::ostream& err) {
+    std::string error;
+    if (!setUpParams(host, &error)) {
+        err << "vemaro-render: " << error << "\n";
+        return 1;
+    }
+    if (!scenePath.empty()) {
+        scene::Context context{host, scenePath, {}, 0};
+        try {
+            scene::applyFile(scenePath, context);
+        } catch (const scene::Error& e) {
+            err << "vemaro-render: " << e.what() << "\n";
+            return 1;
+        }
+        if (!list) out << scenePath << ": " << context.paramsSet << " parameter(s) set\n";
+    }
+    hostsim::Params& params = host.get<hostsim::Params>();
+    const PF_InData& in = host.nextInData();
+    if (list && asJson) {
+        // One parameter per line.
+        json all = paramsToJson(params, {in.current_time, in.time_scale});
+        out << "[\n";
+        for (std::size_t i = 0; i < all.size(); ++i) out << all[i].dump() << (i + 1 < all.size() ? ",\n" : "\n");
+        out << "]\n";
+    } else if (list) {
+        printParamTable(params, out);
+    }
+    for (const std::string& v : host.violations()) err << "vemaro-render: host: " << v << "\n";
+    return host.violations().empty() ? 0 : 1;
+}
+
+}  // namespace tools

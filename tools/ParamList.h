@@ -1,0 +1,31 @@
+// --list-params: the parameter table as the effect registered it through the
+// simulated host, as a text table or as JSON.
+#pragma once
+
+#include "Params.h"
+
+#include <nlohmann/json.hpp>
+
+#include <iosfwd>
+#include <string>
+
+namespace tools {
+
+// Global setup, then params setup: the effect's table is registered. False
+// with a message when the effect refuses.
+bool setUpParams(hostsim::Host& host, std::string* error);
+
+// One object per parameter: index, name, type, disk id, flags, default and,
+// by type, ranges, precision and display, items, label; the value and the
+// keyframe count at the given time.
+nlohmann::ordered_json paramsToJson(const hostsim::Params& params, A_Time time);
+
+void printParamTable(const hostsim::Params& params, std::ostream& out);
+
+// vemaro-render --list-params [--json] [--scene FILE]: registers the
+// parameters, applies the scene if one is given and lists the table. The exit
+// status: 0, or 1 when setup or the scene fails or the host saw misuse.
+int listParams(hostsim::Host& host, const std::string& scenePath, bool list, bool asJson, std::ostream& out,
+               std::ostream& err);
+
+}  // namespace tools
