@@ -176,6 +176,9 @@ void CircleDrawer::drawDraftLoop(const PF_LRect& b, Op op) const {
 template <class P, class Op>
 void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
     using D = raster::Depth<P>;
+    // The first rows are asked for before the set-up below, which hides
+    // most of their fetch for small elements.
+    for (A_long r = b.top; r < b.bottom && r < b.top + 8; ++r) raster::prefetchRow<P>(world, r, b, b.left, b.right);
     const Pattern& p = *pattern;
     const Edges e(p);
     const double opacity = p.opacity;
