@@ -1,4 +1,8 @@
+#include "ArbData.h"
+#include "Comp.h"
 #include "Core.h"
+#include "CustomUI.h"
+#include "Drawbot.h"
 #include "Iterate.h"
 #include "Params.h"
 #include "Worlds.h"
@@ -9,6 +13,10 @@ namespace hostsim {
 void installComponents(Host& host) {
     host.add<Core>();
     host.add<Params>();
+    host.add<Comp>();
+    host.add<ArbData>();
+    host.add<Drawbot>();
+    host.add<CustomUI>();
     host.add<Worlds>();
     host.add<Iterate>();
 }

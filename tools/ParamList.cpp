@@ -186,23 +186,29 @@ void printParamTable(const hostsim::Params& params, std::ostream& out) {
     }
 }
 
-int listParams(hostsim::Host& host, const std::string& scenePath, bool list, bool asJson, std::ostream& out,
-               std::ostream& err) {
+bool setUpScene(hostsim::Host& host, const std::string& scenePath, std::ostream& err, int* paramsSet) {
     std::string error;
     if (!setUpParams(host, &error)) {
         err << "vemaro-render: " << error << "\n";
-        return 1;
+        return false;
     }
-    if (!scenePath.empty()) {
-        scene::Context context{host, scenePath, {}, 0};
-        try {
-            scene::applyFile(scenePath, context);
-        } catch (const scene::Error& e) {
-            err << "vemaro-render: " << e.what() << "\n";
-            return 1;
-        }
-        if (!list) out << scenePath << ": " << context.paramsSet << " parameter(s) set\n";
+    if (scenePath.empty()) return true;
+    scene::Context context{host, scenePath, {}, 0};
+    try {
+        scene::applyFile(scenePath, context);
+    } catch (const scene::Error& e) {
+        err << "vemaro-render: " << e.what() << "\n";
+        return false;
     }
+    if (paramsSet) *paramsSet = context.paramsSet;
+    return true;
+}
+
+int listParams(hostsim::Host& host, const std::string& scenePath, bool list, bool asJson, std::ostream& out,
+               std::ostream& err) {
+    int paramsSet = 0;
+    if (!setUpScene(host, scenePath, err, &paramsSet)) return 1;
+    if (!scenePath.empty() && !list) out << scenePath << ": " << paramsSet << " parameter(s) set\n";
     hostsim::Params& params = host.get<hostsim::Params>();
     const PF_InData& in = host.nextInData();
     if (list && asJson) {

@@ -15,6 +15,10 @@ namespace tools {
 // with a message when the effect refuses.
 bool setUpParams(hostsim::Host& host, std::string* error);
 
+// setUpParams, then the scene file if a path is given; false with a message
+// on err when either fails.
+bool setUpScene(hostsim::Host& host, const std::string& scenePath, std::ostream& err, int* paramsSet = nullptr);
+
 // One object per parameter: index, name, type, disk id, flags, default and,
 // by type, ranges, precision and display, items, label; the value and the
 // keyframe count at the given time.

@@ -1,5 +1,7 @@
 #include "Scene.h"
 
+#include "SceneComp.h"
+
 #include <nlohmann/json.hpp>
 
 #include <cmath>
@@ -144,6 +146,7 @@ const std::vector<Section>& sections() {
     // Sections that define what parameters refer to (composition, layers,
     // masks, audio) go before "params".
     static const std::vector<Section> list = {
+        {"composition", loadComposition},
         {"params", loadParams},
     };
     return list;

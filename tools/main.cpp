@@ -1,5 +1,6 @@
 // vemaro-render: runs the effect module under the simulated host from the
 // command line.
+#include "DumpRecord.h"
 #include "Host.h"
 #include "ParamList.h"
 
@@ -13,11 +14,13 @@ namespace {
 const char* kUsage =
     "usage: vemaro-render [--module PATH] --about\n"
     "       vemaro-render [--module PATH] [--scene FILE] --list-params [--json]\n"
+    "       vemaro-render [--module PATH] [--scene FILE] --dump-record FRAME\n"
     "       vemaro-render --help\n"
     "\n"
     "  --module PATH   the effect module to load (default: the one built with this tool)\n"
     "  --about         print the effect's about text and its plug-in property list\n"
     "  --list-params   print the parameters the effect registers (--json: as JSON, with values)\n"
+    "  --dump-record FRAME  run pre-render at FRAME and print the settings record it makes\n"
     "  --scene FILE    apply a scene file (JSON) after the effect registered its parameters\n"
     "  --help          print this text\n";
 
@@ -65,6 +68,7 @@ int main(int argc, char** argv) {
     bool wantAbout = false;
     bool wantParams = false, wantJson = false;
     std::string scenePath;
+    long dumpFrame = -1;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--help" || a == "-h") {
@@ -72,6 +76,8 @@ int main(int argc, char** argv) {
             return 0;
         } else if (a == "--about") {
             wantAbout = true;
+        } else if (a == "--dump-record") {
+            if (!tools::parseFrame(i + 1 < argc ? argv[++i] : nullptr, dumpFrame, std::cerr)) return 2;
         } else if (a == "--list-params") {
             wantParams = true;
         } else if (a == "--json") {
@@ -93,7 +99,7 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    if (!wantAbout && !wantParams && scenePath.empty()) {
+    if (!wantAbout && !wantParams && scenePath.empty() && dumpFrame < 0) {
         std::cerr << kUsage;
         return 2;
     }
@@ -105,6 +111,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         if (wantAbout) return about(host);
+        if (dumpFrame >= 0) return tools::dumpRecord(host, scenePath, dumpFrame, std::cout, std::cerr);
         return tools::listParams(host, scenePath, wantParams, wantJson, std::cout, std::cerr);
     } catch (const std::exception& e) {
         std::cerr << "vemaro-render: " << e.what() << "\n";

@@ -141,7 +141,8 @@ TEST(AEFXSuiteHelper, DrawbotBundleStopsAtFirstMissingSuite) {
     DummySuite a{1}, b{2}, c{3};
     host.suites().add("DRAWBOT Draw Suite", 1, &a);
     host.suites().add("DRAWBOT Supplier Suite", 1, &b);
-    host.suites().add("DRAWBOT Path Suite", 1, &c);  // the surface suite is missing
+    host.suites().add("DRAWBOT Path Suite", 1, &c);
+    host.suites().setMissing("DRAWBOT Surface Suite", 1);  // the simulated host offers one
     PF_InData in = host.nextInData();
     PF_OutData out{};
     DRAWBOT_Suites bundle{};

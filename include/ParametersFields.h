@@ -1,0 +1,245 @@
+// Every field of the Parameters record by name, in record order, for tools
+// that print the record and for tests that check whole blocks at once.
+#pragma once
+
+#include "Parameters.h"
+
+#include <string>
+
+// v(name, value) is called once per field (arrays once per element) with the
+// name as the code spells it: "pattern", "points[3]", "shapes[2].color",
+// "map1D.scaleMap.black". Values are int32_t, uint8_t, double, Vector, Color,
+// Easing, PF_LayerDef*, PF_LRect or A_Time.
+template <class V>
+void visitShapeFields(const std::string& prefix, const Parameters::Shape& s, V& v) {
+    v(prefix + "size", s.size);
+    v(prefix + "useScale", s.useScale);
+    v(prefix + "scale", s.scale);
+    v(prefix + "minimumScale", s.minimumScale);
+    v(prefix + "width", s.width);
+    v(prefix + "minimumWidth", s.minimumWidth);
+    v(prefix + "height", s.height);
+    v(prefix + "minimumHeight", s.minimumHeight);
+    v(prefix + "scaleSeed", s.scaleSeed);
+    v(prefix + "type", s.type);
+    v(prefix + "thickness", s.thickness);
+    v(prefix + "innerRadius", s.innerRadius);
+    v(prefix + "sides", s.sides);
+    v(prefix + "starness", s.starness);
+    v(prefix + "layerCenter", s.layerCenter);
+    v(prefix + "boundingBox", s.boundingBox);
+    v(prefix + "frameOffset", s.frameOffset);
+    v(prefix + "clampFrame", s.clampFrame);
+    v(prefix + "layer", s.layer);
+    v(prefix + "layerRect", s.layerRect);
+    v(prefix + "layerInFrame", s.layerInFrame);
+    v(prefix + "layerOutFrame", s.layerOutFrame);
+    v(prefix + "layerSampling", s.layerSampling);
+    v(prefix + "layerTime", s.layerTime);
+    v(prefix + "randomizeLayerSampling", s.randomizeLayerSampling);
+    v(prefix + "layerSamplingSeed", s.layerSamplingSeed);
+    v(prefix + "toner", s.toner);
+    v(prefix + "highlight", s.highlight);
+    v(prefix + "shadow", s.shadow);
+    v(prefix + "preserveLuma", s.preserveLuma);
+    v(prefix + "color", s.color);
+    v(prefix + "strokeColor", s.strokeColor);
+    v(prefix + "randomizeColor", s.randomizeColor);
+    v(prefix + "colorSeed", s.colorSeed);
+    v(prefix + "opacity", s.opacity);
+    v(prefix + "minimumOpacity", s.minimumOpacity);
+    v(prefix + "opacitySeed", s.opacitySeed);
+    v(prefix + "fillStroke", s.fillStroke);
+    v(prefix + "strokeWidth", s.strokeWidth);
+    v(prefix + "phase", s.phase);
+    v(prefix + "randomizePhase", s.randomizePhase);
+    v(prefix + "phaseSeed", s.phaseSeed);
+    v(prefix + "times", s.times);
+    v(prefix + "priority", s.priority);
+}
+
+template <class V>
+void visitMapGroupFields(const std::string& prefix, const MapGroup& g, V& v) {
+    v(prefix + "shapeMap.layer", g.shapeMap.layer);
+    v(prefix + "shapeMap.wrap", g.shapeMap.wrap);
+    v(prefix + "shapeMap.channel", g.shapeMap.channel);
+    v(prefix + "shapeMap.invert", g.shapeMap.invert);
+    v(prefix + "scaleMap.layer", g.scaleMap.layer);
+    v(prefix + "scaleMap.wrap", g.scaleMap.wrap);
+    v(prefix + "scaleMap.channel", g.scaleMap.channel);
+    v(prefix + "scaleMap.threshold", g.scaleMap.threshold);
+    v(prefix + "scaleMap.thresholdSoft", g.scaleMap.thresholdSoft);
+    v(prefix + "scaleMap.power", g.scaleMap.power);
+    v(prefix + "scaleMap.invert", g.scaleMap.invert);
+    v(prefix + "scaleMap.black", g.scaleMap.black);
+    v(prefix + "scaleMap.white", g.scaleMap.white);
+    v(prefix + "colorMap.layer", g.colorMap.layer);
+    v(prefix + "colorMap.wrap", g.colorMap.wrap);
+    v(prefix + "colorMap.mode", g.colorMap.mode);
+    v(prefix + "colorMap.adjust", g.colorMap.adjust);
+    v(prefix + "colorMap.randomize", g.colorMap.randomize);
+    v(prefix + "colorMap.colorSeed", g.colorMap.colorSeed);
+    v(prefix + "colorMap.highlight", g.colorMap.highlight);
+    v(prefix + "colorMap.shadow", g.colorMap.shadow);
+    v(prefix + "colorMap.preserveLuma", g.colorMap.preserveLuma);
+    v(prefix + "phaseMap.layer", g.phaseMap.layer);
+    v(prefix + "phaseMap.wrap", g.phaseMap.wrap);
+    v(prefix + "phaseMap.channel", g.phaseMap.channel);
+    v(prefix + "phaseMap.invert", g.phaseMap.invert);
+    v(prefix + "phaseMap.black", g.phaseMap.black);
+    v(prefix + "phaseMap.white", g.phaseMap.white);
+}
+
+template <class V>
+void visitFields(const Parameters& p, V&& v) {
+    const std::string prefix;
+    v(prefix + "pattern", p.pattern);
+    v(prefix + "pointNumber", p.pointNumber);
+    for (int i = 0; i < 8; ++i) v(prefix + "points[" + std::to_string(i) + "]", p.points[i]);
+    v(prefix + "lineCenter", p.lineCenter);
+    v(prefix + "lineWidth", p.lineWidth);
+    v(prefix + "lineRotation", p.lineRotation);
+    v(prefix + "lineOffset", p.lineOffset);
+    v(prefix + "lineSegmentNumber", p.lineSegmentNumber);
+    v(prefix + "lineSegmentPoint1", p.lineSegmentPoint1);
+    v(prefix + "lineSegmentPoint2", p.lineSegmentPoint2);
+    v(prefix + "lineSegmentLength", p.lineSegmentLength);
+    v(prefix + "lineSegmentInvert", p.lineSegmentInvert);
+    v(prefix + "circleNumber", p.circleNumber);
+    v(prefix + "circleCenter", p.circleCenter);
+    v(prefix + "circleRadius", p.circleRadius);
+    v(prefix + "circleCentralAngle", p.circleCentralAngle);
+    v(prefix + "circlePhase", p.circlePhase);
+    v(prefix + "rectangleNumber", p.rectangleNumber);
+    v(prefix + "rectangleCenter", p.rectangleCenter);
+    v(prefix + "rectangleMode", p.rectangleMode);
+    v(prefix + "rectangleWidth", p.rectangleWidth);
+    v(prefix + "rectangleHeight", p.rectangleHeight);
+    v(prefix + "rectangleBorderRadius", p.rectangleBorderRadius);
+    v(prefix + "rectangleRotation", p.rectangleRotation);
+    v(prefix + "rectangleLength", p.rectangleLength);
+    v(prefix + "rectangleOffset", p.rectangleOffset);
+    v(prefix + "gridCenter", p.gridCenter);
+    v(prefix + "gridMode", p.gridMode);
+    v(prefix + "gridWidth", p.gridWidth);
+    v(prefix + "gridHeight", p.gridHeight);
+    v(prefix + "gridOffsetX", p.gridOffsetX);
+    v(prefix + "gridOffsetY", p.gridOffsetY);
+    v(prefix + "gridRotation", p.gridRotation);
+    v(prefix + "gridOrder", p.gridOrder);
+    v(prefix + "finiteGridCenter", p.finiteGridCenter);
+    v(prefix + "finiteGridMode", p.finiteGridMode);
+    v(prefix + "finiteGridWidth", p.finiteGridWidth);
+    v(prefix + "finiteGridHeight", p.finiteGridHeight);
+    v(prefix + "finiteGridColumn", p.finiteGridColumn);
+    v(prefix + "finiteGridRow", p.finiteGridRow);
+    v(prefix + "finiteGridRotation", p.finiteGridRotation);
+    v(prefix + "finiteGridOrder", p.finiteGridOrder);
+    v(prefix + "triangularGridCenter", p.triangularGridCenter);
+    v(prefix + "triangularGridRadius", p.triangularGridRadius);
+    v(prefix + "triangularGridHeight", p.triangularGridHeight);
+    v(prefix + "triangularGridOffsetX", p.triangularGridOffsetX);
+    v(prefix + "triangularGridOffsetY", p.triangularGridOffsetY);
+    v(prefix + "triangularGridRotation", p.triangularGridRotation);
+    v(prefix + "pathMask", p.pathMask);
+    v(prefix + "pathAnchor", p.pathAnchor);
+    v(prefix + "pathPosition", p.pathPosition);
+    v(prefix + "pathScale", p.pathScale);
+    v(prefix + "pathRotation", p.pathRotation);
+    v(prefix + "pathMode", p.pathMode);
+    v(prefix + "pathNumber", p.pathNumber);
+    v(prefix + "pathInterval", p.pathInterval);
+    v(prefix + "pathLength", p.pathLength);
+    v(prefix + "pathOffset", p.pathOffset);
+    v(prefix + "pathInvert", p.pathInvert);
+    v(prefix + "pathShapeMapMode", p.pathShapeMapMode);
+    v(prefix + "pathScaleMapMode", p.pathScaleMapMode);
+    v(prefix + "pathColorMapMode", p.pathColorMapMode);
+    v(prefix + "pathPhaseMapMode", p.pathPhaseMapMode);
+    v(prefix + "waveformPoint1", p.waveformPoint1);
+    v(prefix + "waveformPoint2", p.waveformPoint2);
+    v(prefix + "waveformMask", p.waveformMask);
+    v(prefix + "waveformMaxHeight", p.waveformMaxHeight);
+    v(prefix + "waveformPower", p.waveformPower);
+    v(prefix + "waveformSamples", p.waveformSamples);
+    v(prefix + "waveformSamplingRate", p.waveformSamplingRate);
+    v(prefix + "waveformDuration", p.waveformDuration);
+    v(prefix + "waveformOffset", p.waveformOffset);
+    for (int i = 0; i < 10; ++i) v(prefix + "graphVariables[" + std::to_string(i) + "]", p.graphVariables[i]);
+    v(prefix + "graphOrigin", p.graphOrigin);
+    v(prefix + "graphRotation", p.graphRotation);
+    v(prefix + "graphFrom", p.graphFrom);
+    v(prefix + "graphTo", p.graphTo);
+    v(prefix + "graphMode", p.graphMode);
+    v(prefix + "graphNumber", p.graphNumber);
+    v(prefix + "graphEqualize", p.graphEqualize);
+    v(prefix + "graphDetail", p.graphDetail);
+    v(prefix + "graphDelta", p.graphDelta);
+    v(prefix + "randomDistance", p.randomDistance);
+    v(prefix + "randomMode", p.randomMode);
+    v(prefix + "randomExpansion", p.randomExpansion);
+    v(prefix + "randomCenter", p.randomCenter);
+    v(prefix + "randomWidth", p.randomWidth);
+    v(prefix + "randomHeight", p.randomHeight);
+    v(prefix + "randomRadius", p.randomRadius);
+    v(prefix + "randomScale", p.randomScale);
+    v(prefix + "randomOrder", p.randomOrder);
+    v(prefix + "randomOrderSeed", p.randomOrderSeed);
+    v(prefix + "randomSeed", p.randomSeed);
+    v(prefix + "autoOrient", p.autoOrient);
+    v(prefix + "cycle", p.cycle);
+    v(prefix + "cycleOffset", p.cycleOffset);
+    v(prefix + "displacementMode", p.displacementMode);
+    v(prefix + "displacementMap", p.displacementMap);
+    v(prefix + "displacementMapWrap", p.displacementMapWrap);
+    v(prefix + "displacementXChannel", p.displacementXChannel);
+    v(prefix + "displacementX", p.displacementX);
+    v(prefix + "displacementYChannel", p.displacementYChannel);
+    v(prefix + "displacementY", p.displacementY);
+    v(prefix + "displacementSeed", p.displacementSeed);
+    v(prefix + "transitionMode", p.transitionMode);
+    v(prefix + "transitionCompletion", p.transitionCompletion);
+    v(prefix + "transitionDelay", p.transitionDelay);
+    v(prefix + "transitionRest", p.transitionRest);
+    v(prefix + "transitionOffset", p.transitionOffset);
+    v(prefix + "transitionManualOffset", p.transitionManualOffset);
+    v(prefix + "transitionScale", p.transitionScale);
+    v(prefix + "transitionManualScale", p.transitionManualScale);
+    v(prefix + "transitionColor", p.transitionColor);
+    v(prefix + "transitionManualColor", p.transitionManualColor);
+    v(prefix + "transitionOpacity", p.transitionOpacity);
+    v(prefix + "transitionManualOpacity", p.transitionManualOpacity);
+    v(prefix + "transitionPhase", p.transitionPhase);
+    v(prefix + "transitionManualPhase", p.transitionManualPhase);
+    v(prefix + "transitionOrder", p.transitionOrder);
+    v(prefix + "transitionOrderOffset", p.transitionOrderOffset);
+    v(prefix + "transitionOrderSeed", p.transitionOrderSeed);
+    v(prefix + "transitionMap", p.transitionMap);
+    v(prefix + "transitionMapWrap", p.transitionMapWrap);
+    v(prefix + "transitionMapChannel", p.transitionMapChannel);
+    v(prefix + "transitionOrderInvert", p.transitionOrderInvert);
+    v(prefix + "transitionEasing", p.transitionEasing);
+    v(prefix + "transitionManualDetail", p.transitionManualDetail);
+    v(prefix + "transformAnchor", p.transformAnchor);
+    v(prefix + "transformPosition", p.transformPosition);
+    v(prefix + "transformScale", p.transformScale);
+    v(prefix + "transformRotation", p.transformRotation);
+    v(prefix + "transformOpacity", p.transformOpacity);
+    v(prefix + "repeaterType", p.repeaterType);
+    v(prefix + "repeaterX", p.repeaterX);
+    v(prefix + "repeaterY", p.repeaterY);
+    v(prefix + "shapeNumber", p.shapeNumber);
+    for (int i = 0; i < 8; ++i) v(prefix + "shapeWeights[" + std::to_string(i) + "]", p.shapeWeights[i]);
+    v(prefix + "shapeWeightTotal", p.shapeWeightTotal);
+    v(prefix + "queueByPriority", p.queueByPriority);
+    v(prefix + "shapeOffset", p.shapeOffset);
+    v(prefix + "randomizeShape", p.randomizeShape);
+    v(prefix + "shapeSeed", p.shapeSeed);
+    for (int i = 0; i < 8; ++i) visitShapeFields(prefix + "shapes[" + std::to_string(i) + "].", p.shapes[i], v);
+    visitMapGroupFields(prefix + "map1D.", p.map1D, v);
+    visitMapGroupFields(prefix + "mapPre2D.", p.mapPre2D, v);
+    visitMapGroupFields(prefix + "mapPost2D.", p.mapPost2D, v);
+    v(prefix + "blendingMode", p.blendingMode);
+    v(prefix + "onOriginal", p.onOriginal);
+    v(prefix + "frameDuration", p.frameDuration);
+}
