@@ -1,6 +1,7 @@
 // The render helpers: bit depth of a world, the band launcher on the host's
 // threads, the alpha bounds of a layer, and whether a layer has video.
 #include "RenderFixture.h"
+#include "Comp.h"
 #include "VemaroRenderHelpers.h"
 
 #include <algorithm>
@@ -184,115 +185,115 @@ TEST_F(RenderHelpers, LayerRectFloatThresholdAndUnknownDepth) {
 }
 
 // ------------------------------------------------------------ hasVideo
-// The stream, layer and item suites stand in for the composition here: the
-// layer parameter's value names a layer by id.
+// The composition's layers and items are the simulated host's; the layer
+// parameter's stream is stood in for here: its value names a layer by id.
 namespace {
 
-struct Scene {
+struct Stream {
     AEGP_LayerIDVal layerId = 0;
-    AEGP_ObjectType type = AEGP_ObjectType_AV;
-    AEGP_ItemFlags flags = AEGP_ItemFlag_HAS_VIDEO;
-    bool hasItem = true;
-    A_Err streamErr = 0, valueErr = 0, typeErr = 0;
+    A_Err streamErr = 0, valueErr = 0;
     int streams = 0, values = 0;  // outstanding
     A_Time askedTime{};
-} g_scene;
+} g_stream;
 
 AEGP_StreamRefH const kStream = reinterpret_cast<AEGP_StreamRefH>(0x51);
-AEGP_LayerH const kLayer = reinterpret_cast<AEGP_LayerH>(0x52);
-AEGP_ItemH const kItem = reinterpret_cast<AEGP_ItemH>(0x53);
 
 A_Err newStream(AEGP_PluginID, AEGP_EffectRefH, PF_ParamIndex, AEGP_StreamRefH* s) {
-    if (g_scene.streamErr) return g_scene.streamErr;
-    ++g_scene.streams;
+    if (g_stream.streamErr) return g_stream.streamErr;
+    ++g_stream.streams;
     *s = kStream;
     return 0;
 }
-A_Err disposeStream(AEGP_StreamRefH) { return --g_scene.streams, 0; }
+A_Err disposeStream(AEGP_StreamRefH) { return --g_stream.streams, 0; }
 A_Err newValue(AEGP_PluginID, AEGP_StreamRefH, AEGP_LTimeMode, const A_Time* t, A_Boolean, AEGP_StreamValue2* v) {
-    g_scene.askedTime = *t;
-    if (g_scene.valueErr) return g_scene.valueErr;
-    ++g_scene.values;
-    v->val.layer_id = g_scene.layerId;
+    g_stream.askedTime = *t;
+    if (g_stream.valueErr) return g_stream.valueErr;
+    ++g_stream.values;
+    v->val.layer_id = g_stream.layerId;
     return 0;
 }
-A_Err disposeValue(AEGP_StreamValue2*) { return --g_scene.values, 0; }
-A_Err layerFromId(AEGP_CompH, AEGP_LayerIDVal, AEGP_LayerH* l) { return *l = kLayer, 0; }
-A_Err objectType(AEGP_LayerH, AEGP_ObjectType* t) {
-    if (g_scene.typeErr) return g_scene.typeErr;
-    *t = g_scene.type;
-    return 0;
-}
-A_Err sourceItem(AEGP_LayerH, AEGP_ItemH* i) { return *i = g_scene.hasItem ? kItem : nullptr, 0; }
-A_Err itemFlags(AEGP_ItemH, AEGP_ItemFlags* f) { return *f = g_scene.flags, 0; }
+A_Err disposeValue(AEGP_StreamValue2*) { return --g_stream.values, 0; }
 
 }  // namespace
 
 TEST_F(RenderHelpers, HasVideoByLayerKind) {
     AEGP_StreamSuite9 streams{newStream, disposeStream, nullptr, newValue, disposeValue, nullptr};
-    AEGP_LayerSuite13 layers{};
-    layers.AEGP_GetLayerFromLayerID = layerFromId;
-    layers.AEGP_GetLayerObjectType = objectType;
-    layers.AEGP_GetLayerSourceItem = sourceItem;
-    AEGP_ItemSuite13 items{itemFlags, nullptr};
     host.suites().add(kAEGPStreamSuite, 9, &streams);
-    host.suites().add(kAEGPLayerSuite, 13, &layers);
-    host.suites().add(kAEGPItemSuite, 13, &items);
+    hostsim::Comp& comp = host.get<hostsim::Comp>();
+    const AEGP_LayerIDVal camera = comp.addLayer(0, 0, AEGP_ObjectType_CAMERA).id;
+    const AEGP_LayerIDVal light = comp.addLayer(0, 0, AEGP_ObjectType_LIGHT).id;
+    hostsim::Comp::Layer& textLayer = comp.addLayer(300, 100, AEGP_ObjectType_TEXT);
+    textLayer.hasSource = false;
+    hostsim::Comp::Layer& shapeLayer = comp.addLayer(300, 100, AEGP_ObjectType_VECTOR);
+    shapeLayer.hasSource = false;
+    const AEGP_LayerIDVal footage = comp.addLayer(320, 240).id;
+    hostsim::Comp::Layer& audioLayer = comp.addLayer(320, 240);
+    audioLayer.hasVideo = false;
+    in = host.nextInData();
     in.current_time = 48;
     in.time_scale = 24;
 
     struct Case {
         const char* what;
-        Scene scene;
+        AEGP_LayerIDVal id;
         A_Err err;
-        int id;
         unsigned char video;
     };
-    Scene none;
-    Scene camera;
-    camera.layerId = 4, camera.type = AEGP_ObjectType_CAMERA;
-    Scene light = camera;
-    light.type = AEGP_ObjectType_LIGHT;
-    Scene text = camera;
-    text.type = AEGP_ObjectType_TEXT, text.hasItem = false;
-    Scene shape = text;
-    shape.type = AEGP_ObjectType_VECTOR;
-    Scene footage = camera;
-    footage.type = AEGP_ObjectType_AV;
-    Scene audioOnly = footage;
-    audioOnly.flags = AEGP_ItemFlag_HAS_AUDIO;
-    Scene typeFails = footage;
-    typeFails.typeErr = A_Err_GENERIC;
-    Scene valueFails = footage;
-    valueFails.valueErr = A_Err_PARAMETER;
-    Scene streamFails = footage;
-    streamFails.streamErr = A_Err_STRUCT;
     const Case cases[] = {
-        {"layer parameter set to none", none, 0, 0, 0},
-        {"camera", camera, 0, 4, 0},
-        {"light", light, 0, 4, 0},
-        {"text", text, 0, 4, 1},
-        {"shape", shape, 0, 4, 1},
-        {"footage with video", footage, 0, 4, 1},
-        {"audio-only footage", audioOnly, 0, 4, 0},
-        {"object type fails", typeFails, A_Err_GENERIC, 4, 0},
-        {"value cannot be read", valueFails, A_Err_PARAMETER, 0, 0},
-        {"no stream", streamFails, A_Err_STRUCT, 0, 0},
+        {"layer parameter set to none", 0, 0, 0},
+        {"camera", camera, 0, 0},
+        {"light", light, 0, 0},
+        {"text", textLayer.id, 0, 1},
+        {"shape", shapeLayer.id, 0, 1},
+        {"footage with video", footage, 0, 1},
+        {"audio-only footage", audioLayer.id, 0, 0},
+        {"no such layer", 999, A_Err_PARAMETER, 0},
     };
-    for (const Case& c : cases) {
-        g_scene = c.scene;
+    const AEGP_CompH c = comp.compHandle();
+    for (const Case& k : cases) {
+        g_stream = Stream{};
+        g_stream.layerId = k.id;
         int id = -1;
         unsigned char video = 9;
-        EXPECT_EQ(hasVideo(77, &in, *suites, nullptr, nullptr, 12, &id, &video), c.err) << c.what;
-        EXPECT_EQ(id, c.id) << c.what;
-        EXPECT_EQ(video, c.video) << c.what;
-        EXPECT_EQ(g_scene.streams, 0) << c.what << ": stream not disposed";
-        EXPECT_EQ(g_scene.values, 0) << c.what << ": value not disposed";
+        EXPECT_EQ(hasVideo(77, &in, *suites, nullptr, c, 12, &id, &video), k.err) << k.what;
+        EXPECT_EQ(id, k.id) << k.what;
+        EXPECT_EQ(video, k.video) << k.what;
+        EXPECT_EQ(g_stream.streams, 0) << k.what << ": stream not disposed";
+        EXPECT_EQ(g_stream.values, 0) << k.what << ": value not disposed";
     }
-    // The outputs are optional; the value is read at the current time.
-    g_scene = footage;
-    EXPECT_EQ(hasVideo(77, &in, *suites, nullptr, nullptr, 12, nullptr, nullptr), A_Err_NONE);
-    EXPECT_EQ(g_scene.askedTime.value, 48);
-    EXPECT_EQ(g_scene.askedTime.scale, 24u);
-    suites.reset();  // release before the tables go out of scope
+    EXPECT_EQ(g_stream.askedTime.value, 48);  // read at the current time
+    EXPECT_EQ(g_stream.askedTime.scale, 24u);
+
+    // Failures: the first error is returned and nothing is left held.
+    struct Failure {
+        const char* what;
+        A_Err streamErr, valueErr;
+        const char* failing;  // a host function made to fail, or null
+        A_Err err;
+        int id;
+    };
+    const Failure failures[] = {
+        {"no stream", A_Err_STRUCT, 0, nullptr, A_Err_STRUCT, 0},
+        {"value cannot be read", 0, A_Err_PARAMETER, nullptr, A_Err_PARAMETER, 0},
+        {"object type fails", 0, 0, "AEGP_GetLayerObjectType", A_Err_GENERIC, footage},
+        {"item flags fail", 0, 0, "AEGP_GetItemFlags", A_Err_GENERIC, footage},
+    };
+    for (const Failure& f : failures) {
+        g_stream = Stream{};
+        g_stream.layerId = footage;
+        g_stream.streamErr = f.streamErr;
+        g_stream.valueErr = f.valueErr;
+        if (f.failing) host.faults().failCall(f.failing, host.faults().calls(f.failing) + 1, A_Err_GENERIC);
+        int id = -1;
+        unsigned char video = 9;
+        EXPECT_EQ(hasVideo(77, &in, *suites, nullptr, c, 12, &id, &video), f.err) << f.what;
+        EXPECT_EQ(id, f.id) << f.what;
+        EXPECT_EQ(video, 0) << f.what;
+        EXPECT_EQ(g_stream.streams + g_stream.values, 0) << f.what;
+    }
+    // The outputs are optional.
+    g_stream = Stream{};
+    g_stream.layerId = footage;
+    EXPECT_EQ(hasVideo(77, &in, *suites, nullptr, c, 12, nullptr, nullptr), A_Err_NONE);
+    suites.reset();  // release before the stand-in table goes out of scope
 }
