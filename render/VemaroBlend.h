@@ -31,22 +31,18 @@ namespace detail {
 // 8 bits: full value 255, products shifted by 8 (a division by 256, which is
 // the effect's look). 16 bits: full value 32768, shifted by 15; the weighted
 // sums reach 2^47 and need 64 bits.
-struct Depth8 {
-    using Pixel = PF_Pixel;
-    using Chan = A_u_char;
-    using Wide = uint32_t;
-    static constexpr Wide kFull = 255;
-    static constexpr Wide kHalf = 128;
-    static constexpr int kShift = 8;
+template <class P, class C, class W, unsigned Full, int Shift>
+struct IntegerDepth {
+    using Pixel = P;
+    using Chan = C;
+    using Wide = W;
+    static constexpr Wide kFull = Full;
+    static constexpr Wide kHalf = (Full + 1) / 2;  // where overlay and hard light switch
+    static constexpr int kShift = Shift;
 };
-struct Depth16 {
-    using Pixel = PF_Pixel16;
-    using Chan = A_u_short;
-    using Wide = uint64_t;
-    static constexpr Wide kFull = 32768;
-    static constexpr Wide kHalf = 16384;
-    static constexpr int kShift = 15;
-};
+using Depth8 = IntegerDepth<PF_Pixel, A_u_char, uint32_t, 255, 8>;
+using Depth16 = IntegerDepth<PF_Pixel16, A_u_short, uint64_t, 32768, 15>;
+static_assert(Depth8::kHalf == 128 && Depth16::kHalf == 16384, "half values");
 
 template <class P>
 struct DepthOf;
