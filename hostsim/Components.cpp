@@ -3,7 +3,9 @@
 #include "Core.h"
 #include "CustomUI.h"
 #include "Drawbot.h"
+#include "Iterate.h"
 #include "Params.h"
+#include "Worlds.h"
 
 namespace hostsim {
 
@@ -15,6 +17,8 @@ void installComponents(Host& host) {
     host.add<ArbData>();
     host.add<Drawbot>();
     host.add<CustomUI>();
+    host.add<Worlds>();
+    host.add<Iterate>();
 }
 
 }  // namespace hostsim
