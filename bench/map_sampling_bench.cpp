@@ -1,7 +1,7 @@
 // Cost of one map sample through the simulated host, and of the host's box
 // average at growing radii (the summed-area table keeps it flat).
-#include "AEGP_SuiteHandler.h"
-#include "Host.h"
+#include "BenchHost.h"
+#include "Sampling.h"
 #include "VemaroMapSampling.h"
 #include "World.h"
 
@@ -16,9 +16,7 @@ void fillGradient(hostsim::World& w) {
 }
 
 void BM_MapColor2D(benchmark::State& state) {
-    hostsim::Host host;
-    PF_InData in = host.nextInData();
-    AEGP_SuiteHandler suites(host.basicSuite());
+    bench::Env& e = bench::env();
     hostsim::World map(1920, 1080, hostsim::Depth::Bits8);
     fillGradient(map);
     PF_SampPB pb{};
@@ -26,18 +24,17 @@ void BM_MapColor2D(benchmark::State& state) {
     double x = 0;
     for (auto _ : state) {
         Color c;
-        getMapColor2D(&in, suites, pb, 0, Vector(x, 0.37 * x), kMapWrapMirror, 1920, 1080, &c);
+        getMapColor2D(&e.in, e.suites, pb, 0, Vector(x, 0.37 * x), kMapWrapMirror, 1920, 1080, &c);
         benchmark::DoNotOptimize(c);
         x += 7.3;
     }
+    e.host.get<hostsim::Sampling>().clearRequests();
 }
 BENCHMARK(BM_MapColor2D);
 
 void BM_AreaSample(benchmark::State& state) {
-    hostsim::Host host;
-    const void* s = nullptr;
-    host.suites().acquire(kPFSampling8Suite, 1, &s);
-    auto* suite = static_cast<const PF_Sampling8Suite1*>(s);
+    bench::Env& e = bench::env();
+    const PF_Sampling8Suite1* suite = e.suites.Sampling8Suite1();
     hostsim::World map(1920, 1080, hostsim::Depth::Bits8);
     fillGradient(map);
     PF_SampPB pb{};
@@ -50,7 +47,7 @@ void BM_AreaSample(benchmark::State& state) {
         benchmark::DoNotOptimize(p);
         x += 13;
     }
-    host.suites().release(kPFSampling8Suite, 1);
+    e.host.get<hostsim::Sampling>().clearRequests();
 }
 BENCHMARK(BM_AreaSample)->Arg(1)->Arg(8)->Arg(30);
 

@@ -3,10 +3,12 @@
 #include "Core.h"
 #include "CustomUI.h"
 #include "Drawbot.h"
+#include "Iterate.h"
 #include "Masks.h"
 #include "Params.h"
 #include "Sampling.h"
 #include "Streams.h"
+#include "Worlds.h"
 
 namespace hostsim {
 
@@ -18,6 +20,8 @@ void installComponents(Host& host) {
     host.add<ArbData>();
     host.add<Drawbot>();
     host.add<CustomUI>();
+    host.add<Worlds>();
+    host.add<Iterate>();
     host.add<Sampling>();
     host.add<Masks>();
     host.add<Streams>();
