@@ -88,7 +88,9 @@ struct Sampling::Table {
     A_long width, height, rowbytes;
     int depth;
     std::vector<Premul> sums;
-    const Premul& at(A_long x, A_long y) const { return sums[std::size_t(y) * std::size_t(width + 1) + std::size_t(x)]; }
+    const Premul& at(A_long x, A_long y) const {
+        return sums[std::size_t(y) * std::size_t(width + 1) + std::size_t(x)];
+    }
     Premul box(A_long x0, A_long y0, A_long x1, A_long y1) const {  // pixels [x0, x1) x [y0, y1)
         Premul s;
         s.add(at(x1, y1), 1);

@@ -127,7 +127,7 @@ void loadPixels(const json& section, Context& context) {
                     for (int x = 0; x < w.width(); ++x) {
                         const double f = n > 1 ? double(vertical ? y : x) / (n - 1) : 0.0;
                         Rgba c;
-                        for (int k = 0; k < 4; ++k) c[std::size_t(k)] = from[std::size_t(k)] + (to[std::size_t(k)] - from[std::size_t(k)]) * f;
+                        for (std::size_t k = 0; k < 4; ++k) c[k] = from[k] + (to[k] - from[k]) * f;
                         put(w, x, y, c);
                     }
             };

@@ -324,8 +324,8 @@ TEST_F(MaskTest, AnErrorAtEveryHostCallIsReturnedAndNothingIsLeftCheckedOut) {
             EXPECT_EQ(masks().checkedOut(), std::string(fn) == "PF_CheckinPath" ? 1 : 0) << fn << " #" << nth;
             if (masks().checkedOut()) {
                 host.faults().clear();
-                auto& outlines = masks().outlines;
-                PF_PathOutlinePtr left = reinterpret_cast<PF_PathOutlinePtr>(const_cast<void*>(outlines.begin()->first));
+                const void* held = masks().outlines.begin()->first;
+                PF_PathOutlinePtr left = reinterpret_cast<PF_PathOutlinePtr>(const_cast<void*>(held));
                 suites().PathQuerySuite1()->PF_CheckinPath(in.effect_ref, id, false, left);
             }
         }
