@@ -87,6 +87,7 @@ struct Sampling::Table {
     const void* data;
     A_long width, height, rowbytes;
     int depth;
+    std::vector<unsigned char> probe;  // a few pixels, to notice a buffer reused or repainted
     std::vector<Premul> sums;
     const Premul& at(A_long x, A_long y) const {
         return sums[std::size_t(y) * std::size_t(width + 1) + std::size_t(x)];
@@ -128,13 +129,39 @@ void Sampling::forget(const PF_LayerDef* world) {
                   tables_.end());
 }
 
+namespace {
+
+// The bytes of a 3 x 3 grid of pixels spread over the world.
+std::vector<unsigned char> probeOf(const PF_LayerDef* w, int depth) {
+    const std::size_t size = depth == 0 ? 4 : depth == 1 ? 8 : 16;
+    std::vector<unsigned char> out;
+    if (w->width < 1 || w->height < 1) return out;
+    for (A_long j = 0; j < 3; ++j)
+        for (A_long i = 0; i < 3; ++i) {
+            const A_long x = (w->width - 1) * i / 2, y = (w->height - 1) * j / 2;
+            const auto* p = static_cast<const unsigned char*>(w->data) + std::ptrdiff_t(y) * w->rowbytes +
+                            std::ptrdiff_t(x) * std::ptrdiff_t(size);
+            out.insert(out.end(), p, p + size);
+        }
+    return out;
+}
+
+}  // namespace
+
 std::shared_ptr<const Sampling::Table> Sampling::table(const PF_LayerDef* w, int depth) {
     std::lock_guard<std::mutex> g(mutex_);
-    for (const auto& t : tables_)
-        if (t->data == w->data && t->width == w->width && t->height == w->height && t->rowbytes == w->rowbytes &&
-            t->depth == depth)
-            return t;
+    const std::vector<unsigned char> probe = probeOf(w, depth);
+    for (auto it = tables_.begin(); it != tables_.end(); ++it) {
+        const Table& t = **it;
+        if (t.data == w->data && t.width == w->width && t.height == w->height && t.rowbytes == w->rowbytes &&
+            t.depth == depth) {
+            if (t.probe == probe) return *it;
+            tables_.erase(it);
+            break;
+        }
+    }
     auto t = std::make_shared<Table>();
+    t->probe = probe;
     t->data = w->data;
     t->width = w->width;
     t->height = w->height;

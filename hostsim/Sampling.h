@@ -32,7 +32,9 @@ public:
     void clearRequests();
     // Summed-area tables built so far (one per world and command).
     int tableBuilds() const;
-    // Drops the cached table of a world whose pixels were changed.
+    // Drops the cached table of a world whose pixels were changed. A table is
+    // also rebuilt when a few probe pixels differ (a buffer reused or
+    // repainted); a change the probe misses needs forget().
     void forget(const PF_LayerDef* world);
 
     // Shared by the three suites; public for the suite callbacks only.

@@ -75,6 +75,11 @@ TEST(HostSampling, AreaAverageMatchesBruteForceAndBuildsOneTablePerWorld) {
     PF_PixelFloat p{};
     sf->area_sample_float(nullptr, 0, 0, &pb, &p);
     EXPECT_EQ(host.get<Sampling>().tableBuilds(), 2);
+    // Repainted: the probe notices and the average follows the new pixels.
+    w.fill(PF_PixelFloat{1.0f, 0.5f, 0.5f, 0.5f});
+    sf->area_sample_float(nullptr, 3 * 65536, 2 * 65536, &pb, &p);
+    EXPECT_EQ(host.get<Sampling>().tableBuilds(), 3);
+    EXPECT_FLOAT_EQ(p.red, 0.5f);
     host.suites().release(kPFSamplingFloatSuite, 1);
 }
 
