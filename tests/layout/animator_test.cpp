@@ -59,6 +59,20 @@ protected:
         animator->samples = samples;
         return *animator;
     }
+    struct Want {
+        int i;
+        A_long value;
+        A_u_long scale;
+    };
+    // The host was asked for `count` values of the stream, sample i at {value, scale}.
+    void expectTimes(int index, std::size_t count, std::initializer_list<Want> wants) const {
+        std::vector<A_Time> times = sampledTimes(index);
+        ASSERT_EQ(times.size(), count);
+        for (const Want& w : wants) {
+            EXPECT_EQ(times[std::size_t(w.i)].value, w.value) << w.i;
+            EXPECT_EQ(times[std::size_t(w.i)].scale, w.scale) << w.i;
+        }
+    }
     std::vector<A_Time> sampledTimes(int index) const {
         std::vector<A_Time> out;
         for (const auto& r : streams.requests())
@@ -93,15 +107,7 @@ TEST_F(AnimatorTest, ScaleSampledAtExactTimesWithItsMaximumWrittenBack) {
     EXPECT_EQ(record.transitionScale, 3.0);
     EXPECT_EQ(record.transitionManualScale, 1);
     // i / 99 of a second, reduced: 37 / 99, 1 / 3 (i = 33), ...
-    std::vector<A_Time> times = sampledTimes(136);
-    ASSERT_EQ(times.size(), 100u);
-    EXPECT_EQ(times[0].value, 0);
-    EXPECT_EQ(times[37].value, 37);
-    EXPECT_EQ(times[37].scale, 99u);
-    EXPECT_EQ(times[33].value, 1);
-    EXPECT_EQ(times[33].scale, 3u);
-    EXPECT_EQ(times[99].value, 1);
-    EXPECT_EQ(times[99].scale, 1u);
+    expectTimes(136, 100, {{0, 0, 1}, {37, 37, 99}, {33, 1, 3}, {99, 1, 1}});
     // The other targets stay untouched.
     EXPECT_TRUE(a.offsets.empty() && a.colors.empty() && a.opacities.empty() && a.phases.empty());
 }
@@ -112,18 +118,13 @@ TEST_F(AnimatorTest, LongSpanAt2997IsSampledAtExactFractions) {
     record.transitionManualOpacity = 1;
     TransitionAnimator& a = make(1000);
     ASSERT_EQ(a.init(), A_Err_NONE);
-    std::vector<A_Time> times = sampledTimes(142);
-    ASSERT_EQ(times.size(), 1000u);
-    struct Want {
-        int i;
-        A_long value;
-        A_u_long scale;
-    } wants[] = {{0, 1001, 30000},          {1, 2800799, 29970000},      {37, 1827827, 810000},
-                 {500, 901399999, 29970000}, {998, 1798198399, 29970000}, {999, 1801801, 30000}};
-    for (const Want& w : wants) {
-        EXPECT_EQ(times[std::size_t(w.i)].value, w.value) << w.i;
-        EXPECT_EQ(times[std::size_t(w.i)].scale, w.scale) << w.i;
-    }
+    expectTimes(142, 1000,
+                {{0, 1001, 30000},
+                 {1, 2800799, 29970000},
+                 {37, 1827827, 810000},
+                 {500, 901399999, 29970000},
+                 {998, 1798198399, 29970000},
+                 {999, 1801801, 30000}});
     EXPECT_EQ(a.getOpacity(0), 0.0);
     EXPECT_EQ(a.getOpacity(1), 1.0);
     EXPECT_NEAR(a.getOpacity(0.5), 0.5, 1e-9);
@@ -137,17 +138,9 @@ TEST_F(AnimatorTest, TwoHourSpanRoundsTimesThatOverflowTheHostsFieldsToItsScale)
     record.transitionManualScale = 1;
     TransitionAnimator& a = make(2000);
     ASSERT_EQ(a.init(), A_Err_NONE);
-    std::vector<A_Time> times = sampledTimes(136);
-    ASSERT_EQ(times.size(), 2000u);
-    struct Want {
-        int i;
-        A_long value;
-        A_u_long scale;
-    } wants[] = {{1, 9208199, 59970000}, {1000, 3606404, 30000}, {1998, 7204596, 30000}, {1999, 7208201, 30000}};
-    for (const Want& w : wants) {
-        EXPECT_EQ(times[std::size_t(w.i)].value, w.value) << w.i;
-        EXPECT_EQ(times[std::size_t(w.i)].scale, w.scale) << w.i;
-    }
+    expectTimes(136, 2000,
+                {{1, 9208199, 59970000}, {1000, 3606404, 30000}, {1998, 7204596, 30000}, {1999, 7208201, 30000}});
+    const std::vector<A_Time> times = sampledTimes(136);
     for (std::size_t i = 1; i < times.size(); ++i)  // never out of order, never wrapped
         EXPECT_LT(double(times[i - 1].value) / times[i - 1].scale, double(times[i].value) / times[i].scale) << i;
     EXPECT_EQ(record.transitionScale, 2.0);
