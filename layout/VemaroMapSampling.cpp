@@ -68,6 +68,7 @@ PF_Err getMapColor1D(PF_InData* in_data, AEGP_SuiteHandler& suites, PF_SampPB& s
                      Color* color) {
     if (bpc < 0 || bpc > 2) return PF_Err_NONE;
     const PF_LayerDef* map = sampler.src;
+    if (!map) return PF_Err_BAD_CALLBACK_PARAM;  // no map to read
     PF_Fixed x = mapToFixed((map->width - 1) * t);
     PF_Fixed y = static_cast<PF_Fixed>(map->height / 2) * 65536;
     return sampleAt(in_data, suites, sampler, bpc, x, y, color);
@@ -77,6 +78,7 @@ PF_Err getMapColor2D(PF_InData* in_data, AEGP_SuiteHandler& suites, PF_SampPB& s
                      const Vector& position, const Vector& offset, int width, int height, Color* color) {
     if (bpc < 0 || bpc > 2) return PF_Err_NONE;
     const PF_LayerDef* map = sampler.src;
+    if (!map) return PF_Err_BAD_CALLBACK_PARAM;  // no map to read
     double u = (position.x + offset.x) / width;
     double v = (position.y + offset.y) / height;
     double X = clampToMap(map->width * u, map->width);
@@ -88,6 +90,7 @@ PF_Err getMapColor2D(PF_InData* in_data, AEGP_SuiteHandler& suites, PF_SampPB& s
                      const Vector& position, int wrap, int width, int height, Color* color) {
     if (bpc < 0 || bpc > 2) return PF_Err_NONE;
     const PF_LayerDef* map = sampler.src;
+    if (!map) return PF_Err_BAD_CALLBACK_PARAM;  // no map to read
     double u = position.x / width;
     double v = position.y / height;
     auto fmod = in_data->utils->ansi.fmod;
