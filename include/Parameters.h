@@ -23,16 +23,7 @@
 #include <cstdint>
 #include <type_traits>
 
-#if __has_include("VemaroEasing.h")
 #include "VemaroEasing.h"
-#else
-// The easing choice: "Transition Easing Type" (1 Linear ... 11 Elastic) and
-// "Transition Easing Mode" (1 In, 2 Out, 3 InOut).
-struct Easing {
-    int32_t type;
-    int32_t mode;
-};
-#endif
 
 // The four map records of a map group. Each starts with its layer (set by the
 // smart render only when the map layer has pixels: a map is in use exactly when
