@@ -1,6 +1,7 @@
 #include "Panel.h"
 
 #include "Params.h"
+#include "Streams.h"
 
 namespace hostsim {
 
@@ -103,11 +104,10 @@ void Panel::clearLog() {
 }
 
 int Panel::indexOf(AEGP_StreamRefH stream, const char* function) {
-    if (!streamIndex) {
-        host_->addViolation(std::string(function) + ": no component hands out effect streams");
-        return -1;
-    }
-    return streamIndex(stream, function);
+    Streams& streams = host_->get<Streams>();
+    std::lock_guard<std::mutex> g(streams.mutex);
+    const Streams::Stream* s = streams.find(stream, function);
+    return s ? s->index : -1;
 }
 
 A_Err Panel::getDynamicFlags(AEGP_StreamRefH stream, AEGP_DynStreamFlags* flags) {

@@ -7,7 +7,6 @@
 
 #include "Host.h"
 
-#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -51,11 +50,6 @@ public:
     std::vector<KeyframeSearch> keyframeSearches() const;
     void clearLog();
 
-    // The parameter index behind an open stream of the effect; -1 after a
-    // violation for anything else. Supplied by the component that hands out
-    // effect streams.
-    std::function<int(AEGP_StreamRefH, const char* function)> streamIndex;
-
     // Callback bodies.
     A_Err getDynamicFlags(AEGP_StreamRefH stream, AEGP_DynStreamFlags* flags);
     A_Err setDynamicFlag(AEGP_StreamRefH stream, AEGP_DynStreamFlags flag, A_Boolean undoable, A_Boolean set);
@@ -69,6 +63,8 @@ private:
     // A parameter of the effect, named by an effect reference the host gave;
     // false after a violation.
     bool knownParam(PF_ProgPtr effect_ref, PF_ParamIndex index, const char* function);
+    // The parameter index behind an open effect stream (see Streams); -1
+    // after a violation for anything else.
     int indexOf(AEGP_StreamRefH stream, const char* function);
 
     Host* host_ = nullptr;

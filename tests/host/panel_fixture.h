@@ -7,63 +7,13 @@
 #include "HostFixture.h"
 #include "Panel.h"
 #include "Params.h"
+#include "Streams.h"
 #include "VemaroParamTable.h"
 #include "VemaroPattern.h"
 
-#include <map>
 #include <set>
 #include <string>
 #include <vector>
-
-// Effect streams by index for the panel's flags: only what hiding needs.
-class PanelStreams {
-public:
-    static PanelStreams*& current() {
-        static PanelStreams* p = nullptr;
-        return p;
-    }
-    void install(hostsim::Host& host) {
-        current() = this;
-        suite_.AEGP_GetNewEffectStreamByIndex = newStream;
-        suite_.AEGP_DisposeStream = dispose;
-        host.suites().add("AEGP Stream Suite", 9, &suite_);
-        host.get<hostsim::Panel>().streamIndex = [this](AEGP_StreamRefH s, const char* fn) {
-            auto it = open.find(s);
-            if (it != open.end()) return it->second;
-            hostsim::Host::current()->addViolation(std::string(fn) + " of a stream that is not open");
-            return -1;
-        };
-    }
-    ~PanelStreams() { current() = nullptr; }
-
-    std::map<AEGP_StreamRefH, int> open;
-    int opened = 0;
-
-private:
-    static A_Err newStream(AEGP_PluginID, AEGP_EffectRefH effect, PF_ParamIndex index, AEGP_StreamRefH* out) {
-        hostsim::Host& h = *hostsim::Host::current();
-        *out = nullptr;
-        if (PF_Err e = h.faults().hit("AEGP_GetNewEffectStreamByIndex")) return e;
-        if (!effect || index < 1 || index >= h.get<hostsim::Params>().count()) {
-            h.addViolation("AEGP_GetNewEffectStreamByIndex without an effect or of a bad index");
-            return A_Err_PARAMETER;
-        }
-        PanelStreams& s = *current();
-        *out = reinterpret_cast<AEGP_StreamRefH>(static_cast<std::uintptr_t>(0x1000 + ++s.opened));
-        s.open[*out] = index;
-        return A_Err_NONE;
-    }
-    static A_Err dispose(AEGP_StreamRefH stream) {
-        hostsim::Host& h = *hostsim::Host::current();
-        if (PF_Err e = h.faults().hit("AEGP_DisposeStream")) return e;
-        if (!current()->open.erase(stream)) {
-            h.addViolation("AEGP_DisposeStream of a stream that is not open");
-            return A_Err_PARAMETER;
-        }
-        return A_Err_NONE;
-    }
-    AEGP_StreamSuite9 suite_{};
-};
 
 class PanelTest : public HostFixture {
 protected:
@@ -72,12 +22,11 @@ protected:
 
     void SetUp() override {
         HostFixture::SetUp();
-        streams.install(host);
         startInstance();
         ASSERT_EQ(params.setup(), PF_Err_NONE);
     }
     void TearDown() override {
-        EXPECT_EQ(streams.open.size(), 0u) << "effect streams left open";
+        EXPECT_EQ(streams.openStreams(), 0) << "effect streams left open";
         HostFixture::TearDown();
     }
 
@@ -133,8 +82,8 @@ protected:
         return out;
     }
 
-    PanelStreams streams;
     hostsim::Params& params = host.get<hostsim::Params>();
     hostsim::Panel& panel = host.get<hostsim::Panel>();
     hostsim::Comp& comp = host.get<hostsim::Comp>();
+    hostsim::Streams& streams = host.get<hostsim::Streams>();
 };

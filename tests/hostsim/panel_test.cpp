@@ -85,6 +85,41 @@ TEST_F(HostSimPanel, KeyframeSearchInBothDirections) {
     EXPECT_EQ(count, 2);
 }
 
+TEST_F(HostSimPanel, HiddenFlagsLiveWithTheInstanceForValuesAndGroups) {
+    const void* s = nullptr;
+    ASSERT_EQ(host.suites().acquire(kAEGPPFInterfaceSuite, 1, &s), kSPNoError);
+    auto* pf = static_cast<const AEGP_PFInterfaceSuite1*>(s);
+    ASSERT_EQ(host.suites().acquire(kAEGPEffectSuite, 2, &s), kSPNoError);
+    auto* effects = static_cast<const AEGP_EffectSuite2*>(s);
+    ASSERT_EQ(host.suites().acquire(kAEGPStreamSuite, 9, &s), kSPNoError);
+    auto* streams = static_cast<const AEGP_StreamSuite9*>(s);
+
+    AEGP_EffectRefH effect = nullptr;
+    ASSERT_EQ(pf->AEGP_GetNewEffectForEffect(host.pluginId(), host.effectRef(), &effect), A_Err_NONE);
+    for (int index : {62, 67, 72}) {  // a slider, a group start, a group end
+        SCOPED_TRACE(index);
+        AEGP_StreamRefH stream = nullptr;
+        ASSERT_EQ(streams->AEGP_GetNewEffectStreamByIndex(host.pluginId(), effect, index, &stream), A_Err_NONE);
+        ASSERT_EQ(dynamic->AEGP_SetDynamicStreamFlag(stream, AEGP_DynStreamFlag_HIDDEN, false, true), A_Err_NONE);
+        AEGP_DynStreamFlags flags = 0;
+        ASSERT_EQ(dynamic->AEGP_GetDynamicStreamFlags(stream, &flags), A_Err_NONE);
+        EXPECT_EQ(flags, AEGP_DynStreamFlag_HIDDEN);
+        // Two flags at once is not how the host is asked.
+        EXPECT_EQ(dynamic->AEGP_SetDynamicStreamFlag(stream, AEGP_DynStreamFlag_HIDDEN | AEGP_DynStreamFlag_DISABLED,
+                                                     false, true),
+                  A_Err_PARAMETER);
+        ASSERT_EQ(streams->AEGP_DisposeStream(stream), A_Err_NONE);
+        EXPECT_TRUE(panel.hidden(index));
+    }
+    EXPECT_FALSE(panel.hidden(63));
+    ASSERT_EQ(effects->AEGP_DisposeEffect(effect), A_Err_NONE);
+    EXPECT_EQ(host.violations().size(), 3u);  // the three double flags
+    host.clearViolations();
+    host.suites().release(kAEGPPFInterfaceSuite, 1);
+    host.suites().release(kAEGPEffectSuite, 2);
+    host.suites().release(kAEGPStreamSuite, 9);
+}
+
 TEST_F(HostSimPanel, UiFlagsReachTheDefinitionsTheHostHandsOut) {
     PF_ParamDef def = params.definition(29);
     def.ui_flags |= PF_PUI_DISABLED;
