@@ -2,8 +2,6 @@
 // here when its own file defines it.
 #include "VemaroDrawer.h"
 
-PF_Err ShapeDrawer::createLinePatterns() { return PF_Err_NONE; }
-PF_Err ShapeDrawer::createLineSegmentPatterns() { return PF_Err_NONE; }
 PF_Err ShapeDrawer::createCirclePatterns() { return PF_Err_NONE; }
 PF_Err ShapeDrawer::createRectanglePatterns() { return PF_Err_NONE; }
 PF_Err ShapeDrawer::createFiniteGridPatterns() { return PF_Err_NONE; }
