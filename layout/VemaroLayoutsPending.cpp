@@ -4,8 +4,6 @@
 
 PF_Err ShapeDrawer::createCirclePatterns() { return PF_Err_NONE; }
 PF_Err ShapeDrawer::createRectanglePatterns() { return PF_Err_NONE; }
-PF_Err ShapeDrawer::createFiniteGridPatterns() { return PF_Err_NONE; }
-PF_Err ShapeDrawer::createTriangularGridPatterns() { return PF_Err_NONE; }
 PF_Err ShapeDrawer::createPathPatterns() { return PF_Err_NONE; }
 PF_Err ShapeDrawer::createWaveformPatterns() { return PF_Err_NONE; }
 PF_Err ShapeDrawer::createGraphPatterns() { return PF_Err_NONE; }
