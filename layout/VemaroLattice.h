@@ -7,6 +7,8 @@
 #include "Vector.h"
 
 class ElementPipeline;
+struct LayoutElement;
+struct Parameters;
 
 namespace lattice {
 
@@ -34,6 +36,37 @@ inline double count(int first, int last) { return last >= first ? static_cast<do
 
 // (index + offset) mod cycle made non-negative; a cycle below 1 counts as 1.
 int cycleClass(int index, int offset, int cycle);
+
+// What the unbounded layouts derive once per call, in output pixels.
+struct Frame {
+    double scale = 1.0;  // the Transform group's scale, cosine and sine
+    double cosine = 1.0;
+    double sine = 0.0;
+    double cullMargin = 0.0;  // the shape reach grown by the transition offset
+    double coverMargin = 0.0;
+    Vector origin;  // the layout's own origin, transformed
+    Vector U{1, 0};  // unit axes along the layout angle
+    Vector V{0, 1};
+    Vector nearCorner;  // the output's cover grown by the cover margin,
+    Vector farCorner;   // relative to `origin`
+};
+
+// The frame of a layout whose origin is `center` shifted by `offset` along
+// its own axes turned by `rotation`, laid along `rotation` plus the Transform
+// rotation. The cover margin is the cull margin plus the largest displacement,
+// times `coverFactor`.
+Frame frame(const ElementPipeline& pipeline, PF_InData* in_data, const Parameters& params, const Vector& center,
+            double rotation, const Vector& offset, double coverFactor);
+
+// First and last index along `axis` of the frame's cover for a spacing of
+// `step`; false (and PF_Err_OUT_OF_MEMORY for the layout) when the range
+// cannot be walked.
+bool coverRange(const PF_ANSICallbacks& ansi, const Frame& f, const Vector& axis, double step, int& first,
+                int& last);
+
+// One element at the output point G: its layout point mapped back, the
+// pipeline's per-element steps, then, inside the cull margin, the element.
+void addAt(ElementPipeline& pipeline, const Frame& f, LayoutElement& e, const Vector& G);
 
 // The displacement and transition offset e, scaled and turned by the
 // Transform group, added to a point already in output pixels.
