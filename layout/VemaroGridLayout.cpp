@@ -24,9 +24,7 @@ PF_Err ShapeDrawer::createGridPatterns() {
     const lattice::Frame f =
         lattice::frame(pipeline, in_data, P, P.gridCenter, P.gridRotation, {P.gridOffsetX, P.gridOffsetY}, 1.0);
     int colFirst = 0, colLast = -1, rowFirst = 0, rowLast = -1;
-    if (!lattice::coverRange(ansi, f, f.U, colStep, colFirst, colLast) ||
-        !lattice::coverRange(ansi, f, f.V, rowStep, rowFirst, rowLast) ||
-        lattice::count(colFirst, colLast) * lattice::count(rowFirst, rowLast) > lattice::kMaxPoints)
+    if (!lattice::coverRanges(ansi, f, colStep, rowStep, colFirst, colLast, rowFirst, rowLast))
         return PF_Err_OUT_OF_MEMORY;
 
     const Vector colAxis = f.U * colStep;

@@ -77,6 +77,13 @@ bool coverRange(const PF_ANSICallbacks& ansi, const Frame& f, const Vector& axis
                       axis.x * f.farCorner.x + axis.y * f.farCorner.y, step, first, last);
 }
 
+bool coverRanges(const PF_ANSICallbacks& ansi, const Frame& f, double colStep, double rowStep, int& colFirst,
+                 int& colLast, int& rowFirst, int& rowLast) {
+    return coverRange(ansi, f, f.U, colStep, colFirst, colLast) &&
+           coverRange(ansi, f, f.V, rowStep, rowFirst, rowLast) &&
+           count(colFirst, colLast) * count(rowFirst, rowLast) <= kMaxPoints;
+}
+
 void addAt(ElementPipeline& pipeline, const Frame& f, LayoutElement& e, const Vector& G) {
     e.point = pipeline.transformer.transform_inv(G + pipeline.origin);
     pipeline.place(e);

@@ -64,6 +64,11 @@ Frame frame(const ElementPipeline& pipeline, PF_InData* in_data, const Parameter
 bool coverRange(const PF_ANSICallbacks& ansi, const Frame& f, const Vector& axis, double step, int& first,
                 int& last);
 
+// Column and row ranges of a lattice with these steps along U and V; false
+// when they cannot be walked or hold more than kMaxPoints points.
+bool coverRanges(const PF_ANSICallbacks& ansi, const Frame& f, double colStep, double rowStep, int& colFirst,
+                 int& colLast, int& rowFirst, int& rowLast);
+
 // One element at the output point G: its layout point mapped back, the
 // pipeline's per-element steps, then, inside the cull margin, the element.
 void addAt(ElementPipeline& pipeline, const Frame& f, LayoutElement& e, const Vector& G);

@@ -26,9 +26,7 @@ PF_Err ShapeDrawer::createTriangularGridPatterns() {
         lattice::frame(pipeline, in_data, P, P.triangularGridCenter, P.triangularGridRotation,
                        {P.triangularGridOffsetX, P.triangularGridOffsetY}, 2.0);
     int uMin = 0, uMax = -1, vMin = 0, vMax = -1;
-    if (!lattice::coverRange(ansi, f, f.U, colStep, uMin, uMax) ||
-        !lattice::coverRange(ansi, f, f.V, rowStep, vMin, vMax) ||
-        lattice::count(uMin, uMax) * lattice::count(vMin, vMax) > lattice::kMaxPoints)
+    if (!lattice::coverRanges(ansi, f, colStep, rowStep, uMin, uMax, vMin, vMax))
         return PF_Err_OUT_OF_MEMORY;
 
     const Vector colAxis = f.U * colStep;

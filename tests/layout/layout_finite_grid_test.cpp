@@ -1,17 +1,17 @@
 // The Finite Grid layout: the centred grid, the order table (count, column
 // placement, index), rotation and orientation, per-row cancel and error stop.
 #include "Core.h"
-#include "elements_fixture.h"
+#include "lattice_fixture.h"
 
 #include <cmath>
 #include <functional>
 
 namespace {
 
-class FiniteGridTest : public ElementsTest {
+class FiniteGridTest : public LatticeTest {
 protected:
     void SetUp() override {
-        ElementsTest::SetUp();
+        LatticeTest::SetUp();
         record.pattern = 7;
         record.finiteGridCenter = {500, 500};
         record.finiteGridMode = 1;
@@ -126,13 +126,8 @@ TEST_F(FiniteGridTest, CancelAndErrorsStopAfterTheRowAndCountsAreBounded) {
 
     // The fifth displacement sample (row 1, column 1) fails and reads as rate
     // 0; the rest of row 1 is finished without displacement, no row after it.
-    hostsim::World& shift = uniformMap(grey(255));
-    record.displacementMode = 2;
-    record.displacementMap = shift.get();
-    record.displacementMapWrap = 2;
-    record.displacementXChannel = record.displacementYChannel = 1;
+    failingDisplacementMap(5);
     record.displacementX = 10;
-    host.faults().failCall("subpixel_sample", 5, 42);
     ShapeDrawer& e = make(1000, 1000);
     EXPECT_EQ(e.createFiniteGridPatterns(), 42);
     ASSERT_EQ(e.patterns.size(), 6u);

@@ -3,7 +3,7 @@
 // cancel and error stop, and the bounds on degenerate input.
 #include "Core.h"
 #include "VemaroElementBounds.h"
-#include "elements_fixture.h"
+#include "lattice_fixture.h"
 
 #include <algorithm>
 #include <cmath>
@@ -19,10 +19,10 @@ struct Cell {
     Vector at;
 };
 
-class GridTest : public ElementsTest {
+class GridTest : public LatticeTest {
 protected:
     void SetUp() override {
-        ElementsTest::SetUp();
+        LatticeTest::SetUp();
         record.pattern = 6;
         record.gridMode = 1;
         record.gridWidth = 10;
@@ -35,14 +35,8 @@ protected:
         const double s = p.transformScale;
         const double w = p.gridWidth, h = p.gridMode == 1 ? w : p.gridHeight;
         const double cs = std::max(1.0, w * s), rs = std::max(1.0, h * s);
-        const double a = p.transformRotation + p.gridRotation;
-        const Vector U{std::cos(a), std::sin(a)}, V{-std::sin(a), std::cos(a)};
-        const double gc = std::cos(p.gridRotation), gs = std::sin(p.gridRotation);
-        const Vector q = p.gridCenter + Vector{p.gridOffsetX * gc - p.gridOffsetY * gs,
-                                               p.gridOffsetX * gs + p.gridOffsetY * gc};
-        const double tc = std::cos(p.transformRotation), ts = std::sin(p.transformRotation);
-        const Vector e = (q - p.transformAnchor) * s;
-        const Vector L = Vector{e.x * tc - e.y * ts, e.x * ts + e.y * tc} + p.transformPosition - origin;
+        const Vector L = latticeOrigin(p.gridCenter, p.gridRotation, {p.gridOffsetX, p.gridOffsetY}, origin);
+        const Vector U = axisU(p.gridRotation), V = axisV(p.gridRotation);
         return L + U * (c * cs) + V * (r * rs);
     }
     // Every lattice cell within +-600 whose position lies within the output
@@ -262,12 +256,7 @@ TEST_F(GridTest, CancelAndErrorsStopAfterTheRow) {
     // A displacement map whose 11th sample fails: columns -2 ... 5 and rows
     // -2 ... 4 are walked, so that is the third cell of row -1. The row is
     // still finished (undisplaced: X and Y 0) and no further row starts.
-    hostsim::World& shift = uniformMap(grey(255));
-    record.displacementMode = 2;
-    record.displacementMap = shift.get();
-    record.displacementMapWrap = 2;
-    record.displacementXChannel = record.displacementYChannel = 1;
-    host.faults().failCall("subpixel_sample", 11, 42);
+    failingDisplacementMap(11);
     ShapeDrawer& e = make(30, 20);
     EXPECT_EQ(e.createGridPatterns(), 42);
     EXPECT_EQ(host.faults().calls("subpixel_sample"), 11);

@@ -2,7 +2,7 @@
 // points, placement, row classes, orientation, cancel and degenerate input.
 #include "Core.h"
 #include "VemaroElementBounds.h"
-#include "elements_fixture.h"
+#include "lattice_fixture.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,10 +11,10 @@
 
 namespace {
 
-class TriangularGridTest : public ElementsTest {
+class TriangularGridTest : public LatticeTest {
 protected:
     void SetUp() override {
-        ElementsTest::SetUp();
+        LatticeTest::SetUp();
         record.pattern = 8;
         record.triangularGridRadius = 10;
         record.triangularGridHeight = 1;
@@ -26,14 +26,9 @@ protected:
         const double s = p.transformScale;
         const double cs = std::max(1.0, p.triangularGridRadius * s);
         const double rs = std::sqrt(3.0) * cs * 0.5 * p.triangularGridHeight;
-        const double a = p.transformRotation + p.triangularGridRotation;
-        const Vector U{std::cos(a), std::sin(a)}, V{-std::sin(a), std::cos(a)};
-        const double gc = std::cos(p.triangularGridRotation), gs = std::sin(p.triangularGridRotation);
-        const Vector q = p.triangularGridCenter + Vector{p.triangularGridOffsetX * gc - p.triangularGridOffsetY * gs,
-                                                         p.triangularGridOffsetX * gs + p.triangularGridOffsetY * gc};
-        const double tc = std::cos(p.transformRotation), ts = std::sin(p.transformRotation);
-        const Vector e = (q - p.transformAnchor) * s;
-        const Vector L = Vector{e.x * tc - e.y * ts, e.x * ts + e.y * tc} + p.transformPosition - origin;
+        const Vector L = latticeOrigin(p.triangularGridCenter, p.triangularGridRotation,
+                                       {p.triangularGridOffsetX, p.triangularGridOffsetY}, origin);
+        const Vector U = axisU(p.triangularGridRotation), V = axisV(p.triangularGridRotation);
         return L + U * ((u + ((v & 1) ? 0.5 : 0.0)) * cs) + V * (v * rs);
     }
 };
