@@ -182,6 +182,29 @@ TEST_F(GridTest, OrdersGiveTheIndexClassWalkAndShapeStart) {
     EXPECT_EQ(it->t, 5 / 8.0);
 }
 
+TEST_F(GridTest, TheTransitionRunsOverTheCycleClasses) {
+    // Half way through a one-shot transition that triples the size: every
+    // element of a class shares its progress.
+    record.transitionCompletion = 0.5;
+    record.transitionScale = 3;
+    record.transitionDelay = 1;
+    record.cycle = 4;
+    record.gridOrder = 3;
+    ShapeDrawer& d = make(60, 40);
+    ASSERT_EQ(d.createGridPatterns(), PF_Err_NONE);
+    std::map<double, double> scaleOfClass;
+    for (const ShapeDrawer::Pattern& p : d.patterns) {
+        EXPECT_EQ(p.hasScale, 1);
+        auto [it, fresh] = scaleOfClass.emplace(p.t, p.scale);
+        if (!fresh) {
+            EXPECT_EQ(it->second, p.scale) << p.t;
+        }
+    }
+    // Delay 1 over 4 classes at completion 0.5: progress 1, 1, 0, 0 by class.
+    const std::map<double, double> want{{0.0, 3.0}, {0.25, 3.0}, {0.5, 1.0}, {0.75, 1.0}};
+    EXPECT_EQ(scaleOfClass, want);
+}
+
 TEST_F(GridTest, AutoOrientIsTheGridRotationAloneAndOffsetShiftsTheColumns) {
     record.autoOrient = 1;
     record.gridRotation = 0.3;
