@@ -9,6 +9,14 @@
 
 using raster::covOut;
 
+// The row loop's helpers are lambdas; the pixel loops depend on their being
+// inlined.
+#if defined(__GNUC__)
+#define LAMBDA_INLINE __attribute__((always_inline))
+#else
+#define LAMBDA_INLINE
+#endif
+
 namespace {
 constexpr int kMultithreadRows = 100;
 
@@ -20,6 +28,7 @@ struct Extents {
 };
 
 inline double larger(double a, double b) { return a > b ? a : b; }
+inline double smaller(double a, double b) { return a < b ? a : b; }
 
 // The columns c of a row where |a (c - x) + b| < reach can hold, as a closed
 // range in double; empty when lo > hi. The reach is widened by far more than
@@ -28,7 +37,7 @@ inline double larger(double a, double b) { return a > b ? a : b; }
 struct Columns {
     double lo, hi;
 };
-inline Columns within(double a, double b, double reach, double x) {
+VEMARO_INLINE Columns within(double a, double b, double reach, double x) {
     constexpr double inf = std::numeric_limits<double>::infinity();
     const double r = reach + 1e-12 * (reach + std::fabs(b));
     if (a == 0.0) return std::fabs(b) < r ? Columns{-inf, inf} : Columns{inf, -inf};
@@ -42,29 +51,74 @@ inline Columns within(double a, double b, double reach, double x) {
 // of the band would get coverage 0, and blending a pixel of alpha 0 beneath
 // anything leaves it as it is. f(u, v) gives the element's pixel, blended
 // beneath the output when its alpha is not 0.
+//
+// Where u < innerU and v < innerV every test of f comes out the same, so
+// that run of each row takes f(0, 0) without working out distances. Its ends
+// are found from the distances' formula and then checked against the very
+// distances the pixels would get: the computed distances grow monotonically
+// away from the axis, so the run checked at its ends is exact.
 template <class P, class Op, class F>
-void blendRows(const LineDrawer& d, const PF_LRect& b, double reachU, double reachV, Op op, F f) {
+void blendRows(const LineDrawer& d, const PF_LRect& b, double reachU, double reachV, double innerU, double innerV,
+               Op op, F f) {
     const LineDrawer::Pattern& p = *d.pattern;
     const double* off = d.offsets.data() - d.region.left;
     const double a0 = d.axis[0], a1 = d.axis[1], a2 = d.axis[2], a3 = d.axis[3];
-    for (A_long r = b.top; r < b.bottom; ++r) {
-        const double dy = p.y - r;
-        const double bu = a1 * dy, bv = a3 * dy;
-        const Columns cu = within(a0, bu, reachU, p.x), cv = within(a2, bv, reachV, p.x);
-        // Clamped to the band in double before becoming integers.
-        double lo = b.left, hi = b.right - 1;
-        if (cu.lo > lo) lo = cu.lo;
-        if (cv.lo > lo) lo = cv.lo;
-        if (cu.hi < hi) hi = cu.hi;
-        if (cv.hi < hi) hi = cv.hi;
-        if (!(lo <= hi)) continue;
-        const A_long from = static_cast<A_long>(std::ceil(lo)), to = static_cast<A_long>(std::floor(hi)) + 1;
-        P* out = raster::row<P>(d.world, r);
+    const bool hasInterior = innerU > 0.0 && innerV > 0.0;
+    const P inner = f(0.0, 0.0);
+    // Over a transparent output pixel every mode gives the element's pixel.
+    auto span = [&](P* out, A_long from, A_long to) LAMBDA_INLINE {
+        if (inner.alpha == 0) return;
+        for (A_long c = from; c < to; ++c) {
+            P& o = out[c];
+            if (o.alpha == 0)
+                o = inner;
+            else if (!(Op::template keepsOpaqueTop<P>() && o.alpha == raster::fullAlpha<P>()))
+                o = op(inner, o);
+        }
+    };
+    auto exact = [&](P* out, A_long from, A_long to, double bu, double bv) LAMBDA_INLINE {
         for (A_long c = from; c < to; ++c) {
             const double dx = off[c];
             const P px = f(std::fabs(a0 * dx + bu), std::fabs(a2 * dx + bv));
             if (px.alpha != 0) out[c] = op(px, out[c]);
         }
+    };
+    // The columns [from, to) of the band within both ranges.
+    auto columns = [&](const Columns& cu, const Columns& cv, A_long& from, A_long& to) {
+        double lo = b.left, hi = b.right - 1;
+        if (cu.lo > lo) lo = cu.lo;
+        if (cv.lo > lo) lo = cv.lo;
+        if (cu.hi < hi) hi = cu.hi;
+        if (cv.hi < hi) hi = cv.hi;
+        // Clamped to the band in double before becoming integers.
+        if (!(lo <= hi)) return false;
+        from = static_cast<A_long>(std::ceil(lo));
+        to = static_cast<A_long>(std::floor(hi)) + 1;
+        return true;
+    };
+    for (A_long r = b.top; r < b.bottom; ++r) {
+        const double dy = p.y - r;
+        const double bu = a1 * dy, bv = a3 * dy;
+        A_long from, to;
+        if (!columns(within(a0, bu, reachU, p.x), within(a2, bv, reachV, p.x), from, to)) continue;
+        P* out = raster::row<P>(d.world, r);
+        raster::prefetchRow<P>(d.world, r + 1, b, from, to);
+        A_long ia, ib;
+        if (!hasInterior || !columns(within(a0, bu, innerU, p.x), within(a2, bv, innerV, p.x), ia, ib)) {
+            exact(out, from, to, bu, bv);
+            continue;
+        }
+        ia = ia < from ? from : ia;
+        ib = ib > to ? to : (ib < ia ? ia : ib);
+        auto inside = [&](A_long c) {
+            const double dx = off[c];
+            return std::fabs(a0 * dx + bu) < innerU && std::fabs(a2 * dx + bv) < innerV;
+        };
+        while (ia < ib && !inside(ia)) ++ia;
+        while (ib > ia && !inside(ib - 1)) --ib;
+        exact(out, from, ia, bu, bv);
+        span(out, ia, ib);
+        exact(out, ib, to, bu, bv);
     }
 }
 
@@ -161,16 +215,18 @@ void LineDrawer::drawDraftLoop(const PF_LRect& b, Op op) const {
     none.alpha = 0;
     switch (p.fillMode) {
         case 1:
-            blendRows<P>(*this, b, e.L + 0.5, e.T + 0.5, op,
+            blendRows<P>(*this, b, e.L + 0.5, e.T + 0.5, e.L, e.T, op,
                          [&](double u, double v) { return u <= e.L && v <= e.T ? fillPx : none; });
             break;
         case 2:
-            blendRows<P>(*this, b, e.Ls + 0.5, e.Ts + 0.5, op, [&](double u, double v) {
+            blendRows<P>(*this, b, e.Ls + 0.5, e.Ts + 0.5, smaller(e.L, e.Ls), smaller(e.T, e.Ts), op,
+                         [&](double u, double v) {
                 return u <= e.Ls && v <= e.Ts && !(u < e.L && v < e.T) ? strokePx : none;
             });
             break;
         case 3:
-            blendRows<P>(*this, b, larger(e.L, e.Ls) + 0.5, larger(e.T, e.Ts) + 0.5, op, [&](double u, double v) {
+            blendRows<P>(*this, b, larger(e.L, e.Ls) + 0.5, larger(e.T, e.Ts) + 0.5, smaller(e.L, e.Ls),
+                         smaller(e.T, e.Ts), op, [&](double u, double v) {
                 if (v <= e.T && u <= e.L) return fillPx;
                 return v <= e.Ts && u <= e.Ls ? strokePx : none;
             });
@@ -192,14 +248,15 @@ void LineDrawer::drawLoop(const PF_LRect& b, Op op) const {
         case 1: {
             // A line thinner or shorter than a pixel fades in proportion.
             const double thin = raster::clamp01(e.L < e.T ? e.L : e.T);
-            blendRows<P>(*this, b, e.L + 0.5, e.T + 0.5, op, [&](double u, double v) {
+            blendRows<P>(*this, b, e.L + 0.5, e.T + 0.5, e.L - 0.5, e.T - 0.5, op, [&](double u, double v) {
                 fillPx.alpha = D::alpha(covOut(u, e.L) * thin * covOut(v, e.T) * opacity);
                 return fillPx;
             });
             break;
         }
         case 2:
-            blendRows<P>(*this, b, e.Ls + 0.5, e.Ts + 0.5, op, [&](double u, double v) {
+            blendRows<P>(*this, b, e.Ls + 0.5, e.Ts + 0.5, smaller(e.L, e.Ls) - 0.5, smaller(e.T, e.Ts) - 0.5, op,
+                         [&](double u, double v) {
                 strokePx.alpha =
                     D::alpha((1.0 - covOut(u, e.L) * covOut(v, e.T)) * covOut(u, e.Ls) * covOut(v, e.Ts) * opacity);
                 return strokePx;
@@ -207,7 +264,8 @@ void LineDrawer::drawLoop(const PF_LRect& b, Op op) const {
             break;
         case 3:
             // The fill lies over the stroke; the opacity applies to the merge.
-            blendRows<P>(*this, b, larger(e.L, e.Ls) + 0.5, larger(e.T, e.Ts) + 0.5, op, [&](double u, double v) {
+            blendRows<P>(*this, b, larger(e.L, e.Ls) + 0.5, larger(e.T, e.Ts) + 0.5, smaller(e.L, e.Ls) - 0.5,
+                         smaller(e.T, e.Ts) - 0.5, op, [&](double u, double v) {
                 fillPx.alpha = D::alpha(covOut(u, e.L) * covOut(v, e.T));
                 strokePx.alpha = D::alpha(covOut(u, e.Ls) * covOut(v, e.Ts));
                 P merged = Blend::normal(strokePx, fillPx);
