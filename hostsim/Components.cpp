@@ -4,6 +4,7 @@
 #include "CustomUI.h"
 #include "Drawbot.h"
 #include "Params.h"
+#include "Script.h"
 
 namespace hostsim {
 
@@ -15,6 +16,7 @@ void installComponents(Host& host) {
     host.add<ArbData>();
     host.add<Drawbot>();
     host.add<CustomUI>();
+    host.add<Script>();
 }
 
 }  // namespace hostsim
