@@ -3,8 +3,13 @@
 #include "Core.h"
 #include "CustomUI.h"
 #include "Drawbot.h"
+#include "Iterate.h"
+#include "Masks.h"
 #include "Params.h"
+#include "Sampling.h"
 #include "Script.h"
+#include "Streams.h"
+#include "Worlds.h"
 
 namespace hostsim {
 
@@ -16,6 +21,11 @@ void installComponents(Host& host) {
     host.add<ArbData>();
     host.add<Drawbot>();
     host.add<CustomUI>();
+    host.add<Worlds>();
+    host.add<Iterate>();
+    host.add<Sampling>();
+    host.add<Masks>();
+    host.add<Streams>();
     host.add<Script>();
 }
 

@@ -107,6 +107,10 @@ public:
     // Replaces the keyframes (sorted here by time; an empty list makes the
     // parameter constant at its current static value).
     void setKeyframes(int index, std::vector<Keyframe> keys);
+    // Hold interpolation: between keyframes the earlier key's value stands
+    // (types that cannot interpolate always hold).
+    void setHold(int index, bool hold);
+    bool hold(int index) const;
     const std::vector<Keyframe>& keyframes(int index) const;
     int keyframeCount(int index) const { return static_cast<int>(keyframes(index).size()); }
     // "" when the value suits the parameter, else why not.

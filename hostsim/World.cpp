@@ -7,7 +7,14 @@ namespace hostsim {
 
 namespace {
 constexpr unsigned char kPadByte = 0xA5;
+
+// Every live World, so that a record handed back by the effect can be checked.
+std::mutex g_liveMutex;
+std::map<const World*, const void*>& liveWorlds() {
+    static std::map<const World*, const void*> live;
+    return live;
 }
+}  // namespace
 
 World::World(int width, int height, Depth depth, int padPixels, int originX, int originY)
     : depth_(depth), pad_(padPixels) {
@@ -27,6 +34,21 @@ World::World(int width, int height, Depth depth, int padPixels, int originX, int
     world_.pix_aspect_ratio = {1, 1};
     world_.world_flags = PF_WorldFlag_WRITEABLE | (depth != Depth::Bits8 ? PF_WorldFlag_DEEP : 0);
     world_.platform_ref = this;  // lets the host find the buffer's depth again
+    std::lock_guard<std::mutex> g(g_liveMutex);
+    liveWorlds()[this] = world_.data;
+}
+
+World::~World() {
+    std::lock_guard<std::mutex> g(g_liveMutex);
+    liveWorlds().erase(this);
+}
+
+World* World::liveFromRecord(const PF_EffectWorld* w) {
+    if (!w) return nullptr;
+    std::lock_guard<std::mutex> g(g_liveMutex);
+    auto it = liveWorlds().find(static_cast<const World*>(w->platform_ref));
+    if (it == liveWorlds().end() || it->second != w->data) return nullptr;
+    return const_cast<World*>(it->first);
 }
 
 PF_PixelFormat World::format() const {

@@ -21,6 +21,7 @@ public:
     // The record points back at its owner, so a world stays where it was made.
     World(const World&) = delete;
     World& operator=(const World&) = delete;
+    ~World();
 
     PF_EffectWorld* get() { return &world_; }
     const PF_EffectWorld* get() const { return &world_; }
@@ -60,6 +61,9 @@ public:
     // Fills the world's fields of an existing record (for worlds the host
     // hands out by pointer into its own storage).
     static World* fromRecord(const PF_EffectWorld* w);
+    // The live world a record (or a copy of it) belongs to; null for records
+    // no live World made, so stale or foreign records are told apart.
+    static World* liveFromRecord(const PF_EffectWorld* w);
 
 private:
     PF_EffectWorld world_{};

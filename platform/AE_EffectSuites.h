@@ -98,12 +98,13 @@ typedef struct PF_Sampling16Suite1 {
     PF_Err (*area_sample16)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB* params,
                             PF_Pixel16* dst);
 } PF_Sampling16Suite1;
+// The float suite takes the same 16.16 coordinates as the integer ones.
 typedef struct PF_SamplingFloatSuite1 {
-    PF_Err (*nn_sample_float)(PF_ProgPtr effect_ref, PF_FpLong x, PF_FpLong y, const PF_SampPB* params,
+    PF_Err (*nn_sample_float)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB* params,
                               PF_PixelFloat* dst);
-    PF_Err (*subpixel_sample_float)(PF_ProgPtr effect_ref, PF_FpLong x, PF_FpLong y, const PF_SampPB* params,
+    PF_Err (*subpixel_sample_float)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB* params,
                                     PF_PixelFloat* dst);
-    PF_Err (*area_sample_float)(PF_ProgPtr effect_ref, PF_FpLong x, PF_FpLong y, const PF_SampPB* params,
+    PF_Err (*area_sample_float)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB* params,
                                 PF_PixelFloat* dst);
 } PF_SamplingFloatSuite1;
 

@@ -1,0 +1,89 @@
+// The Blender's opacity and blend passes over a 1920x1080 frame at each depth,
+// single-threaded, against a plain memcpy of the same frame.
+#include "BenchHost.h"
+#include "VemaroBlender.h"
+#include "World.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+constexpr int kW = 1920, kH = 1080;
+
+hostsim::Depth depthOf(int bpc) { return static_cast<hostsim::Depth>(bpc); }
+
+// Random straight-alpha pixels, alpha anywhere in range, so that the blend
+// takes its general path.
+void randomise(hostsim::World& w, uint32_t seed) {
+    bench::Random rng(seed);
+    for (int y = 0; y < kH; ++y)
+        for (int x = 0; x < kW; ++x) {
+            switch (w.depth()) {
+                case hostsim::Depth::Bits8:
+                    w.at<PF_Pixel>(x, y) = {static_cast<A_u_char>(rng.next()), static_cast<A_u_char>(rng.next()),
+                                            static_cast<A_u_char>(rng.next()), static_cast<A_u_char>(rng.next())};
+                    break;
+                case hostsim::Depth::Bits16:
+                    w.at<PF_Pixel16>(x, y) = {static_cast<A_u_short>(rng.next() % 32769),
+                                              static_cast<A_u_short>(rng.next() % 32769),
+                                              static_cast<A_u_short>(rng.next() % 32769),
+                                              static_cast<A_u_short>(rng.next() % 32769)};
+                    break;
+                case hostsim::Depth::Float:
+                    w.at<PF_PixelFloat>(x, y) = {static_cast<float>(rng.uniform(0, 1)),
+                                                 static_cast<float>(rng.uniform(0, 1)),
+                                                 static_cast<float>(rng.uniform(0, 1)),
+                                                 static_cast<float>(rng.uniform(0, 1))};
+                    break;
+            }
+        }
+}
+
+std::size_t frameBytes(const hostsim::World& w) { return std::size_t(w.get()->rowbytes) * kH; }
+
+void pass(benchmark::State& state, int blend, int mode) {
+    bench::Env& e = bench::env();
+    const int bpc = static_cast<int>(state.range(0));
+    hostsim::World input(kW, kH, depthOf(bpc), 0), output(kW, kH, depthOf(bpc), 0), drawing(kW, kH, depthOf(bpc), 0);
+    randomise(input, 1);
+    randomise(drawing, 2);
+    Blender b(&e.in, e.suites, input.get(), output.get(), bpc, 0.7, mode);
+    b.blend = blend;
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::memcpy(output.get()->data, drawing.get()->data, frameBytes(drawing));
+        state.ResumeTiming();
+        b(0, 1);
+        benchmark::ClobberMemory();
+    }
+}
+
+void copyFrame(benchmark::State& state) {
+    const int bpc = static_cast<int>(state.range(0));
+    hostsim::World a(kW, kH, depthOf(bpc), 0), b(kW, kH, depthOf(bpc), 0);
+    randomise(a, 3);
+    for (auto _ : state) {
+        std::memcpy(b.get()->data, a.get()->data, frameBytes(a));
+        benchmark::ClobberMemory();
+    }
+}
+
+const bool registered = [] {
+    for (int bpc : {0, 1, 2}) {
+        const std::string arg = "/" + std::to_string(bpc);
+        const std::string depth = bpc == 0 ? "8 bits" : bpc == 1 ? "16 bits" : "float";
+        benchmark::RegisterBenchmark("Frame/memcpy", copyFrame)->Arg(bpc)->Unit(benchmark::kMillisecond)->UseRealTime();
+        benchmark::RegisterBenchmark("Blender/opacity", pass, 0, 1)->Arg(bpc)->Unit(benchmark::kMillisecond)->UseRealTime();
+        benchmark::RegisterBenchmark("Blender/normal", pass, 1, 1)->Arg(bpc)->Unit(benchmark::kMillisecond)->UseRealTime();
+        benchmark::RegisterBenchmark("Blender/screen", pass, 1, 8)->Arg(bpc)->Unit(benchmark::kMillisecond)->UseRealTime();
+        bench::addRatio("opacity pass " + depth + " / memcpy", "Blender/opacity" + arg, "Frame/memcpy" + arg);
+        bench::addRatio("blend pass normal " + depth + " / memcpy", "Blender/normal" + arg, "Frame/memcpy" + arg);
+        bench::addRatio("blend pass screen " + depth + " / memcpy", "Blender/screen" + arg, "Frame/memcpy" + arg);
+    }
+    return true;
+}();
+
+}  // namespace

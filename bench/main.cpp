@@ -1,0 +1,83 @@
+// Runs the benchmarks (five repetitions unless asked otherwise) and prints the
+// ratios of their medians: our work against Cairo, AGG and memcpy.
+#include "BenchHost.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+#include <vector>
+
+namespace bench {
+
+Env& env() {
+    static Env e;
+    return e;
+}
+
+namespace {
+
+struct Ratio {
+    std::string label, num, den;
+};
+std::vector<Ratio>& ratios() {
+    static std::vector<Ratio> r;
+    return r;
+}
+
+std::string withoutSuffix(std::string name) {
+    const std::string suffix = "/real_time";
+    if (name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
+        name.resize(name.size() - suffix.size());
+    return name;
+}
+
+class MedianReporter : public benchmark::ConsoleReporter {
+public:
+    std::map<std::string, double> medians;  // run name -> median real time (ms)
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& r : runs) {
+            // Every benchmark reports in milliseconds.
+            if ((r.run_type == Run::RT_Aggregate && r.aggregate_name == "median") ||
+                (r.run_type == Run::RT_Iteration && r.repetitions <= 1))
+                medians[withoutSuffix(r.run_name.str())] = r.GetAdjustedRealTime();
+        }
+    }
+};
+
+}  // namespace
+
+void addRatio(const std::string& label, const std::string& numerator, const std::string& denominator) {
+    ratios().push_back({label, numerator, denominator});
+}
+
+}  // namespace bench
+
+int main(int argc, char** argv) {
+    std::vector<char*> args(argv, argv + argc);
+    bool repetitionsGiven = false;
+    for (int i = 1; i < argc; ++i)
+        if (std::string(argv[i]).rfind("--benchmark_repetitions", 0) == 0) repetitionsGiven = true;
+    char reps[] = "--benchmark_repetitions=5";
+    char aggregates[] = "--benchmark_report_aggregates_only=true";
+    if (!repetitionsGiven) {
+        args.push_back(reps);
+        args.push_back(aggregates);
+    }
+    int n = static_cast<int>(args.size());
+    benchmark::Initialize(&n, args.data());
+    if (benchmark::ReportUnrecognizedArguments(n, args.data())) return 1;
+    bench::MedianReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+
+    std::printf("\nRatios of medians (real time):\n");
+    for (const auto& r : bench::ratios()) {
+        auto a = reporter.medians.find(r.num), b = reporter.medians.find(r.den);
+        if (a == reporter.medians.end() || b == reporter.medians.end()) continue;
+        std::printf("  %-44s %7.3f   (%s %.3f ms / %s %.3f ms)\n", r.label.c_str(), a->second / b->second,
+                    r.num.c_str(), a->second, r.den.c_str(), b->second);
+    }
+    return 0;
+}

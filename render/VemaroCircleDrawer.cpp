@@ -1,0 +1,323 @@
+#include "VemaroCircleDrawer.h"
+
+#include "VemaroBlend.h"
+#include "VemaroRasteriser.h"
+
+#include <cmath>
+
+using raster::covIn;
+using raster::covOut;
+
+namespace {
+constexpr int kMultithreadRows = 80;
+// Quantities shared by the anti-aliased routines.
+struct Edges {
+    double R, r, ringFactor, s, S, strokeFactor;
+    Edges(const CircleDrawer::Pattern& p) {
+        R = p.radius;
+        r = p.innerRadius * (R + 0.5) - 0.5;
+        ringFactor = R > 0.001 ? raster::clamp01(2.0 * (R - r)) : 0.0;
+        s = r - p.strokeWidth;
+        S = R + p.strokeWidth;
+        strokeFactor = p.strokeWidth != 0.0 ? raster::clamp01(2.0 * (S - s)) : 0.0;
+    }
+};
+
+// The fill's bounds.
+struct FillBounds {
+    double innerSafe, bound;
+    // A distance squared at most insideOuter2 certainly has d <= R - 0.5, and
+    // one at least insideInner2 certainly has d >= r + 0.5: both edge
+    // coverages are then exactly 1. The margins exceed any rounding of the
+    // squares and the square root.
+    double insideOuter2, insideInner2;
+    FillBounds(const Edges& e, double sqrt2) {
+        innerSafe = (e.r - 0.5) / sqrt2;
+        bound = (e.R + 0.5) * (e.R + 0.5);
+        insideOuter2 = e.R - 0.5 > 0.0 ? (e.R - 0.5) * (e.R - 0.5) * (1.0 - 1e-12) : -1.0;
+        insideInner2 = e.r + 0.5 > 0.0 ? (e.r + 0.5) * (e.r + 0.5) * (1.0 + 1e-12) : 0.0;
+    }
+};
+}  // namespace
+
+CircleDrawer::CircleDrawer(PF_InData* in_data_, AEGP_SuiteHandler& suites_, unsigned char draft_, PF_LayerDef* world_,
+                           int bpc_, const Pattern& pattern_)
+    : in_data(in_data_),
+      suites(&suites_),
+      draft(draft_),
+      fillOnly(pattern_.fillMode == 1),
+      world(world_),
+      bpc(bpc_),
+      pattern(&pattern_) {
+    calculateRegion();
+}
+
+void CircleDrawer::calculateRegion() {
+    const Pattern& p = *pattern;
+    const double reach = p.fillMode == 1 ? p.radius : p.radius + p.strokeWidth;
+    // A centre or reach that is not finite, or beyond any output, gives an
+    // empty region.
+    raster::clipSpan(in_data, p.x - reach, p.x + reach, world->width, region.left, region.right);
+    raster::clipSpan(in_data, p.y - reach, p.y + reach, world->height, region.top, region.bottom);
+}
+
+bool CircleDrawer::doRender() {
+    if (region.left >= region.right || region.top >= region.bottom) return false;
+    preDraw();
+    return true;
+}
+
+void CircleDrawer::preDraw() {
+    const std::size_t n = static_cast<std::size_t>(region.right - region.left);
+    distances.resize(n);
+    squaredDistances.resize(n);
+    for (std::size_t k = 0; k < n; ++k) {
+        const double d = in_data->utils->ansi.fabs(static_cast<double>(region.left + static_cast<A_long>(k)) - pattern->x);
+        distances[k] = d;
+        squaredDistances[k] = d * d;
+    }
+}
+
+bool CircleDrawer::doMultithread(int threads) const {
+    const A_long h = region.bottom - region.top;
+    return h > (threads > kMultithreadRows ? threads : kMultithreadRows);
+}
+
+int CircleDrawer::operator()(int i, int n) const {
+    const PF_LRect b = raster::band(region, i, n);
+    if (b.top >= b.bottom) return PF_Err_NONE;
+    raster::forDepth(bpc, [&](auto pixel) {
+        using P = decltype(pixel);
+        if (draft)
+            drawDraftT<P>(b);
+        else if (fillOnly)
+            drawFillT<P>(b);
+        else
+            drawT<P>(b);
+    });
+    return PF_Err_NONE;
+}
+
+void CircleDrawer::drawDraft8(PF_LRect b) const { drawDraftT<PF_Pixel>(b); }
+void CircleDrawer::drawDraft16(PF_LRect b) const { drawDraftT<PF_Pixel16>(b); }
+void CircleDrawer::drawDraft32(PF_LRect b) const { drawDraftT<PF_PixelFloat>(b); }
+void CircleDrawer::drawFill8(PF_LRect b) const { drawFillT<PF_Pixel>(b); }
+void CircleDrawer::drawFill16(PF_LRect b) const { drawFillT<PF_Pixel16>(b); }
+void CircleDrawer::drawFill32(PF_LRect b) const { drawFillT<PF_PixelFloat>(b); }
+void CircleDrawer::draw8(PF_LRect b) const { drawT<PF_Pixel>(b); }
+void CircleDrawer::draw16(PF_LRect b) const { drawT<PF_Pixel16>(b); }
+void CircleDrawer::draw32(PF_LRect b) const { drawT<PF_PixelFloat>(b); }
+
+// The blend mode is chosen once per band; the loops below get it inlined.
+template <class P>
+void CircleDrawer::drawDraftT(PF_LRect b) const {
+    withBlendOp(pattern->blendMode, [&](auto op) { drawDraftLoop<P>(b, op); });
+}
+template <class P>
+void CircleDrawer::drawFillT(PF_LRect b) const {
+    withBlendOp(pattern->blendMode, [&](auto op) { drawFillLoop<P>(b, op); });
+}
+template <class P>
+void CircleDrawer::drawT(PF_LRect b) const {
+    withBlendOp(pattern->blendMode, [&](auto op) { drawLoop<P>(b, op); });
+}
+
+// Hard edges: a pixel is drawn whole with the fill or the stroke, or left.
+template <class P, class Op>
+void CircleDrawer::drawDraftLoop(const PF_LRect& b, Op op) const {
+    using D = raster::Depth<P>;
+    const Pattern& p = *pattern;
+    const double R = p.radius, w = p.strokeWidth;
+    const double rd = (R + 0.01) * p.innerRadius - 0.01;
+    const double sd = rd - w;
+    const double S = R + w;
+    const double reject = p.fillMode == 1 ? (R + 0.1) * (R + 0.1) : (S + 0.1) * (S + 0.1);
+    P fillPx = D::fromColor(p.fill), strokePx = D::fromColor(p.stroke);
+    fillPx.alpha = strokePx.alpha = D::alpha(p.opacity);
+    const bool thinRing = R - rd < 0.1;
+
+    for (A_long r = b.top; r < b.bottom; ++r) {
+        P* out = raster::row<P>(world, r);
+        const double dy = p.y - r;
+        const double dy2 = dy * dy;
+        for (A_long c = b.left; c < b.right; ++c) {
+            const double d2 = squaredDistances[c - region.left] + dy2;
+            if (d2 > reject) continue;
+            const double d = std::sqrt(d2);
+            const P* px = nullptr;
+            if (p.fillMode == 1) {
+                if (rd <= d && d <= R) px = &fillPx;
+            } else if (p.fillMode == 2) {
+                if (thinRing) {
+                    if (sd <= d && d <= S) px = &strokePx;
+                } else if (d > R - 0.5) {
+                    if (R <= d && d <= S) px = &strokePx;
+                } else if (d < rd + 0.5) {
+                    if (sd <= d && d <= rd) px = &strokePx;
+                }
+            } else {
+                if (rd <= d && d <= R)
+                    px = &fillPx;
+                else if (sd <= d && d <= S)
+                    px = &strokePx;
+            }
+            if (px) out[c] = op(*px, out[c]);
+        }
+    }
+}
+
+
+// Fill only. A pixel whose distance lies certainly between r + 0.5 and R - 0.5
+// has both edge coverages exactly 1 and takes the interior alpha without a
+// square root; in each row such pixels form at most two runs, found from the
+// row's distance and checked at their ends against the column table. The
+// other pixels are worked out from their distance; a pixel wholly in the hole
+// is skipped.
+template <class P, class Op>
+void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
+    using D = raster::Depth<P>;
+    // The first rows are asked for before the set-up below, which hides
+    // most of their fetch for small elements.
+    for (A_long r = b.top; r < b.bottom && r < b.top + 8; ++r) raster::prefetchRow<P>(world, r, b, b.left, b.right);
+    const Pattern& p = *pattern;
+    const Edges e(p);
+    const double opacity = p.opacity;
+    const FillBounds fb(e, in_data->utils->ansi.sqrt(2.0));
+    P fillPx = D::fromColor(p.fill);
+    P interiorPx = fillPx;
+    interiorPx.alpha = D::alpha(e.ringFactor * opacity);
+    // Blending an alpha of 0 beneath anything leaves it: such pixels are
+    // skipped.
+    const bool interiorVisible = interiorPx.alpha != 0;
+    const double* dist = distances.data() - region.left;
+    const double* sq = squaredDistances.data() - region.left;
+
+    auto exact = [&](P* out, A_long from, A_long to, double ady2, bool rowInHole) {
+        for (A_long c = from; c < to; ++c) {
+            if (rowInHole && dist[c] < fb.innerSafe) continue;
+            const double d2 = sq[c] + ady2;
+            if (d2 > fb.bound) continue;
+            if (d2 <= fb.insideOuter2 && d2 >= fb.insideInner2) {
+                if (interiorVisible) out[c] = op(interiorPx, out[c]);
+                continue;
+            }
+            const double d = std::sqrt(d2);
+            fillPx.alpha = D::alpha(covOut(d, e.R) * e.ringFactor * covIn(d, e.r) * opacity);
+            if (fillPx.alpha != 0) out[c] = op(fillPx, out[c]);
+        }
+    };
+    // Over a transparent output pixel every mode gives the element's pixel.
+    auto span = [&, bottom = interiorPx](P* out, A_long from, A_long to) {
+        if (!interiorVisible) return;
+        for (A_long c = from; c < to; ++c) {
+            P& o = out[c];
+            if (o.alpha == 0)
+                o = bottom;
+            else if (!(Op::template keepsOpaqueTop<P>() && o.alpha == raster::fullAlpha<P>()))
+                o = op(bottom, o);
+        }
+    };
+
+    for (A_long r = b.top; r < b.bottom; ++r) {
+        const double ady = std::fabs(p.y - r);
+        const double ady2 = ady * ady;
+        const double reach2 = fb.bound - ady2;
+        if (!(reach2 >= 0.0)) continue;
+        P* out = raster::row<P>(world, r);
+        const bool rowInHole = ady < fb.innerSafe;
+        // Columns beyond the outer bound need no visit. Column positions are
+        // clamped in double before they become integers.
+        auto column = [](double v, A_long lo, A_long hi) {
+            return v <= lo ? lo : (v >= hi ? hi : static_cast<A_long>(v));
+        };
+        const double reach = std::sqrt(reach2) + 1.0;
+        const A_long from = column(std::floor(p.x - reach), b.left, b.right);
+        const A_long to = column(std::floor(p.x + reach) + 1.0, from, b.right);
+        if (from < to) raster::prefetchRow<P>(world, r + 1, b, from, to);
+
+        // The run inside the outer edge: sq <= hi at both ends holds between
+        // them, the squares being convex along the row.
+        const double hi = fb.insideOuter2 - ady2;
+        if (!(hi >= 0.0) || from >= to) {
+            exact(out, from, to, ady2, rowInHole);
+            continue;
+        }
+        const double hw = std::sqrt(hi);
+        A_long a = column(std::ceil(p.x - hw), from, to);
+        A_long z = column(std::floor(p.x + hw) + 1.0, a, to);
+        while (a < z && sq[a] > hi) ++a;
+        while (z > a && sq[z - 1] > hi) --z;
+        // Cut out the hole: on each side of the centre the squares are
+        // monotonic, so the end nearest the centre decides.
+        const double lo = fb.insideInner2 - ady2;
+        A_long leftEnd = z, rightStart = z;
+        if (lo > 0.0 && a < z) {
+            const double hh = std::sqrt(lo);
+            leftEnd = column(std::floor(p.x - hh) + 1.0, a, z);
+            rightStart = column(std::ceil(p.x + hh), leftEnd, z);
+            while (leftEnd > a && sq[leftEnd - 1] < lo) --leftEnd;
+            while (rightStart < z && sq[rightStart] < lo) ++rightStart;
+        }
+        exact(out, from, a, ady2, rowInHole);
+        span(out, a, leftEnd);
+        exact(out, leftEnd, rightStart, ady2, rowInHole);
+        span(out, rightStart, z);
+        exact(out, z, to, ady2, rowInHole);
+    }
+}
+
+// Stroke, and fill and stroke.
+template <class P, class Op>
+void CircleDrawer::drawLoop(const PF_LRect& b, Op op) const {
+    using D = raster::Depth<P>;
+    const Pattern& p = *pattern;
+    const Edges e(p);
+    const double opacity = p.opacity;
+    P fillPx = D::fromColor(p.fill), strokePx = D::fromColor(p.stroke);
+    const double bound = (e.S + 0.5) * (e.S + 0.5);
+    const bool strokeOnly = p.fillMode == 2;
+    const bool thinRing = e.R - e.r < 0.1;
+    const double* sq = squaredDistances.data() - region.left;
+
+    for (A_long r = b.top; r < b.bottom; ++r) {
+        P* out = raster::row<P>(world, r);
+        const double dy = p.y - r;
+        const double dy2 = dy * dy;
+        for (A_long c = b.left; c < b.right; ++c) {
+            const double d2 = sq[c] + dy2;
+            if (d2 > bound) continue;
+            const double d = std::sqrt(d2);
+            if (strokeOnly) {
+                double a, bb;
+                if (thinRing) {
+                    a = covOut(d, e.S);
+                    bb = covIn(d, e.s);
+                } else if (d > e.R - 0.5) {
+                    a = covOut(d, e.S);
+                    bb = covIn(d, e.R);
+                } else if (d < e.r + 0.5) {
+                    a = covOut(d, e.r);
+                    bb = covIn(d, e.s);
+                } else {
+                    continue;
+                }
+                strokePx.alpha = D::alpha(a * bb * e.strokeFactor * opacity);
+                out[c] = op(strokePx, out[c]);
+                continue;
+            }
+            const double f = covOut(d, e.R) * e.ringFactor * covIn(d, e.r);
+            if (f > 0.999999) {
+                fillPx.alpha = D::alpha(f * opacity);
+                out[c] = op(fillPx, out[c]);
+                continue;
+            }
+            // The fill lies over the stroke; the opacity applies to the merge.
+            const double sc = covOut(d, e.S) * e.strokeFactor * covIn(d, e.s);
+            fillPx.alpha = D::alpha(f);
+            strokePx.alpha = D::alpha(sc);
+            P merged = Blend::normal(strokePx, fillPx);
+            merged.alpha = D::scaleAlpha(merged.alpha, opacity);
+            out[c] = op(merged, out[c]);
+        }
+    }
+}

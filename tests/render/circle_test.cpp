@@ -1,0 +1,330 @@
+// The circle rasteriser: its region, coverage against Cairo, the hard-edged
+// circle against a lattice-point count, agreement across depths, stacking and
+// the edge cases of rings and strokes.
+#include "DrawCircle.h"
+#include "RenderFixture.h"
+#include "VemaroBlend.h"
+#include "VemaroRasteriser.h"
+
+#include <cairo.h>
+
+#include <limits>
+#include <vector>
+
+using hostsim::Depth;
+using hostsim::World;
+
+using CircleTest = RenderFixture;
+
+namespace {
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+}  // namespace
+
+TEST_F(CircleTest, RegionIsTheGrownExtentClippedToTheOutput) {
+    World w(100, 60, Depth::Bits8);
+    struct Case {
+        const char* what;
+        CircleDrawer::Pattern p;
+        PF_LRect want;
+        bool draws;
+    };
+    const Case cases[] = {
+        {"inside", circle(50.3, 30.7, 10), {39, 20, 61, 42}, true},
+        {"stroke reaches further", circle(50.3, 30.7, 10, 2, 0, 2.5), {37, 17, 64, 44}, true},
+        {"fill ignores the stroke width", circle(50.3, 30.7, 10, 1, 0, 2.5), {39, 20, 61, 42}, true},
+        {"clipped at the right and bottom", circle(95, 58, 10), {84, 47, 100, 60}, true},
+        {"clipped at the left and top", circle(2, 1, 10), {0, 0, 13, 12}, true},
+        {"far outside", circle(1e6, 30, 10), {100, 19, 100, 41}, false},
+        {"huge radius covers the output", circle(50, 30, 1e9), {0, 0, 100, 60}, true},
+        {"NaN centre", circle(kNaN, 30, 10), {0, 19, 0, 41}, false},
+        {"infinite centre", circle(50, -kInf, 10), {39, 0, 61, 0}, false},
+        {"infinite radius", circle(50, 30, kInf), {0, 0, 0, 0}, false},
+        {"absurd radius", circle(50, 30, 1e300), {0, 0, 0, 0}, false},
+        {"NaN stroke width", circle(50, 30, 10, 3, 0, kNaN), {0, 0, 0, 0}, false},
+        {"negative radius", circle(50, 30, -5), {54, 34, 46, 26}, false},
+    };
+    for (const Case& c : cases) {
+        CircleDrawer d(&in, *suites, 0, w.get(), 0, c.p);
+        EXPECT_EQ(std::vector<A_long>({d.region.left, d.region.top, d.region.right, d.region.bottom}),
+                  std::vector<A_long>({c.want.left, c.want.top, c.want.right, c.want.bottom}))
+            << c.what;
+        EXPECT_EQ(d.doRender(), c.draws) << c.what;
+        if (c.draws) {
+            EXPECT_EQ(d.distances.size(), static_cast<std::size_t>(c.want.right - c.want.left));
+        }
+    }
+}
+
+TEST_F(CircleTest, MultithreadOnlyWhenTallerThanEightyAndTheThreadCount) {
+    World w(400, 400, Depth::Bits8);
+    const CircleDrawer::Pattern small = circle(200, 200, 39.5), tall = circle(200, 200, 40);  // 80 and 82 rows
+    EXPECT_FALSE(CircleDrawer(&in, *suites, 0, w.get(), 0, small).doMultithread(8));
+    EXPECT_TRUE(CircleDrawer(&in, *suites, 0, w.get(), 0, tall).doMultithread(8));
+    EXPECT_FALSE(CircleDrawer(&in, *suites, 0, w.get(), 0, tall).doMultithread(100));
+}
+
+// ------------------------------------------------------------ against Cairo
+namespace {
+
+// Cairo's coverage of the same disc; our pixel centres sit on whole
+// coordinates, Cairo's at half ones.
+std::vector<double> cairoDisc(int w, int h, double x, double y, double r) {
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_A8, w, h);
+    cairo_t* cr = cairo_create(s);
+    cairo_arc(cr, x + 0.5, y + 0.5, r, 0, 2 * M_PI);
+    cairo_fill(cr);
+    cairo_surface_flush(s);
+    std::vector<double> cov(std::size_t(w) * h);
+    const unsigned char* data = cairo_image_surface_get_data(s);
+    const int stride = cairo_image_surface_get_stride(s);
+    for (int j = 0; j < h; ++j)
+        for (int i = 0; i < w; ++i) cov[std::size_t(j) * w + i] = data[j * stride + i] / 255.0;
+    cairo_destroy(cr);
+    cairo_surface_destroy(s);
+    return cov;
+}
+
+}  // namespace
+
+// Exact away from the edge; edge pixels within 0.2 of Cairo's area coverage
+// (ours is the linear distance ramp); the total within 0.5 % + 1 pixel.
+TEST_F(CircleTest, CoverageMatchesCairo) {
+    const double circles[][3] = {{40.0, 40.0, 2.0}, {40.3, 39.6, 5.25}, {41.7, 40.2, 17.8}, {63.5, 64.1, 60.0}};
+    for (const auto& c : circles) {
+        const int W = 128, H = 128;
+        World w(W, H, Depth::Float, 3, 0, 0);
+        ASSERT_EQ(drawCircle(&in, *suites, w, circle(c[0], c[1], c[2])), PF_Err_NONE);
+        const std::vector<double> ref = cairoDisc(W, H, c[0], c[1], c[2]);
+        double ours = 0, theirs = 0, worstEdge = 0;
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x) {
+                const double a = w.at<PF_PixelFloat>(x, y).alpha, b = ref[std::size_t(y) * W + x];
+                const double d = std::hypot(x - c[0], y - c[1]);
+                ours += a;
+                theirs += b;
+                if (d <= c[2] - 1.0 || d >= c[2] + 1.0)
+                    EXPECT_EQ(a, b) << "radius " << c[2] << " at " << x << "," << y;
+                else
+                    worstEdge = std::max(worstEdge, std::fabs(a - b));
+            }
+        EXPECT_LE(worstEdge, 0.2) << "radius " << c[2];
+        EXPECT_NEAR(ours, theirs, theirs * 0.005 + 1.0) << "radius " << c[2];
+        EXPECT_NEAR(ours, M_PI * c[2] * c[2], M_PI * c[2] * c[2] * 0.005 + 1.0) << "radius " << c[2];
+    }
+}
+
+// A hard-edged disc centred on a pixel covers exactly the lattice points
+// within its radius: 317 for radius 10 and 31417 for radius 100.
+TEST_F(CircleTest, DraftDiscCountsTheLatticePoints) {
+    const std::pair<double, long> cases[] = {{1, 5}, {2, 13}, {3, 29}, {4, 49}, {5, 81}, {10, 317}, {100, 31417}};
+    for (auto [radius, lattice] : cases) {
+        World w(256, 256, Depth::Bits8);
+        ASSERT_EQ(drawCircle(&in, *suites, w, circle(120, 121, radius), true), PF_Err_NONE);
+        long drawn = 0;
+        for (int y = 0; y < 256; ++y)
+            for (int x = 0; x < 256; ++x) {
+                const PF_Pixel p = w.at<PF_Pixel>(x, y);
+                if (p.alpha) {
+                    ++drawn;
+                    EXPECT_TRUE(samePixel(p, PF_Pixel{255, 255, 255, 255}));
+                }
+            }
+        EXPECT_EQ(drawn, lattice) << "radius " << radius;
+    }
+}
+
+// ------------------------------------------------------------ across depths
+namespace {
+
+std::vector<CircleDrawer::Pattern> scene() {
+    std::vector<CircleDrawer::Pattern> s;
+    auto add = [&](CircleDrawer::Pattern p, Color fill, Color stroke, int mode) {
+        p.fill = fill;
+        p.stroke = stroke;
+        p.blendMode = mode;
+        s.push_back(p);
+    };
+    add(circle(40.3, 42.6, 30.2), {1, 0.9f, 0.2f, 0.1f}, {1, 0, 0, 0}, 1);
+    add(circle(70.8, 50.1, 22.4, 3, 0.0, 3.3, 0.8), {1, 0.1f, 0.5f, 0.9f}, {1, 0.9f, 0.9f, 0.2f}, 1);
+    add(circle(55.5, 75.2, 18.0, 2, 0.5, 2.2, 0.9), {1, 0, 0, 0}, {1, 0.3f, 0.8f, 0.3f}, 1);
+    add(circle(30.1, 80.7, 14.6, 1, 0.6, 0, 0.7), {1, 0.6f, 0.1f, 0.7f}, {1, 0, 0, 0}, 1);
+    add(circle(90.4, 20.3, 12.2, 3, 0.3, 1.7, 1.0), {1, 0.2f, 0.2f, 0.2f}, {1, 1, 1, 1}, 7);
+    add(circle(20.0, 20.0, 0.3, 3, 0.0, 1.2, 1.0), {1, 1, 1, 1}, {1, 0.5f, 0.5f, 0.5f}, 1);
+    add(circle(100.2, 90.9, 9.7, 2, 0.95, 0.05, 1.0), {1, 1, 1, 1}, {1, 0.9f, 0.4f, 0.1f}, 1);
+    return s;
+}
+
+template <class P>
+Norm premultipliedAt(const World& w, int x, int y) {
+    const Norm n = norm(w.at<P>(x, y));
+    return {n.a, n.r * n.a, n.g * n.a, n.b * n.a};
+}
+
+}  // namespace
+
+// One scene at the three depths: 16 bits within 0.1/255 of float, 8 bits
+// within 4/255 (its weights lose up to about 3.5/255 where fill and stroke
+// merge); colours compared premultiplied, as they appear.
+TEST_F(CircleTest, DepthsAgree) {
+    const int W = 128, H = 112;
+    World w8(W, H, Depth::Bits8), w16(W, H, Depth::Bits16), w32(W, H, Depth::Float);
+    for (World* w : {&w8, &w16, &w32})
+        for (const CircleDrawer::Pattern& p : scene()) ASSERT_EQ(drawCircle(&in, *suites, *w, p), PF_Err_NONE);
+    double worst16 = 0, worst8 = 0;
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) {
+            const Norm f = premultipliedAt<PF_PixelFloat>(w32, x, y);
+            const Norm s = premultipliedAt<PF_Pixel16>(w16, x, y);
+            const Norm e = premultipliedAt<PF_Pixel>(w8, x, y);
+            worst16 = std::max({worst16, std::fabs(f.a - s.a), std::fabs(f.r - s.r), std::fabs(f.g - s.g),
+                                std::fabs(f.b - s.b)});
+            worst8 = std::max({worst8, std::fabs(f.a - e.a), std::fabs(f.r - e.r), std::fabs(f.g - e.g),
+                               std::fabs(f.b - e.b)});
+        }
+    EXPECT_LE(worst16 * 255, 0.1);
+    EXPECT_LE(worst8 * 255, 4.0);
+    std::printf("worst difference from float: 16 bits %.4f/255, 8 bits %.3f/255\n", worst16 * 255, worst8 * 255);
+}
+
+// ------------------------------------------------------------ stacking and edges
+// A later element goes beneath what is drawn: an opaque red disc keeps its
+// pixels where a blue one is drawn after it.
+TEST_F(CircleTest, LaterElementsGoBeneath) {
+    World w(60, 40, Depth::Bits8);
+    CircleDrawer::Pattern red = circle(20, 20, 12), blue = circle(35, 20, 12);
+    red.fill = {1, 1, 0, 0};
+    blue.fill = {1, 0, 0, 1};
+    drawCircle(&in, *suites, w, red);
+    drawCircle(&in, *suites, w, blue);
+    EXPECT_TRUE(samePixel(w.at<PF_Pixel>(27, 20), PF_Pixel{255, 255, 0, 0}));  // in both
+    EXPECT_TRUE(samePixel(w.at<PF_Pixel>(40, 20), PF_Pixel{255, 0, 0, 255}));  // blue only
+    // A semi-transparent edge of red shows blue beneath it.
+    const PF_Pixel edge = w.at<PF_Pixel>(32, 20);  // 12 from red's centre: half covered
+    EXPECT_GT(edge.blue, 0);
+    EXPECT_GT(edge.red, 0);
+}
+
+TEST_F(CircleTest, FillEdgeCases) {
+    World w(40, 40, Depth::Float);
+    // A radius at or below 0.001 has no ring factor: alpha 0 everywhere.
+    drawCircle(&in, *suites, w, circle(20, 20, 0.001));
+    EXPECT_EQ(w.at<PF_PixelFloat>(20, 20).alpha, 0.0f);
+    // A ring narrower than half a pixel is thinned by 2 (R - r): here R = 10
+    // and r = 0.98 * 10.5 - 0.5 = 9.79, so the factor is 0.42.
+    drawCircle(&in, *suites, w, circle(20, 20, 10, 1, 0.98));
+    EXPECT_NEAR(w.at<PF_PixelFloat>(30, 20).alpha, 0.5 * 0.42 * 0.71, 1e-6);  // d = 10: outer 0.5, inner 0.71
+    EXPECT_EQ(w.at<PF_PixelFloat>(20, 20).alpha, 0.0f);  // the hole is not touched
+}
+
+TEST_F(CircleTest, StrokeEdgeCases) {
+    // Stroke width 0: pixels in reach are blended at alpha 0, which leaves them.
+    World w(40, 40, Depth::Bits8);
+    w.fill(PF_Pixel{0, 7, 7, 7});
+    drawCircle(&in, *suites, w, circle(20, 20, 8, 2, 0.5, 0.0));
+    for (int x = 0; x < 40; ++x) EXPECT_TRUE(samePixel(w.at<PF_Pixel>(x, 20), PF_Pixel{0, 7, 7, 7}));
+
+    // A ring thinner than 0.1 pixel is stroked as one band from s to S.
+    World t(40, 40, Depth::Float);
+    drawCircle(&in, *suites, t, circle(20, 20, 10, 2, 0.999, 2.0));
+    for (int x = 20 + 9; x <= 20 + 11; ++x) EXPECT_EQ(t.at<PF_PixelFloat>(x, 20).alpha, 1.0f) << x;
+    EXPECT_EQ(t.at<PF_PixelFloat>(20 + 6, 20).alpha, 0.0f);
+
+    // Hard-edged fill and stroke: d = R exactly takes the fill.
+    World d(40, 40, Depth::Bits8);
+    drawCircle(&in, *suites, d, circle(20, 20, 5, 3, 0, 3), true);
+    EXPECT_TRUE(samePixel(d.at<PF_Pixel>(25, 20), PF_Pixel{255, 255, 255, 255}));
+    EXPECT_TRUE(samePixel(d.at<PF_Pixel>(26, 20), PF_Pixel{255, 0, 0, 255}));  // the blue stroke
+    EXPECT_TRUE(samePixel(d.at<PF_Pixel>(28, 20), PF_Pixel{255, 0, 0, 255}));
+    EXPECT_EQ(d.at<PF_Pixel>(29, 20).alpha, 0);
+}
+
+// Popup values 0 and 16 blend as normal; an unknown depth draws nothing.
+TEST_F(CircleTest, BlendModeFallbackAndUnknownDepth) {
+    World ref(30, 30, Depth::Bits16);
+    CircleDrawer::Pattern p = circle(15, 15, 9, 3, 0.2, 2, 0.6);
+    drawCircle(&in, *suites, ref, p);
+    for (int mode : {0, 16, -7}) {
+        World w(30, 30, Depth::Bits16);
+        p.blendMode = mode;
+        drawCircle(&in, *suites, w, p);
+        EXPECT_TRUE(sameWorld(w, ref)) << mode;
+    }
+    World w(30, 30, Depth::Bits8);
+    CircleDrawer d(&in, *suites, 0, w.get(), 3, p);
+    ASSERT_TRUE(d.doRender());
+    EXPECT_EQ(d(0, 1), PF_Err_NONE);
+    EXPECT_EQ(w.at<PF_Pixel>(15, 15).alpha, 0);
+}
+
+// Clipped at every edge of a padded world: nothing lands in the padding.
+TEST_F(CircleTest, ClippedDrawingStaysInTheWorld) {
+    for (Depth depth : {Depth::Bits8, Depth::Bits16, Depth::Float}) {
+        World w(50, 30, depth, 4, 3, -8);
+        for (auto [x, y] : {std::pair<double, double>{0, 0}, {49.6, 29.4}, {-3, 15}, {52, 10}})
+            for (bool draft : {false, true}) drawCircle(&in, *suites, w, circle(x, y, 9, 3, 0.3, 2.5), draft);
+        EXPECT_TRUE(w.paddingUntouched()) << static_cast<int>(depth);
+    }
+}
+
+// ------------------------------------------------------------ the fill's short cuts
+// The fill finds whole runs of interior pixels per row; it must give exactly
+// what the plain per-pixel rule gives: each pixel's alpha from its row and
+// column tests or its distance, blended beneath the output.
+namespace {
+
+template <class P>
+void plainFill(World& w, const CircleDrawer& d) {
+    using D = raster::Depth<P>;
+    const CircleDrawer::Pattern& p = *d.pattern;
+    const double R = p.radius, r = p.innerRadius * (R + 0.5) - 0.5;
+    const double ring = R > 0.001 ? raster::clamp01(2 * (R - r)) : 0.0;
+    const double outerSafe = (R - 0.5) / std::sqrt(2.0), innerSafe = (r - 0.5) / std::sqrt(2.0);
+    const double innerEdge = r + 0.5, bound = (R + 0.5) * (R + 0.5);
+    const BlendFunc<P> f = blendFunction<P>(p.blendMode);
+    P px = D::fromColor(p.fill);
+    for (A_long row = d.region.top; row < d.region.bottom; ++row) {
+        const double ady = std::fabs(p.y - row);
+        const bool rowExact = ady >= outerSafe || ady <= innerEdge;
+        for (A_long c = d.region.left; c < d.region.right; ++c) {
+            const double adx = std::fabs(c - p.x);
+            if (adx < innerSafe && ady < innerSafe) continue;
+            if (rowExact || adx >= outerSafe || adx <= innerEdge) {
+                const double d2 = adx * adx + ady * ady;
+                if (d2 > bound) continue;
+                const double dd = std::sqrt(d2);
+                px.alpha = D::alpha(raster::covOut(dd, R) * ring * raster::covIn(dd, r) * p.opacity);
+            } else {
+                px.alpha = D::alpha(ring * p.opacity);
+            }
+            w.at<P>(c, row) = f(px, w.at<P>(c, row));
+        }
+    }
+}
+
+}  // namespace
+
+TEST_F(CircleTest, FillRunsGiveThePlainPerPixelResult) {
+    uint32_t s = 12345;
+    auto next = [&] {
+        s ^= s << 13, s ^= s >> 17, s ^= s << 5;
+        return s / 4294967296.0;
+    };
+    for (Depth depth : {Depth::Bits8, Depth::Bits16, Depth::Float}) {
+        World fast(160, 120, depth), plain(160, 120, depth);
+        for (int k = 0; k < 60; ++k) {
+            CircleDrawer::Pattern p = circle(next() * 180 - 10, next() * 140 - 10, next() * 40, 1,
+                                             k % 3 == 0 ? next() * 0.95 : 0.0, 0, 0.3 + 0.7 * next());
+            p.fill = {1, static_cast<float>(next()), static_cast<float>(next()), static_cast<float>(next())};
+            p.blendMode = 1 + k % 15;
+            if (k % 7 == 0) p.radius = 0.2 + next();  // tiny
+            ASSERT_EQ(drawCircle(&in, *suites, fast, p), PF_Err_NONE);
+            CircleDrawer d(&in, *suites, 0, plain.get(), static_cast<int>(depth), p);
+            if (!d.doRender()) continue;
+            if (depth == Depth::Bits8) plainFill<PF_Pixel>(plain, d);
+            if (depth == Depth::Bits16) plainFill<PF_Pixel16>(plain, d);
+            if (depth == Depth::Float) plainFill<PF_PixelFloat>(plain, d);
+            ASSERT_TRUE(sameWorld(fast, plain)) << "depth " << static_cast<int>(depth) << ", circle " << k;
+        }
+    }
+}
