@@ -331,6 +331,13 @@ int Script::memLocksNow() const {
     return n;
 }
 
+int Script::reclaimMem() {
+    std::lock_guard<std::mutex> g(mutex_);
+    const int n = static_cast<int>(blocks_.size());
+    blocks_.clear();
+    return n;
+}
+
 void Script::commandLeaks(std::vector<std::string>& out) const {
     if (int n = liveMemHandles()) out.push_back(std::to_string(n) + " AEGP mem handle(s) never freed");
 }

@@ -65,6 +65,9 @@ public:
     int liveMemHandles() const;  // held by the effect
     int memHandlesMade() const;
     int memLocksNow() const;
+    // Takes back every handle still out (after a free the host refused);
+    // returns how many.
+    int reclaimMem();
 
     // Called by the utility suite's table in Core.
     A_Err execute(const A_char* script, A_Boolean platformEncoding, AEGP_MemHandle* result, AEGP_MemHandle* error);

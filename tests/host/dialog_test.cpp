@@ -6,6 +6,7 @@
 #include "HostFixture.h"
 #include "Params.h"
 #include "Script.h"
+#include "Streams.h"
 
 #include <cstring>
 #include <string>
@@ -35,6 +36,8 @@ protected:
         EXPECT_EQ(host.suites().outstandingList(), std::vector<std::string>{});
         EXPECT_EQ(script.liveMemHandles(), 0);
         EXPECT_EQ(comp.liveEffects(), 0);
+        EXPECT_EQ(streams.openStreams(), 0);
+        EXPECT_EQ(streams.openValues(), 0);
         EXPECT_EQ(host.handles().lockedNow(), 0);
         endInstance();
         EXPECT_EQ(host.unloadLeaks(), std::vector<std::string>{});
@@ -79,6 +82,7 @@ protected:
     hostsim::Params& params = host.get<hostsim::Params>();
     hostsim::Comp& comp = host.get<hostsim::Comp>();
     hostsim::Script& script = host.get<hostsim::Script>();
+    hostsim::Streams& streams = host.get<hostsim::Streams>();
 };
 
 }  // namespace
@@ -220,19 +224,75 @@ TEST_F(Dialog, EditsInTheWindowAreStored) {
         });
         ASSERT_EQ(dialog(), PF_Err_NONE);
         EXPECT_EQ(storedX(), c.x.substr(0, c.storedLength));
-        EXPECT_EQ(storedY(), "h  / 2");
+        EXPECT_EQ(storedY(), "h / 2");
+        // The next dialog opens with it.
+        script.playDialog(false);
+        ASSERT_EQ(dialog(), PF_Err_NONE);
         std::string x, y;
         openedWith(x, y);
-        EXPECT_EQ(x, c.x.substr(0, c.storedLength));  // the next dialog opens with it
+        EXPECT_EQ(x, c.x.substr(0, c.storedLength));
     }
 }
 
-// OK without changes stores the same texts again.
-TEST_F(Dialog, OkWithoutChangesKeepsTheTexts) {
+// The value written is the one the stream gives at the current layer time,
+// before expressions; OK without changes stores the same texts again.
+TEST_F(Dialog, WritesTheValueAtTheCurrentTime) {
     script.playDialog(true);
+    streams.clearRequests();
     ASSERT_EQ(dialog(), PF_Err_NONE);
+    const auto requests = streams.requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].index, kGraph);
+    EXPECT_EQ(requests[0].time.value, 12);
+    EXPECT_EQ(requests[0].time.scale, 25u);
+    EXPECT_EQ(requests[0].mode, AEGP_LTimeMode_LayerTime);
+    EXPECT_FALSE(requests[0].preExpression);
     EXPECT_EQ(storedX(), kDefaultX);
     EXPECT_EQ(storedY(), kDefaultY);
+}
+
+// Each host call of the write-back failing in turn: its error is the result,
+// and everything obtained before it is handed back.
+TEST_F(Dialog, WriteBackFailures) {
+    struct Case {
+        const char* fn;
+        bool written;  // the value was set before the failing call
+        bool held;     // the host still holds what it refused to take back
+    };
+    const Case cases[] = {{"AEGP_GetNewEffectForEffect", false, false},
+                          {"AEGP_GetNewEffectStreamByIndex", false, false},
+                          {"AEGP_GetNewStreamValue", false, false},
+                          {"AEGP_SetStreamValue", false, false},
+                          {"AEGP_DisposeStream", true, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fn);
+        storeRaw(kDefaultX, kDefaultY);
+        script.reply("true@a@b");
+        host.faults().clear();
+        host.faults().failCall(c.fn, 1, A_Err_STRUCT);
+        EXPECT_EQ(dialog(), A_Err_STRUCT);
+        EXPECT_EQ(storedX(), c.written ? "a" : kDefaultX);
+        EXPECT_EQ(storedY(), c.written ? "b" : kDefaultY);
+        if (c.held) {
+            EXPECT_FALSE(host.violations().empty());
+            host.clearViolations();
+            streams.reclaimAll();
+        }
+    }
+}
+
+// A stream value too small to be Graph data is not written into.
+TEST_F(Dialog, RefusesAValueSmallerThanTheRecord) {
+    PF_Handle h = host.handles().create(100, true);
+    std::memset(*h, 0, 100);
+    std::memcpy(*h, "t", 2);
+    hostsim::ParamValue v;
+    v.data = h;
+    params.setValue(kGraph, v);
+    script.reply("true@a@b");
+    EXPECT_EQ(dialog(), PF_Err_INTERNAL_STRUCT_DAMAGED);
+    EXPECT_EQ(host.handles().size(stored()), 100u);
+    EXPECT_EQ(storedX(), "t");
 }
 
 // A failing engine: its error is the result, a result handle it still gave is
@@ -245,6 +305,7 @@ TEST_F(Dialog, ScriptFailureWritesNothing) {
         EXPECT_EQ(storedBytes(), before);
         EXPECT_EQ(host.outData().out_flags, PF_OutFlag_REFRESH_UI);
     }
+    host.faults().clear();
     host.faults().failCall("AEGP_ExecuteScript", 1, A_Err_ALLOC);
     EXPECT_EQ(dialog(), A_Err_ALLOC);
     EXPECT_EQ(storedBytes(), before);
@@ -254,18 +315,19 @@ TEST_F(Dialog, ScriptFailureWritesNothing) {
 // unlocked and freed all the same.
 TEST_F(Dialog, ReplyHandleFailures) {
     const std::vector<char> before = storedBytes();
-    for (const char* fn : {"AEGP_GetMemHandleSize", "AEGP_LockMemHandle", "AEGP_UnlockMemHandle", "AEGP_FreeMemHandle"}) {
+    for (const char* fn : {"AEGP_GetMemHandleSize", "AEGP_LockMemHandle", "AEGP_FreeMemHandle"}) {
         SCOPED_TRACE(fn);
         script.reply("true@a@b");
         host.faults().clear();
         host.faults().failCall(fn, 1, A_Err_STRUCT);
         EXPECT_EQ(dialog(), A_Err_STRUCT);
         EXPECT_EQ(storedBytes(), before);
-        // A failed free leaves the handle with the host; take it back so the
-        // next case starts clean.
+        // A refused free leaves the handle where it was: reported, then taken
+        // back so the next case starts clean.
         if (std::string(fn) == "AEGP_FreeMemHandle") {
+            ASSERT_EQ(host.violations().size(), 1u);
             host.clearViolations();
-            ASSERT_EQ(script.liveMemHandles(), 1);
+            EXPECT_EQ(script.reclaimMem(), 1);
         }
     }
 }
