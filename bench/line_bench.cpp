@@ -23,7 +23,7 @@ struct Bar {
     float red, green, blue;
 };
 
-// About two million covered pixels per case: a few milliseconds.
+// Up to two million covered pixels per case: some tens of milliseconds.
 int countFor(int length, int thickness) {
     const int n = 2000000 / (length * (thickness + 1));
     return n < 20 ? 20 : (n > 20000 ? 20000 : n);
