@@ -3,6 +3,7 @@
 #include "VemaroBlend.h"
 #include "VemaroRasteriser.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -88,26 +89,123 @@ struct Frame {
     }
 };
 
-// Calls f(output pixel, d, d2, px, py) for every pixel of the band: d is the
-// signed distance to the outline (positive inside), d2 that to the hole's
-// outline (positive inside the hole; minus infinity without a hole, which
-// makes every hole test pass as if there were none).
-template <class P, class F>
-void forEachPixel(const PolygonDrawer& dr, const Frame& g, const PF_LRect& b, F f) {
+// Where whole runs of a row are known without the angle, for the fill. With
+// the edges' distances h_k from the centre (all positive for a shape around
+// its centre) and R the largest distance of a corner:
+// - every side's signed distance is at least h_k - |p|, so within
+//   min h_k - e of the centre every pixel lies at least e inside;
+// - a pixel at |p| beyond R lies at least |p| h_k / R - h_k outside the side
+//   of its sector, less |p| delta when the angle errs by delta past the
+//   sector's edge; so beyond (h_k + e) / (h_k / R - delta) it lies at least e
+//   outside.
+// e is the depth that decides (a half pixel anti-aliased, 0 hard-edged); the
+// margins cover rounding many times over.
+struct Runs {
+    bool cut = false;       // nothing to draw at px^2 + py^2 >= outer2
+    double outer2 = 0.0;
+    bool interior = false;  // the interior value at px^2 + py^2 <= inner2
+    double inner2 = 0.0;
+
+    Runs() = default;
+    Runs(const PolygonDrawer& dr, const Frame& g, double e) {
+        constexpr double kAngleError = 0.01;  // the cheap angle errs by at most 0.0049
+        double hMin = std::numeric_limits<double>::infinity(), R = 0.0;
+        for (const PolygonDrawer::Edge& ed : dr.edges) {
+            hMin = std::min(hMin, signedDistance(ed, 0.0, 0.0));
+            R = std::max(R, std::hypot(ed.x, ed.y));
+        }
+        if (!(hMin > 0.0 && R > 0.0 && R < raster::kMaxExtent)) return;
+        const double margin = 1e-9 * R + 1e-6;
+        double outer = 0.0;
+        cut = true;
+        for (const PolygonDrawer::Edge& ed : dr.edges) {
+            const double h = signedDistance(ed, 0.0, 0.0);
+            const double slope = h / R - kAngleError;
+            if (!(slope > kAngleError)) {
+                cut = false;
+                break;
+            }
+            outer = std::max(outer, (h + e + margin) / slope);
+        }
+        outer = outer * (1.0 + 1e-9) + margin;
+        if (cut) outer2 = outer * outer;
+        const double inner = hMin - e - margin;
+        interior = !g.hole && inner > 0.0;
+        inner2 = inner * inner;
+    }
+};
+
+// Calls f(output pixel, d, d2, px, py) for every pixel of the band that runs
+// do not settle: d is the signed distance to the outline (positive inside),
+// d2 that to the hole's outline (positive inside the hole; minus infinity
+// without a hole, which makes every hole test pass as if there were none).
+// Pixels beyond the outer run are left; those of the interior run go to
+// span(row, from, to).
+template <class P, class F, class S>
+void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, const PF_LRect& b, F f, S span) {
     const PolygonDrawer::Edge* outer = dr.edges.data();
     const PolygonDrawer::Edge* inner = dr.innerEdges.data();
     const double* cols = dr.columnOffsets.data() - dr.region.left;
+    const double x = dr.pattern->x;
     constexpr double kNoHole = -std::numeric_limits<double>::infinity();
-    for (A_long r = b.top; r < b.bottom; ++r) {
-        P* out = raster::row<P>(dr.world, r);
-        const double py = dr.pattern->y - r;
-        for (A_long c = b.left; c < b.right; ++c) {
+    auto pixels = [&](P* out, double py, A_long from, A_long to) {
+        for (A_long c = from; c < to; ++c) {
             const double px = cols[c];
             const A_long k = g.sector(px, py);
             const double d = signedDistance(outer[k], px, py);
             const double d2 = g.hole ? signedDistance(inner[k], px, py) : kNoHole;
             f(out[c], d, d2, px, py);
         }
+    };
+    // Column positions are clamped in double before they become integers.
+    auto column = [](double v, A_long lo, A_long hi) { return v <= lo ? lo : (v >= hi ? hi : static_cast<A_long>(v)); };
+    auto sq = [&](A_long c) { return cols[c] * cols[c]; };
+    for (A_long r = b.top; r < b.bottom; ++r) {
+        P* out = raster::row<P>(dr.world, r);
+        const double py = dr.pattern->y - r;
+        const double py2 = py * py;
+        A_long from = b.left, to = b.right;
+        if (runs.cut) {
+            // The squares are convex along the row: the pixels short of the
+            // bound form one run, found from the row and checked at its ends.
+            const double room = runs.outer2 - py2;
+            if (!(room > 0.0)) continue;
+            const double half = std::sqrt(room);
+            from = column(std::floor(x - half) - 1.0, b.left, b.right);
+            to = column(std::ceil(x + half) + 2.0, from, b.right);
+            while (from < to && sq(from) + py2 >= runs.outer2) ++from;
+            while (to > from && sq(to - 1) + py2 >= runs.outer2) --to;
+        }
+        A_long a = to, z = to;
+        if (runs.interior && runs.inner2 - py2 >= 0.0 && from < to) {
+            const double half = std::sqrt(runs.inner2 - py2);
+            a = column(std::ceil(x - half), from, to);
+            z = column(std::floor(x + half) + 1.0, a, to);
+            while (a < z && sq(a) + py2 > runs.inner2) ++a;
+            while (z > a && sq(z - 1) + py2 > runs.inner2) --z;
+        }
+        pixels(out, py, from, a);
+        if (a < z) span(out, a, z);
+        pixels(out, py, z, to);
+    }
+}
+template <class P, class F>
+void forEachPixel(const PolygonDrawer& dr, const Frame& g, const PF_LRect& b, F f) {
+    forEachPixel<P>(dr, g, Runs(), b, f, [](P*, A_long, A_long) {});
+}
+
+// Blends one pixel beneath a run of the output. Over a transparent output
+// pixel every mode gives the element's pixel; normal beneath an opaque one
+// leaves it.
+template <class P, class Op>
+void blendRun(P* out, A_long from, A_long to, const P& bottom, Op op) {
+    if (bottom.alpha == 0) return;
+    for (A_long c = from; c < to; ++c) {
+        P& o = out[c];
+        if (o.alpha == 0)
+            o = bottom;
+        else if (!(Op::template keepsOpaqueTop<P>() && o.alpha == raster::fullAlpha<P>()))
+            o = op(bottom, o);
     }
 }
 
@@ -255,9 +353,12 @@ void PolygonDrawer::drawDraftLoop(const PF_LRect& b, Op op) const {
     const double w = g.w, M = g.M;
 
     if (p.fillMode == 1) {
-        forEachPixel<P>(*this, g, b, [&](P& o, double d, double d2, double, double) {
-            if (d >= 0.0 && d2 <= 0.0) o = op(fillPx, o);
-        });
+        forEachPixel<P>(
+            *this, g, Runs(*this, g, 0.0), b,
+            [&](P& o, double d, double d2, double, double) {
+                if (d >= 0.0 && d2 <= 0.0) o = op(fillPx, o);
+            },
+            [&](P* out, A_long from, A_long to) { blendRun(out, from, to, fillPx, op); });
     } else if (p.fillMode == 2) {
         // Outside the outline, and inside the hole.
         forEachPixel<P>(*this, g, b, [&](P& o, double d, double d2, double, double) {
@@ -284,11 +385,16 @@ void PolygonDrawer::drawLoop(const PF_LRect& b, Op op) const {
     P fillPx = D::fromColor(p.fill), strokePx = D::fromColor(p.stroke);
 
     if (p.fillMode == 1) {
-        forEachPixel<P>(*this, g, b, [&](P& o, double d, double d2, double, double) {
-            const double f = covIn(d, 0.0) * g.ringFactor * covOut(d2, 0.0);
-            fillPx.alpha = D::alpha(f * opacity);
-            if (fillPx.alpha != 0) o = op(fillPx, o);
-        });
+        P interiorPx = fillPx;
+        interiorPx.alpha = D::alpha(g.ringFactor * opacity);
+        forEachPixel<P>(
+            *this, g, Runs(*this, g, 0.5), b,
+            [&](P& o, double d, double d2, double, double) {
+                const double f = covIn(d, 0.0) * g.ringFactor * covOut(d2, 0.0);
+                fillPx.alpha = D::alpha(f * opacity);
+                if (fillPx.alpha != 0) o = op(fillPx, o);
+            },
+            [&](P* out, A_long from, A_long to) { blendRun(out, from, to, interiorPx, op); });
     } else if (p.fillMode == 2) {
         forEachPixel<P>(*this, g, b, [&](P& o, double d, double d2, double, double) {
             const double outside = covIn(d, -w) * covOut(d, 0.0);
