@@ -107,7 +107,8 @@ struct Runs {
     double inner2 = 0.0;
 
     Runs() = default;
-    Runs(const PolygonDrawer& dr, const Frame& g, double e) {
+    // interiorToo: the caller draws the interior run (the fill alone does).
+    Runs(const PolygonDrawer& dr, const Frame& g, double e, bool interiorToo) {
         constexpr double kAngleError = 0.01;  // the cheap angle errs by at most 0.0049
         double hMin = std::numeric_limits<double>::infinity(), R = 0.0;
         for (const PolygonDrawer::Edge& ed : dr.edges) {
@@ -130,10 +131,19 @@ struct Runs {
         outer = outer * (1.0 + 1e-9) + margin;
         if (cut) outer2 = outer * outer;
         const double inner = hMin - e - margin;
-        interior = !g.hole && inner > 0.0;
+        interior = interiorToo && !g.hole && inner > 0.0;
         inner2 = inner * inner;
     }
 };
+
+// The runs of a stroke: nothing is drawn e plus the stroke width outside the
+// outline. Stroke only also draws inside the hole, which lies within the same
+// bound only while it is no larger than the outline.
+Runs strokeRuns(const PolygonDrawer& dr, const Frame& g, double e) {
+    const PolygonDrawer::Pattern& p = *dr.pattern;
+    if (p.fillMode == 2 && g.hole && !(p.innerRadius >= 0.0 && p.innerRadius <= 1.0)) return Runs();
+    return Runs(dr, g, e + (g.w > 0.0 ? g.w : 0.0), false);
+}
 
 // Calls f(output pixel, d, d2, px, py) for every pixel of the band that runs
 // do not settle: d is the signed distance to the outline (positive inside),
@@ -190,8 +200,8 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
     }
 }
 template <class P, class F>
-void forEachPixel(const PolygonDrawer& dr, const Frame& g, const PF_LRect& b, F f) {
-    forEachPixel<P>(dr, g, Runs(), b, f, [](P*, A_long, A_long) {});
+void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, const PF_LRect& b, F f) {
+    forEachPixel<P>(dr, g, runs, b, f, [](P*, A_long, A_long) {});
 }
 
 // Blends one pixel beneath a run of the output. Over a transparent output
@@ -354,18 +364,18 @@ void PolygonDrawer::drawDraftLoop(const PF_LRect& b, Op op) const {
 
     if (p.fillMode == 1) {
         forEachPixel<P>(
-            *this, g, Runs(*this, g, 0.0), b,
+            *this, g, Runs(*this, g, 0.0, true), b,
             [&](P& o, double d, double d2, double, double) {
                 if (d >= 0.0 && d2 <= 0.0) o = op(fillPx, o);
             },
             [&](P* out, A_long from, A_long to) { blendRun(out, from, to, fillPx, op); });
     } else if (p.fillMode == 2) {
         // Outside the outline, and inside the hole.
-        forEachPixel<P>(*this, g, b, [&](P& o, double d, double d2, double, double) {
+        forEachPixel<P>(*this, g, strokeRuns(*this, g, 0.0), b, [&](P& o, double d, double d2, double, double) {
             if ((-w <= d && d <= 0.0) || (0.0 <= d2 && d2 <= w)) o = op(strokePx, o);
         });
     } else {
-        forEachPixel<P>(*this, g, b, [&](P& o, double d, double d2, double px, double py) {
+        forEachPixel<P>(*this, g, strokeRuns(*this, g, 0.0), b, [&](P& o, double d, double d2, double px, double py) {
             if (d >= 0.0 && d2 <= 0.0)
                 o = op(fillPx, o);
             else if (d >= -w && std::sqrt(px * px + py * py) <= M && d2 <= w)
@@ -388,7 +398,7 @@ void PolygonDrawer::drawLoop(const PF_LRect& b, Op op) const {
         P interiorPx = fillPx;
         interiorPx.alpha = D::alpha(g.ringFactor * opacity);
         forEachPixel<P>(
-            *this, g, Runs(*this, g, 0.5), b,
+            *this, g, Runs(*this, g, 0.5, true), b,
             [&](P& o, double d, double d2, double, double) {
                 const double f = covIn(d, 0.0) * g.ringFactor * covOut(d2, 0.0);
                 fillPx.alpha = D::alpha(f * opacity);
@@ -396,7 +406,7 @@ void PolygonDrawer::drawLoop(const PF_LRect& b, Op op) const {
             },
             [&](P* out, A_long from, A_long to) { blendRun(out, from, to, interiorPx, op); });
     } else if (p.fillMode == 2) {
-        forEachPixel<P>(*this, g, b, [&](P& o, double d, double d2, double, double) {
+        forEachPixel<P>(*this, g, strokeRuns(*this, g, 0.5), b, [&](P& o, double d, double d2, double, double) {
             const double outside = covIn(d, -w) * covOut(d, 0.0);
             const double s = raster::clamp01(outside + covIn(d2, 0.0) * covOut(d2, w));
             strokePx.alpha = D::alpha(s * g.strokeFactor * opacity);
@@ -404,7 +414,7 @@ void PolygonDrawer::drawLoop(const PF_LRect& b, Op op) const {
         });
     } else {
         // The fill lies over the stroke; the opacity applies to the merge.
-        forEachPixel<P>(*this, g, b, [&](P& o, double d, double d2, double px, double py) {
+        forEachPixel<P>(*this, g, strokeRuns(*this, g, 0.5), b, [&](P& o, double d, double d2, double px, double py) {
             const double f = covIn(d, 0.0) * g.ringFactor * covOut(d2, 0.0);
             const double dist = std::sqrt(px * px + py * py);
             const double s = covOut(dist, M) * g.strokeFactor * covIn(d, -w) * covOut(d2, w);

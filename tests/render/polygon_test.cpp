@@ -448,12 +448,13 @@ TEST_F(PolygonTest, OutputIsTheSameForEveryBandCount) {
     }
 }
 
-// ------------------------------------------------------------ the fill's short cuts
-// The fill settles whole runs of a row without the angle: the pixels far
-// enough outside and, without a hole, those deep inside. It must give exactly
-// what the plain per-pixel rule gives: each pixel's side from its angle (the
-// rational approximation up to a reach of 250, the exact angle beyond), its
-// coverage from the signed distances, blended beneath the output.
+// ------------------------------------------------------------ the short cuts
+// The drawer settles whole runs of a row without the angle: the pixels far
+// enough outside and, for a fill without a hole, those deep inside. It must
+// give exactly what the plain per-pixel rule gives: each pixel's side from
+// its angle (the rational approximation up to a reach of 250, the exact angle
+// beyond), its coverage from the signed distances, every pixel blended
+// beneath the output.
 namespace {
 
 double approximateAngle(double y, double x) {
@@ -468,36 +469,70 @@ double approximateAngle(double y, double x) {
 }
 
 template <class P>
-void plainFill(World& w, const PolygonDrawer& d, bool draft) {
+void plainDraw(World& w, const PolygonDrawer& d, bool draft) {
     using D = raster::Depth<P>;
+    using raster::covIn;
+    using raster::covOut;
     const PolygonDrawer::Pattern& p = *d.pattern;
-    const double R = p.radius, h = (R + 0.5) * p.innerRadius - 0.5;
+    const double R = p.radius, sw = p.strokeWidth, M = R + 10 * sw, h = (R + 0.5) * p.innerRadius - 0.5;
     const bool hole = h > 0.01;
     const double ring = R > 0.001 ? raster::clamp01(2 * (R - h)) : 0.0;
+    const double strokeFactor = sw > 0.001 ? raster::clamp01(2 * sw) : 0.0;
     const double start = M_PI / 2 - p.phase;
-    const BlendFunc<P> f = blendFunction<P>(p.blendMode);
-    P px = D::fromColor(p.fill);
+    const bool approximate = (p.fillMode == 1 ? R : R + sw) <= 250;
+    const BlendFunc<P> blend = blendFunction<P>(p.blendMode);
+    const P fillColour = D::fromColor(p.fill), strokeColour = D::fromColor(p.stroke);
     for (A_long row = d.region.top; row < d.region.bottom; ++row)
         for (A_long c = d.region.left; c < d.region.right; ++c) {
             const double x = c - p.x, y = p.y - row;
-            double angle = std::fmod((R <= 250 ? approximateAngle(y, x) : std::atan2(y, x)) - start, 2 * M_PI);
+            double angle = std::fmod((approximate ? approximateAngle(y, x) : std::atan2(y, x)) - start, 2 * M_PI);
             if (angle < 0) angle += 2 * M_PI;
             const int k = std::min(static_cast<int>(angle / (M_PI / p.sides)), 2 * p.sides - 1);
-            auto dist = [&](const PolygonDrawer::Edge& e) { return (y - e.y) * e.ux - (x - e.x) * e.uy; };
-            const double dd = dist(d.edges[k]), d2 = hole ? dist(d.innerEdges[k]) : -1e300;
+            auto signedDistance = [&](const PolygonDrawer::Edge& e) { return (y - e.y) * e.ux - (x - e.x) * e.uy; };
+            const double dd = signedDistance(d.edges[k]);
+            const double d2 = hole ? signedDistance(d.innerEdges[k]) : 0.0;
+            const double dist = std::sqrt(x * x + y * y);
+            P fill = fillColour, stroke = strokeColour, px;
             if (draft) {
-                if (!(dd >= 0 && d2 <= 0)) continue;
-                px.alpha = D::alpha(p.opacity);
+                fill.alpha = stroke.alpha = D::alpha(p.opacity);
+                const bool inFill = dd >= 0 && (!hole || d2 <= 0);
+                if (p.fillMode == 1) {
+                    if (!inFill) continue;
+                    px = fill;
+                } else if (p.fillMode == 2) {
+                    if (!((-sw <= dd && dd <= 0) || (hole && 0 <= d2 && d2 <= sw))) continue;
+                    px = stroke;
+                } else if (inFill) {
+                    px = fill;
+                } else {
+                    if (!(dd >= -sw && dist <= M && (!hole || d2 <= sw))) continue;
+                    px = stroke;
+                }
+            } else if (p.fillMode == 1) {
+                double f = covIn(dd, 0) * ring;
+                if (hole) f *= covOut(d2, 0);
+                px = fill;
+                px.alpha = D::alpha(f * p.opacity);
+            } else if (p.fillMode == 2) {
+                double g = covIn(dd, -sw) * covOut(dd, 0);
+                if (hole) g = raster::clamp01(g + covIn(d2, 0) * covOut(d2, sw));
+                px = stroke;
+                px.alpha = D::alpha(g * strokeFactor * p.opacity);
             } else {
-                px.alpha = D::alpha(raster::covIn(dd, 0) * ring * raster::covOut(d2, 0) * p.opacity);
+                double f = covIn(dd, 0) * ring, g = covOut(dist, M) * strokeFactor * covIn(dd, -sw);
+                if (hole) f *= covOut(d2, 0), g *= covOut(d2, sw);
+                fill.alpha = D::alpha(f);
+                stroke.alpha = D::alpha(g);
+                px = Blend::normal(stroke, fill);
+                px.alpha = D::scaleAlpha(px.alpha, p.opacity);
             }
-            w.at<P>(c, row) = f(px, w.at<P>(c, row));
+            w.at<P>(c, row) = blend(px, w.at<P>(c, row));
         }
 }
 
 }  // namespace
 
-TEST_F(PolygonTest, FillRunsGiveThePlainPerPixelResult) {
+TEST_F(PolygonTest, RunsGiveThePlainPerPixelResult) {
     uint32_t s = 4242;
     auto next = [&] {
         s ^= s << 13, s ^= s >> 17, s ^= s << 5;
@@ -506,11 +541,14 @@ TEST_F(PolygonTest, FillRunsGiveThePlainPerPixelResult) {
     for (Depth depth : {Depth::Bits8, Depth::Bits16, Depth::Float})
         for (bool draft : {false, true}) {
             World fast(200, 150, depth), plain(200, 150, depth);
-            for (int k = 0; k < 60; ++k) {
+            for (int k = 0; k < 100; ++k) {
+                const int mode = k % 5 < 3 ? 1 : k % 5 == 3 ? 2 : 3;
                 PolygonDrawer::Pattern p =
                     polygon(next() * 220 - 10, next() * 170 - 10, next() * 60, 3 + static_cast<int>(next() * 22),
-                            k % 2 ? next() : 0.0, next() * 7, 1, 0, k % 3 == 0 ? next() * 0.9 : 0.0,
+                            k % 2 ? next() : 0.0, next() * 7, mode, next() * 6, k % 3 == 0 ? next() * 0.9 : 0.0,
                             0.3 + 0.7 * next());
+                p.stroke = {1, static_cast<float>(next()), static_cast<float>(next()), static_cast<float>(next())};
+                if (k % 17 == 0) p.innerRadius = 1.2;  // a hole larger than the outline
                 p.fill = {1, static_cast<float>(next()), static_cast<float>(next()), static_cast<float>(next())};
                 p.blendMode = 1 + k % 15;
                 if (k % 7 == 0) p.radius = 0.2 + next();                    // tiny
@@ -519,9 +557,9 @@ TEST_F(PolygonTest, FillRunsGiveThePlainPerPixelResult) {
                 ASSERT_EQ(drawPolygon(&in, *suites, fast, p, draft), PF_Err_NONE);
                 PolygonDrawer d(&in, *suites, draft, plain.get(), static_cast<int>(depth), p);
                 if (!d.doRender()) continue;
-                if (depth == Depth::Bits8) plainFill<PF_Pixel>(plain, d, draft);
-                if (depth == Depth::Bits16) plainFill<PF_Pixel16>(plain, d, draft);
-                if (depth == Depth::Float) plainFill<PF_PixelFloat>(plain, d, draft);
+                if (depth == Depth::Bits8) plainDraw<PF_Pixel>(plain, d, draft);
+                if (depth == Depth::Bits16) plainDraw<PF_Pixel16>(plain, d, draft);
+                if (depth == Depth::Float) plainDraw<PF_PixelFloat>(plain, d, draft);
                 ASSERT_TRUE(sameWorld(fast, plain))
                     << "depth " << static_cast<int>(depth) << (draft ? ", draft" : "") << ", shape " << k;
             }
