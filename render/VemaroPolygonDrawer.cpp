@@ -98,8 +98,8 @@ struct Frame {
 //   of its sector, less |p| delta when the angle errs by delta past the
 //   sector's edge; so beyond (h_k + e) / (h_k / R - delta) it lies at least e
 //   outside.
-// e is the depth that decides (a half pixel anti-aliased, 0 hard-edged); the
-// margins cover rounding many times over.
+// The depths that decide are a half pixel anti-aliased and 0 hard-edged, the
+// stroke's width more outside; the margins cover rounding many times over.
 struct Runs {
     bool cut = false;       // nothing to draw at px^2 + py^2 >= outer2
     double outer2 = 0.0;
@@ -107,8 +107,9 @@ struct Runs {
     double inner2 = 0.0;
 
     Runs() = default;
-    // interiorToo: the caller draws the interior run (the fill alone does).
-    Runs(const PolygonDrawer& dr, const Frame& g, double e, bool interiorToo) {
+    // Pixels `outside` beyond the outline are left; those `inside` within it
+    // form the interior run, only without a hole (none for inside < 0).
+    Runs(const PolygonDrawer& dr, const Frame& g, double outside, double inside) {
         constexpr double kAngleError = 0.01;  // the cheap angle errs by at most 0.0049
         double hMin = std::numeric_limits<double>::infinity(), R = 0.0;
         for (const PolygonDrawer::Edge& ed : dr.edges) {
@@ -126,23 +127,23 @@ struct Runs {
                 cut = false;
                 break;
             }
-            outer = std::max(outer, (h + e + margin) / slope);
+            outer = std::max(outer, (h + outside + margin) / slope);
         }
         outer = outer * (1.0 + 1e-9) + margin;
         if (cut) outer2 = outer * outer;
-        const double inner = hMin - e - margin;
-        interior = interiorToo && !g.hole && inner > 0.0;
+        const double inner = hMin - inside - margin;
+        interior = inside >= 0.0 && !g.hole && inner > 0.0;
         inner2 = inner * inner;
     }
 };
 
-// The runs of a stroke: nothing is drawn e plus the stroke width outside the
-// outline. Stroke only also draws inside the hole, which lies within the same
-// bound only while it is no larger than the outline.
-Runs strokeRuns(const PolygonDrawer& dr, const Frame& g, double e) {
+// The runs of a stroke: it reaches its width further out. Stroke only also
+// draws inside the hole, which lies within the same bound only while it is no
+// larger than the outline.
+Runs strokeRuns(const PolygonDrawer& dr, const Frame& g, double outside, double inside) {
     const PolygonDrawer::Pattern& p = *dr.pattern;
     if (p.fillMode == 2 && g.hole && !(p.innerRadius >= 0.0 && p.innerRadius <= 1.0)) return Runs();
-    return Runs(dr, g, e + (g.w > 0.0 ? g.w : 0.0), false);
+    return Runs(dr, g, outside + (g.w > 0.0 ? g.w : 0.0), inside);
 }
 
 // Calls f(output pixel, d, d2, px, py) for every pixel of the band that runs
@@ -364,23 +365,26 @@ void PolygonDrawer::drawDraftLoop(const PF_LRect& b, Op op) const {
 
     if (p.fillMode == 1) {
         forEachPixel<P>(
-            *this, g, Runs(*this, g, 0.0, true), b,
+            *this, g, Runs(*this, g, 0.0, 0.0), b,
             [&](P& o, double d, double d2, double, double) {
                 if (d >= 0.0 && d2 <= 0.0) o = op(fillPx, o);
             },
             [&](P* out, A_long from, A_long to) { blendRun(out, from, to, fillPx, op); });
     } else if (p.fillMode == 2) {
-        // Outside the outline, and inside the hole.
-        forEachPixel<P>(*this, g, strokeRuns(*this, g, 0.0), b, [&](P& o, double d, double d2, double, double) {
+        // Outside the outline, and inside the hole; the interior is left.
+        forEachPixel<P>(*this, g, strokeRuns(*this, g, 0.0, 0.0), b, [&](P& o, double d, double d2, double, double) {
             if ((-w <= d && d <= 0.0) || (0.0 <= d2 && d2 <= w)) o = op(strokePx, o);
         });
     } else {
-        forEachPixel<P>(*this, g, strokeRuns(*this, g, 0.0), b, [&](P& o, double d, double d2, double px, double py) {
-            if (d >= 0.0 && d2 <= 0.0)
-                o = op(fillPx, o);
-            else if (d >= -w && std::sqrt(px * px + py * py) <= M && d2 <= w)
-                o = op(strokePx, o);
-        });
+        forEachPixel<P>(
+            *this, g, strokeRuns(*this, g, 0.0, 0.0), b,
+            [&](P& o, double d, double d2, double px, double py) {
+                if (d >= 0.0 && d2 <= 0.0)
+                    o = op(fillPx, o);
+                else if (d >= -w && std::sqrt(px * px + py * py) <= M && d2 <= w)
+                    o = op(strokePx, o);
+            },
+            [&](P* out, A_long from, A_long to) { blendRun(out, from, to, fillPx, op); });
     }
 }
 
@@ -398,7 +402,7 @@ void PolygonDrawer::drawLoop(const PF_LRect& b, Op op) const {
         P interiorPx = fillPx;
         interiorPx.alpha = D::alpha(g.ringFactor * opacity);
         forEachPixel<P>(
-            *this, g, Runs(*this, g, 0.5, true), b,
+            *this, g, Runs(*this, g, 0.5, 0.5), b,
             [&](P& o, double d, double d2, double, double) {
                 const double f = covIn(d, 0.0) * g.ringFactor * covOut(d2, 0.0);
                 fillPx.alpha = D::alpha(f * opacity);
@@ -406,7 +410,8 @@ void PolygonDrawer::drawLoop(const PF_LRect& b, Op op) const {
             },
             [&](P* out, A_long from, A_long to) { blendRun(out, from, to, interiorPx, op); });
     } else if (p.fillMode == 2) {
-        forEachPixel<P>(*this, g, strokeRuns(*this, g, 0.5), b, [&](P& o, double d, double d2, double, double) {
+        // The interior is left: there the stroke's coverage is 0.
+        forEachPixel<P>(*this, g, strokeRuns(*this, g, 0.5, 0.5), b, [&](P& o, double d, double d2, double, double) {
             const double outside = covIn(d, -w) * covOut(d, 0.0);
             const double s = raster::clamp01(outside + covIn(d2, 0.0) * covOut(d2, w));
             strokePx.alpha = D::alpha(s * g.strokeFactor * opacity);
@@ -414,15 +419,24 @@ void PolygonDrawer::drawLoop(const PF_LRect& b, Op op) const {
         });
     } else {
         // The fill lies over the stroke; the opacity applies to the merge.
-        forEachPixel<P>(*this, g, strokeRuns(*this, g, 0.5), b, [&](P& o, double d, double d2, double px, double py) {
-            const double f = covIn(d, 0.0) * g.ringFactor * covOut(d2, 0.0);
-            const double dist = std::sqrt(px * px + py * py);
-            const double s = covOut(dist, M) * g.strokeFactor * covIn(d, -w) * covOut(d2, w);
+        auto merge = [&](double f, double s) {
             fillPx.alpha = D::alpha(f);
             strokePx.alpha = D::alpha(s);
             P merged = Blend::normal(strokePx, fillPx);
             merged.alpha = D::scaleAlpha(merged.alpha, opacity);
-            if (merged.alpha != 0) o = op(merged, o);
-        });
+            return merged;
+        };
+        // An opaque fill hides the stroke: the interior then takes one pixel.
+        const bool opaqueFill = D::alpha(g.ringFactor) == raster::fullAlpha<P>();
+        const P interiorPx = merge(g.ringFactor, g.strokeFactor);
+        forEachPixel<P>(
+            *this, g, strokeRuns(*this, g, 0.5, opaqueFill ? 0.5 : -1.0), b,
+            [&](P& o, double d, double d2, double px, double py) {
+                const double f = covIn(d, 0.0) * g.ringFactor * covOut(d2, 0.0);
+                const double dist = std::sqrt(px * px + py * py);
+                const P merged = merge(f, covOut(dist, M) * g.strokeFactor * covIn(d, -w) * covOut(d2, w));
+                if (merged.alpha != 0) o = op(merged, o);
+            },
+            [&](P* out, A_long from, A_long to) { blendRun(out, from, to, interiorPx, op); });
     }
 }
