@@ -59,6 +59,12 @@ struct Frame {
     double w, M;         // stroke width and the radial cap of fill and stroke
     bool hole;
     double ringFactor, strokeFactor;
+    // The rays between the wedges, 2n + 1 of them (the last is the first),
+    // when the start angle is small enough for them to be placed exactly.
+    struct Ray {
+        double x, y;
+    };
+    std::vector<Ray> rays;
 
     Frame(const PF_InData* in_data, const PolygonDrawer::Pattern& p) : in(in_data) {
         const double R = p.radius;
@@ -72,6 +78,29 @@ struct Frame {
         hole = h > 0.01;
         ringFactor = R > 0.001 ? raster::clamp01(2.0 * (R - h)) : 0.0;
         strokeFactor = w > 0.001 ? raster::clamp01(2.0 * w) : 0.0;
+        if (std::fabs(startAngle) <= 1e3) {
+            rays.resize(static_cast<std::size_t>(sectors) + 1);
+            for (A_long j = 0; j <= sectors; ++j) {
+                const double a = startAngle + j * sectorWidth;
+                rays[j] = {std::cos(a), std::sin(a)};
+            }
+        }
+    }
+
+    // Whether the point lies inside wedge k by more than the angle can err,
+    // so that sector() would give k: then its exact angle is at least
+    // kMargin (sine 0.006, the cheap angle erring by at most 0.0049) from
+    // both of the wedge's rays. Wedges are at most a third of a turn wide,
+    // so two positive cross products place the point between the rays.
+    bool safelyIn(A_long k, double px, double py) const {
+        constexpr double kMargin2 = 0.006 * 0.006;
+        const Ray& a = rays[k];
+        const Ray& b = rays[k + 1];
+        const double ca = a.x * py - a.y * px;  // |p| sin(angle from a)
+        const double cb = px * b.y - py * b.x;  // |p| sin(angle to b)
+        if (!(ca > 0.0 && cb > 0.0)) return false;
+        const double r2 = (px * px + py * py) * kMargin2;
+        return ca * ca >= r2 && cb * cb >= r2;
     }
 
     // The side whose wedge holds the point.
@@ -159,10 +188,15 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
     const double* cols = dr.columnOffsets.data() - dr.region.left;
     const double x = dr.pattern->x;
     constexpr double kNoHole = -std::numeric_limits<double>::infinity();
+    // Along a row the sector changes only where the row crosses a ray: a
+    // pixel safely inside the previous pixel's wedge keeps its side without
+    // the angle.
+    const bool track = !g.rays.empty();
     auto pixels = [&](P* out, double py, A_long from, A_long to) {
+        A_long k = -1;
         for (A_long c = from; c < to; ++c) {
             const double px = cols[c];
-            const A_long k = g.sector(px, py);
+            if (!(track && k >= 0 && g.safelyIn(k, px, py))) k = g.sector(px, py);
             const double d = signedDistance(outer[k], px, py);
             const double d2 = g.hole ? signedDistance(inner[k], px, py) : kNoHole;
             f(out[c], d, d2, px, py);
