@@ -47,8 +47,6 @@ PolygonDrawer::Edge edge(double x0, double y0, double x1, double y1) {
     return {x0, y0, ux, uy};
 }
 
-
-
 // What every draw routine works out once per call.
 struct Frame {
     const PF_InData* in;
