@@ -146,15 +146,14 @@ struct Runs {
         if (!(hMin > 0.0 && R > 0.0 && R < raster::kMaxExtent)) return;
         const double margin = 1e-9 * R + 1e-6;
         double outer = 0.0;
-        cut = true;
-        for (const PolygonDrawer::Edge& ed : dr.edges) {
-            const double h = signedDistance(ed, 0.0, 0.0);
+        // Each side must run between its wedge's rays: a starness above 1
+        // puts the inner points on the opposite ray.
+        cut = dr.pattern->starness <= 1.0;
+        for (std::size_t k = 0; cut && k < dr.edges.size(); ++k) {
+            const double h = signedDistance(dr.edges[k], 0.0, 0.0);
             const double slope = h / R - kAngleError;
-            if (!(slope > kAngleError)) {
-                cut = false;
-                break;
-            }
-            outer = std::max(outer, (h + outside + margin) / slope);
+            cut = slope > kAngleError;
+            if (cut) outer = std::max(outer, (h + outside + margin) / slope);
         }
         outer = outer * (1.0 + 1e-9) + margin;
         if (cut) outer2 = outer * outer;

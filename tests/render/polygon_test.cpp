@@ -549,6 +549,7 @@ TEST_F(PolygonTest, RunsGiveThePlainPerPixelResult) {
                             0.3 + 0.7 * next());
                 p.stroke = {1, static_cast<float>(next()), static_cast<float>(next()), static_cast<float>(next())};
                 if (k % 17 == 0) p.innerRadius = 1.2;  // a hole larger than the outline
+                if (k % 19 == 0) p.starness = k % 2 ? 1 + next() : -next();  // beyond the range
                 p.fill = {1, static_cast<float>(next()), static_cast<float>(next()), static_cast<float>(next())};
                 p.blendMode = 1 + k % 15;
                 if (k % 7 == 0) p.radius = 0.2 + next();                    // tiny
