@@ -116,7 +116,7 @@ struct Frame {
     }
 };
 
-// Where whole runs of a row are known without the angle, for the fill. With
+// Where whole runs of a row are known without the angle. With
 // the edges' distances h_k from the centre (all positive for a shape around
 // its centre) and R the largest distance of a corner:
 // - every side's signed distance is at least h_k - |p|, so within
