@@ -8,6 +8,7 @@
 #include "Panel.h"
 #include "Params.h"
 #include "Sampling.h"
+#include "Script.h"
 #include "Streams.h"
 #include "Worlds.h"
 
@@ -27,6 +28,7 @@ void installComponents(Host& host) {
     host.add<Masks>();
     host.add<Streams>();
     host.add<Panel>();
+    host.add<Script>();
 }
 
 }  // namespace hostsim
