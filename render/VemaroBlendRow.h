@@ -1,0 +1,344 @@
+// Rows of pixels blended at once: top[i] = op(bottom[i], top[i]), or with one
+// bottom pixel for the whole row. The results are those of the per-pixel
+// functions of VemaroBlend.h to the bit; with SSE2 (every x86-64) the common
+// modes at 8 bits and in float take several pixels per step, the rest and
+// other processors go pixel by pixel.
+#pragma once
+
+#include "VemaroBlend.h"
+
+#include <cstring>
+#include <type_traits>
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define VEMARO_BLEND_SSE2 1
+#endif
+
+namespace Blend {
+
+namespace rowdetail {
+
+// Exact floor(y / A) from a float product: for integers 0 <= y < 2^19 and
+// 1 <= A < 2^24, y * fl((1 + 2^-20) / A) lies in [y / A, floor(y / A) + 1):
+// the bias outweighs both roundings (2^-23 together) and stays below 1 / A
+// over the whole range of y. The blend tests check it for every y and A the
+// 8-bit rows use.
+constexpr float kQuotientBias = 1.0f + 0x1p-20f;
+inline float biasedReciprocal(float A) { return kQuotientBias / A; }
+inline uint32_t biasedQuotient(uint32_t y, float reciprocal) {
+    return static_cast<uint32_t>(static_cast<float>(y) * reciprocal);
+}
+
+// Pixels whose operands have alpha 0 take the operand itself, as every mode
+// starts with: a transparent bottom gives the top, else a transparent top
+// gives the bottom.
+template <class P>
+inline P transparentCase(const P& bottom, const P& top) {
+    return bottom.alpha == 0 ? top : bottom;
+}
+
+#if VEMARO_BLEND_SSE2
+// ------------------------------------------------------------ 8 bits
+// Eight pixels as planes of 16-bit lanes.
+struct Planes8 {
+    __m128i a, r, g, b;
+};
+
+inline Planes8 load8(const PF_Pixel* p) {
+    const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 4));
+    const __m128i u0 = _mm_unpacklo_epi8(v0, v1), u1 = _mm_unpackhi_epi8(v0, v1);
+    const __m128i w0 = _mm_unpacklo_epi8(u0, u1), w1 = _mm_unpackhi_epi8(u0, u1);
+    const __m128i ar = _mm_unpacklo_epi8(w0, w1), gb = _mm_unpackhi_epi8(w0, w1);
+    const __m128i z = _mm_setzero_si128();
+    return {_mm_unpacklo_epi8(ar, z), _mm_unpackhi_epi8(ar, z), _mm_unpacklo_epi8(gb, z), _mm_unpackhi_epi8(gb, z)};
+}
+
+// Lanes must hold 0..255.
+inline void store8(PF_Pixel* p, const Planes8& q) {
+    const __m128i ar = _mm_packus_epi16(q.a, q.r), gb = _mm_packus_epi16(q.g, q.b);
+    const __m128i y0 = _mm_unpacklo_epi8(ar, gb), y1 = _mm_unpackhi_epi8(ar, gb);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_unpacklo_epi8(y0, y1));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 4), _mm_unpackhi_epi8(y0, y1));
+}
+
+// The biased reciprocals of eight divisors (16-bit lanes, 0 taken as 1: its
+// pixels are replaced anyway), low and high four.
+struct Reciprocal8 {
+    __m128 lo, hi;
+    explicit Reciprocal8(__m128i A) {
+        const __m128i one = _mm_set1_epi16(1), z = _mm_setzero_si128();
+        const __m128i a = _mm_max_epi16(A, one);
+        const __m128 c = _mm_set1_ps(kQuotientBias);
+        lo = _mm_div_ps(c, _mm_cvtepi32_ps(_mm_unpacklo_epi16(a, z)));
+        hi = _mm_div_ps(c, _mm_cvtepi32_ps(_mm_unpackhi_epi16(a, z)));
+    }
+    // floor(y / A) of two halves of 32-bit y < 2^19, packed to 16-bit lanes.
+    __m128i quotient(__m128i ylo, __m128i yhi) const {
+        const __m128i qlo = _mm_cvttps_epi32(_mm_mul_ps(_mm_cvtepi32_ps(ylo), lo));
+        const __m128i qhi = _mm_cvttps_epi32(_mm_mul_ps(_mm_cvtepi32_ps(yhi), hi));
+        return _mm_packs_epi32(qlo, qhi);
+    }
+};
+
+// t * wt + b * wb as two halves of 32-bit lanes; every operand at most 32767.
+struct PairSum {
+    __m128i lo, hi;
+    PairSum(__m128i t, __m128i b, __m128i wlo, __m128i whi) {
+        lo = _mm_madd_epi16(_mm_unpacklo_epi16(t, b), wlo);
+        hi = _mm_madd_epi16(_mm_unpackhi_epi16(t, b), whi);
+    }
+};
+
+// u * w of 16-bit unsigned lanes as two halves of 32-bit lanes.
+struct Product {
+    __m128i lo, hi;
+    Product(__m128i u, __m128i w) {
+        const __m128i l = _mm_mullo_epi16(u, w), h = _mm_mulhi_epu16(u, w);
+        lo = _mm_unpacklo_epi16(l, h);
+        hi = _mm_unpackhi_epi16(l, h);
+    }
+};
+
+template <int S>
+inline __m128i mulShift8(__m128i b, __m128i t) {  // (b * t) >> S, b * t < 2^16
+    return _mm_srli_epi16(_mm_mullo_epi16(b, t), S);
+}
+
+// The separable channel functions B(b, t) on 16-bit lanes of 0..255, as the
+// integer ones of VemaroBlend.h; modes without an entry go pixel by pixel.
+template <BlendMode M>
+struct Channel8 {
+    static constexpr bool kVector = false;
+};
+#define VEMARO_CHANNEL8(mode, expr)                                     \
+    template <>                                                         \
+    struct Channel8<BlendMode::mode> {                                  \
+        static constexpr bool kVector = true;                           \
+        static __m128i apply(__m128i b, __m128i t) { return expr; }     \
+    };
+inline __m128i screen8(__m128i b, __m128i t) { return _mm_sub_epi16(_mm_add_epi16(t, b), mulShift8<8>(t, b)); }
+inline __m128i twiceScreenLess255(__m128i b, __m128i t) {
+    const __m128i s = screen8(b, t);
+    return _mm_sub_epi16(_mm_add_epi16(s, s), _mm_set1_epi16(255));
+}
+inline __m128i select16(__m128i m, __m128i a, __m128i b) { return _mm_or_si128(_mm_and_si128(m, a), _mm_andnot_si128(m, b)); }
+VEMARO_CHANNEL8(Add, _mm_add_epi16(t, b))
+VEMARO_CHANNEL8(Multiply, mulShift8<8>(t, b))
+VEMARO_CHANNEL8(Screen, screen8(b, t))
+VEMARO_CHANNEL8(Overlay, select16(_mm_cmpgt_epi16(b, _mm_set1_epi16(127)), twiceScreenLess255(b, t), mulShift8<7>(t, b)))
+VEMARO_CHANNEL8(Hardlight, select16(_mm_cmpgt_epi16(t, _mm_set1_epi16(127)), twiceScreenLess255(b, t), mulShift8<7>(b, t)))
+VEMARO_CHANNEL8(Darken, _mm_min_epi16(b, t))
+VEMARO_CHANNEL8(Lighten, _mm_max_epi16(b, t))
+VEMARO_CHANNEL8(Difference, _mm_sub_epi16(_mm_max_epi16(b, t), _mm_min_epi16(b, t)))
+VEMARO_CHANNEL8(Exclusion, _mm_sub_epi16(_mm_add_epi16(t, b), mulShift8<7>(t, b)))
+#undef VEMARO_CHANNEL8
+
+template <BlendMode M>
+constexpr bool kVector8 = M == BlendMode::Normal || M == BlendMode::AlphaAdd || Channel8<M>::kVector;
+
+// Eight composites; sets `special` to the 16-bit lanes the arithmetic below
+// does not cover (a transparent operand), which take transparentCase.
+template <BlendMode M>
+inline Planes8 kernel8(const Planes8& B, const Planes8& T, __m128i& special) {
+    const __m128i z = _mm_setzero_si128(), full = _mm_set1_epi16(255);
+    const __m128i ab = B.a, at = T.a;
+    if constexpr (M == BlendMode::Normal || M == BlendMode::AlphaAdd) {
+        // Normal: wb = ((255 - at) * ab) >> 8, A = at + wb; an opaque top and a
+        // transparent bottom come out as the top by themselves. Alpha add:
+        // wb = ab, A = at + ab; one transparent operand gives the other.
+        __m128i wb;
+        if constexpr (M == BlendMode::Normal) {
+            wb = _mm_srli_epi16(_mm_mullo_epi16(_mm_sub_epi16(full, at), ab), 8);
+            special = _mm_cmpeq_epi16(at, z);
+        } else {
+            wb = ab;
+            special = _mm_cmpeq_epi16(_mm_or_si128(at, ab), z);
+        }
+        const __m128i A = _mm_add_epi16(at, wb);
+        const Reciprocal8 inv(A);
+        const __m128i wlo = _mm_unpacklo_epi16(at, wb), whi = _mm_unpackhi_epi16(at, wb);
+        auto mix = [&](__m128i t, __m128i b) {
+            const PairSum x(t, b, wlo, whi);
+            return _mm_min_epi16(inv.quotient(x.lo, x.hi), full);
+        };
+        return {_mm_min_epi16(A, full), mix(T.r, B.r), mix(T.g, B.g), mix(T.b, B.b)};
+    } else {
+        // Weights for top only, bottom only and both; x = t Wt + b Wb + B W2
+        // stays below 2^25, its quotient by 256 A is that of x >> 8 by A.
+        special = _mm_or_si128(_mm_cmpeq_epi16(at, z), _mm_cmpeq_epi16(ab, z));
+        const __m128i Wt = _mm_mullo_epi16(_mm_sub_epi16(full, ab), at);
+        const __m128i Wb = _mm_mullo_epi16(_mm_sub_epi16(full, at), ab);
+        const __m128i W2 = _mm_mullo_epi16(at, ab);
+        const __m128i A = _mm_add_epi16(ab, _mm_srli_epi16(Wt, 8));
+        const Reciprocal8 inv(A);
+        auto mix = [&](__m128i t, __m128i b) {
+            const Product pt(t, Wt), pb(b, Wb), p2(Channel8<M>::apply(b, t), W2);
+            const __m128i ylo = _mm_srli_epi32(_mm_add_epi32(_mm_add_epi32(pt.lo, pb.lo), p2.lo), 8);
+            const __m128i yhi = _mm_srli_epi32(_mm_add_epi32(_mm_add_epi32(pt.hi, pb.hi), p2.hi), 8);
+            return _mm_min_epi16(inv.quotient(ylo, yhi), full);
+        };
+        return {_mm_min_epi16(A, full), mix(T.r, B.r), mix(T.g, B.g), mix(T.b, B.b)};
+    }
+}
+
+// Rows of whole groups of eight; returns how many pixels were done.
+template <BlendMode M, bool kUniform>
+inline A_long rows8(const PF_Pixel* bottom, PF_Pixel* top, A_long n) {
+    PF_Pixel same[8];
+    if constexpr (kUniform) {
+        for (PF_Pixel& p : same) p = *bottom;
+        bottom = same;
+    }
+    Planes8 uniform{};
+    if constexpr (kUniform) uniform = load8(bottom);
+    A_long i = 0;
+    for (; i + 8 <= n; i += 8) {
+        const PF_Pixel* src = kUniform ? bottom : bottom + i;
+        const Planes8 B = kUniform ? uniform : load8(src);
+        const Planes8 T = load8(top + i);
+        __m128i special;
+        const Planes8 R = kernel8<M>(B, T, special);
+        const int mask = _mm_movemask_epi8(special);
+        if (mask == 0) {
+            store8(top + i, R);
+        } else {
+            PF_Pixel saved[8];
+            std::memcpy(saved, top + i, sizeof saved);
+            store8(top + i, R);
+            for (int k = 0; k < 8; ++k)
+                if (mask & (1 << (2 * k))) top[i + k] = transparentCase(src[k], saved[k]);
+        }
+    }
+    return i;
+}
+
+// ------------------------------------------------------------ float
+template <BlendMode M>
+struct ChannelF {
+    static constexpr bool kVector = false;
+};
+#define VEMARO_CHANNELF(mode, expr)                                  \
+    template <>                                                      \
+    struct ChannelF<BlendMode::mode> {                               \
+        static constexpr bool kVector = true;                        \
+        static __m128 apply(__m128 b, __m128 t) {                    \
+            const __m128 one = _mm_set1_ps(1.0f), two = _mm_set1_ps(2.0f); \
+            (void)one, (void)two;                                    \
+            return expr;                                             \
+        }                                                            \
+    };
+inline __m128 selectF(__m128 m, __m128 a, __m128 b) { return _mm_or_ps(_mm_and_ps(m, a), _mm_andnot_ps(m, b)); }
+// 2 b t and 1 - 2 (1 - b)(1 - t), in the order of the scalar functions.
+inline __m128 lowF(__m128 b, __m128 t) { return _mm_mul_ps(_mm_mul_ps(_mm_set1_ps(2.0f), b), t); }
+inline __m128 highF(__m128 b, __m128 t) {
+    const __m128 one = _mm_set1_ps(1.0f);
+    return _mm_sub_ps(one, _mm_mul_ps(_mm_mul_ps(_mm_set1_ps(2.0f), _mm_sub_ps(one, b)), _mm_sub_ps(one, t)));
+}
+VEMARO_CHANNELF(Add, _mm_add_ps(t, b))
+VEMARO_CHANNELF(Multiply, _mm_mul_ps(t, b))
+VEMARO_CHANNELF(Screen, _mm_sub_ps(one, _mm_mul_ps(_mm_sub_ps(one, b), _mm_sub_ps(one, t))))
+VEMARO_CHANNELF(Overlay, selectF(_mm_cmplt_ps(b, _mm_set1_ps(0.5f)), lowF(b, t), highF(b, t)))
+VEMARO_CHANNELF(Hardlight, selectF(_mm_cmplt_ps(t, _mm_set1_ps(0.5f)), lowF(b, t), highF(b, t)))
+VEMARO_CHANNELF(Darken, _mm_min_ps(b, t))
+VEMARO_CHANNELF(Lighten, _mm_max_ps(b, t))
+VEMARO_CHANNELF(Difference, _mm_andnot_ps(_mm_set1_ps(-0.0f), _mm_sub_ps(b, t)))
+VEMARO_CHANNELF(Exclusion, _mm_sub_ps(_mm_add_ps(b, t), _mm_mul_ps(_mm_mul_ps(two, b), t)))
+#undef VEMARO_CHANNELF
+
+template <BlendMode M>
+constexpr bool kVectorF = M == BlendMode::Normal || ChannelF<M>::kVector;
+
+// Four pixels as planes.
+struct PlanesF {
+    __m128 a, r, g, b;
+};
+inline PlanesF loadF(const PF_PixelFloat* p) {
+    PlanesF q{_mm_loadu_ps(&p[0].alpha), _mm_loadu_ps(&p[1].alpha), _mm_loadu_ps(&p[2].alpha),
+              _mm_loadu_ps(&p[3].alpha)};
+    _MM_TRANSPOSE4_PS(q.a, q.r, q.g, q.b);
+    return q;
+}
+inline void storeF(PF_PixelFloat* p, PlanesF q) {
+    _MM_TRANSPOSE4_PS(q.a, q.r, q.g, q.b);
+    _mm_storeu_ps(&p[0].alpha, q.a);
+    _mm_storeu_ps(&p[1].alpha, q.r);
+    _mm_storeu_ps(&p[2].alpha, q.g);
+    _mm_storeu_ps(&p[3].alpha, q.b);
+}
+
+// Four composites with the operations of the scalar functions, in their
+// order; a transparent bottom gives the top, else a transparent top the
+// bottom, and normal keeps an opaque top.
+template <BlendMode M>
+inline PlanesF kernelF(const PlanesF& B, const PlanesF& T) {
+    const __m128 z = _mm_setzero_ps(), one = _mm_set1_ps(1.0f);
+    const __m128 ab = B.a, at = T.a;
+    __m128 keepTop = _mm_cmpeq_ps(ab, z);
+    const __m128 keepBottom = _mm_andnot_ps(keepTop, _mm_cmpeq_ps(at, z));
+    PlanesF R;
+    if constexpr (M == BlendMode::Normal) {
+        keepTop = _mm_or_ps(keepTop, _mm_andnot_ps(keepBottom, _mm_cmpeq_ps(at, one)));
+        const __m128 wb = _mm_mul_ps(ab, _mm_sub_ps(one, at));
+        const __m128 A = _mm_add_ps(at, wb);
+        auto mix = [&](__m128 b, __m128 t) { return _mm_div_ps(_mm_add_ps(_mm_mul_ps(t, at), _mm_mul_ps(b, wb)), A); };
+        R = {A, mix(B.r, T.r), mix(B.g, T.g), mix(B.b, T.b)};
+    } else {
+        const __m128 W2 = _mm_mul_ps(ab, at);
+        const __m128 Wb = _mm_sub_ps(ab, W2);
+        const __m128 Wt = _mm_sub_ps(at, W2);
+        const __m128 A = _mm_add_ps(at, Wb);
+        auto mix = [&](__m128 b, __m128 t) {
+            const __m128 s = _mm_add_ps(_mm_mul_ps(t, Wt), _mm_mul_ps(ChannelF<M>::apply(b, t), W2));
+            return _mm_div_ps(_mm_add_ps(s, _mm_mul_ps(b, Wb)), A);
+        };
+        R = {A, mix(B.r, T.r), mix(B.g, T.g), mix(B.b, T.b)};
+    }
+    auto pick = [&](__m128 b, __m128 t, __m128 r) { return selectF(keepTop, t, selectF(keepBottom, b, r)); };
+    return {pick(B.a, T.a, R.a), pick(B.r, T.r, R.r), pick(B.g, T.g, R.g), pick(B.b, T.b, R.b)};
+}
+
+template <BlendMode M, bool kUniform>
+inline A_long rowsF(const PF_PixelFloat* bottom, PF_PixelFloat* top, A_long n) {
+    PF_PixelFloat same[4];
+    if constexpr (kUniform) {
+        for (PF_PixelFloat& p : same) p = *bottom;
+        bottom = same;
+    }
+    PlanesF uniform{};
+    if constexpr (kUniform) uniform = loadF(bottom);
+    A_long i = 0;
+    for (; i + 4 <= n; i += 4) storeF(top + i, kernelF<M>(kUniform ? uniform : loadF(bottom + i), loadF(top + i)));
+    return i;
+}
+#endif
+
+template <BlendMode M, bool kUniform, class P>
+inline void blendRow(const P* bottom, P* top, A_long n) {
+    A_long i = 0;
+#if VEMARO_BLEND_SSE2
+    if constexpr (std::is_same_v<P, PF_Pixel>) {
+        if constexpr (kVector8<M>) i = rows8<M, kUniform>(bottom, top, n);
+    } else if constexpr (std::is_same_v<P, PF_PixelFloat>) {
+        if constexpr (kVectorF<M>) i = rowsF<M, kUniform>(bottom, top, n);
+    }
+#endif
+    const BlendOp<M> op;
+    for (; i < n; ++i) top[i] = op(kUniform ? *bottom : bottom[i], top[i]);
+}
+
+}  // namespace rowdetail
+
+// top[i] = op(bottom[i], top[i]) for i in [0, n).
+template <BlendMode M, class P>
+inline void blendRow(BlendOp<M>, const P* bottom, P* top, A_long n) {
+    rowdetail::blendRow<M, false>(bottom, top, n);
+}
+// top[i] = op(bottom, top[i]) for i in [0, n).
+template <BlendMode M, class P>
+inline void blendRowBeneath(BlendOp<M>, const P& bottom, P* top, A_long n) {
+    rowdetail::blendRow<M, true>(&bottom, top, n);
+}
+
+}  // namespace Blend
