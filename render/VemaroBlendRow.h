@@ -30,6 +30,10 @@ inline uint32_t biasedQuotient(uint32_t y, float reciprocal) {
     return static_cast<uint32_t>(static_cast<float>(y) * reciprocal);
 }
 
+// The same in double: for integers 0 <= x < 2^47 and 1 <= D < 2^53,
+// x * fl((1 + 2^-48) / D) lies in [x / D, floor(x / D) + 1).
+constexpr double kQuotientBias16 = 1.0 + 0x1p-48;
+
 // Pixels whose operands have alpha 0 take the operand itself, as every mode
 // starts with: a transparent bottom gives the top, else a transparent top
 // gives the bottom.
@@ -312,6 +316,109 @@ inline A_long rowsF(const PF_PixelFloat* bottom, PF_PixelFloat* top, A_long n) {
     for (; i + 4 <= n; i += 4) storeF(top + i, kernelF<M>(kUniform ? uniform : loadF(bottom + i), loadF(top + i)));
     return i;
 }
+
+// ------------------------------------------------------------ 16 bits
+// One pixel as two pairs of doubles, (alpha, red) and (green, blue); every
+// value below is an integer under 2^53, so the products and sums are exact,
+// and the quotients come from kQuotientBias16.
+struct Pair16 {
+    __m128d ar, gb;
+};
+// Channels above full are taken as full.
+inline Pair16 load16(const PF_Pixel16& p) {
+    __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&p));
+    v = _mm_sub_epi16(v, _mm_subs_epu16(v, _mm_set1_epi16(static_cast<short>(0x8000))));
+    const __m128i w = _mm_unpacklo_epi16(v, _mm_setzero_si128());
+    return {_mm_cvtepi32_pd(w), _mm_cvtepi32_pd(_mm_srli_si128(w, 8))};
+}
+inline void store16(PF_Pixel16& p, const Pair16& q) {
+    const __m128i v = _mm_unpacklo_epi64(_mm_cvttpd_epi32(q.ar), _mm_cvttpd_epi32(q.gb));
+    const __m128i bias = _mm_set1_epi32(32768);
+    const __m128i packed = _mm_add_epi16(_mm_packs_epi32(_mm_sub_epi32(v, bias), v), _mm_set1_epi16(static_cast<short>(0x8000)));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(&p), packed);
+}
+// floor(v / 2^S) of non-negative integers v < 2^31 * 2^S.
+template <int S>
+inline __m128d floorShift(__m128d v) {
+    return _mm_cvtepi32_pd(_mm_cvttpd_epi32(_mm_mul_pd(v, _mm_set1_pd(1.0 / (1 << S)))));
+}
+inline __m128d selectD(__m128d m, __m128d a, __m128d b) { return _mm_or_pd(_mm_and_pd(m, a), _mm_andnot_pd(m, b)); }
+
+template <BlendMode M>
+struct Channel16 {
+    static constexpr bool kVector = false;
+};
+#define VEMARO_CHANNEL16(mode, expr)                                \
+    template <>                                                     \
+    struct Channel16<BlendMode::mode> {                             \
+        static constexpr bool kVector = true;                       \
+        static __m128d apply(__m128d b, __m128d t) { return expr; } \
+    };
+inline __m128d screen16(__m128d b, __m128d t) { return _mm_sub_pd(_mm_add_pd(t, b), floorShift<15>(_mm_mul_pd(t, b))); }
+inline __m128d twiceScreenLessFull(__m128d b, __m128d t) {
+    const __m128d s = screen16(b, t);
+    return _mm_sub_pd(_mm_add_pd(s, s), _mm_set1_pd(32768.0));
+}
+VEMARO_CHANNEL16(Add, _mm_add_pd(t, b))
+VEMARO_CHANNEL16(Multiply, floorShift<15>(_mm_mul_pd(t, b)))
+VEMARO_CHANNEL16(Screen, screen16(b, t))
+VEMARO_CHANNEL16(Overlay, selectD(_mm_cmpge_pd(b, _mm_set1_pd(16384.0)), twiceScreenLessFull(b, t), floorShift<14>(_mm_mul_pd(t, b))))
+VEMARO_CHANNEL16(Hardlight, selectD(_mm_cmpge_pd(t, _mm_set1_pd(16384.0)), twiceScreenLessFull(b, t), floorShift<14>(_mm_mul_pd(b, t))))
+VEMARO_CHANNEL16(Darken, _mm_min_pd(b, t))
+VEMARO_CHANNEL16(Lighten, _mm_max_pd(b, t))
+VEMARO_CHANNEL16(Difference, _mm_sub_pd(_mm_max_pd(b, t), _mm_min_pd(b, t)))
+VEMARO_CHANNEL16(Exclusion, _mm_sub_pd(_mm_add_pd(t, b), floorShift<14>(_mm_mul_pd(t, b))))
+#undef VEMARO_CHANNEL16
+
+template <BlendMode M>
+constexpr bool kVector16 = M == BlendMode::Normal || M == BlendMode::AlphaAdd || Channel16<M>::kVector;
+
+// One composite of operands whose alphas are not 0.
+template <BlendMode M>
+inline void kernel16(const PF_Pixel16& bottom, PF_Pixel16& top) {
+    const Pair16 B = load16(bottom), T = load16(top);
+    const __m128d full = _mm_set1_pd(32768.0);
+    const __m128d ab = _mm_unpacklo_pd(B.ar, B.ar), at = _mm_unpacklo_pd(T.ar, T.ar);
+    Pair16 R;
+    if constexpr (M == BlendMode::Normal || M == BlendMode::AlphaAdd) {
+        __m128d wb;
+        if constexpr (M == BlendMode::Normal)
+            wb = floorShift<15>(_mm_mul_pd(_mm_sub_pd(full, at), ab));
+        else
+            wb = ab;
+        const __m128d A = _mm_add_pd(at, wb);
+        const __m128d inv = _mm_div_pd(_mm_set1_pd(kQuotientBias16), A);
+        auto mix = [&](__m128d t, __m128d b) {
+            return _mm_min_pd(_mm_mul_pd(_mm_add_pd(_mm_mul_pd(t, at), _mm_mul_pd(b, wb)), inv), full);
+        };
+        R = {_mm_move_sd(mix(T.ar, B.ar), _mm_min_pd(A, full)), mix(T.gb, B.gb)};
+    } else {
+        const __m128d Wt = _mm_mul_pd(_mm_sub_pd(full, ab), at);
+        const __m128d Wb = _mm_mul_pd(_mm_sub_pd(full, at), ab);
+        const __m128d W2 = _mm_mul_pd(at, ab);
+        const __m128d A = _mm_add_pd(ab, floorShift<15>(Wt));
+        const __m128d inv = _mm_div_pd(_mm_set1_pd(kQuotientBias16), _mm_mul_pd(A, full));
+        auto mix = [&](__m128d t, __m128d b) {
+            const __m128d x = _mm_add_pd(_mm_add_pd(_mm_mul_pd(t, Wt), _mm_mul_pd(b, Wb)),
+                                         _mm_mul_pd(Channel16<M>::apply(b, t), W2));
+            return _mm_min_pd(_mm_mul_pd(x, inv), full);
+        };
+        R = {_mm_move_sd(mix(T.ar, B.ar), _mm_min_pd(A, full)), mix(T.gb, B.gb)};
+    }
+    store16(top, R);
+}
+
+template <BlendMode M, bool kUniform>
+inline A_long rows16(const PF_Pixel16* bottom, PF_Pixel16* top, A_long n) {
+    for (A_long i = 0; i < n; ++i) {
+        const PF_Pixel16& b = kUniform ? *bottom : bottom[i];
+        if (b.alpha == 0 || top[i].alpha == 0)
+            top[i] = transparentCase(b, top[i]);
+        else
+            kernel16<M>(b, top[i]);
+    }
+    return n;
+}
 #endif
 
 template <BlendMode M, bool kUniform, class P>
@@ -320,6 +427,8 @@ inline void blendRow(const P* bottom, P* top, A_long n) {
 #if VEMARO_BLEND_SSE2
     if constexpr (std::is_same_v<P, PF_Pixel>) {
         if constexpr (kVector8<M>) i = rows8<M, kUniform>(bottom, top, n);
+    } else if constexpr (std::is_same_v<P, PF_Pixel16>) {
+        if constexpr (kVector16<M>) i = rows16<M, kUniform>(bottom, top, n);
     } else if constexpr (std::is_same_v<P, PF_PixelFloat>) {
         if constexpr (kVectorF<M>) i = rowsF<M, kUniform>(bottom, top, n);
     }
