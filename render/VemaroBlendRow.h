@@ -110,18 +110,24 @@ inline __m128i mulShift8(__m128i b, __m128i t) {  // (b * t) >> S, b * t < 2^16
     return _mm_srli_epi16(_mm_mullo_epi16(b, t), S);
 }
 
-// The separable channel functions B(b, t) on 16-bit lanes of 0..255, as the
-// integer ones of VemaroBlend.h; modes without an entry go pixel by pixel.
-template <BlendMode M>
-struct Channel8 {
+// Channel<V, M>::apply(b, t) is the separable channel function B(b, t) of
+// mode M, as in VemaroBlend.h, on the lanes of the depth's vectors: 16-bit
+// lanes of __m128i at 8 bits, __m128d at 16 bits, __m128 in float. Modes
+// without an entry go pixel by pixel.
+struct Lanes8 {};
+struct Lanes16 {};
+struct LanesF {};
+template <class Lanes, BlendMode M>
+struct Channel {
     static constexpr bool kVector = false;
 };
-#define VEMARO_CHANNEL8(mode, expr)                                     \
-    template <>                                                         \
-    struct Channel8<BlendMode::mode> {                                  \
-        static constexpr bool kVector = true;                           \
-        static __m128i apply(__m128i b, __m128i t) { return expr; }     \
+#define VEMARO_CHANNEL(Lanes, V, mode, expr)          \
+    template <>                                       \
+    struct Channel<Lanes, BlendMode::mode> {          \
+        static constexpr bool kVector = true;         \
+        static V apply(V b, V t) { return expr; }     \
     };
+#define VEMARO_CHANNEL8(mode, expr) VEMARO_CHANNEL(Lanes8, __m128i, mode, expr)
 inline __m128i screen8(__m128i b, __m128i t) { return _mm_sub_epi16(_mm_add_epi16(t, b), mulShift8<8>(t, b)); }
 inline __m128i twiceScreenLess255(__m128i b, __m128i t) {
     const __m128i s = screen8(b, t);
@@ -140,7 +146,7 @@ VEMARO_CHANNEL8(Exclusion, _mm_sub_epi16(_mm_add_epi16(t, b), mulShift8<7>(t, b)
 #undef VEMARO_CHANNEL8
 
 template <BlendMode M>
-constexpr bool kVector8 = M == BlendMode::Normal || M == BlendMode::AlphaAdd || Channel8<M>::kVector;
+constexpr bool kVector8 = M == BlendMode::Normal || M == BlendMode::AlphaAdd || Channel<Lanes8, M>::kVector;
 
 // Eight composites; sets `special` to the 16-bit lanes the arithmetic below
 // does not cover (a transparent operand), which take transparentCase.
@@ -178,7 +184,7 @@ inline Planes8 kernel8(const Planes8& B, const Planes8& T, __m128i& special) {
         const __m128i A = _mm_add_epi16(ab, _mm_srli_epi16(Wt, 8));
         const Reciprocal8 inv(A);
         auto mix = [&](__m128i t, __m128i b) {
-            const Product pt(t, Wt), pb(b, Wb), p2(Channel8<M>::apply(b, t), W2);
+            const Product pt(t, Wt), pb(b, Wb), p2(Channel<Lanes8, M>::apply(b, t), W2);
             const __m128i ylo = _mm_srli_epi32(_mm_add_epi32(_mm_add_epi32(pt.lo, pb.lo), p2.lo), 8);
             const __m128i yhi = _mm_srli_epi32(_mm_add_epi32(_mm_add_epi32(pt.hi, pb.hi), p2.hi), 8);
             return _mm_min_epi16(inv.quotient(ylo, yhi), full);
@@ -187,52 +193,45 @@ inline Planes8 kernel8(const Planes8& B, const Planes8& T, __m128i& special) {
     }
 }
 
-// Rows of whole groups of eight; returns how many pixels were done.
-template <BlendMode M, bool kUniform>
-inline A_long rows8(const PF_Pixel* bottom, PF_Pixel* top, A_long n) {
-    PF_Pixel same[8];
+// Calls step(src, dst, planes of src) for whole groups of N pixels, the bottom
+// being a row or one pixel repeated; returns how many pixels were done.
+template <int N, bool kUniform, class P, class Load, class Step>
+inline A_long groups(const P* bottom, P* top, A_long n, Load load, Step step) {
+    P same[N];
     if constexpr (kUniform) {
-        for (PF_Pixel& p : same) p = *bottom;
+        for (P& p : same) p = *bottom;
         bottom = same;
     }
-    Planes8 uniform{};
-    if constexpr (kUniform) uniform = load8(bottom);
+    decltype(load(bottom)) uniform{};
+    if constexpr (kUniform) uniform = load(bottom);
     A_long i = 0;
-    for (; i + 8 <= n; i += 8) {
-        const PF_Pixel* src = kUniform ? bottom : bottom + i;
-        const Planes8 B = kUniform ? uniform : load8(src);
-        const Planes8 T = load8(top + i);
-        __m128i special;
-        const Planes8 R = kernel8<M>(B, T, special);
-        const int mask = _mm_movemask_epi8(special);
-        if (mask == 0) {
-            store8(top + i, R);
-        } else {
-            PF_Pixel saved[8];
-            std::memcpy(saved, top + i, sizeof saved);
-            store8(top + i, R);
-            for (int k = 0; k < 8; ++k)
-                if (mask & (1 << (2 * k))) top[i + k] = transparentCase(src[k], saved[k]);
-        }
+    for (; i + N <= n; i += N) {
+        const P* src = kUniform ? bottom : bottom + i;
+        step(src, top + i, kUniform ? uniform : load(src));
     }
     return i;
 }
 
+template <BlendMode M, bool kUniform>
+inline A_long rows8(const PF_Pixel* bottom, PF_Pixel* top, A_long n) {
+    return groups<8, kUniform>(bottom, top, n, load8, [](const PF_Pixel* src, PF_Pixel* dst, const Planes8& B) {
+        __m128i special;
+        const Planes8 R = kernel8<M>(B, load8(dst), special);
+        const int mask = _mm_movemask_epi8(special);
+        if (mask == 0) {
+            store8(dst, R);
+            return;
+        }
+        PF_Pixel saved[8];
+        std::memcpy(saved, dst, sizeof saved);
+        store8(dst, R);
+        for (int k = 0; k < 8; ++k)
+            if (mask & (1 << (2 * k))) dst[k] = transparentCase(src[k], saved[k]);
+    });
+}
+
 // ------------------------------------------------------------ float
-template <BlendMode M>
-struct ChannelF {
-    static constexpr bool kVector = false;
-};
-#define VEMARO_CHANNELF(mode, expr)                                  \
-    template <>                                                      \
-    struct ChannelF<BlendMode::mode> {                               \
-        static constexpr bool kVector = true;                        \
-        static __m128 apply(__m128 b, __m128 t) {                    \
-            const __m128 one = _mm_set1_ps(1.0f), two = _mm_set1_ps(2.0f); \
-            (void)one, (void)two;                                    \
-            return expr;                                             \
-        }                                                            \
-    };
+#define VEMARO_CHANNELF(mode, expr) VEMARO_CHANNEL(LanesF, __m128, mode, expr)
 inline __m128 selectF(__m128 m, __m128 a, __m128 b) { return _mm_or_ps(_mm_and_ps(m, a), _mm_andnot_ps(m, b)); }
 // 2 b t and 1 - 2 (1 - b)(1 - t), in the order of the scalar functions.
 inline __m128 lowF(__m128 b, __m128 t) { return _mm_mul_ps(_mm_mul_ps(_mm_set1_ps(2.0f), b), t); }
@@ -242,17 +241,17 @@ inline __m128 highF(__m128 b, __m128 t) {
 }
 VEMARO_CHANNELF(Add, _mm_add_ps(t, b))
 VEMARO_CHANNELF(Multiply, _mm_mul_ps(t, b))
-VEMARO_CHANNELF(Screen, _mm_sub_ps(one, _mm_mul_ps(_mm_sub_ps(one, b), _mm_sub_ps(one, t))))
+VEMARO_CHANNELF(Screen, _mm_sub_ps(_mm_set1_ps(1.0f), _mm_mul_ps(_mm_sub_ps(_mm_set1_ps(1.0f), b), _mm_sub_ps(_mm_set1_ps(1.0f), t))))
 VEMARO_CHANNELF(Overlay, selectF(_mm_cmplt_ps(b, _mm_set1_ps(0.5f)), lowF(b, t), highF(b, t)))
 VEMARO_CHANNELF(Hardlight, selectF(_mm_cmplt_ps(t, _mm_set1_ps(0.5f)), lowF(b, t), highF(b, t)))
 VEMARO_CHANNELF(Darken, _mm_min_ps(b, t))
 VEMARO_CHANNELF(Lighten, _mm_max_ps(b, t))
 VEMARO_CHANNELF(Difference, _mm_andnot_ps(_mm_set1_ps(-0.0f), _mm_sub_ps(b, t)))
-VEMARO_CHANNELF(Exclusion, _mm_sub_ps(_mm_add_ps(b, t), _mm_mul_ps(_mm_mul_ps(two, b), t)))
+VEMARO_CHANNELF(Exclusion, _mm_sub_ps(_mm_add_ps(b, t), lowF(b, t)))
 #undef VEMARO_CHANNELF
 
 template <BlendMode M>
-constexpr bool kVectorF = M == BlendMode::Normal || ChannelF<M>::kVector;
+constexpr bool kVectorF = M == BlendMode::Normal || Channel<LanesF, M>::kVector;
 
 // Four pixels as planes.
 struct PlanesF {
@@ -294,7 +293,7 @@ inline PlanesF kernelF(const PlanesF& B, const PlanesF& T) {
         const __m128 Wt = _mm_sub_ps(at, W2);
         const __m128 A = _mm_add_ps(at, Wb);
         auto mix = [&](__m128 b, __m128 t) {
-            const __m128 s = _mm_add_ps(_mm_mul_ps(t, Wt), _mm_mul_ps(ChannelF<M>::apply(b, t), W2));
+            const __m128 s = _mm_add_ps(_mm_mul_ps(t, Wt), _mm_mul_ps(Channel<LanesF, M>::apply(b, t), W2));
             return _mm_div_ps(_mm_add_ps(s, _mm_mul_ps(b, Wb)), A);
         };
         R = {A, mix(B.r, T.r), mix(B.g, T.g), mix(B.b, T.b)};
@@ -305,16 +304,9 @@ inline PlanesF kernelF(const PlanesF& B, const PlanesF& T) {
 
 template <BlendMode M, bool kUniform>
 inline A_long rowsF(const PF_PixelFloat* bottom, PF_PixelFloat* top, A_long n) {
-    PF_PixelFloat same[4];
-    if constexpr (kUniform) {
-        for (PF_PixelFloat& p : same) p = *bottom;
-        bottom = same;
-    }
-    PlanesF uniform{};
-    if constexpr (kUniform) uniform = loadF(bottom);
-    A_long i = 0;
-    for (; i + 4 <= n; i += 4) storeF(top + i, kernelF<M>(kUniform ? uniform : loadF(bottom + i), loadF(top + i)));
-    return i;
+    return groups<4, kUniform>(bottom, top, n, loadF, [](const PF_PixelFloat*, PF_PixelFloat* dst, const PlanesF& B) {
+        storeF(dst, kernelF<M>(B, loadF(dst)));
+    });
 }
 
 // ------------------------------------------------------------ 16 bits
@@ -344,16 +336,7 @@ inline __m128d floorShift(__m128d v) {
 }
 inline __m128d selectD(__m128d m, __m128d a, __m128d b) { return _mm_or_pd(_mm_and_pd(m, a), _mm_andnot_pd(m, b)); }
 
-template <BlendMode M>
-struct Channel16 {
-    static constexpr bool kVector = false;
-};
-#define VEMARO_CHANNEL16(mode, expr)                                \
-    template <>                                                     \
-    struct Channel16<BlendMode::mode> {                             \
-        static constexpr bool kVector = true;                       \
-        static __m128d apply(__m128d b, __m128d t) { return expr; } \
-    };
+#define VEMARO_CHANNEL16(mode, expr) VEMARO_CHANNEL(Lanes16, __m128d, mode, expr)
 inline __m128d screen16(__m128d b, __m128d t) { return _mm_sub_pd(_mm_add_pd(t, b), floorShift<15>(_mm_mul_pd(t, b))); }
 inline __m128d twiceScreenLessFull(__m128d b, __m128d t) {
     const __m128d s = screen16(b, t);
@@ -369,9 +352,10 @@ VEMARO_CHANNEL16(Lighten, _mm_max_pd(b, t))
 VEMARO_CHANNEL16(Difference, _mm_sub_pd(_mm_max_pd(b, t), _mm_min_pd(b, t)))
 VEMARO_CHANNEL16(Exclusion, _mm_sub_pd(_mm_add_pd(t, b), floorShift<14>(_mm_mul_pd(t, b))))
 #undef VEMARO_CHANNEL16
+#undef VEMARO_CHANNEL
 
 template <BlendMode M>
-constexpr bool kVector16 = M == BlendMode::Normal || M == BlendMode::AlphaAdd || Channel16<M>::kVector;
+constexpr bool kVector16 = M == BlendMode::Normal || M == BlendMode::AlphaAdd || Channel<Lanes16, M>::kVector;
 
 // One composite of operands whose alphas are not 0.
 template <BlendMode M>
@@ -400,7 +384,7 @@ inline void kernel16(const PF_Pixel16& bottom, PF_Pixel16& top) {
         const __m128d inv = _mm_div_pd(_mm_set1_pd(kQuotientBias16), _mm_mul_pd(A, full));
         auto mix = [&](__m128d t, __m128d b) {
             const __m128d x = _mm_add_pd(_mm_add_pd(_mm_mul_pd(t, Wt), _mm_mul_pd(b, Wb)),
-                                         _mm_mul_pd(Channel16<M>::apply(b, t), W2));
+                                         _mm_mul_pd(Channel<Lanes16, M>::apply(b, t), W2));
             return _mm_min_pd(_mm_mul_pd(x, inv), full);
         };
         R = {_mm_move_sd(mix(T.ar, B.ar), _mm_min_pd(A, full)), mix(T.gb, B.gb)};
