@@ -4,7 +4,12 @@
 #include "CustomUI.h"
 #include "Drawbot.h"
 #include "Iterate.h"
+#include "Masks.h"
+#include "Panel.h"
 #include "Params.h"
+#include "Sampling.h"
+#include "Script.h"
+#include "Streams.h"
 #include "Worlds.h"
 
 namespace hostsim {
@@ -19,6 +24,11 @@ void installComponents(Host& host) {
     host.add<CustomUI>();
     host.add<Worlds>();
     host.add<Iterate>();
+    host.add<Sampling>();
+    host.add<Masks>();
+    host.add<Streams>();
+    host.add<Panel>();
+    host.add<Script>();
 }
 
 }  // namespace hostsim

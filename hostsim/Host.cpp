@@ -359,33 +359,33 @@ bool readPiPLSection(const std::string& path, std::vector<unsigned char>& bytes,
     };
     std::ifstream f(path, std::ios::binary);
     if (!f) return fail("cannot open " + path);
-    std::vector<unsigned char> file((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-    if (file.size() < sizeof(Elf64_Ehdr) || std::memcmp(file.data(), ELFMAG, SELFMAG) != 0 ||
-        file[EI_CLASS] != ELFCLASS64)
-        return fail(path + " is not a 64-bit ELF module");
-    Elf64_Ehdr eh;
-    std::memcpy(&eh, file.data(), sizeof eh);
-    if (eh.e_shoff == 0 || eh.e_shentsize != sizeof(Elf64_Shdr) ||
-        eh.e_shoff + uint64_t(eh.e_shnum) * sizeof(Elf64_Shdr) > file.size() || eh.e_shstrndx >= eh.e_shnum)
-        return fail(path + " has no readable section table");
-    auto section = [&](int i) {
-        Elf64_Shdr sh;
-        std::memcpy(&sh, file.data() + eh.e_shoff + uint64_t(i) * sizeof(Elf64_Shdr), sizeof sh);
-        return sh;
+    f.seekg(0, std::ios::end);
+    const uint64_t fileSize = static_cast<uint64_t>(f.tellg());
+    // Only the headers, the section names and the one section are read: a
+    // module built with debug information is large.
+    auto readAt = [&](uint64_t offset, void* dst, uint64_t n) {
+        if (offset > fileSize || n > fileSize - offset) return false;
+        f.seekg(static_cast<std::streamoff>(offset));
+        f.read(static_cast<char*>(dst), static_cast<std::streamsize>(n));
+        return static_cast<bool>(f);
     };
-    Elf64_Shdr names = section(eh.e_shstrndx);
-    if (names.sh_offset + names.sh_size > file.size()) return fail(path + " has a damaged section table");
-    for (int i = 0; i < eh.e_shnum; ++i) {
-        Elf64_Shdr sh = section(i);
-        if (sh.sh_name >= names.sh_size) continue;
-        const char* name = reinterpret_cast<const char*>(file.data() + names.sh_offset + sh.sh_name);
-        std::size_t maxLen = names.sh_size - sh.sh_name;
-        if (strnlen(name, maxLen) == 5 && std::strncmp(name, ".pipl", 5) == 0) {
-            if (sh.sh_offset + sh.sh_size > file.size()) return fail(path + ": .pipl section past the end");
-            bytes.assign(file.begin() + static_cast<long>(sh.sh_offset),
-                         file.begin() + static_cast<long>(sh.sh_offset + sh.sh_size));
-            return true;
-        }
+    Elf64_Ehdr eh;
+    if (!readAt(0, &eh, sizeof eh) || std::memcmp(eh.e_ident, ELFMAG, SELFMAG) != 0 ||
+        eh.e_ident[EI_CLASS] != ELFCLASS64)
+        return fail(path + " is not a 64-bit ELF module");
+    if (eh.e_shoff == 0 || eh.e_shentsize != sizeof(Elf64_Shdr) || eh.e_shstrndx >= eh.e_shnum)
+        return fail(path + " has no readable section table");
+    std::vector<Elf64_Shdr> sections(eh.e_shnum);
+    if (!readAt(eh.e_shoff, sections.data(), uint64_t(eh.e_shnum) * sizeof(Elf64_Shdr)))
+        return fail(path + " has no readable section table");
+    const Elf64_Shdr& names = sections[eh.e_shstrndx];
+    std::vector<char> nameTable(names.sh_size + 1, '\0');
+    if (!readAt(names.sh_offset, nameTable.data(), names.sh_size)) return fail(path + " has a damaged section table");
+    for (const Elf64_Shdr& sh : sections) {
+        if (sh.sh_name >= names.sh_size || std::strcmp(nameTable.data() + sh.sh_name, ".pipl") != 0) continue;
+        bytes.resize(sh.sh_size);
+        if (!readAt(sh.sh_offset, bytes.data(), sh.sh_size)) return fail(path + ": .pipl section past the end");
+        return true;
     }
     return fail(path + " has no plug-in property list (.pipl section)");
 }
@@ -480,7 +480,7 @@ Host::Host() {
     nextIn_.effect_ref = effectRef_;
     nextIn_.pica_basicP = &basic_;
     nextIn_.quality = PF_Quality_HI;
-    nextIn_.version = 13;
+    nextIn_.version = {13, 28};
     nextIn_.appl_id = 0x46584645;  // our choice
     nextIn_.time_step = 1;
     nextIn_.time_scale = 24;

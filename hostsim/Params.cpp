@@ -17,6 +17,7 @@ struct Params::Slot {
     bool hasStatic = false;  // value set; else the default
     ParamValue value;
     std::vector<Keyframe> keys;
+    bool hold = false;  // keys hold their value until the next one
 };
 
 bool timeLess(A_Time a, A_Time b) {
@@ -173,6 +174,11 @@ int Params::count() const {
 const PF_ParamDef& Params::definition(int index) const {
     std::lock_guard<std::recursive_mutex> g(mutex_);
     return slot(index).def;
+}
+
+void Params::setUiFlags(int index, PF_ParamUIFlags flags) {
+    std::lock_guard<std::recursive_mutex> g(mutex_);
+    slot(index).def.ui_flags = flags;
 }
 
 std::vector<std::string> Params::popupItems(int index) const {
@@ -454,7 +460,7 @@ ParamValue Params::valueAt(int index, A_Time time) const {
                                  [](A_Time t, const Keyframe& key) { return timeLess(t, key.time); });
     const Keyframe& b = *next;
     const Keyframe& a = *(next - 1);
-    if (!linear(s.def.param_type)) return a.value;
+    if (s.hold || !linear(s.def.param_type)) return a.value;
     double f = (seconds(time) - seconds(a.time)) / (seconds(b.time) - seconds(a.time));
     ParamValue v = a.value;
     for (int i = 0; i < 4; ++i) v.v[i] = a.value.v[i] + (b.value.v[i] - a.value.v[i]) * f;
@@ -472,6 +478,16 @@ void Params::setValue(int index, const ParamValue& value) {
     }
     s.value = value;
     s.hasStatic = true;
+}
+
+void Params::setHold(int index, bool hold) {
+    std::lock_guard<std::recursive_mutex> g(mutex_);
+    slot(index).hold = hold;
+}
+
+bool Params::hold(int index) const {
+    std::lock_guard<std::recursive_mutex> g(mutex_);
+    return slot(index).hold;
 }
 
 void Params::setKeyframes(int index, std::vector<Keyframe> keys) {

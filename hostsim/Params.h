@@ -82,6 +82,9 @@ public:
     // to are the host's own copies.
     const PF_ParamDef& definition(int index) const;
     std::vector<std::string> popupItems(int index) const;
+    // The ui_flags of the host's copy of a definition, as an update of the
+    // effect's panel leaves them; params[] and check-outs carry them.
+    void setUiFlags(int index, PF_ParamUIFlags flags);
     std::string checkboxLabel(int index) const;
     // Index of the group start that encloses the parameter, -1 at top level.
     int parentGroup(int index) const;
@@ -107,6 +110,10 @@ public:
     // Replaces the keyframes (sorted here by time; an empty list makes the
     // parameter constant at its current static value).
     void setKeyframes(int index, std::vector<Keyframe> keys);
+    // Hold interpolation: between keyframes the earlier key's value stands
+    // (types that cannot interpolate always hold).
+    void setHold(int index, bool hold);
+    bool hold(int index) const;
     const std::vector<Keyframe>& keyframes(int index) const;
     int keyframeCount(int index) const { return static_cast<int>(keyframes(index).size()); }
     // "" when the value suits the parameter, else why not.

@@ -1,6 +1,8 @@
 #include "Scene.h"
 
+#include "SceneAnimation.h"
 #include "SceneComp.h"
+#include "SceneMaps.h"
 
 #include <nlohmann/json.hpp>
 
@@ -111,6 +113,8 @@ PF_Handle arbitraryData(Params& params, int index, const json& j, hostsim::Handl
     return h;
 }
 
+}  // namespace
+
 A_Time keyTime(const json& key, const hostsim::Host& host, const std::string& where) {
     const PF_InData& in = const_cast<hostsim::Host&>(host).nextInData();
     const bool hasTime = key.contains("time"), hasFrame = key.contains("frame");
@@ -139,15 +143,16 @@ void checkKeys(const json& entry, std::initializer_list<const char*> allowed, co
     }
 }
 
-}  // namespace
-
 // ------------------------------------------------------------------ sections
 const std::vector<Section>& sections() {
     // Sections that define what parameters refer to (composition, layers,
     // masks, audio) go before "params".
     static const std::vector<Section> list = {
         {"composition", loadComposition},
+        {"pixels", loadPixels},
+        {"masks", loadMasks},
         {"params", loadParams},
+        {"interpolation", loadInterpolation},
     };
     return list;
 }

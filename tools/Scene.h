@@ -70,6 +70,10 @@ int findParam(const hostsim::Params& params, const nlohmann::json& ref, const st
 // A value of the parameter's type; Error when it has the wrong form or lies
 // out of range.
 hostsim::ParamValue parseValue(hostsim::Params& params, int index, const nlohmann::json& value, Context& context);
+// A keyframe's time: "time" in seconds or "frame" in frames of the next command.
+A_Time keyTime(const nlohmann::json& key, const hostsim::Host& host, const std::string& where);
+// Error naming the first key of an object that is not allowed.
+void checkKeys(const nlohmann::json& entry, std::initializer_list<const char*> allowed, const std::string& where);
 // "Name" (index N) as messages show a parameter.
 std::string describe(const hostsim::Params& params, int index);
 

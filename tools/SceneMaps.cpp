@@ -1,0 +1,153 @@
+#include "SceneMaps.h"
+
+#include "Comp.h"
+#include "World.h"
+
+#include <nlohmann/json.hpp>
+#include <png.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+
+namespace scene {
+
+using nlohmann::json;
+using hostsim::Depth;
+using hostsim::World;
+
+namespace {
+
+[[noreturn]] void fail(const std::string& where, const std::string& what) { throw Error(where + ": " + what); }
+
+// Straight alpha, red, green, blue in 0 to 1.
+using Rgba = std::array<double, 4>;
+
+Rgba colour(const json& j, const std::string& where) {
+    if (!j.is_array() || (j.size() != 3 && j.size() != 4)) fail(where, "a colour is [r, g, b] or [r, g, b, a]");
+    Rgba c{1, 0, 0, 0};
+    for (std::size_t i = 0; i < j.size(); ++i) {
+        if (!j[i].is_number() || j[i].get<double>() < 0 || j[i].get<double>() > 255)
+            fail(where, "colour channels are numbers from 0 to 255");
+        double v = j[i].get<double>() / 255.0;
+        if (i == 3)
+            c[0] = v;
+        else
+            c[i + 1] = v;
+    }
+    return c;
+}
+
+void put(World& w, int x, int y, const Rgba& c) {
+    switch (w.depth()) {
+        case Depth::Bits8: {
+            auto q = [](double v) { return static_cast<A_u_char>(std::lround(std::clamp(v, 0.0, 1.0) * 255)); };
+            w.at<PF_Pixel>(x, y) = {q(c[0]), q(c[1]), q(c[2]), q(c[3])};
+            break;
+        }
+        case Depth::Bits16: {
+            auto q = [](double v) { return static_cast<A_u_short>(std::lround(std::clamp(v, 0.0, 1.0) * 32768)); };
+            w.at<PF_Pixel16>(x, y) = {q(c[0]), q(c[1]), q(c[2]), q(c[3])};
+            break;
+        }
+        case Depth::Float:
+            w.at<PF_PixelFloat>(x, y) = {float(c[0]), float(c[1]), float(c[2]), float(c[3])};
+            break;
+    }
+}
+
+struct Image {
+    int width = 0, height = 0;
+    std::vector<Rgba> pixels;
+};
+
+std::shared_ptr<const Image> readPng(const std::string& path, const std::string& where) {
+    png_image img{};
+    img.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&img, path.c_str()))
+        fail(where, "cannot read the PNG file " + path + ": " + img.message);
+    img.format = PNG_FORMAT_RGBA;  // 8 bits, straight alpha, values as stored
+    std::vector<png_byte> buffer(PNG_IMAGE_SIZE(img));
+    if (!png_image_finish_read(&img, nullptr, buffer.data(), 0, nullptr)) {
+        std::string m = img.message;
+        png_image_free(&img);
+        fail(where, "cannot decode the PNG file " + path + ": " + m);
+    }
+    auto out = std::make_shared<Image>();
+    out->width = static_cast<int>(img.width);
+    out->height = static_cast<int>(img.height);
+    out->pixels.resize(std::size_t(out->width) * std::size_t(out->height));
+    for (std::size_t i = 0; i < out->pixels.size(); ++i) {
+        const png_byte* p = &buffer[i * 4];
+        out->pixels[i] = {p[3] / 255.0, p[0] / 255.0, p[1] / 255.0, p[2] / 255.0};
+    }
+    return out;
+}
+
+std::string directoryOf(const std::string& file) {
+    auto slash = file.find_last_of('/');
+    return slash == std::string::npos ? "" : file.substr(0, slash + 1);
+}
+
+}  // namespace
+
+void loadPixels(const json& section, Context& context) {
+    const std::string where0 = context.source + ": \"pixels\"";
+    if (!section.is_array()) fail(where0, "must be a list of entries");
+    hostsim::Comp& comp = context.host.get<hostsim::Comp>();
+    for (std::size_t i = 0; i < section.size(); ++i) {
+        const std::string where = where0 + " entry " + std::to_string(i + 1);
+        const json& e = section[i];
+        if (!e.is_object() || !e.contains("layer") || !e["layer"].is_string())
+            fail(where, "an entry names a \"layer\" of the composition");
+        checkKeys(e, {"layer", "gradient", "image"}, where);
+        int id = 0;
+        if (!comp.layerByName(e["layer"].get<std::string>(), id))
+            fail(where, "no layer named \"" + e["layer"].get<std::string>() + "\"");
+        hostsim::Comp::Layer& layer = comp.layer(id);
+        if (e.contains("gradient") == e.contains("image")) fail(where, "give either \"gradient\" or \"image\"");
+        if (e.contains("gradient")) {
+            const json& g = e["gradient"];
+            if (!g.is_object() || !g.contains("from") || !g.contains("to"))
+                fail(where, "a gradient has \"from\" and \"to\" colours");
+            checkKeys(g, {"from", "to", "direction"}, where + " gradient");
+            const Rgba from = colour(g["from"], where + " \"from\""), to = colour(g["to"], where + " \"to\"");
+            bool vertical = false;
+            if (g.contains("direction")) {
+                if (g["direction"] == "vertical")
+                    vertical = true;
+                else if (g["direction"] != "horizontal")
+                    fail(where, "\"direction\" is \"horizontal\" or \"vertical\"");
+            }
+            layer.paint = [from, to, vertical](World& w, long) {
+                const int n = vertical ? w.height() : w.width();
+                for (int y = 0; y < w.height(); ++y)
+                    for (int x = 0; x < w.width(); ++x) {
+                        const double f = n > 1 ? double(vertical ? y : x) / (n - 1) : 0.0;
+                        Rgba c;
+                        for (std::size_t k = 0; k < 4; ++k) c[k] = from[k] + (to[k] - from[k]) * f;
+                        put(w, x, y, c);
+                    }
+            };
+        } else {
+            if (!e["image"].is_string()) fail(where, "\"image\" is a file name");
+            std::string path = e["image"].get<std::string>();
+            if (!path.empty() && path[0] != '/') path = directoryOf(context.source) + path;
+            std::shared_ptr<const Image> img = readPng(path, where);
+            // Nearest source pixel of each pixel of the (downsampled) layer.
+            layer.paint = [img](World& w, long) {
+                for (int y = 0; y < w.height(); ++y)
+                    for (int x = 0; x < w.width(); ++x) {
+                        const int sx = static_cast<int>((x + 0.5) * img->width / w.width());
+                        const int sy = static_cast<int>((y + 0.5) * img->height / w.height());
+                        put(w, x, y, img->pixels[std::size_t(std::min(sy, img->height - 1)) * std::size_t(img->width) +
+                                                 std::size_t(std::min(sx, img->width - 1))]);
+                    }
+            };
+        }
+    }
+}
+
+}  // namespace scene
