@@ -7,6 +7,7 @@
 #include "Masks.h"
 #include "Params.h"
 #include "Sampling.h"
+#include "SmartRender.h"
 #include "Streams.h"
 #include "Worlds.h"
 
@@ -25,6 +26,7 @@ void installComponents(Host& host) {
     host.add<Sampling>();
     host.add<Masks>();
     host.add<Streams>();
+    host.add<SmartRender>();
 }
 
 }  // namespace hostsim
