@@ -1,0 +1,3 @@
+#include "VemaroDrawer.h"
+
+PF_Err ShapeDrawer::createPointPatterns() { return PF_Err_NONE; }
