@@ -410,8 +410,8 @@ private:
     void reduce(int i, Parameters::Shape& s) {
         const PF_LayerDef* src = s.layer;
         const double d = std::max(1.0, p_.transitionScale) * p_.transformScale * s.size;
-        // Not for a size that is no size at all (zero, negative, not a number).
-        if (!(d > 0) || src->width / 2 <= d) return;
+        // A negative size or one that is not a number has nothing to copy to.
+        if (!(d >= 0) || src->width / 2 <= d) return;
         const int newW = static_cast<int>(in_->utils->ansi.ceil(d + 0.5));
         const int newH = static_cast<int>(static_cast<double>(src->height) * newW / src->width + 0.5);
         if (newH < 1) return;
