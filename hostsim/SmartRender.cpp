@@ -107,58 +107,55 @@ void transformT(const World& src, World& dst, const Affine& dstToSrc, int sample
 }
 
 // ---------------------------------------------------------------- callbacks
-PF_Err checkoutLayerPixels(PF_ProgPtr ref, A_long id, PF_EffectWorld** pixels) {
-    if (PF_Err e = host().faults().hit("checkout_layer_pixels")) return e;
+// The call in flight for a smart render callback, with the host's lock held;
+// null (and a violation) outside a smart render or for another effect.
+template <class F>
+PF_Err withCall(const char* fn, PF_ProgPtr ref, bool argumentsOk, F&& body) {
+    if (PF_Err e = host().faults().hit(fn)) return e;
     SmartRender& s = smart();
     std::lock_guard<std::mutex> g(s.mutex());
     SmartRenderCall* call = s.currentCall();
-    if (!call || !pixels || ref != host().effectRef()) {
-        host().addViolation("checkout_layer_pixels outside a smart render or with bad arguments");
+    if (!call || !argumentsOk || ref != host().effectRef()) {
+        host().addViolation(std::string(fn) + " outside a smart render or with bad arguments");
         return PF_Err_BAD_CALLBACK_PARAM;
     }
-    *pixels = nullptr;
-    World* w = host().get<Comp>().checkedOutFrame(*s.currentPreRender(), id);
-    if (!w) {
-        host().addViolation("checkout_layer_pixels of id " + std::to_string(id) +
-                            ", which the pre-render did not check out");
-        return PF_Err_BAD_CALLBACK_PARAM;
-    }
-    call->pixelCheckouts.push_back(id);
-    *pixels = w->get();
-    return PF_Err_NONE;
+    return body(*call, s);
+}
+
+PF_Err checkoutLayerPixels(PF_ProgPtr ref, A_long id, PF_EffectWorld** pixels) {
+    return withCall("checkout_layer_pixels", ref, pixels != nullptr, [&](SmartRenderCall& call, SmartRender& s) {
+        *pixels = nullptr;
+        World* w = host().get<Comp>().checkedOutFrame(*s.currentPreRender(), id);
+        if (!w) {
+            host().addViolation("checkout_layer_pixels of id " + std::to_string(id) +
+                                ", which the pre-render did not check out");
+            return PF_Err_BAD_CALLBACK_PARAM;
+        }
+        call.pixelCheckouts.push_back(id);
+        *pixels = w->get();
+        return PF_Err_NONE;
+    });
 }
 
 PF_Err checkinLayerPixels(PF_ProgPtr ref, A_long id) {
-    if (PF_Err e = host().faults().hit("checkin_layer_pixels")) return e;
-    SmartRender& s = smart();
-    std::lock_guard<std::mutex> g(s.mutex());
-    SmartRenderCall* call = s.currentCall();
-    if (!call || ref != host().effectRef()) {
-        host().addViolation("checkin_layer_pixels outside a smart render");
-        return PF_Err_BAD_CALLBACK_PARAM;
-    }
-    const auto outs = std::count(call->pixelCheckouts.begin(), call->pixelCheckouts.end(), id);
-    const auto ins = std::count(call->pixelCheckins.begin(), call->pixelCheckins.end(), id);
-    if (ins >= outs) {
-        host().addViolation("checkin_layer_pixels of id " + std::to_string(id) + ", which is not checked out");
-        return PF_Err_BAD_CALLBACK_PARAM;
-    }
-    call->pixelCheckins.push_back(id);
-    return PF_Err_NONE;
+    return withCall("checkin_layer_pixels", ref, true, [&](SmartRenderCall& call, SmartRender&) {
+        const auto outs = std::count(call.pixelCheckouts.begin(), call.pixelCheckouts.end(), id);
+        const auto ins = std::count(call.pixelCheckins.begin(), call.pixelCheckins.end(), id);
+        if (ins >= outs) {
+            host().addViolation("checkin_layer_pixels of id " + std::to_string(id) + ", which is not checked out");
+            return PF_Err_BAD_CALLBACK_PARAM;
+        }
+        call.pixelCheckins.push_back(id);
+        return PF_Err_NONE;
+    });
 }
 
 PF_Err checkoutOutput(PF_ProgPtr ref, PF_EffectWorld** output) {
-    if (PF_Err e = host().faults().hit("checkout_output")) return e;
-    SmartRender& s = smart();
-    std::lock_guard<std::mutex> g(s.mutex());
-    SmartRenderCall* call = s.currentCall();
-    if (!call || !output || ref != host().effectRef()) {
-        host().addViolation("checkout_output outside a smart render or with bad arguments");
-        return PF_Err_BAD_CALLBACK_PARAM;
-    }
-    ++call->outputCheckouts;
-    *output = call->output->get();
-    return PF_Err_NONE;
+    return withCall("checkout_output", ref, output != nullptr, [&](SmartRenderCall& call, SmartRender&) {
+        ++call.outputCheckouts;
+        *output = call.output->get();
+        return PF_Err_NONE;
+    });
 }
 
 PF_Err transformWorldCb(PF_ProgPtr, PF_Quality quality, PF_ModeFlags, PF_Field, const PF_EffectWorld* src,
