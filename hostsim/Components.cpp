@@ -5,8 +5,10 @@
 #include "Drawbot.h"
 #include "Iterate.h"
 #include "Masks.h"
+#include "Panel.h"
 #include "Params.h"
 #include "Sampling.h"
+#include "Script.h"
 #include "SmartRender.h"
 #include "Streams.h"
 #include "Worlds.h"
@@ -26,6 +28,8 @@ void installComponents(Host& host) {
     host.add<Sampling>();
     host.add<Masks>();
     host.add<Streams>();
+    host.add<Panel>();
+    host.add<Script>();
     host.add<SmartRender>();
 }
 
