@@ -1,6 +1,7 @@
 #include "VemaroShapeTransitioner.h"
 
 #include "VemaroTransitionAnimator.h"
+#include "VemaroTransitioner.h"
 
 #include <cmath>
 
@@ -9,12 +10,6 @@ namespace {
 // The shape count as a loop bound: the record holds 1 to 8, anything else
 // (a cleared record, a damaged project) is brought into 0 to 8.
 int32_t shapeCount(int32_t n) { return n < 0 ? 0 : (n > 8 ? 8 : n); }
-
-// count × turns truncated toward zero; a non-finite offset rotates nothing.
-int rotation(int count, double turns) {
-    const double v = count * turns;
-    return std::isfinite(v) ? static_cast<int>(v) : 0;
-}
 
 }  // namespace
 
@@ -55,7 +50,7 @@ void ShapeTransitioner::init() {
     opacities.assign(n, 0.0);
     phases.assign(n, 0.0);
     if (count < 1) return;
-    const int offset = rotation(count, orderOffset);
+    const int offset = orderRotation(count, orderOffset);
     for (int i = 0; i < count; ++i) {
         int k = (offset + i) % count;
         if (k < 0) k += count;
@@ -67,19 +62,7 @@ void ShapeTransitioner::init() {
 
         scales[i] = scaleManual ? animator->getScale(e) : (scaleTarget - 1) * e + 1;
 
-        Color m;
-        if (colorManual) {
-            m = animator->getColor(e);
-        } else {
-            m.red = ef * colorTarget.red;
-            m.green = (colorTarget.green - 1.0f) * ef + 1.0f;
-            m.blue = (colorTarget.blue - 1.0f) * ef + 1.0f;
-        }
-        if (static_cast<double>(std::fabs(m.red)) > 0.001 || static_cast<double>(std::fabs(m.green - 1.0f)) > 0.001 ||
-            static_cast<double>(std::fabs(m.blue - 1.0f)) > 0.001) {
-            colorSet[i] = 1;
-            colors[i] = Color{1.0f, m.red, m.green, m.blue};
-        }
+        if (transitionColor(*animator, colorManual, colorTarget, e, ef, colors[i])) colorSet[i] = 1;
 
         opacities[i] = opacityManual ? animator->getOpacity(e) : (opacityTarget - 1) * e + 1;
         phases[i] = phaseManual ? animator->getPhase(e) : e * phaseTarget;
