@@ -348,6 +348,25 @@ TEST_F(InputShapeTest, NoCopyWhenTheSourceIsNotMuchWiderThanItsDrawing) {
     }
 }
 
+// On a text layer the Input shape keeps the user's Bounding Box: off, the
+// whole layer's width sizes it and no copy is made.
+TEST_F(InputShapeTest, TextLayerWithoutBoundingBoxIsSizedByTheLayerAndNotCopied) {
+    comp.effectLayer().type = AEGP_ObjectType_TEXT;
+    comp.effectLayer().hasSource = false;
+    set(kBoundingBox, 0);
+    set(kUseScale, 1);
+    set(kScale, 10);
+    const int made = worlds.made();
+    Parameters p;
+    ASSERT_EQ(renderKeepingRecord(p).err, PF_Err_NONE);
+    EXPECT_EQ(p.shapes[0].boundingBox, 0);
+    EXPECT_DOUBLE_EQ(p.shapes[0].size, 100);
+    EXPECT_EQ(worlds.made(), made);
+    set(kBoundingBox, 1);
+    ASSERT_EQ(renderKeepingRecord(p).err, PF_Err_NONE);
+    EXPECT_EQ(worlds.made(), made + 1);
+}
+
 // Use Scale sizes an Input shape from its source's width.
 TEST_F(InputShapeTest, UseScaleSizesFromTheSourceWidth) {
     set(kUseScale, 1);
