@@ -108,15 +108,18 @@ struct CheckoutTime {
 };
 
 CheckoutTime checkoutTime(const A_Time& layerTime, const Fraction& frameDuration) {
-    const int64_t scale = std::lcm(int64_t{layerTime.scale}, frameDuration.denominator());
-    const int64_t value = int64_t{layerTime.value} * (scale / layerTime.scale);
-    const int64_t step = frameDuration.numerator() * (scale / frameDuration.denominator());
-    if (scale <= std::numeric_limits<A_u_long>::max() && value >= INT32_MIN && value <= INT32_MAX &&
-        step >= INT32_MIN && step <= INT32_MAX)
-        return {static_cast<A_long>(value), static_cast<A_long>(step), static_cast<A_u_long>(scale)};
-    // No common scale fits: the host's own scale, with the step rounded into it.
-    const Fraction s = frameDuration * Fraction(layerTime.scale);
-    return {layerTime.value, toInt32(s), layerTime.scale};
+    constexpr int64_t kMaxScale = std::numeric_limits<A_u_long>::max();
+    const int64_t a = layerTime.scale, b = frameDuration.denominator();
+    const int64_t g = std::gcd(a, b);
+    if (a / g <= kMaxScale / b) {
+        const int64_t scale = a / g * b;
+        const int64_t value = int64_t{layerTime.value} * (scale / a);
+        const int64_t step = frameDuration.numerator() * (scale / b);
+        if (value >= INT32_MIN && value <= INT32_MAX && step >= INT32_MIN && step <= INT32_MAX)
+            return {static_cast<A_long>(value), static_cast<A_long>(step), static_cast<A_u_long>(scale)};
+    }
+    // No common scale fits: the host's own scale, with the step truncated into it.
+    return {layerTime.value, toInt32(frameDuration * Fraction(a)), layerTime.scale};
 }
 
 // The map layers, in the order they are checked out.
