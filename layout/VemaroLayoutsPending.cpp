@@ -4,7 +4,6 @@
 
 PF_Err ShapeDrawer::createLinePatterns() { return PF_Err_NONE; }
 PF_Err ShapeDrawer::createLineSegmentPatterns() { return PF_Err_NONE; }
-PF_Err ShapeDrawer::createRectanglePatterns() { return PF_Err_NONE; }
 PF_Err ShapeDrawer::createGridPatterns() { return PF_Err_NONE; }
 PF_Err ShapeDrawer::createFiniteGridPatterns() { return PF_Err_NONE; }
 PF_Err ShapeDrawer::createTriangularGridPatterns() { return PF_Err_NONE; }
