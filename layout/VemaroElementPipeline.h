@@ -48,6 +48,11 @@ public:
     void emit(const LayoutElement& e, const Vector& position);
 
     PF_Err error() const { return err; }
+    // An error the layout met before its first element: from then on the
+    // fallible steps are skipped as after any other, and it is returned.
+    void carry(PF_Err e) {
+        if (!err) err = e;
+    }
 
     ShapeDrawer& drawer;
     double margin;  // the cull margin: the largest drawn reach of a shape

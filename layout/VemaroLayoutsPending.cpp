@@ -9,4 +9,3 @@ PF_Err ShapeDrawer::createFiniteGridPatterns() { return PF_Err_NONE; }
 PF_Err ShapeDrawer::createTriangularGridPatterns() { return PF_Err_NONE; }
 PF_Err ShapeDrawer::createPathPatterns() { return PF_Err_NONE; }
 PF_Err ShapeDrawer::createWaveformPatterns() { return PF_Err_NONE; }
-PF_Err ShapeDrawer::createGraphPatterns() { return PF_Err_NONE; }
