@@ -7,5 +7,4 @@ PF_Err ShapeDrawer::createLineSegmentPatterns() { return PF_Err_NONE; }
 PF_Err ShapeDrawer::createGridPatterns() { return PF_Err_NONE; }
 PF_Err ShapeDrawer::createFiniteGridPatterns() { return PF_Err_NONE; }
 PF_Err ShapeDrawer::createTriangularGridPatterns() { return PF_Err_NONE; }
-PF_Err ShapeDrawer::createPathPatterns() { return PF_Err_NONE; }
 PF_Err ShapeDrawer::createWaveformPatterns() { return PF_Err_NONE; }
