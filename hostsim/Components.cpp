@@ -1,4 +1,5 @@
 #include "ArbData.h"
+#include "Audio.h"
 #include "Comp.h"
 #include "Core.h"
 #include "CustomUI.h"
@@ -29,6 +30,7 @@ void installComponents(Host& host) {
     host.add<Streams>();
     host.add<Panel>();
     host.add<Script>();
+    host.add<Audio>();
 }
 
 }  // namespace hostsim

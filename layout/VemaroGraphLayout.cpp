@@ -176,13 +176,7 @@ PF_Err ShapeDrawer::createGraphPatterns() {
         e.u = k * step;
         e.t = static_cast<double>(k) / n;
         e.phase = p.autoOrient ? ansi.atan2(s.derivative.y, s.derivative.x) + p.graphRotation : 0.0;
-        pipeline.place(e);
-        const Vector at = pipeline.position(e);
-        // A point the expressions could not compute (a division by zero, a
-        // logarithm of a negative number) has no place to draw at.
-        if (!std::isfinite(at.x) || !std::isfinite(at.y)) continue;
-        if (cull && !pipeline.inside(at, pipeline.margin)) continue;
-        pipeline.emit(e, at);
+        addIfFinite(pipeline, e, cull);
     }
     return pipeline.error();
 }

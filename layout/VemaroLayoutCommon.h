@@ -25,3 +25,10 @@ inline double downsampleFactor(const PF_RationalScale& f) {
 }
 
 constexpr double kLayoutPi = 3.14159265358979323846;
+
+// Layouts whose points come from outside (expressions, audio) may compute
+// positions that are not numbers; such an element has no place to be drawn
+// at and is dropped, culling or not.
+class ElementPipeline;
+struct LayoutElement;
+void addIfFinite(ElementPipeline& pipeline, const LayoutElement& e, bool cull);

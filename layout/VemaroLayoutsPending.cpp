@@ -7,4 +7,3 @@ PF_Err ShapeDrawer::createLineSegmentPatterns() { return PF_Err_NONE; }
 PF_Err ShapeDrawer::createGridPatterns() { return PF_Err_NONE; }
 PF_Err ShapeDrawer::createFiniteGridPatterns() { return PF_Err_NONE; }
 PF_Err ShapeDrawer::createTriangularGridPatterns() { return PF_Err_NONE; }
-PF_Err ShapeDrawer::createWaveformPatterns() { return PF_Err_NONE; }
