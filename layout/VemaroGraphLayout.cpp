@@ -141,9 +141,8 @@ PF_Err ShapeDrawer::createGraphPatterns() {
     Expression X, Y;
     if (!parseExpression(xText, X) || !parseExpression(yText, Y)) return status;
 
-    ExpressionVariables vars{};
     const double* v = p.graphVariables;
-    vars = ExpressionVariables{v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], 0.0,
+    const ExpressionVariables vars{v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], 0.0,
                                static_cast<double>(in_data->width), static_cast<double>(in_data->height)};
     Curve curve(X, Y, vars);
     const PF_ANSICallbacks& ansi = in_data->utils->ansi;

@@ -17,7 +17,6 @@ struct Vertex {
     double distance;    // walk distance from the path start
     double t;           // index fraction
     double pathPosition;
-    int index;
 };
 
 // Builds the walk for one call. Points are taken in the host's path
@@ -35,16 +34,15 @@ public:
         return d;
     }
     // The point at walk distance x; from the other end with "Invert path".
-    void add(double x, double t, int index) {
+    void add(double x, double t) {
         PathPoint pp{};
         if (!err_) err_ = mask_.getPathPoint(p_.pathInvert ? total_ - x : x, false, &pp);
         const Vector ds{mask_.downsampleX, mask_.downsampleY};
-        push({pp.position.x * ds.x, pp.position.y * ds.y}, {pp.derivative.x * ds.x, pp.derivative.y * ds.y}, x, t,
-             index);
+        push({pp.position.x * ds.x, pp.position.y * ds.y}, {pp.derivative.x * ds.x, pp.derivative.y * ds.y}, x, t);
     }
-    void push(Vector position, Vector derivative, double x, double t, int index) {
+    void push(Vector position, Vector derivative, double x, double t) {
         const double f = x / total_;
-        list.push_back(Vertex{position, derivative, x, t, f < 0 ? 0.0 : f > 1 ? 1.0 : f, index});
+        list.push_back(Vertex{position, derivative, x, t, f < 0 ? 0.0 : f > 1 ? 1.0 : f});
     }
 
     std::vector<Vertex> list;
@@ -75,10 +73,10 @@ PF_Err walkVertices(const Parameters& p, Mask& mask, double total, Walk& walk, P
         if (k < 0) k += n;
         if (p.pathInvert) {
             const Mask::VertexInfo& w = v[std::size_t(n - 1 - k)];
-            walk.push(w.position, w.derivative, total - w.distance, i * step, i);
+            walk.push(w.position, w.derivative, total - w.distance, i * step);
         } else {
             const Mask::VertexInfo& w = v[std::size_t(k)];
-            walk.push(w.position, w.derivative, w.distance, i * step, i);
+            walk.push(w.position, w.derivative, w.distance, i * step);
         }
     }
     return PF_Err_NONE;
@@ -90,7 +88,7 @@ void walkNumber(const Parameters& p, bool open, double total, Walk& walk) {
     const double step = indexStep(c);
     if (!open) {
         const double spacing = p.pathLength * total / c;
-        for (int i = 0; i < c; ++i) walk.add(walk.wrap(spacing * i + start), i * step, i);
+        for (int i = 0; i < c; ++i) walk.add(walk.wrap(spacing * i + start), i * step);
         return;
     }
     // An open path stops just short of its end, where the derivative is kept.
@@ -99,7 +97,7 @@ void walkNumber(const Parameters& p, bool open, double total, Walk& walk) {
         const double x = walk.wrap(p.pathLength * usable * step * i + start);
         // A last point that wrapped onto the first would double it.
         if (c >= 2 && i == c - 1 && !walk.list.empty() && std::fabs(x - walk.list.front().distance) < 0.1) break;
-        walk.add(x, i * step, i);
+        walk.add(x, i * step);
     }
 }
 
@@ -110,8 +108,8 @@ PF_Err walkInterval(const Parameters& p, double total, Walk& walk) {
     if (std::floor(span / interval) + 1 > static_cast<double>(kMaxLayoutElements)) return PF_Err_OUT_OF_MEMORY;
     const double start = p.pathOffset * total;
     double s = 0;
-    for (int i = 0;; ++i) {
-        walk.add(walk.wrap(start + s), 0.0, i);
+    for (;;) {
+        walk.add(walk.wrap(start + s), 0.0);
         s += interval;
         if (s > span) break;
     }
@@ -165,7 +163,7 @@ PF_Err ShapeDrawer::createPathPatterns() {
         const Vertex& v = walk.list[i];
         LayoutElement e;
         e.point = pathTransform.transform(v.position);
-        e.i = static_cast<int>(i);  // the record's own index: the list has no gaps
+        e.i = static_cast<int>(i);  // the walk has no gaps: a record's index is its place
         e.transitionIndex = e.i;
         e.u = along(p.pathShapeMapMode, v);
         e.t = static_cast<double>(i) / n;

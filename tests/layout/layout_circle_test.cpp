@@ -22,12 +22,7 @@ protected:
 TEST_F(CircleTest, FourElementsGoClockwiseFromStraightAbove) {
     record.circleNumber = 4;
     // A 1D phase map ramping 0 .. 1 shows each element's map position.
-    hostsim::World& ramp = uniformMap(grey(0), 256, 1);
-    for (int x = 0; x < 256; ++x) ramp.at<PF_Pixel>(x, 0) = grey(A_u_char(x));
-    record.map1D.phaseMap.layer = ramp.get();
-    record.map1D.phaseMap.channel = 1;
-    record.map1D.phaseMap.black = 0;
-    record.map1D.phaseMap.white = 1;
+    phaseRamp();
     ShapeDrawer& d = make(1000, 1000);
     ASSERT_EQ(d.createPatterns(), PF_Err_NONE);
     ASSERT_EQ(d.patterns.size(), 4u);

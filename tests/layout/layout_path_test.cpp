@@ -43,15 +43,6 @@ protected:
         for (const auto& p : d.patterns) v.push_back(p.position);
         return v;
     }
-    // A 1D phase map from 0 to 1 across: each element's phase offset is its map position.
-    void phaseRamp() {
-        hostsim::World& ramp = uniformMap(grey(0), 256, 1);
-        for (int x = 0; x < 256; ++x) ramp.at<PF_Pixel>(x, 0) = grey(A_u_char(x));
-        record.map1D.phaseMap.layer = ramp.get();
-        record.map1D.phaseMap.channel = 1;
-        record.map1D.phaseMap.black = 0;
-        record.map1D.phaseMap.white = 1;
-    }
     PF_PathID square = 0, line = 0;
 };
 
