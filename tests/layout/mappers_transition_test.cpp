@@ -230,6 +230,31 @@ TEST_F(TransitionerTest, PerShapeOffsetsTurnWithTheTransform) {
     }
 }
 
+TEST_F(TransitionerTest, PerShapeManualTargetsFollowTheAnimatorCurves) {
+    setShapes(record, {1, 1, 1});
+    staggered();  // progress 1, 0.5, 0
+    record.transitionOrder = 4;
+    record.transformScale = 1;
+    animator.offsets = {{0, 0}, {6, 2}};
+    animator.scales = {1, 5};
+    animator.colors = {{1, 0, 1, 1}, {1, 60, 1, 1}};
+    animator.opacities = {1, 0};
+    animator.phases = {0, 4};
+    record.transitionManualOffset = record.transitionManualScale = record.transitionManualColor =
+        record.transitionManualOpacity = record.transitionManualPhase = 1;
+    ShapeTransitioner s(record, animator);
+    const double progress[3] = {1, 0.5, 0};
+    for (int k = 0; k < 3; ++k) {
+        const double e = progress[k];
+        EXPECT_EQ(s.offsets[k], (Vector{6 * e, 2 * e})) << k;
+        EXPECT_DOUBLE_EQ(s.scales[k], 1 + 4 * e) << k;
+        EXPECT_DOUBLE_EQ(s.opacities[k], 1 - e) << k;
+        EXPECT_DOUBLE_EQ(s.phases[k], 4 * e) << k;
+        EXPECT_EQ(s.colorSet[k], k < 2 ? 1 : 0) << k;
+        EXPECT_FLOAT_EQ(s.colors[k].red, k < 2 ? static_cast<float>(60 * e) : 0.0f) << k;
+    }
+}
+
 TEST_F(TransitionerTest, PerShapeOffIsEmptyAndAShapelessRecordHoldsNothing) {
     record.transitionOrder = 1;
     record.transformScale = 3;
