@@ -78,6 +78,11 @@ TEST_F(CircleTest, DegenerateCountsAndRadius) {
     EXPECT_EQ(make().createCirclePatterns(), PF_Err_NONE);
     EXPECT_TRUE(drawer->patterns.empty());
 
+    // Beyond the slider's range: its maximum.
+    record.circleNumber = 1 << 30;
+    EXPECT_EQ(make().createCirclePatterns(), PF_Err_NONE);
+    EXPECT_EQ(drawer->patterns.size(), 10000u);
+
     record.circleNumber = 5;
     record.circleRadius = 0;
     ShapeDrawer& d = make();

@@ -130,6 +130,9 @@ TEST_F(RectangleTest, DegenerateOutlinesAndCounts) {
     record.rectangleNumber = 0;
     EXPECT_EQ(make().createRectanglePatterns(), PF_Err_NONE);
     EXPECT_TRUE(drawer->patterns.empty());
+    record.rectangleNumber = 1 << 30;  // beyond the slider's range: its maximum
+    EXPECT_EQ(make().createRectanglePatterns(), PF_Err_NONE);
+    EXPECT_EQ(drawer->patterns.size(), 10000u);
     // A tiny radius is a sharp corner.
     record.rectangleBorderRadius = 1e-7;
     record.rectangleNumber = 4;
