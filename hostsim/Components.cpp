@@ -1,4 +1,5 @@
 #include "ArbData.h"
+#include "Audio.h"
 #include "Comp.h"
 #include "Core.h"
 #include "CustomUI.h"
@@ -31,6 +32,7 @@ void installComponents(Host& host) {
     host.add<Panel>();
     host.add<Script>();
     host.add<SmartRender>();
+    host.add<Audio>();
 }
 
 }  // namespace hostsim

@@ -45,7 +45,10 @@ bool ElementPipeline::inside(const Vector& p, double m) const {
     return -m <= p.x && p.x <= outputWidth + m && -m <= p.y && p.y <= outputHeight + m;
 }
 
-void ElementPipeline::emit(const LayoutElement& e, const Vector& position) {
+void ElementPipeline::emit(const LayoutElement& e, const Vector& position) { emit(e, position, e.u, e.u, e.u); }
+
+void ElementPipeline::emit(const LayoutElement& e, const Vector& position, double uScale, double uColor,
+                           double uPhase) {
     ShapeDrawer::Pattern pattern;
     pattern.shapeIndex = shapeIndex;
     pattern.i = e.i;
@@ -54,9 +57,9 @@ void ElementPipeline::emit(const LayoutElement& e, const Vector& position) {
     pattern.position = position;
     pattern.phase = e.phase;
     transitioner.map(pattern);
-    if (!err) err = scaleMapper.map(e.point, e.i, e.j, e.u, pattern);
-    if (!err) err = colorMapper.map(e.point, e.i, e.j, e.u, pattern);
-    if (!err) err = phaseMapper.map(e.point, e.i, e.j, e.u, pattern);
+    if (!err) err = scaleMapper.map(e.point, e.i, e.j, uScale, pattern);
+    if (!err) err = colorMapper.map(e.point, e.i, e.j, uColor, pattern);
+    if (!err) err = phaseMapper.map(e.point, e.i, e.j, uPhase, pattern);
     drawer.patterns.push_back(pattern);
 }
 

@@ -57,8 +57,16 @@ public:
     // The fresh element at `position` with the transition and the value maps
     // applied, appended to the drawer.
     void emit(const LayoutElement& e, const Vector& position);
+    // The same with the scale, colour and phase maps each at its own map
+    // position (the Path layout lets each follow the index or the path).
+    void emit(const LayoutElement& e, const Vector& position, double uScale, double uColor, double uPhase);
 
     PF_Err error() const { return err; }
+    // An error the layout met before its first element: from then on the
+    // fallible steps are skipped as after any other, and it is returned.
+    void carry(PF_Err e) {
+        if (!err) err = e;
+    }
 
     ShapeDrawer& drawer;
     double margin;  // the cull margin: the largest drawn reach of a shape

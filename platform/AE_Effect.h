@@ -328,12 +328,12 @@ typedef struct {
     PF_Err (*progress)(PF_ProgPtr, A_long current, A_long total);
     PF_Err (*register_ui)(PF_ProgPtr, PF_CustomUIInfo*);
     PF_Err (*checkout_layer_audio)(PF_ProgPtr, PF_ParamIndex, A_long start_time, A_long duration,
-                                   A_u_long time_scale, A_long rate /*samples per second, 16.16*/,
+                                   A_u_long time_scale, A_u_long rate /*samples per second, unsigned 16.16*/,
                                    A_long bytes_per_sample, A_long num_channels, A_long fmt,
                                    PF_LayerAudio* audio);
     PF_Err (*checkin_layer_audio)(PF_ProgPtr, PF_LayerAudio);
     PF_Err (*get_audio_data)(PF_ProgPtr, PF_LayerAudio, PF_SndSamplePtr* data, A_long* num_samples,
-                             A_long* rate, A_long* bytes_per_sample, A_long* num_channels, A_long* fmt);
+                             A_u_long* rate, A_long* bytes_per_sample, A_long* num_channels, A_long* fmt);
     void* reserved_str[3];
     void* reserved[10];
 } PF_InteractCallbacks;

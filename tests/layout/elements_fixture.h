@@ -91,6 +91,16 @@ protected:
         return w;
     }
     static PF_Pixel grey(A_u_char v) { return PF_Pixel{255, v, v, v}; }
+    // A 1D phase map ramping 0 .. 1 across its width: each element's phase
+    // offset is its map position (to within a step of 1/255).
+    void phaseRamp() {
+        hostsim::World& ramp = uniformMap(grey(0), 256, 1);
+        for (int x = 0; x < 256; ++x) ramp.at<PF_Pixel>(x, 0) = grey(A_u_char(x));
+        record.map1D.phaseMap.layer = ramp.get();
+        record.map1D.phaseMap.channel = 1;
+        record.map1D.phaseMap.black = 0;
+        record.map1D.phaseMap.white = 1;
+    }
 
     static hostsim::ParamValue scalar(double v) {
         hostsim::ParamValue p;

@@ -102,12 +102,7 @@ TEST_F(ElementsTest, DisplacementThenTransitionOffsetThenTransform) {
 TEST_F(ElementsTest, MapPositionsAndTimesAlongThePoints) {
     // A 1D phase map ramps 0 .. 1 across its width: each element's phase offset
     // is its map position k / (n - 1).
-    hostsim::World& ramp = uniformMap(grey(0), 256, 1);
-    for (int x = 0; x < 256; ++x) ramp.at<PF_Pixel>(x, 0) = grey(A_u_char(x));
-    record.map1D.phaseMap.layer = ramp.get();
-    record.map1D.phaseMap.channel = 1;
-    record.map1D.phaseMap.black = 0;
-    record.map1D.phaseMap.white = 1;
+    phaseRamp();
     for (int n : {1, 4}) {
         record.pointNumber = n;
         ShapeDrawer& d = make();
