@@ -1,0 +1,126 @@
+// The per-render object that lays out the frame's elements and draws them.
+// The layouts (element creation) live in layout/, the drawing in render/.
+#pragma once
+
+#include "AEGP_SuiteHandler.h"
+#include "AE_Effect.h"
+#include "Color.h"
+#include "Parameters.h"
+#include "Vector.h"
+#include "VemaroShapeTransitioner.h"
+
+#include <cstdint>
+#include <vector>
+
+class TransitionAnimator;
+
+class ShapeDrawer {
+public:
+    // One placed element. The defaults are what every layout gives a fresh one.
+    struct Pattern {
+        int32_t shapeIndex = 0;
+        int32_t i = 0;
+        int32_t j = 0;
+        double t = 0.0;     // normalised position along the layout
+        Vector position;    // output-world pixels (the world's origin subtracted)
+        double phase = 0.0;  // radians
+        double opacity = 1.0;
+        uint8_t hasScale = 0;
+        double scale = 1.0;
+        uint8_t hasColor1 = 0;
+        uint8_t hasColor2 = 0;
+        uint8_t hasColorModifier = 0;
+        Color color1;         // 1D colour map, HLS {alpha, hue, lightness, saturation}
+        Color color2;         // pre-2D colour map, HLS
+        Color colorModifier;  // {1, hue shift, lightness factor, saturation factor}
+        uint8_t hasPhaseOffset = 0;
+        double phaseOffset = 0.0;  // radians
+    };
+
+    // One postponed draw of the priority queue.
+    struct PatternQueue {
+        int32_t shapeIndex;
+        const Parameters::Shape* shape;
+        const Pattern* pattern;
+        Vector offset;  // the repeater copy's draw offset, not the element position
+    };
+
+    // a before b when a's shape has the strictly greater priority.
+    struct PatternQueueComperator {
+        bool operator()(const PatternQueue& a, const PatternQueue& b) const {
+            return a.shape->priority > b.shape->priority;
+        }
+    };
+
+    // Fields 1 to 17 from the render, then the shape transitioner from the
+    // record and the (initialised) animator.
+    ShapeDrawer(AEGP_PluginID pluginId, PF_InData* in_data, AEGP_SuiteHandler& suites, AEGP_EffectRefH effect,
+                PF_EffectWorld* input, PF_EffectWorld* output, int bpc, const Parameters& params,
+                const TransitionAnimator& animator, uint8_t draft);
+
+    // ---- element creation (layout/)
+    // Runs the layout of Parameters::pattern; any other value creates nothing.
+    PF_Err createPatterns();
+    PF_Err createPointPatterns();
+    PF_Err createLinePatterns();
+    PF_Err createLineSegmentPatterns();
+    PF_Err createCirclePatterns();
+    PF_Err createRectanglePatterns();
+    PF_Err createGridPatterns();
+    PF_Err createFiniteGridPatterns();
+    PF_Err createTriangularGridPatterns();
+    PF_Err createPathPatterns();
+    PF_Err createWaveformPatterns();
+    PF_Err createGraphPatterns();
+    PF_Err createRandomPatterns();
+
+    // ---- drawing (render/)
+    PF_Err draw();
+    PF_Err drawNormal();
+    PF_Err drawRepeater1D();
+    PF_Err drawRepeater2D();
+    void calculateBoundingBox(Vector& min, Vector& max) const;
+    bool hitRectangle(const Vector& aMin, const Vector& aMax, const Vector& bMin, const Vector& bMax) const;
+    PF_Err drawPattern(Pattern& element, const Vector& offset);
+    PF_Err drawLinePattern(int shapeIndex, const Parameters::Shape& shape, const Pattern& element,
+                           const Vector& offset);
+    PF_Err drawCirclePattern(int shapeIndex, const Parameters::Shape& shape, const Pattern& element,
+                             const Vector& offset);
+    PF_Err drawPolygonPattern(int shapeIndex, const Parameters::Shape& shape, const Pattern& element,
+                              const Vector& offset);
+    PF_Err drawInputAndLayerPattern(int shapeIndex, const Parameters::Shape& shape, const Pattern& element,
+                                    const Vector& offset);
+    PF_Err calculateScale(const Parameters::Shape& shape, const Pattern& element, const Vector& offset,
+                          double& scale);
+    PF_Err calculateOpacity(const Parameters::Shape& shape, const Pattern& element, double& opacity);
+    PF_Err calculatePhase(const Parameters::Shape& shape, const Pattern& element, const Vector& offset,
+                          double& phase);
+    PF_Err calculateColor(int shapeIndex, const Parameters::Shape& shape, const Pattern& element,
+                          const Vector& offset, Color& fill, Color& stroke, double& alpha);
+
+    AEGP_PluginID pluginId;
+    PF_InData* in_data;
+    AEGP_SuiteHandler* suites;
+    AEGP_EffectRefH effect;
+    PF_EffectWorld* input;
+    PF_EffectWorld* output;
+    int bpc;
+    const Parameters* params;
+    std::vector<Pattern> patterns;
+    uint8_t queueMode = 0;  // drawing state
+    std::vector<PatternQueue> queue;
+    AEGP_LayerH layer = nullptr;  // drawing state
+    uint8_t draft;
+    int width;   // layer size in downsampled pixels
+    int height;
+    double originX;  // the output world's origin
+    double originY;
+    int threads = 0;  // drawing state
+    const TransitionAnimator* animator;
+    ShapeTransitioner shapeTransitioner;
+};
+
+// The layer size at the downsampled resolution as the layouts see it:
+// size × num / den in unsigned 32-bit arithmetic, product first. A zero
+// denominator counts as full resolution.
+int downsampledSize(A_long size, const PF_RationalScale& factor);

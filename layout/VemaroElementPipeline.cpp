@@ -1,0 +1,67 @@
+#include "VemaroElementPipeline.h"
+
+#include "VemaroElementBounds.h"
+#include "VemaroTransitionAnimator.h"
+
+namespace {
+
+MapperHost mapperHost(const ShapeDrawer& d) {
+    return MapperHost{d.pluginId, d.in_data, d.suites, d.effect, d.bpc, d.width, d.height};
+}
+
+}  // namespace
+
+ElementPipeline::ElementPipeline(ShapeDrawer& d, int transitionCount)
+    : drawer(d),
+      margin(getMaxSize(d.in_data, d.params)),
+      host(mapperHost(d)),
+      transitioner(d.in_data, *d.suites, d.bpc, *d.params, *d.animator, transitionCount),
+      displacer(d.in_data, *d.suites, d.bpc, d.width, d.height, *d.params),
+      shapeMapper(host, *d.params),
+      scaleMapper(host, d.params->map1D.scaleMap, d.params->mapPre2D.scaleMap),
+      colorMapper(host, d.params->map1D.colorMap, d.params->mapPre2D.colorMap),
+      phaseMapper(host, d.params->map1D.phaseMap, d.params->mapPre2D.phaseMap),
+      transformer(d.params->transformAnchor, d.params->transformPosition, d.params->transformScale,
+                  d.params->transformRotation),
+      origin(d.originX, d.originY),
+      outputWidth(d.output ? d.output->width : 0),
+      outputHeight(d.output ? d.output->height : 0) {}
+
+void ElementPipeline::place(const LayoutElement& e) {
+    if (!err) err = transitioner.init(e.point, e.transitionIndex);
+    displacement = Vector();
+    if (!err) err = displacer.map(e.point, e.i, e.j, displacement);
+    offset = transitioner.offset();
+    shapeIndex = e.i;
+    if (!err) err = shapeMapper.map(e.point, e.i, e.j, e.u, shapeIndex);
+}
+
+Vector ElementPipeline::position(const LayoutElement& e) const {
+    return transformer.transform((e.point + displacement) + offset) - origin;
+}
+
+bool ElementPipeline::inside(const Vector& p, double m) const {
+    return -m <= p.x && p.x <= outputWidth + m && -m <= p.y && p.y <= outputHeight + m;
+}
+
+void ElementPipeline::emit(const LayoutElement& e, const Vector& position) {
+    ShapeDrawer::Pattern pattern;
+    pattern.shapeIndex = shapeIndex;
+    pattern.i = e.i;
+    pattern.j = e.j;
+    pattern.t = e.t;
+    pattern.position = position;
+    pattern.phase = e.phase;
+    transitioner.map(pattern);
+    if (!err) err = scaleMapper.map(e.point, e.i, e.j, e.u, pattern);
+    if (!err) err = colorMapper.map(e.point, e.i, e.j, e.u, pattern);
+    if (!err) err = phaseMapper.map(e.point, e.i, e.j, e.u, pattern);
+    drawer.patterns.push_back(pattern);
+}
+
+void ElementPipeline::add(const LayoutElement& e, bool cull) {
+    place(e);
+    const Vector p = position(e);
+    if (cull && !inside(p, margin)) return;
+    emit(e, p);
+}
