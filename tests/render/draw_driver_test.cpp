@@ -1,0 +1,315 @@
+// The drawing driver: stacking order, the priority queue, the repeaters'
+// copies and their order, the choice of shape per element and the hand-over
+// to the right rasteriser, and the image shapes' colour steps.
+#include "DrawCircle.h"
+#include "DrawFixture.h"
+#include "VemaroElementBounds.h"
+#include "VemaroLayerDrawer.h"
+
+#include <map>
+#include <set>
+
+using DrawDriver = DrawFixture;
+
+namespace {
+bool sameColour(const PF_Pixel& p, A_u_char r, A_u_char g, A_u_char b) {
+    return p.red == r && p.green == g && p.blue == b;
+}
+}  // namespace
+
+TEST_F(DrawDriver, EmptyListAsksTheHostNothing) {
+    ShapeDrawer& d = make();
+    EXPECT_EQ(d.draw(), PF_Err_NONE);
+    EXPECT_EQ(host.faults().calls("AEGP_GetEffectLayer"), 0);
+}
+
+// The last element of the list ends on top; with different priorities the
+// higher one ends on top whatever the list order.
+TEST_F(DrawDriver, StackingAndPriority) {
+    shapes(2);
+    record.shapes[0].color = {1, 1, 0, 0};
+    record.shapes[1].color = {1, 0, 0, 1};
+    {
+        ShapeDrawer& d = make();
+        d.patterns = {element(50, 50, 0), element(53, 50, 1)};
+        ASSERT_EQ(d.draw(), PF_Err_NONE);
+        EXPECT_TRUE(sameColour(output->at<PF_Pixel>(51, 50), 0, 0, 255));  // the last, blue, on top
+        EXPECT_TRUE(d.queue.empty());
+    }
+    record.shapes[0].priority = 2;
+    record.queueByPriority = 1;
+    {
+        ShapeDrawer& d = make();
+        d.patterns = {element(50, 50, 1), element(53, 50, 0), element(120, 50, 1), element(20, 20, 0)};
+        ASSERT_EQ(d.draw(), PF_Err_NONE);
+        EXPECT_TRUE(sameColour(output->at<PF_Pixel>(51, 50), 255, 0, 0));  // priority 2, red, on top
+        // Priority 2 first, each group in the order the pass met it (last element first).
+        std::vector<int> order;
+        for (const auto& q : d.queue) order.push_back(int(q.pattern - d.patterns.data()));
+        EXPECT_EQ(order, (std::vector<int>{3, 1, 2, 0}));
+    }
+}
+
+// Elements are handed to the rasteriser of their shape's kind with the
+// record the shape settings give; an unknown kind draws nothing.
+TEST_F(DrawDriver, DispatchToTheRasteriser) {
+    record.shapes[0].size = 20;
+    record.shapes[0].fillStroke = 3;
+    record.shapes[0].strokeWidth = 2;
+    record.shapes[0].strokeColor = {1, 0, 1, 0};
+    record.shapes[0].opacity = 0.5;
+    record.transformScale = 1.5;
+    ShapeDrawer& d = make();
+    d.patterns = {element(60.3, 40.2)};
+    ASSERT_EQ(d.draw(), PF_Err_NONE);
+    hostsim::World ref(200, 100, hostsim::Depth::Bits8);
+    CircleDrawer::Pattern c = circle(60.3, 40.2, 15, 3, 0, 3, 0.5);
+    c.fill = {1, 1, 1, 1};
+    c.stroke = {1, 0, 1, 0};
+    ASSERT_EQ(drawCircle(&in, *suites, ref, c), PF_Err_NONE);
+    EXPECT_TRUE(sameWorld(*output, ref));
+
+    record.shapes[0].type = 9;
+    ShapeDrawer& u = make();
+    u.patterns = {element(60, 40)};
+    ASSERT_EQ(u.draw(), PF_Err_NONE);
+    EXPECT_TRUE(sameWorld(*output, hostsim::World(200, 100, hostsim::Depth::Bits8)));
+}
+
+// With a post-2D shape map the slot is trunc(N * rate) (N - 1 at rate 1),
+// shifted by Shape Offset modulo N, then found in the running weights.
+TEST_F(DrawDriver, ShapeChoiceByMap) {
+    struct Case {
+        std::vector<int> times;
+        int offset;
+        A_u_char alpha;  // the rate, through the Alpha channel
+        int want;
+    };
+    const Case cases[] = {
+        {{1, 1, 1}, 0, 255, 2},  // rate 1: slot N - 1
+        {{1, 1, 1}, 0, 0, 0},
+        {{1, 1, 1}, -1, 0, 2},   // offset -1, q 0: v = 2
+        {{2, 1}, 0, 0, 0},       // weights 2, 3: v = 0 and 1 choose shape 0
+        {{2, 1}, 0, 128, 0},     // q = trunc(3 * 0.502) = 1
+        {{2, 1}, 0, 255, 1},     // v = 2 chooses shape 1
+        {{2, 1}, 7, 0, 0},       // 7 mod 3 = 1
+    };
+    for (const Case& c : cases) {
+        neutral();
+        shapes(int(c.times.size()));
+        int sum = 0;
+        for (std::size_t s = 0; s < c.times.size(); ++s) record.shapeWeights[s] = sum += c.times[s];
+        record.shapeWeightTotal = sum;
+        record.shapeOffset = c.offset;
+        hostsim::World& map = uniform(PF_Pixel{c.alpha, 0, 0, 0});
+        record.mapPost2D.shapeMap.layer = map.get();
+        record.mapPost2D.shapeMap.channel = 9;
+        ShapeDrawer& d = make();
+        d.queueMode = 1;
+        ShapeDrawer::Pattern e = element(20, 20, 5);
+        ASSERT_EQ(d.drawPattern(e, Vector()), PF_Err_NONE);
+        ASSERT_EQ(d.queue.size(), 1u);
+        EXPECT_EQ(d.queue[0].shapeIndex, c.want) << "offset " << c.offset << " alpha " << int(c.alpha);
+    }
+}
+
+// ------------------------------------------------------------ repeaters
+namespace {
+// The copies' offsets in the order the passes drew them.
+std::vector<Vector> offsets(const ShapeDrawer& d) {
+    std::vector<Vector> o;
+    for (const auto& q : d.queue)
+        if (q.pattern == &d.patterns[0]) o.push_back(q.offset);
+    return o;
+}
+}  // namespace
+
+TEST_F(DrawDriver, Repeater1D) {
+    record.queueByPriority = 1;  // keeps the copies' offsets in the queue
+    record.repeaterType = 2;
+    record.repeaterX = {30, 0};
+    ShapeDrawer& d = make(200, 100);
+    d.patterns = {element(50, 50)};
+    ASSERT_EQ(d.draw(), PF_Err_NONE);
+    // Every n whose grown box [50 - m + 30n, 50 + m + 30n] meets [0, 200],
+    // from the +step side down.
+    const double m = getMaxSize(&in, &record);
+    std::vector<Vector> want;
+    for (int n = 100; n >= -100; --n)
+        if (50 + m + 30 * n >= 0 && 50 - m + 30 * n <= 200) want.push_back({30.0 * n, 0});
+    EXPECT_EQ(offsets(d), want);
+
+    // Pattern Grid never repeats; a step shorter than 0.01 draws once.
+    for (auto [pattern, step] : {std::pair{6, 30.0}, std::pair{1, 0.0099}}) {
+        record.pattern = pattern;
+        record.repeaterX = {step, 0};
+        ShapeDrawer& g = make(200, 100);
+        g.patterns = {element(50, 50)};
+        ASSERT_EQ(g.draw(), PF_Err_NONE);
+        EXPECT_EQ(offsets(g), std::vector<Vector>{Vector()}) << pattern << " " << step;
+    }
+    record.pattern = 1;
+    record.repeaterX = {0.01, 0};
+    ShapeDrawer& e = make(200, 100);
+    e.patterns = {element(50, 50)};
+    ASSERT_EQ(e.draw(), PF_Err_NONE);
+    EXPECT_GT(offsets(e).size(), 1000u);
+}
+
+// Rows with m decreasing, copies within a row with n decreasing, also for
+// steps at an obtuse angle; exactly the copies whose grown box meets the
+// output; rotated with the transform.
+TEST_F(DrawDriver, Repeater2D) {
+    struct Case {
+        Vector a, b;
+        double rotation;
+    };
+    const Case cases[] = {
+        {{30, 0}, {0, 25}, 0},
+        {{30, 0}, {-20, 25}, 0},  // obtuse
+        {{30, 0}, {10, 25}, 0.3},
+        {{-25, 5}, {5, -30}, 0},
+    };
+    for (const Case& c : cases) {
+        neutral();
+        record.queueByPriority = 1;
+        record.repeaterType = 3;
+        record.repeaterX = c.a;
+        record.repeaterY = c.b;
+        record.transformRotation = c.rotation;
+        ShapeDrawer& d = make(200, 100);
+        d.patterns = {element(50, 50)};
+        ASSERT_EQ(d.draw(), PF_Err_NONE);
+        const std::vector<Vector> got = offsets(d);
+        const double cs = std::cos(c.rotation), sn = std::sin(c.rotation);
+        const Vector A{c.a.x * cs - c.a.y * sn, c.a.x * sn + c.a.y * cs};
+        const Vector B{c.b.x * cs - c.b.y * sn, c.b.x * sn + c.b.y * cs};
+        const double det = A.x * B.y - A.y * B.x;
+        const double m = getMaxSize(&in, &record);
+        std::set<std::pair<int, int>> want;
+        for (int n = -60; n <= 60; ++n)
+            for (int k = -60; k <= 60; ++k) {
+                const Vector o = A * n + B * k;
+                if (50 + m + o.x >= 0 && 50 - m + o.x <= 200 && 50 + m + o.y >= 0 && 50 - m + o.y <= 100)
+                    want.insert({n, k});
+            }
+        std::set<std::pair<int, int>> seen;
+        std::pair<int, int> last{1000, 1000};
+        for (const Vector& o : got) {
+            const double n = (o.x * B.y - o.y * B.x) / det, k = (A.x * o.y - A.y * o.x) / det;
+            const std::pair<int, int> nk{int(std::lround(n)), int(std::lround(k))};
+            ASSERT_NEAR(n, nk.first, 1e-6);
+            ASSERT_NEAR(k, nk.second, 1e-6);
+            EXPECT_TRUE(nk.second < last.second || (nk.second == last.second && nk.first < last.first))
+                << "order at " << nk.first << "," << nk.second;
+            last = nk;
+            seen.insert(nk);
+        }
+        EXPECT_EQ(seen.size(), got.size());
+        EXPECT_EQ(seen, want) << c.a.x << "," << c.a.y << " / " << c.b.x << "," << c.b.y;
+    }
+}
+
+TEST_F(DrawDriver, Repeater2DFallsBackToOneStep) {
+    record.queueByPriority = 1;
+    record.repeaterType = 3;
+    struct Case {
+        Vector a, b, along;
+    };
+    const Case cases[] = {
+        {{0.001, 0}, {0, 25}, {0, 25}},   // first step too short: along Y
+        {{30, 0}, {-60, 0.001}, {30, 0}},  // nearly parallel: along X
+        {{30, 0}, {0, 0}, {30, 0}},        // no second step: along X
+    };
+    for (const Case& c : cases) {
+        record.repeaterX = c.a;
+        record.repeaterY = c.b;
+        ShapeDrawer& d = make(200, 100);
+        d.patterns = {element(50, 50)};
+        ASSERT_EQ(d.draw(), PF_Err_NONE);
+        const std::vector<Vector> got = offsets(d);
+        ASSERT_GT(got.size(), 2u);
+        for (const Vector& o : got) {
+            const double n = c.along.x != 0 ? o.x / c.along.x : o.y / c.along.y;
+            EXPECT_NEAR(o.x, c.along.x * std::round(n), 1e-9);
+            EXPECT_NEAR(o.y, c.along.y * std::round(n), 1e-9);
+        }
+    }
+}
+
+TEST_F(DrawDriver, BoxesOverlapInclusively) {
+    ShapeDrawer& d = make();
+    EXPECT_TRUE(d.hitRectangle({0, 0}, {10, 10}, {10, 10}, {20, 20}));  // touching corner
+    EXPECT_FALSE(d.hitRectangle({0, 0}, {10, 10}, {10.001, 0}, {20, 20}));
+    d.patterns = {element(5, 7), element(-3, 9), element(4, -2)};
+    Vector mn, mx;
+    d.calculateBoundingBox(mn, mx);
+    EXPECT_EQ(mn, Vector(-3, -2));
+    EXPECT_EQ(mx, Vector(5, 9));
+}
+
+// A failed element draw stops the frame and is reported.
+TEST_F(DrawDriver, FirstErrorStops) {
+    hostsim::World& map = uniform(PF_Pixel{255, 255, 255, 255});
+    record.mapPost2D.scaleMap = {map.get(), 0, 3, 0, 0, 1, 0, 1, 1};
+    ShapeDrawer& d = make();
+    d.patterns = {element(20, 20), element(60, 20), element(100, 20)};
+    host.faults().failCall("subpixel_sample", host.faults().calls("subpixel_sample") + 2, PF_Err_OUT_OF_MEMORY);
+    EXPECT_EQ(d.draw(), PF_Err_OUT_OF_MEMORY);
+    EXPECT_NE(output->at<PF_Pixel>(100, 20).alpha, 0);  // drawn first
+    EXPECT_EQ(output->at<PF_Pixel>(60, 20).alpha, 0);
+    EXPECT_EQ(output->at<PF_Pixel>(20, 20).alpha, 0);
+}
+
+// ------------------------------------------------------------ image shapes
+TEST_F(DrawDriver, InputElementDrawsTheSourceWithItsToning) {
+    hostsim::World& src = uniform(PF_Pixel{255, 200, 200, 200}, 10, 10);
+    struct Case {
+        const char* what;
+        int toner;
+        int mapMode;  // 1D colour map mode, 0 = none
+        PF_Pixel want;
+    };
+    // Shape colour red; 1D map colour green (HLS 120, 0.5, 1) at alpha 0.5.
+    const Case cases[] = {
+        {"as it is", 1, 0, {255, 200, 200, 200}},
+        {"fill", 3, 0, {255, 255, 0, 0}},
+        // Fill first, then the 1D tint: red times green is black.
+        {"fill then tint", 3, 2, {128, 0, 0, 0}},
+        // Tint then a Fill map: one fill, alpha the product of the tones' (1 * 0.5).
+        {"tint then fill collapse", 4, 1, {128, 0, 255, 0}},
+        // Luma 200/255 above one half: red + (white - red) * (2 * 0.784 - 1)
+        // = (1, 0.569, 0.569), whose luma is not kept.
+        {"tritone ignores preserve luma", 5, 0, {255, 255, 145, 145}},
+    };
+    for (const Case& c : cases) {
+        neutral();
+        Parameters::Shape& s = record.shapes[0];
+        s.type = 4;
+        s.boundingBox = 1;
+        s.layer = src.get();
+        s.layerRect = {-1, -1, 10, 10};
+        s.toner = c.toner;
+        s.color = {1, 1, 0, 0};
+        s.highlight = {1, 1, 1, 1};
+        s.shadow = {1, 0, 0, 0};
+        s.preserveLuma = 1;
+        record.map1D.colorMap.mode = c.mapMode;
+        ShapeDrawer& d = make(40, 40);
+        ShapeDrawer::Pattern e = element(20, 20);
+        e.hasColor1 = c.mapMode != 0;
+        e.color1 = {0.5f, 120, 0.5f, 1};
+        d.patterns = {e};
+        ASSERT_EQ(d.draw(), PF_Err_NONE) << c.what;
+        const PF_Pixel& o = output->at<PF_Pixel>(20, 20);
+        EXPECT_TRUE(samePixel(o, c.want)) << c.what << ": " << int(o.alpha) << " " << int(o.red) << " "
+                                          << int(o.green) << " " << int(o.blue);
+        EXPECT_EQ(output->at<PF_Pixel>(26, 20).alpha, 0) << c.what;  // 10 pixels wide around 20
+    }
+    // No source world: nothing, no error.
+    neutral();
+    record.shapes[0].type = 5;
+    ShapeDrawer& d = make(40, 40);
+    d.patterns = {element(20, 20)};
+    EXPECT_EQ(d.draw(), PF_Err_NONE);
+}
