@@ -5,8 +5,10 @@
 #include "Drawbot.h"
 #include "Iterate.h"
 #include "Masks.h"
+#include "Panel.h"
 #include "Params.h"
 #include "Sampling.h"
+#include "Script.h"
 #include "Streams.h"
 #include "Worlds.h"
 
@@ -25,6 +27,8 @@ void installComponents(Host& host) {
     host.add<Sampling>();
     host.add<Masks>();
     host.add<Streams>();
+    host.add<Panel>();
+    host.add<Script>();
 }
 
 }  // namespace hostsim

@@ -1,5 +1,7 @@
 #include "Core.h"
 
+#include "Script.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -102,7 +104,7 @@ void Core::install(Host& h) {
     h.suites().add(kPFHandleSuite, 2, &handleSuite_);
 
     utility7_ = {reportInfo, registerWithAEGP, getMainHWND, startUndoGroup, endUndoGroup};
-    utility11_ = {reportInfo, registerWithAEGP, getMainHWND, startUndoGroup, endUndoGroup, nullptr};
+    utility11_ = {reportInfo, registerWithAEGP, getMainHWND, startUndoGroup, endUndoGroup, executeScript};
     h.suites().add(kAEGPUtilitySuite, 7, &utility7_);
     h.suites().add(kAEGPUtilitySuite, 11, &utility11_);
 

@@ -480,7 +480,7 @@ Host::Host() {
     nextIn_.effect_ref = effectRef_;
     nextIn_.pica_basicP = &basic_;
     nextIn_.quality = PF_Quality_HI;
-    nextIn_.version = 13;
+    nextIn_.version = {13, 28};
     nextIn_.appl_id = 0x46584645;  // our choice
     nextIn_.time_step = 1;
     nextIn_.time_scale = 24;

@@ -176,6 +176,11 @@ const PF_ParamDef& Params::definition(int index) const {
     return slot(index).def;
 }
 
+void Params::setUiFlags(int index, PF_ParamUIFlags flags) {
+    std::lock_guard<std::recursive_mutex> g(mutex_);
+    slot(index).def.ui_flags = flags;
+}
+
 std::vector<std::string> Params::popupItems(int index) const {
     std::lock_guard<std::recursive_mutex> g(mutex_);
     const Slot& s = slot(index);

@@ -82,6 +82,9 @@ public:
     // to are the host's own copies.
     const PF_ParamDef& definition(int index) const;
     std::vector<std::string> popupItems(int index) const;
+    // The ui_flags of the host's copy of a definition, as an update of the
+    // effect's panel leaves them; params[] and check-outs carry them.
+    void setUiFlags(int index, PF_ParamUIFlags flags);
     std::string checkboxLabel(int index) const;
     // Index of the group start that encloses the parameter, -1 at top level.
     int parentGroup(int index) const;

@@ -19,6 +19,8 @@ AEGP_StreamType typeOf(PF_ParamType t) {
         case PF_Param_ARBITRARY_DATA: return AEGP_StreamType_ARB;
         case PF_Param_LAYER: return AEGP_StreamType_LAYER_ID;
         case PF_Param_PATH: return AEGP_StreamType_MASK_ID;
+        case PF_Param_GROUP_START:
+        case PF_Param_GROUP_END: return AEGP_StreamType_NO_DATA;
         default: return AEGP_StreamType_OneD;
     }
 }
@@ -91,7 +93,11 @@ A_Err getNewEffectStreamByIndex(AEGP_PluginID, AEGP_EffectRefH effect, PF_ParamI
         host().addViolation("AEGP_GetNewEffectStreamByIndex without an effect reference");
         return A_Err_PARAMETER;
     }
-    if (index < 0 || index >= params().count() || !Params::hasValue(typeOfIndex(index))) return A_Err_PARAMETER;
+    if (index < 0 || index >= params().count()) return A_Err_PARAMETER;
+    // Groups have streams too (without values): the panel hides them.
+    const PF_ParamType type = typeOfIndex(index);
+    if (!Params::hasValue(type) && type != PF_Param_GROUP_START && type != PF_Param_GROUP_END)
+        return A_Err_PARAMETER;
     Streams& s = streams();
     std::lock_guard<std::mutex> g(s.mutex);
     auto st = std::make_unique<Streams::Stream>();

@@ -421,6 +421,11 @@ typedef struct PF_OutData {
 typedef struct PF_EventExtra PF_EventExtra;
 typedef struct PF_ArbParamsExtra PF_ArbParamsExtra;
 
+// Extra record of PF_Cmd_USER_CHANGED_PARAM: which parameter the user changed.
+typedef struct {
+    PF_ParamIndex param_index;
+} PF_UserChangedParamExtra;
+
 // ---------------------------------------------------------------- smart render
 typedef struct {
     PF_LRect rect;

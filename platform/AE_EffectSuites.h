@@ -37,8 +37,10 @@ typedef struct PF_WorldSuite2 {
 } PF_WorldSuite2;
 
 typedef A_long PF_State[4];
-enum { PF_TimeDir_GREATER_THAN = 0, PF_TimeDir_LESS_THAN = 1, PF_TimeDir_GREATER_THAN_OR_EQUAL = 2,
-       PF_TimeDir_LESS_THAN_OR_EQUAL = 3 };
+// A search direction, optionally with the given time itself included.
+enum { PF_TimeDir_GREATER_THAN = 0x0000, PF_TimeDir_LESS_THAN = 0x0001, PF_TimeDir_INCLUDE = 0x1000,
+       PF_TimeDir_GREATER_THAN_OR_EQUAL = PF_TimeDir_GREATER_THAN | PF_TimeDir_INCLUDE,
+       PF_TimeDir_LESS_THAN_OR_EQUAL = PF_TimeDir_LESS_THAN | PF_TimeDir_INCLUDE };
 typedef A_long PF_TimeDir;
 
 #define kPFParamUtilsSuite "PF Param Utils Suite"

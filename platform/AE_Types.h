@@ -49,7 +49,11 @@ typedef A_long PF_Precision;
 typedef A_long PF_SoundFormat;
 typedef A_long PF_SoundSampleSize;
 typedef A_long PF_SoundChannels;
-typedef A_long PF_SpecVersion;
+// The effect API version the host speaks.
+typedef struct {
+    A_short major;
+    A_short minor;
+} PF_SpecVersion;
 
 typedef int32_t SPErr;
 typedef int32_t AEGP_PluginID;

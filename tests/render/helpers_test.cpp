@@ -2,6 +2,8 @@
 // threads, the alpha bounds of a layer, and whether a layer has video.
 #include "RenderFixture.h"
 #include "Comp.h"
+#include "Params.h"
+#include "Streams.h"
 #include "VemaroRenderHelpers.h"
 
 #include <algorithm>
@@ -185,40 +187,19 @@ TEST_F(RenderHelpers, LayerRectFloatThresholdAndUnknownDepth) {
 }
 
 // ------------------------------------------------------------ hasVideo
-// The composition's layers and items are the simulated host's; the layer
-// parameter's stream is stood in for here: its value names a layer by id.
-namespace {
+// The layer parameter is the module's own (shape 1's "Layer", index 189), its
+// value read through the simulated host's stream suite; the layers and items
+// are the simulated composition's.
+TEST(HasVideo, ByLayerKindThroughTheHostsStreams) {
+    hostsim::Host host;
+    std::string error;
+    ASSERT_TRUE(host.load(VEMARO_MODULE_PATH, &error)) << error;
+    ASSERT_EQ(host.globalSetup(), PF_Err_NONE);
+    hostsim::Params& params = host.get<hostsim::Params>();
+    ASSERT_EQ(params.setup(), PF_Err_NONE);
+    hostsim::Streams& streams = host.get<hostsim::Streams>();
+    constexpr int kLayerParam = 189;
 
-struct Stream {
-    AEGP_LayerIDVal layerId = 0;
-    A_Err streamErr = 0, valueErr = 0;
-    int streams = 0, values = 0;  // outstanding
-    A_Time askedTime{};
-} g_stream;
-
-AEGP_StreamRefH const kStream = reinterpret_cast<AEGP_StreamRefH>(0x51);
-
-A_Err newStream(AEGP_PluginID, AEGP_EffectRefH, PF_ParamIndex, AEGP_StreamRefH* s) {
-    if (g_stream.streamErr) return g_stream.streamErr;
-    ++g_stream.streams;
-    *s = kStream;
-    return 0;
-}
-A_Err disposeStream(AEGP_StreamRefH) { return --g_stream.streams, 0; }
-A_Err newValue(AEGP_PluginID, AEGP_StreamRefH, AEGP_LTimeMode, const A_Time* t, A_Boolean, AEGP_StreamValue2* v) {
-    g_stream.askedTime = *t;
-    if (g_stream.valueErr) return g_stream.valueErr;
-    ++g_stream.values;
-    v->val.layer_id = g_stream.layerId;
-    return 0;
-}
-A_Err disposeValue(AEGP_StreamValue2*) { return --g_stream.values, 0; }
-
-}  // namespace
-
-TEST_F(RenderHelpers, HasVideoByLayerKind) {
-    AEGP_StreamSuite9 streams{newStream, disposeStream, nullptr, newValue, disposeValue, nullptr};
-    host.suites().add(kAEGPStreamSuite, 9, &streams);
     hostsim::Comp& comp = host.get<hostsim::Comp>();
     const AEGP_LayerIDVal camera = comp.addLayer(0, 0, AEGP_ObjectType_CAMERA).id;
     const AEGP_LayerIDVal light = comp.addLayer(0, 0, AEGP_ObjectType_LIGHT).id;
@@ -229,9 +210,16 @@ TEST_F(RenderHelpers, HasVideoByLayerKind) {
     const AEGP_LayerIDVal footage = comp.addLayer(320, 240).id;
     hostsim::Comp::Layer& audioLayer = comp.addLayer(320, 240);
     audioLayer.hasVideo = false;
-    in = host.nextInData();
+    const AEGP_LayerIDVal audioId = audioLayer.id;
+    PF_InData in = host.nextInData();
     in.current_time = 48;
     in.time_scale = 24;
+    const AEGP_CompH c = comp.compHandle();
+    auto setLayer = [&](AEGP_LayerIDVal id) {
+        hostsim::ParamValue v;
+        v.v[0] = id;
+        params.setValue(kLayerParam, v);
+    };
 
     struct Case {
         const char* what;
@@ -246,54 +234,55 @@ TEST_F(RenderHelpers, HasVideoByLayerKind) {
         {"text", textLayer.id, 0, 1},
         {"shape", shapeLayer.id, 0, 1},
         {"footage with video", footage, 0, 1},
-        {"audio-only footage", audioLayer.id, 0, 0},
+        {"audio-only footage", audioId, 0, 0},
         {"no such layer", 999, A_Err_PARAMETER, 0},
     };
-    const AEGP_CompH c = comp.compHandle();
-    for (const Case& k : cases) {
-        g_stream = Stream{};
-        g_stream.layerId = k.id;
-        int id = -1;
-        unsigned char video = 9;
-        EXPECT_EQ(hasVideo(77, &in, *suites, nullptr, c, 12, &id, &video), k.err) << k.what;
-        EXPECT_EQ(id, k.id) << k.what;
-        EXPECT_EQ(video, k.video) << k.what;
-        EXPECT_EQ(g_stream.streams, 0) << k.what << ": stream not disposed";
-        EXPECT_EQ(g_stream.values, 0) << k.what << ": value not disposed";
-    }
-    EXPECT_EQ(g_stream.askedTime.value, 48);  // read at the current time
-    EXPECT_EQ(g_stream.askedTime.scale, 24u);
+    {
+        AEGP_SuiteHandler suites(host.basicSuite());
+        AEGP_EffectRefH effect = nullptr;
+        ASSERT_EQ(suites.PFInterfaceSuite1()->AEGP_GetNewEffectForEffect(host.pluginId(), in.effect_ref, &effect), 0);
+        for (const Case& k : cases) {
+            setLayer(k.id);
+            streams.clearRequests();
+            int id = -1;
+            unsigned char video = 9;
+            EXPECT_EQ(hasVideo(host.pluginId(), &in, suites, effect, c, kLayerParam, &id, &video), k.err) << k.what;
+            EXPECT_EQ(id, k.id) << k.what;
+            EXPECT_EQ(video, k.video) << k.what;
+            EXPECT_EQ(streams.openStreams() + streams.openValues(), 0) << k.what << ": stream or value kept";
+            ASSERT_EQ(streams.requests().size(), 1u) << k.what;
+            EXPECT_EQ(streams.requests()[0].time.value, 48) << "read at the current time";
+            EXPECT_EQ(streams.requests()[0].time.scale, 24u);
+        }
 
-    // Failures: the first error is returned and nothing is left held.
-    struct Failure {
-        const char* what;
-        A_Err streamErr, valueErr;
-        const char* failing;  // a host function made to fail, or null
-        A_Err err;
-        int id;
-    };
-    const Failure failures[] = {
-        {"no stream", A_Err_STRUCT, 0, nullptr, A_Err_STRUCT, 0},
-        {"value cannot be read", 0, A_Err_PARAMETER, nullptr, A_Err_PARAMETER, 0},
-        {"object type fails", 0, 0, "AEGP_GetLayerObjectType", A_Err_GENERIC, footage},
-        {"item flags fail", 0, 0, "AEGP_GetItemFlags", A_Err_GENERIC, footage},
-    };
-    for (const Failure& f : failures) {
-        g_stream = Stream{};
-        g_stream.layerId = footage;
-        g_stream.streamErr = f.streamErr;
-        g_stream.valueErr = f.valueErr;
-        if (f.failing) host.faults().failCall(f.failing, host.faults().calls(f.failing) + 1, A_Err_GENERIC);
-        int id = -1;
-        unsigned char video = 9;
-        EXPECT_EQ(hasVideo(77, &in, *suites, nullptr, c, 12, &id, &video), f.err) << f.what;
-        EXPECT_EQ(id, f.id) << f.what;
-        EXPECT_EQ(video, 0) << f.what;
-        EXPECT_EQ(g_stream.streams + g_stream.values, 0) << f.what;
+        // Failures: the first error is returned and nothing is left held.
+        struct Failure {
+            const char* what;
+            const char* failing;
+            A_Err err;
+            int id;
+        };
+        const Failure failures[] = {
+            {"no stream", "AEGP_GetNewEffectStreamByIndex", A_Err_STRUCT, 0},
+            {"value cannot be read", "AEGP_GetNewStreamValue", A_Err_PARAMETER, 0},
+            {"object type fails", "AEGP_GetLayerObjectType", A_Err_GENERIC, footage},
+            {"item flags fail", "AEGP_GetItemFlags", A_Err_GENERIC, footage},
+        };
+        setLayer(footage);
+        for (const Failure& f : failures) {
+            host.faults().failCall(f.failing, host.faults().calls(f.failing) + 1, f.err);
+            int id = -1;
+            unsigned char video = 9;
+            EXPECT_EQ(hasVideo(host.pluginId(), &in, suites, effect, c, kLayerParam, &id, &video), f.err) << f.what;
+            EXPECT_EQ(id, f.id) << f.what;
+            EXPECT_EQ(video, 0) << f.what;
+            EXPECT_EQ(streams.openStreams() + streams.openValues(), 0) << f.what;
+        }
+        // The outputs are optional.
+        EXPECT_EQ(hasVideo(host.pluginId(), &in, suites, effect, c, kLayerParam, nullptr, nullptr), A_Err_NONE);
+        suites.EffectSuite3()->AEGP_DisposeEffect(effect);
     }
-    // The outputs are optional.
-    g_stream = Stream{};
-    g_stream.layerId = footage;
-    EXPECT_EQ(hasVideo(77, &in, *suites, nullptr, c, 12, nullptr, nullptr), A_Err_NONE);
-    suites.reset();  // release before the stand-in table goes out of scope
+    EXPECT_EQ(host.suites().outstanding(), 0);
+    EXPECT_EQ(host.violations(), std::vector<std::string>{});
+    EXPECT_EQ(host.globalSetdown(), PF_Err_NONE);
 }
