@@ -3,6 +3,7 @@
 // to the right rasteriser, and the image shapes' colour steps.
 #include "DrawCircle.h"
 #include "DrawFixture.h"
+#include "Params.h"
 #include "VemaroElementBounds.h"
 #include "VemaroLayerDrawer.h"
 
@@ -312,4 +313,73 @@ TEST_F(DrawDriver, InputElementDrawsTheSourceWithItsToning) {
     ShapeDrawer& d = make(40, 40);
     d.patterns = {element(20, 20)};
     EXPECT_EQ(d.draw(), PF_Err_NONE);
+}
+
+// ------------------------------------------------------------ per-element layer frames
+namespace {
+// The loaded effect, so that its Layer parameters can be checked out at the
+// times the drawing asks for.
+class DrawLayerFrames : public DrawFixture {
+protected:
+    void SetUp() override {
+        std::string error;
+        ASSERT_TRUE(host.load(VEMARO_MODULE_PATH, &error)) << error;
+        ASSERT_EQ(host.globalSetup(), PF_Err_NONE);
+        ASSERT_EQ(host.get<hostsim::Params>().setup(), PF_Err_NONE);
+        in = host.nextInData();
+        suites = std::make_unique<AEGP_SuiteHandler>(in.pica_basicP);
+        DrawFixture::SetUp();
+    }
+};
+}  // namespace
+
+// Still Frame and Loop pick the frame from Layer Time (wrapped into [0, 1)),
+// the element and, for Loop, the current frame; the frame is checked out
+// for the element and checked in again.
+TEST_F(DrawLayerFrames, FramePerElement) {
+    auto& params = host.get<hostsim::Params>();
+    hostsim::World frame(8, 8, hostsim::Depth::Bits8);
+    frame.fill(PF_Pixel{255, 0, 255, 0});
+    std::vector<hostsim::LayerRequest> asked;
+    params.checkoutLayer = [&](const hostsim::LayerRequest& r, PF_LayerDef& w) {
+        asked.push_back(r);
+        w = *frame.get();
+        return PF_Err_NONE;
+    };
+    hostsim::World still(8, 8, hostsim::Depth::Bits8);
+    still.fill(PF_Pixel{255, 255, 0, 0});
+    struct Case {
+        int sampling;  // 2 Still Frame, 4 Loop
+        double time;
+        long want;  // composition frame
+    };
+    const Case cases[] = {
+        {2, 0.999, 19},  // never past out - 1
+        {2, -0.25, 17},  // wrapped to 0.75
+        {4, 0.25, 15},   // (3 + 2 + 10) mod 10 = 5
+        {4, -0.75, 15},
+    };
+    for (const Case& c : cases) {
+        neutral();
+        Parameters::Shape& s = record.shapes[0];
+        s.type = 5;
+        s.layer = still.get();
+        s.layerRect = {-1, -1, 8, 8};
+        s.layerInFrame = 10, s.layerOutFrame = 20;
+        s.layerSampling = c.sampling;
+        s.layerTime = c.time;
+        s.randomizeLayerSampling = 2;  // Linear: plus the element's t (0 here)
+        record.frameDuration = {1, 25};
+        in.current_time = 3 * 100, in.time_scale = 2500;
+        asked.clear();
+        ShapeDrawer& d = make(40, 40);
+        d.patterns = {element(20, 20)};
+        ASSERT_EQ(d.draw(), PF_Err_NONE);
+        ASSERT_EQ(asked.size(), 1u);
+        EXPECT_EQ(asked[0].index, 189);
+        EXPECT_EQ(static_cast<long long>(asked[0].time) * 25, static_cast<long long>(c.want) * asked[0].scale)
+            << c.sampling << " " << c.time;
+        EXPECT_TRUE(sameColour(output->at<PF_Pixel>(20, 20), 0, 255, 0));  // the element's own frame
+        EXPECT_EQ(params.outstandingCheckouts(), 0);
+    }
 }
