@@ -4,6 +4,7 @@
 #include "DrawCircle.h"
 #include "DrawFixture.h"
 #include "Params.h"
+#include "Sampling.h"
 #include "VemaroElementBounds.h"
 #include "VemaroLayerDrawer.h"
 
@@ -382,4 +383,32 @@ TEST_F(DrawLayerFrames, FramePerElement) {
         EXPECT_TRUE(sameColour(output->at<PF_Pixel>(20, 20), 0, 255, 0));  // the element's own frame
         EXPECT_EQ(params.outstandingCheckouts(), 0);
     }
+}
+
+// The per-shape transition moves, scales and fades the drawn shape; the maps
+// are still read at the element's own position.
+TEST_F(DrawDriver, ShapeTransitionMovesTheDrawingNotTheSampling) {
+    hostsim::World& map = uniform(PF_Pixel{255, 255, 255, 255}, 200, 100);
+    record.mapPost2D.scaleMap = {map.get(), 0, 3, 0, 0, 1, 0, 1, 1};
+    in.width = 200, in.height = 100;
+    ShapeDrawer& d = make();
+    ShapeTransitioner& t = d.shapeTransitioner;
+    t.enabled = 1;
+    t.offsets = {Vector(30, 10)};
+    t.scales = {2};
+    t.opacities = {0.5};
+    t.phases = {1};
+    t.colorSet = {0};
+    t.colors = {Color{}};
+    d.patterns = {element(50, 40)};
+    auto& sampling = host.get<hostsim::Sampling>();
+    sampling.clearRequests();
+    ASSERT_EQ(d.draw(), PF_Err_NONE);
+    const auto req = sampling.requests();
+    ASSERT_EQ(req.size(), 1u);
+    EXPECT_EQ(req[0].x, 50 * 65536);
+    EXPECT_EQ(req[0].y, 40 * 65536);
+    hostsim::World ref(200, 100, hostsim::Depth::Bits8);
+    ASSERT_EQ(drawCircle(&in, *suites, ref, circle(80, 50, 10, 1, 0, 0, 0.5)), PF_Err_NONE);
+    EXPECT_TRUE(sameWorld(*output, ref));
 }
