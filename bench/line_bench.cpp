@@ -1,0 +1,129 @@
+// The same random lines drawn into a 1920x1080 8-bit frame by our LineDrawer
+// and by Cairo (the rotated rectangle filled); full lengths 16, 128 and 512
+// pixels, full thicknesses 1, 4 and 16.
+#include "BenchHost.h"
+#include "VemaroLineDrawer.h"
+#include "VemaroRenderHelpers.h"
+#include "World.h"
+
+#include <benchmark/benchmark.h>
+#include <cairo.h>
+
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <vector>
+
+namespace {
+
+constexpr int kW = 1920, kH = 1080;
+
+struct Bar {
+    double x, y, halfLength, halfThickness, phase;
+    float red, green, blue;
+};
+
+// Up to two million covered pixels per case: some tens of milliseconds.
+int countFor(int length, int thickness) {
+    const int n = 2000000 / (length * (thickness + 1));
+    return n < 20 ? 20 : (n > 20000 ? 20000 : n);
+}
+
+const std::vector<Bar>& bars(int length, int thickness) {
+    static std::map<std::pair<int, int>, std::vector<Bar>> cache;
+    std::vector<Bar>& v = cache[{length, thickness}];
+    if (v.empty()) {
+        bench::Random rng(0x11e00000u + static_cast<uint32_t>(length * 64 + thickness));
+        for (int i = 0, n = countFor(length, thickness); i < n; ++i) {
+            Bar b;
+            b.x = rng.uniform(0, kW);
+            b.y = rng.uniform(0, kH);
+            b.halfLength = 0.5 * length * rng.uniform(0.8, 1.2);
+            b.halfThickness = 0.5 * thickness;
+            b.phase = rng.uniform(0, M_PI);
+            b.red = static_cast<float>(rng.uniform(0, 1));
+            b.green = static_cast<float>(rng.uniform(0, 1));
+            b.blue = static_cast<float>(rng.uniform(0, 1));
+            v.push_back(b);
+        }
+    }
+    return v;
+}
+
+void ours(benchmark::State& state) {
+    bench::Env& e = bench::env();
+    e.threads(1);
+    const int length = static_cast<int>(state.range(0)), thickness = static_cast<int>(state.range(1));
+    hostsim::World frame(kW, kH, hostsim::Depth::Bits8, 0);
+    std::vector<LineDrawer::Pattern> patterns;
+    for (const Bar& b : bars(length, thickness)) {
+        LineDrawer::Pattern p;
+        p.x = b.x;
+        p.y = b.y;
+        p.halfLength = b.halfLength;
+        p.halfThickness = b.halfThickness;
+        p.phase = b.phase;
+        p.fill = {1.0f, b.red, b.green, b.blue};
+        patterns.push_back(p);
+    }
+    for (auto _ : state) {
+        state.PauseTiming();
+        frame.fill(PF_Pixel{0, 0, 0, 0});
+        state.ResumeTiming();
+        for (const LineDrawer::Pattern& p : patterns) {
+            LineDrawer d(&e.in, e.suites, 0, frame.get(), 0, p);
+            if (d.doRender()) iterateGeneric(&e.in, e.suites, &d, 1);
+        }
+        benchmark::ClobberMemory();
+    }
+}
+
+void cairo(benchmark::State& state) {
+    const int length = static_cast<int>(state.range(0)), thickness = static_cast<int>(state.range(1));
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kW, kH);
+    cairo_t* cr = cairo_create(s);
+    unsigned char* data = cairo_image_surface_get_data(s);
+    const std::size_t bytes = std::size_t(cairo_image_surface_get_stride(s)) * kH;
+    for (auto _ : state) {
+        state.PauseTiming();
+        cairo_surface_flush(s);
+        std::memset(data, 0, bytes);
+        cairo_surface_mark_dirty(s);
+        state.ResumeTiming();
+        for (const Bar& b : bars(length, thickness)) {
+            const double c = std::cos(b.phase), sn = std::sin(b.phase);
+            const double L = b.halfLength, T = b.halfThickness;
+            cairo_set_source_rgb(cr, b.red, b.green, b.blue);
+            cairo_move_to(cr, b.x + 0.5 + L * c - T * sn, b.y + 0.5 + L * sn + T * c);
+            cairo_line_to(cr, b.x + 0.5 + L * c + T * sn, b.y + 0.5 + L * sn - T * c);
+            cairo_line_to(cr, b.x + 0.5 - L * c + T * sn, b.y + 0.5 - L * sn - T * c);
+            cairo_line_to(cr, b.x + 0.5 - L * c - T * sn, b.y + 0.5 - L * sn + T * c);
+            cairo_close_path(cr);
+            cairo_fill(cr);
+        }
+        cairo_surface_flush(s);
+        benchmark::ClobberMemory();
+    }
+    cairo_destroy(cr);
+    cairo_surface_destroy(s);
+}
+
+const bool registered = [] {
+    for (int length : {16, 128, 512})
+        for (int thickness : {1, 4, 16}) {
+            benchmark::RegisterBenchmark("Line/ours", ours)
+                ->Args({length, thickness})
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime();
+            benchmark::RegisterBenchmark("Line/cairo", cairo)
+                ->Args({length, thickness})
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime();
+            const std::string arg = "/" + std::to_string(length) + "/" + std::to_string(thickness);
+            bench::addRatio("lines " + std::to_string(length) + "x" + std::to_string(thickness) + " ours/cairo",
+                            "Line/ours" + arg, "Line/cairo" + arg);
+        }
+    return true;
+}();
+
+}  // namespace

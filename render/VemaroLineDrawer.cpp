@@ -1,0 +1,278 @@
+#include "VemaroLineDrawer.h"
+
+#include "VemaroBlend.h"
+#include "VemaroRasteriser.h"
+
+#include <cmath>
+#include <limits>
+#include <utility>
+
+using raster::covOut;
+
+// The row loop's helpers are lambdas; the pixel loops depend on their being
+// inlined.
+#if defined(__GNUC__)
+#define LAMBDA_INLINE __attribute__((always_inline))
+#else
+#define LAMBDA_INLINE
+#endif
+
+namespace {
+constexpr int kMultithreadRows = 100;
+
+// Half extents of the fill and of the stroke's outer edge.
+struct Extents {
+    double L, T, Ls, Ts;
+    explicit Extents(const LineDrawer::Pattern& p)
+        : L(p.halfLength), T(p.halfThickness), Ls(L + p.strokeWidth), Ts(T + p.strokeWidth) {}
+};
+
+inline double larger(double a, double b) { return a > b ? a : b; }
+inline double smaller(double a, double b) { return a < b ? a : b; }
+
+// The columns c of a row where |a (c - x) + b| < reach can hold, as a closed
+// range in double; empty when lo > hi. The reach is widened by far more than
+// the rounding of the per-pixel distance, and the range by a column, so no
+// column with a distance below the reach is left out.
+struct Columns {
+    double lo, hi;
+};
+VEMARO_INLINE Columns within(double a, double b, double reach, double x) {
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    const double r = reach + 1e-12 * (reach + std::fabs(b));
+    if (a == 0.0) return std::fabs(b) < r ? Columns{-inf, inf} : Columns{inf, -inf};
+    double p = (-r - b) / a, q = (r - b) / a;
+    if (p > q) std::swap(p, q);
+    return {x + p - 1.0, x + q + 1.0};
+}
+
+// Walks the rows of a band and, in each, the columns where the distance along
+// the axis is below reachU and the one across below reachV; every other pixel
+// of the band would get coverage 0, and blending a pixel of alpha 0 beneath
+// anything leaves it as it is. f(u, v) gives the element's pixel, blended
+// beneath the output when its alpha is not 0.
+//
+// Where u < innerU and v < innerV every test of f comes out the same, so
+// that run of each row takes f(0, 0) without working out distances. Its ends
+// are found from the distances' formula and then checked against the very
+// distances the pixels would get: the computed distances grow monotonically
+// away from the axis, so the run checked at its ends is exact.
+template <class P, class Op, class F>
+void blendRows(const LineDrawer& d, const PF_LRect& b, double reachU, double reachV, double innerU, double innerV,
+               Op op, F f) {
+    const LineDrawer::Pattern& p = *d.pattern;
+    const double* off = d.offsets.data() - d.region.left;
+    const double a0 = d.axis[0], a1 = d.axis[1], a2 = d.axis[2], a3 = d.axis[3];
+    const bool hasInterior = innerU > 0.0 && innerV > 0.0;
+    const P inner = f(0.0, 0.0);
+    // Over a transparent output pixel every mode gives the element's pixel.
+    auto span = [&](P* out, A_long from, A_long to) LAMBDA_INLINE {
+        if (inner.alpha == 0) return;
+        for (A_long c = from; c < to; ++c) {
+            P& o = out[c];
+            if (o.alpha == 0)
+                o = inner;
+            else if (!(Op::template keepsOpaqueTop<P>() && o.alpha == raster::fullAlpha<P>()))
+                o = op(inner, o);
+        }
+    };
+    auto exact = [&](P* out, A_long from, A_long to, double bu, double bv) LAMBDA_INLINE {
+        for (A_long c = from; c < to; ++c) {
+            const double dx = off[c];
+            const P px = f(std::fabs(a0 * dx + bu), std::fabs(a2 * dx + bv));
+            if (px.alpha != 0) out[c] = op(px, out[c]);
+        }
+    };
+    // The columns [from, to) of the band within both ranges.
+    auto columns = [&](const Columns& cu, const Columns& cv, A_long& from, A_long& to) {
+        double lo = b.left, hi = b.right - 1;
+        if (cu.lo > lo) lo = cu.lo;
+        if (cv.lo > lo) lo = cv.lo;
+        if (cu.hi < hi) hi = cu.hi;
+        if (cv.hi < hi) hi = cv.hi;
+        // Clamped to the band in double before becoming integers.
+        if (!(lo <= hi)) return false;
+        from = static_cast<A_long>(std::ceil(lo));
+        to = static_cast<A_long>(std::floor(hi)) + 1;
+        return true;
+    };
+    for (A_long r = b.top; r < b.bottom; ++r) {
+        const double dy = p.y - r;
+        const double bu = a1 * dy, bv = a3 * dy;
+        A_long from, to;
+        if (!columns(within(a0, bu, reachU, p.x), within(a2, bv, reachV, p.x), from, to)) continue;
+        P* out = raster::row<P>(d.world, r);
+        raster::prefetchRow<P>(d.world, r + 1, b, from, to);
+        A_long ia, ib;
+        if (!hasInterior || !columns(within(a0, bu, innerU, p.x), within(a2, bv, innerV, p.x), ia, ib)) {
+            exact(out, from, to, bu, bv);
+            continue;
+        }
+        ia = ia < from ? from : ia;
+        ib = ib > to ? to : (ib < ia ? ia : ib);
+        auto inside = [&](A_long c) {
+            const double dx = off[c];
+            return std::fabs(a0 * dx + bu) < innerU && std::fabs(a2 * dx + bv) < innerV;
+        };
+        while (ia < ib && !inside(ia)) ++ia;
+        while (ib > ia && !inside(ib - 1)) --ib;
+        exact(out, from, ia, bu, bv);
+        span(out, ia, ib);
+        exact(out, ib, to, bu, bv);
+    }
+}
+
+}  // namespace
+
+LineDrawer::LineDrawer(PF_InData* in_data_, AEGP_SuiteHandler& suites_, unsigned char draft_, PF_LayerDef* world_,
+                       int bpc_, const Pattern& pattern_)
+    : in_data(in_data_), suites(&suites_), draft(draft_), world(world_), bpc(bpc_), pattern(&pattern_) {
+    calculateAxis();
+    calculateRegion();
+}
+
+void LineDrawer::calculateAxis() {
+    const double c = in_data->utils->ansi.cos(pattern->phase), s = in_data->utils->ansi.sin(pattern->phase);
+    axis[0] = c;
+    axis[1] = -s;
+    axis[2] = s;
+    axis[3] = c;
+}
+
+void LineDrawer::calculateRegion() {
+    const Pattern& p = *pattern;
+    double l = p.halfLength, t = p.halfThickness;
+    if (p.fillMode != 1) {
+        l += p.strokeWidth;
+        t += p.strokeWidth;
+    }
+    // The corners lie at +-l cos +- t sin across and +-l sin +- t cos down;
+    // the extreme ones are the sums of the magnitudes.
+    const double across = std::fabs(l * axis[0]) + std::fabs(t * axis[2]);
+    const double down = std::fabs(l * axis[2]) + std::fabs(t * axis[0]);
+    // Non-finite or absurd geometry (a NaN phase, an infinite length) gives
+    // an empty region.
+    raster::clipSpan(in_data, p.x - across, p.x + across, world->width, region.left, region.right);
+    raster::clipSpan(in_data, p.y - down, p.y + down, world->height, region.top, region.bottom);
+}
+
+bool LineDrawer::doRender() {
+    if (region.left >= region.right || region.top >= region.bottom) return false;
+    preDraw();
+    return true;
+}
+
+void LineDrawer::preDraw() {
+    const std::size_t n = static_cast<std::size_t>(region.right - region.left);
+    offsets.resize(n);
+    for (std::size_t k = 0; k < n; ++k) offsets[k] = static_cast<double>(region.left + static_cast<A_long>(k)) - pattern->x;
+}
+
+bool LineDrawer::doMultithread(int threads) const {
+    const A_long h = region.bottom - region.top;
+    return h > (threads > kMultithreadRows ? threads : kMultithreadRows);
+}
+
+int LineDrawer::operator()(int i, int n) const {
+    const PF_LRect b = raster::band(region, i, n);
+    if (b.top >= b.bottom) return PF_Err_NONE;
+    raster::forDepth(bpc, [&](auto pixel) {
+        using P = decltype(pixel);
+        if (draft)
+            drawDraftT<P>(b);
+        else
+            drawT<P>(b);
+    });
+    return PF_Err_NONE;
+}
+
+void LineDrawer::drawDraft8(PF_LRect b) const { drawDraftT<PF_Pixel>(b); }
+void LineDrawer::drawDraft16(PF_LRect b) const { drawDraftT<PF_Pixel16>(b); }
+void LineDrawer::drawDraft32(PF_LRect b) const { drawDraftT<PF_PixelFloat>(b); }
+void LineDrawer::draw8(PF_LRect b) const { drawT<PF_Pixel>(b); }
+void LineDrawer::draw16(PF_LRect b) const { drawT<PF_Pixel16>(b); }
+void LineDrawer::draw32(PF_LRect b) const { drawT<PF_PixelFloat>(b); }
+
+// The blend mode is chosen once per band; the loops below get it inlined.
+template <class P>
+void LineDrawer::drawDraftT(PF_LRect b) const {
+    withBlendOp(pattern->blendMode, [&](auto op) { drawDraftLoop<P>(b, op); });
+}
+template <class P>
+void LineDrawer::drawT(PF_LRect b) const {
+    withBlendOp(pattern->blendMode, [&](auto op) { drawLoop<P>(b, op); });
+}
+
+// Hard edges: a pixel is drawn whole with the fill or the stroke, or left.
+template <class P, class Op>
+void LineDrawer::drawDraftLoop(const PF_LRect& b, Op op) const {
+    using D = raster::Depth<P>;
+    const Pattern& p = *pattern;
+    const Extents e(p);
+    P fillPx = D::fromColor(p.fill), strokePx = D::fromColor(p.stroke);
+    fillPx.alpha = strokePx.alpha = D::alpha(p.opacity);
+    P none = fillPx;
+    none.alpha = 0;
+    switch (p.fillMode) {
+        case 1:
+            blendRows<P>(*this, b, e.L + 0.5, e.T + 0.5, e.L, e.T, op,
+                         [&](double u, double v) { return u <= e.L && v <= e.T ? fillPx : none; });
+            break;
+        case 2:
+            blendRows<P>(*this, b, e.Ls + 0.5, e.Ts + 0.5, smaller(e.L, e.Ls), smaller(e.T, e.Ts), op,
+                         [&](double u, double v) {
+                return u <= e.Ls && v <= e.Ts && !(u < e.L && v < e.T) ? strokePx : none;
+            });
+            break;
+        case 3:
+            blendRows<P>(*this, b, larger(e.L, e.Ls) + 0.5, larger(e.T, e.Ts) + 0.5, smaller(e.L, e.Ls),
+                         smaller(e.T, e.Ts), op, [&](double u, double v) {
+                if (v <= e.T && u <= e.L) return fillPx;
+                return v <= e.Ts && u <= e.Ls ? strokePx : none;
+            });
+            break;
+        default: break;  // no such fill mode: nothing is drawn
+    }
+}
+
+// Anti-aliased: each edge's coverage is the linear ramp over the pixel; the
+// coverages along and across the axis multiply.
+template <class P, class Op>
+void LineDrawer::drawLoop(const PF_LRect& b, Op op) const {
+    using D = raster::Depth<P>;
+    const Pattern& p = *pattern;
+    const Extents e(p);
+    const double opacity = p.opacity;
+    P fillPx = D::fromColor(p.fill), strokePx = D::fromColor(p.stroke);
+    switch (p.fillMode) {
+        case 1: {
+            // A line thinner or shorter than a pixel fades in proportion.
+            const double thin = raster::clamp01(e.L < e.T ? e.L : e.T);
+            blendRows<P>(*this, b, e.L + 0.5, e.T + 0.5, e.L - 0.5, e.T - 0.5, op, [&](double u, double v) {
+                fillPx.alpha = D::alpha(covOut(u, e.L) * thin * covOut(v, e.T) * opacity);
+                return fillPx;
+            });
+            break;
+        }
+        case 2:
+            blendRows<P>(*this, b, e.Ls + 0.5, e.Ts + 0.5, smaller(e.L, e.Ls) - 0.5, smaller(e.T, e.Ts) - 0.5, op,
+                         [&](double u, double v) {
+                strokePx.alpha =
+                    D::alpha((1.0 - covOut(u, e.L) * covOut(v, e.T)) * covOut(u, e.Ls) * covOut(v, e.Ts) * opacity);
+                return strokePx;
+            });
+            break;
+        case 3:
+            // The fill lies over the stroke; the opacity applies to the merge.
+            blendRows<P>(*this, b, larger(e.L, e.Ls) + 0.5, larger(e.T, e.Ts) + 0.5, smaller(e.L, e.Ls) - 0.5,
+                         smaller(e.T, e.Ts) - 0.5, op, [&](double u, double v) {
+                fillPx.alpha = D::alpha(covOut(u, e.L) * covOut(v, e.T));
+                strokePx.alpha = D::alpha(covOut(u, e.Ls) * covOut(v, e.Ts));
+                P merged = Blend::normal(strokePx, fillPx);
+                merged.alpha = D::scaleAlpha(merged.alpha, opacity);
+                return merged;
+            });
+            break;
+        default: break;  // no such fill mode: nothing is drawn
+    }
+}
