@@ -12,10 +12,7 @@
 #include "VemaroRenderHelpers.h"
 #include "VemaroToning.h"
 
-#if __has_include("VemaroLineDrawer.h")
 #include "VemaroLineDrawer.h"
-#define VEMARO_HAS_LINE_DRAWER 1
-#endif
 #if __has_include("VemaroPolygonDrawer.h")
 #include "VemaroPolygonDrawer.h"
 #define VEMARO_HAS_POLYGON_DRAWER 1
@@ -393,7 +390,6 @@ PF_Err ShapeDrawer::drawCirclePattern(int k, const Parameters::Shape& s, const P
 }
 
 PF_Err ShapeDrawer::drawLinePattern(int k, const Parameters::Shape& s, const Pattern& e, const Vector& offset) {
-#ifdef VEMARO_HAS_LINE_DRAWER
     VectorElement v;
     const PF_Err err = prepareVector(*this, k, s, e, offset, true, v);
     if (err) return err;
@@ -403,10 +399,6 @@ PF_Err ShapeDrawer::drawLinePattern(int k, const Parameters::Shape& s, const Pat
     r.halfThickness = v.base * (1.0 - hash(*this, e, 2, s.scaleSeed) * (1.0 - s.minimumHeight)) * s.thickness;
     r.phase = v.phase;
     return rasterise<LineDrawer>(*this, r);
-#else
-    (void)k, (void)s, (void)e, (void)offset;
-    return PF_Err_NONE;
-#endif
 }
 
 PF_Err ShapeDrawer::drawPolygonPattern(int k, const Parameters::Shape& s, const Pattern& e, const Vector& offset) {

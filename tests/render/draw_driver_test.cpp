@@ -7,6 +7,7 @@
 #include "Sampling.h"
 #include "VemaroElementBounds.h"
 #include "VemaroLayerDrawer.h"
+#include "VemaroLineDrawer.h"
 
 #include <map>
 #include <set>
@@ -410,5 +411,43 @@ TEST_F(DrawDriver, ShapeTransitionMovesTheDrawingNotTheSampling) {
     EXPECT_EQ(req[0].y, 40 * 65536);
     hostsim::World ref(200, 100, hostsim::Depth::Bits8);
     ASSERT_EQ(drawCircle(&in, *suites, ref, circle(80, 50, 10, 1, 0, 0, 0.5)), PF_Err_NONE);
+    EXPECT_TRUE(sameWorld(*output, ref));
+}
+
+// A Line element: random length and thickness from draws 1 and 2 of the
+// scale seed, rotated by the layer rotation, the shape's phase and the
+// per-shape transition phase (which a Circle ignores).
+TEST_F(DrawDriver, LineElementRecord) {
+    Parameters::Shape& s = record.shapes[0];
+    s.type = 1;
+    s.size = 40;
+    s.thickness = 0.25;
+    s.minimumWidth = 0.5;
+    s.minimumHeight = 0.2;
+    s.scaleSeed = {2, 3};
+    s.phase = 0.3;
+    record.transformRotation = 0.2;
+    ShapeDrawer& d = make();
+    ShapeTransitioner& t = d.shapeTransitioner;
+    t.enabled = 1;
+    t.offsets = {Vector()};
+    t.scales = {1};
+    t.opacities = {1};
+    t.phases = {0.4};
+    t.colorSet = {0};
+    t.colors = {Color{}};
+    d.patterns = {element(90.5, 45.25, 0, 1, 2)};
+    ASSERT_EQ(d.draw(), PF_Err_NONE);
+
+    hostsim::World ref(200, 100, hostsim::Depth::Bits8);
+    LineDrawer::Pattern p;
+    p.x = 90.5, p.y = 45.25;
+    p.halfLength = 20 * (1 - hash(1, 2, 1, {2, 3}) * 0.5);
+    p.halfThickness = 20 * (1 - hash(1, 2, 2, {2, 3}) * 0.8) * 0.25;
+    p.fill = p.stroke = {1, 1, 1, 1};
+    p.phase = 0.2 + 0.3 + 0.0 + 0.4;
+    LineDrawer line(&in, *suites, 0, ref.get(), 0, p);
+    ASSERT_TRUE(line.doRender());
+    ASSERT_EQ(iterateGeneric(&in, *suites, &line, 1), PF_Err_NONE);
     EXPECT_TRUE(sameWorld(*output, ref));
 }
