@@ -35,6 +35,27 @@ Color adjusted(const Color& rgb, const Color& adjust) {
     return Color{hls.alpha, hls.red + adjust.red, hls.green * adjust.green, hls.blue * adjust.blue};
 }
 
+// The 1D side's value: from the 1D map layer at t when one is set, else from
+// the hidden parameter's curve (`has` false when that is absent).
+template <class R, class FromColour, class FromCurve>
+PF_Err oneDValue(const MapperHost& h, PF_LayerDef* layer, PF_SampPB& sampler, MemoCurve<R>& curve, double t,
+                 FromColour fromColour, FromCurve fromCurve, R& value, bool& has) {
+    if (!layer) return curve.get(t, fromCurve, &value, &has);
+    Color color;
+    const PF_Err err = sample1D(h, sampler, t, color);
+    value = fromColour(color);
+    has = true;
+    return err;
+}
+
+// The pre-2D map's colour at the point; with an error pending it is not
+// sampled and reads as zero.
+Color preTwoDColour(const MapperHost& h, PF_SampPB& sampler, const Vector& point, int wrap, PF_Err& err) {
+    Color color;
+    if (!err) err = sample2D(h, sampler, point, wrap, color);
+    return color;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- ShapeMapper
@@ -135,39 +156,33 @@ ScaleMapper::ScaleMapper(const MapperHost& h, const ScaleMapSettings& m1, const 
       rangePre2D(m2.white - m2.black) {}
 
 PF_Err ScaleMapper::map(const Vector& point, int, int, double t, ShapeDrawer::Pattern& pattern) {
-    PF_Err err = PF_Err_NONE;
     double value = 0.0;
     bool has = false;
-    if (layer1D) {
-        Color color;
-        err = sample1D(host, sampler1D, t, color);
-        value = getMapRate(channel1D, power1D, invert1D, color, threshold1D, thresholdLow1D) * range1D + black1D;
-        has = true;
-    } else {
-        err = curve.get(
-            t,
-            [this](const std::vector<AEGP_StreamVal2>& s) {
-                double v = curveFraction(s[0], invert1D);
-                if (v >= threshold1D) {
-                } else if (v >= thresholdLow1D) {
-                    v = v * ((v - thresholdLow1D) / (threshold1D - thresholdLow1D));
-                } else {
-                    v = 0.0;
-                }
-                v = std::pow(v, power1D);
-                // A negative value under a fractional power has no scale.
-                if (std::isnan(v)) v = 0.0;
-                return v * range1D + black1D;
-            },
-            &value, &has);
-    }
+    PF_Err err = oneDValue(
+        host, layer1D, sampler1D, curve, t,
+        [this](const Color& color) {
+            return getMapRate(channel1D, power1D, invert1D, color, threshold1D, thresholdLow1D) * range1D + black1D;
+        },
+        [this](const std::vector<AEGP_StreamVal2>& s) {
+            double v = curveFraction(s[0], invert1D);
+            if (v >= threshold1D) {
+            } else if (v >= thresholdLow1D) {
+                v = v * ((v - thresholdLow1D) / (threshold1D - thresholdLow1D));
+            } else {
+                v = 0.0;
+            }
+            v = std::pow(v, power1D);
+            // A negative value under a fractional power has no scale.
+            if (std::isnan(v)) v = 0.0;
+            return v * range1D + black1D;
+        },
+        value, has);
     if (has) {
         pattern.hasScale = 1;
         pattern.scale *= value;
     }
     if (layerPre2D) {
-        Color color;
-        if (!err) err = sample2D(host, samplerPre2D, point, wrapPre2D, color);
+        const Color color = preTwoDColour(host, samplerPre2D, point, wrapPre2D, err);
         const double rate = getMapRate(channelPre2D, powerPre2D, invertPre2D, color, thresholdPre2D, thresholdLowPre2D);
         pattern.hasScale = 1;
         pattern.scale *= rate * rangePre2D + blackPre2D;
@@ -189,33 +204,23 @@ ColorMapper::ColorMapper(const MapperHost& h, const ColorMapSettings& m1, const 
       adjustPre2D(m2.adjust) {}
 
 PF_Err ColorMapper::map(const Vector& point, int, int, double t, ShapeDrawer::Pattern& pattern) {
-    PF_Err err = PF_Err_NONE;
     Color color;
     bool has = false;
-    if (layer1D) {
-        Color rgb;
-        err = sample1D(host, sampler1D, t, rgb);
-        color = adjusted(rgb, adjust1D);
-        has = true;
-    } else {
-        err = curve.get(
-            t,
-            [this](const std::vector<AEGP_StreamVal2>& v) {
-                const Color rgb{static_cast<float>(v[1].one_d * 0.01), static_cast<float>(v[0].color.redF),
-                                static_cast<float>(v[0].color.greenF), static_cast<float>(v[0].color.blueF)};
-                return adjusted(rgb, adjust1D);
-            },
-            &color, &has);
-    }
+    PF_Err err = oneDValue(
+        host, layer1D, sampler1D, curve, t, [this](const Color& rgb) { return adjusted(rgb, adjust1D); },
+        [this](const std::vector<AEGP_StreamVal2>& v) {
+            const Color rgb{static_cast<float>(v[1].one_d * 0.01), static_cast<float>(v[0].color.redF),
+                            static_cast<float>(v[0].color.greenF), static_cast<float>(v[0].color.blueF)};
+            return adjusted(rgb, adjust1D);
+        },
+        color, has);
     if (has) {
         pattern.hasColor1 = 1;
         pattern.color1 = color;
     }
     if (layerPre2D) {
-        Color rgb;
-        if (!err) err = sample2D(host, samplerPre2D, point, wrapPre2D, rgb);
         pattern.hasColor2 = 1;
-        pattern.color2 = adjusted(rgb, adjustPre2D);
+        pattern.color2 = adjusted(preTwoDColour(host, samplerPre2D, point, wrapPre2D, err), adjustPre2D);
     }
     return err;
 }
@@ -242,30 +247,24 @@ PhaseMapper::PhaseMapper(const MapperHost& h, const PhaseMapSettings& m1, const 
       invertPre2D(m2.invert) {}
 
 PF_Err PhaseMapper::map(const Vector& point, int, int, double t, ShapeDrawer::Pattern& pattern) {
-    PF_Err err = PF_Err_NONE;
     double value = 0.0;
     bool has = false;
-    if (layer1D) {
-        Color color;
-        err = sample1D(host, sampler1D, t, color);
-        value = getMapRate(channel1D, 1.0, invert1D, color, 0.0, 0.0) * range1D + black1D;
-        has = true;
-    } else {
-        err = curve.get(
-            t,
-            [this](const std::vector<AEGP_StreamVal2>& s) {
-                const double v = curveFraction(s[0], invert1D);
-                return (v > 0 ? v : 0.0) * range1D + black1D;
-            },
-            &value, &has);
-    }
+    PF_Err err = oneDValue(
+        host, layer1D, sampler1D, curve, t,
+        [this](const Color& color) {
+            return getMapRate(channel1D, 1.0, invert1D, color, 0.0, 0.0) * range1D + black1D;
+        },
+        [this](const std::vector<AEGP_StreamVal2>& s) {
+            const double v = curveFraction(s[0], invert1D);
+            return (v > 0 ? v : 0.0) * range1D + black1D;
+        },
+        value, has);
     if (has) {
         pattern.hasPhaseOffset = 1;
         pattern.phaseOffset += value;
     }
     if (layerPre2D) {
-        Color color;
-        if (!err) err = sample2D(host, samplerPre2D, point, wrapPre2D, color);
+        const Color color = preTwoDColour(host, samplerPre2D, point, wrapPre2D, err);
         pattern.hasPhaseOffset = 1;
         pattern.phaseOffset += getMapRate(channelPre2D, 1.0, invertPre2D, color, 0.0, 0.0) * rangePre2D + blackPre2D;
     }

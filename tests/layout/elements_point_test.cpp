@@ -150,6 +150,27 @@ TEST_F(ElementsTest, CullingKeepsTheMarginInclusivelyAndOnlyWithoutRepeaterOrSha
     EXPECT_TRUE(d.patterns.empty());
 }
 
+TEST_F(ElementsTest, EachElementTakesTheProgressOfItsPlaceInTheOrder) {
+    record.pointNumber = 3;
+    record.repeaterType = 2;
+    record.transitionDelay = 1;
+    record.transitionCompletion = 0.5;  // L = 3: progress 1.5 - place, clamped
+    record.transitionScale = 3;
+    record.transitionOffset = {0, 10};
+    for (uint8_t invert : {0, 1}) {
+        record.transitionOrderInvert = invert;
+        ShapeDrawer& d = make();
+        ASSERT_EQ(d.createPointPatterns(), PF_Err_NONE);
+        ASSERT_EQ(d.patterns.size(), 3u);
+        for (int k = 0; k < 3; ++k) {
+            const int place = invert ? 2 - k : k;
+            const double progress = std::min(1.0, std::max(0.0, 1.5 - place));
+            EXPECT_DOUBLE_EQ(d.patterns[k].scale, 1 + 2 * progress) << int(invert) << " " << k;
+            EXPECT_DOUBLE_EQ(d.patterns[k].position.y, 10 * progress) << int(invert) << " " << k;
+        }
+    }
+}
+
 TEST_F(ElementsTest, ShapeOrderAddsNoOffsetAndLeavesTheElementFresh) {
     record.pointNumber = 2;
     record.points[1] = {30, 40};

@@ -1,0 +1,84 @@
+// Draws one Polygon element: a regular polygon or a star, optionally with a
+// hole of the same shape, filled, stroked outside its outline, or both,
+// blended beneath what the output already holds. A short-lived work object run
+// over bands by iterateGeneric.
+#pragma once
+
+#include "AE_Effect.h"
+#include "Color.h"
+
+#include <vector>
+
+class AEGP_SuiteHandler;
+
+class PolygonDrawer {
+public:
+    struct Pattern {
+        A_long blendMode = 1;      // "Blending Mode" popup value
+        double x = 0.0, y = 0.0;   // centre, output pixels
+        double radius = 0.0;       // R, distance of the outer points from the centre
+        double innerRadius = 0.0;  // hole size as a fraction of the outline; 0 = no hole
+        A_long sides = 3;          // number of points
+        double starness = 0.0;     // 0 = plain polygon, 1 = points between pulled to the centre
+        Color fill;
+        A_long fillMode = 1;  // 1 Fill, 2 Stroke, anything else Fill & Stroke
+        Color stroke;
+        double strokeWidth = 0.0;  // the stroke lies outside the filled area
+        double opacity = 1.0;
+        double phase = 0.0;  // radians; positive turns clockwise on screen
+    };
+
+    // One straight side: start point relative to the centre (y up) and the
+    // unit direction to its end (left as is for a side of length 0).
+    struct Edge {
+        double x, y, ux, uy;
+    };
+
+    // Fewer sides than this is no polygon; more would only cost memory.
+    static constexpr A_long kMinSides = 3;
+    static constexpr A_long kMaxSides = 1024;
+
+    // The pattern must outlive the drawer.
+    PolygonDrawer(PF_InData* in_data, AEGP_SuiteHandler& suites, unsigned char draft, PF_LayerDef* world, int bpc,
+                  const Pattern& pattern);
+
+    void calculateRegion();
+    // The outline and the hole's outline, 2 * sides edges each, counter-
+    // clockwise in the y-up frame so that the filled side is on the left.
+    void createEdges();
+    // False when nothing is to be drawn; otherwise builds the tables.
+    bool doRender();
+    void preDraw();
+    bool doMultithread(int threads) const;
+    // Draws band i of n of the region.
+    int operator()(int i, int n) const;
+
+    void drawDraft8(PF_LRect band) const;
+    void drawDraft16(PF_LRect band) const;
+    void drawDraft32(PF_LRect band) const;
+    void draw8(PF_LRect band) const;
+    void draw16(PF_LRect band) const;
+    void draw32(PF_LRect band) const;
+
+    PF_InData* in_data;
+    AEGP_SuiteHandler* suites;
+    unsigned char draft;
+    PF_LRect region{0, 0, 0, 0};
+    PF_LayerDef* world;
+    A_long bpc;
+    const Pattern* pattern;
+    std::vector<Edge> edges;             // the outline
+    std::vector<Edge> innerEdges;        // the hole's outline
+    std::vector<double> columnOffsets;   // c - x per region column
+
+private:
+    template <class P>
+    void drawDraftT(PF_LRect band) const;
+    template <class P>
+    void drawT(PF_LRect band) const;
+    template <class P, class Op>
+    void drawDraftLoop(const PF_LRect& band, Op op) const;
+    template <class P, class Op>
+    void drawLoop(const PF_LRect& band, Op op) const;
+    bool tablesReady() const;
+};

@@ -1,0 +1,34 @@
+// Runs one PolygonDrawer the way the drawing driver does, and builds records.
+#pragma once
+
+#include "VemaroPolygonDrawer.h"
+#include "VemaroRenderHelpers.h"
+#include "World.h"
+
+// threads < 1: the drawer's own choice for the host's thread count.
+inline PF_Err drawPolygon(PF_InData* in, AEGP_SuiteHandler& suites, hostsim::World& w, const PolygonDrawer::Pattern& p,
+                          bool draft = false, int threads = 1) {
+    PolygonDrawer d(in, suites, draft ? 1 : 0, w.get(), static_cast<int>(w.depth()), p);
+    if (!d.doRender()) return PF_Err_NONE;
+    return iterateGeneric(in, suites, &d, threads);
+}
+
+// White fill, red stroke, opaque.
+inline PolygonDrawer::Pattern polygon(double x, double y, double radius, int sides, double starness = 0.0,
+                                      double phase = 0.0, int fillMode = 1, double strokeWidth = 0.0,
+                                      double inner = 0.0, double opacity = 1.0) {
+    PolygonDrawer::Pattern p;
+    p.x = x;
+    p.y = y;
+    p.radius = radius;
+    p.sides = sides;
+    p.starness = starness;
+    p.phase = phase;
+    p.fillMode = fillMode;
+    p.strokeWidth = strokeWidth;
+    p.innerRadius = inner;
+    p.opacity = opacity;
+    p.fill = Color{1.0f, 1.0f, 1.0f, 1.0f};
+    p.stroke = Color{1.0f, 1.0f, 0.0f, 0.0f};
+    return p;
+}

@@ -1,0 +1,568 @@
+// The polygon rasteriser: its region and reach, hand-computed pixels of an
+// axis-aligned square, orientation, holes and strokes, degenerate records,
+// stacking, agreement across depths and invariance under the band count.
+#include "RenderFixture.h"
+#include "VemaroBlend.h"
+#include "VemaroRasteriser.h"
+#include "polygon_draw.h"
+
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <vector>
+
+using hostsim::Depth;
+using hostsim::World;
+
+using PolygonTest = RenderFixture;
+
+namespace {
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr double kQuarterTurn = M_PI / 2;
+
+PolygonDrawer::Pattern withSides(PolygonDrawer::Pattern p, int sides) {
+    p.sides = sides;
+    return p;
+}
+}  // namespace
+
+TEST_F(PolygonTest, RegionIsTheReachGrownAndClipped) {
+    World w(100, 60, Depth::Bits8);
+    const PolygonDrawer::Pattern square = polygon(50.3, 30.7, 10, 4);
+    struct Case {
+        const char* what;
+        PolygonDrawer::Pattern p;
+        PF_LRect want;
+        bool draws;
+    };
+    const Case cases[] = {
+        {"square", square, {39, 20, 61, 42}, true},
+        // 10 + 2 / sin 45 degrees = 12.83
+        {"stroke reaches the square's miter", polygon(50.3, 30.7, 10, 4, 0, 0, 2, 2.0), {36, 17, 64, 45}, true},
+        {"fill ignores the stroke width", polygon(50.3, 30.7, 10, 4, 0, 0, 1, 2.0), {39, 20, 61, 42}, true},
+        // half-angle of the point 19.46 degrees: 10 + 2 / 0.3332 = 16.00
+        {"a star point's miter", polygon(50.3, 30.7, 10, 5, 0.5, 0, 3, 2.0), {33, 14, 67, 48}, true},
+        {"a sharp star takes the miter limit", polygon(50.3, 30.7, 10, 5, 0.99995, 0, 3, 1.0), {29, 10, 71, 52}, true},
+        {"a negative stroke width keeps the fill", polygon(50.3, 30.7, 10, 4, 0, 0, 3, -1.0), {39, 20, 61, 42}, true},
+        {"clipped at the right and bottom", polygon(95, 58, 10, 6), {84, 47, 100, 60}, true},
+        {"far outside", polygon(1e6, 30, 10, 4), {100, 19, 100, 41}, false},
+        {"huge radius covers the output", polygon(50, 30, 1e9, 7), {0, 0, 100, 60}, true},
+        {"infinite radius", polygon(50, 30, kInf, 4), {0, 0, 0, 0}, false},
+        {"NaN centre", polygon(kNaN, 30, 10, 4), {0, 19, 0, 41}, false},
+        {"1024 sides", polygon(50, 30, 10, 1024), {39, 19, 61, 41}, true},
+        {"1025 sides", polygon(50, 30, 10, 1025), {0, 0, 0, 0}, false},
+        {"two sides", withSides(square, 2), {0, 0, 0, 0}, false},
+        {"no sides", withSides(square, 0), {0, 0, 0, 0}, false},
+        {"negative sides", withSides(square, -3), {0, 0, 0, 0}, false},
+        {"NaN phase", polygon(50, 30, 10, 4, 0, kNaN), {0, 0, 0, 0}, false},
+        {"infinite starness", polygon(50, 30, 10, 4, kInf), {0, 0, 0, 0}, false},
+        {"NaN hole", polygon(50, 30, 10, 4, 0, 0, 1, 0, kNaN), {0, 0, 0, 0}, false},
+        {"NaN stroke width with a stroke", polygon(50, 30, 10, 4, 0, 0, 3, kNaN), {0, 0, 0, 0}, false},
+        {"NaN stroke width, fill only", polygon(50.3, 30.7, 10, 4, 0, 0, 1, kNaN), {39, 20, 61, 42}, true},
+    };
+    for (const Case& c : cases) {
+        PolygonDrawer d(&in, *suites, 0, w.get(), 0, c.p);
+        EXPECT_EQ(std::vector<A_long>({d.region.left, d.region.top, d.region.right, d.region.bottom}),
+                  std::vector<A_long>({c.want.left, c.want.top, c.want.right, c.want.bottom}))
+            << c.what;
+        EXPECT_EQ(d.doRender(), c.draws) << c.what;
+        const std::size_t sides2 = c.draws ? static_cast<std::size_t>(2 * c.p.sides) : 0;
+        EXPECT_EQ(d.edges.size(), sides2) << c.what;  // not built for an empty region
+        EXPECT_EQ(d.innerEdges.size(), sides2) << c.what;
+        if (c.draws) { EXPECT_EQ(d.columnOffsets.size(), static_cast<std::size_t>(c.want.right - c.want.left)); }
+    }
+}
+
+TEST_F(PolygonTest, MultithreadOnlyWhenTallerThanFiftyAndTheThreadCount) {
+    World w(200, 200, Depth::Bits8);
+    const PolygonDrawer::Pattern small = polygon(100, 100, 24.5, 6), tall = polygon(100, 100, 25, 6);  // 50, 52 rows
+    EXPECT_FALSE(PolygonDrawer(&in, *suites, 0, w.get(), 0, small).doMultithread(8));
+    EXPECT_TRUE(PolygonDrawer(&in, *suites, 0, w.get(), 0, tall).doMultithread(8));
+    EXPECT_FALSE(PolygonDrawer(&in, *suites, 0, w.get(), 0, tall).doMultithread(60));
+}
+
+// The edges run counter-clockwise from point 0 straight above the centre, in
+// the y-up frame.
+TEST_F(PolygonTest, OutlineStartsAboveTheCentreAndRunsCounterClockwise) {
+    World w(100, 100, Depth::Bits8);
+    const PolygonDrawer::Pattern p = polygon(50, 50, 20, 4, 0.25, 0, 1, 0, 0.5);
+    PolygonDrawer d(&in, *suites, 0, w.get(), 0, p);
+    ASSERT_TRUE(d.doRender());
+    ASSERT_EQ(d.edges.size(), 8u);
+    EXPECT_NEAR(d.edges[0].x, 0.0, 1e-12);
+    EXPECT_NEAR(d.edges[0].y, 20.0, 1e-12);
+    // The inner point between the top and the left point, pulled in by a quarter.
+    EXPECT_NEAR(d.edges[1].x, -7.5, 1e-12);
+    EXPECT_NEAR(d.edges[1].y, 7.5, 1e-12);
+    EXPECT_NEAR(d.edges[2].x, -20.0, 1e-12);
+    EXPECT_NEAR(std::hypot(d.edges[0].ux, d.edges[0].uy), 1.0, 1e-15);
+    EXPECT_NEAR(d.innerEdges[2].x, -10.0, 1e-12);  // the hole at half the radius
+    // Counter-clockwise: twice the signed area is positive.
+    double area2 = 0;
+    for (std::size_t k = 0; k < 8; ++k) {
+        const auto& a = d.edges[k];
+        const auto& b = d.edges[(k + 1) % 8];
+        area2 += a.x * b.y - b.x * a.y;
+    }
+    EXPECT_GT(area2, 0.0);
+}
+
+// ------------------------------------------------------------ hand-computed
+// A square turned by 45 degrees has its sides on the axes: with R = 5 sqrt 2
+// and the centre at (20.25, 20.35) they lie at x = 15.25 and 25.25, y = 15.35
+// and 25.35. Each pixel's coverage is its distance to the side of its sector
+// plus a half, so at 8 bits 0.25 -> 64, 0.75 -> 191, 0.15 -> 38, 0.85 -> 217;
+// corner pixels take the side of their sector.
+TEST_F(PolygonTest, AxisAlignedSquareByHand) {
+    const PolygonDrawer::Pattern sq = polygon(20.25, 20.35, 5 * std::sqrt(2.0), 4, 0, M_PI / 4);
+    World w(40, 40, Depth::Bits8);
+    ASSERT_EQ(drawPolygon(&in, *suites, w, sq), PF_Err_NONE);
+    struct Px {
+        int x, y;
+        A_u_char alpha;
+    };
+    const Px want[] = {
+        {15, 20, 64},  {16, 20, 255}, {25, 20, 191}, {26, 20, 0},  {14, 20, 0},  // across the middle row
+        {20, 15, 38},  {20, 16, 255}, {20, 25, 217}, {20, 26, 0},  {20, 14, 0},  // down the middle column
+        {15, 15, 38},  {25, 15, 38},                                            // upper corners: the top side
+        {25, 25, 191}, {15, 25, 64},                                            // lower corners: the sides
+        {20, 20, 255},
+    };
+    for (const Px& p : want) {
+        const PF_Pixel got = w.at<PF_Pixel>(p.x, p.y);
+        EXPECT_EQ(got.alpha, p.alpha) << p.x << "," << p.y;
+        if (got.alpha) { EXPECT_TRUE(got.red == 255 && got.green == 255 && got.blue == 255) << p.x << "," << p.y; }
+    }
+
+    // Stroke only, 1.5 wide: the band outside the sides, 0.75 at a pixel
+    // 1.25 outside; strokeFactor is 1.
+    World s(40, 40, Depth::Float);
+    PolygonDrawer::Pattern st = sq;
+    st.fillMode = 2;
+    st.strokeWidth = 1.5;
+    ASSERT_EQ(drawPolygon(&in, *suites, s, st), PF_Err_NONE);
+    EXPECT_NEAR(s.at<PF_PixelFloat>(14, 20).alpha, 0.75, 1e-9);  // 1.25 outside
+    EXPECT_NEAR(s.at<PF_PixelFloat>(15, 20).alpha, 0.75, 1e-9);  // 0.25 outside: the fill's share is missing
+    EXPECT_EQ(s.at<PF_PixelFloat>(16, 20).alpha, 0.0f);
+    EXPECT_NEAR(s.at<PF_PixelFloat>(27, 20).alpha, 0.25, 1e-9);  // 1.75 outside
+    EXPECT_EQ(s.at<PF_PixelFloat>(14, 20).red, 1.0f);
+    EXPECT_EQ(s.at<PF_PixelFloat>(14, 20).green, 0.0f);
+}
+
+// Hard edges: the square covers the 10 x 10 pixels whose centres lie within
+// its sides; a 1.5 wide stroke the ring of 13 x 13 - 100 = 69 around it,
+// mitered at the corners.
+TEST_F(PolygonTest, DraftSquareCountsItsPixels) {
+    const PolygonDrawer::Pattern sq = polygon(20.25, 20.35, 5 * std::sqrt(2.0), 4, 0, M_PI / 4, 1, 1.5, 0, 0.5);
+    struct Case {
+        int fillMode;
+        long fill, stroke;
+    };
+    for (const Case c : {Case{1, 100, 0}, Case{2, 0, 69}, Case{3, 100, 69}}) {
+        World w(40, 40, Depth::Bits16);
+        PolygonDrawer::Pattern p = sq;
+        p.fillMode = c.fillMode;
+        ASSERT_EQ(drawPolygon(&in, *suites, w, p, true), PF_Err_NONE);
+        long fill = 0, stroke = 0;
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 40; ++x) {
+                const PF_Pixel16 px = w.at<PF_Pixel16>(x, y);
+                if (px.alpha == 0) continue;
+                EXPECT_EQ(px.alpha, 16384);  // opacity 0.5
+                const bool inside = x >= 16 && x <= 25 && y >= 16 && y <= 25;
+                (px.green ? fill : stroke)++;
+                EXPECT_EQ(px.green != 0, inside) << x << "," << y;
+                if (!inside) { EXPECT_TRUE(x >= 14 && x <= 26 && y >= 14 && y <= 26) << x << "," << y; }
+            }
+        EXPECT_EQ(fill, c.fill) << c.fillMode;
+        EXPECT_EQ(stroke, c.stroke) << c.fillMode;
+    }
+}
+
+// Phase 0 puts point 0 straight above the centre; a positive phase turns the
+// shape clockwise on screen.
+TEST_F(PolygonTest, PhaseTurnsClockwiseFromStraightUp) {
+    struct Case {
+        double phase;
+        int inX, inY, outX, outY;  // a pixel near point 0, and one opposite
+    };
+    for (const Case c : {Case{0, 30, 12, 30, 48}, Case{kQuarterTurn, 48, 30, 12, 30},
+                         Case{-kQuarterTurn, 12, 30, 48, 30}, Case{M_PI, 30, 48, 30, 12}}) {
+        for (bool draft : {false, true}) {
+            World w(60, 60, Depth::Bits8);
+            ASSERT_EQ(drawPolygon(&in, *suites, w, polygon(30, 30, 20, 3, 0, c.phase), draft), PF_Err_NONE);
+            EXPECT_EQ(w.at<PF_Pixel>(c.inX, c.inY).alpha, 255) << c.phase;
+            EXPECT_EQ(w.at<PF_Pixel>(c.outX, c.outY).alpha, 0) << c.phase;
+        }
+    }
+}
+
+// ------------------------------------------------------------ holes and strokes
+TEST_F(PolygonTest, HolesAndStrokeBands) {
+    // A hexagon with a hole at half its size: the centre stays empty.
+    for (bool draft : {false, true}) {
+        World w(80, 80, Depth::Float);
+        ASSERT_EQ(drawPolygon(&in, *suites, w, polygon(40, 40, 30, 6, 0, 0, 1, 0, 0.5), draft), PF_Err_NONE);
+        EXPECT_EQ(w.at<PF_PixelFloat>(40, 40).alpha, 0.0f);
+        EXPECT_EQ(w.at<PF_PixelFloat>(40, 40 - 22).alpha, 1.0f);  // in the ring
+        EXPECT_EQ(w.at<PF_PixelFloat>(40, 40 - 12).alpha, 0.0f);  // in the hole (its top point at 15)
+    }
+    // Stroke only with a hole draws both bands: outside the outline and inside
+    // the hole, and leaves the ring between them.
+    for (bool draft : {false, true}) {
+        World w(80, 80, Depth::Float);
+        ASSERT_EQ(drawPolygon(&in, *suites, w, polygon(40, 40, 30, 6, 0, 0, 2, 2.0, 0.5), draft), PF_Err_NONE);
+        EXPECT_EQ(w.at<PF_PixelFloat>(40, 40 - 31).alpha, 1.0f) << draft;  // outside the top point
+        EXPECT_EQ(w.at<PF_PixelFloat>(40, 40 - 14).alpha, 1.0f) << draft;  // just inside the hole
+        EXPECT_EQ(w.at<PF_PixelFloat>(40, 40 - 22).alpha, 0.0f) << draft;  // the ring
+        EXPECT_EQ(w.at<PF_PixelFloat>(40, 40 - 8).alpha, 0.0f) << draft;   // deep in the hole
+        EXPECT_EQ(w.at<PF_PixelFloat>(40, 40 - 14).green, 0.0f) << draft;  // stroke colour
+    }
+    // Fill and stroke: the fill lies over the stroke.
+    World w(80, 80, Depth::Bits8);
+    ASSERT_EQ(drawPolygon(&in, *suites, w, polygon(40, 40, 30, 6, 0, 0, 3, 2.0, 0.5)), PF_Err_NONE);
+    EXPECT_TRUE(samePixel(w.at<PF_Pixel>(40, 40 - 22), PF_Pixel{255, 255, 255, 255}));
+    EXPECT_TRUE(samePixel(w.at<PF_Pixel>(40, 40 - 31), PF_Pixel{255, 255, 0, 0}));
+    EXPECT_TRUE(samePixel(w.at<PF_Pixel>(40, 40 - 14), PF_Pixel{255, 255, 0, 0}));
+    EXPECT_EQ(w.at<PF_Pixel>(40, 40).alpha, 0);
+}
+
+// Fill and stroke cap the stroke radially at R + 10 w: a nearly closed star's
+// points would otherwise run far out along their miters.
+TEST_F(PolygonTest, FillAndStrokeCapAtTheMiterLimit) {
+    // R 20, w 2: cap at 40. Along point 0's ray the miter line lies about
+    // 0.5 px off, well within the stroke width.
+    const PolygonDrawer::Pattern star = polygon(30, 50.5, 20, 5, 0.95, 0, 3, 2.0);
+    World w(60, 100, Depth::Bits8);
+    PolygonDrawer d(&in, *suites, 1, w.get(), 0, star);
+    ASSERT_EQ(d.region.top, 10);  // the reach is the cap
+    ASSERT_EQ(drawPolygon(&in, *suites, w, star, true), PF_Err_NONE);
+    EXPECT_EQ(w.at<PF_Pixel>(30, 11).alpha, 255);  // 39.5 from the centre
+    EXPECT_EQ(w.at<PF_Pixel>(30, 10).alpha, 0);    // 40.5
+}
+
+// ------------------------------------------------------------ degenerate records
+TEST_F(PolygonTest, DegenerateRecordsLeaveTheOutput) {
+    const PF_Pixel base{90, 10, 20, 30};
+    struct Case {
+        const char* what;
+        PolygonDrawer::Pattern p;
+        bool draftToo;  // hard edges draw what lies exactly on a dot or a hairline
+    };
+    const Case cases[] = {
+        // No ring factor: the fill comes out at alpha 0.
+        {"radius 0.001", polygon(20, 20, 0.001, 5), false},
+        {"radius 0.001, fill and stroke 0 wide", polygon(20, 20, 0.001, 5, 0, 0, 3, 0), false},
+        // No stroke factor.
+        {"stroke 0 wide", polygon(20, 20, 8, 5, 0, 0, 2, 0), false},
+        {"stroke 0.001 wide", polygon(20, 20, 8, 5, 0, 0, 2, 0.001), false},
+        {"negative stroke", polygon(20, 20, 8, 5, 0, 0, 2, -3), true},
+        {"opacity 0", polygon(20, 20, 8, 5, 0.3, 0.2, 3, 2, 0.3, 0.0), true},
+        {"NaN opacity", polygon(20, 20, 8, 5, 0.3, 0.2, 3, 2, 0.3, kNaN), true},
+        {"two sides", polygon(20, 20, 8, 2), true},
+        {"NaN phase", polygon(20, 20, 8, 5, 0, kNaN), true},
+        {"a hole far larger than the shape", polygon(20, 20, 8, 5, 0, 0, 1, 0, 1e300), true},
+    };
+    for (const Case& c : cases)
+        for (bool draft : {false, true}) {
+            if (draft && !c.draftToo) continue;
+            World w(40, 40, Depth::Bits8);
+            w.fill(base);
+            ASSERT_EQ(drawPolygon(&in, *suites, w, c.p, draft), PF_Err_NONE);
+            bool same = true;
+            for (int y = 0; y < 40; ++y)
+                for (int x = 0; x < 40; ++x) same = same && samePixel(w.at<PF_Pixel>(x, y), base);
+            EXPECT_TRUE(same) << c.what << (draft ? ", draft" : "");
+        }
+}
+
+// Thin spikes meeting at the centre, a shape turned by many turns and the
+// largest side count draw finite pixels within their reach.
+TEST_F(PolygonTest, ExtremeButValidShapesDrawFinitePixels) {
+    const PolygonDrawer::Pattern cases[] = {
+        polygon(30, 30, 20, 24, 1.0, 0, 3, 1.5, 0.4), polygon(30, 30, 20, 7, 0.5, 1e9, 3, 1.0),
+        polygon(30, 30, 20, 1024, 0.2, -3.0, 2, 1.0, 0.5), polygon(30, 420, 400, 6, 0.3, 0.1, 3, 2.0, 0.9),
+        polygon(30, 30, 20, 3, -2.0, 0, 3, 1.0)};
+    for (const PolygonDrawer::Pattern& p : cases)
+        for (bool draft : {false, true}) {
+            World w(60, 60, Depth::Float);
+            ASSERT_EQ(drawPolygon(&in, *suites, w, p, draft), PF_Err_NONE);
+            double sum = 0;
+            for (int y = 0; y < 60; ++y)
+                for (int x = 0; x < 60; ++x) {
+                    const PF_PixelFloat px = w.at<PF_PixelFloat>(x, y);
+                    ASSERT_TRUE(std::isfinite(px.alpha) && px.alpha >= 0.0f && px.alpha <= 1.0f);
+                    sum += px.alpha;
+                }
+            EXPECT_GT(sum, 10.0) << p.sides << " sides, starness " << p.starness;
+        }
+}
+
+// A run without doRender, or at an unknown depth, draws nothing.
+TEST_F(PolygonTest, NoTablesOrUnknownDepthDrawNothing) {
+    World w(30, 30, Depth::Bits8);
+    const PolygonDrawer::Pattern p = polygon(15, 15, 9, 5, 0.2, 0, 3, 2, 0.2);
+    PolygonDrawer early(&in, *suites, 0, w.get(), 0, p);
+    EXPECT_EQ(early(0, 1), PF_Err_NONE);
+    PolygonDrawer odd(&in, *suites, 0, w.get(), 3, p);
+    ASSERT_TRUE(odd.doRender());
+    EXPECT_EQ(odd(0, 1), PF_Err_NONE);
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 30; ++x) ASSERT_EQ(w.at<PF_Pixel>(x, y).alpha, 0);
+}
+
+// Popup values 0, 16 and negative blend as normal.
+TEST_F(PolygonTest, BlendModeFallback) {
+    World ref(30, 30, Depth::Bits16);
+    PolygonDrawer::Pattern p = polygon(15, 15, 11, 5, 0.3, 0.4, 3, 1.5, 0.3, 0.6);
+    drawPolygon(&in, *suites, ref, p);
+    for (int mode : {0, 16, -7}) {
+        World w(30, 30, Depth::Bits16);
+        p.blendMode = mode;
+        drawPolygon(&in, *suites, w, p);
+        EXPECT_TRUE(sameWorld(w, ref)) << mode;
+    }
+}
+
+// Clipped at every edge of a padded world: nothing lands in the padding.
+TEST_F(PolygonTest, ClippedDrawingStaysInTheWorld) {
+    for (Depth depth : {Depth::Bits8, Depth::Bits16, Depth::Float}) {
+        World w(50, 30, depth, 4, 3, -8);
+        for (auto [x, y] : {std::pair<double, double>{0, 0}, {49.6, 29.4}, {-3, 15}, {52, 10}})
+            for (bool draft : {false, true})
+                drawPolygon(&in, *suites, w, polygon(x, y, 9, 5, 0.4, 0.3, 3, 2.5, 0.3), draft);
+        EXPECT_TRUE(w.paddingUntouched()) << static_cast<int>(depth);
+    }
+}
+
+// ------------------------------------------------------------ stacking
+// A later element goes beneath what is drawn: an opaque red square keeps its
+// pixels where a blue one is drawn after it, and its soft edge shows blue.
+TEST_F(PolygonTest, LaterElementsGoBeneath) {
+    for (bool draft : {false, true}) {
+        World w(60, 40, Depth::Bits8);
+        PolygonDrawer::Pattern red = polygon(20, 20, 12 * std::sqrt(2.0), 4, 0, M_PI / 4),
+                               blue = polygon(35, 20, 12 * std::sqrt(2.0), 4, 0, M_PI / 4);
+        red.fill = {1, 1, 0, 0};
+        blue.fill = {1, 0, 0, 1};
+        drawPolygon(&in, *suites, w, red, draft);
+        drawPolygon(&in, *suites, w, blue, draft);
+        EXPECT_TRUE(samePixel(w.at<PF_Pixel>(27, 20), PF_Pixel{255, 255, 0, 0}));  // in both
+        EXPECT_TRUE(samePixel(w.at<PF_Pixel>(40, 20), PF_Pixel{255, 0, 0, 255}));  // blue only
+        if (!draft) {
+            // Row 32 lies on both squares' bottom side: half covered by each.
+            const PF_Pixel edge = w.at<PF_Pixel>(27, 32);
+            EXPECT_GT(edge.blue, 0);
+            EXPECT_GT(edge.red, 0);
+        }
+    }
+}
+
+// ------------------------------------------------------------ across depths and bands
+namespace {
+
+// Stars and polygons of every mode, hole and blend mode, overlapping.
+std::vector<std::pair<PolygonDrawer::Pattern, bool>> scene(bool withDraft) {
+    std::vector<std::pair<PolygonDrawer::Pattern, bool>> s;
+    auto add = [&](PolygonDrawer::Pattern p, Color fill, Color stroke, int mode) {
+        p.fill = fill;
+        p.stroke = stroke;
+        p.blendMode = mode;
+        s.push_back({p, false});
+    };
+    add(polygon(40.3, 42.6, 30.2, 6, 0.0, 0.2), {1, 0.9f, 0.2f, 0.1f}, {1, 0, 0, 0}, 1);
+    add(polygon(70.8, 50.1, 22.4, 5, 0.5, 0.0, 3, 3.3, 0.0, 0.8), {1, 0.1f, 0.5f, 0.9f}, {1, 0.9f, 0.9f, 0.2f}, 1);
+    add(polygon(55.5, 75.2, 18.0, 4, 0.2, 0.7, 2, 2.2, 0.5, 0.9), {1, 0, 0, 0}, {1, 0.3f, 0.8f, 0.3f}, 1);
+    add(polygon(30.1, 80.7, 14.6, 8, 0.3, 1.1, 1, 0, 0.6, 0.7), {1, 0.6f, 0.1f, 0.7f}, {1, 0, 0, 0}, 1);
+    add(polygon(90.4, 20.3, 12.2, 3, 0.0, 2.0, 3, 1.7, 0.3), {1, 0.2f, 0.2f, 0.2f}, {1, 1, 1, 1}, 7);
+    add(polygon(20.0, 20.0, 0.3, 5, 0.0, 0.0, 3, 1.2), {1, 1, 1, 1}, {1, 0.5f, 0.5f, 0.5f}, 1);
+    add(polygon(100.2, 90.9, 9.7, 12, 0.9, 0.3, 2, 0.6, 0.4), {1, 1, 1, 1}, {1, 0.9f, 0.4f, 0.1f}, 1);
+    if (withDraft) {
+        const std::size_t n = s.size();
+        for (std::size_t k = 0; k < n; ++k) {
+            auto e = s[k];
+            e.first.x += 7.5;
+            e.first.y -= 5.25;
+            e.first.blendMode = 1 + static_cast<int>(k * 2) % 15;
+            e.second = true;
+            s.push_back(e);
+        }
+    }
+    return s;
+}
+
+template <class P>
+Norm premultipliedAt(const World& w, int x, int y) {
+    const Norm n = norm(w.at<P>(x, y));
+    return {n.a, n.r * n.a, n.g * n.a, n.b * n.a};
+}
+
+}  // namespace
+
+// One scene at the three depths: 16 bits within 0.1/255 of float, 8 bits
+// within 4/255; colours compared premultiplied, as they appear.
+TEST_F(PolygonTest, DepthsAgree) {
+    const int W = 128, H = 112;
+    World w8(W, H, Depth::Bits8), w16(W, H, Depth::Bits16), w32(W, H, Depth::Float);
+    for (World* w : {&w8, &w16, &w32})
+        for (const auto& [p, draft] : scene(false)) ASSERT_EQ(drawPolygon(&in, *suites, *w, p, draft), PF_Err_NONE);
+    double worst16 = 0, worst8 = 0;
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) {
+            const Norm f = premultipliedAt<PF_PixelFloat>(w32, x, y);
+            const Norm s = premultipliedAt<PF_Pixel16>(w16, x, y);
+            const Norm e = premultipliedAt<PF_Pixel>(w8, x, y);
+            worst16 = std::max({worst16, std::fabs(f.a - s.a), std::fabs(f.r - s.r), std::fabs(f.g - s.g),
+                                std::fabs(f.b - s.b)});
+            worst8 = std::max({worst8, std::fabs(f.a - e.a), std::fabs(f.r - e.r), std::fabs(f.g - e.g),
+                               std::fabs(f.b - e.b)});
+        }
+    EXPECT_LE(worst16 * 255, 0.1);
+    EXPECT_LE(worst8 * 255, 4.0);
+    std::printf("worst difference from float: 16 bits %.4f/255, 8 bits %.3f/255\n", worst16 * 255, worst8 * 255);
+}
+
+// Bit-identical output for 1, 2, 3, 7 and 64 bands, also when the output is
+// shorter than the band count.
+TEST_F(PolygonTest, OutputIsTheSameForEveryBandCount) {
+    for (Depth depth : {Depth::Bits8, Depth::Bits16, Depth::Float}) {
+        for (int height : {120, 5}) {
+            auto render = [&](int threads) {
+                setThreads(threads);
+                auto w = std::make_unique<World>(130, height, depth, 3, 4, 2);
+                for (const auto& [p, draft] : scene(true)) {
+                    PolygonDrawer d(&in, *suites, draft, w->get(), static_cast<int>(depth), p);
+                    if (d.doRender()) { EXPECT_EQ(iterateGeneric(&in, *suites, &d, threads), PF_Err_NONE); }
+                }
+                return w;
+            };
+            const auto reference = render(1);
+            for (int threads : {2, 3, 7, 64}) {
+                const auto w = render(threads);
+                EXPECT_TRUE(sameWorld(*w, *reference))
+                    << "depth " << static_cast<int>(depth) << ", height " << height << ", " << threads << " bands";
+                EXPECT_TRUE(w->paddingUntouched());
+            }
+        }
+    }
+}
+
+// ------------------------------------------------------------ the short cuts
+// The drawer settles whole runs of a row without the angle: the pixels far
+// enough outside and, for a fill without a hole, those deep inside. It must
+// give exactly what the plain per-pixel rule gives: each pixel's side from
+// its angle (the rational approximation up to a reach of 250, the exact angle
+// beyond), its coverage from the signed distances, every pixel blended
+// beneath the output.
+namespace {
+
+double approximateAngle(double y, double x) {
+    if (x == 0.0) return y > 0.0 ? M_PI / 2 : (y == 0.0 ? 0.0 : -M_PI / 2);
+    const double z = y / x;
+    if (std::fabs(z) < 1.0) {
+        const double a = z / (1.0 + 0.28 * (z * z));
+        return x < 0.0 ? (y < 0.0 ? a - M_PI : a + M_PI) : a;
+    }
+    const double a = M_PI / 2 - z / (z * z + 0.28);
+    return y < 0.0 ? a - M_PI : a;
+}
+
+template <class P>
+void plainDraw(World& w, const PolygonDrawer& d, bool draft) {
+    using D = raster::Depth<P>;
+    using raster::covIn;
+    using raster::covOut;
+    const PolygonDrawer::Pattern& p = *d.pattern;
+    const double R = p.radius, sw = p.strokeWidth, M = R + 10 * sw, h = (R + 0.5) * p.innerRadius - 0.5;
+    const bool hole = h > 0.01;
+    const double ring = R > 0.001 ? raster::clamp01(2 * (R - h)) : 0.0;
+    const double strokeFactor = sw > 0.001 ? raster::clamp01(2 * sw) : 0.0;
+    const double start = M_PI / 2 - p.phase;
+    const bool approximate = (p.fillMode == 1 ? R : R + sw) <= 250;
+    const BlendFunc<P> blend = blendFunction<P>(p.blendMode);
+    const P fillColour = D::fromColor(p.fill), strokeColour = D::fromColor(p.stroke);
+    for (A_long row = d.region.top; row < d.region.bottom; ++row)
+        for (A_long c = d.region.left; c < d.region.right; ++c) {
+            const double x = c - p.x, y = p.y - row;
+            double angle = std::fmod((approximate ? approximateAngle(y, x) : std::atan2(y, x)) - start, 2 * M_PI);
+            if (angle < 0) angle += 2 * M_PI;
+            const int k = std::min(static_cast<int>(angle / (M_PI / p.sides)), 2 * p.sides - 1);
+            auto signedDistance = [&](const PolygonDrawer::Edge& e) { return (y - e.y) * e.ux - (x - e.x) * e.uy; };
+            const double dd = signedDistance(d.edges[k]);
+            const double d2 = hole ? signedDistance(d.innerEdges[k]) : 0.0;
+            const double dist = std::sqrt(x * x + y * y);
+            P fill = fillColour, stroke = strokeColour, px;
+            if (draft) {
+                fill.alpha = stroke.alpha = D::alpha(p.opacity);
+                const bool inFill = dd >= 0 && (!hole || d2 <= 0);
+                if (p.fillMode == 1) {
+                    if (!inFill) continue;
+                    px = fill;
+                } else if (p.fillMode == 2) {
+                    if (!((-sw <= dd && dd <= 0) || (hole && 0 <= d2 && d2 <= sw))) continue;
+                    px = stroke;
+                } else if (inFill) {
+                    px = fill;
+                } else {
+                    if (!(dd >= -sw && dist <= M && (!hole || d2 <= sw))) continue;
+                    px = stroke;
+                }
+            } else if (p.fillMode == 1) {
+                double f = covIn(dd, 0) * ring;
+                if (hole) f *= covOut(d2, 0);
+                px = fill;
+                px.alpha = D::alpha(f * p.opacity);
+            } else if (p.fillMode == 2) {
+                double g = covIn(dd, -sw) * covOut(dd, 0);
+                if (hole) g = raster::clamp01(g + covIn(d2, 0) * covOut(d2, sw));
+                px = stroke;
+                px.alpha = D::alpha(g * strokeFactor * p.opacity);
+            } else {
+                double f = covIn(dd, 0) * ring, g = covOut(dist, M) * strokeFactor * covIn(dd, -sw);
+                if (hole) f *= covOut(d2, 0), g *= covOut(d2, sw);
+                fill.alpha = D::alpha(f);
+                stroke.alpha = D::alpha(g);
+                px = Blend::normal(stroke, fill);
+                px.alpha = D::scaleAlpha(px.alpha, p.opacity);
+            }
+            w.at<P>(c, row) = blend(px, w.at<P>(c, row));
+        }
+}
+
+}  // namespace
+
+TEST_F(PolygonTest, RunsGiveThePlainPerPixelResult) {
+    uint32_t s = 4242;
+    auto next = [&] {
+        s ^= s << 13, s ^= s >> 17, s ^= s << 5;
+        return s / 4294967296.0;
+    };
+    for (Depth depth : {Depth::Bits8, Depth::Bits16, Depth::Float})
+        for (bool draft : {false, true}) {
+            World fast(200, 150, depth), plain(200, 150, depth);
+            for (int k = 0; k < 100; ++k) {
+                const int mode = k % 5 < 3 ? 1 : k % 5 == 3 ? 2 : 3;
+                PolygonDrawer::Pattern p =
+                    polygon(next() * 220 - 10, next() * 170 - 10, next() * 60, 3 + static_cast<int>(next() * 22),
+                            k % 2 ? next() : 0.0, next() * 7, mode, next() * 6, k % 3 == 0 ? next() * 0.9 : 0.0,
+                            0.3 + 0.7 * next());
+                p.stroke = {1, static_cast<float>(next()), static_cast<float>(next()), static_cast<float>(next())};
+                if (k % 17 == 0) p.innerRadius = 1.2;  // a hole larger than the outline
+                if (k % 19 == 0) p.starness = k % 2 ? 1 + next() : -next();  // beyond the range
+                p.fill = {1, static_cast<float>(next()), static_cast<float>(next()), static_cast<float>(next())};
+                p.blendMode = 1 + k % 15;
+                if (k % 7 == 0) p.radius = 0.2 + next();                    // tiny
+                if (k % 11 == 0) p.radius = 251 + next() * 100;            // the exact angle
+                if (k % 13 == 0) p.starness = 0.99 + 0.01 * next();        // spikes
+                ASSERT_EQ(drawPolygon(&in, *suites, fast, p, draft), PF_Err_NONE);
+                PolygonDrawer d(&in, *suites, draft, plain.get(), static_cast<int>(depth), p);
+                if (!d.doRender()) continue;
+                if (depth == Depth::Bits8) plainDraw<PF_Pixel>(plain, d, draft);
+                if (depth == Depth::Bits16) plainDraw<PF_Pixel16>(plain, d, draft);
+                if (depth == Depth::Float) plainDraw<PF_PixelFloat>(plain, d, draft);
+                ASSERT_TRUE(sameWorld(fast, plain))
+                    << "depth " << static_cast<int>(depth) << (draft ? ", draft" : "") << ", shape " << k;
+            }
+        }
+}
