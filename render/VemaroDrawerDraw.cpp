@@ -13,10 +13,7 @@
 #include "VemaroToning.h"
 
 #include "VemaroLineDrawer.h"
-#if __has_include("VemaroPolygonDrawer.h")
 #include "VemaroPolygonDrawer.h"
-#define VEMARO_HAS_POLYGON_DRAWER 1
-#endif
 
 #include <boost/rational.hpp>
 
@@ -402,7 +399,6 @@ PF_Err ShapeDrawer::drawLinePattern(int k, const Parameters::Shape& s, const Pat
 }
 
 PF_Err ShapeDrawer::drawPolygonPattern(int k, const Parameters::Shape& s, const Pattern& e, const Vector& offset) {
-#ifdef VEMARO_HAS_POLYGON_DRAWER
     VectorElement v;
     const PF_Err err = prepareVector(*this, k, s, e, offset, true, v);
     if (err) return err;
@@ -414,10 +410,6 @@ PF_Err ShapeDrawer::drawPolygonPattern(int k, const Parameters::Shape& s, const 
     r.starness = s.starness;
     r.phase = v.phase;
     return rasterise<PolygonDrawer>(*this, r);
-#else
-    (void)k, (void)s, (void)e, (void)offset;
-    return PF_Err_NONE;
-#endif
 }
 
 // ------------------------------------------------------------ scale, opacity, phase

@@ -8,11 +8,24 @@
 #include "VemaroElementBounds.h"
 #include "VemaroLayerDrawer.h"
 #include "VemaroLineDrawer.h"
+#include "VemaroPolygonDrawer.h"
 
 #include <map>
 #include <set>
 
-using DrawDriver = DrawFixture;
+class DrawDriver : public DrawFixture {
+protected:
+    // One rasteriser run on its own over a fresh 200 x 100 world.
+    template <class Drawer, class Record>
+    std::unique_ptr<hostsim::World> direct(Record& r) {
+        auto w = std::make_unique<hostsim::World>(200, 100, hostsim::Depth::Bits8);
+        Drawer drawer(&in, *suites, 0, w->get(), 0, r);
+        if (drawer.doRender()) {
+            EXPECT_EQ(iterateGeneric(&in, *suites, &drawer, 1), PF_Err_NONE);
+        }
+        return w;
+    }
+};
 
 namespace {
 bool sameColour(const PF_Pixel& p, A_u_char r, A_u_char g, A_u_char b) {
@@ -428,7 +441,7 @@ TEST_F(DrawDriver, LineElementRecord) {
     s.phase = 0.3;
     record.transformRotation = 0.2;
     ShapeDrawer& d = make();
-    ShapeTransitioner& t = d.shapeTransitioner;
+    ShapeTransitioner t = d.shapeTransitioner;
     t.enabled = 1;
     t.offsets = {Vector()};
     t.scales = {1};
@@ -436,18 +449,35 @@ TEST_F(DrawDriver, LineElementRecord) {
     t.phases = {0.4};
     t.colorSet = {0};
     t.colors = {Color{}};
+    d.shapeTransitioner = t;
     d.patterns = {element(90.5, 45.25, 0, 1, 2)};
     ASSERT_EQ(d.draw(), PF_Err_NONE);
 
-    hostsim::World ref(200, 100, hostsim::Depth::Bits8);
     LineDrawer::Pattern p;
     p.x = 90.5, p.y = 45.25;
     p.halfLength = 20 * (1 - hash(1, 2, 1, {2, 3}) * 0.5);
     p.halfThickness = 20 * (1 - hash(1, 2, 2, {2, 3}) * 0.8) * 0.25;
     p.fill = p.stroke = {1, 1, 1, 1};
     p.phase = 0.2 + 0.3 + 0.0 + 0.4;
-    LineDrawer line(&in, *suites, 0, ref.get(), 0, p);
-    ASSERT_TRUE(line.doRender());
-    ASSERT_EQ(iterateGeneric(&in, *suites, &line, 1), PF_Err_NONE);
-    EXPECT_TRUE(sameWorld(*output, ref));
+    EXPECT_TRUE(sameWorld(*output, *direct<LineDrawer>(p)));
+
+    // The same element as a Polygon: radius, sides, starness, inner radius
+    // and the same rotation.
+    s.type = 3;
+    s.sides = 5;
+    s.starness = 0.4;
+    s.innerRadius = 0.3;
+    ShapeDrawer& g = make();
+    g.shapeTransitioner = t;
+    g.patterns = {element(90.5, 45.25, 0, 1, 2)};
+    ASSERT_EQ(g.draw(), PF_Err_NONE);
+    PolygonDrawer::Pattern q;
+    q.x = 90.5, q.y = 45.25;
+    q.radius = 20;
+    q.sides = 5;
+    q.starness = 0.4;
+    q.innerRadius = 0.3;
+    q.fill = q.stroke = {1, 1, 1, 1};
+    q.phase = p.phase;
+    EXPECT_TRUE(sameWorld(*output, *direct<PolygonDrawer>(q)));
 }
