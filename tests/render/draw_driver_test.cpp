@@ -25,6 +25,17 @@ protected:
         }
         return w;
     }
+    // One element at (50, 50) on a 200 x 100 output, drawn with the queue
+    // kept: the copies' offsets in the order the passes drew them.
+    std::vector<Vector> copies() {
+        record.queueByPriority = 1;
+        ShapeDrawer& d = make(200, 100);
+        d.patterns = {element(50, 50)};
+        EXPECT_EQ(d.draw(), PF_Err_NONE);
+        std::vector<Vector> o;
+        for (const auto& q : d.queue) o.push_back(q.offset);
+        return o;
+    }
 };
 
 namespace {
@@ -130,46 +141,28 @@ TEST_F(DrawDriver, ShapeChoiceByMap) {
 }
 
 // ------------------------------------------------------------ repeaters
-namespace {
-// The copies' offsets in the order the passes drew them.
-std::vector<Vector> offsets(const ShapeDrawer& d) {
-    std::vector<Vector> o;
-    for (const auto& q : d.queue)
-        if (q.pattern == &d.patterns[0]) o.push_back(q.offset);
-    return o;
-}
-}  // namespace
 
 TEST_F(DrawDriver, Repeater1D) {
-    record.queueByPriority = 1;  // keeps the copies' offsets in the queue
     record.repeaterType = 2;
     record.repeaterX = {30, 0};
-    ShapeDrawer& d = make(200, 100);
-    d.patterns = {element(50, 50)};
-    ASSERT_EQ(d.draw(), PF_Err_NONE);
+    const std::vector<Vector> got = copies();
     // Every n whose grown box [50 - m + 30n, 50 + m + 30n] meets [0, 200],
     // from the +step side down.
     const double m = getMaxSize(&in, &record);
     std::vector<Vector> want;
     for (int n = 100; n >= -100; --n)
         if (50 + m + 30 * n >= 0 && 50 - m + 30 * n <= 200) want.push_back({30.0 * n, 0});
-    EXPECT_EQ(offsets(d), want);
+    EXPECT_EQ(got, want);
 
     // Pattern Grid never repeats; a step shorter than 0.01 draws once.
     for (auto [pattern, step] : {std::pair{6, 30.0}, std::pair{1, 0.0099}}) {
         record.pattern = pattern;
         record.repeaterX = {step, 0};
-        ShapeDrawer& g = make(200, 100);
-        g.patterns = {element(50, 50)};
-        ASSERT_EQ(g.draw(), PF_Err_NONE);
-        EXPECT_EQ(offsets(g), std::vector<Vector>{Vector()}) << pattern << " " << step;
+        EXPECT_EQ(copies(), std::vector<Vector>{Vector()}) << pattern << " " << step;
     }
     record.pattern = 1;
     record.repeaterX = {0.01, 0};
-    ShapeDrawer& e = make(200, 100);
-    e.patterns = {element(50, 50)};
-    ASSERT_EQ(e.draw(), PF_Err_NONE);
-    EXPECT_GT(offsets(e).size(), 1000u);
+    EXPECT_GT(copies().size(), 1000u);
 }
 
 // Rows with m decreasing, copies within a row with n decreasing, also for
@@ -188,15 +181,11 @@ TEST_F(DrawDriver, Repeater2D) {
     };
     for (const Case& c : cases) {
         neutral();
-        record.queueByPriority = 1;
         record.repeaterType = 3;
         record.repeaterX = c.a;
         record.repeaterY = c.b;
         record.transformRotation = c.rotation;
-        ShapeDrawer& d = make(200, 100);
-        d.patterns = {element(50, 50)};
-        ASSERT_EQ(d.draw(), PF_Err_NONE);
-        const std::vector<Vector> got = offsets(d);
+        const std::vector<Vector> got = copies();
         const double cs = std::cos(c.rotation), sn = std::sin(c.rotation);
         const Vector A{c.a.x * cs - c.a.y * sn, c.a.x * sn + c.a.y * cs};
         const Vector B{c.b.x * cs - c.b.y * sn, c.b.x * sn + c.b.y * cs};
@@ -227,7 +216,6 @@ TEST_F(DrawDriver, Repeater2D) {
 }
 
 TEST_F(DrawDriver, Repeater2DFallsBackToOneStep) {
-    record.queueByPriority = 1;
     record.repeaterType = 3;
     struct Case {
         Vector a, b, along;
@@ -240,10 +228,7 @@ TEST_F(DrawDriver, Repeater2DFallsBackToOneStep) {
     for (const Case& c : cases) {
         record.repeaterX = c.a;
         record.repeaterY = c.b;
-        ShapeDrawer& d = make(200, 100);
-        d.patterns = {element(50, 50)};
-        ASSERT_EQ(d.draw(), PF_Err_NONE);
-        const std::vector<Vector> got = offsets(d);
+        const std::vector<Vector> got = copies();
         ASSERT_GT(got.size(), 2u);
         for (const Vector& o : got) {
             const double n = c.along.x != 0 ? o.x / c.along.x : o.y / c.along.y;
