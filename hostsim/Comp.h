@@ -88,6 +88,7 @@ public:
     void setFrame(long frame);
     void setDownsample(PF_RationalScale x, PF_RationalScale y);
     void setBitDepth(A_short bits) { bitDepth_ = bits; }
+    A_short bitDepth() const { return bitDepth_; }
     // Writes size, timing and downsampling into the host's next input record;
     // every set-up method calls it.
     void apply();

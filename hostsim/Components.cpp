@@ -9,6 +9,7 @@
 #include "Params.h"
 #include "Sampling.h"
 #include "Script.h"
+#include "SmartRender.h"
 #include "Streams.h"
 #include "Worlds.h"
 
@@ -29,6 +30,7 @@ void installComponents(Host& host) {
     host.add<Streams>();
     host.add<Panel>();
     host.add<Script>();
+    host.add<SmartRender>();
 }
 
 }  // namespace hostsim

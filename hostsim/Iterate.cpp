@@ -2,6 +2,11 @@
 
 #include "Core.h"
 
+#include <chrono>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace hostsim {
 
 struct Iterate::Job {
@@ -13,12 +18,36 @@ struct Iterate::Job {
     std::vector<PF_Err> results;
     std::mutex mutex;
     std::condition_variable finished;
-    A_long done = 0;
+    std::atomic<A_long> done{0};
 };
 
 namespace {
 
 Host& host() { return *Host::current(); }
+
+// A host's render threads stay awake between the many short launches of one
+// frame; a condition variable's wake-up alone would cost more than a band of a
+// small element. Waiters spin this long before they sleep.
+constexpr std::chrono::microseconds kSpin{200};
+
+inline void relax() {
+#if defined(__SSE2__)
+    _mm_pause();
+#else
+    std::this_thread::yield();
+#endif
+}
+
+// Spins until ready() or the spin time is over; returns ready().
+template <class F>
+bool spinFor(F ready) {
+    const auto until = std::chrono::steady_clock::now() + kSpin;
+    for (unsigned k = 1;; ++k) {
+        if (ready()) return true;
+        relax();
+        if (k % 64 == 0 && std::chrono::steady_clock::now() > until) return ready();
+    }
+}
 
 PF_Err iterateGeneric(A_long iterations, void* refcon, PF_IterateGenericFunc fn) {
     if (PF_Err e = host().faults().hit("iterate_generic")) return e;
@@ -65,6 +94,7 @@ void Iterate::setThreads(int n) {
 // The caller runs bands too, so the pool holds one thread fewer than the count.
 void Iterate::startPool(int n) {
     stopping_ = false;
+    stopFlag_ = false;
     for (int i = 1; i < n; ++i) pool_.emplace_back([this, i] { work(i); });
 }
 
@@ -72,15 +102,18 @@ void Iterate::stopPool() {
     {
         std::lock_guard<std::mutex> g(mutex_);
         stopping_ = true;
+        stopFlag_ = true;
     }
     wake_.notify_all();
     for (std::thread& t : pool_) t.join();
     pool_.clear();
     queue_.clear();
+    queued_ = 0;
 }
 
 void Iterate::work(int index) {
     for (;;) {
+        spinFor([this] { return queued_.load(std::memory_order_acquire) > 0 || stopFlag_.load(std::memory_order_relaxed); });
         std::shared_ptr<Job> job;
         {
             std::unique_lock<std::mutex> lock(mutex_);
@@ -88,6 +121,7 @@ void Iterate::work(int index) {
             if (stopping_) return;
             job = std::move(queue_.front());
             queue_.pop_front();
+            queued_.fetch_sub(1, std::memory_order_relaxed);
         }
         runBands(*job, index);
     }
@@ -103,8 +137,10 @@ void Iterate::runBands(Job& job, int thread) {
         }
         job.results[static_cast<std::size_t>(i)] = job.fn(job.refcon, thread, i, job.count);
         --job.owner->running_;
-        std::lock_guard<std::mutex> g(job.mutex);
-        if (++job.done == job.count) job.finished.notify_all();
+        if (job.done.fetch_add(1) + 1 == job.count) {
+            std::lock_guard<std::mutex> g(job.mutex);
+            job.finished.notify_all();
+        }
     }
 }
 
@@ -122,12 +158,13 @@ PF_Err Iterate::run(A_long iterations, void* refcon, PF_IterateGenericFunc fn) {
         std::lock_guard<std::mutex> g(mutex_);
         const std::size_t helpers = std::min<std::size_t>(pool_.size(), static_cast<std::size_t>(iterations - 1));
         for (std::size_t k = 0; k < helpers; ++k) queue_.push_back(job);
+        queued_.fetch_add(static_cast<int>(helpers), std::memory_order_release);
     }
     wake_.notify_all();
     runBands(*job, 0);
-    {
+    if (!spinFor([&] { return job->done.load() == job->count; })) {
         std::unique_lock<std::mutex> lock(job->mutex);
-        job->finished.wait(lock, [&] { return job->done == job->count; });
+        job->finished.wait(lock, [&] { return job->done.load() == job->count; });
     }
     for (PF_Err e : job->results)
         if (e) return e;

@@ -2,7 +2,8 @@
 // utility callback of the same name, and the "AEGP Iterate Suite" (thread
 // count and iterate_generic). Bands run on a real pool of worker threads whose
 // size is configurable; the calling thread takes bands too, so a launch from
-// inside a band cannot starve.
+// inside a band cannot starve. Idle workers spin briefly before they sleep, as
+// a host's render threads do between the launches of one frame.
 #pragma once
 
 #include "Host.h"
@@ -49,6 +50,9 @@ private:
     std::condition_variable wake_;
     std::deque<std::shared_ptr<Job>> queue_;
     bool stopping_ = false;
+    // Read by spinning workers without the mutex.
+    std::atomic<int> queued_{0};
+    std::atomic<bool> stopFlag_{false};
     std::atomic<int> running_{0};
 
     PF_Iterate8Suite1 iterate8_{};

@@ -32,8 +32,9 @@ void ElementPipeline::place(const LayoutElement& e) {
     displacement = Vector();
     if (!err) err = displacer.map(e.point, e.i, e.j, displacement);
     offset = transitioner.offset();
-    shapeIndex = e.i;
-    if (!err) err = shapeMapper.map(e.point, e.i, e.j, e.u, shapeIndex);
+    const LayoutElement::ShapeChoice choice = e.shape ? *e.shape : LayoutElement::ShapeChoice{e.i, e.j, e.i};
+    shapeIndex = choice.start;
+    if (!err) err = shapeMapper.map(e.point, choice.i, choice.j, e.u, shapeIndex);
 }
 
 Vector ElementPipeline::position(const LayoutElement& e) const {

@@ -11,6 +11,8 @@
 #include "VemaroTransformer.h"
 #include "VemaroTransitioner.h"
 
+#include <optional>
+
 // One element as a layout hands it over.
 struct LayoutElement {
     Vector point;             // layout point, before displacement, offset and transform
@@ -20,6 +22,15 @@ struct LayoutElement {
     double u = 0.0;           // map position along the layout, nominally 0 to 1
     double t = 0.0;           // ShapeDrawer::Pattern::t
     double phase = 0.0;       // starting phase: 0, or the orientation
+    // The indices the shape choice hashes and the index it starts from, for
+    // layouts that choose the shape by another index than the element's own;
+    // unset: (i, j), starting at i.
+    struct ShapeChoice {
+        int i;
+        int j;
+        int start;
+    };
+    std::optional<ShapeChoice> shape;
 };
 
 // Built once per layout call, before the first element; the working objects
@@ -37,7 +48,7 @@ public:
 
     // The steps that run for every element, culled or not: transition progress,
     // displacement and transition offset (into `displacement` and `offset`),
-    // and the shape choice (into `shapeIndex`, starting from e.i).
+    // and the shape choice (into `shapeIndex`, starting from e.i or e.shape).
     void place(const LayoutElement& e);
     // (p + displacement) + offset through the Transform group, in output pixels.
     Vector position(const LayoutElement& e) const;

@@ -2,13 +2,8 @@
 // here when its own file defines it.
 #include "VemaroDrawer.h"
 
-PF_Err ShapeDrawer::createLinePatterns() { return PF_Err_NONE; }
-PF_Err ShapeDrawer::createLineSegmentPatterns() { return PF_Err_NONE; }
 PF_Err ShapeDrawer::createCirclePatterns() { return PF_Err_NONE; }
 PF_Err ShapeDrawer::createRectanglePatterns() { return PF_Err_NONE; }
-PF_Err ShapeDrawer::createGridPatterns() { return PF_Err_NONE; }
-PF_Err ShapeDrawer::createFiniteGridPatterns() { return PF_Err_NONE; }
-PF_Err ShapeDrawer::createTriangularGridPatterns() { return PF_Err_NONE; }
 PF_Err ShapeDrawer::createPathPatterns() { return PF_Err_NONE; }
 PF_Err ShapeDrawer::createWaveformPatterns() { return PF_Err_NONE; }
 PF_Err ShapeDrawer::createGraphPatterns() { return PF_Err_NONE; }

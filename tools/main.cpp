@@ -3,11 +3,13 @@
 #include "DumpRecord.h"
 #include "Host.h"
 #include "ParamList.h"
+#include "RenderFrames.h"
 
 #include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -15,12 +17,16 @@ const char* kUsage =
     "usage: vemaro-render [--module PATH] --about\n"
     "       vemaro-render [--module PATH] [--scene FILE] --list-params [--json]\n"
     "       vemaro-render [--module PATH] [--scene FILE] --dump-record FRAME\n"
+    "       vemaro-render [--module PATH] [--scene FILE] --frames A[-B] --out PATTERN\n"
     "       vemaro-render --help\n"
     "\n"
     "  --module PATH   the effect module to load (default: the one built with this tool)\n"
     "  --about         print the effect's about text and its plug-in property list\n"
     "  --list-params   print the parameters the effect registers (--json: as JSON, with values)\n"
     "  --dump-record FRAME  run pre-render at FRAME and print the settings record it makes\n"
+    "  --frames A[-B]  render frame A (or frames A to B) of the scene, or of the built-in default scene\n"
+    "  --out PATTERN   where the frames go: '#'s become the frame number, zero-padded (frame_####.png);\n"
+    "                  8 and 16-bit scenes are written as PNG, 32-bit scenes as OpenEXR (.exr)\n"
     "  --scene FILE    apply a scene file (JSON) after the effect registered its parameters\n"
     "  --help          print this text\n";
 
@@ -69,6 +75,8 @@ int main(int argc, char** argv) {
     bool wantParams = false, wantJson = false;
     std::string scenePath;
     long dumpFrame = -1;
+    bool wantFrames = false;
+    tools::RenderOptions render;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--help" || a == "-h") {
@@ -78,6 +86,16 @@ int main(int argc, char** argv) {
             wantAbout = true;
         } else if (a == "--dump-record") {
             if (!tools::parseFrame(i + 1 < argc ? argv[++i] : nullptr, dumpFrame, std::cerr)) return 2;
+        } else if (a == "--frames") {
+            if (!tools::parseFrameRange(i + 1 < argc ? argv[++i] : nullptr, render.first, render.last, std::cerr))
+                return 2;
+            wantFrames = true;
+        } else if (a == "--out") {
+            if (i + 1 >= argc) {
+                std::cerr << "vemaro-render: --out needs a file name pattern\n";
+                return 2;
+            }
+            render.outPattern = argv[++i];
         } else if (a == "--list-params") {
             wantParams = true;
         } else if (a == "--json") {
@@ -99,7 +117,11 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    if (!wantAbout && !wantParams && scenePath.empty() && dumpFrame < 0) {
+    if (!render.outPattern.empty() && !wantFrames) {
+        std::cerr << "vemaro-render: --out needs --frames A[-B]\n";
+        return 2;
+    }
+    if (!wantAbout && !wantParams && scenePath.empty() && dumpFrame < 0 && !wantFrames) {
         std::cerr << kUsage;
         return 2;
     }
@@ -112,6 +134,11 @@ int main(int argc, char** argv) {
         }
         if (wantAbout) return about(host);
         if (dumpFrame >= 0) return tools::dumpRecord(host, scenePath, dumpFrame, std::cout, std::cerr);
+        if (wantFrames) {
+            render.scenePath = scenePath;
+            render.progress = isatty(2) != 0;
+            return tools::renderFrames(host, render, std::cout, std::cerr);
+        }
         return tools::listParams(host, scenePath, wantParams, wantJson, std::cout, std::cerr);
     } catch (const std::exception& e) {
         std::cerr << "vemaro-render: " << e.what() << "\n";

@@ -1,4 +1,6 @@
 // The command-line renderer as a user runs it.
+#include "CliRun.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,23 +13,7 @@
 
 namespace {
 
-struct CliRun {
-    int status;
-    std::string out;
-};
-
-CliRun run(const std::string& args) {
-    std::string cmd = std::string(VEMARO_RENDER_PATH) + " " + args + " 2>&1";
-    CliRun r{-1, {}};
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return r;
-    std::array<char, 4096> buf;
-    size_t n;
-    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
-    int st = pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return r;
-}
+CliRun run(const std::string& args) { return runRenderer(args); }
 
 TEST(RenderCli, AboutShowsTextAndPropertyList) {
     CliRun r = run("--about");

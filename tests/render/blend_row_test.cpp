@@ -1,0 +1,206 @@
+// Rows blended several pixels at a time must give, bit for bit, what the blend
+// formulas give pixel by pixel: at 8 and 16 bits an independent reference with
+// plain integer division, in float the per-pixel functions.
+#include "VemaroBlend.h"
+#include "VemaroBlendRow.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+// ------------------------------------------------------------ references
+template <class P>
+struct Full;
+template <>
+struct Full<PF_Pixel> {
+    static constexpr uint64_t kFull = 255;
+    static constexpr int kShift = 8;
+    using D = Blend::detail::Depth8;
+};
+template <>
+struct Full<PF_Pixel16> {
+    static constexpr uint64_t kFull = 32768;
+    static constexpr int kShift = 15;
+    using D = Blend::detail::Depth16;
+};
+
+// The separable channel function of a mode, as the blend formulas state it.
+template <class D>
+uint64_t channelOf(BlendMode m, uint64_t b, uint64_t t) {
+    using C = Blend::detail::Chan<D>;
+    switch (m) {
+        case BlendMode::Add: return C::add(b, t);
+        case BlendMode::Multiply: return C::multiply(b, t);
+        case BlendMode::Screen: return C::screen(b, t);
+        case BlendMode::Overlay: return C::overlay(b, t);
+        case BlendMode::Hardlight: return C::hardlight(b, t);
+        case BlendMode::Dodge: return C::dodge(b, t);
+        case BlendMode::Burn: return C::burn(b, t);
+        case BlendMode::Darken: return C::darken(b, t);
+        case BlendMode::Lighten: return C::lighten(b, t);
+        case BlendMode::Difference: return C::difference(b, t);
+        case BlendMode::Exclusion: return C::exclusion(b, t);
+        default: return 0;
+    }
+}
+
+// Integer depths with 64-bit products and the division operator.
+template <class P>
+P reference(BlendMode m, const P& bottom, const P& top) {
+    using F = Full<P>;
+    constexpr uint64_t full = F::kFull;
+    if (bottom.alpha == 0) return top;
+    if (top.alpha == 0) return bottom;
+    if (m == BlendMode::Softlight) return blendWith<BlendMode::Softlight, P>(bottom, top);
+    auto lim = [](uint64_t v) { return v < full ? v : full; };
+    auto c = [&](unsigned v) { return lim(v); };
+    const uint64_t ab = c(bottom.alpha), at = c(top.alpha);
+    using Ch = decltype(P{}.alpha);
+    auto make = [](uint64_t a, uint64_t r, uint64_t g, uint64_t b) {
+        return P{static_cast<Ch>(a), static_cast<Ch>(r), static_cast<Ch>(g), static_cast<Ch>(b)};
+    };
+    if (m == BlendMode::Normal || m == BlendMode::AlphaAdd) {
+        if (m == BlendMode::Normal && at == full) return make(at, c(top.red), c(top.green), c(top.blue));
+        const uint64_t wb = m == BlendMode::Normal ? ((full - at) * ab) >> F::kShift : ab;
+        const uint64_t A = at + wb;
+        auto mix = [&](unsigned b, unsigned t) { return lim((c(t) * at + c(b) * wb) / A); };
+        return make(lim(A), mix(bottom.red, top.red), mix(bottom.green, top.green), mix(bottom.blue, top.blue));
+    }
+    const uint64_t Wt = (full - ab) * at, Wb = (full - at) * ab, W2 = at * ab;
+    const uint64_t A = ab + (Wt >> F::kShift);
+    auto mix = [&](unsigned bc, unsigned tc) {
+        const uint64_t b = c(bc), t = c(tc);
+        return lim(((t * Wt + b * Wb + channelOf<typename F::D>(m, b, t) * W2) / A) >> F::kShift);
+    };
+    return make(lim(A), mix(bottom.red, top.red), mix(bottom.green, top.green), mix(bottom.blue, top.blue));
+}
+
+template <BlendMode M>
+PF_PixelFloat reference(BlendMode, const PF_PixelFloat& bottom, const PF_PixelFloat& top) {
+    return blendWith<M, PF_PixelFloat>(bottom, top);
+}
+
+template <class Op>
+struct ModeOf;
+template <BlendMode M>
+struct ModeOf<BlendOp<M>> {
+    static constexpr BlendMode value = M;
+};
+
+// ------------------------------------------------------------ random pixels
+// Alphas and channels favour the values where the formulas branch.
+struct Source {
+    std::mt19937 rng{20261209};
+    unsigned pick(unsigned full, unsigned over) {
+        switch (rng() % 8) {
+            case 0: return 0;
+            case 1: return full;
+            case 2: return full / 2 + rng() % 3 - 1;
+            case 3: return over > full ? full + 1 + rng() % (over - full) : rng() % (full + 1);
+            default: return rng() % (full + 1);
+        }
+    }
+    float pickF() {
+        switch (rng() % 8) {
+            case 0: return 0.0f;
+            case 1: return 1.0f;
+            case 2: return 0.5f;
+            case 3: return std::uniform_real_distribution<float>(-0.25f, 1.5f)(rng);
+            default: return std::uniform_real_distribution<float>(0.0f, 1.0f)(rng);
+        }
+    }
+    void fill(PF_Pixel& p) { p = {A_u_char(pick(255, 255)), A_u_char(pick(255, 255)), A_u_char(pick(255, 255)), A_u_char(pick(255, 255))}; }
+    void fill(PF_Pixel16& p) {
+        p = {A_u_short(pick(32768, 65535)), A_u_short(pick(32768, 65535)), A_u_short(pick(32768, 65535)),
+             A_u_short(pick(32768, 65535))};
+    }
+    void fill(PF_PixelFloat& p) { p = {pickF(), pickF(), pickF(), pickF()}; }
+};
+
+template <class P>
+std::string str(const P& p) {
+    return "{" + std::to_string(+p.alpha) + ", " + std::to_string(+p.red) + ", " + std::to_string(+p.green) + ", " +
+           std::to_string(+p.blue) + "}";
+}
+
+// Rows of many lengths and offsets, so that groups and leftovers both run.
+template <class P>
+void checkRows(int popup) {
+    Source src;
+    constexpr int kPixels = 6000;
+    std::vector<P> bottom(kPixels), top(kPixels);
+    for (P& p : bottom) src.fill(p);
+    for (P& p : top) src.fill(p);
+    const BlendMode mode = blendModeOfPopup(popup);
+    withBlendOp(popup, [&](auto op) {
+        constexpr BlendMode M = ModeOf<decltype(op)>::value;
+        auto expect = [&](const P& b, const P& t) {
+            if constexpr (std::is_same_v<P, PF_PixelFloat>)
+                return reference<M>(mode, b, t);
+            else
+                return reference<P>(mode, b, t);
+        };
+        std::vector<P> rows = top;
+        std::vector<P> beneath = top;
+        int at = 0;
+        for (int len = 0; at + len <= kPixels; len = (len * 7 + 3) % 41) {
+            Blend::blendRow(op, bottom.data() + at, rows.data() + at, len);
+            Blend::blendRowBeneath(op, bottom[at], beneath.data() + at, len);
+            for (int i = at; i < at + len; ++i) {
+                const P want = expect(bottom[i], top[i]);
+                ASSERT_EQ(std::memcmp(&rows[i], &want, sizeof(P)), 0)
+                    << "popup " << popup << " bottom " << str(bottom[i]) << " top " << str(top[i]) << ": got "
+                    << str(rows[i]) << ", want " << str(want);
+                const P wantBeneath = expect(bottom[at], top[i]);
+                ASSERT_EQ(std::memcmp(&beneath[i], &wantBeneath, sizeof(P)), 0)
+                    << "popup " << popup << " bottom " << str(bottom[at]) << " top " << str(top[i]) << ": got "
+                    << str(beneath[i]) << ", want " << str(wantBeneath);
+            }
+            at += len + 1;
+        }
+        // Nothing beyond the rows was touched.
+        for (int i = at; i < kPixels; ++i) ASSERT_EQ(std::memcmp(&rows[i], &top[i], sizeof(P)), 0);
+    });
+}
+
+}  // namespace
+
+TEST(BlendRow, RowsEqualTheFormulasAtEveryModeAndDepth) {
+    for (int popup = 1; popup <= 15; ++popup) {
+        checkRows<PF_Pixel>(popup);
+        checkRows<PF_Pixel16>(popup);
+        checkRows<PF_PixelFloat>(popup);
+    }
+}
+
+// The rows divide by multiplying with a reciprocal biased upwards; the floor
+// of the product must be the quotient for every dividend and divisor the
+// 8-bit rows meet (dividends below 2^17, divisors up to 510), and at 16 bits
+// near every multiple of the divisors over the range (dividends below 2^47).
+TEST(BlendRow, BiasedReciprocalsGiveExactQuotients) {
+    using namespace Blend::rowdetail;
+    for (uint32_t A = 1; A <= 510; ++A) {
+        const float inv = biasedReciprocal(static_cast<float>(A));
+        for (uint32_t y = 0; y < (1u << 17); ++y)
+            if (biasedQuotient(y, inv) != y / A) FAIL() << y << " / " << A;
+    }
+    std::mt19937_64 rng(7);
+    for (int k = 0; k < 20000; ++k) {
+        const uint64_t A = 1 + rng() % 32768;
+        for (const uint64_t D : {A, A * 32768}) {
+            const double inv = kQuotientBias16 / static_cast<double>(D);
+            const uint64_t q = rng() % ((uint64_t{1} << 47) / D);
+            for (const uint64_t x : {q * D, q * D + D - 1, q * D + rng() % D}) {
+                if (x >= (uint64_t{1} << 47)) continue;
+                ASSERT_EQ(static_cast<uint64_t>(static_cast<double>(x) * inv), x / D) << x << " / " << D;
+            }
+        }
+    }
+}
