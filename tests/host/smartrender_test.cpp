@@ -47,6 +47,14 @@ TEST_F(SmartRenderTest, MissingDataGivesBadCallbackParamAndTouchesNothing) {
 // Whatever the depth, the drawing lands on a cleared output: transparent black
 // without "On Original", the input blended under it with it.
 TEST_F(SmartRenderTest, OutputIsTheDrawingAloneOrBlendedOntoTheInput) {
+    // The default scene draws its elements: the output is not left clear.
+    {
+        hostsim::SmartRenderCall drawn = smart.render(3);
+        ASSERT_EQ(drawn.err, PF_Err_NONE);
+        EXPECT_FALSE(allPixels(*drawn.output, PF_Pixel{0, 0, 0, 0}));
+    }
+    // At zero opacity nothing is drawn, so the clearing and the blend show.
+    set(kTransformOpacity, 0);
     for (A_short bits : {8, 16, 32}) {
         SCOPED_TRACE(bits);
         comp.setBitDepth(bits);
@@ -80,6 +88,7 @@ TEST_F(SmartRenderTest, OutputIsTheDrawingAloneOrBlendedOntoTheInput) {
 // rectangle: a request smaller than the layer still blends the right pixels.
 TEST_F(SmartRenderTest, OnOriginalFollowsTheOutputOrigin) {
     set(kOnOriginal, 1);
+    set(kTransformOpacity, 0);  // the input alone, without the drawing
     comp.effectLayer().paint = [](hostsim::World& w, long) {
         for (int y = 0; y < w.height(); ++y)
             for (int x = 0; x < w.width(); ++x) w.at<PF_Pixel>(x, y) = {255, A_u_char(x), A_u_char(y), 0};
