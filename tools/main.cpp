@@ -61,7 +61,7 @@ int about(hostsim::Host& host) {
               << "entry point:   " << pipl.cString("8664") << "\n"
               << "version:       " << hex(pipl.long32("eVER")) << "\n"
               << "PiPL version:  " << versionPair(pipl, "ePVR") << "\n"
-              << "spec version:  " << versionPair(pipl, "eSVR") << "\n"
+              << "API version:   " << versionPair(pipl, "eSVR") << "\n"
               << "out flags:     " << hex(pipl.long32("eGLO")) << "\n"
               << "out flags 2:   " << hex(pipl.long32("eGL2")) << "\n";
     return 0;
