@@ -434,6 +434,26 @@ TEST_F(Dialog, DamagedRecords) {
     EXPECT_TRUE(script.scripts().empty());
 }
 
+// A host without the handle lock or unlock callback: an error before any
+// window opens, nothing written, nothing held.
+TEST_F(Dialog, MissingHandleCallbacksOpenNoWindow) {
+    const std::vector<char> before = storedBytes();
+    const PF_UtilCallbacks kept = host.utils();
+    for (bool lock : {true, false}) {
+        SCOPED_TRACE(lock ? "no lock" : "no unlock");
+        script.playDialog(true, [](std::string& x, std::string&) { x = "t"; });
+        if (lock)
+            host.utils().host_lock_handle = nullptr;
+        else
+            host.utils().host_unlock_handle = nullptr;
+        EXPECT_EQ(dialog(), PF_Err_BAD_CALLBACK_PARAM);
+        host.utils() = kept;
+        EXPECT_TRUE(script.scripts().empty());
+        EXPECT_EQ(storedBytes(), before);
+        EXPECT_EQ(host.handles().lockedNow(), 0);
+    }
+}
+
 TEST_F(Dialog, NoGlobalData) {
     ASSERT_EQ(host.globalSetdown(), PF_Err_NONE);
     EXPECT_EQ(dialog(), PF_Err_INTERNAL_STRUCT_DAMAGED);
