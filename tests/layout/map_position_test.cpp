@@ -8,7 +8,6 @@
 #include "elements_fixture.h"
 
 #include <algorithm>
-#include <cstring>
 #include <functional>
 #include <set>
 
@@ -61,16 +60,6 @@ protected:
         EXPECT_EQ(host.get<hostsim::Audio>().outstanding(), 0);
         ElementsTest::TearDown();
     }
-    void storeGraph(const std::string& x, const std::string& y) {
-        PF_Handle h = host.handles().create(512, true);
-        char* p = static_cast<char*>(*h);
-        std::memset(p, 0, 512);
-        std::memcpy(p, x.data(), x.size());
-        std::memcpy(p + 256, y.data(), y.size());
-        hostsim::ParamValue v;
-        v.data = h;
-        params.setValue(83, v);
-    }
 };
 
 // One Shot progress of index k among n, written out: L = (n - 1) delay + 1,
@@ -86,7 +75,6 @@ TEST_F(MapPositionTest, MapPositionAndTransitionIndexOfEveryLayout) {
     hostsim::ParamValue audioLayer;
     audioLayer.v[0] = 5;
     params.setValue(73, audioLayer);
-    storeGraph("t", "0");
 
     auto fixed = [](int n) { return [n](int) { return n; }; };
     auto byI = [](const ShapeDrawer::Pattern& p, int) { return p.i; };
