@@ -93,16 +93,11 @@ void layoutOfFrame(benchmark::State& state) {
         state.SkipWithError("the effect did not load");
         return;
     }
+    // No transition, no maps, no displacement: the layout's own work.
     Parameters p{};
-    p.transitionMode = 1;
     p.transitionScale = 1;
-    p.transitionColor = Color{0, 0, 1, 1};
-    p.transitionOpacity = 1;
-    p.transitionOrder = 1;
-    p.transitionEasing = Easing{1, 1};
     p.transformScale = 1;
     p.repeaterType = 1;
-    p.displacementMode = 1;
     p.shapeNumber = 1;
     p.shapeWeights[0] = 1;
     p.shapeWeightTotal = 1;
