@@ -229,17 +229,35 @@ void SmartRender::install(Host& h) {
     };
 }
 
+// Two spares serve both `call = render(...)` over a live call and a call
+// dropped before the next render.
+std::shared_ptr<World> SmartRender::outputWorld(int width, int height, Depth depth, int originX, int originY) {
+    for (std::shared_ptr<World>& w : spare_)
+        if (w.use_count() == 1 && w->width() == width && w->height() == height && w->depth() == depth) {
+            w->setOrigin(originX, originY);
+            return w;
+        }
+    auto made = std::make_shared<World>(width, height, depth, 3, originX, originY);
+    constexpr std::size_t kSpares = 2;
+    auto idle = std::find_if(spare_.begin(), spare_.end(), [](const auto& w) { return w.use_count() == 1; });
+    if (idle != spare_.end())
+        *idle = made;
+    else if (spare_.size() < kSpares)
+        spare_.push_back(made);
+    return made;
+}
+
 SmartRenderCall SmartRender::send(PreRenderCall& pre) {
     SmartRenderCall call;
     Comp& comp = host_->get<Comp>();
     const PF_LRect& rect = pre.output.result_rect;
     const int w = std::max(0, rect.right - rect.left), ht = std::max(0, rect.bottom - rect.top);
-    call.output = std::make_unique<World>(w, ht, depthOf(comp.bitDepth()), 3, rect.left, rect.top);
-    switch (call.output->depth()) {
-        case Depth::Bits8: fillMagenta<PF_Pixel>(*call.output); break;
-        case Depth::Bits16: fillMagenta<PF_Pixel16>(*call.output); break;
-        case Depth::Float: fillMagenta<PF_PixelFloat>(*call.output); break;
-    }
+    call.output = outputWorld(w, ht, depthOf(comp.bitDepth()), rect.left, rect.top);
+    if (markOutput) switch (call.output->depth()) {
+            case Depth::Bits8: fillMagenta<PF_Pixel>(*call.output); break;
+            case Depth::Bits16: fillMagenta<PF_Pixel16>(*call.output); break;
+            case Depth::Float: fillMagenta<PF_PixelFloat>(*call.output); break;
+        }
     call.input.output_request = pre.input.output_request;
     call.input.bitdepth = comp.bitDepth();
     call.input.pre_render_data = pre.output.pre_render_data;
