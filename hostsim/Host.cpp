@@ -37,6 +37,7 @@ struct CounterCache {
         void* counter;
     };
     std::vector<Entry> entries;
+    std::size_t last = 0;  // the entry found last: hot functions are called in runs
 };
 thread_local CounterCache t_counters;
 }  // namespace
@@ -94,12 +95,20 @@ PF_Err Faults::hit(const std::string& function) {
 
 Faults::Counter& Faults::counterOf(const char* function, Site*& site) {
     auto& entries = t_counters.entries;
-    for (const auto& e : entries)
-        if (e.faults == id_ && e.function == function) {
-            site = static_cast<Site*>(e.site);
-            // The pointer may be a reused buffer holding another name.
-            if (site->name == function) return *static_cast<Counter*>(e.counter);
+    // The pointer may be a reused buffer holding another name: the name is
+    // compared too.
+    auto matches = [&](const CounterCache::Entry& e) {
+        return e.faults == id_ && e.function == function &&
+               std::strcmp(static_cast<Site*>(e.site)->name.c_str(), function) == 0;
+    };
+    std::size_t& last = t_counters.last;
+    if (last >= entries.size() || !matches(entries[last]))
+        for (last = 0; last < entries.size() && !matches(entries[last]); ++last) {
         }
+    if (last < entries.size()) {
+        site = static_cast<Site*>(entries[last].site);
+        return *static_cast<Counter*>(entries[last].counter);
+    }
     std::lock_guard<std::mutex> g(mutex_);
     Site& s = this->site(function);
     s.counters.push_back(std::make_unique<Counter>());
@@ -107,6 +116,7 @@ Faults::Counter& Faults::counterOf(const char* function, Site*& site) {
     // and then rather than let them pile up.
     if (entries.size() >= 64) entries.clear();
     entries.push_back({id_, function, &s, s.counters.back().get()});
+    last = entries.size() - 1;
     site = &s;
     return *s.counters.back();
 }

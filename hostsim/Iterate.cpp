@@ -171,6 +171,11 @@ PF_Err Iterate::runInline(A_long iterations, void* refcon, PF_IterateGenericFunc
 
 PF_Err Iterate::run(A_long iterations, void* refcon, PF_IterateGenericFunc fn) {
     ++launches;
+    if (PF_Err err = runForHost(iterations, refcon, fn)) return err;
+    return host().get<Core>().abortError.load();
+}
+
+PF_Err Iterate::runForHost(A_long iterations, void* refcon, PF_IterateGenericFunc fn) {
     if (!fn || iterations < 0) return PF_Err_BAD_CALLBACK_PARAM;
     if (iterations == 0) return PF_Err_NONE;
     bool idle = false;
@@ -212,8 +217,7 @@ PF_Err Iterate::run(A_long iterations, void* refcon, PF_IterateGenericFunc fn) {
         if (j.errorBand < iterations) err = j.error;
         busy_.store(false);
     }
-    if (err) return err;
-    return host().get<Core>().abortError.load();
+    return err;
 }
 
 }  // namespace hostsim

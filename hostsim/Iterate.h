@@ -33,6 +33,9 @@ public:
     // Runs fn(refcon, thread, i, iterations) for every i and waits for all.
     // Returns the first error in band order, else the host's abort state.
     PF_Err run(A_long iterations, void* refcon, PF_IterateGenericFunc fn);
+    // The host's own banded work (resampling for transform_world): on the same
+    // threads, but not counted as a launch and without the abort check.
+    PF_Err runForHost(A_long iterations, void* refcon, PF_IterateGenericFunc fn);
 
     std::atomic<int> launches{0};       // iterate_generic calls
     std::atomic<int> threadQueries{0};  // AEGP_GetNumThreads calls

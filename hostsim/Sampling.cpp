@@ -164,14 +164,16 @@ std::vector<unsigned char> probeOf(const PF_LayerDef* w, int depth) {
     return out;
 }
 
+// Gathers the probe into a fixed buffer and compares it in one go: this runs
+// on every area sample.
 bool probeMatches(const std::vector<unsigned char>& probe, const PF_LayerDef* w, int depth) {
+    unsigned char now[9 * 16];
     std::size_t at = 0;
-    bool same = true;
     forEachProbe(w, depth, [&](const unsigned char* p, std::size_t size) {
-        same = same && at + size <= probe.size() && std::memcmp(probe.data() + at, p, size) == 0;
+        std::memcpy(now + at, p, size);
         at += size;
     });
-    return same && at == probe.size();
+    return at == probe.size() && std::memcmp(now, probe.data(), at) == 0;
 }
 
 }  // namespace
@@ -190,21 +192,21 @@ struct TableCache {
 thread_local TableCache t_tables;
 }  // namespace
 
-std::shared_ptr<const Sampling::Table> Sampling::table(const PF_LayerDef* w, int depth) {
+const Sampling::Table* Sampling::table(const PF_LayerDef* w, int depth) {
     const unsigned long long generation = generation_.load();
     for (TableCache::Entry& e : t_tables.entries) {
         if (e.sampler != id_ || e.generation != generation || !e.table) continue;
         const Table& t = *static_cast<const Table*>(e.table.get());
         if (t.data == w->data && t.width == w->width && t.height == w->height && t.rowbytes == w->rowbytes &&
             t.depth == depth && probeMatches(t.probe, w, depth))
-            return std::static_pointer_cast<const Table>(e.table);
+            return &t;
     }
     std::shared_ptr<const Table> t = lookUp(w, depth);
     TableCache::Entry& e = t_tables.entries[t_tables.next++ % 4];
     e.sampler = id_;
     e.generation = generation;
     e.table = t;
-    return t;
+    return t.get();
 }
 
 std::shared_ptr<const Sampling::Table> Sampling::lookUp(const PF_LayerDef* w, int depth) {

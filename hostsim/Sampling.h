@@ -51,8 +51,10 @@ public:
 private:
     struct Table;
     // The summed-area table of a world, from this thread's cache while no
-    // table was dropped since; else looked up (or built) under the lock.
-    std::shared_ptr<const Table> table(const PF_LayerDef* world, int depth);
+    // table was dropped since; else looked up (or built) under the lock. The
+    // thread's cache keeps it alive: a plain pointer spares the reference
+    // count that every band would otherwise share.
+    const Table* table(const PF_LayerDef* world, int depth);
     std::shared_ptr<const Table> lookUp(const PF_LayerDef* world, int depth);
 
     PF_Sampling8Suite1 suite8_{};

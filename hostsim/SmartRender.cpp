@@ -1,5 +1,7 @@
 #include "SmartRender.h"
 
+#include "Iterate.h"
+
 #include <algorithm>
 #include <cmath>
 #include <string>
@@ -204,12 +206,33 @@ PF_Err transformWorld(PF_Quality quality, const PF_CompositeMode* mode, const PF
     const int samples =
         quality == PF_Quality_HI ? static_cast<int>(std::clamp(std::ceil(footprint), 1.0, 16.0)) : 1;
     const double opacity = mode ? mode->opacity / 255.0 : 1.0;
-    switch (s->depth()) {
-        case Depth::Bits8: transformT<PF_Pixel>(*s, *d, dstToSrc, samples, opacity, r); break;
-        case Depth::Bits16: transformT<PF_Pixel16>(*s, *d, dstToSrc, samples, opacity, r); break;
-        case Depth::Float: transformT<PF_PixelFloat>(*s, *d, dstToSrc, samples, opacity, r); break;
-    }
-    return PF_Err_NONE;
+    // Bands of rows on the host's threads: each output pixel depends on the
+    // source and on itself only.
+    struct Work {
+        const World* s;
+        World* d;
+        const Affine* dstToSrc;
+        int samples;
+        double opacity;
+        PF_Rect r;
+    } work{s, d, &dstToSrc, samples, opacity, r};
+    auto band = [](void* refcon, A_long, A_long i, A_long n) -> PF_Err {
+        const Work& w = *static_cast<const Work*>(refcon);
+        PF_Rect b = w.r;
+        const A_long rows = w.r.bottom - w.r.top;
+        b.top = w.r.top + A_long(int64_t(rows) * i / n);
+        b.bottom = w.r.top + A_long(int64_t(rows) * (i + 1) / n);
+        switch (w.s->depth()) {
+            case Depth::Bits8: transformT<PF_Pixel>(*w.s, *w.d, *w.dstToSrc, w.samples, w.opacity, b); break;
+            case Depth::Bits16: transformT<PF_Pixel16>(*w.s, *w.d, *w.dstToSrc, w.samples, w.opacity, b); break;
+            case Depth::Float: transformT<PF_PixelFloat>(*w.s, *w.d, *w.dstToSrc, w.samples, w.opacity, b); break;
+        }
+        return PF_Err_NONE;
+    };
+    Iterate* pool = Host::current() ? &Host::current()->get<Iterate>() : nullptr;
+    const A_long bands = pool ? std::min<A_long>(pool->threads(), r.bottom - r.top) : 1;
+    if (bands > 1) return pool->runForHost(bands, &work, band);
+    return band(&work, 0, 0, 1);
 }
 
 void SmartRender::install(Host& h) {
