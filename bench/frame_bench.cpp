@@ -15,7 +15,8 @@
 #include <benchmark/benchmark.h>
 #include <nlohmann/json.hpp>
 
-#include <cmath>
+#include <initializer_list>
+#include <utility>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,11 +34,15 @@ constexpr int kThreads[] = {1, 2, 4, 8};
 
 json param(const json& ref, const json& value) { return {{"param", ref}, {"value", value}}; }
 
-// Lengths are given for 1080p and scaled by k, so that a scene looks the same
-// at 4K, with four times the pixels and the same elements.
-json gridOf(double k, double spacing, double size, const json& shapeType) {
-    return json::array({param("Pattern", "Grid"), param(36, spacing * k), param("Shape Number", 1),
-                        param("Size 1", size * k), param(180, shapeType)});
+// A grid of one shape with extra settings. Lengths are given for 1080p and
+// scaled by k, so that a scene looks the same at 4K, with four times the
+// pixels and the same elements.
+json gridOf(double k, double spacing, double size, const char* shapeType,
+            std::initializer_list<std::pair<const char*, json>> extra) {
+    json p = json::array({param("Pattern", "Grid"), param(36, spacing * k), param("Shape Number", 1),
+                          param("Size 1", size * k), param(180, shapeType)});
+    for (const auto& [name, value] : extra) p.push_back(param(name, value));
+    return p;
 }
 
 // The renderer's built-in scene (a rotated grid of circles and pentagons,
@@ -52,38 +57,21 @@ json defaultParams(double k) {
 }
 
 // About 32 000 small circles of varied hue.
-json denseParams(double k) {
-    json p = gridOf(k, 8, 7, "Circle");
-    p.push_back(param("Color 1", "#4aa3df"));
-    p.push_back(param("Randomize Hue 1", 90));
-    return p;
-}
+json denseParams(double k) { return gridOf(k, 8, 7, "Circle", {{"Color 1", "#4aa3df"}, {"Randomize Hue 1", 90}}); }
 
 // About 1 300 five-pointed stars, each turned its own way.
 json starsParams(double k) {
-    json p = gridOf(k, 40, 36, "Polygon");
-    p.push_back(param("Sides 1", 5));
-    p.push_back(param("Starness 1", 50));
-    p.push_back(param("Color 1", "#f2c230"));
-    p.push_back(param("Randomize Phase 1", 180));
-    return p;
+    return gridOf(k, 40, 36, "Polygon",
+                  {{"Sides 1", 5}, {"Starness 1", 50}, {"Color 1", "#f2c230"}, {"Randomize Phase 1", 180}});
 }
 
 // About 3 600 short strokes at random angles.
 json linesParams(double k) {
-    json p = gridOf(k, 24, 22, "Line");
-    p.push_back(param("Thickness 1", 12));
-    p.push_back(param("Color 1", "#e8e8e8"));
-    p.push_back(param("Randomize Phase 1", 180));
-    return p;
+    return gridOf(k, 24, 22, "Line", {{"Thickness 1", 12}, {"Color 1", "#e8e8e8"}, {"Randomize Phase 1", 180}});
 }
 
 // About 230 turned copies of the input layer, each sampled pixel by pixel.
-json inputParams(double k) {
-    json p = gridOf(k, 96, 90, "Input");
-    p.push_back(param("Randomize Phase 1", 30));
-    return p;
-}
+json inputParams(double k) { return gridOf(k, 96, 90, "Input", {{"Randomize Phase 1", 30}}); }
 
 struct SceneDef {
     const char* name;
