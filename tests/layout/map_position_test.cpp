@@ -23,6 +23,8 @@ struct Layout {
     std::function<void(Parameters&)> setUp;
     std::function<int(const ShapeDrawer::Pattern&, int kept)> index;
     std::function<int(int kept)> count;
+    // Where the map position is not index x step: the position itself.
+    std::function<double(const ShapeDrawer::Pattern&)> position = nullptr;
 };
 
 int mod(int a, int m) {
@@ -166,6 +168,19 @@ TEST_F(MapPositionTest, MapPositionAndTransitionIndexOfEveryLayout) {
              p.pathShapeMapMode = p.pathScaleMapMode = p.pathColorMapMode = p.pathPhaseMapMode = 1;
          },
          byI, fixed(5)},
+        {"Path, phase map by position",  // Offset 0.1 turn: positions 0.1, 0.3, ... along the path
+         [closedPath](Parameters& p) {
+             p.pattern = 9;
+             p.pathMask = closedPath;
+             p.pathScale = 1;
+             p.pathMode = 2;
+             p.pathNumber = 5;
+             p.pathLength = 1;
+             p.pathOffset = 0.1;
+             p.pathShapeMapMode = p.pathScaleMapMode = p.pathColorMapMode = 1;
+             p.pathPhaseMapMode = 2;
+         },
+         byI, fixed(5), [](const ShapeDrawer::Pattern& p) { return 0.1 + 0.2 * p.i; }},
         {"Waveform",
          [](Parameters& p) {
              p.pattern = 10;
@@ -204,7 +219,7 @@ TEST_F(MapPositionTest, MapPositionAndTransitionIndexOfEveryLayout) {
          },
          byI, [](int kept) { return kept; }},
     };
-    ASSERT_EQ(sizeof layouts / sizeof layouts[0], 12u);
+    ASSERT_EQ(sizeof layouts / sizeof layouts[0], 13u);  // twelve layouts, Path in both map modes
 
     for (const Layout& l : layouts) {
         prepare();
@@ -218,7 +233,7 @@ TEST_F(MapPositionTest, MapPositionAndTransitionIndexOfEveryLayout) {
         for (const ShapeDrawer::Pattern& p : d.patterns) {
             const int k = l.index(p, kept);
             indices.insert(k);
-            const double u = k * (n > 1 ? 1.0 / (n - 1) : 1.0);
+            const double u = l.position ? l.position(p) : k * (n > 1 ? 1.0 / (n - 1) : 1.0);
             // The curve samples at floor(u x 2000) / 2000 of its span.
             ASSERT_TRUE(p.hasPhaseOffset) << l.name;
             EXPECT_LE(p.phaseOffset, u + 1e-9) << l.name << " element " << p.i << "," << p.j << " index " << k;
