@@ -189,10 +189,11 @@ bool LayerDrawer::doMultithread(int threads) const {
     return rows > std::max(least, static_cast<double>(threads));
 }
 
-int LayerDrawer::operator()(int i, int n) const {
-    const PF_LRect b = raster::band(region, i, n);
-    if (b.top >= b.bottom) return PF_Err_NONE;
-    const bool first = i == 0;
+int LayerDrawer::operator()(int i, int n) const { return drawRows(raster::band(region, i, n), i == 0); }
+
+int LayerDrawer::drawRows(const PF_LRect& rows, bool first) const {
+    const PF_LRect b{region.left, std::max(rows.top, region.top), region.right, std::min(rows.bottom, region.bottom)};
+    if (b.top >= b.bottom || b.left >= b.right) return PF_Err_NONE;
     switch (bpc) {
         case 0: return draft ? drawDraft8(b, first) : draw8(b, first);
         case 1: return draft ? drawDraft16(b, first) : draw16(b, first);
