@@ -144,10 +144,6 @@ Vector rotated(const PF_InData* in, const Vector& v, double angle) {
 double dot(const Vector& a, const Vector& b) { return a.x * b.x + a.y * b.y; }
 double length(const PF_InData* in, const Vector& v) { return in->utils->ansi.sqrt(dot(v, v)); }
 
-// Beyond this many steps a repeater walk is no drawing any more: non-finite
-// or absurd steps would otherwise walk without end.
-constexpr long kMaxRepeats = 1L << 20;
-
 // The element box grown by the margin, the output rectangle and the corner
 // picks along a direction.
 struct RepeatGeometry {
@@ -182,25 +178,66 @@ PF_Err plainPass(ShapeDrawer& d, const Vector& offset) {
     return PF_Err_NONE;
 }
 
-// Copies at whole multiples of the step that reach the output, from the +step
-// side to the -step side.
+// The whole multiples n of a step s (n s.x in [x0, x1], n s.y in [y0, y1])
+// that can reach the output, one more on each side for rounding: the copies
+// are checked one by one with the overlap test.
+bool multiples(double sx, double sy, double x0, double x1, double y0, double y1, double& lo, double& hi) {
+    lo = -HUGE_VAL, hi = HUGE_VAL;
+    auto axis = [&](double s, double a0, double a1) {
+        if (s == 0.0) {
+            if (!(a0 <= 0.0 && 0.0 <= a1)) lo = 1, hi = 0;
+            return;
+        }
+        double l = a0 / s, h = a1 / s;
+        if (s < 0) std::swap(l, h);
+        lo = std::max(lo, std::ceil(l) - 1.0);
+        hi = std::min(hi, std::floor(h) + 1.0);
+    };
+    axis(sx, x0, x1);
+    axis(sy, y0, y1);
+    // Non-finite ranges (non-finite steps or boxes) draw nothing.
+    return std::isfinite(lo) && std::isfinite(hi) && lo <= hi;
+}
+
+// Beyond this many steps in a row or rows in a lattice the counting in
+// doubles is no longer exact; no output is that large.
+constexpr double kMaxSteps = 1e15;
+bool countable(double lo, double hi) { return hi - lo <= kMaxSteps;
+}
+
+// Rows (or steps) are counted in doubles; the host's abort is asked every
+// this many rows that draw nothing, so that a walk over empty rows stays
+// abortable.
+constexpr long kRowsPerAbortCheck = 4096;
+
+// Copies at whole multiples n of the step A that reach the output, n
+// decreasing: from the +A side to the -A side. The range of n comes in closed
+// form from the output rectangle; the overlap test picks the copies.
+PF_Err repeatAlong(ShapeDrawer& d, const RepeatGeometry& g, const Vector& A, const Vector& base) {
+    double lo, hi;
+    const Vector at = base;
+    if (!multiples(A.x, A.y, -g.hi.x - at.x, g.W - g.lo.x - at.x, -g.hi.y - at.y, g.H - g.lo.y - at.y, lo, hi))
+        return PF_Err_NONE;
+    if (!countable(lo, hi)) return PF_Err_OUT_OF_MEMORY;
+    long quiet = 0;
+    for (double n = hi; n >= lo; n -= 1.0) {
+        const Vector o = base + A * n;
+        if (g.hits(d, o)) {
+            if (PF_Err err = plainPass(d, o)) return err;
+        } else if (++quiet % kRowsPerAbortCheck == 0) {
+            if (PF_Err err = PF_ABORT(d.in_data)) return err;
+        }
+    }
+    return PF_Err_NONE;
+}
+
 PF_Err repeat1D(ShapeDrawer& d, const Vector& step) {
     const Parameters& p = *d.params;
     const Vector a = step * p.transformScale;
     if (!(length(d.in_data, a) >= 0.01)) return plainPass(d, Vector());  // also NaN
     const Vector A = rotated(d.in_data, a, p.transformRotation);
-    const Vector u = -A / length(d.in_data, A);
     const RepeatGeometry g(d);
-    Vector o;
-    long guard = 0;
-    while (dot(u, g.low(u) - (g.far(u) + o)) < 0 && ++guard < kMaxRepeats) o += A;
-    for (; guard < kMaxRepeats; ++guard) {
-        if (dot(u, (g.near(u) + o) - g.high(u)) >= 0) return PF_Err_NONE;
-        if (g.hits(d, o))
-            if (PF_Err err = plainPass(d, o)) return err;
-        o -= A;
-    }
-    return PF_Err_NONE;
+    return repeatAlong(d, g, A, Vector());
 }
 
 Vector unitOrSelf(const PF_InData* in, const Vector& v) {
@@ -221,61 +258,31 @@ PF_Err ShapeDrawer::drawRepeater2D() {
     // Repeater Y alone.
     if (!(length(in_data, a) >= 0.01)) return repeat1D(*this, p.repeaterY);
     const Vector b = p.repeaterY * p.transformScale;
-    // Without a usable second step there is no lattice: repeat along X.
-    if (!(length(in_data, b) >= 0.01)) return repeat1D(*this, p.repeaterX);
+    // A zero second step spans no lattice: the pattern repeats along X.
+    if (!(length(in_data, b) > 0.0)) return repeat1D(*this, p.repeaterX);  // also NaN
     const Vector A = rotated(in_data, a, p.transformRotation), B = rotated(in_data, b, p.transformRotation);
-    Vector uA = unitOrSelf(in_data, -A);
+    const Vector uA = unitOrSelf(in_data, -A);
     const Vector uB = unitOrSelf(in_data, -B);
     if (std::fabs(dot(uA, uB)) > 0.9999) return repeat1D(*this, p.repeaterX);
-    const bool reversed = dot(uA, uB) < 0;
-    const Vector SA = reversed ? -A : A;
-    uA = unitOrSelf(in_data, -SA);
 
+    // Copies at n A + m B: rows with m decreasing, in each row n decreasing.
+    // The rows that can reach the output come from the output rectangle's
+    // corners in the skew basis, the copies of each row from repeatAlong.
     const RepeatGeometry g(*this);
-    const double D = uA.x * uB.y - uA.y * uB.x;
-    auto alpha = [&](const Vector& v) { return (v.x * uB.y - v.y * uB.x) / D; };
-    auto beta = [&](const Vector& v) { return (uA.x * v.y - uA.y * v.x) / D; };
-    const Vector corners[4] = {g.lo, {g.hi.x, g.lo.y}, g.hi, {g.lo.x, g.hi.y}};
-    const Vector out[4] = {{0, 0}, {g.W, 0}, {g.W, g.H}, {0, g.H}};
-    auto someBelow = [&](const Vector& o, bool useAlpha) {
-        for (const Vector& c : corners)
-            for (const Vector& q : out) {
-                const Vector diff = q - (c + o);
-                if ((useAlpha ? alpha(diff) : beta(diff)) < 0) return true;
-            }
-        return false;
-    };
-
-    // Start where the whole output lies on the negative side of the grown
-    // box along both skew axes.
-    Vector o;
-    long guard = 0;
-    for (bool moved = true; moved && guard < kMaxRepeats;) {
-        moved = false;
-        while (someBelow(o, true) && ++guard < kMaxRepeats) o += SA, moved = true;
-        while (someBelow(o, false) && ++guard < kMaxRepeats) o += B, moved = true;
+    const double cross = A.x * B.y - A.y * B.x;
+    const double x0 = -g.hi.x, x1 = g.W - g.lo.x, y0 = -g.hi.y, y1 = g.H - g.lo.y;
+    double mLo = HUGE_VAL, mHi = -HUGE_VAL;
+    for (const Vector& c : {Vector(x0, y0), Vector(x1, y0), Vector(x1, y1), Vector(x0, y1)}) {
+        const double m = (A.x * c.y - A.y * c.x) / cross;
+        mLo = std::min(mLo, m), mHi = std::max(mHi, m);
     }
-
-    std::vector<Vector> remembered;
-    for (Vector r = o; guard < kMaxRepeats; r -= B) {
-        Vector q = r;
-        while (dot(uA, g.low(uA) - (g.far(uA) + q)) < 0 && ++guard < kMaxRepeats) q += SA;
-        bool hit = false;
-        remembered.clear();
-        while (dot(uA, (g.near(uA) + q) - g.high(uA)) < 0 && ++guard < kMaxRepeats) {
-            if (g.hits(*this, q)) {
-                hit = true;
-                if (reversed)
-                    remembered.push_back(q);
-                else if (PF_Err err = plainPass(*this, q))
-                    return err;
-            }
-            q -= SA;
-        }
-        for (auto it = remembered.rbegin(); it != remembered.rend(); ++it)
-            if (PF_Err err = plainPass(*this, *it)) return err;
-        if (!hit && dot(uB, (g.near(uB) + r) - g.high(uB)) >= 0) return PF_Err_NONE;
-        ++guard;
+    if (!(std::isfinite(mLo) && std::isfinite(mHi))) return PF_Err_NONE;
+    if (!countable(mLo, mHi)) return PF_Err_OUT_OF_MEMORY;
+    long rows = 0;
+    for (double m = std::floor(mHi) + 1.0; m >= std::ceil(mLo) - 1.0; m -= 1.0) {
+        if (PF_Err err = repeatAlong(*this, g, A, B * m)) return err;
+        if (++rows % kRowsPerAbortCheck == 0)
+            if (PF_Err err = PF_ABORT(in_data)) return err;
     }
     return PF_Err_NONE;
 }
