@@ -72,14 +72,15 @@ struct Pixels<PF_PixelFloat> {
     static Color toColor(const PF_PixelFloat& p) { return {p.alpha, p.red, p.green, p.blue}; }
 };
 
-// The alpha times the opacity without a rounding term: truncated and clamped
-// at the integer depths, unclamped in float.
+// The alpha times the opacity without a rounding term: at the integer depths
+// a float product, truncated and clamped; unclamped in float.
 template <class P>
 void fade(P& p, double opacity) {
     if constexpr (std::is_same_v<P, PF_PixelFloat>) {
         p.alpha = static_cast<float>(p.alpha * opacity);
     } else {
-        p.alpha = raster::Depth<P>::clampFull(p.alpha * opacity);
+        const float v = static_cast<float>(p.alpha) * static_cast<float>(opacity);
+        p.alpha = raster::Depth<P>::clampFull(static_cast<double>(v));
     }
 }
 
