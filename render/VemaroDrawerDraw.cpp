@@ -896,6 +896,9 @@ PF_Err ShapeDrawer::launch(bool last) {
         cleared = true;
     }
     if (!err) err = failed;
+    // Once per launch on the render thread too: the bands ask only when
+    // they run long.
+    if (!err) err = PF_ABORT(in_data);
     const PF_Err in = frames.checkIn();
     if (!err) err = in;
     jobs.clear();

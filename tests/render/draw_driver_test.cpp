@@ -11,6 +11,8 @@
 #include "VemaroPolygonDrawer.h"
 
 #include <map>
+#include <string>
+#include <thread>
 #include <set>
 
 class DrawDriver : public DrawFixture {
@@ -493,4 +495,65 @@ TEST_F(DrawDriver, LineElementRecord) {
     q.fill = q.stroke = {1, 1, 1, 1};
     q.phase = p.phase;
     EXPECT_TRUE(sameWorld(*output, *direct<PolygonDrawer>(q)));
+}
+
+// ------------------------------------------------------------ failure paths
+// Every shape kind with each suite the drawing uses missing, at 1, 4 and 8
+// threads: the drawing reports the host's error for a suite it needs and
+// draws without the others; no exception ever leaves a band (one would end
+// the process).
+TEST_F(DrawDriver, MissingSuitesAreErrorsAtEveryThreadCount) {
+    hostsim::World& src = uniform(PF_Pixel{255, 200, 100, 50}, 10, 10);
+    const char* const names[] = {"AEGP PF Interface Suite", "AEGP Iterate Suite", "PF Iterate8 Suite",
+                                 "PF Sampling8 Suite"};
+    for (int type = 1; type <= 5; ++type)
+        for (const char* name : names)
+            for (int threads : {1, 4, 8}) {
+                neutral();
+                record.shapes[0].type = type;
+                record.shapes[0].layer = src.get();
+                record.shapes[0].layerRect = {-1, -1, 10, 10};
+                record.shapes[0].boundingBox = 1;
+                setThreads(threads);
+                host.suites().setMissing(name, 1);
+                suites = std::make_unique<AEGP_SuiteHandler>(in.pica_basicP);
+                ShapeDrawer& d = make(200, 100);
+                for (int n = 0; n < 60; ++n) d.patterns.push_back(element(n * 7 % 200, n * 13 % 100));
+                PF_Err err = PF_Err_NONE;
+                try {
+                    err = d.draw();
+                } catch (int e) {  // the effect's entry point turns these into errors
+                    err = e;
+                }
+                const bool needed = std::string(name) != "PF Sampling8 Suite" || type >= 4;
+                EXPECT_EQ(err, needed ? PF_Err_BAD_CALLBACK_PARAM : PF_Err_NONE)
+                    << "type " << type << ", " << name << " missing, " << threads << " threads";
+                drawer.reset();
+                suites.reset();
+                host.suites().setMissing(name, 1, false);
+                suites = std::make_unique<AEGP_SuiteHandler>(in.pica_basicP);
+            }
+}
+
+// Drawing that would take hours (a 2D repeater of 0.02 px steps over 10,000
+// elements) gives control back once the host reports an abort, with the
+// host's error.
+TEST_F(DrawDriver, AbortStopsLongDrawing) {
+    auto& core = host.get<hostsim::Core>();
+    record.repeaterType = 3;
+    record.repeaterX = {0.02, 0};
+    record.repeaterY = {0, 0.02};
+    for (int threads : {1, 8}) {
+        setThreads(threads);
+        ShapeDrawer& d = make(640, 360);
+        for (int n = 0; n < 10000; ++n) d.patterns.push_back(element(n % 100, n / 100));
+        core.abortCalls = 0;
+        std::thread user([&] {
+            while (core.abortCalls.load() < 3) std::this_thread::yield();
+            core.abortError = PF_Interrupt_CANCEL;
+        });
+        EXPECT_EQ(d.draw(), PF_Interrupt_CANCEL) << threads << " threads";
+        user.join();
+        core.abortError = PF_Err_NONE;
+    }
 }
