@@ -136,6 +136,7 @@ public:
     std::vector<DrawJob> jobs;  // drawing state: the batch being collected
     int heldFrames = 0;         // drawing state: jobs of the batch with a frame of their own
     bool cleared = false;       // drawing state
+    bool drawing = false;       // drawing state: inside draw()
     const TransitionAnimator* animator;
     ShapeTransitioner shapeTransitioner;
 };

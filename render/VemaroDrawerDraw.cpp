@@ -330,6 +330,11 @@ PF_Err ShapeDrawer::drawPattern(Pattern& element, const Vector& offset) {
         return err;
     }
     if (err) return err;
+    if (!drawing) {
+        // Called on its own, outside a frame's draw: the element is drawn now.
+        err = emit(k, element, offset);
+        return err ? err : launch(false);
+    }
     return emit(k, element, offset);
 }
 
@@ -907,6 +912,10 @@ PF_Err ShapeDrawer::launch(bool last) {
 }
 
 PF_Err ShapeDrawer::draw() {
+    struct Drawing {
+        bool& flag;
+        ~Drawing() { flag = false; }
+    } drawingNow{drawing = true};
     cleared = false;
     jobs.clear();
     heldFrames = 0;
