@@ -57,13 +57,6 @@ public:
 private:
     bool ready() const { return offsets.size() == static_cast<std::size_t>(region.right - region.left); }
     template <class P>
-    void drawDepth(const PF_LRect& band) const {
-        if (draft)
-            drawDraftT<P>(band);
-        else
-            drawT<P>(band);
-    }
-    template <class P>
     void drawDraftT(PF_LRect band) const;
     template <class P>
     void drawT(PF_LRect band) const;

@@ -77,13 +77,7 @@ private:
     template <class P, class Op>
     void drawLoop(const PF_LRect& band, Op op) const;
     bool ready() const;
-    template <class P>
-    void drawDepth(const PF_LRect& band) const {
-        if (draft)
-            drawDraftT<P>(band);
-        else
-            drawT<P>(band);
-    }
+
 };
 
 // Instantiated with the drawing routines, in the drawer's own file.

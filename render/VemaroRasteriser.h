@@ -149,7 +149,8 @@ inline void clipSpan(const PF_InData* in_data, double lo, double hi, A_long limi
 // The work-object side of a vector drawer (Derived): operator() for the host's
 // bands, drawRows for any run of output rows, and the per-depth entry points.
 // Derived provides region, bpc, draft, a rows threshold kMultithreadRows,
-// ready() (tables built), and drawDepth<P>(band) choosing its routine.
+// ready() (tables built), drawT<P> and drawDraftT<P>, and may choose its
+// routine per band with a drawDepth<P> of its own.
 // Drawing rows [a, b) then [b, c) gives the same pixels as [a, c): every
 // pixel depends on its own row and column only.
 template <class Derived>
@@ -176,6 +177,15 @@ public:
     void drawDraft8(PF_LRect b) const;
     void drawDraft16(PF_LRect b) const;
     void drawDraft32(PF_LRect b) const;
+
+protected:
+    template <class P>
+    void drawDepth(const PF_LRect& b) const {
+        if (self().draft)
+            self().template drawDraftT<P>(b);
+        else
+            self().template drawT<P>(b);
+    }
 
 private:
     const Derived& self() const { return static_cast<const Derived&>(*this); }
