@@ -24,11 +24,13 @@ Displacer::Displacer(PF_InData* in_data_, AEGP_SuiteHandler& suites_, int bpc_, 
 
 PF_Err Displacer::map(const Vector& point, int i, int j, Vector& offset) {
     if (mode == Random) {
+        // The sign is drawn always (it survives on a zero amount); the
+        // factor only for an amount it can change.
         offset = Vector(xAmount, yAmount);
         if (patternHash(in_data, i, j, 0, seed) > 0.5) offset.x = -offset.x;
-        offset.x *= patternHash(in_data, i, j, 1, seed);
+        if (offset.x != 0.0) offset.x *= patternHash(in_data, i, j, 1, seed);
         if (patternHash(in_data, i, j, 2, seed) > 0.5) offset.y = -offset.y;
-        offset.y *= patternHash(in_data, i, j, 3, seed);
+        if (offset.y != 0.0) offset.y *= patternHash(in_data, i, j, 3, seed);
         return PF_Err_NONE;
     }
     if (mode != Map || !mapLayer) return PF_Err_NONE;

@@ -95,7 +95,9 @@ PF_Err getMapColor2D(PF_InData* in_data, AEGP_SuiteHandler& suites, PF_SampPB& s
     if (!map) return PF_Err_BAD_CALLBACK_PARAM;  // no map to read
     double u = position.x / width;
     double v = position.y / height;
-    auto fmod = in_data->utils->ansi.fmod;
+    // fmod is exact in every library: the standard one spares a host call
+    // per sample.
+    auto fmod = [](double x, double y) { return std::fmod(x, y); };
     if (wrap == kMapWrapMirror) {
         for (double* w : {&u, &v}) {
             double m = fmod(*w, 2.0);

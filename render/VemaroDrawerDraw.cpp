@@ -37,6 +37,10 @@ enum ShapeType { kLine = 1, kCircle = 2, kPolygon = 3, kInput = 4, kLayer = 5 };
 double hash(const ShapeDrawer& d, const ShapeDrawer::Pattern& e, int n, const Vector& seed) {
     return patternHash(d.in_data, e.i, e.j, n, seed);
 }
+// hash(...) * weight; a zero weight draws nothing.
+double hashTimes(const ShapeDrawer& d, const ShapeDrawer::Pattern& e, int n, const Vector& seed, double weight) {
+    return patternHashTimes(d.in_data, e.i, e.j, n, seed, weight);
+}
 
 // The three draws of a colour spread, each in -1..1.
 struct Spread {
@@ -341,7 +345,7 @@ PF_Err ShapeDrawer::drawPattern(Pattern& element, const Vector& offset) {
 // ------------------------------------------------------------ scale, opacity, phase
 PF_Err ShapeDrawer::calculateScale(const Parameters::Shape& s, const Pattern& e, const Vector& offset, double& scale) {
     scale = params->transformScale * scale;
-    scale = (1.0 - hash(*this, e, 0, s.scaleSeed) * (1.0 - s.minimumScale)) * scale;
+    scale = (1.0 - hashTimes(*this, e, 0, s.scaleSeed, 1.0 - s.minimumScale)) * scale;
     if (e.hasScale) scale = scale * e.scale;
     const ScaleMapSettings& map = params->mapPost2D.scaleMap;
     if (!map.layer) return PF_Err_NONE;
@@ -355,13 +359,13 @@ PF_Err ShapeDrawer::calculateScale(const Parameters::Shape& s, const Pattern& e,
 
 PF_Err ShapeDrawer::calculateOpacity(const Parameters::Shape& s, const Pattern& e, double& opacity) {
     opacity = s.opacity * e.opacity * opacity;
-    opacity = (1.0 - hash(*this, e, 0, s.opacitySeed) * (1.0 - s.minimumOpacity)) * opacity;
+    opacity = (1.0 - hashTimes(*this, e, 0, s.opacitySeed, 1.0 - s.minimumOpacity)) * opacity;
     return PF_Err_NONE;
 }
 
 PF_Err ShapeDrawer::calculatePhase(const Parameters::Shape& s, const Pattern& e, const Vector& offset, double& phase) {
     phase = params->transformRotation + s.phase + e.phase + phase;
-    phase = phase + hash(*this, e, 0, s.phaseSeed) * s.randomizePhase;
+    phase = phase + hashTimes(*this, e, 0, s.phaseSeed, s.randomizePhase);
     if (e.hasPhaseOffset) phase = phase + e.phaseOffset;
     const PhaseMapSettings& map = params->mapPost2D.phaseMap;
     if (!map.layer) return PF_Err_NONE;
@@ -517,8 +521,8 @@ PF_Err prepareLayer(ShapeDrawer& d, int k, const Parameters::Shape& s, const Sha
     r.y = centre.y;
     r.anchor = s.layerCenter;
     r.size = s.size * scale;
-    r.widthScale = (1.0 - hash(d, e, 1, s.scaleSeed) * (1.0 - s.minimumWidth)) * s.width;
-    r.heightScale = (1.0 - hash(d, e, 2, s.scaleSeed) * (1.0 - s.minimumHeight)) * s.height;
+    r.widthScale = (1.0 - hashTimes(d, e, 1, s.scaleSeed, 1.0 - s.minimumWidth)) * s.width;
+    r.heightScale = (1.0 - hashTimes(d, e, 2, s.scaleSeed, 1.0 - s.minimumHeight)) * s.height;
     if (!err) {
         d.calculateOpacity(s, e, opacity);
         err = d.calculatePhase(s, e, offset, phase);
@@ -659,8 +663,8 @@ PF_Err prepare(ShapeDrawer& d, const ShapeDrawer::DrawJob& job, const PF_ParamDe
             if ((err = prepareVector(d, k, s, e, job.offset, true, v))) return err;
             LineDrawer::Pattern& r = out.record.emplace<LineDrawer::Pattern>();
             fillCommon(d, s, v, r);
-            r.halfLength = v.base * (1.0 - hash(d, e, 1, s.scaleSeed) * (1.0 - s.minimumWidth));
-            r.halfThickness = v.base * (1.0 - hash(d, e, 2, s.scaleSeed) * (1.0 - s.minimumHeight)) * s.thickness;
+            r.halfLength = v.base * (1.0 - hashTimes(d, e, 1, s.scaleSeed, 1.0 - s.minimumWidth));
+            r.halfThickness = v.base * (1.0 - hashTimes(d, e, 2, s.scaleSeed, 1.0 - s.minimumHeight)) * s.thickness;
             r.phase = v.phase;
             LineDrawer l(d.in_data, *d.suites, d.draft, d.output, d.bpc, r);
             if (l.visible()) out.top = l.region.top, out.bottom = l.region.bottom;

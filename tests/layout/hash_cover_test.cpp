@@ -8,6 +8,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
 
 namespace {
 
@@ -47,6 +50,35 @@ TEST(PatternHash, StaysInUnitIntervalAndAWholeSeedShiftsTheIndices) {
             ASSERT_EQ(h, patternHash(&host.in, i + 3, j - 2, 0, {0, 0}));
         }
     }
+}
+
+// The weighted draw is the product bit for bit (sign of zero included), and
+// a zero weight draws nothing unless the seed is too large to sum finitely.
+TEST(PatternHash, WeightedDrawIsTheProductAndSkipsZeroWeights) {
+    StdHost host;
+    host.utils.ansi.sin = countingSin;
+    auto bits = [](double v) {
+        uint64_t b;
+        std::memcpy(&b, &v, sizeof b);
+        return b;
+    };
+    const double weights[] = {0.0, -0.0, 1.0, 0.25, -0.75, 1e-300};
+    const Vector seeds[] = {{0, 0}, {3.5, -2.25}, {-0.0, 1e6}};
+    for (const Vector& seed : seeds)
+        for (double w : weights)
+            for (int i = -3; i < 4; ++i)
+                for (int k = 0; k < 3; ++k) {
+                    sinCalls = 0;
+                    const double weighted = patternHashTimes(&host.in, i, 2 * i, k, seed, w);
+                    EXPECT_EQ(sinCalls, w == 0.0 ? 0 : 1);
+                    EXPECT_EQ(bits(weighted), bits(patternHash(&host.in, i, 2 * i, k, seed) * w))
+                        << seed.x << " " << w << " " << i << " " << k;
+                }
+    // A seed past the finite sums: the hash is drawn (and is not a number).
+    sinCalls = 0;
+    const double huge = std::numeric_limits<double>::infinity();
+    EXPECT_TRUE(std::isnan(patternHashTimes(&host.in, 0, 0, 0, {huge, 0}, 0.0)));
+    EXPECT_EQ(sinCalls, 1);
 }
 
 TEST(PatternHash, UsesTheHostsSine) {

@@ -152,6 +152,28 @@ TEST_F(MapSampling, ColoursAtEveryDepthAndFailures) {
     EXPECT_TRUE(host.get<Sampling>().requests().empty());
 }
 
+// Every 8-bit value reads as the value divided by 255, correctly rounded to
+// float (a product with 1 / 255 is one step off on about half of them).
+TEST_F(MapSampling, EightBitChannelsAreDividedBy255) {
+    World m(1, 1, Depth::Bits8);
+    PF_SampPB pb = samplerFor(m);
+    int differFromProduct = 0;
+    for (int v = 0; v < 256; ++v) {
+        const A_u_char c = static_cast<A_u_char>(v);
+        m.fill(PF_Pixel{c, c, c, c});
+        Color got;
+        ASSERT_EQ(getMapColor2D(&in, suites(), pb, 0, Vector(0, 0), Vector(), 1, 1, &got), PF_Err_NONE);
+        // v / 255 is never halfway between two floats, so rounding the double
+        // quotient gives the correctly rounded float quotient.
+        const float want = static_cast<float>(v / 255.0);
+        EXPECT_EQ(got.alpha, want) << v;
+        EXPECT_EQ(got.red, want) << v;
+        EXPECT_EQ(got.blue, want) << v;
+        if (want != static_cast<float>(v) * (1.0f / 255.0f)) ++differFromProduct;
+    }
+    EXPECT_EQ(differFromProduct, 126);
+}
+
 TEST(MapRate, ChannelsAgainstHandValues) {
     const Color c{0.8f, 0.9f, 0.3f, 0.1f};
     const double A = 0.8f, R = 0.9f, G = 0.3f, B = 0.1f;

@@ -48,6 +48,24 @@ TEST_F(MapperTest, RandomDisplacementFlipsAndScalesEachAxisByTheHash) {
                 EXPECT_EQ(off, (Vector{x, y})) << i << " " << j;
             }
     }
+    // A zero amount keeps the drawn sign, on either axis.
+    record.displacementSeed = {0, 0};
+    for (double zero : {0.0, -0.0}) {
+        record.displacementX = zero;
+        record.displacementY = zero;
+        Displacer d(&in, *suites, 0, 16, 16, record);
+        for (int i = 0; i < 8; ++i) {
+            Vector off{1, 1};
+            ASSERT_EQ(d.map({1, 1}, i, 0, off), PF_Err_NONE);
+            const double x = (hash(i, 0, 0, {}) > 0.5 ? -zero : zero) * hash(i, 0, 1, {});
+            const double y = (hash(i, 0, 2, {}) > 0.5 ? -zero : zero) * hash(i, 0, 3, {});
+            EXPECT_EQ(std::signbit(off.x), std::signbit(x)) << i;
+            EXPECT_EQ(std::signbit(off.y), std::signbit(y)) << i;
+            EXPECT_EQ(off, (Vector{0, 0}));
+        }
+    }
+    record.displacementX = 12;
+    record.displacementY = -6;
     // A whole-number seed shifts the sequence along the indices.
     record.displacementSeed = {1, 0};
     Displacer shifted(&in, *suites, 0, 16, 16, record);
