@@ -180,6 +180,7 @@ std::shared_ptr<const PngImage> PngImage::load(const std::string& path, const st
                         " pixels; images may be at most " + std::to_string(kMaxPngSide) + " on a side");
     image->width_ = int(w);
     image->height_ = int(h);
+    if (width <= 0 || height <= 0) width = image->width_, height = image->height_;
     // Decoding at the size the layer is drawn at also proves the file sound.
     auto first = std::make_shared<std::vector<unsigned char>>();
     std::string error;

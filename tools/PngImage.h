@@ -24,7 +24,7 @@ constexpr std::uint32_t kMaxPngSide = 16384;
 class PngImage {
 public:
     // Reads the file and decodes it at width x height (the size the layer is
-    // drawn at in full resolution); throws scene::Error naming `where` when
+    // drawn at in full resolution; 0 x 0: the image's own size); throws scene::Error naming `where` when
     // it cannot be read, is not a PNG, is too large or is damaged.
     static std::shared_ptr<const PngImage> load(const std::string& path, const std::string& where, int width,
                                                 int height);

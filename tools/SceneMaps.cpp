@@ -107,7 +107,16 @@ void loadPixels(const json& section, Context& context) {
             if (!e["image"].is_string()) fail(where, "\"image\" is a file name");
             std::string path = e["image"].get<std::string>();
             if (!path.empty() && path[0] != '/') path = directoryOf(context.source) + path;
-            std::shared_ptr<const PngImage> img = PngImage::load(path, where, layer.width, layer.height);
+            // A picture keeps its own size unless the scene gave the layer one.
+            const auto& sized = context.sizedLayers;
+            const bool ownSize = std::find(sized.begin(), sized.end(), id) == sized.end();
+            std::shared_ptr<const PngImage> img =
+                PngImage::load(path, where, ownSize ? 0 : layer.width, ownSize ? 0 : layer.height);
+            if (ownSize) {
+                layer.width = img->width();
+                layer.height = img->height();
+                comp.apply();
+            }
             // Nearest source pixel of each pixel of the (downsampled) layer.
             layer.paint = [img](World& w, long) {
                 const auto pixels = img->pixels(w.width(), w.height());
