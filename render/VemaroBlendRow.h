@@ -6,6 +6,7 @@
 #pragma once
 
 #include "VemaroBlend.h"
+#include "VemaroRasteriser.h"
 #include "VemaroSimd.h"
 
 #include <cstring>
@@ -251,6 +252,24 @@ inline void blendRow(BlendOp<M>, const P* bottom, P* top, A_long n) {
 template <BlendMode M, class P>
 inline void blendRowBeneath(BlendOp<M>, const P& bottom, P* top, A_long n) {
     rowdetail::blendRow<M, true>(&bottom, top, n);
+}
+
+// An element's pixel beneath the columns [from, to) of an output row:
+// row[c] = op(element, row[c]). A transparent element leaves the row as it is.
+template <BlendMode M, class P>
+inline void blendSpan(BlendOp<M> op, const P& element, P* row, A_long from, A_long to) {
+    if (element.alpha == 0) return;
+    // Short runs, most of a small element's, are not worth the call: over a
+    // transparent output pixel every mode gives the element's pixel.
+    constexpr A_long kShort = 16;
+    if (to - from >= kShort) return blendRowBeneath(op, element, row + from, to - from);
+    for (A_long c = from; c < to; ++c) {
+        P& o = row[c];
+        if (o.alpha == 0)
+            o = element;
+        else if (!(BlendOp<M>::template keepsOpaqueTop<P>() && o.alpha == raster::fullAlpha<P>()))
+            o = op(element, o);
+    }
 }
 
 }  // namespace Blend
