@@ -136,6 +136,13 @@ void loadPixels(const json& section, Context& context) {
             std::string path = e["image"].get<std::string>();
             if (!path.empty() && path[0] != '/') path = directoryOf(context.source) + path;
             std::shared_ptr<const Image> img = readPng(path, where);
+            // A picture keeps its own size unless the scene gave the layer one.
+            const auto& sized = context.sizedLayers;
+            if (std::find(sized.begin(), sized.end(), id) == sized.end()) {
+                layer.width = img->width;
+                layer.height = img->height;
+                comp.apply();
+            }
             // Nearest source pixel of each pixel of the (downsampled) layer.
             layer.paint = [img](World& w, long) {
                 for (int y = 0; y < w.height(); ++y)

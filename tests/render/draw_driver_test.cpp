@@ -401,6 +401,7 @@ TEST_F(DrawDriver, ShapeTransitionMovesTheDrawingNotTheSampling) {
     t.colors = {Color{}};
     d.patterns = {element(50, 40)};
     auto& sampling = host.get<hostsim::Sampling>();
+    sampling.logRequests(true);
     sampling.clearRequests();
     ASSERT_EQ(d.draw(), PF_Err_NONE);
     const auto req = sampling.requests();

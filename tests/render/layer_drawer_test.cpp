@@ -210,6 +210,7 @@ TEST_F(LayerDrawerTest, SamplerByQualityAndShrink) {
         World out(300, 200, Depth::Bits8);
         LayerDrawer::Pattern p = image(src, 150, 100);
         p.size = c.size;
+        sampling.logRequests(true);
         sampling.clearRequests();
         ASSERT_EQ(drawLayer(&in, *suites, out, p, c.draft), PF_Err_NONE);
         const auto req = sampling.requests();
