@@ -150,63 +150,14 @@ struct V {
     using F = __m128;
     static constexpr int kLanes16 = 8;
     static constexpr int kLanesF = 4;
-    static I load(const void* p) { return _mm_loadu_si128(static_cast<const I*>(p)); }
-    static void store(void* p, I v) { _mm_storeu_si128(static_cast<I*>(p), v); }
-    static I zero() { return _mm_setzero_si128(); }
-    static I set16(short v) { return _mm_set1_epi16(v); }
-    static I set32(int v) { return _mm_set1_epi32(v); }
-    static I set64(long long v) { return _mm_set1_epi64x(v); }
-    static I and_(I a, I b) { return _mm_and_si128(a, b); }
-    static I or_(I a, I b) { return _mm_or_si128(a, b); }
-    static I andnot(I a, I b) { return _mm_andnot_si128(a, b); }
-    static I add16(I a, I b) { return _mm_add_epi16(a, b); }
-    static I sub16(I a, I b) { return _mm_sub_epi16(a, b); }
-    static I subsu16(I a, I b) { return _mm_subs_epu16(a, b); }
-    static I mullo16(I a, I b) { return _mm_mullo_epi16(a, b); }
-    static I mulhiu16(I a, I b) { return _mm_mulhi_epu16(a, b); }
-    static I min16(I a, I b) { return _mm_min_epi16(a, b); }
-    static I max16(I a, I b) { return _mm_max_epi16(a, b); }
-    static I cmpeq16(I a, I b) { return _mm_cmpeq_epi16(a, b); }
-    static I cmpgt16(I a, I b) { return _mm_cmpgt_epi16(a, b); }
-    static I madd16(I a, I b) { return _mm_madd_epi16(a, b); }
-    static I add32(I a, I b) { return _mm_add_epi32(a, b); }
-    static I cmpeq32(I a, I b) { return _mm_cmpeq_epi32(a, b); }
-    template <int S>
-    static I srli16(I a) { return _mm_srli_epi16(a, S); }
-    template <int S>
-    static I srli32(I a) { return _mm_srli_epi32(a, S); }
-    static I unpacklo8(I a, I b) { return _mm_unpacklo_epi8(a, b); }
-    static I unpackhi8(I a, I b) { return _mm_unpackhi_epi8(a, b); }
-    static I unpacklo16(I a, I b) { return _mm_unpacklo_epi16(a, b); }
-    static I unpackhi16(I a, I b) { return _mm_unpackhi_epi16(a, b); }
-    static I packus16(I a, I b) { return _mm_packus_epi16(a, b); }
-    static I packs32(I a, I b) { return _mm_packs_epi32(a, b); }
-    // Lane 0 of each group of four 16-bit lanes into all four.
-    static I spreadAlpha16(I a) { return _mm_shufflehi_epi16(_mm_shufflelo_epi16(a, 0), 0); }
-    static bool allOnes(I m) { return _mm_movemask_epi8(m) == 0xFFFF; }
-    static F cvt32F(I a) { return _mm_cvtepi32_ps(a); }
-    static I cvttF32(F a) { return _mm_cvttps_epi32(a); }
-    static F loadF(const float* p) { return _mm_loadu_ps(p); }
-    static void storeF(float* p, F v) { _mm_storeu_ps(p, v); }
-    static F zeroF() { return _mm_setzero_ps(); }
-    static F set1F(float v) { return _mm_set1_ps(v); }
-    static F addF(F a, F b) { return _mm_add_ps(a, b); }
-    static F subF(F a, F b) { return _mm_sub_ps(a, b); }
-    static F mulF(F a, F b) { return _mm_mul_ps(a, b); }
-    static F divF(F a, F b) { return _mm_div_ps(a, b); }
-    static F minF(F a, F b) { return _mm_min_ps(a, b); }
-    static F maxF(F a, F b) { return _mm_max_ps(a, b); }
+    static constexpr int kAllBytes = 0xFFFF, kAllFloats = 0xF;
     static F cmpeqF(F a, F b) { return _mm_cmpeq_ps(a, b); }
     static F cmpltF(F a, F b) { return _mm_cmplt_ps(a, b); }
-    static F andF(F a, F b) { return _mm_and_ps(a, b); }
-    static F orF(F a, F b) { return _mm_or_ps(a, b); }
-    static F andnotF(F a, F b) { return _mm_andnot_ps(a, b); }
-    static bool allOnesF(F m) { return _mm_movemask_ps(m) == 0xF; }
-    static F unpackloF(F a, F b) { return _mm_unpacklo_ps(a, b); }
-    static F unpackhiF(F a, F b) { return _mm_unpackhi_ps(a, b); }
-    // {a0, a1, b0, b1} and {a2, a3, b2, b3}.
-    static F halvesLoF(F a, F b) { return _mm_shuffle_ps(a, b, _MM_SHUFFLE(1, 0, 1, 0)); }
-    static F halvesHiF(F a, F b) { return _mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 2, 3, 2)); }
+#define VEMARO_MM(op) _mm_##op
+#define VEMARO_MMSI(op) _mm_##op##_si128
+#include "VemaroSimdOps.inl"
+#undef VEMARO_MM
+#undef VEMARO_MMSI
 };
 }  // namespace sse2
 #define VEMARO_SIMD_NS sse2
