@@ -3,7 +3,8 @@
 // pre-render and smart render of one frame, on 1, 2, 4 and 8 host threads at
 // 1080p and 4K. The frame is rendered once before timing, so the figures are
 // the steady state (the composition's frames and the output world made,
-// caches warm). Filter with --benchmark_filter=Frame to run these alone.
+// caches warm). --benchmark_filter=Frame runs these (and the quick memcpy
+// reference of the blender benchmarks).
 #include "BenchHost.h"
 #include "Comp.h"
 #include "Iterate.h"

@@ -553,7 +553,7 @@ SPErr basicUndefined() { return kSPNoError; }
 Host* Host::current() { return g_current; }
 
 Host::Host() {
-    if (g_current) throw std::logic_error("hostsim: only one host at a time");
+    if (g_current) throw std::logic_error("only one host at a time");
     g_current = this;
     effectRef_ = reinterpret_cast<PF_ProgPtr>(&g_effectInstance);
     auto complain = [this](const std::string& v) { addViolation(v); };
@@ -602,7 +602,7 @@ bool Host::load(const std::string& path, std::string* error) { return module_.lo
 void Host::unload() { module_.unload(); }
 
 PF_Err Host::send(PF_Cmd cmd, void* extra, PF_ParamDef** params, PF_LayerDef* output) {
-    if (!module_.loaded()) throw std::logic_error("hostsim: no module loaded");
+    if (!module_.loaded()) throw std::logic_error("no module loaded");
     nextIn_.global_data = global_;
     nextIn_.sequence_data = sequence_;
     in_ = nextIn_;

@@ -223,7 +223,7 @@ public:
     template <class C>
     C& get() {
         auto it = components_.find(std::type_index(typeid(C)));
-        if (it == components_.end()) throw std::logic_error("hostsim: component not installed");
+        if (it == components_.end()) throw std::logic_error("component not installed");
         return *static_cast<C*>(it->second.get());
     }
     template <class C, class... Args>

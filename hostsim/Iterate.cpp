@@ -27,14 +27,19 @@ inline void relax() {
 #endif
 }
 
-// Spins until ready() or the spin time is over; returns ready().
+// Spins until ready() or the spin time is over; returns ready(). Now and then
+// the spinner offers its core, so that on a machine with more runnable threads
+// than cores it does not hold up the thread it waits for.
 template <class F>
 bool spinFor(F ready) {
     const auto until = std::chrono::steady_clock::now() + kSpin;
     for (unsigned k = 1;; ++k) {
         if (ready()) return true;
         relax();
-        if (k % 64 == 0 && std::chrono::steady_clock::now() > until) return ready();
+        if (k % 64 == 0) {
+            if (std::chrono::steady_clock::now() > until) return ready();
+            std::this_thread::yield();
+        }
     }
 }
 

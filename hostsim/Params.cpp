@@ -160,7 +160,7 @@ PF_Err Params::setup() { return host_->send(PF_Cmd_PARAMS_SETUP); }
 // ------------------------------------------------------------------ table
 Params::Slot& Params::slot(int index) {
     if (index < 0 || index >= static_cast<int>(slots_.size()))
-        throw std::out_of_range("hostsim: no parameter " + std::to_string(index));
+        throw std::out_of_range("no parameter " + std::to_string(index));
     return *slots_[static_cast<std::size_t>(index)];
 }
 

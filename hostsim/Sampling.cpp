@@ -164,16 +164,26 @@ std::vector<unsigned char> probeOf(const PF_LayerDef* w, int depth) {
     return out;
 }
 
-// Gathers the probe into a fixed buffer and compares it in one go: this runs
-// on every area sample.
+// Runs on every area sample: compares in place, a pixel at a time, with the
+// pixel size known to the compiler.
+template <std::size_t Size>
+bool probeMatchesOf(const std::vector<unsigned char>& probe, const PF_LayerDef* w) {
+    if (w->width < 1 || w->height < 1) return probe.empty();
+    if (probe.size() != 9 * Size) return false;
+    const unsigned char* want = probe.data();
+    for (A_long j = 0; j < 3; ++j) {
+        const auto* row = static_cast<const unsigned char*>(w->data) +
+                          std::ptrdiff_t((w->height - 1) * j / 2) * w->rowbytes;
+        for (A_long i = 0; i < 3; ++i, want += Size)
+            if (std::memcmp(row + std::ptrdiff_t((w->width - 1) * i / 2) * std::ptrdiff_t(Size), want, Size) != 0)
+                return false;
+    }
+    return true;
+}
+
 bool probeMatches(const std::vector<unsigned char>& probe, const PF_LayerDef* w, int depth) {
-    unsigned char now[9 * 16];
-    std::size_t at = 0;
-    forEachProbe(w, depth, [&](const unsigned char* p, std::size_t size) {
-        std::memcpy(now + at, p, size);
-        at += size;
-    });
-    return at == probe.size() && std::memcmp(now, probe.data(), at) == 0;
+    return depth == 0 ? probeMatchesOf<4>(probe, w) : depth == 1 ? probeMatchesOf<8>(probe, w)
+                                                               : probeMatchesOf<16>(probe, w);
 }
 
 }  // namespace

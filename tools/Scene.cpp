@@ -2,6 +2,7 @@
 
 #include "ParamKeys.h"
 #include "SceneAnimation.h"
+#include "SceneAudio.h"
 #include "SceneComp.h"
 #include "SceneMaps.h"
 
@@ -167,6 +168,7 @@ const std::vector<Section>& sections() {
         {"composition", loadComposition},
         {"pixels", loadPixels},
         {"masks", loadMasks},
+        {"audio", loadAudio},
         {"params", loadParams},
         {"interpolation", loadInterpolation},
     };
@@ -186,8 +188,25 @@ void apply(const json& scene, Context& context) {
                           " (a scene has the sections " + listWords(names) + ")");
         }
     }
-    for (const Section& s : sections())
-        if (scene.contains(s.name)) s.load(scene[s.name], context);
+    for (const Section& s : sections()) {
+        if (!scene.contains(s.name)) continue;
+        try {
+            s.load(scene[s.name], context);
+        } catch (const json::exception& e) {
+            // A value of the wrong kind that a loader did not check itself.
+            fail(src + ": \"" + s.name + "\"", plainJsonMessage(e));
+        }
+    }
+}
+
+std::string plainJsonMessage(const std::exception& e) {
+    // The library prefixes its messages with "[json.exception.kind.N] ".
+    std::string m = e.what();
+    if (m.rfind("[json.exception.", 0) == 0) {
+        const std::size_t end = m.find("] ");
+        if (end != std::string::npos) m = m.substr(end + 2);
+    }
+    return m;
 }
 
 void applyText(const std::string& text, Context& context) {
@@ -195,7 +214,7 @@ void applyText(const std::string& text, Context& context) {
     try {
         doc = json::parse(text);
     } catch (const json::parse_error& e) {
-        fail(context.source, std::string("not valid JSON: ") + e.what());
+        fail(context.source, "not valid JSON: " + plainJsonMessage(e));
     }
     scene::apply(doc, context);
 }

@@ -78,6 +78,8 @@ hostsim::ParamValue parseValue(hostsim::Params& params, int index, const nlohman
 A_Time keyTime(const nlohmann::json& key, const hostsim::Host& host, const std::string& where);
 // Error naming the first key of an object that is not allowed.
 void checkKeys(const nlohmann::json& entry, std::initializer_list<const char*> allowed, const std::string& where);
+// A JSON library message without its internal "[json.exception...]" prefix.
+std::string plainJsonMessage(const std::exception& e);
 // "a", "b", "c": a list of allowed words for messages.
 std::string listWords(const std::vector<std::string>& words);
 // "; did you mean "x"?" with the candidates nearest to a mistyped word, or "".
