@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <vector>
 
+class Blender;
 class TransitionAnimator;
 
 class ShapeDrawer {
@@ -43,6 +44,22 @@ public:
         const Parameters::Shape* shape;
         const Pattern* pattern;
         Vector offset;  // the repeater copy's draw offset, not the element position
+    };
+
+    // One element draw of the frame, in the order of drawing.
+    struct DrawJob {
+        const Pattern* element;
+        int32_t shapeIndex;
+        Vector offset;  // the repeater copy's draw offset
+    };
+
+    // What the frame's launches do besides drawing: the first clears the
+    // output, the last runs the Blender's opacity pass, blend pass, or both.
+    struct FrameWork {
+        bool clear = false;
+        const Blender* blender = nullptr;
+        bool lighten = false;
+        bool blend = false;
     };
 
     // a before b when a's shape has the strictly greater priority.
@@ -81,15 +98,14 @@ public:
     PF_Err drawRepeater2D();
     void calculateBoundingBox(Vector& min, Vector& max) const;
     bool hitRectangle(const Vector& aMin, const Vector& aMax, const Vector& bMin, const Vector& bMax) const;
+    // Chooses the element's shape and queues it or hands it to the schedule.
     PF_Err drawPattern(Pattern& element, const Vector& offset);
-    PF_Err drawLinePattern(int shapeIndex, const Parameters::Shape& shape, const Pattern& element,
-                           const Vector& offset);
-    PF_Err drawCirclePattern(int shapeIndex, const Parameters::Shape& shape, const Pattern& element,
-                             const Vector& offset);
-    PF_Err drawPolygonPattern(int shapeIndex, const Parameters::Shape& shape, const Pattern& element,
-                              const Vector& offset);
-    PF_Err drawInputAndLayerPattern(int shapeIndex, const Parameters::Shape& shape, const Pattern& element,
-                                    const Vector& offset);
+    // Adds one draw to the batch; a full batch is drawn.
+    PF_Err emit(int shapeIndex, const Pattern& element, const Vector& offset);
+    // Draws the batch in one launch over strips of the output (last: with the
+    // frame's closing passes).
+    PF_Err launch(bool last);
+    PF_Err acquireBandSuites();
     PF_Err calculateScale(const Parameters::Shape& shape, const Pattern& element, const Vector& offset,
                           double& scale);
     PF_Err calculateOpacity(const Parameters::Shape& shape, const Pattern& element, double& opacity);
@@ -116,6 +132,11 @@ public:
     double originX;  // the output world's origin
     double originY;
     int threads = 0;  // drawing state
+    FrameWork frameWork;
+    std::vector<DrawJob> jobs;  // drawing state: the batch being collected
+    int heldFrames = 0;         // drawing state: jobs of the batch with a frame of their own
+    bool cleared = false;       // drawing state
+    bool drawing = false;       // drawing state: inside draw()
     const TransitionAnimator* animator;
     ShapeTransitioner shapeTransitioner;
 };

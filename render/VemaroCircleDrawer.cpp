@@ -11,7 +11,6 @@ using raster::covIn;
 using raster::covOut;
 
 namespace {
-constexpr int kMultithreadRows = 80;
 // Quantities shared by the anti-aliased routines.
 struct Edges {
     double R, r, ringFactor, s, S, strokeFactor;
@@ -79,7 +78,7 @@ void CircleDrawer::calculateRegion() {
 }
 
 bool CircleDrawer::doRender() {
-    if (region.left >= region.right || region.top >= region.bottom) return false;
+    if (!visible()) return false;
     preDraw();
     return true;
 }
@@ -95,35 +94,24 @@ void CircleDrawer::preDraw() {
     }
 }
 
-bool CircleDrawer::doMultithread(int threads) const {
-    const A_long h = region.bottom - region.top;
-    return h > (threads > kMultithreadRows ? threads : kMultithreadRows);
+bool CircleDrawer::ready() const {
+    return distances.size() == static_cast<std::size_t>(region.right - region.left) &&
+           squaredDistances.size() == distances.size();
 }
 
-int CircleDrawer::operator()(int i, int n) const {
-    const PF_LRect b = raster::band(region, i, n);
-    if (b.top >= b.bottom) return PF_Err_NONE;
-    raster::forDepth(bpc, [&](auto pixel) {
-        using P = decltype(pixel);
-        if (draft)
-            drawDraftT<P>(b);
-        else if (fillOnly)
-            drawFillT<P>(b);
-        else
-            drawT<P>(b);
-    });
-    return PF_Err_NONE;
+template <class P>
+void CircleDrawer::drawDepth(const PF_LRect& b) const {
+    if (draft)
+        drawDraftT<P>(b);
+    else if (fillOnly)
+        drawFillT<P>(b);
+    else
+        drawT<P>(b);
 }
 
-void CircleDrawer::drawDraft8(PF_LRect b) const { drawDraftT<PF_Pixel>(b); }
-void CircleDrawer::drawDraft16(PF_LRect b) const { drawDraftT<PF_Pixel16>(b); }
-void CircleDrawer::drawDraft32(PF_LRect b) const { drawDraftT<PF_PixelFloat>(b); }
 void CircleDrawer::drawFill8(PF_LRect b) const { drawFillT<PF_Pixel>(b); }
 void CircleDrawer::drawFill16(PF_LRect b) const { drawFillT<PF_Pixel16>(b); }
 void CircleDrawer::drawFill32(PF_LRect b) const { drawFillT<PF_PixelFloat>(b); }
-void CircleDrawer::draw8(PF_LRect b) const { drawT<PF_Pixel>(b); }
-void CircleDrawer::draw16(PF_LRect b) const { drawT<PF_Pixel16>(b); }
-void CircleDrawer::draw32(PF_LRect b) const { drawT<PF_PixelFloat>(b); }
 
 // The blend mode is chosen once per band; the loops below get it inlined.
 template <class P>
@@ -330,3 +318,5 @@ void CircleDrawer::drawLoop(const PF_LRect& b, Op op) const {
         }
     }
 }
+
+template class raster::Rasteriser<CircleDrawer>;

@@ -19,7 +19,6 @@ using raster::covOut;
 #endif
 
 namespace {
-constexpr int kMultithreadRows = 100;
 
 // Half extents of the fill and of the stroke's outer edge.
 struct Extents {
@@ -148,7 +147,7 @@ void LineDrawer::calculateRegion() {
 }
 
 bool LineDrawer::doRender() {
-    if (region.left >= region.right || region.top >= region.bottom) return false;
+    if (!visible()) return false;
     preDraw();
     return true;
 }
@@ -159,30 +158,6 @@ void LineDrawer::preDraw() {
     for (std::size_t k = 0; k < n; ++k) offsets[k] = static_cast<double>(region.left + static_cast<A_long>(k)) - pattern->x;
 }
 
-bool LineDrawer::doMultithread(int threads) const {
-    const A_long h = region.bottom - region.top;
-    return h > (threads > kMultithreadRows ? threads : kMultithreadRows);
-}
-
-int LineDrawer::operator()(int i, int n) const {
-    const PF_LRect b = raster::band(region, i, n);
-    if (b.top >= b.bottom) return PF_Err_NONE;
-    raster::forDepth(bpc, [&](auto pixel) {
-        using P = decltype(pixel);
-        if (draft)
-            drawDraftT<P>(b);
-        else
-            drawT<P>(b);
-    });
-    return PF_Err_NONE;
-}
-
-void LineDrawer::drawDraft8(PF_LRect b) const { drawDraftT<PF_Pixel>(b); }
-void LineDrawer::drawDraft16(PF_LRect b) const { drawDraftT<PF_Pixel16>(b); }
-void LineDrawer::drawDraft32(PF_LRect b) const { drawDraftT<PF_PixelFloat>(b); }
-void LineDrawer::draw8(PF_LRect b) const { drawT<PF_Pixel>(b); }
-void LineDrawer::draw16(PF_LRect b) const { drawT<PF_Pixel16>(b); }
-void LineDrawer::draw32(PF_LRect b) const { drawT<PF_PixelFloat>(b); }
 
 // The blend mode is chosen once per band; the loops below get it inlined.
 template <class P>
@@ -267,3 +242,5 @@ void LineDrawer::drawLoop(const PF_LRect& b, Op op) const {
         default: break;  // no such fill mode: nothing is drawn
     }
 }
+
+template class raster::Rasteriser<LineDrawer>;

@@ -14,7 +14,6 @@ using raster::covOut;
 
 namespace {
 
-constexpr int kMultithreadRows = 50;
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kTwoPi = 2.0 * kPi;
 // Above this reach the cheap angle is off by more than a pixel at the rim.
@@ -406,7 +405,7 @@ void PolygonDrawer::createEdges() {
 }
 
 bool PolygonDrawer::doRender() {
-    if (region.left >= region.right || region.top >= region.bottom) return false;
+    if (!visible()) return false;
     createEdges();
     preDraw();
     return true;
@@ -419,13 +418,8 @@ void PolygonDrawer::preDraw() {
         columnOffsets[k] = static_cast<double>(region.left + static_cast<A_long>(k)) - pattern->x;
 }
 
-bool PolygonDrawer::doMultithread(int threads) const {
-    const A_long h = region.bottom - region.top;
-    return h > (threads > kMultithreadRows ? threads : kMultithreadRows);
-}
-
 // The tables a band reads, complete for the region and the side count.
-bool PolygonDrawer::tablesReady() const {
+bool PolygonDrawer::ready() const {
     const A_long n = pattern->sides;
     if (n < kMinSides || n > kMaxSides) return false;
     const std::size_t sides2 = static_cast<std::size_t>(2 * n);
@@ -433,25 +427,6 @@ bool PolygonDrawer::tablesReady() const {
            columnOffsets.size() == static_cast<std::size_t>(region.right - region.left);
 }
 
-int PolygonDrawer::operator()(int i, int n) const {
-    const PF_LRect b = raster::band(region, i, n);
-    if (b.top >= b.bottom || b.left >= b.right || !tablesReady()) return PF_Err_NONE;
-    raster::forDepth(bpc, [&](auto pixel) {
-        using P = decltype(pixel);
-        if (draft)
-            drawDraftT<P>(b);
-        else
-            drawT<P>(b);
-    });
-    return PF_Err_NONE;
-}
-
-void PolygonDrawer::drawDraft8(PF_LRect b) const { drawDraftT<PF_Pixel>(b); }
-void PolygonDrawer::drawDraft16(PF_LRect b) const { drawDraftT<PF_Pixel16>(b); }
-void PolygonDrawer::drawDraft32(PF_LRect b) const { drawDraftT<PF_PixelFloat>(b); }
-void PolygonDrawer::draw8(PF_LRect b) const { drawT<PF_Pixel>(b); }
-void PolygonDrawer::draw16(PF_LRect b) const { drawT<PF_Pixel16>(b); }
-void PolygonDrawer::draw32(PF_LRect b) const { drawT<PF_PixelFloat>(b); }
 
 // The blend mode is chosen once per band; the loops below get it inlined.
 template <class P>
@@ -550,3 +525,5 @@ void PolygonDrawer::drawLoop(const PF_LRect& b, Op op) const {
             [&](P* out, A_long from, A_long to) { Blend::blendSpan(op, interiorPx, out, from, to); });
     }
 }
+
+template class raster::Rasteriser<PolygonDrawer>;

