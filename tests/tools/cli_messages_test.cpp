@@ -115,6 +115,26 @@ TEST_F(CliMessages, ProgressIsOneLinePerFrameWithoutATerminal) {
     }
 }
 
+// On a terminal (here made by script(1)) a bar rewrites its line: frame n
+// of N, time per frame, time left; the line ends with the last frame.
+TEST_F(CliMessages, ProgressIsABarOnATerminal) {
+    const std::string cmd = "script -qec \"" + std::string(VEMARO_RENDER_PATH) + " --frames 0-2 --downsample 4 --out " +
+                            dir + "/t_#.png\" /dev/null";
+    FILE* p = popen(cmd.c_str(), "r");
+    ASSERT_NE(p, nullptr);
+    std::string out;
+    char buf[512];
+    while (std::size_t n = fread(buf, 1, sizeof buf, p)) out.append(buf, n);
+    ASSERT_EQ(pclose(p), 0) << out;
+    for (int n = 1; n <= 3; ++n)
+        EXPECT_NE(out.find("\r[" + std::string(std::size_t(8 * n), '#')), std::string::npos) << out;
+    EXPECT_NE(out.find("] frame 2 of 3, "), std::string::npos) << out;
+    EXPECT_NE(out.find(" a frame, "), std::string::npos) << out;
+    EXPECT_NE(out.find(" left"), std::string::npos) << out;
+    EXPECT_EQ(out.find("written to"), std::string::npos) << out;
+    EXPECT_EQ(out.find('\n'), out.size() - 1) << out;
+}
+
 TEST_F(CliMessages, VersionNamesTheEffectAndTheBuild) {
     CliRun r = runRenderer("--version");
     EXPECT_EQ(r.status, 0) << r.out;
