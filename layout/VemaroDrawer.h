@@ -18,24 +18,29 @@ class TransitionAnimator;
 class ShapeDrawer {
 public:
     // One placed element. The defaults are what every layout gives a fresh one.
+    // Ordered by size and the flags packed, so that the record is 120 bytes:
+    // a frame may keep millions of them.
     struct Pattern {
-        int32_t shapeIndex = 0;
-        int32_t i = 0;
-        int32_t j = 0;
         double t = 0.0;     // normalised position along the layout
         Vector position;    // output-world pixels (the world's origin subtracted)
         double phase = 0.0;  // radians
         double opacity = 1.0;
-        uint8_t hasScale = 0;
         double scale = 1.0;
-        uint8_t hasColor1 = 0;
-        uint8_t hasColor2 = 0;
-        uint8_t hasColorModifier = 0;
+        double phaseOffset = 0.0;  // radians
         Color color1;         // 1D colour map, HLS {alpha, hue, lightness, saturation}
         Color color2;         // pre-2D colour map, HLS
         Color colorModifier;  // {1, hue shift, lightness factor, saturation factor}
-        uint8_t hasPhaseOffset = 0;
-        double phaseOffset = 0.0;  // radians
+        int32_t shapeIndex = 0;
+        int32_t i = 0;
+        int32_t j = 0;
+        // Which optional values apply, one bit each (0 or 1).
+        uint8_t hasScale : 1;
+        uint8_t hasColor1 : 1;
+        uint8_t hasColor2 : 1;
+        uint8_t hasColorModifier : 1;
+        uint8_t hasPhaseOffset : 1;
+
+        Pattern() : hasScale(0), hasColor1(0), hasColor2(0), hasColorModifier(0), hasPhaseOffset(0) {}
     };
 
     // One postponed draw of the priority queue.
@@ -140,6 +145,8 @@ public:
     const TransitionAnimator* animator;
     ShapeTransitioner shapeTransitioner;
 };
+
+static_assert(sizeof(ShapeDrawer::Pattern) <= 120, "the element record is kept per element: keep it compact");
 
 // The layer size at the downsampled resolution as the layouts see it:
 // size × num / den in unsigned 32-bit arithmetic, product first. A zero

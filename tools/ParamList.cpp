@@ -1,5 +1,6 @@
 #include "ParamList.h"
 
+#include "Messages.h"
 #include "ParamKeys.h"
 #include "Scene.h"
 
@@ -109,11 +110,11 @@ std::string defaultText(const PF_ParamDef& d) {
 
 bool setUpParams(hostsim::Host& host, std::string* error) {
     if (PF_Err err = host.globalSetup()) {
-        if (error) *error = "global setup failed with error " + std::to_string(err);
+        if (error) *error = "the effect's global setup failed: " + errorMeaning(err);
         return false;
     }
     if (PF_Err err = host.get<hostsim::Params>().setup()) {
-        if (error) *error = "params setup failed with error " + std::to_string(err);
+        if (error) *error = "the effect could not register its parameters: " + errorMeaning(err);
         return false;
     }
     return true;
@@ -280,8 +281,7 @@ int listParams(hostsim::Host& host, const std::string& scenePath, bool list, boo
     } else if (list) {
         printParamTable(params, out);
     }
-    for (const std::string& v : host.violations()) err << "vemaro-render: host: " << v << "\n";
-    return host.violations().empty() ? 0 : 1;
+    return reportMisuse(host, err, 0);
 }
 
 }  // namespace tools

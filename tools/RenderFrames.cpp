@@ -2,6 +2,7 @@
 
 #include "Comp.h"
 #include "FrameFile.h"
+#include "Messages.h"
 #include "ParamKeys.h"
 #include "ParamList.h"
 #include "Scene.h"
@@ -173,21 +174,6 @@ std::string framePath(const std::string& pattern, long frame) {
     return out;
 }
 
-std::string errorMeaning(PF_Err err) {
-    switch (err) {
-        case PF_Err_NONE: return "no error";
-        case PF_Err_OUT_OF_MEMORY: return "out of memory";
-        case PF_Err_INTERNAL_STRUCT_DAMAGED: return "the effect found its data damaged";
-        case PF_Err_INVALID_INDEX: return "a parameter or layer index out of range";
-        case PF_Err_UNRECOGNIZED_PARAM_TYPE: return "a parameter of a type the effect does not know";
-        case PF_Err_INVALID_CALLBACK: return "the host lacks a function the effect needs";
-        case PF_Err_BAD_CALLBACK_PARAM: return "the host refused a call the effect made";
-        case PF_Interrupt_CANCEL: return "the render was cancelled";
-        case PF_Err_CANNOT_PARSE_KEYFRAME_TEXT: return "keyframe text that cannot be read";
-        default: return "error " + std::to_string(err);
-    }
-}
-
 namespace {
 
 // Why a layout ran out of memory, from the parameters at the frame: the
@@ -313,7 +299,7 @@ int renderFrames(hostsim::Host& host, const RenderOptions& o, std::ostream& out,
                 }
             }
         } catch (const std::bad_alloc&) {
-            problem = "out of memory";
+            problem = std::string("out of memory") + (std::string(stage) == "writing" ? " while writing the file" : "");
         }
         if (!problem.empty()) {
             progress.interrupt();
@@ -325,8 +311,7 @@ int renderFrames(hostsim::Host& host, const RenderOptions& o, std::ostream& out,
     }
     host.sequenceSetdown();
     host.globalSetdown();
-    for (const std::string& v : host.violations()) err << "vemaro-render: the effect misused the host: " << v << "\n";
-    return host.violations().empty() ? status : 1;
+    return reportMisuse(host, err, status);
 }
 
 }  // namespace tools

@@ -24,9 +24,6 @@ bool parseFrameRange(const char* text, long& first, long& last, std::ostream& er
 // the path (allowed for a single frame only).
 std::string framePath(const std::string& pattern, long frame);
 
-// A host error code in words ("out of memory").
-std::string errorMeaning(PF_Err err);
-
 struct RenderOptions {
     std::string scenePath;  // empty: the default scene
     long first = 0;

@@ -58,9 +58,10 @@ TEST_F(CliMessages, ErrorsNameThePlaceAndTheProblem) {
         {R"({"masks": [{"id": 1, "vertices": [[0, 0]]}, {"id": 1, "vertices": [[1, 1]]}]})", out,
          {"mask 2", "mask id 1 is already in use"}},
         {R"({"audio": [{"layer": "nobody", "tones": []}]})", out, {"\"audio\" entry 1", "no layer named"}},
-        {R"({"composition": {"effectLayer": {"width": 4200, "height": 4200}},
+        {R"({"composition": {"effectLayer": {"width": 6000, "height": 6000}},
              "params": [{"param": "pattern", "value": "Grid"}, {"param": "gridMode", "value": "Width & Height"},
-                        {"param": "gridWidth", "value": 2}, {"param": "gridHeight", "value": 2}]})",
+                        {"param": "gridWidth", "value": 2}, {"param": "gridHeight", "value": 2},
+                        {"param": "transformScale", "value": 50}]})",
          out, {"frame 0 failed in render: out of memory: the Grid layout", "gridWidth", "no frame was written"}},
         {R"({"params": [{"param": "finiteGridColumn", "value": 3}]})", " --frames 0 --out " + dir + "/f",
          {"must end in .png (it has no extension)"}},
@@ -112,6 +113,26 @@ TEST_F(CliMessages, ProgressIsOneLinePerFrameWithoutATerminal) {
         EXPECT_EQ(l.find("left") != std::string::npos, n < 3) << l;
         EXPECT_EQ(l.find('\r'), std::string::npos) << l;
     }
+}
+
+// On a terminal (here made by script(1)) a bar rewrites its line: frame n
+// of N, time per frame, time left; the line ends with the last frame.
+TEST_F(CliMessages, ProgressIsABarOnATerminal) {
+    const std::string cmd = "script -qec \"" + std::string(VEMARO_RENDER_PATH) + " --frames 0-2 --downsample 4 --out " +
+                            dir + "/t_#.png\" /dev/null";
+    FILE* p = popen(cmd.c_str(), "r");
+    ASSERT_NE(p, nullptr);
+    std::string out;
+    char buf[512];
+    while (std::size_t n = fread(buf, 1, sizeof buf, p)) out.append(buf, n);
+    ASSERT_EQ(pclose(p), 0) << out;
+    for (int n = 1; n <= 3; ++n)
+        EXPECT_NE(out.find("\r[" + std::string(std::size_t(8 * n), '#')), std::string::npos) << out;
+    EXPECT_NE(out.find("] frame 2 of 3, "), std::string::npos) << out;
+    EXPECT_NE(out.find(" a frame, "), std::string::npos) << out;
+    EXPECT_NE(out.find(" left"), std::string::npos) << out;
+    EXPECT_EQ(out.find("written to"), std::string::npos) << out;
+    EXPECT_EQ(out.find('\n'), out.size() - 1) << out;
 }
 
 TEST_F(CliMessages, VersionNamesTheEffectAndTheBuild) {
