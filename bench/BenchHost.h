@@ -7,6 +7,7 @@
 #include "Iterate.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -18,7 +19,12 @@ struct Env {
     AEGP_SuiteHandler suites{in.pica_basicP};
     void threads(int n) { host.get<hostsim::Iterate>().setThreads(n); }
 };
+// The shared host, made on first use. The simulated host allows one host at a
+// time: a benchmark that needs a host of its own (the module loaded, a scene
+// set up) calls takeHost first, which frees the shared one, and hands over
+// how to free its own when the next benchmark asks for a host.
 Env& env();
+void takeHost(std::function<void()> release);
 
 // xorshift32: the same sequence on every platform and library.
 class Random {

@@ -10,9 +10,32 @@
 
 namespace bench {
 
+namespace {
+
+std::unique_ptr<Env> g_env;
+std::function<void()> g_release;  // frees a host a benchmark made itself
+
+void releaseOther() {
+    if (!g_release) return;
+    std::function<void()> release = std::move(g_release);
+    g_release = nullptr;
+    release();
+}
+
+}  // namespace
+
 Env& env() {
-    static Env e;
-    return e;
+    if (!g_env) {
+        releaseOther();
+        g_env = std::make_unique<Env>();
+    }
+    return *g_env;
+}
+
+void takeHost(std::function<void()> release) {
+    g_env.reset();
+    releaseOther();
+    g_release = std::move(release);
 }
 
 namespace {
@@ -25,10 +48,15 @@ std::vector<Ratio>& ratios() {
     return r;
 }
 
+// The run name without the parts the library appends ("/min_time:0.200",
+// "/real_time").
 std::string withoutSuffix(std::string name) {
-    const std::string suffix = "/real_time";
-    if (name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
-        name.resize(name.size() - suffix.size());
+    for (const std::string part : {"/real_time", "/min_time:"}) {
+        const std::size_t at = name.find(part);
+        if (at == std::string::npos) continue;
+        const std::size_t end = name.find('/', at + 1);
+        name.erase(at, end == std::string::npos ? std::string::npos : end - at);
+    }
     return name;
 }
 
@@ -71,6 +99,7 @@ int main(int argc, char** argv) {
     bench::MedianReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
+    bench::takeHost(nullptr);  // the last host goes before the statics do
 
     std::printf("\nRatios of medians (real time):\n");
     for (const auto& r : bench::ratios()) {

@@ -9,8 +9,10 @@ namespace Graph {
 namespace {
 
 constexpr A_u_long kDataSize = sizeof(GraphData);
-// The longest text form: two full fields, a tab and the NUL.
-constexpr A_u_long kPrintSize = 2 * kMaxTextLength + 2;
+// The print size the host is told: room for two full fields and the tab. Two
+// full fields with the NUL need one byte more; such a value prints only into
+// a larger buffer.
+constexpr A_u_long kPrintSize = 2 * kMaxTextLength + 1;
 
 // Copies a text of at most 255 characters into a field, NUL-filling the rest
 // so that no stale byte is ever stored or saved.
@@ -40,11 +42,20 @@ GraphData defaults() {
     return d;
 }
 
-PF_UtilCallbacks* callbacks(PF_InData* in_data) {
+// The handle callbacks a request uses. A host may leave any of them out; a
+// request that needs a missing one is refused before it touches anything.
+enum Needs { kRead, kMake, kFree };
+
+PF_UtilCallbacks* callbacks(PF_InData* in_data, Needs needs) {
     PF_UtilCallbacks* u = in_data ? in_data->utils : nullptr;
-    return u && u->host_new_handle && u->host_lock_handle && u->host_unlock_handle && u->host_dispose_handle
-               ? u
-               : nullptr;
+    if (!u) return nullptr;
+    const bool read = u->host_lock_handle && u->host_unlock_handle;
+    switch (needs) {
+        case kRead: return read ? u : nullptr;
+        case kMake: return read && u->host_new_handle && u->host_dispose_handle ? u : nullptr;
+        case kFree: return u->host_dispose_handle ? u : nullptr;
+    }
+    return nullptr;
 }
 
 // A locked handle, unlocked on every path.
@@ -71,7 +82,7 @@ private:
 };
 
 PF_Err readValue(PF_InData* in_data, PF_ArbitraryH h, GraphData& out) {
-    PF_UtilCallbacks* u = callbacks(in_data);
+    PF_UtilCallbacks* u = callbacks(in_data, kRead);
     if (!u) return PF_Err_BAD_CALLBACK_PARAM;
     Locked lock(u, h);
     if (!lock.get()) return kErrCannotLock;
@@ -84,8 +95,8 @@ PF_Err readValue(PF_InData* in_data, PF_ArbitraryH h, GraphData& out) {
 // Makes a new value holding `value` at *out. On failure *out stays null.
 PF_Err makeValue(PF_InData* in_data, const GraphData& value, PF_ArbitraryH* out) {
     *out = nullptr;
-    PF_UtilCallbacks* u = callbacks(in_data);
-    if (!u) return PF_Err_OUT_OF_MEMORY;
+    PF_UtilCallbacks* u = callbacks(in_data, kMake);
+    if (!u) return PF_Err_BAD_CALLBACK_PARAM;
     PF_Handle h = u->host_new_handle(kDataSize);
     if (!h) return PF_Err_OUT_OF_MEMORY;
     {
@@ -140,7 +151,7 @@ PF_Err print(PF_InData* in_data, const PF_ArbPrintFuncParams& p) {
         return PF_Err_NONE;
     }
     const std::string text = std::string(value.x) + '\t' + value.y;
-    if (!p.print_bufferPC || p.print_sizeLu < kPrintSize - 1 || p.print_sizeLu < text.size() + 1) {
+    if (!p.print_bufferPC || p.print_sizeLu < kPrintSize || p.print_sizeLu < text.size() + 1) {
         writeText(p.print_bufferPC, p.print_sizeLu, "");
         return PF_Err_BAD_CALLBACK_PARAM;
     }
@@ -198,7 +209,7 @@ PF_Err HandleData(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef*[], PF_L
         case PF_Arbitrary_DISPOSE_FUNC: {
             const PF_ArbDisposeFuncParams& p = extra->u.dispose_func_params;
             if (!p.arbH) return PF_Err_NONE;
-            PF_UtilCallbacks* u = callbacks(in_data);
+            PF_UtilCallbacks* u = callbacks(in_data, kFree);
             if (!u) return PF_Err_BAD_CALLBACK_PARAM;
             u->host_dispose_handle(p.arbH);
             return PF_Err_NONE;
@@ -206,6 +217,7 @@ PF_Err HandleData(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef*[], PF_L
         case PF_Arbitrary_COPY_FUNC: {
             const PF_ArbCopyFuncParams& p = extra->u.copy_func_params;
             if (!p.src_arbH || !p.dst_arbPH) return PF_Err_BAD_CALLBACK_PARAM;
+            *p.dst_arbPH = nullptr;
             if (PF_Err err = readValue(in_data, p.src_arbH, a)) return err;
             return makeValue(in_data, a, p.dst_arbPH);
         }
@@ -235,6 +247,7 @@ PF_Err HandleData(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef*[], PF_L
             // Expressions do not blend: the earlier keyframe holds until the next.
             const PF_ArbInterpFuncParams& p = extra->u.interp_func_params;
             if (!p.left_arbH || !p.right_arbH || !p.interpPH) return PF_Err_BAD_CALLBACK_PARAM;
+            *p.interpPH = nullptr;
             if (PF_Err err = readValue(in_data, p.left_arbH, a)) return err;
             return makeValue(in_data, a, p.interpPH);
         }

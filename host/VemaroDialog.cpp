@@ -219,11 +219,16 @@ PF_Err DoDialog(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
     if (!params || in_data->num_params <= ParamTable::kGraphDataParam || !params[ParamTable::kPatternParam] ||
         !params[ParamTable::kGraphDataParam])
         return PF_Err_BAD_CALLBACK_PARAM;
+    PF_UtilCallbacks* utils = in_data->utils;
     if (params[ParamTable::kPatternParam]->u.pd.value != kGraphPattern) {
-        in_data->utils->ansi.sprintf(out_data->return_msg, "The current pattern isn't Graph.");
+        if (utils && utils->ansi.sprintf) utils->ansi.sprintf(out_data->return_msg, "The current pattern isn't Graph.");
         return PF_Err_NONE;
     }
     if (!in_data->global_data) return PF_Err_INTERNAL_STRUCT_DAMAGED;
+    // The global data and both values are reached through the host's lock and
+    // unlock callbacks; a host without them gets no window, so that no edit is
+    // made that could not be stored.
+    if (!utils || !utils->host_lock_handle || !utils->host_unlock_handle) return PF_Err_BAD_CALLBACK_PARAM;
     LockedGlobal global(in_data);
     if (!global.get()) return PF_Err_INTERNAL_STRUCT_DAMAGED;
     const AEGP_PluginID plugin = global.get()->pluginId;

@@ -243,10 +243,13 @@ public:
         res_.shapeCount = std::clamp(p_.shapeNumber, 0, kMaxShapes);
         for (int i = 0; i < res_.shapeCount && !err_; ++i) prepareShape(i);
         for (int k = 0; k < kMapCount && !err_; ++k) checkoutMap(k);
-        if (!err_) keep(err_, in_->utils->fill(in_->effect_ref, &kClear, nullptr, output_));
-        const bool drawn = !err_ && drawingVisible();
-        if (drawn) draw();
-        if (!err_) composite(drawn);
+        const bool drawn = !err_ && drawingVisible() && bpc_ >= 0 && bpc_ <= 2;
+        if (drawn) {
+            draw();
+        } else if (!err_) {
+            keep(err_, in_->utils->fill(in_->effect_ref, &kClear, nullptr, output_));
+            if (!err_) composite();
+        }
         return err_;
     }
 
@@ -477,19 +480,23 @@ private:
         }
     }
 
+    // The drawing's launches also clear the output first and composite it
+    // last, strip by strip.
     void draw() {
         ShapeDrawer drawer(pluginId_, in_, suites_, res_.effect, input_, output_, bpc_, p_, animator_, draft_);
         keep(err_, drawer.createPatterns());
-        if (!err_) keep(err_, drawer.draw());
+        if (err_) {
+            in_->utils->fill(in_->effect_ref, &kClear, nullptr, output_);
+            return;
+        }
+        Blender blender(in_, suites_, input_, output_, bpc_, p_.transformOpacity, p_.blendingMode);
+        drawer.frameWork = {true, &blender, blender.doLighten(), p_.onOriginal != 0};
+        keep(err_, drawer.draw());
     }
 
-    void composite(bool drawn) {
+    // Without a drawing only the blend pass remains.
+    void composite() {
         Blender blender(in_, suites_, input_, output_, bpc_, p_.transformOpacity, p_.blendingMode);
-        blender.blend = 1;
-        if (drawn && blender.doLighten()) {
-            blender.blend = 0;
-            keep(err_, iterateGeneric(in_, suites_, &blender, 0));
-        }
         if (p_.onOriginal) {
             blender.blend = 1;
             if (!err_) keep(err_, iterateGeneric(in_, suites_, &blender, 0));

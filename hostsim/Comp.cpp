@@ -329,7 +329,7 @@ Comp::Layer& Comp::addLayer(A_long width, A_long height, AEGP_ObjectType type) {
 Comp::Layer& Comp::layer(AEGP_LayerIDVal id) {
     for (Layer& l : layers_)
         if (l.id == id) return l;
-    throw std::out_of_range("hostsim: no layer with id " + std::to_string(id));
+    throw std::out_of_range("no layer with id " + std::to_string(id));
 }
 
 bool Comp::layerByName(const std::string& name, int& id) const {
@@ -350,7 +350,7 @@ void Comp::setEffectLayer(AEGP_LayerIDVal id) {
 }
 
 void Comp::setFrameDuration(A_Time d) {
-    if (d.value <= 0 || d.scale == 0) throw std::invalid_argument("hostsim: frame duration must be positive");
+    if (d.value <= 0 || d.scale == 0) throw std::invalid_argument("frame duration must be positive");
     frameDuration_ = d;
     apply();
 }

@@ -13,14 +13,63 @@
 namespace hostsim {
 
 // ================================================================== Faults
+// One thread's count of calls to one function; only that thread writes it.
+struct alignas(64) Faults::Counter {
+    std::atomic<int> n{0};
+};
+
+struct Faults::Site {
+    std::string name;
+    std::atomic<bool> ruled{false};  // a rule names the function: calls take the lock
+    int locked = 0;                  // calls counted under the lock
+    std::vector<std::unique_ptr<Counter>> counters;
+};
+
+namespace {
+std::atomic<unsigned long long> g_faultsIds{0};
+
+// This thread's counters, by host and function name pointer.
+struct CounterCache {
+    struct Entry {
+        unsigned long long faults;
+        const char* function;
+        void* site;
+        void* counter;
+    };
+    std::vector<Entry> entries;
+    std::size_t last = 0;  // the entry found last: hot functions are called in runs
+};
+thread_local CounterCache t_counters;
+}  // namespace
+
+Faults::Faults() : id_(++g_faultsIds) {}
+Faults::~Faults() = default;
+
+Faults::Site& Faults::site(const std::string& function) {
+    std::unique_ptr<Site>& s = sites_[function];
+    if (!s) {
+        s = std::make_unique<Site>();
+        s->name = function;
+    }
+    return *s;
+}
+
+int Faults::total(const Site& s) {
+    int n = s.locked;
+    for (const auto& c : s.counters) n += c->n.load(std::memory_order_relaxed);
+    return n;
+}
+
 void Faults::failCall(const std::string& function, int nth, PF_Err err, bool every) {
     std::lock_guard<std::mutex> g(mutex_);
     rules_[function].push_back({nth, err, every});
+    site(function).ruled = true;
 }
 
 void Faults::throwBadAlloc(const std::string& function, int nth) {
     std::lock_guard<std::mutex> g(mutex_);
     rules_[function].push_back({nth, PF_Err_NONE, false, true});
+    site(function).ruled = true;
 }
 
 PF_Err Faults::hit(const std::string& function) {
@@ -28,7 +77,9 @@ PF_Err Faults::hit(const std::string& function) {
     PF_Err err = PF_Err_NONE;
     {
         std::lock_guard<std::mutex> g(mutex_);
-        int n = ++calls_[function];
+        Site& s = site(function);
+        const int n = total(s) + 1;
+        ++s.locked;
         auto it = rules_.find(function);
         if (it == rules_.end()) return PF_Err_NONE;
         for (const Rule& r : it->second)
@@ -42,16 +93,56 @@ PF_Err Faults::hit(const std::string& function) {
     return err;
 }
 
+Faults::Counter& Faults::counterOf(const char* function, Site*& site) {
+    auto& entries = t_counters.entries;
+    // The pointer may be a reused buffer holding another name: the name is
+    // compared too.
+    auto matches = [&](const CounterCache::Entry& e) {
+        return e.faults == id_ && e.function == function &&
+               std::strcmp(static_cast<Site*>(e.site)->name.c_str(), function) == 0;
+    };
+    std::size_t& last = t_counters.last;
+    if (last >= entries.size() || !matches(entries[last]))
+        for (last = 0; last < entries.size() && !matches(entries[last]); ++last) {
+        }
+    if (last < entries.size()) {
+        site = static_cast<Site*>(entries[last].site);
+        return *static_cast<Counter*>(entries[last].counter);
+    }
+    std::lock_guard<std::mutex> g(mutex_);
+    Site& s = this->site(function);
+    s.counters.push_back(std::make_unique<Counter>());
+    // Entries of hosts that are gone are never matched again; drop them now
+    // and then rather than let them pile up.
+    if (entries.size() >= 64) entries.clear();
+    entries.push_back({id_, function, &s, s.counters.back().get()});
+    last = entries.size() - 1;
+    site = &s;
+    return *s.counters.back();
+}
+
+PF_Err Faults::hit(const char* function) {
+    Site* s = nullptr;
+    Counter& c = counterOf(function, s);
+    if (s->ruled.load(std::memory_order_acquire)) return hit(std::string(function));
+    c.n.store(c.n.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+    return PF_Err_NONE;
+}
+
 int Faults::calls(const std::string& function) const {
     std::lock_guard<std::mutex> g(mutex_);
-    auto it = calls_.find(function);
-    return it == calls_.end() ? 0 : it->second;
+    auto it = sites_.find(function);
+    return it == sites_.end() ? 0 : total(*it->second);
 }
 
 void Faults::clear() {
     std::lock_guard<std::mutex> g(mutex_);
     rules_.clear();
-    calls_.clear();
+    for (auto& [name, s] : sites_) {
+        s->ruled = false;
+        s->locked = 0;
+        for (auto& c : s->counters) c->n = 0;
+    }
 }
 
 // ================================================================== suites
@@ -462,7 +553,7 @@ SPErr basicUndefined() { return kSPNoError; }
 Host* Host::current() { return g_current; }
 
 Host::Host() {
-    if (g_current) throw std::logic_error("hostsim: only one host at a time");
+    if (g_current) throw std::logic_error("only one host at a time");
     g_current = this;
     effectRef_ = reinterpret_cast<PF_ProgPtr>(&g_effectInstance);
     auto complain = [this](const std::string& v) { addViolation(v); };
@@ -511,7 +602,7 @@ bool Host::load(const std::string& path, std::string* error) { return module_.lo
 void Host::unload() { module_.unload(); }
 
 PF_Err Host::send(PF_Cmd cmd, void* extra, PF_ParamDef** params, PF_LayerDef* output) {
-    if (!module_.loaded()) throw std::logic_error("hostsim: no module loaded");
+    if (!module_.loaded()) throw std::logic_error("no module loaded");
     nextIn_.global_data = global_;
     nextIn_.sequence_data = sequence_;
     in_ = nextIn_;

@@ -8,6 +8,7 @@
 #include "AE_EffectSuites.h"
 #include "AE_GeneralPlug.h"
 
+#include <atomic>
 #include <cstdarg>
 #include <functional>
 #include <map>
@@ -25,14 +26,22 @@ class Host;
 // ------------------------------------------------------------------ faults
 // "Fail the Nth call of function F with error E": every simulated host function
 // asks Faults::hit(name) first and returns what it gives when that is non-zero.
+// Calls are counted per thread, so that functions the effect calls per pixel
+// from every band take no lock while no rule names them.
 class Faults {
 public:
+    Faults();
+    ~Faults();
+    Faults(const Faults&) = delete;
+    Faults& operator=(const Faults&) = delete;
+
     // nth counts from 1; every = true fails that call and all after it.
     void failCall(const std::string& function, int nth, PF_Err err, bool every = false);
     // The Nth call throws std::bad_alloc, as an allocation inside the host
     // might: the effect must not let it reach the host.
     void throwBadAlloc(const std::string& function, int nth);
     PF_Err hit(const std::string& function);
+    PF_Err hit(const char* function);
     int calls(const std::string& function) const;
     void clear();
 
@@ -43,9 +52,16 @@ private:
         bool every;
         bool throwAlloc = false;
     };
+    struct Counter;
+    struct Site;
+    Site& site(const std::string& function);  // with mutex_ held
+    static int total(const Site& s);
+    Counter& counterOf(const char* function, Site*& site);
+
     mutable std::mutex mutex_;
     std::map<std::string, std::vector<Rule>> rules_;
-    std::map<std::string, int> calls_;
+    std::map<std::string, std::unique_ptr<Site>> sites_;
+    const unsigned long long id_;  // tells the thread caches of hosts apart
 };
 
 // ------------------------------------------------------------------ suites
@@ -207,7 +223,7 @@ public:
     template <class C>
     C& get() {
         auto it = components_.find(std::type_index(typeid(C)));
-        if (it == components_.end()) throw std::logic_error("hostsim: component not installed");
+        if (it == components_.end()) throw std::logic_error("component not installed");
         return *static_cast<C*>(it->second.get());
     }
     template <class C, class... Args>

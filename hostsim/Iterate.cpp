@@ -2,6 +2,7 @@
 
 #include "Core.h"
 
+#include <algorithm>
 #include <chrono>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -9,26 +10,14 @@
 
 namespace hostsim {
 
-struct Iterate::Job {
-    A_long count = 0;
-    void* refcon = nullptr;
-    PF_IterateGenericFunc fn = nullptr;
-    Iterate* owner = nullptr;
-    std::atomic<A_long> next{0};
-    std::vector<PF_Err> results;
-    std::mutex mutex;
-    std::condition_variable finished;
-    std::atomic<A_long> done{0};
-};
-
 namespace {
 
 Host& host() { return *Host::current(); }
 
-// A host's render threads stay awake between the many short launches of one
-// frame; a condition variable's wake-up alone would cost more than a band of a
-// small element. Waiters spin this long before they sleep.
-constexpr std::chrono::microseconds kSpin{200};
+// Between the launches of one frame a worker stays awake this long, so that
+// the next launch does not pay for a wake-up; after that it parks and costs
+// nothing.
+constexpr std::chrono::microseconds kSpin{50};
 
 inline void relax() {
 #if defined(__SSE2__)
@@ -38,14 +27,19 @@ inline void relax() {
 #endif
 }
 
-// Spins until ready() or the spin time is over; returns ready().
+// Spins until ready() or the spin time is over; returns ready(). Now and then
+// the spinner offers its core, so that on a machine with more runnable threads
+// than cores it does not hold up the thread it waits for.
 template <class F>
 bool spinFor(F ready) {
     const auto until = std::chrono::steady_clock::now() + kSpin;
     for (unsigned k = 1;; ++k) {
         if (ready()) return true;
         relax();
-        if (k % 64 == 0 && std::chrono::steady_clock::now() > until) return ready();
+        if (k % 64 == 0) {
+            if (std::chrono::steady_clock::now() > until) return ready();
+            std::this_thread::yield();
+        }
     }
 }
 
@@ -69,6 +63,12 @@ PF_Err noIterate(PF_InData*, A_long, A_long, PF_EffectWorld*, const PF_Rect*, vo
 }
 PF_Err noIterateOther(void*) { return PF_Err_INVALID_CALLBACK; }
 
+void raiseTo(std::atomic<int>& max, int n) {
+    int seen = max.load();
+    while (n > seen && !max.compare_exchange_weak(seen, n)) {
+    }
+}
+
 }  // namespace
 
 Iterate::Iterate(int threads) : threads_(threads < 1 ? 1 : threads) { startPool(threads_); }
@@ -91,84 +91,138 @@ void Iterate::setThreads(int n) {
     startPool(n);
 }
 
+long long Iterate::bandsRun() const {
+    long long n = 0;
+    for (const auto& c : counts_) n += c->bands.load(std::memory_order_relaxed);
+    return n;
+}
+
 // The caller runs bands too, so the pool holds one thread fewer than the count.
 void Iterate::startPool(int n) {
-    stopping_ = false;
-    stopFlag_ = false;
-    for (int i = 1; i < n; ++i) pool_.emplace_back([this, i] { work(i); });
+    stop_ = false;
+    while (counts_.size() < std::size_t(n)) counts_.push_back(std::make_unique<ThreadCount>());
+    // A launch made before a new worker first runs is still one it joins.
+    const unsigned long long seen = published_.load();
+    for (int i = 1; i < n; ++i) pool_.emplace_back([this, i, seen] { work(i, seen); });
 }
 
 void Iterate::stopPool() {
-    {
-        std::lock_guard<std::mutex> g(mutex_);
-        stopping_ = true;
-        stopFlag_ = true;
-    }
-    wake_.notify_all();
+    stop_ = true;
+    { std::lock_guard<std::mutex> g(parkMutex_); }
+    parked_.notify_all();
     for (std::thread& t : pool_) t.join();
     pool_.clear();
-    queue_.clear();
-    queued_ = 0;
 }
 
-void Iterate::work(int index) {
+void Iterate::work(int index, unsigned long long seen) {
     for (;;) {
-        spinFor([this] { return queued_.load(std::memory_order_acquire) > 0 || stopFlag_.load(std::memory_order_relaxed); });
-        std::shared_ptr<Job> job;
-        {
-            std::unique_lock<std::mutex> lock(mutex_);
-            wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
-            if (stopping_) return;
-            job = std::move(queue_.front());
-            queue_.pop_front();
-            queued_.fetch_sub(1, std::memory_order_relaxed);
+        auto ready = [&] { return published_.load() != seen || stop_.load(); };
+        if (!spinFor(ready)) {
+            std::unique_lock<std::mutex> lock(parkMutex_);
+            ++sleepers_;
+            parked_.wait(lock, ready);
+            --sleepers_;
         }
-        runBands(*job, index);
+        if (stop_) return;
+        const unsigned long long epoch = published_.load();
+        seen = epoch;
+        // The launch may be over and its record refilled by the next one: the
+        // launcher waits for users to leave before it writes, and a user that
+        // finds another epoch leaves without reading.
+        ++job_.users;
+        if (job_.epoch.load() == epoch) runBands(index);
+        --job_.users;
     }
 }
 
-void Iterate::runBands(Job& job, int thread) {
+void Iterate::runBands(int thread) {
+    Job& j = job_;
+    bool joined = false;
+    long long bands = 0;
     for (;;) {
-        const A_long i = job.next.fetch_add(1);
-        if (i >= job.count) return;
-        const int now = ++job.owner->running_;
-        int seen = job.owner->maxConcurrent.load();
-        while (now > seen && !job.owner->maxConcurrent.compare_exchange_weak(seen, now)) {
+        const A_long i = j.next.fetch_add(1);
+        if (i >= j.count) break;
+        if (!joined) {
+            joined = true;
+            ++j.joined;
         }
-        job.results[static_cast<std::size_t>(i)] = job.fn(job.refcon, thread, i, job.count);
-        --job.owner->running_;
-        if (job.done.fetch_add(1) + 1 == job.count) {
-            std::lock_guard<std::mutex> g(job.mutex);
-            job.finished.notify_all();
+        const PF_Err e = j.fn(j.refcon, thread, i, j.count);
+        ++bands;
+        if (e) {
+            std::lock_guard<std::mutex> g(j.errorMutex);
+            if (i < j.errorBand) {
+                j.errorBand = i;
+                j.error = e;
+            }
+        }
+        if (j.done.fetch_add(1) + 1 == j.count && launcherParked_.load()) {
+            std::lock_guard<std::mutex> g(parkMutex_);
+            finished_.notify_all();
         }
     }
+    if (bands) counts_[std::size_t(thread)]->bands.fetch_add(bands, std::memory_order_relaxed);
+}
+
+PF_Err Iterate::runInline(A_long iterations, void* refcon, PF_IterateGenericFunc fn) {
+    PF_Err first = PF_Err_NONE;
+    for (A_long i = 0; i < iterations; ++i) {
+        const PF_Err e = fn(refcon, 0, i, iterations);
+        if (e && !first) first = e;
+    }
+    counts_[0]->bands.fetch_add(iterations, std::memory_order_relaxed);
+    raiseTo(maxConcurrent, 1);
+    return first;
 }
 
 PF_Err Iterate::run(A_long iterations, void* refcon, PF_IterateGenericFunc fn) {
     ++launches;
+    if (PF_Err err = runForHost(iterations, refcon, fn)) return err;
+    return host().get<Core>().abortError.load();
+}
+
+PF_Err Iterate::runForHost(A_long iterations, void* refcon, PF_IterateGenericFunc fn) {
     if (!fn || iterations < 0) return PF_Err_BAD_CALLBACK_PARAM;
     if (iterations == 0) return PF_Err_NONE;
-    auto job = std::make_shared<Job>();
-    job->count = iterations;
-    job->refcon = refcon;
-    job->fn = fn;
-    job->owner = this;
-    job->results.assign(static_cast<std::size_t>(iterations), PF_Err_NONE);
-    {
-        std::lock_guard<std::mutex> g(mutex_);
-        const std::size_t helpers = std::min<std::size_t>(pool_.size(), static_cast<std::size_t>(iterations - 1));
-        for (std::size_t k = 0; k < helpers; ++k) queue_.push_back(job);
-        queued_.fetch_add(static_cast<int>(helpers), std::memory_order_release);
+    bool idle = false;
+    PF_Err err = PF_Err_NONE;
+    if (pool_.empty() || iterations == 1 || !busy_.compare_exchange_strong(idle, true)) {
+        err = runInline(iterations, refcon, fn);
+    } else {
+        Job& j = job_;
+        j.epoch.store(0);
+        while (j.users.load() != 0) relax();
+        j.count = iterations;
+        j.refcon = refcon;
+        j.fn = fn;
+        j.next.store(0);
+        j.done.store(0);
+        j.joined.store(0);
+        j.errorBand = iterations;
+        j.error = PF_Err_NONE;
+        const unsigned long long epoch = ++lastEpoch_;
+        j.epoch.store(epoch);
+        published_.store(epoch);
+        if (sleepers_.load() > 0) {
+            { std::lock_guard<std::mutex> g(parkMutex_); }
+            const std::size_t helpers = std::min<std::size_t>(pool_.size(), std::size_t(iterations - 1));
+            if (helpers >= pool_.size())
+                parked_.notify_all();
+            else
+                for (std::size_t k = 0; k < helpers; ++k) parked_.notify_one();
+        }
+        runBands(0);
+        auto allDone = [&] { return j.done.load() == j.count; };
+        if (!spinFor(allDone)) {
+            std::unique_lock<std::mutex> lock(parkMutex_);
+            launcherParked_ = true;
+            finished_.wait(lock, allDone);
+            launcherParked_ = false;
+        }
+        raiseTo(maxConcurrent, j.joined.load());
+        if (j.errorBand < iterations) err = j.error;
+        busy_.store(false);
     }
-    wake_.notify_all();
-    runBands(*job, 0);
-    if (!spinFor([&] { return job->done.load() == job->count; })) {
-        std::unique_lock<std::mutex> lock(job->mutex);
-        job->finished.wait(lock, [&] { return job->done.load() == job->count; });
-    }
-    for (PF_Err e : job->results)
-        if (e) return e;
-    return host().get<Core>().abortError.load();
+    return err;
 }
 
 }  // namespace hostsim

@@ -400,12 +400,12 @@ AEGP_LayerH Masks::effectLayer() const {
 
 PF_PathID Masks::addMask(const std::vector<MaskVertex>& vertices, bool open, AEGP_LayerH layer, PF_PathID id) {
     std::lock_guard<std::mutex> g(mutex);
-    if (vertices.empty()) throw std::logic_error("hostsim: a mask needs a vertex");
+    if (vertices.empty()) throw std::logic_error("a mask needs a vertex");
     if (id == 0) {
         while (find(nextId_)) ++nextId_;
         id = nextId_++;
     } else if (find(id)) {
-        throw std::logic_error("hostsim: mask id " + std::to_string(id) + " is already in use");
+        throw std::logic_error("mask id " + std::to_string(id) + " is already in use");
     }
     Def d{id, open, layer, vertices, {}};
     defs.push_back(d);
@@ -417,11 +417,11 @@ void Masks::addKey(PF_PathID id, A_Time time, const std::vector<MaskVertex>& ver
     for (Def& d : defs)
         if (d.id == id) {
             if (vertices.size() != d.vertices.size())
-                throw std::logic_error("hostsim: a mask key must keep the vertex count");
+                throw std::logic_error("a mask key must keep the vertex count");
             d.keys[seconds(time)] = {time, vertices};
             return;
         }
-    throw std::logic_error("hostsim: no mask with that id");
+    throw std::logic_error("no mask with that id");
 }
 
 void Masks::clear() {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace hostsim {
 
@@ -78,6 +79,10 @@ A_long fixCeil(long long v) { return -fixFloor(-v); }
 
 Host& host() { return *Host::current(); }
 
+// The installed sampler (one host at a time), found without a component lookup
+// on every call.
+Sampling* g_sampling = nullptr;
+std::atomic<unsigned long long> g_samplingIds{0};
 
 }  // namespace
 
@@ -102,9 +107,16 @@ struct Sampling::Table {
     }
 };
 
+Sampling::Sampling() : id_(++g_samplingIds) {}
+
+Sampling::~Sampling() {
+    if (g_sampling == this) g_sampling = nullptr;
+}
+
 void Sampling::afterCommand(Host&, PF_Cmd) {
     std::lock_guard<std::mutex> g(mutex_);
     tables_.clear();
+    ++generation_;
 }
 
 std::vector<Sampling::Request> Sampling::requests() const {
@@ -127,28 +139,87 @@ void Sampling::forget(const PF_LayerDef* world) {
     tables_.erase(std::remove_if(tables_.begin(), tables_.end(),
                                  [&](const std::shared_ptr<const Table>& t) { return t->data == world->data; }),
                   tables_.end());
+    ++generation_;
 }
 
 namespace {
 
-// The bytes of a 3 x 3 grid of pixels spread over the world.
-std::vector<unsigned char> probeOf(const PF_LayerDef* w, int depth) {
+// A 3 x 3 grid of pixels spread over the world: f(bytes, size) for each.
+template <class F>
+void forEachProbe(const PF_LayerDef* w, int depth, F f) {
     const std::size_t size = depth == 0 ? 4 : depth == 1 ? 8 : 16;
-    std::vector<unsigned char> out;
-    if (w->width < 1 || w->height < 1) return out;
+    if (w->width < 1 || w->height < 1) return;
     for (A_long j = 0; j < 3; ++j)
         for (A_long i = 0; i < 3; ++i) {
             const A_long x = (w->width - 1) * i / 2, y = (w->height - 1) * j / 2;
-            const auto* p = static_cast<const unsigned char*>(w->data) + std::ptrdiff_t(y) * w->rowbytes +
-                            std::ptrdiff_t(x) * std::ptrdiff_t(size);
-            out.insert(out.end(), p, p + size);
+            f(static_cast<const unsigned char*>(w->data) + std::ptrdiff_t(y) * w->rowbytes +
+                  std::ptrdiff_t(x) * std::ptrdiff_t(size),
+              size);
         }
+}
+
+std::vector<unsigned char> probeOf(const PF_LayerDef* w, int depth) {
+    std::vector<unsigned char> out;
+    forEachProbe(w, depth, [&](const unsigned char* p, std::size_t size) { out.insert(out.end(), p, p + size); });
     return out;
+}
+
+// Runs on every area sample: compares in place, a pixel at a time, with the
+// pixel size known to the compiler.
+template <std::size_t Size>
+bool probeMatchesOf(const std::vector<unsigned char>& probe, const PF_LayerDef* w) {
+    if (w->width < 1 || w->height < 1) return probe.empty();
+    if (probe.size() != 9 * Size) return false;
+    const unsigned char* want = probe.data();
+    for (A_long j = 0; j < 3; ++j) {
+        const auto* row = static_cast<const unsigned char*>(w->data) +
+                          std::ptrdiff_t((w->height - 1) * j / 2) * w->rowbytes;
+        for (A_long i = 0; i < 3; ++i, want += Size)
+            if (std::memcmp(row + std::ptrdiff_t((w->width - 1) * i / 2) * std::ptrdiff_t(Size), want, Size) != 0)
+                return false;
+    }
+    return true;
+}
+
+bool probeMatches(const std::vector<unsigned char>& probe, const PF_LayerDef* w, int depth) {
+    return depth == 0 ? probeMatchesOf<4>(probe, w) : depth == 1 ? probeMatchesOf<8>(probe, w)
+                                                               : probeMatchesOf<16>(probe, w);
 }
 
 }  // namespace
 
-std::shared_ptr<const Sampling::Table> Sampling::table(const PF_LayerDef* w, int depth) {
+namespace {
+// This thread's last tables, so that area samples of the same worlds take no
+// lock. An entry stands while its sampler's generation is unchanged.
+struct TableCache {
+    struct Entry {
+        unsigned long long sampler = 0, generation = 0;
+        std::shared_ptr<const void> table;
+    };
+    Entry entries[4];
+    unsigned next = 0;
+};
+thread_local TableCache t_tables;
+}  // namespace
+
+const Sampling::Table* Sampling::table(const PF_LayerDef* w, int depth) {
+    const unsigned long long generation = generation_.load();
+    for (TableCache::Entry& e : t_tables.entries) {
+        if (e.sampler != id_ || e.generation != generation || !e.table) continue;
+        const Table& t = *static_cast<const Table*>(e.table.get());
+        if (t.data == w->data && t.width == w->width && t.height == w->height && t.rowbytes == w->rowbytes &&
+            t.depth == depth && probeMatches(t.probe, w, depth))
+            return &t;
+    }
+    std::shared_ptr<const Table> t = lookUp(w, depth);
+    TableCache::Entry& e = t_tables.entries[t_tables.next++ % 4];
+    e.sampler = id_;
+    e.generation = generation;
+    e.table = t;
+    return t.get();
+}
+
+std::shared_ptr<const Sampling::Table> Sampling::lookUp(const PF_LayerDef* w, int depth) {
     std::lock_guard<std::mutex> g(mutex_);
     const std::vector<unsigned char> probe = probeOf(w, depth);
     for (auto it = tables_.begin(); it != tables_.end(); ++it) {
@@ -157,6 +228,7 @@ std::shared_ptr<const Sampling::Table> Sampling::table(const PF_LayerDef* w, int
             t.depth == depth) {
             if (t.probe == probe) return *it;
             tables_.erase(it);
+            ++generation_;
             break;
         }
     }
@@ -194,7 +266,7 @@ PF_Err Sampling::sample(int depth, Kind kind, const char* function, PF_Fixed x, 
         return PF_Err_BAD_CALLBACK_PARAM;
     }
     const PF_LayerDef* w = pb->src;
-    {
+    if (logging_.load(std::memory_order_relaxed)) {
         std::lock_guard<std::mutex> g(mutex_);
         requests_.push_back({depth, kind, x, y, w, pb->x_radius, pb->y_radius});
     }
@@ -233,7 +305,7 @@ PF_Err Sampling::sample(int depth, Kind kind, const char* function, PF_Fixed x, 
 namespace {
 #define VEMARO_SAMPLER(name, depth, kind, P)                                                  \
     PF_Err name(PF_ProgPtr, PF_Fixed x, PF_Fixed y, const PF_SampPB* pb, P* dst) {           \
-        return host().get<Sampling>().sample<P>(depth, Sampling::Kind::kind, #name, x, y, pb, dst); \
+        return g_sampling->sample<P>(depth, Sampling::Kind::kind, #name, x, y, pb, dst);         \
     }
 VEMARO_SAMPLER(nn_sample, 0, Nearest, PF_Pixel)
 VEMARO_SAMPLER(subpixel_sample, 0, Subpixel, PF_Pixel)
@@ -248,6 +320,7 @@ VEMARO_SAMPLER(area_sample_float, 2, Area, PF_PixelFloat)
 }  // namespace
 
 void Sampling::install(Host& h) {
+    g_sampling = this;
     suite8_ = {nn_sample, subpixel_sample, area_sample};
     suite16_ = {nn_sample16, subpixel_sample16, area_sample16};
     suiteFloat_ = {nn_sample_float, subpixel_sample_float, area_sample_float};

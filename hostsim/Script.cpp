@@ -1,5 +1,9 @@
 #include "Script.h"
 
+#include <duktape.h>
+
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace hostsim {
@@ -11,94 +15,129 @@ Script& engine() { return host().get<Script>(); }
 #define HIT(name)                                        \
     if (PF_Err e_ = host().faults().hit(name)) return e_
 
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-// `count` hex digits at s[at]; -1 if they are not all there.
-long hexValue(const std::string& s, std::size_t at, int count) {
-    if (at + static_cast<std::size_t>(count) > s.size()) return -1;
-    long v = 0;
-    for (int k = 0; k < count; ++k) {
-        int d = hexDigit(s[at + static_cast<std::size_t>(k)]);
-        if (d < 0) return -1;
-        v = v * 16 + d;
-    }
-    return v;
-}
-
-void appendCode(std::string& out, long code) {
-    if (code < 0x100) {
-        out.push_back(static_cast<char>(code));
-    } else if (code < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (code >> 6)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xE0 | (code >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    }
-}
-
-// Splits a script into its string literals (decoded) and the code around them
-// (with each literal emptied). Comments and regular expressions are not looked
-// into: the dialog's script has no quote in either.
-bool lex(const std::string& s, std::vector<std::string>& literals, std::string& skeleton) {
-    std::size_t i = 0;
-    while (i < s.size()) {
-        const char c = s[i++];
-        if (c != '\'' && c != '"') {
-            skeleton.push_back(c);
-            continue;
+// Platform-encoded bytes hold one character each; the engine works in
+// UTF-8 (its strings in CESU-8, the same for every character a byte can be).
+std::string toEngine(const std::string& bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    for (char c : bytes) {
+        const unsigned char b = static_cast<unsigned char>(c);
+        if (b < 0x80) {
+            out.push_back(c);
+        } else {
+            out.push_back(static_cast<char>(0xC0 | (b >> 6)));
+            out.push_back(static_cast<char>(0x80 | (b & 0x3F)));
         }
-        std::string text;
-        bool closed = false;
-        while (i < s.size()) {
-            const char d = s[i++];
-            if (d == c) {
-                closed = true;
-                break;
-            }
-            if (d == '\n' || d == '\r') return false;  // a literal cannot span lines
-            if (d != '\\') {
-                text.push_back(d);
+    }
+    return out;
+}
+
+// Back to bytes: characters below 256 become one byte; any other character
+// stays as its engine encoding, which has no platform byte.
+std::string fromEngine(const char* p, std::size_t n) {
+    std::string out;
+    for (std::size_t i = 0; i < n;) {
+        const unsigned char b = static_cast<unsigned char>(p[i]);
+        if ((b & 0xE0) == 0xC0 && i + 1 < n) {
+            const unsigned code = ((b & 0x1Fu) << 6) | (static_cast<unsigned char>(p[i + 1]) & 0x3Fu);
+            if (code < 0x100) {
+                out.push_back(static_cast<char>(code));
+                i += 2;
                 continue;
             }
-            if (i >= s.size()) return false;
-            const char e = s[i++];
-            long code = -1;
-            switch (e) {
-                case 'x': code = hexValue(s, i, 2), i += 2; break;
-                case 'u': code = hexValue(s, i, 4), i += 4; break;
-                case 'n': code = '\n'; break;
-                case 't': code = '\t'; break;
-                case 'r': code = '\r'; break;
-                case 'b': code = '\b'; break;
-                case 'f': code = '\f'; break;
-                case 'v': code = '\v'; break;
-                case '0': code = 0; break;
-                case '\n':
-                case '\r': return false;
-                default: code = static_cast<unsigned char>(e); break;
-            }
-            if (code < 0) return false;
-            appendCode(text, code);
         }
-        if (!closed) return false;
-        literals.push_back(text);
-        skeleton += c;
-        skeleton += c;
+        out.push_back(p[i++]);
     }
-    return true;
+    return out;
 }
 
-bool keptByDialog(unsigned char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           std::strchr("().,+-*/ ", c) != nullptr;
+std::string text(duk_context* ctx, duk_idx_t at, bool platform) {
+    duk_size_t n = 0;
+    const char* p = duk_safe_to_lstring(ctx, at, &n);
+    return platform ? fromEngine(p, n) : std::string(p, n);
 }
+
+// The window model, written in the engine's own language. It returns its
+// record of what the script did; `Window` is its only global.
+constexpr const char* kWindowModel = R"JS((function (global, nextAction) {
+    var record = { window: null, fields: [], buttons: [], calls: [] };
+    function str(v) { return v === undefined || v === null ? '' : String(v); }
+    var kinds = { group: true, panel: true, statictext: true, edittext: true, button: true };
+    var containers = { dialog: true, palette: true, window: true, group: true, panel: true };
+    function Control(type, bounds, text, properties) {
+        this.type = type;
+        this.bounds = bounds;
+        this.text = str(text);
+        this.properties = properties || {};
+        this.children = [];
+    }
+    Control.prototype.add = function (type, bounds, text, properties) {
+        if (!containers[this.type]) throw new Error('a ' + this.type + ' holds no controls');
+        if (!kinds[type]) throw new Error('no control type ' + type);
+        var c = new Control(type, bounds, text, properties);
+        c.parent = this;
+        this.children.push(c);
+        if (type === 'edittext') {
+            record.fields.push({ control: c, opened: c.text });
+            record.calls.push('add edittext');
+        } else {
+            record.calls.push('add ' + type + (c.text ? ' ' + c.text : ''));
+        }
+        if (type === 'button') record.buttons.push(c);
+        return c;
+    };
+    function Window(type, title, bounds, properties) {
+        if (!(this instanceof Window)) return new Window(type, title, bounds, properties);
+        Control.call(this, str(type), bounds, title, properties);
+        if (!containers[this.type] || this.type === 'group' || this.type === 'panel')
+            throw new Error('no window type ' + this.type);
+        this.title = str(title);
+        record.window = this;
+        record.calls.push('window ' + this.type + ' ' + this.title);
+    }
+    Window.prototype = Object.create(Control.prototype);
+    Window.prototype.constructor = Window;
+    Window.prototype.center = function () { record.calls.push('center'); };
+    Window.prototype.close = function (value) {
+        this.shown = false;
+        this.result = value === undefined ? 0 : value;
+        record.calls.push('close ' + this.result);
+    };
+    function button(name) {
+        for (var i = 0; i < record.buttons.length; ++i) {
+            var b = record.buttons[i];
+            if (b.properties.name === name || b.text === name) return b;
+        }
+        throw new Error('the user finds no button ' + name);
+    }
+    Window.prototype.show = function () {
+        record.calls.push('show');
+        this.shown = true;
+        while (this.shown) {
+            var texts = [];
+            for (var i = 0; i < record.fields.length; ++i) texts.push(record.fields[i].control.text);
+            var a = nextAction(texts);
+            if (a === undefined || a.kind === 'close') break;
+            if (a.kind === 'type') {
+                var f = record.fields[a.field];
+                if (!f) throw new Error('the user finds no edit field ' + a.field);
+                var before = f.control.text;
+                f.control.text = a.text;
+                // Committing an edit notifies the field when its text changed.
+                if (f.control.text !== before && typeof f.control.onChange === 'function') f.control.onChange();
+            } else {
+                var b = button(a.text);
+                if (typeof b.onClick === 'function') b.onClick();
+                else if (b.properties.name === 'ok') this.close(1);
+                else if (b.properties.name === 'cancel') this.close(2);
+            }
+        }
+        if (this.shown) this.close(2);
+        return this.result;
+    };
+    global.Window = Window;
+    return record;
+}))JS";
 
 A_Err newMemHandle(AEGP_PluginID, const A_char*, A_u_longlong size, AEGP_MemFlag flags, AEGP_MemHandle* out) {
     HIT("AEGP_NewMemHandle");
@@ -137,9 +176,18 @@ void Script::install(Host& h) {
 
 void Script::violation(const std::string& what) const { host_->addViolation(what); }
 
+void Script::playUser(std::vector<Action> actions) {
+    std::lock_guard<std::mutex> g(mutex_);
+    mode_ = Mode::Run;
+    actions_ = std::move(actions);
+    edits_ = false;
+}
+
 void Script::playDialog(bool ok, Edit edit) {
     std::lock_guard<std::mutex> g(mutex_);
-    mode_ = Mode::Dialog;
+    mode_ = Mode::Run;
+    actions_.clear();
+    edits_ = true;
     ok_ = ok;
     edit_ = std::move(edit);
 }
@@ -171,31 +219,139 @@ bool Script::lastAskedForError() const {
     std::lock_guard<std::mutex> g(mutex_);
     return askedForError_;
 }
-
-bool Script::readDialog(const std::string& script, std::string& x, std::string& y, std::string* skeleton) {
-    std::vector<std::string> literals;
-    std::string code;
-    if (!lex(script, literals, code)) return false;
-    std::vector<std::string> fields;
-    for (std::size_t n = 0; n + 1 < literals.size(); ++n)
-        if (literals[n] == "edittext") fields.push_back(literals[n + 1]);
-    if (fields.size() != 2) return false;
-    x = fields[0];
-    y = fields[1];
-    if (skeleton) *skeleton = code;
-    return true;
+Script::Window Script::lastWindow() const {
+    std::lock_guard<std::mutex> g(mutex_);
+    return window_;
 }
 
-std::string Script::dialogReply(bool ok, std::string x, std::string y, const std::string& initialX,
-                                const std::string& initialY) {
-    auto field = [](std::string& text, const std::string& initial) {
-        if (text != initial && text.size() > 259) text.resize(250);
-        std::string kept;
-        for (char c : text)
-            if (keptByDialog(static_cast<unsigned char>(c))) kept.push_back(c);
-        return kept;
-    };
-    return std::string(ok ? "true" : "false") + "@" + field(x, initialX) + "@" + field(y, initialY);
+namespace {
+
+// One run's user: the actions still to play.
+struct User {
+    std::vector<Script::Action> actions;
+    std::size_t next = 0;
+    bool edits = false;
+    bool ok = false;
+    Script::Edit edit;
+    bool platform = true;
+};
+
+User& userOf(duk_context* ctx) {
+    duk_push_heap_stash(ctx);
+    duk_get_prop_string(ctx, -1, "user");
+    User* user = static_cast<User*>(duk_get_pointer(ctx, -1));
+    duk_pop_2(ctx);
+    return *user;
+}
+
+// nextAction(texts): the user's next action, given the edit fields' texts.
+duk_ret_t nextAction(duk_context* ctx) {
+    User& user = userOf(ctx);
+    if (user.edits) {
+        // The user reads the first two fields, edits them, types the changed
+        // ones and presses a button.
+        user.edits = false;
+        std::string texts[2];
+        const bool two = duk_get_length(ctx, 0) >= 2;
+        for (int k = 0; two && k < 2; ++k) {
+            duk_get_prop_index(ctx, 0, static_cast<duk_uarridx_t>(k));
+            texts[k] = text(ctx, -1, user.platform);
+            duk_pop(ctx);
+        }
+        std::string x = texts[0], y = texts[1];
+        if (two && user.edit) user.edit(x, y);
+        if (x != texts[0]) user.actions.push_back(Script::type(0, x));
+        if (y != texts[1]) user.actions.push_back(Script::type(1, y));
+        user.actions.push_back(Script::press(user.ok ? "ok" : "cancel"));
+    }
+    if (user.next >= user.actions.size()) return 0;
+    const Script::Action& a = user.actions[user.next++];
+    static const char* const kinds[] = {"type", "press", "close"};
+    duk_push_object(ctx);
+    duk_push_string(ctx, kinds[a.kind]);
+    duk_put_prop_string(ctx, -2, "kind");
+    duk_push_int(ctx, a.field);
+    duk_put_prop_string(ctx, -2, "field");
+    const std::string t = user.platform ? toEngine(a.text) : a.text;
+    duk_push_lstring(ctx, t.data(), t.size());
+    duk_put_prop_string(ctx, -2, "text");
+    return 1;
+}
+
+std::vector<std::string> texts(duk_context* ctx, duk_idx_t record, const char* list, const char* control,
+                               const char* name, bool platform) {
+    std::vector<std::string> out;
+    duk_get_prop_string(ctx, record, list);
+    const duk_size_t n = duk_get_length(ctx, -1);
+    for (duk_size_t i = 0; i < n; ++i) {
+        duk_get_prop_index(ctx, -1, static_cast<duk_uarridx_t>(i));
+        if (control) duk_get_prop_string(ctx, -1, control);
+        if (name) duk_get_prop_string(ctx, -1, name);
+        out.push_back(text(ctx, -1, platform));
+        duk_pop_n(ctx, 1 + (control ? 1 : 0) + (name ? 1 : 0));
+    }
+    duk_pop(ctx);
+    return out;
+}
+
+// What the record says about the window.
+void readRecord(duk_context* ctx, duk_idx_t record, bool platform, Script::Window& w) {
+    w.opened = texts(ctx, record, "fields", nullptr, "opened", platform);
+    w.closed = texts(ctx, record, "fields", "control", "text", platform);
+    w.calls = texts(ctx, record, "calls", nullptr, nullptr, platform);
+    duk_get_prop_string(ctx, record, "window");
+    if (duk_is_object(ctx, -1)) {
+        w.made = true;
+        duk_get_prop_string(ctx, -1, "type");
+        w.type = text(ctx, -1, platform);
+        duk_get_prop_string(ctx, -2, "title");
+        w.title = text(ctx, -1, platform);
+        duk_pop_2(ctx);
+    }
+    duk_pop(ctx);
+}
+
+[[noreturn]] void engineFatal(void*, const char* message) {
+    std::fprintf(stderr, "script engine: fatal error: %s\n", message ? message : "?");
+    std::abort();
+}
+
+}  // namespace
+
+A_Err Script::run(const std::string& script, bool platformEncoding, std::string& answer) {
+    User user;
+    user.platform = platformEncoding;
+    {
+        std::lock_guard<std::mutex> g(mutex_);
+        user.actions = actions_;
+        user.edits = edits_;
+        user.ok = ok_;
+        user.edit = edit_;
+    }
+    duk_context* ctx = duk_create_heap(nullptr, nullptr, nullptr, nullptr, engineFatal);
+    if (!ctx) return A_Err_ALLOC;
+    duk_push_heap_stash(ctx);
+    duk_push_pointer(ctx, &user);
+    duk_put_prop_string(ctx, -2, "user");
+    duk_pop(ctx);
+
+    // The window model: its record stays at index 0.
+    duk_eval_string(ctx, kWindowModel);
+    duk_push_global_object(ctx);
+    duk_push_c_function(ctx, nextAction, 1);
+    duk_call(ctx, 2);
+
+    const std::string source = platformEncoding ? toEngine(script) : script;
+    const bool ran = duk_peval_lstring(ctx, source.data(), source.size()) == 0;
+    Window w;
+    (ran ? w.result : w.error) = text(ctx, -1, platformEncoding);
+    readRecord(ctx, 0, platformEncoding, w);
+    duk_destroy_heap(ctx);
+
+    answer = ran ? w.result : w.error;
+    std::lock_guard<std::mutex> g(mutex_);
+    window_ = std::move(w);
+    return ran ? A_Err_NONE : A_Err_GENERIC;
 }
 
 A_Err Script::execute(const A_char* script, A_Boolean platformEncoding, AEGP_MemHandle* result,
@@ -221,22 +377,13 @@ A_Err Script::execute(const A_char* script, A_Boolean platformEncoding, AEGP_Mem
         err = err_;
         withResult = withResult_;
     }
-    if (mode == Mode::Dialog) {
-        std::string x, y;
-        if (!readDialog(script, x, y)) {
-            if (error) newMem(std::string("Syntax error") + '\0', error);
-            return A_Err_GENERIC;
+    if (mode == Mode::Run) {
+        err = run(script, platformEncoding != 0, answer);
+        answer.push_back('\0');
+        if (err) {
+            if (error) newMem(answer, error);
+            return err;
         }
-        std::string editedX = x, editedY = y;
-        Edit edit;
-        bool ok;
-        {
-            std::lock_guard<std::mutex> g(mutex_);
-            edit = edit_;
-            ok = ok_;
-        }
-        if (edit) edit(editedX, editedY);
-        answer = dialogReply(ok, editedX, editedY, x, y) + '\0';
     }
     if (mode == Mode::Fail) {
         answer.push_back('\0');

@@ -1,12 +1,14 @@
 // The host's script engine behind AEGP_ExecuteScript, and "AEGP Memory Suite"
 // 1, whose handles carry a script's result back to the effect.
 //
-// The engine does not interpret scripts. It records each one and answers as a
-// test tells it: with a fixed reply, with an error, or by playing the user of
-// the effect's "Edit Expressions" dialog: it reads the two initial texts out
-// of the script's edit fields (decoding the literals as a script engine
-// would; a malformed script is a syntax error), lets the test edit them, and
-// answers as the dialog does.
+// Scripts run in an embedded JavaScript engine (Duktape) that offers the
+// small part of a ScriptUI-like window model a dialog script uses: `Window`
+// with groups, static texts, edit fields and buttons. When a script shows a
+// window, the engine plays the user as a test tells it (typing into the edit
+// fields, pressing buttons) and the script's completion value, as text, is the
+// result. A script that does not compile or throws fails with A_Err_GENERIC
+// and the error's text. A test may instead have the engine answer without
+// running anything: with fixed bytes, or with an error.
 //
 // Memory handles are accounted: a handle the effect still holds at the end of
 // a command is a leak; freeing an unknown handle, freeing a locked one or
@@ -31,16 +33,29 @@ public:
     void unloadLeaks(std::vector<std::string>& out) const override;
 
     // ---- what the engine answers
-    // The user edits the dialog's texts (may be empty: no change), then
-    // presses OK or Cancel. This is the answer a new engine gives.
+    // One thing the user does while a window is shown.
+    struct Action {
+        enum Kind { Type, Press, Close } kind;
+        int field = 0;     // Type: the edit field, in the order the script added them
+        std::string text;  // Type: the field's new text; Press: the button's name or label
+    };
+    static Action type(int field, std::string text) { return {Action::Type, field, std::move(text)}; }
+    static Action press(std::string button) { return {Action::Press, 0, std::move(button)}; }
+    static Action close() { return {Action::Close, 0, {}}; }
+    // Runs scripts; a shown window gets these actions, in order, and is closed
+    // with 2 when they end with it still open. This is what a new engine does
+    // (with no actions).
+    void playUser(std::vector<Action> actions);
+    // Runs scripts as a user who edits the first two edit fields' texts (`edit`
+    // may change them; a changed field is typed), then presses OK or Cancel.
     using Edit = std::function<void(std::string& x, std::string& y)>;
     void playDialog(bool ok, Edit edit = {});
     // A reply of these bytes, with a NUL after them unless `terminate` is
-    // false (the handle then holds exactly the bytes).
+    // false (the handle then holds exactly the bytes). No script runs.
     void reply(const std::string& bytes, bool terminate = true);
     // The run fails with `err`; with `withResult` the engine still hands back a
     // result handle holding `message`, as an engine reporting a script error
-    // may.
+    // may. No script runs.
     void fail(A_Err err, const std::string& message = "Error", bool withResult = false);
 
     // ---- what the engine saw
@@ -48,18 +63,20 @@ public:
     // The last run's arguments besides the script.
     bool lastPlatformEncoding() const;
     bool lastAskedForError() const;
-
-    // The dialog's initial x and y texts as a script engine reads them from
-    // the two edit fields. False when the script is malformed (an open
-    // literal, a line break inside one, a bad escape) or has no two edit
-    // fields. `skeleton` receives the script with every literal emptied: two
-    // scripts with the same skeleton run the same code.
-    static bool readDialog(const std::string& script, std::string& x, std::string& y,
-                           std::string* skeleton = nullptr);
-    // The dialog's own rules: a changed text longer than 259 characters is
-    // cut to 250; the reply keeps letters, digits, space and ().,+-*/.
-    static std::string dialogReply(bool ok, std::string x, std::string y, const std::string& initialX,
-                                   const std::string& initialY);
+    // The last window a script ran, as the engine saw it. Texts are bytes as
+    // the platform encoding holds them.
+    struct Window {
+        bool made = false;
+        std::string type, title;
+        std::vector<std::string> opened;  // each edit field's text when it was added
+        std::vector<std::string> closed;  // ... and when the script ended
+        // Every call into the window model, in order ("add edittext", "show",
+        // "close 1", ...), edit field texts left out.
+        std::vector<std::string> calls;
+        std::string result;  // the script's completion value as text
+        std::string error;   // the error a failed script threw
+    };
+    Window lastWindow() const;
 
     // ---- memory handles
     int liveMemHandles() const;  // held by the effect
@@ -81,7 +98,8 @@ public:
     A_Err memSize(AEGP_MemHandle h, A_u_longlong* size);
 
 private:
-    enum class Mode { Dialog, Reply, Fail };
+    enum class Mode { Run, Reply, Fail };
+    A_Err run(const std::string& script, bool platformEncoding, std::string& answer);
     struct Block {
         std::vector<char> bytes;
         int locks = 0;
@@ -92,9 +110,12 @@ private:
 
     Host* host_ = nullptr;
     mutable std::mutex mutex_;
-    Mode mode_ = Mode::Dialog;
+    Mode mode_ = Mode::Run;
+    std::vector<Action> actions_;
+    bool edits_ = false;  // actions_ follow from edit_ once the fields are known
     bool ok_ = true;
     Edit edit_;
+    Window window_;
     std::string reply_;
     bool terminate_ = true;
     A_Err err_ = A_Err_NONE;

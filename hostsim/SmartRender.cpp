@@ -1,5 +1,7 @@
 #include "SmartRender.h"
 
+#include "Iterate.h"
+
 #include <algorithm>
 #include <cmath>
 #include <string>
@@ -204,12 +206,33 @@ PF_Err transformWorld(PF_Quality quality, const PF_CompositeMode* mode, const PF
     const int samples =
         quality == PF_Quality_HI ? static_cast<int>(std::clamp(std::ceil(footprint), 1.0, 16.0)) : 1;
     const double opacity = mode ? mode->opacity / 255.0 : 1.0;
-    switch (s->depth()) {
-        case Depth::Bits8: transformT<PF_Pixel>(*s, *d, dstToSrc, samples, opacity, r); break;
-        case Depth::Bits16: transformT<PF_Pixel16>(*s, *d, dstToSrc, samples, opacity, r); break;
-        case Depth::Float: transformT<PF_PixelFloat>(*s, *d, dstToSrc, samples, opacity, r); break;
-    }
-    return PF_Err_NONE;
+    // Bands of rows on the host's threads: each output pixel depends on the
+    // source and on itself only.
+    struct Work {
+        const World* s;
+        World* d;
+        const Affine* dstToSrc;
+        int samples;
+        double opacity;
+        PF_Rect r;
+    } work{s, d, &dstToSrc, samples, opacity, r};
+    auto band = [](void* refcon, A_long, A_long i, A_long n) -> PF_Err {
+        const Work& w = *static_cast<const Work*>(refcon);
+        PF_Rect b = w.r;
+        const A_long rows = w.r.bottom - w.r.top;
+        b.top = w.r.top + A_long(int64_t(rows) * i / n);
+        b.bottom = w.r.top + A_long(int64_t(rows) * (i + 1) / n);
+        switch (w.s->depth()) {
+            case Depth::Bits8: transformT<PF_Pixel>(*w.s, *w.d, *w.dstToSrc, w.samples, w.opacity, b); break;
+            case Depth::Bits16: transformT<PF_Pixel16>(*w.s, *w.d, *w.dstToSrc, w.samples, w.opacity, b); break;
+            case Depth::Float: transformT<PF_PixelFloat>(*w.s, *w.d, *w.dstToSrc, w.samples, w.opacity, b); break;
+        }
+        return PF_Err_NONE;
+    };
+    Iterate* pool = Host::current() ? &Host::current()->get<Iterate>() : nullptr;
+    const A_long bands = pool ? std::min<A_long>(pool->threads(), r.bottom - r.top) : 1;
+    if (bands > 1) return pool->runForHost(bands, &work, band);
+    return band(&work, 0, 0, 1);
 }
 
 void SmartRender::install(Host& h) {
@@ -229,17 +252,35 @@ void SmartRender::install(Host& h) {
     };
 }
 
+// Two spares serve both `call = render(...)` over a live call and a call
+// dropped before the next render.
+std::shared_ptr<World> SmartRender::outputWorld(int width, int height, Depth depth, int originX, int originY) {
+    for (std::shared_ptr<World>& w : spare_)
+        if (w.use_count() == 1 && w->width() == width && w->height() == height && w->depth() == depth) {
+            w->setOrigin(originX, originY);
+            return w;
+        }
+    auto made = std::make_shared<World>(width, height, depth, 3, originX, originY);
+    constexpr std::size_t kSpares = 2;
+    auto idle = std::find_if(spare_.begin(), spare_.end(), [](const auto& w) { return w.use_count() == 1; });
+    if (idle != spare_.end())
+        *idle = made;
+    else if (spare_.size() < kSpares)
+        spare_.push_back(made);
+    return made;
+}
+
 SmartRenderCall SmartRender::send(PreRenderCall& pre) {
     SmartRenderCall call;
     Comp& comp = host_->get<Comp>();
     const PF_LRect& rect = pre.output.result_rect;
     const int w = std::max(0, rect.right - rect.left), ht = std::max(0, rect.bottom - rect.top);
-    call.output = std::make_unique<World>(w, ht, depthOf(comp.bitDepth()), 3, rect.left, rect.top);
-    switch (call.output->depth()) {
-        case Depth::Bits8: fillMagenta<PF_Pixel>(*call.output); break;
-        case Depth::Bits16: fillMagenta<PF_Pixel16>(*call.output); break;
-        case Depth::Float: fillMagenta<PF_PixelFloat>(*call.output); break;
-    }
+    call.output = outputWorld(w, ht, depthOf(comp.bitDepth()), rect.left, rect.top);
+    if (markOutput) switch (call.output->depth()) {
+            case Depth::Bits8: fillMagenta<PF_Pixel>(*call.output); break;
+            case Depth::Bits16: fillMagenta<PF_Pixel16>(*call.output); break;
+            case Depth::Float: fillMagenta<PF_PixelFloat>(*call.output); break;
+        }
     call.input.output_request = pre.input.output_request;
     call.input.bitdepth = comp.bitDepth();
     call.input.pre_render_data = pre.output.pre_render_data;

@@ -24,10 +24,12 @@ struct SmartRenderCall {
     bool sent = false;                  // the smart render command was sent
     PF_SmartRenderInput input{};
     // The output world: the pre-render's result rectangle (origin at its
-    // top-left corner, in layer pixels) at the composition's bit depth. It
-    // starts filled with opaque magenta, so that an effect that does not clear
-    // it shows.
-    std::unique_ptr<World> output;
+    // top-left corner, in layer pixels) at the composition's bit depth. As a
+    // host's frame buffers are, it is reused between renders: it holds
+    // whatever the last frame of its size left (zeros when new), or opaque
+    // magenta with SmartRender::markOutput, so that an effect that does not
+    // clear it shows.
+    std::shared_ptr<World> output;
     std::vector<A_long> pixelCheckouts;  // checkout ids, in call order
     std::vector<A_long> pixelCheckins;
     int outputCheckouts = 0;
@@ -47,6 +49,9 @@ public:
     // pre-render data handed back. The output world is call.output.
     SmartRenderCall render(long frame);
 
+    // Fill every output world with opaque magenta before the command.
+    bool markOutput = false;
+
     // transform_world calls so far (all commands).
     int transforms() const { return transforms_; }
 
@@ -57,7 +62,12 @@ public:
     void countTransform() { ++transforms_; }
 
 private:
+    // An output world of this size, depth and origin: a spare one no call
+    // holds any more, or a new one.
+    std::shared_ptr<World> outputWorld(int width, int height, Depth depth, int originX, int originY);
+
     Host* host_ = nullptr;
+    std::vector<std::shared_ptr<World>> spare_;
     SmartRenderCall* current_ = nullptr;
     PreRenderCall* pre_ = nullptr;
     std::mutex mutex_;

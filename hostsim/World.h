@@ -29,6 +29,10 @@ public:
     int width() const { return world_.width; }
     int height() const { return world_.height; }
     bool empty() const { return storage_.empty(); }
+    void setOrigin(int x, int y) {
+        world_.origin_x = x;
+        world_.origin_y = y;
+    }
     PF_PixelFormat format() const;
 
     template <class P>

@@ -12,29 +12,35 @@
 #include <cstdint>
 #include <vector>
 
+class Blender;
 class TransitionAnimator;
 
 class ShapeDrawer {
 public:
     // One placed element. The defaults are what every layout gives a fresh one.
+    // Ordered by size and the flags packed, so that the record is 120 bytes:
+    // a frame may keep millions of them.
     struct Pattern {
-        int32_t shapeIndex = 0;
-        int32_t i = 0;
-        int32_t j = 0;
         double t = 0.0;     // normalised position along the layout
         Vector position;    // output-world pixels (the world's origin subtracted)
         double phase = 0.0;  // radians
         double opacity = 1.0;
-        uint8_t hasScale = 0;
         double scale = 1.0;
-        uint8_t hasColor1 = 0;
-        uint8_t hasColor2 = 0;
-        uint8_t hasColorModifier = 0;
+        double phaseOffset = 0.0;  // radians
         Color color1;         // 1D colour map, HLS {alpha, hue, lightness, saturation}
         Color color2;         // pre-2D colour map, HLS
         Color colorModifier;  // {1, hue shift, lightness factor, saturation factor}
-        uint8_t hasPhaseOffset = 0;
-        double phaseOffset = 0.0;  // radians
+        int32_t shapeIndex = 0;
+        int32_t i = 0;
+        int32_t j = 0;
+        // Which optional values apply, one bit each (0 or 1).
+        uint8_t hasScale : 1;
+        uint8_t hasColor1 : 1;
+        uint8_t hasColor2 : 1;
+        uint8_t hasColorModifier : 1;
+        uint8_t hasPhaseOffset : 1;
+
+        Pattern() : hasScale(0), hasColor1(0), hasColor2(0), hasColorModifier(0), hasPhaseOffset(0) {}
     };
 
     // One postponed draw of the priority queue.
@@ -43,6 +49,22 @@ public:
         const Parameters::Shape* shape;
         const Pattern* pattern;
         Vector offset;  // the repeater copy's draw offset, not the element position
+    };
+
+    // One element draw of the frame, in the order of drawing.
+    struct DrawJob {
+        const Pattern* element;
+        int32_t shapeIndex;
+        Vector offset;  // the repeater copy's draw offset
+    };
+
+    // What the frame's launches do besides drawing: the first clears the
+    // output, the last runs the Blender's opacity pass, blend pass, or both.
+    struct FrameWork {
+        bool clear = false;
+        const Blender* blender = nullptr;
+        bool lighten = false;
+        bool blend = false;
     };
 
     // a before b when a's shape has the strictly greater priority.
@@ -81,15 +103,14 @@ public:
     PF_Err drawRepeater2D();
     void calculateBoundingBox(Vector& min, Vector& max) const;
     bool hitRectangle(const Vector& aMin, const Vector& aMax, const Vector& bMin, const Vector& bMax) const;
+    // Chooses the element's shape and queues it or hands it to the schedule.
     PF_Err drawPattern(Pattern& element, const Vector& offset);
-    PF_Err drawLinePattern(int shapeIndex, const Parameters::Shape& shape, const Pattern& element,
-                           const Vector& offset);
-    PF_Err drawCirclePattern(int shapeIndex, const Parameters::Shape& shape, const Pattern& element,
-                             const Vector& offset);
-    PF_Err drawPolygonPattern(int shapeIndex, const Parameters::Shape& shape, const Pattern& element,
-                              const Vector& offset);
-    PF_Err drawInputAndLayerPattern(int shapeIndex, const Parameters::Shape& shape, const Pattern& element,
-                                    const Vector& offset);
+    // Adds one draw to the batch; a full batch is drawn.
+    PF_Err emit(int shapeIndex, const Pattern& element, const Vector& offset);
+    // Draws the batch in one launch over strips of the output (last: with the
+    // frame's closing passes).
+    PF_Err launch(bool last);
+    PF_Err acquireBandSuites();
     PF_Err calculateScale(const Parameters::Shape& shape, const Pattern& element, const Vector& offset,
                           double& scale);
     PF_Err calculateOpacity(const Parameters::Shape& shape, const Pattern& element, double& opacity);
@@ -116,9 +137,16 @@ public:
     double originX;  // the output world's origin
     double originY;
     int threads = 0;  // drawing state
+    FrameWork frameWork;
+    std::vector<DrawJob> jobs;  // drawing state: the batch being collected
+    int heldFrames = 0;         // drawing state: jobs of the batch with a frame of their own
+    bool cleared = false;       // drawing state
+    bool drawing = false;       // drawing state: inside draw()
     const TransitionAnimator* animator;
     ShapeTransitioner shapeTransitioner;
 };
+
+static_assert(sizeof(ShapeDrawer::Pattern) <= 120, "the element record is kept per element: keep it compact");
 
 // The layer size at the downsampled resolution as the layouts see it:
 // size × num / den in unsigned 32-bit arithmetic, product first. A zero

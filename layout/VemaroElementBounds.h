@@ -7,7 +7,23 @@
 #include "AE_Effect.h"
 #include "Vector.h"
 
+#include <cstddef>
+
 struct Parameters;
+
+// The memory one frame's layout may hold, in bytes: the element records it
+// keeps for drawing plus the working lists it needs to make them (sample and
+// length tables, the scatter grid and its points). Element records are 120
+// bytes, so this holds about 17.9 million elements. A setting that needs more
+// is refused with PF_Err_OUT_OF_MEMORY before the memory is taken; the frame
+// is then not drawn and the input layer is left as it was.
+constexpr std::size_t kLayoutMemoryBudget = std::size_t(1) << 31;  // 2 GiB
+
+// Whether `count` items of `bytesEach` bytes fit the budget beside `heldBytes`
+// already taken (counts in double, so that no product overflows; NaN fails).
+inline bool fitsLayoutBudget(double count, double bytesEach, double heldBytes = 0.0) {
+    return count * bytesEach + heldBytes <= static_cast<double>(kLayoutMemoryBudget);
+}
 
 // The culling margin in downsampled pixels: twice the farthest reach of any
 // active shape's drawing from its element's centre, 0 when no shape is active.

@@ -3,6 +3,8 @@
 #include "VemaroElementBounds.h"
 #include "VemaroTransitionAnimator.h"
 
+#include <algorithm>
+
 namespace {
 
 MapperHost mapperHost(const ShapeDrawer& d) {
@@ -27,7 +29,39 @@ ElementPipeline::ElementPipeline(ShapeDrawer& d, int transitionCount)
       outputWidth(d.output ? d.output->width : 0),
       outputHeight(d.output ? d.output->height : 0) {}
 
+std::size_t ElementPipeline::elementLimit() const {
+    const double free = static_cast<double>(kLayoutMemoryBudget) - heldBytes;
+    return free > 0.0 ? static_cast<std::size_t>(free / sizeof(ShapeDrawer::Pattern)) : 0;
+}
+
+bool ElementPipeline::fits(double count) const {
+    return count + static_cast<double>(drawer.patterns.size()) <= static_cast<double>(elementLimit());
+}
+
+void ElementPipeline::reserve(double count) {
+    const std::size_t size = drawer.patterns.size();
+    const std::size_t limit = std::max(elementLimit(), size);
+    if (!(count > 0)) return;
+    const double want = std::min(count, static_cast<double>(limit - size));
+    drawer.patterns.reserve(size + static_cast<std::size_t>(want));
+}
+
+// Past the reserved room the list grows by half, never beyond the budget.
+bool ElementPipeline::grow() {
+    std::vector<ShapeDrawer::Pattern>& list = drawer.patterns;
+    const std::size_t size = list.size();
+    const std::size_t limit = elementLimit();
+    if (size >= limit) {
+        full = true;
+        if (!err) err = PF_Err_OUT_OF_MEMORY;
+        return false;
+    }
+    list.reserve(std::min(limit, size + std::max<std::size_t>(size / 2, 1024)));
+    return true;
+}
+
 void ElementPipeline::place(const LayoutElement& e) {
+    if (full) return;
     if (!err) err = transitioner.init(e.point, e.transitionIndex);
     displacement = Vector();
     if (!err) err = displacer.map(e.point, e.i, e.j, displacement);
@@ -56,6 +90,7 @@ void ElementPipeline::emit(const LayoutElement& e, const Vector& position, doubl
     pattern.t = e.t;
     pattern.position = position;
     pattern.phase = e.phase;
+    if (full || (drawer.patterns.size() == drawer.patterns.capacity() && !grow())) return;
     transitioner.map(pattern);
     if (!err) err = scaleMapper.map(e.point, e.i, e.j, uScale, pattern);
     if (!err) err = colorMapper.map(e.point, e.i, e.j, uColor, pattern);

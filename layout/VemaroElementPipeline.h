@@ -62,6 +62,19 @@ public:
     void emit(const LayoutElement& e, const Vector& position, double uScale, double uColor, double uPhase);
 
     PF_Err error() const { return err; }
+
+    // Memory budget of the element list (kLayoutMemoryBudget less what the
+    // layout holds in working lists, `hold`). Once the list would outgrow it,
+    // the pipeline reports PF_Err_OUT_OF_MEMORY, appends nothing more and
+    // skips the per-element work.
+    void hold(double bytes) { heldBytes += bytes; }
+    std::size_t elementLimit() const;
+    // Whether `count` more elements fit the budget.
+    bool fits(double count) const;
+    // Room for `count` more elements (at most the budget's), taken at once
+    // so that appending does not reallocate.
+    void reserve(double count);
+    bool exhausted() const { return full; }
     // An error the layout met before its first element: from then on the
     // fallible steps are skipped as after any other, and it is returned.
     void carry(PF_Err e) {
@@ -88,5 +101,9 @@ public:
     int shapeIndex = 0;
 
 private:
+    bool grow();
+
     PF_Err err = PF_Err_NONE;
+    double heldBytes = 0.0;
+    bool full = false;
 };

@@ -2,6 +2,7 @@
 // centre and turned by the rotation, each with an order index from the
 // chosen order; the common pipeline in layout space, cancel polled per row.
 #include "VemaroDrawer.h"
+#include "VemaroElementBounds.h"
 #include "VemaroElementPipeline.h"
 #include "VemaroLattice.h"
 #include "Parameters.h"
@@ -11,9 +12,10 @@ PF_Err ShapeDrawer::createFiniteGridPatterns() {
     const int cols = P.finiteGridColumn;
     const int rows = P.finiteGridRow;
     if (cols <= 0 || rows <= 0) return PF_Err_NONE;
-    // The parameters stop at 1000 x 1000; a record beyond the element limit
-    // must not exhaust memory.
-    if (static_cast<double>(cols) * rows > lattice::kMaxPoints) return PF_Err_OUT_OF_MEMORY;
+    // Refuse what could not all be kept before taking any of it (the
+    // parameters stop at 1000 x 1000, well inside the budget).
+    const double count = static_cast<double>(cols) * rows;
+    if (!fitsLayoutBudget(count + static_cast<double>(patterns.size()), sizeof(Pattern))) return PF_Err_OUT_OF_MEMORY;
     const PF_ANSICallbacks& ansi = in_data->utils->ansi;
 
     const double w = P.finiteGridWidth;
@@ -35,7 +37,7 @@ PF_Err ShapeDrawer::createFiniteGridPatterns() {
     const bool cull = P.repeaterType == 1 && P.transitionOrder != 4;
 
     ElementPipeline pipeline(*this, n);
-    patterns.reserve(patterns.size() + static_cast<std::size_t>(cols) * static_cast<std::size_t>(rows));
+    pipeline.reserve(count);
     for (int r = 0; r < rows; ++r) {
         const double y = rows == 1 ? 0.0 : r * spanY / (rows - 1) - 0.5 * spanY;
         for (int c = 0; c < cols; ++c) {

@@ -3,6 +3,7 @@
 // The expressions work in full-resolution layer pixels.
 #include "VemaroDrawer.h"
 #include "VemaroEffectStreamValue.h"
+#include "VemaroElementBounds.h"
 #include "VemaroElementPipeline.h"
 #include "VemaroExpression.h"
 #include "VemaroExpressionData.h"
@@ -16,11 +17,6 @@
 
 namespace {
 
-// The equal-length pass's fine points: Detail 100 % to 10000 % of "Number"
-// could ask for 10^8 of them; past this the spacing is already far finer than
-// a pixel.
-constexpr std::size_t kMaxFinePoints = 10000000;
-
 class Curve {
 public:
     Curve(const Expression& x, const Expression& y, ExpressionVariables vars) : x_(x), y_(y), vars_(vars) {}
@@ -31,10 +27,10 @@ public:
         return {x, y_.evaluate(vars_)};
     }
     // The point at t with the difference to the probe t' as its direction.
-    void sample(double t, double probe, std::vector<PathPoint>& out) {
+    PathPoint sample(double t, double probe) {
         const Vector p0 = at(t);
         const Vector p1 = at(probe);
-        out.push_back(PathPoint{p0, p1 - p0});
+        return PathPoint{p0, p1 - p0};
     }
 
 private:
@@ -44,85 +40,136 @@ private:
 
 double probeStep(double step) { return std::min(step * 0.001, 0.001); }
 
-// Mode "Delta": t walks from From towards To by repeated steps. Too many steps
-// for one layout call is reported as out of memory.
-PF_Err sampleByDelta(Curve& curve, double from, double to, double delta, std::vector<PathPoint>& out) {
-    // A step that is not positive would never arrive.
-    if (!(delta > 0)) return PF_Err_NONE;
-    const double count = std::floor(std::fabs(to - from) / delta) + 1;
-    if (count > static_cast<double>(kMaxLayoutElements)) return PF_Err_OUT_OF_MEMORY;
-    const double e = probeStep(delta);
-    // The bound also stops a t so large that adding the step leaves it unchanged.
-    if (to <= from) {
-        double t = from;
-        do {
-            curve.sample(t, t - e, out);
-            t = t - delta;
-        } while (t >= to && out.size() < kMaxLayoutElements);
-    } else {
-        double t = from;
-        do {
-            curve.sample(t, t + e, out);
-            t = t + delta;
-        } while (t <= to && out.size() < kMaxLayoutElements);
-    }
-    return PF_Err_NONE;
-}
+// How often the long passes ask the host whether the user cancelled.
+constexpr std::size_t kAbortPoll = 65535;
 
-void sampleByNumber(Curve& curve, double from, double to, int n, std::vector<PathPoint>& out) {
-    if (n <= 0) return;
-    if (n == 1) {
-        curve.sample(from, from, out);
-        return;
-    }
-    const double step = (to - from) / (n - 1);
-    const double e = probeStep(step);
-    for (int i = 0; i < n; ++i) {
-        const double t = i * step + from;
-        curve.sample(t, t + e, out);
-    }
-}
+// The t of each sample and of its probe, in sample order, one after the
+// other: the samples themselves are not kept, each is evaluated as its
+// element is placed.
+class Schedule {
+public:
+    enum class Mode { none, delta, number, equalized };
 
-// Mode "Number" at equal arc length: a fine pass measures the polyline, then
-// each element's t is interpolated at its share of the length.
-void sampleEqualized(Curve& curve, const PF_ANSICallbacks& ansi, double from, double to, int n, double detail,
-                     std::vector<PathPoint>& out) {
-    std::size_t m = static_cast<std::size_t>(n);
-    const double fine = n * detail + 0.5;
-    if (fine > m) m = static_cast<std::size_t>(std::min(fine, static_cast<double>(kMaxFinePoints)));
-    m = std::max(m, static_cast<std::size_t>(n));
-    const double h = (to - from) / static_cast<double>(m - 1);
-    std::vector<double> lengths(m);  // t_k = k h + From
-    Vector last = curve.at(from);
-    lengths[0] = 0;
-    for (std::size_t k = 1; k < m; ++k) {
-        const Vector p = curve.at(k * h + from);
-        const double dx = p.x - last.x, dy = p.y - last.y;
-        double d = ansi.sqrt(dx * dx + dy * dy);
-        // A stretch the expressions cannot place adds no length, so the table
-        // stays ordered and finite.
-        if (!std::isfinite(d)) d = 0;
-        lengths[k] = lengths[k - 1] + d;
-        last = p;
+    std::size_t count = 0;
+
+    // Mode "Delta": t walks from From towards To by repeated steps, so the
+    // count comes from the same walk (without evaluating anything). False
+    // when the walk would place more elements than the budget holds.
+    bool byDelta(double from, double to, double delta, std::size_t limit) {
+        // A step that is not positive would never arrive.
+        if (!(delta > 0)) return true;
+        const double estimate = std::floor(std::fabs(to - from) / delta) + 1;
+        if (!(estimate <= static_cast<double>(limit))) return false;
+        mode_ = Mode::delta;
+        from_ = from;
+        to_ = to;
+        delta_ = to <= from ? -delta : delta;
+        epsilon_ = to <= from ? -probeStep(delta) : probeStep(delta);
+        t_ = from;
+        for (double t = from;;) {
+            if (++count > limit) return false;
+            if (!advance(t)) break;
+        }
+        return true;
     }
-    const double e = probeStep(h);
-    const double total = lengths[m - 1];
-    for (int i = 0; i < n; ++i) {
-        double t = from;
-        if (i == n - 1) {
-            t = to;
-        } else if (i > 0) {
-            const double s = (i * total) / (n - 1);
-            const std::size_t k =
-                static_cast<std::size_t>(std::lower_bound(lengths.begin(), lengths.end(), s) - lengths.begin());
-            if (k >= 1 && k < m) {
-                const double u = (s - lengths[k - 1]) / (lengths[k] - lengths[k - 1]);
-                t = (1 - u) * ((k - 1) * h + from) + u * (k * h + from);
+
+    void byNumber(double from, double to, int n) {
+        if (n <= 0) return;
+        mode_ = Mode::number;
+        count = static_cast<std::size_t>(n);
+        from_ = from;
+        step_ = n > 1 ? (to - from) / (n - 1) : 0.0;
+        epsilon_ = n > 1 ? probeStep(step_) : 0.0;
+    }
+
+    // Mode "Number" at equal arc length: a fine pass measures the polyline,
+    // then each element's t is interpolated at its share of the length. The
+    // length table is the only list held; false when it and the elements
+    // cannot fit the budget beside each other.
+    PF_Err equalized(Curve& curve, PF_InData* in_data, double from, double to, int n, double detail,
+                     std::size_t elementBytes) {
+        const double fine = static_cast<double>(n) * detail + 0.5;
+        // Detail is at least 1, so m >= n; a NaN detail leaves m = n.
+        const double m = fine >= n ? std::trunc(fine) : n;
+        if (!fitsLayoutBudget(m, sizeof(double), static_cast<double>(n) * static_cast<double>(elementBytes)))
+            return PF_Err_OUT_OF_MEMORY;
+        const std::size_t fineCount = static_cast<std::size_t>(m);
+        from_ = from;
+        to_ = to;
+        h_ = (to - from) / static_cast<double>(fineCount - 1);
+        lengths_.resize(fineCount);  // t_k = k h + From
+        Vector last = curve.at(from);
+        lengths_[0] = 0;
+        for (std::size_t k = 1; k < fineCount; ++k) {
+            const Vector p = curve.at(k * h_ + from);
+            const double dx = p.x - last.x, dy = p.y - last.y;
+            // A stretch the expressions cannot place (not a number) makes the
+            // total one too: every middle element then sits at From. The
+            // square root is correctly rounded, the host's as the library's.
+            lengths_[k] = lengths_[k - 1] + std::sqrt(dx * dx + dy * dy);
+            last = p;
+            if ((k & kAbortPoll) == 0) {
+                if (PF_Err err = PF_ABORT(in_data)) return err;
             }
         }
-        curve.sample(t, t + e, out);
+        mode_ = Mode::equalized;
+        count = static_cast<std::size_t>(n);
+        epsilon_ = probeStep(h_);
+        return PF_Err_NONE;
     }
-}
+
+    // Sample k's t and probe; k runs from 0 up by one.
+    void next(std::size_t k, double& t, double& probe) {
+        switch (mode_) {
+            case Mode::delta:
+                t = t_;
+                probe = t + epsilon_;
+                advance(t_);
+                return;
+            case Mode::number:
+                // t comes from the index, not accumulated; one sample is
+                // probed at itself.
+                t = count == 1 ? from_ : static_cast<double>(k) * step_ + from_;
+                probe = t + epsilon_;
+                return;
+            case Mode::equalized: {
+                t = from_;
+                if (k == count - 1) {
+                    t = to_;
+                } else if (k > 0) {
+                    const std::size_t m = lengths_.size();
+                    const double total = lengths_[m - 1];
+                    const double s = (static_cast<double>(k) * total) / static_cast<double>(count - 1);
+                    const std::size_t j = static_cast<std::size_t>(
+                        std::lower_bound(lengths_.begin(), lengths_.end(), s) - lengths_.begin());
+                    if (j >= 1 && j < m) {
+                        const double u = (s - lengths_[j - 1]) / (lengths_[j] - lengths_[j - 1]);
+                        t = (1 - u) * ((j - 1) * h_ + from_) + u * (j * h_ + from_);
+                    }
+                }
+                probe = t + epsilon_;
+                return;
+            }
+            case Mode::none: break;
+        }
+        t = probe = 0.0;
+    }
+
+private:
+    // One step of the delta walk; false when it ends. A t so large that the
+    // step leaves it unchanged ends it too, after its one sample.
+    bool advance(double& t) const {
+        const double next = t + delta_;
+        if (next == t) return false;
+        t = next;
+        return delta_ < 0 ? t >= to_ : t <= to_;
+    }
+
+    Mode mode_ = Mode::none;
+    double from_ = 0, to_ = 0, delta_ = 0, step_ = 0, epsilon_ = 0, h_ = 0;
+    double t_ = 0;
+    std::vector<double> lengths_;
+};
 
 }  // namespace
 
@@ -146,27 +193,37 @@ PF_Err ShapeDrawer::createGraphPatterns() {
                                static_cast<double>(in_data->width), static_cast<double>(in_data->height)};
     Curve curve(X, Y, vars);
     const PF_ANSICallbacks& ansi = in_data->utils->ansi;
-    std::vector<PathPoint> samples;
+    constexpr std::size_t kElementBytes = sizeof(ShapeDrawer::Pattern);
+    Schedule schedule;
     if (p.graphMode == 2) {
-        if (PF_Err e = sampleByDelta(curve, p.graphFrom, p.graphTo, p.graphDelta, samples)) return status ? status : e;
+        if (!schedule.byDelta(p.graphFrom, p.graphTo, p.graphDelta, kLayoutMemoryBudget / kElementBytes))
+            return status ? status : PF_Err_OUT_OF_MEMORY;
     } else if (p.graphMode == 1) {
-        if (p.graphEqualize && p.graphNumber >= 3)
-            sampleEqualized(curve, ansi, p.graphFrom, p.graphTo, p.graphNumber, p.graphDetail, samples);
-        else
-            sampleByNumber(curve, p.graphFrom, p.graphTo, p.graphNumber, samples);
+        if (p.graphEqualize && p.graphNumber >= 3) {
+            if (PF_Err e =
+                    schedule.equalized(curve, in_data, p.graphFrom, p.graphTo, p.graphNumber, p.graphDetail, kElementBytes))
+                return status ? status : e;
+        } else {
+            schedule.byNumber(p.graphFrom, p.graphTo, p.graphNumber);
+        }
     }
 
-    const std::size_t n = samples.size();
+    const std::size_t n = schedule.count;
     const double dsx = downsampleFactor(in_data->downsample_x);
     const double dsy = downsampleFactor(in_data->downsample_y);
     const double cr = ansi.cos(p.graphRotation), sr = ansi.sin(p.graphRotation);
     ElementPipeline pipeline(*this, static_cast<int>(n));
     pipeline.carry(status);
     const bool cull = layoutCulls(p);
+    // Every element is kept without culling: refuse what cannot fit before
+    // taking any of it.
+    if (!cull && !pipeline.fits(static_cast<double>(n))) return status ? status : PF_Err_OUT_OF_MEMORY;
+    pipeline.reserve(cull ? std::min<double>(static_cast<double>(n), 65536.0) : static_cast<double>(n));
     const double step = mapStep(n);
-    patterns.reserve(patterns.size() + n);
-    for (std::size_t k = 0; k < n; ++k) {
-        const PathPoint& s = samples[k];
+    for (std::size_t k = 0; k < n && !pipeline.exhausted(); ++k) {
+        double t = 0, probe = 0;
+        schedule.next(k, t, probe);
+        const PathPoint s = curve.sample(t, probe);
         const double x = s.position.x * dsx, y = s.position.y * dsy;
         LayoutElement e;
         e.point = p.graphOrigin + Vector(cr * x - sr * y, sr * x + cr * y);
@@ -175,7 +232,12 @@ PF_Err ShapeDrawer::createGraphPatterns() {
         e.u = k * step;
         e.t = static_cast<double>(k) / n;
         e.phase = p.autoOrient ? ansi.atan2(s.derivative.y, s.derivative.x) + p.graphRotation : 0.0;
-        addIfFinite(pipeline, e, cull);
+        // A position that is not a number fails every cull comparison; kept
+        // where nothing is culled, it is drawn nowhere.
+        pipeline.add(e, cull);
+        if ((k & kAbortPoll) == kAbortPoll) {
+            if (PF_Err e = PF_ABORT(in_data)) return e;
+        }
     }
     return pipeline.error();
 }

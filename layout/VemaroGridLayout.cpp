@@ -26,6 +26,11 @@ PF_Err ShapeDrawer::createGridPatterns() {
     int colFirst = 0, colLast = -1, rowFirst = 0, rowLast = -1;
     if (!lattice::coverRanges(ansi, f, colStep, rowStep, colFirst, colLast, rowFirst, rowLast))
         return PF_Err_OUT_OF_MEMORY;
+    // Displacement can bring any walked point into the output: refuse a walk
+    // whose points could not all be kept.
+    const double walked = lattice::count(colFirst, colLast) * lattice::count(rowFirst, rowLast);
+    if (!pipeline.fits(walked)) return PF_Err_OUT_OF_MEMORY;
+    pipeline.reserve(lattice::expectedKept(pipeline, f, colStep, rowStep, walked));
 
     const Vector colAxis = f.U * colStep;
     const Vector rowAxis = f.V * rowStep;

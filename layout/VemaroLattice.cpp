@@ -80,8 +80,16 @@ bool coverRange(const PF_ANSICallbacks& ansi, const Frame& f, const Vector& axis
 bool coverRanges(const PF_ANSICallbacks& ansi, const Frame& f, double colStep, double rowStep, int& colFirst,
                  int& colLast, int& rowFirst, int& rowLast) {
     return coverRange(ansi, f, f.U, colStep, colFirst, colLast) &&
-           coverRange(ansi, f, f.V, rowStep, rowFirst, rowLast) &&
-           count(colFirst, colLast) * count(rowFirst, rowLast) <= kMaxPoints;
+           coverRange(ansi, f, f.V, rowStep, rowFirst, rowLast);
+}
+
+double expectedKept(const ElementPipeline& pipeline, const Frame& f, double colStep, double rowStep,
+                    double walked) {
+    const double w = pipeline.outputWidth + 2.0 * f.cullMargin;
+    const double h = pipeline.outputHeight + 2.0 * f.cullMargin;
+    // The cells of the area, and a row of them along each edge.
+    const double kept = w * h / (colStep * rowStep) + 2.0 * (w + h) / std::min(colStep, rowStep) + 4.0;
+    return kept < walked ? kept : walked;
 }
 
 void addAt(ElementPipeline& pipeline, const Frame& f, LayoutElement& e, const Vector& G) {

@@ -12,12 +12,6 @@ struct Parameters;
 
 namespace lattice {
 
-// At most this many points are visited by one layout call. A spacing of one
-// pixel over a large output, or margins grown by huge displacements, would
-// otherwise exhaust memory; beyond it the layout creates nothing and reports
-// PF_Err_OUT_OF_MEMORY.
-constexpr double kMaxPoints = 4194304.0;
-
 // Spacing in output pixels, never below one pixel (a NaN spacing is one pixel).
 inline double atLeastOnePixel(double v) { return v > 1.0 ? v : 1.0; }
 
@@ -65,9 +59,15 @@ bool coverRange(const PF_ANSICallbacks& ansi, const Frame& f, const Vector& axis
                 int& last);
 
 // Column and row ranges of a lattice with these steps along U and V; false
-// when they cannot be walked or hold more than kMaxPoints points.
+// when they cannot be walked.
 bool coverRanges(const PF_ANSICallbacks& ansi, const Frame& f, double colStep, double rowStep, int& colFirst,
                  int& colLast, int& rowFirst, int& rowLast);
+
+// About how many lattice points (one per colStep x rowStep cell) lie in the
+// output grown by the cull margin, at most `walked`: room to reserve before
+// the walk. Exact enough when nothing displaces the elements.
+double expectedKept(const ElementPipeline& pipeline, const Frame& f, double colStep, double rowStep,
+                    double walked);
 
 // One element at the output point G: its layout point mapped back, the
 // pipeline's per-element steps, then, inside the cull margin, the element.

@@ -20,8 +20,11 @@ PF_Err ShapeDrawer::createLinePatterns() {
     // The base point is the centre moved by the offset along the line.
     const lattice::Frame f = lattice::frame(pipeline, in_data, P, P.lineCenter, P.lineRotation, {P.lineOffset, 0}, 1.0);
     int first = 0, last = -1;
-    if (!lattice::coverRange(ansi, f, f.U, spacing, first, last) || lattice::count(first, last) > lattice::kMaxPoints)
+    // Displacement can bring any walked point into the output: refuse a walk
+    // whose points could not all be kept.
+    if (!lattice::coverRange(ansi, f, f.U, spacing, first, last) || !pipeline.fits(lattice::count(first, last)))
         return PF_Err_OUT_OF_MEMORY;
+    pipeline.reserve(lattice::count(first, last));
 
     const Vector step = f.U * spacing;
     for (int n = first; n <= last; ++n) {
@@ -33,6 +36,9 @@ PF_Err ShapeDrawer::createLinePatterns() {
         e.t = static_cast<double>(k) / cycle;
         e.phase = P.autoOrient ? P.lineRotation : 0.0;
         lattice::addAt(pipeline, f, e, f.origin + step * n);
+        if (((n - first) & 4095) == 4095) {
+            if (PF_Err err = lattice::endOfRow(pipeline, in_data)) return err;
+        }
     }
     return pipeline.error();
 }

@@ -11,13 +11,13 @@ namespace {
 // v * 65536 inside 32 bits.
 constexpr double kFarOutside = 32767.0;
 
-template <class P>
-Color toColor(const P& p, float scale) {
+template <class P, class F>
+Color toColor(const P& p, F channel) {
     Color c;
-    c.alpha = p.alpha * scale;
-    c.red = p.red * scale;
-    c.green = p.green * scale;
-    c.blue = p.blue * scale;
+    c.alpha = channel(p.alpha);
+    c.red = channel(p.red);
+    c.green = channel(p.green);
+    c.blue = channel(p.blue);
     return c;
 }
 
@@ -30,19 +30,21 @@ PF_Err sampleAt(PF_InData* in_data, AEGP_SuiteHandler& suites, PF_SampPB& sample
         case 0: {
             PF_Pixel p{};
             err = suites.Sampling8Suite1()->subpixel_sample(in_data->effect_ref, x, y, &sampler, &p);
-            *color = toColor(p, 1.0f / 255.0f);
+            // Divided, not multiplied by 1 / 255: the product rounds differently
+            // on about half the values.
+            *color = toColor(p, [](float v) { return v / 255.0f; });
             break;
         }
         case 1: {
             PF_Pixel16 p{};
             err = suites.Sampling16Suite1()->subpixel_sample16(in_data->effect_ref, x, y, &sampler, &p);
-            *color = toColor(p, 1.0f / 32768.0f);
+            *color = toColor(p, [](float v) { return v * (1.0f / 32768.0f); });
             break;
         }
         case 2: {
             PF_PixelFloat p{};
             err = suites.SamplingFloatSuite1()->subpixel_sample_float(in_data->effect_ref, x, y, &sampler, &p);
-            *color = toColor(p, 1.0f);
+            *color = toColor(p, [](float v) { return v; });
             break;
         }
         default: break;

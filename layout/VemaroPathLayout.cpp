@@ -2,6 +2,7 @@
 // vertices, by number or at an arc-length interval, placed through the path's
 // own transform before the common pipeline.
 #include "VemaroDrawer.h"
+#include "VemaroElementBounds.h"
 #include "VemaroElementPipeline.h"
 #include "VemaroLayoutCommon.h"
 #include "VemaroMask.h"
@@ -55,6 +56,9 @@ private:
     PF_Err& err_;
 };
 
+// Each walked point is held as a vertex, then kept as an element.
+bool fitsWalk(double count) { return fitsLayoutBudget(count, sizeof(Vertex) + sizeof(ShapeDrawer::Pattern)); }
+
 double indexStep(int c) { return c >= 2 ? 1.0 / (c - 1) : 0.0; }
 
 // Vertex mode: the mask's vertices from the one nearest "Offset", "Length" of them.
@@ -64,7 +68,7 @@ PF_Err walkVertices(const Parameters& p, Mask& mask, double total, Walk& walk, P
     const int n = static_cast<int>(v.size());
     if (n == 0) return PF_Err_NONE;
     const double count = p.pathLength * n + 0.5;
-    if (count > static_cast<double>(kMaxLayoutElements)) return PF_Err_OUT_OF_MEMORY;
+    if (!fitsWalk(count)) return PF_Err_OUT_OF_MEMORY;
     const int k0 = static_cast<int>(n * p.pathOffset + 0.5);
     const int c = count >= 1 ? static_cast<int>(count) : 0;
     const double step = indexStep(c);
@@ -105,7 +109,7 @@ PF_Err walkInterval(const Parameters& p, double total, Walk& walk) {
     const double span = p.pathLength * total;
     const double interval = p.pathInterval;
     if (!(span >= 0) || !(interval > 0)) return PF_Err_NONE;
-    if (std::floor(span / interval) + 1 > static_cast<double>(kMaxLayoutElements)) return PF_Err_OUT_OF_MEMORY;
+    if (!fitsWalk(std::floor(span / interval) + 1)) return PF_Err_OUT_OF_MEMORY;
     const double start = p.pathOffset * total;
     double s = 0;
     for (;;) {
@@ -154,7 +158,7 @@ PF_Err ShapeDrawer::createPathPatterns() {
     pipeline.carry(err);
     const bool cull = layoutCulls(p);
     const std::size_t base = patterns.size();
-    patterns.reserve(base + n);
+    pipeline.reserve(static_cast<double>(n));
     auto along = [](int mode, const Vertex& v) { return mode == 1 ? v.t : v.pathPosition; };
     std::size_t wrapIndex = 0;
     bool wrapped = false;

@@ -1,5 +1,7 @@
 #include "VemaroPoissonDisk.h"
 
+#include "VemaroElementBounds.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -27,10 +29,9 @@ std::size_t cellIndex(const PoissonDisk::Settings& s, const Vector& p) {
 }
 
 void accept(const PoissonDisk::Settings& s, PoissonDisk::State& state, const Vector& p) {
-    PoissonDisk::GridPoint& cell = state.grid[cellIndex(s, p)];
-    cell.point = p;
-    cell.used = true;
-    state.active.push_back(p);
+    const uint32_t number = static_cast<uint32_t>(state.points.size());
+    state.grid[cellIndex(s, p)] = number + 1;
+    state.active.push_back(number);
     state.points.push_back(p);
 }
 
@@ -49,7 +50,9 @@ PoissonDisk::Status PoissonDisk::check(Vector min, Vector max, double radius, do
     const double cellSize = minDistance / kSqrt2;
     const double w = gridSide(max.x - min.x, cellSize);
     const double h = gridSide(max.y - min.y, cellSize);
-    if (!(w * h <= static_cast<double>(kMaxGridCells))) return Status::tooLarge;
+    // The point numbers must fit a cell too: one point per cell at most.
+    if (!(w * h < 4294967295.0) || !fitsLayoutBudget(w * h, static_cast<double>(kBytesPerCell)))
+        return Status::tooLarge;
     return Status::ok;
 }
 
@@ -85,7 +88,7 @@ PoissonDisk::Status PoissonDisk::sample(Vector min, Vector max, double radius, d
         const std::size_t index = random.below(state.active.size());
         bool added = false;
         if (attempts >= 1) {
-            const Vector around = state.active[index];
+            const Vector around = state.points[state.active[index]];
             // Every attempt runs, also after a success: the draw count decides
             // the points that follow.
             for (int a = 0; a < attempts; ++a) added = addNextPoint(around, s, state) || added;
@@ -138,9 +141,9 @@ bool PoissonDisk::addNextPoint(Vector around, Settings& s, State& state) {
     const int32_t j0 = std::max(gy - 2, 0), j1 = std::min(gy + 3, s.gridHeight);
     for (int32_t j = j0; j < j1; ++j) {
         for (int32_t i = i0; i < i1; ++i) {
-            const GridPoint& cell =
+            const uint32_t cell =
                 state.grid[static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * static_cast<std::size_t>(s.gridWidth)];
-            if (cell.used && distance(cell.point, c) < s.minDistance) return false;
+            if (cell && distance(state.points[cell - 1], c) < s.minDistance) return false;
         }
     }
     accept(s, state, c);

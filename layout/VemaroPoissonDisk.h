@@ -12,11 +12,11 @@
 
 class PoissonDisk {
 public:
-    // The largest background grid a run may use, in cells. A cell holds at
-    // most one point, so this also bounds the number of points. At 24 bytes a
-    // cell the grid stays under 200 MB; a 3840 x 2160 layer at distance 2
-    // needs about 4.2 million cells.
-    static constexpr int64_t kMaxGridCells = int64_t(1) << 23;
+    // What a run may hold per background cell at most: the cell (the point's
+    // number), and, as a cell holds at most one point, the point and its
+    // place in the active list. A run whose grid would take more than the
+    // layout memory budget is refused before anything is allocated.
+    static constexpr std::size_t kBytesPerCell = sizeof(uint32_t) + sizeof(Vector) + sizeof(uint32_t);
 
     // How many random first points a run tries inside a circle before it takes
     // the circle's centre, which always qualifies. Only a circle covering well
@@ -26,7 +26,7 @@ public:
     enum class Status {
         ok,
         invalidInput,  // a non-finite corner or radius, a minimum distance not above 0, max below min
-        tooLarge       // the grid would exceed kMaxGridCells: report it as out of memory
+        tooLarge       // the run would exceed the layout memory budget: report it as out of memory
     };
 
     struct Settings {
@@ -42,15 +42,12 @@ public:
         bool startAtCenter = false;
     };
 
-    struct GridPoint {
-        Vector point;
-        bool used = false;
-    };
-
     struct State {
         State(int gridWidth, int gridHeight);
-        std::vector<GridPoint> grid;  // row by row: cell (gx, gy) at gx + gy * gridWidth
-        std::vector<Vector> active;
+        // Row by row, cell (gx, gy) at gx + gy * gridWidth: 0 for an empty
+        // cell, else 1 + the number of the point in it.
+        std::vector<uint32_t> grid;
+        std::vector<uint32_t> active;  // numbers of the points still spreading
         std::vector<Vector> points;
     };
 

@@ -84,8 +84,8 @@ PF_Err ShapeDrawer::createRandomPatterns() {
     PoissonDisk sampler(static_cast<uint32_t>(p.randomSeed));
     std::vector<Vector> points;
     const PoissonDisk::Status status = sampler.sample(min, max, radiusLimit, p.randomDistance, 50, false, points);
-    // An area too large for the sampler's grid at this distance would exhaust
-    // memory; an area that is no area (a NaN size) holds no point.
+    // An area too large for the sampler's grid at this distance would exceed
+    // the memory budget; an area that is no area (a NaN size) holds no point.
     if (status == PoissonDisk::Status::tooLarge) return PF_Err_OUT_OF_MEMORY;
     if (points.empty()) return PF_Err_NONE;
     order(points, p.randomOrder, p.randomOrderSeed);
@@ -95,8 +95,10 @@ PF_Err ShapeDrawer::createRandomPatterns() {
     const bool cull = layoutCulls(p);
     const double step = mapStep(n);
     const double s = p.randomScale;
-    patterns.reserve(patterns.size() + n);
-    for (std::size_t k = 0; k < n; ++k) {
+    // The scatter's points stay held while the elements are made.
+    pipeline.hold(static_cast<double>(points.capacity() * sizeof(Vector)));
+    pipeline.reserve(cull ? std::min<double>(static_cast<double>(n), 65536.0) : static_cast<double>(n));
+    for (std::size_t k = 0; k < n && !pipeline.exhausted(); ++k) {
         const Vector& q = points[k];
         LayoutElement e;
         e.point = {(q.x * s + centre.x) * dsx, (q.y * s + centre.y) * dsy};

@@ -28,6 +28,11 @@ PF_Err ShapeDrawer::createTriangularGridPatterns() {
     int uMin = 0, uMax = -1, vMin = 0, vMax = -1;
     if (!lattice::coverRanges(ansi, f, colStep, rowStep, uMin, uMax, vMin, vMax))
         return PF_Err_OUT_OF_MEMORY;
+    // Displacement can bring any walked point into the output: refuse a walk
+    // whose points could not all be kept.
+    const double walked = lattice::count(uMin, uMax) * lattice::count(vMin, vMax);
+    if (!pipeline.fits(walked)) return PF_Err_OUT_OF_MEMORY;
+    pipeline.reserve(lattice::expectedKept(pipeline, f, colStep, rowStep, walked));
 
     const Vector colAxis = f.U * colStep;
     const Vector rowAxis = f.V * rowStep;

@@ -139,7 +139,9 @@ PF_Err ShapeDrawer::createWaveformPatterns() {
         e.u = i * step;
         e.t = static_cast<double>(i) / n;
         e.phase = p.autoOrient ? ansi.atan2(base[i].derivative.y, base[i].derivative.x) : 0.0;
-        addIfFinite(pipeline, e, cull);
+        // A position that is not a number fails every cull comparison; kept
+        // where nothing is culled, it is drawn nowhere.
+        pipeline.add(e, cull);
     }
     return pipeline.error();
 }

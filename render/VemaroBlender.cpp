@@ -104,6 +104,13 @@ int Blender::operator()(int i, int n) const {
     return PF_Err_NONE;
 }
 
+void Blender::lightenRows(const PF_LRect& rows) const {
+    if (output) raster::forDepth(bpc, [&](auto pixel) { lightenT<decltype(pixel)>(rows); });
+}
+void Blender::blendRows(const PF_LRect& rows) const {
+    if (output) raster::forDepth(bpc, [&](auto pixel) { blendT<decltype(pixel)>(rows); });
+}
+
 int Blender::lighten8(PF_LRect r) const { return lightenT<PF_Pixel>(r), 0; }
 int Blender::lighten16(PF_LRect r) const { return lightenT<PF_Pixel16>(r), 0; }
 int Blender::lighten32(PF_LRect r) const { return lightenT<PF_PixelFloat>(r), 0; }

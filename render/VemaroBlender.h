@@ -19,6 +19,10 @@ public:
     // the opacity pass.
     int operator()(int i, int n) const;
 
+    // The opacity pass and the blend pass over some rows of the output.
+    void lightenRows(const PF_LRect& rows) const;
+    void blendRows(const PF_LRect& rows) const;
+
     int lighten8(PF_LRect rect) const;
     int lighten16(PF_LRect rect) const;
     int lighten32(PF_LRect rect) const;

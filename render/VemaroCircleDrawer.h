@@ -5,13 +5,18 @@
 
 #include "AE_Effect.h"
 #include "Color.h"
+#include "VemaroRasteriser.h"
 
 #include <vector>
 
 class AEGP_SuiteHandler;
 
-class CircleDrawer {
+class CircleDrawer : public raster::Rasteriser<CircleDrawer> {
+    friend class raster::Rasteriser<CircleDrawer>;
+
 public:
+    static constexpr int kMultithreadRows = 80;
+
     struct Pattern {
         A_long blendMode = 1;      // "Blending Mode" popup value
         double x = 0.0, y = 0.0;   // centre, output pixels
@@ -32,19 +37,10 @@ public:
     // False when nothing is to be drawn; otherwise builds the column tables.
     bool doRender();
     void preDraw();
-    bool doMultithread(int threads) const;
-    // Draws band i of n of the region.
-    int operator()(int i, int n) const;
 
-    void drawDraft8(PF_LRect band) const;
-    void drawDraft16(PF_LRect band) const;
-    void drawDraft32(PF_LRect band) const;
     void drawFill8(PF_LRect band) const;
     void drawFill16(PF_LRect band) const;
     void drawFill32(PF_LRect band) const;
-    void draw8(PF_LRect band) const;
-    void draw16(PF_LRect band) const;
-    void draw32(PF_LRect band) const;
 
     PF_InData* in_data;
     AEGP_SuiteHandler* suites;
@@ -58,6 +54,9 @@ public:
     std::vector<double> squaredDistances;  // its square
 
 private:
+    bool ready() const;
+    template <class P>
+    void drawDepth(const PF_LRect& band) const;
     template <class P>
     void drawDraftT(PF_LRect band) const;
     template <class P>
@@ -71,3 +70,6 @@ private:
     template <class P, class Op>
     void drawLoop(const PF_LRect& band, Op op) const;
 };
+
+// Instantiated with the drawing routines, in the drawer's own file.
+extern template class raster::Rasteriser<CircleDrawer>;

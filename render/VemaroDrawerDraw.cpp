@@ -15,9 +15,17 @@
 #include "VemaroLineDrawer.h"
 #include "VemaroPolygonDrawer.h"
 
+#include "VemaroBlender.h"
+
 #include <boost/rational.hpp>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <new>
+#include <type_traits>
+#include <variant>
 #include <cmath>
 #include <cstdlib>
 #include <vector>
@@ -91,14 +99,6 @@ const Color* colorModifier(const ShapeTransitioner& t, const ShapeDrawer::Patter
     return nullptr;
 }
 
-// Runs one rasteriser over its region, in bands when it is tall enough.
-template <class Drawer, class Record>
-PF_Err rasterise(ShapeDrawer& d, Record& record) {
-    Drawer drawer(d.in_data, *d.suites, d.draft, d.output, d.bpc, record);
-    if (!drawer.doRender()) return PF_Err_NONE;
-    return iterateGeneric(d.in_data, *d.suites, &drawer, drawer.doMultithread(d.threads) ? d.threads : 1);
-}
-
 // What the Line, Circle and Polygon draws share: centre, size, colours,
 // opacity and phase of the element.
 struct VectorElement {
@@ -144,10 +144,6 @@ Vector rotated(const PF_InData* in, const Vector& v, double angle) {
 double dot(const Vector& a, const Vector& b) { return a.x * b.x + a.y * b.y; }
 double length(const PF_InData* in, const Vector& v) { return in->utils->ansi.sqrt(dot(v, v)); }
 
-// Beyond this many steps a repeater walk is no drawing any more: non-finite
-// or absurd steps would otherwise walk without end.
-constexpr long kMaxRepeats = 1L << 20;
-
 // The element box grown by the margin, the output rectangle and the corner
 // picks along a direction.
 struct RepeatGeometry {
@@ -182,25 +178,66 @@ PF_Err plainPass(ShapeDrawer& d, const Vector& offset) {
     return PF_Err_NONE;
 }
 
-// Copies at whole multiples of the step that reach the output, from the +step
-// side to the -step side.
+// The whole multiples n of a step s (n s.x in [x0, x1], n s.y in [y0, y1])
+// that can reach the output, one more on each side for rounding: the copies
+// are checked one by one with the overlap test.
+bool multiples(double sx, double sy, double x0, double x1, double y0, double y1, double& lo, double& hi) {
+    lo = -HUGE_VAL, hi = HUGE_VAL;
+    auto axis = [&](double s, double a0, double a1) {
+        if (s == 0.0) {
+            if (!(a0 <= 0.0 && 0.0 <= a1)) lo = 1, hi = 0;
+            return;
+        }
+        double l = a0 / s, h = a1 / s;
+        if (s < 0) std::swap(l, h);
+        lo = std::max(lo, std::ceil(l) - 1.0);
+        hi = std::min(hi, std::floor(h) + 1.0);
+    };
+    axis(sx, x0, x1);
+    axis(sy, y0, y1);
+    // Non-finite ranges (non-finite steps or boxes) draw nothing.
+    return std::isfinite(lo) && std::isfinite(hi) && lo <= hi;
+}
+
+// Beyond this many steps in a row or rows in a lattice the counting in
+// doubles is no longer exact; no output is that large.
+constexpr double kMaxSteps = 1e15;
+bool countable(double lo, double hi) { return hi - lo <= kMaxSteps;
+}
+
+// Rows (or steps) are counted in doubles; the host's abort is asked every
+// this many rows that draw nothing, so that a walk over empty rows stays
+// abortable.
+constexpr long kRowsPerAbortCheck = 4096;
+
+// Copies at whole multiples n of the step A that reach the output, n
+// decreasing: from the +A side to the -A side. The range of n comes in closed
+// form from the output rectangle; the overlap test picks the copies.
+PF_Err repeatAlong(ShapeDrawer& d, const RepeatGeometry& g, const Vector& A, const Vector& base) {
+    double lo, hi;
+    const Vector at = base;
+    if (!multiples(A.x, A.y, -g.hi.x - at.x, g.W - g.lo.x - at.x, -g.hi.y - at.y, g.H - g.lo.y - at.y, lo, hi))
+        return PF_Err_NONE;
+    if (!countable(lo, hi)) return PF_Err_OUT_OF_MEMORY;
+    long quiet = 0;
+    for (double n = hi; n >= lo; n -= 1.0) {
+        const Vector o = base + A * n;
+        if (g.hits(d, o)) {
+            if (PF_Err err = plainPass(d, o)) return err;
+        } else if (++quiet % kRowsPerAbortCheck == 0) {
+            if (PF_Err err = PF_ABORT(d.in_data)) return err;
+        }
+    }
+    return PF_Err_NONE;
+}
+
 PF_Err repeat1D(ShapeDrawer& d, const Vector& step) {
     const Parameters& p = *d.params;
     const Vector a = step * p.transformScale;
     if (!(length(d.in_data, a) >= 0.01)) return plainPass(d, Vector());  // also NaN
     const Vector A = rotated(d.in_data, a, p.transformRotation);
-    const Vector u = -A / length(d.in_data, A);
     const RepeatGeometry g(d);
-    Vector o;
-    long guard = 0;
-    while (dot(u, g.low(u) - (g.far(u) + o)) < 0 && ++guard < kMaxRepeats) o += A;
-    for (; guard < kMaxRepeats; ++guard) {
-        if (dot(u, (g.near(u) + o) - g.high(u)) >= 0) return PF_Err_NONE;
-        if (g.hits(d, o))
-            if (PF_Err err = plainPass(d, o)) return err;
-        o -= A;
-    }
-    return PF_Err_NONE;
+    return repeatAlong(d, g, A, Vector());
 }
 
 Vector unitOrSelf(const PF_InData* in, const Vector& v) {
@@ -209,48 +246,6 @@ Vector unitOrSelf(const PF_InData* in, const Vector& v) {
 }
 
 }  // namespace
-
-// ------------------------------------------------------------ driver
-PF_Err ShapeDrawer::draw() {
-    if (patterns.empty()) return PF_Err_NONE;
-    PF_Err err = suites->PFInterfaceSuite1()->AEGP_GetEffectLayer(in_data->effect_ref, &layer);
-    if (!err) {
-        A_long n = 0;
-        err = suites->IterateSuite1()->AEGP_GetNumThreads(&n);
-        threads = n;
-    }
-    queueMode = params->queueByPriority;
-    if (!err) {
-        // Point, Line Segment, Circle, Rectangle, Finite Grid, Path, Waveform,
-        // Graph and Random repeat; the unbounded layouts never do.
-        const unsigned kind = static_cast<unsigned>(params->pattern) - 1u;
-        const bool repeats = kind < 12u && ((0xF5Du >> kind) & 1u);
-        if (!repeats) {
-            err = drawNormal();
-        } else {
-            switch (params->repeaterType) {
-                case 1: err = drawNormal(); break;
-                case 2: err = drawRepeater1D(); break;
-                case 3: err = drawRepeater2D(); break;
-                default: break;
-            }
-        }
-    }
-    if (!queueMode || err) return err;
-    std::stable_sort(queue.begin(), queue.end(), PatternQueueComperator());
-    for (const PatternQueue& q : queue) {
-        switch (q.shape->type) {
-            case kLine: err = drawLinePattern(q.shapeIndex, *q.shape, *q.pattern, q.offset); break;
-            case kCircle: err = drawCirclePattern(q.shapeIndex, *q.shape, *q.pattern, q.offset); break;
-            case kPolygon: err = drawPolygonPattern(q.shapeIndex, *q.shape, *q.pattern, q.offset); break;
-            case kInput:
-            case kLayer: err = drawInputAndLayerPattern(q.shapeIndex, *q.shape, *q.pattern, q.offset); break;
-            default: break;
-        }
-        if (err) return err;
-    }
-    return PF_Err_NONE;
-}
 
 PF_Err ShapeDrawer::drawNormal() { return plainPass(*this, Vector()); }
 
@@ -263,61 +258,31 @@ PF_Err ShapeDrawer::drawRepeater2D() {
     // Repeater Y alone.
     if (!(length(in_data, a) >= 0.01)) return repeat1D(*this, p.repeaterY);
     const Vector b = p.repeaterY * p.transformScale;
-    // Without a usable second step there is no lattice: repeat along X.
-    if (!(length(in_data, b) >= 0.01)) return repeat1D(*this, p.repeaterX);
+    // A zero second step spans no lattice: the pattern repeats along X.
+    if (!(length(in_data, b) > 0.0)) return repeat1D(*this, p.repeaterX);  // also NaN
     const Vector A = rotated(in_data, a, p.transformRotation), B = rotated(in_data, b, p.transformRotation);
-    Vector uA = unitOrSelf(in_data, -A);
+    const Vector uA = unitOrSelf(in_data, -A);
     const Vector uB = unitOrSelf(in_data, -B);
     if (std::fabs(dot(uA, uB)) > 0.9999) return repeat1D(*this, p.repeaterX);
-    const bool reversed = dot(uA, uB) < 0;
-    const Vector SA = reversed ? -A : A;
-    uA = unitOrSelf(in_data, -SA);
 
+    // Copies at n A + m B: rows with m decreasing, in each row n decreasing.
+    // The rows that can reach the output come from the output rectangle's
+    // corners in the skew basis, the copies of each row from repeatAlong.
     const RepeatGeometry g(*this);
-    const double D = uA.x * uB.y - uA.y * uB.x;
-    auto alpha = [&](const Vector& v) { return (v.x * uB.y - v.y * uB.x) / D; };
-    auto beta = [&](const Vector& v) { return (uA.x * v.y - uA.y * v.x) / D; };
-    const Vector corners[4] = {g.lo, {g.hi.x, g.lo.y}, g.hi, {g.lo.x, g.hi.y}};
-    const Vector out[4] = {{0, 0}, {g.W, 0}, {g.W, g.H}, {0, g.H}};
-    auto someBelow = [&](const Vector& o, bool useAlpha) {
-        for (const Vector& c : corners)
-            for (const Vector& q : out) {
-                const Vector diff = q - (c + o);
-                if ((useAlpha ? alpha(diff) : beta(diff)) < 0) return true;
-            }
-        return false;
-    };
-
-    // Start where the whole output lies on the negative side of the grown
-    // box along both skew axes.
-    Vector o;
-    long guard = 0;
-    for (bool moved = true; moved && guard < kMaxRepeats;) {
-        moved = false;
-        while (someBelow(o, true) && ++guard < kMaxRepeats) o += SA, moved = true;
-        while (someBelow(o, false) && ++guard < kMaxRepeats) o += B, moved = true;
+    const double cross = A.x * B.y - A.y * B.x;
+    const double x0 = -g.hi.x, x1 = g.W - g.lo.x, y0 = -g.hi.y, y1 = g.H - g.lo.y;
+    double mLo = HUGE_VAL, mHi = -HUGE_VAL;
+    for (const Vector& c : {Vector(x0, y0), Vector(x1, y0), Vector(x1, y1), Vector(x0, y1)}) {
+        const double m = (A.x * c.y - A.y * c.x) / cross;
+        mLo = std::min(mLo, m), mHi = std::max(mHi, m);
     }
-
-    std::vector<Vector> remembered;
-    for (Vector r = o; guard < kMaxRepeats; r -= B) {
-        Vector q = r;
-        while (dot(uA, g.low(uA) - (g.far(uA) + q)) < 0 && ++guard < kMaxRepeats) q += SA;
-        bool hit = false;
-        remembered.clear();
-        while (dot(uA, (g.near(uA) + q) - g.high(uA)) < 0 && ++guard < kMaxRepeats) {
-            if (g.hits(*this, q)) {
-                hit = true;
-                if (reversed)
-                    remembered.push_back(q);
-                else if (PF_Err err = plainPass(*this, q))
-                    return err;
-            }
-            q -= SA;
-        }
-        for (auto it = remembered.rbegin(); it != remembered.rend(); ++it)
-            if (PF_Err err = plainPass(*this, *it)) return err;
-        if (!hit && dot(uB, (g.near(uB) + r) - g.high(uB)) >= 0) return PF_Err_NONE;
-        ++guard;
+    if (!(std::isfinite(mLo) && std::isfinite(mHi))) return PF_Err_NONE;
+    if (!countable(mLo, mHi)) return PF_Err_OUT_OF_MEMORY;
+    long rows = 0;
+    for (double m = std::floor(mHi) + 1.0; m >= std::ceil(mLo) - 1.0; m -= 1.0) {
+        if (PF_Err err = repeatAlong(*this, g, A, B * m)) return err;
+        if (++rows % kRowsPerAbortCheck == 0)
+            if (PF_Err err = PF_ABORT(in_data)) return err;
     }
     return PF_Err_NONE;
 }
@@ -365,51 +330,12 @@ PF_Err ShapeDrawer::drawPattern(Pattern& element, const Vector& offset) {
         return err;
     }
     if (err) return err;
-    switch (shape.type) {
-        case kLine: return drawLinePattern(k, shape, element, offset);
-        case kCircle: return drawCirclePattern(k, shape, element, offset);
-        case kPolygon: return drawPolygonPattern(k, shape, element, offset);
-        case kInput:
-        case kLayer: return drawInputAndLayerPattern(k, shape, element, offset);
-        default: return PF_Err_NONE;
+    if (!drawing) {
+        // Called on its own, outside a frame's draw: the element is drawn now.
+        err = emit(k, element, offset);
+        return err ? err : launch(false);
     }
-}
-
-PF_Err ShapeDrawer::drawCirclePattern(int k, const Parameters::Shape& s, const Pattern& e, const Vector& offset) {
-    VectorElement v;
-    const PF_Err err = prepareVector(*this, k, s, e, offset, false, v);
-    if (err) return err;
-    CircleDrawer::Pattern r;
-    fillCommon(*this, s, v, r);
-    r.radius = v.base;
-    r.innerRadius = s.innerRadius;
-    return rasterise<CircleDrawer>(*this, r);
-}
-
-PF_Err ShapeDrawer::drawLinePattern(int k, const Parameters::Shape& s, const Pattern& e, const Vector& offset) {
-    VectorElement v;
-    const PF_Err err = prepareVector(*this, k, s, e, offset, true, v);
-    if (err) return err;
-    LineDrawer::Pattern r;
-    fillCommon(*this, s, v, r);
-    r.halfLength = v.base * (1.0 - hash(*this, e, 1, s.scaleSeed) * (1.0 - s.minimumWidth));
-    r.halfThickness = v.base * (1.0 - hash(*this, e, 2, s.scaleSeed) * (1.0 - s.minimumHeight)) * s.thickness;
-    r.phase = v.phase;
-    return rasterise<LineDrawer>(*this, r);
-}
-
-PF_Err ShapeDrawer::drawPolygonPattern(int k, const Parameters::Shape& s, const Pattern& e, const Vector& offset) {
-    VectorElement v;
-    const PF_Err err = prepareVector(*this, k, s, e, offset, true, v);
-    if (err) return err;
-    PolygonDrawer::Pattern r;
-    fillCommon(*this, s, v, r);
-    r.radius = v.base;
-    r.innerRadius = s.innerRadius;
-    r.sides = s.sides;
-    r.starness = s.starness;
-    r.phase = v.phase;
-    return rasterise<PolygonDrawer>(*this, r);
+    return emit(k, element, offset);
 }
 
 // ------------------------------------------------------------ scale, opacity, phase
@@ -535,61 +461,73 @@ LayerDrawer::Tone mapTone(const ColorMapSettings& m, Color c) {
 
 }  // namespace
 
-PF_Err ShapeDrawer::drawInputAndLayerPattern(int k, const Parameters::Shape& s, const Pattern& e,
-                                             const Vector& offset) {
-    if (!s.layer) return PF_Err_NONE;
+namespace {
+
+// Whether an element of the shape shows a frame of its own, checked out per
+// element.
+bool ownFrame(const Parameters::Shape& s) {
+    return s.type == kLayer && s.randomizeLayerSampling != 1 && (s.layerSampling == 2 || s.layerSampling == 4);
+}
+
+// Checks out the frame a Layer shape element shows of its own; held tells
+// whether it must be checked in. Render thread only.
+PF_Err checkoutFrame(ShapeDrawer& d, int k, const Parameters::Shape& s, const ShapeDrawer::Pattern& e,
+                     PF_ParamDef& out, bool& held) {
+    held = false;
+    A_Time compTime{};
+    if (!ownFrame(s) || !elementFrame(d, s, e, compTime)) return PF_Err_NONE;
+    A_Time layerTime{};
+    PF_Err err = d.suites->LayerSuite13()->AEGP_ConvertCompToLayerTime(d.layer, &compTime, &layerTime);
+    if (!err) {
+        const A_Time& fd = d.params->frameDuration;
+        const boost::rational<long long> dur(fd.value, static_cast<long long>(fd.scale));
+        err = PF_CHECKOUT_PARAM(d.in_data, 189 + 47 * k, layerTime.value, static_cast<A_long>(dur.numerator()),
+                                layerTime.scale, &out);
+        held = !err;
+    }
+    return err;
+}
+
+// The record of an Input or Layer element; frame is the element's own
+// checked-out frame, if any.
+PF_Err prepareLayer(ShapeDrawer& d, int k, const Parameters::Shape& s, const ShapeDrawer::Pattern& e,
+                    const Vector& offset, const PF_ParamDef* frame, LayerDrawer::Pattern& r) {
     PF_Err err = PF_Err_NONE;
-    LayerDrawer::Pattern r;
     r.source = s.layer;
     r.rect = s.layerRect;
     r.rectKnown = 1;
     r.boundingBox = s.type == kInput ? s.boundingBox : 1;
-
-    // A Layer shape sampled per element shows a frame of its own.
-    PF_ParamDef checkedOut{};
-    bool held = false;
-    A_Time compTime{};
-    if (s.type == kLayer && s.randomizeLayerSampling != 1 && (s.layerSampling == 2 || s.layerSampling == 4) &&
-        elementFrame(*this, s, e, compTime)) {
-        A_Time layerTime{};
-        err = suites->LayerSuite13()->AEGP_ConvertCompToLayerTime(layer, &compTime, &layerTime);
-        if (!err) {
-            const A_Time& fd = params->frameDuration;
-            const boost::rational<long long> d(fd.value, static_cast<long long>(fd.scale));
-            err = PF_CHECKOUT_PARAM(in_data, 189 + 47 * k, layerTime.value, static_cast<A_long>(d.numerator()),
-                                    layerTime.scale, &checkedOut);
-            held = !err;
-            const PF_LayerDef& w = checkedOut.u.ld;
-            if (held && w.data && w.width > 0 && w.height > 0) {
-                r.source = &checkedOut.u.ld;
-                r.rectKnown = 0;
-            }
+    if (frame) {
+        const PF_LayerDef& w = frame->u.ld;
+        if (w.data && w.width > 0 && w.height > 0) {
+            r.source = const_cast<PF_LayerDef*>(&frame->u.ld);
+            r.rectKnown = 0;
         }
     }
 
-    const ShapeTransitioner& t = shapeTransitioner;
+    const ShapeTransitioner& t = d.shapeTransitioner;
     double scale = perShape(t, t.scales, k, 1.0);
     double opacity = perShape(t, t.opacities, k, 1.0);
     double phase = perShape(t, t.phases, k, 0.0);
-    if (!err) err = calculateScale(s, e, offset, scale);
+    if (!err) err = d.calculateScale(s, e, offset, scale);
 
     const Vector centre = (e.position + offset) + perShape(t, t.offsets, k, Vector());
-    r.blendMode = params->blendingMode;
+    r.blendMode = d.params->blendingMode;
     r.x = centre.x;
     r.y = centre.y;
     r.anchor = s.layerCenter;
     r.size = s.size * scale;
-    r.widthScale = (1.0 - hash(*this, e, 1, s.scaleSeed) * (1.0 - s.minimumWidth)) * s.width;
-    r.heightScale = (1.0 - hash(*this, e, 2, s.scaleSeed) * (1.0 - s.minimumHeight)) * s.height;
+    r.widthScale = (1.0 - hash(d, e, 1, s.scaleSeed) * (1.0 - s.minimumWidth)) * s.width;
+    r.heightScale = (1.0 - hash(d, e, 2, s.scaleSeed) * (1.0 - s.minimumHeight)) * s.height;
     if (!err) {
-        calculateOpacity(s, e, opacity);
-        err = calculatePhase(s, e, offset, phase);
+        d.calculateOpacity(s, e, opacity);
+        err = d.calculatePhase(s, e, offset, phase);
     }
     r.opacity = opacity;
     r.phase = phase;
 
     // The shape's own toner, jittered per element.
-    const Spread jitter(*this, e, s.colorSeed);
+    const Spread jitter(d, e, s.colorSeed);
     const float jH = jitter.s0 * s.randomizeColor.red, jL = jitter.s1 * s.randomizeColor.green,
                 jS = jitter.s2 * s.randomizeColor.blue;
     Color hls = Colorsys::rgbToHls(s.color);
@@ -612,15 +550,15 @@ PF_Err ShapeDrawer::drawInputAndLayerPattern(int k, const Parameters::Shape& s, 
     if (toner.mode) appendTone(r, toner);
 
     auto mapColor = [&](const ColorMapSettings& m, Color c) {
-        Spread(*this, e, m.colorSeed).addTo(m.randomize, c);
+        Spread(d, e, m.colorSeed).addTo(m.randomize, c);
         appendTone(r, mapTone(m, c));
     };
-    if (e.hasColor1) mapColor(params->map1D.colorMap, e.color1);
-    if (e.hasColor2) mapColor(params->mapPre2D.colorMap, e.color2);
-    const ColorMapSettings& post = params->mapPost2D.colorMap;
+    if (e.hasColor1) mapColor(d.params->map1D.colorMap, e.color1);
+    if (e.hasColor2) mapColor(d.params->mapPre2D.colorMap, e.color2);
+    const ColorMapSettings& post = d.params->mapPost2D.colorMap;
     if (post.layer) {
         Color c;
-        if (!err) err = samplePost2D(*this, post.layer, e.position + offset, c);
+        if (!err) err = samplePost2D(d, post.layer, e.position + offset, c);
         Color h = Colorsys::rgbToHls(c);
         h.red += post.adjust.red;
         h.green *= post.adjust.green;
@@ -643,10 +581,378 @@ PF_Err ShapeDrawer::drawInputAndLayerPattern(int k, const Parameters::Shape& s, 
         appendTone(r, m);
     }
 
-    if (!err) err = rasterise<LayerDrawer>(*this, r);
-    if (held) {
-        const PF_Err in = PF_CHECKIN_PARAM(in_data, &checkedOut);
-        if (!err) err = in;
-    }
     return err;
 }
+
+}  // namespace
+
+// ------------------------------------------------------------ the frame schedule
+// The frame is drawn in launches of one batch of element draws each (one
+// launch for most frames). A launch splits the output into fixed strips of
+// rows, one band each: the band clears its strip (first launch), draws every
+// element of the batch that meets the strip in the batch's order, and runs
+// the Blender passes on the strip (last launch). Every pixel thus meets the
+// same elements in the same order as when each element was drawn over the
+// whole output in turn, and a rasteriser gives a pixel the same value
+// whichever run of rows it is asked for: the frame is the same, bit for bit,
+// for any thread or strip count.
+namespace {
+
+// At most this many element draws per launch: their records are what the
+// drawing holds beyond the element list.
+constexpr std::size_t kBatch = 2048;
+// At most this many frames checked out per element are held at once.
+constexpr int kMaxHeldFrames = 16;
+// Strips are at least this many rows tall, and there are about this many per
+// thread, so that uneven strips even out over the threads.
+constexpr A_long kMinStripRows = 16;
+constexpr A_long kStripsPerThread = 4;
+// Every band asks for the host's abort at least this often.
+constexpr auto kAbortEvery = std::chrono::milliseconds(2);
+
+using Record = std::variant<std::monostate, LineDrawer::Pattern, CircleDrawer::Pattern, PolygonDrawer::Pattern,
+                            LayerDrawer::Pattern>;
+
+// One element draw worked out: its rasteriser record and the rows it meets.
+struct Drawn {
+    Record record;
+    A_long top = 0, bottom = 0;
+    PF_Err err = PF_Err_NONE;
+    bool ready = false;
+};
+
+// The errors a band or a set-up chunk may meet as exceptions: a suite that
+// went missing, memory.
+template <class F>
+PF_Err guarded(F f) {
+    try {
+        return f();
+    } catch (int err) {
+        return err ? err : PF_Err_INTERNAL_STRUCT_DAMAGED;
+    } catch (const std::bad_alloc&) {
+        return PF_Err_OUT_OF_MEMORY;
+    } catch (...) {
+        return PF_Err_INTERNAL_STRUCT_DAMAGED;
+    }
+}
+
+// The record of one draw and the rows it meets.
+PF_Err prepare(ShapeDrawer& d, const ShapeDrawer::DrawJob& job, const PF_ParamDef* frame, Drawn& out) {
+    const int k = job.shapeIndex;
+    const Parameters::Shape& s = d.params->shapes[k];
+    const ShapeDrawer::Pattern& e = *job.element;
+    out.ready = true;
+    VectorElement v;
+    PF_Err err = PF_Err_NONE;
+    switch (s.type) {
+        case kCircle: {
+            if ((err = prepareVector(d, k, s, e, job.offset, false, v))) return err;
+            CircleDrawer::Pattern& r = out.record.emplace<CircleDrawer::Pattern>();
+            fillCommon(d, s, v, r);
+            r.radius = v.base;
+            r.innerRadius = s.innerRadius;
+            CircleDrawer c(d.in_data, *d.suites, d.draft, d.output, d.bpc, r);
+            if (c.visible()) out.top = c.region.top, out.bottom = c.region.bottom;
+            return PF_Err_NONE;
+        }
+        case kLine: {
+            if ((err = prepareVector(d, k, s, e, job.offset, true, v))) return err;
+            LineDrawer::Pattern& r = out.record.emplace<LineDrawer::Pattern>();
+            fillCommon(d, s, v, r);
+            r.halfLength = v.base * (1.0 - hash(d, e, 1, s.scaleSeed) * (1.0 - s.minimumWidth));
+            r.halfThickness = v.base * (1.0 - hash(d, e, 2, s.scaleSeed) * (1.0 - s.minimumHeight)) * s.thickness;
+            r.phase = v.phase;
+            LineDrawer l(d.in_data, *d.suites, d.draft, d.output, d.bpc, r);
+            if (l.visible()) out.top = l.region.top, out.bottom = l.region.bottom;
+            return PF_Err_NONE;
+        }
+        case kPolygon: {
+            if ((err = prepareVector(d, k, s, e, job.offset, true, v))) return err;
+            PolygonDrawer::Pattern& r = out.record.emplace<PolygonDrawer::Pattern>();
+            fillCommon(d, s, v, r);
+            r.radius = v.base;
+            r.innerRadius = s.innerRadius;
+            r.sides = s.sides;
+            r.starness = s.starness;
+            r.phase = v.phase;
+            PolygonDrawer g(d.in_data, *d.suites, d.draft, d.output, d.bpc, r);
+            if (g.visible()) out.top = g.region.top, out.bottom = g.region.bottom;
+            return PF_Err_NONE;
+        }
+        case kInput:
+        case kLayer: {
+            if (!s.layer) return PF_Err_NONE;
+            LayerDrawer::Pattern& r = out.record.emplace<LayerDrawer::Pattern>();
+            if ((err = prepareLayer(d, k, s, e, job.offset, frame, r))) return err;
+            // The source's bounds are found once here, not in every strip.
+            LayerDrawer l(d.in_data, *d.suites, d.draft, d.output, d.bpc, r);
+            r.rectKnown = 1;
+            if (l.doRender()) out.top = l.region.top, out.bottom = l.region.bottom;
+            return PF_Err_NONE;
+        }
+        default: return PF_Err_NONE;
+    }
+}
+
+// The set-up of a batch, in chunks over the host's threads.
+struct SetUp {
+    ShapeDrawer* d;
+    const std::vector<ShapeDrawer::DrawJob>* jobs;
+    std::vector<Drawn>* drawn;
+    int operator()(int i, int n) const {
+        const std::size_t size = jobs->size();
+        const std::size_t from = size * static_cast<std::size_t>(i) / static_cast<std::size_t>(n);
+        const std::size_t to = size * static_cast<std::size_t>(i + 1) / static_cast<std::size_t>(n);
+        return guarded([&] {
+            for (std::size_t j = from; j < to; ++j) {
+                Drawn& out = (*drawn)[j];
+                if (!out.ready) out.err = prepare(*d, (*jobs)[j], nullptr, out);
+            }
+            return PF_Err_NONE;
+        });
+    }
+};
+
+// The draws of a batch binned to strips: strip s draws
+// order[start[s] .. start[s + 1]) in that order.
+struct Bins {
+    A_long stripRows = 1;
+    std::vector<uint32_t> start, order;
+    void build(const std::vector<Drawn>& drawn, A_long height, A_long strips) {
+        stripRows = (height + strips - 1) / strips;
+        if (stripRows < 1) stripRows = 1;
+        start.assign(static_cast<std::size_t>(strips) + 1, 0);
+        for (const Drawn& e : drawn)
+            if (e.top < e.bottom)
+                for (A_long s = e.top / stripRows; s <= (e.bottom - 1) / stripRows; ++s) ++start[s + 1];
+        for (std::size_t s = 1; s < start.size(); ++s) start[s] += start[s - 1];
+        order.resize(start.back());
+        std::vector<uint32_t> fill(start.begin(), start.end() - 1);
+        for (std::size_t j = 0; j < drawn.size(); ++j) {
+            const Drawn& e = drawn[j];
+            if (e.top < e.bottom)
+                for (A_long s = e.top / stripRows; s <= (e.bottom - 1) / stripRows; ++s)
+                    order[fill[s]++] = static_cast<uint32_t>(j);
+        }
+    }
+};
+
+// One launch's bands: strip i of the output.
+struct Strips {
+    ShapeDrawer* d;
+    const std::vector<Drawn>* drawn;
+    const Bins* bins;
+    bool clear, lighten, blend;
+    mutable std::atomic<PF_Err> stop{PF_Err_NONE};  // an error or abort any band met
+
+    int operator()(int i, int) const {
+        const PF_LRect rows{0, i * bins->stripRows, d->output->width,
+                            std::min<A_long>((i + 1) * bins->stripRows, d->output->height)};
+        if (rows.top >= rows.bottom) return PF_Err_NONE;
+        const PF_Err err = guarded([&] { return run(i, rows); });
+        if (err) {
+            PF_Err none = PF_Err_NONE;
+            stop.compare_exchange_strong(none, err);
+        }
+        return err;
+    }
+
+    PF_Err run(int i, const PF_LRect& rows) const {
+        ShapeDrawer& s = *d;
+        if (clear) {
+            const std::size_t bytes = std::size_t(rows.right) * (s.bpc == 2 ? 16 : s.bpc == 1 ? 8 : 4);
+            for (A_long y = rows.top; y < rows.bottom; ++y)
+                std::memset(static_cast<char*>(s.output->data) + std::ptrdiff_t(s.output->rowbytes) * y, 0, bytes);
+        }
+        auto last = std::chrono::steady_clock::now();
+        for (uint32_t n = bins->start[i], k = 0; n < bins->start[i + 1]; ++n, ++k) {
+            if ((k & 7) == 7) {
+                if (PF_Err err = stop.load(std::memory_order_relaxed)) return err;
+                const auto now = std::chrono::steady_clock::now();
+                if (now - last >= kAbortEvery) {
+                    last = now;
+                    if (PF_Err err = PF_ABORT(s.in_data)) return err;
+                }
+            }
+            if (PF_Err err = drawOne((*drawn)[bins->order[n]].record, rows)) return err;
+        }
+        if (lighten) s.frameWork.blender->lightenRows(rows);
+        if (blend) s.frameWork.blender->blendRows(rows);
+        return PF_Err_NONE;
+    }
+
+    PF_Err drawOne(const Record& record, const PF_LRect& rows) const {
+        ShapeDrawer& s = *d;
+        PF_Err err = PF_Err_NONE;
+        auto vector = [&](auto& r) {
+            using R = std::decay_t<decltype(r)>;
+            using Drawer = std::conditional_t<std::is_same_v<R, CircleDrawer::Pattern>, CircleDrawer,
+                                              std::conditional_t<std::is_same_v<R, LineDrawer::Pattern>, LineDrawer,
+                                                                 PolygonDrawer>>;
+            Drawer drawer(s.in_data, *s.suites, s.draft, s.output, s.bpc, r);
+            if (drawer.doRender()) err = drawer.drawRows(rows);
+        };
+        if (auto* c = std::get_if<CircleDrawer::Pattern>(&record)) vector(*c);
+        if (auto* l = std::get_if<LineDrawer::Pattern>(&record)) vector(*l);
+        if (auto* g = std::get_if<PolygonDrawer::Pattern>(&record)) vector(*g);
+        if (auto* p = std::get_if<LayerDrawer::Pattern>(&record)) {
+            // The record's bounds are known: the drawer writes nothing to it.
+            LayerDrawer drawer(s.in_data, *s.suites, s.draft, s.output, s.bpc, const_cast<LayerDrawer::Pattern&>(*p));
+            if (drawer.doRender()) err = drawer.drawRows(rows, false);
+        }
+        return err;
+    }
+};
+
+// Frames checked out for a batch, checked in whatever happens.
+struct HeldFrames {
+    PF_InData* in;
+    std::vector<PF_ParamDef> frames;
+    std::vector<bool> held;
+    PF_Err checkIn() {
+        PF_Err first = PF_Err_NONE;
+        for (std::size_t n = 0; n < frames.size(); ++n)
+            if (held[n]) {
+                held[n] = false;
+                const PF_Err err = PF_CHECKIN_PARAM(in, &frames[n]);
+                if (!first) first = err;
+            }
+        return first;
+    }
+    ~HeldFrames() { checkIn(); }
+};
+
+}  // namespace
+
+PF_Err ShapeDrawer::emit(int k, const Pattern& element, const Vector& offset) {
+    if (jobs.capacity() < kBatch) jobs.reserve(kBatch);
+    jobs.push_back({&element, k, offset});
+    if (ownFrame(params->shapes[k])) ++heldFrames;
+    if (jobs.size() >= kBatch || heldFrames >= kMaxHeldFrames) return launch(false);
+    return PF_Err_NONE;
+}
+
+PF_Err ShapeDrawer::acquireBandSuites() {
+    // The bands and the set-up sample maps and image shapes: the sampling
+    // suite of the depth is acquired here, never for the first time in a band.
+    bool samples = params->mapPost2D.shapeMap.layer || params->mapPost2D.scaleMap.layer ||
+                   params->mapPost2D.colorMap.layer || params->mapPost2D.phaseMap.layer;
+    const int count = std::clamp(params->shapeNumber, 0, 8);
+    for (int k = 0; k < count; ++k)
+        if ((params->shapes[k].type == kInput || params->shapes[k].type == kLayer) && params->shapes[k].layer)
+            samples = true;
+    if (!samples) return PF_Err_NONE;
+    return guarded([&] {
+        switch (bpc) {
+            case 0: suites->Sampling8Suite1(); break;
+            case 1: suites->Sampling16Suite1(); break;
+            case 2: suites->SamplingFloatSuite1(); break;
+            default: break;
+        }
+        return PF_Err_NONE;
+    });
+}
+
+PF_Err ShapeDrawer::launch(bool last) {
+    const bool clear = frameWork.clear && !cleared;
+    if (jobs.empty() && !clear && !(last && frameWork.blender)) return PF_Err_NONE;
+    std::vector<Drawn> drawn(jobs.size());
+    HeldFrames frames{in_data, {}, {}};
+    PF_Err err = PF_Err_NONE;
+    // Frames of their own are checked out here, on the render thread.
+    if (heldFrames > 0) {
+        frames.frames.resize(static_cast<std::size_t>(heldFrames));
+        frames.held.assign(frames.frames.size(), false);
+        std::size_t n = 0;
+        for (std::size_t j = 0; j < jobs.size() && !err; ++j) {
+            const DrawJob& job = jobs[j];
+            if (!ownFrame(params->shapes[job.shapeIndex]) || n >= frames.frames.size()) continue;
+            PF_ParamDef& f = frames.frames[n];
+            bool held = false;
+            err = checkoutFrame(*this, job.shapeIndex, params->shapes[job.shapeIndex], *job.element, f, held);
+            frames.held[n++] = held;
+            if (!err) err = prepare(*this, job, held ? &f : nullptr, drawn[j]);
+        }
+    }
+    const int threadCount = threads > 1 ? threads : 1;
+    if (!err && !jobs.empty()) {
+        SetUp setUp{this, &jobs, &drawn};
+        const std::size_t chunks = std::min<std::size_t>(std::size_t(threadCount) * 4, (jobs.size() + 63) / 64);
+        err = iterateGeneric(in_data, *suites, &setUp, static_cast<int>(chunks));
+    }
+    // A draw that failed its set-up ends the drawing: the draws before it
+    // are still made, as drawing each element in turn would have.
+    PF_Err failed = PF_Err_NONE;
+    for (std::size_t j = 0; j < drawn.size() && !err; ++j)
+        if (drawn[j].err || !drawn[j].ready) {
+            failed = drawn[j].err ? drawn[j].err : PF_Err_INTERNAL_STRUCT_DAMAGED;
+            drawn.resize(j);
+        }
+    if (failed) last = false;
+    if (!err) {
+        const A_long height = output->height;
+        A_long strips = std::min<A_long>(height / kMinStripRows, A_long{threadCount} * kStripsPerThread);
+        if (strips < 1) strips = 1;
+        Bins bins;
+        bins.build(drawn, height, strips);
+        const bool finish = last && frameWork.blender;
+        Strips work{this, &drawn, &bins, clear, finish && frameWork.lighten, finish && frameWork.blend};
+        err = iterateGeneric(in_data, *suites, &work, static_cast<int>(strips));
+        cleared = true;
+    }
+    if (!err) err = failed;
+    // Once per launch on the render thread too: the bands ask only when
+    // they run long.
+    if (!err) err = PF_ABORT(in_data);
+    const PF_Err in = frames.checkIn();
+    if (!err) err = in;
+    jobs.clear();
+    heldFrames = 0;
+    return err;
+}
+
+PF_Err ShapeDrawer::draw() {
+    struct Drawing {
+        bool& flag;
+        ~Drawing() { flag = false; }
+    } drawingNow{drawing = true};
+    cleared = false;
+    jobs.clear();
+    heldFrames = 0;
+    if (patterns.empty()) return launch(true);  // the frame's clearing and blending only
+    PF_Err err = suites->PFInterfaceSuite1()->AEGP_GetEffectLayer(in_data->effect_ref, &layer);
+    if (!err) {
+        A_long n = 0;
+        err = suites->IterateSuite1()->AEGP_GetNumThreads(&n);
+        threads = n;
+    }
+    if (!err) err = acquireBandSuites();
+    queueMode = params->queueByPriority;
+    if (!err) {
+        // Point, Line Segment, Circle, Rectangle, Finite Grid, Path, Waveform,
+        // Graph and Random repeat; the unbounded layouts never do.
+        const unsigned kind = static_cast<unsigned>(params->pattern) - 1u;
+        const bool repeats = kind < 12u && ((0xF5Du >> kind) & 1u);
+        if (!repeats) {
+            err = drawNormal();
+        } else {
+            switch (params->repeaterType) {
+                case 1: err = drawNormal(); break;
+                case 2: err = drawRepeater1D(); break;
+                case 3: err = drawRepeater2D(); break;
+                default: break;
+            }
+        }
+    }
+    if (err) {
+        jobs.clear();
+        return err;
+    }
+    if (queueMode) {
+        std::stable_sort(queue.begin(), queue.end(), PatternQueueComperator());
+        for (const PatternQueue& q : queue)
+            if ((err = emit(q.shapeIndex, *q.pattern, q.offset))) return err;
+    }
+    return launch(true);
+}
+

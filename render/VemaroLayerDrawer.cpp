@@ -72,14 +72,15 @@ struct Pixels<PF_PixelFloat> {
     static Color toColor(const PF_PixelFloat& p) { return {p.alpha, p.red, p.green, p.blue}; }
 };
 
-// The alpha times the opacity without a rounding term: truncated and clamped
-// at the integer depths, unclamped in float.
+// The alpha times the opacity without a rounding term: at the integer depths
+// a float product, truncated and clamped; unclamped in float.
 template <class P>
 void fade(P& p, double opacity) {
     if constexpr (std::is_same_v<P, PF_PixelFloat>) {
         p.alpha = static_cast<float>(p.alpha * opacity);
     } else {
-        p.alpha = raster::Depth<P>::clampFull(p.alpha * opacity);
+        const float v = static_cast<float>(p.alpha) * static_cast<float>(opacity);
+        p.alpha = raster::Depth<P>::clampFull(static_cast<double>(v));
     }
 }
 
@@ -189,10 +190,11 @@ bool LayerDrawer::doMultithread(int threads) const {
     return rows > std::max(least, static_cast<double>(threads));
 }
 
-int LayerDrawer::operator()(int i, int n) const {
-    const PF_LRect b = raster::band(region, i, n);
-    if (b.top >= b.bottom) return PF_Err_NONE;
-    const bool first = i == 0;
+int LayerDrawer::operator()(int i, int n) const { return drawRows(raster::band(region, i, n), i == 0); }
+
+int LayerDrawer::drawRows(const PF_LRect& rows, bool first) const {
+    const PF_LRect b{region.left, std::max(rows.top, region.top), region.right, std::min(rows.bottom, region.bottom)};
+    if (b.top >= b.bottom || b.left >= b.right) return PF_Err_NONE;
     switch (bpc) {
         case 0: return draft ? drawDraft8(b, first) : draw8(b, first);
         case 1: return draft ? drawDraft16(b, first) : draw16(b, first);

@@ -55,6 +55,9 @@ public:
     // Draws band i of n of the region; the first error of a sampler or the
     // host's abort.
     int operator()(int i, int n) const;
+    // Draws the region's part of the rows [rows.top, rows.bottom); with
+    // checkAbort the host's abort is asked after every row.
+    int drawRows(const PF_LRect& rows, bool checkAbort) const;
 
     int drawDraft8(PF_LRect rect, bool firstBand) const;
     int drawDraft16(PF_LRect rect, bool firstBand) const;

@@ -1,6 +1,7 @@
 #include "VemaroLineDrawer.h"
 
 #include "VemaroBlend.h"
+#include "VemaroBlendRow.h"
 #include "VemaroRasteriser.h"
 
 #include <cmath>
@@ -18,7 +19,6 @@ using raster::covOut;
 #endif
 
 namespace {
-constexpr int kMultithreadRows = 100;
 
 // Half extents of the fill and of the stroke's outer edge.
 struct Extents {
@@ -65,17 +65,7 @@ void blendRows(const LineDrawer& d, const PF_LRect& b, double reachU, double rea
     const double a0 = d.axis[0], a1 = d.axis[1], a2 = d.axis[2], a3 = d.axis[3];
     const bool hasInterior = innerU > 0.0 && innerV > 0.0;
     const P inner = f(0.0, 0.0);
-    // Over a transparent output pixel every mode gives the element's pixel.
-    auto span = [&](P* out, A_long from, A_long to) LAMBDA_INLINE {
-        if (inner.alpha == 0) return;
-        for (A_long c = from; c < to; ++c) {
-            P& o = out[c];
-            if (o.alpha == 0)
-                o = inner;
-            else if (!(Op::template keepsOpaqueTop<P>() && o.alpha == raster::fullAlpha<P>()))
-                o = op(inner, o);
-        }
-    };
+    auto span = [&](P* out, A_long from, A_long to) LAMBDA_INLINE { Blend::blendSpan(op, inner, out, from, to); };
     auto exact = [&](P* out, A_long from, A_long to, double bu, double bv) LAMBDA_INLINE {
         for (A_long c = from; c < to; ++c) {
             const double dx = off[c];
@@ -157,7 +147,7 @@ void LineDrawer::calculateRegion() {
 }
 
 bool LineDrawer::doRender() {
-    if (region.left >= region.right || region.top >= region.bottom) return false;
+    if (!visible()) return false;
     preDraw();
     return true;
 }
@@ -168,30 +158,6 @@ void LineDrawer::preDraw() {
     for (std::size_t k = 0; k < n; ++k) offsets[k] = static_cast<double>(region.left + static_cast<A_long>(k)) - pattern->x;
 }
 
-bool LineDrawer::doMultithread(int threads) const {
-    const A_long h = region.bottom - region.top;
-    return h > (threads > kMultithreadRows ? threads : kMultithreadRows);
-}
-
-int LineDrawer::operator()(int i, int n) const {
-    const PF_LRect b = raster::band(region, i, n);
-    if (b.top >= b.bottom) return PF_Err_NONE;
-    raster::forDepth(bpc, [&](auto pixel) {
-        using P = decltype(pixel);
-        if (draft)
-            drawDraftT<P>(b);
-        else
-            drawT<P>(b);
-    });
-    return PF_Err_NONE;
-}
-
-void LineDrawer::drawDraft8(PF_LRect b) const { drawDraftT<PF_Pixel>(b); }
-void LineDrawer::drawDraft16(PF_LRect b) const { drawDraftT<PF_Pixel16>(b); }
-void LineDrawer::drawDraft32(PF_LRect b) const { drawDraftT<PF_PixelFloat>(b); }
-void LineDrawer::draw8(PF_LRect b) const { drawT<PF_Pixel>(b); }
-void LineDrawer::draw16(PF_LRect b) const { drawT<PF_Pixel16>(b); }
-void LineDrawer::draw32(PF_LRect b) const { drawT<PF_PixelFloat>(b); }
 
 // The blend mode is chosen once per band; the loops below get it inlined.
 template <class P>
@@ -276,3 +242,5 @@ void LineDrawer::drawLoop(const PF_LRect& b, Op op) const {
         default: break;  // no such fill mode: nothing is drawn
     }
 }
+
+template class raster::Rasteriser<LineDrawer>;

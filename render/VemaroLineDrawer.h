@@ -6,13 +6,18 @@
 
 #include "AE_Effect.h"
 #include "Color.h"
+#include "VemaroRasteriser.h"
 
 #include <vector>
 
 class AEGP_SuiteHandler;
 
-class LineDrawer {
+class LineDrawer : public raster::Rasteriser<LineDrawer> {
+    friend class raster::Rasteriser<LineDrawer>;
+
 public:
+    static constexpr int kMultithreadRows = 100;
+
     struct Pattern {
         A_long blendMode = 1;         // "Blending Mode" popup value
         double x = 0.0, y = 0.0;      // centre, output pixels
@@ -35,16 +40,7 @@ public:
     // False when nothing is to be drawn; otherwise builds the column table.
     bool doRender();
     void preDraw();
-    bool doMultithread(int threads) const;
-    // Draws band i of n of the region.
-    int operator()(int i, int n) const;
 
-    void drawDraft8(PF_LRect band) const;
-    void drawDraft16(PF_LRect band) const;
-    void drawDraft32(PF_LRect band) const;
-    void draw8(PF_LRect band) const;
-    void draw16(PF_LRect band) const;
-    void draw32(PF_LRect band) const;
 
     PF_InData* in_data;
     AEGP_SuiteHandler* suites;
@@ -59,6 +55,7 @@ public:
     std::vector<double> offsets;  // c - x per region column
 
 private:
+    bool ready() const { return offsets.size() == static_cast<std::size_t>(region.right - region.left); }
     template <class P>
     void drawDraftT(PF_LRect band) const;
     template <class P>
@@ -68,3 +65,6 @@ private:
     template <class P, class Op>
     void drawLoop(const PF_LRect& band, Op op) const;
 };
+
+// Instantiated with the drawing routines, in the drawer's own file.
+extern template class raster::Rasteriser<LineDrawer>;

@@ -6,13 +6,18 @@
 
 #include "AE_Effect.h"
 #include "Color.h"
+#include "VemaroRasteriser.h"
 
 #include <vector>
 
 class AEGP_SuiteHandler;
 
-class PolygonDrawer {
+class PolygonDrawer : public raster::Rasteriser<PolygonDrawer> {
+    friend class raster::Rasteriser<PolygonDrawer>;
+
 public:
+    static constexpr int kMultithreadRows = 50;
+
     struct Pattern {
         A_long blendMode = 1;      // "Blending Mode" popup value
         double x = 0.0, y = 0.0;   // centre, output pixels
@@ -49,16 +54,7 @@ public:
     // False when nothing is to be drawn; otherwise builds the tables.
     bool doRender();
     void preDraw();
-    bool doMultithread(int threads) const;
-    // Draws band i of n of the region.
-    int operator()(int i, int n) const;
 
-    void drawDraft8(PF_LRect band) const;
-    void drawDraft16(PF_LRect band) const;
-    void drawDraft32(PF_LRect band) const;
-    void draw8(PF_LRect band) const;
-    void draw16(PF_LRect band) const;
-    void draw32(PF_LRect band) const;
 
     PF_InData* in_data;
     AEGP_SuiteHandler* suites;
@@ -80,5 +76,9 @@ private:
     void drawDraftLoop(const PF_LRect& band, Op op) const;
     template <class P, class Op>
     void drawLoop(const PF_LRect& band, Op op) const;
-    bool tablesReady() const;
+    bool ready() const;
+
 };
+
+// Instantiated with the drawing routines, in the drawer's own file.
+extern template class raster::Rasteriser<PolygonDrawer>;

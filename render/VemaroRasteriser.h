@@ -1,6 +1,7 @@
 // What every rasteriser (drawer) shares: pixel addressing in a world, colour and
-// alpha conversion per depth, edge coverage, the band split of a region and the
-// clipping of an element's extent to the output.
+// alpha conversion per depth, edge coverage, the band split of a region, the
+// clipping of an element's extent to the output, and the work-object contract
+// (band entry point, per-depth entry points) of the vector drawers.
 #pragma once
 
 #include "AE_Effect.h"
@@ -143,5 +144,74 @@ inline void clipSpan(const PF_InData* in_data, double lo, double hi, A_long limi
     outLo = static_cast<A_long>(l);
     outHi = static_cast<A_long>(r);
 }
+
+// ------------------------------------------------------------ the drawer contract
+// The work-object side of a vector drawer (Derived): operator() for the host's
+// bands, drawRows for any run of output rows, and the per-depth entry points.
+// Derived provides region, bpc, draft, a rows threshold kMultithreadRows,
+// ready() (tables built), drawT<P> and drawDraftT<P>, and may choose its
+// routine per band with a drawDepth<P> of its own.
+// Drawing rows [a, b) then [b, c) gives the same pixels as [a, c): every
+// pixel depends on its own row and column only.
+template <class Derived>
+class Rasteriser {
+public:
+    // Draws band i of n of the region.
+    int operator()(int i, int n) const { return drawRows(band(self().region, i, n)); }
+    // Draws the region's part of the rows [rows.top, rows.bottom).
+    int drawRows(const PF_LRect& rows) const;
+    // Whether the region is tall enough to be split over the host's threads.
+    bool doMultithread(int threads) const {
+        const A_long h = self().region.bottom - self().region.top;
+        return h > (threads > Derived::kMultithreadRows ? threads : Derived::kMultithreadRows);
+    }
+    // Whether the element meets the output at all.
+    bool visible() const {
+        const PF_LRect& r = self().region;
+        return r.left < r.right && r.top < r.bottom;
+    }
+
+    void draw8(PF_LRect b) const;
+    void draw16(PF_LRect b) const;
+    void draw32(PF_LRect b) const;
+    void drawDraft8(PF_LRect b) const;
+    void drawDraft16(PF_LRect b) const;
+    void drawDraft32(PF_LRect b) const;
+
+protected:
+    template <class P>
+    void drawDepth(const PF_LRect& b) const {
+        if (self().draft)
+            self().template drawDraftT<P>(b);
+        else
+            self().template drawT<P>(b);
+    }
+
+private:
+    const Derived& self() const { return static_cast<const Derived&>(*this); }
+};
+
+// Out of the class and not inline: each drawer instantiates these once, in its
+// own file, next to its drawing routines.
+template <class Derived>
+int Rasteriser<Derived>::drawRows(const PF_LRect& rows) const {
+    const PF_LRect& r = self().region;
+    const PF_LRect b{r.left, rows.top > r.top ? rows.top : r.top, r.right, rows.bottom < r.bottom ? rows.bottom : r.bottom};
+    if (b.top >= b.bottom || b.left >= b.right || !self().ready()) return PF_Err_NONE;
+    forDepth(self().bpc, [&](auto pixel) { self().template drawDepth<decltype(pixel)>(b); });
+    return PF_Err_NONE;
+}
+template <class Derived>
+void Rasteriser<Derived>::draw8(PF_LRect b) const { self().template drawT<PF_Pixel>(b); }
+template <class Derived>
+void Rasteriser<Derived>::draw16(PF_LRect b) const { self().template drawT<PF_Pixel16>(b); }
+template <class Derived>
+void Rasteriser<Derived>::draw32(PF_LRect b) const { self().template drawT<PF_PixelFloat>(b); }
+template <class Derived>
+void Rasteriser<Derived>::drawDraft8(PF_LRect b) const { self().template drawDraftT<PF_Pixel>(b); }
+template <class Derived>
+void Rasteriser<Derived>::drawDraft16(PF_LRect b) const { self().template drawDraftT<PF_Pixel16>(b); }
+template <class Derived>
+void Rasteriser<Derived>::drawDraft32(PF_LRect b) const { self().template drawDraftT<PF_PixelFloat>(b); }
 
 }  // namespace raster

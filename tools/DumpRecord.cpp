@@ -1,6 +1,7 @@
 #include "DumpRecord.h"
 
 #include "Comp.h"
+#include "Messages.h"
 #include "ParamList.h"
 #include "ParametersFields.h"
 
@@ -67,7 +68,7 @@ int dumpRecord(hostsim::Host& host, const std::string& scenePath, long frame, st
                std::ostream& err) {
     if (!setUpScene(host, scenePath, err)) return 1;
     if (PF_Err e = host.sequenceSetup()) {
-        err << "vemaro-render: sequence setup failed with error " << e << "\n";
+        err << "vemaro-render: the effect could not set up the sequence: " << errorMeaning(e) << "\n";
         return 1;
     }
     hostsim::Comp& comp = host.get<hostsim::Comp>();
@@ -75,7 +76,7 @@ int dumpRecord(hostsim::Host& host, const std::string& scenePath, long frame, st
     hostsim::PreRenderCall call = comp.preRender();
     int status = 0;
     if (call.err) {
-        err << "vemaro-render: pre-render of frame " << frame << " failed with error " << call.err << "\n";
+        err << "vemaro-render: frame " << frame << " failed in pre-render: " << errorMeaning(call.err) << "\n";
         status = 1;
     } else if (PF_Handle h = static_cast<PF_Handle>(call.output.pre_render_data)) {
         Parameters p;
@@ -89,8 +90,7 @@ int dumpRecord(hostsim::Host& host, const std::string& scenePath, long frame, st
     comp.releasePreRenderData(call);
     host.sequenceSetdown();
     host.globalSetdown();
-    for (const std::string& v : host.violations()) err << "vemaro-render: host: " << v << "\n";
-    return host.violations().empty() ? status : 1;
+    return reportMisuse(host, err, status);
 }
 
 }  // namespace tools

@@ -1,5 +1,7 @@
 #include "ParamList.h"
 
+#include "Messages.h"
+#include "ParamKeys.h"
 #include "Scene.h"
 
 #include <iomanip>
@@ -108,11 +110,11 @@ std::string defaultText(const PF_ParamDef& d) {
 
 bool setUpParams(hostsim::Host& host, std::string* error) {
     if (PF_Err err = host.globalSetup()) {
-        if (error) *error = "global setup failed with error " + std::to_string(err);
+        if (error) *error = "the effect's global setup failed: " + errorMeaning(err);
         return false;
     }
     if (PF_Err err = host.get<hostsim::Params>().setup()) {
-        if (error) *error = "params setup failed with error " + std::to_string(err);
+        if (error) *error = "the effect could not register its parameters: " + errorMeaning(err);
         return false;
     }
     return true;
@@ -125,7 +127,9 @@ json paramsToJson(const hostsim::Params& params, A_Time time) {
         const PF_ParamDef& d = params.definition(i);
         json p;
         p["index"] = i;
+        p["key"] = paramKeyOf(params, i);
         p["name"] = d.name;
+        p["section"] = paramSectionOf(params, i);
         p["type"] = typeText(d.param_type);
         p["disk_id"] = d.uu.id;
         json flags = json::array();
@@ -156,33 +160,90 @@ json paramsToJson(const hostsim::Params& params, A_Time time) {
     return list;
 }
 
+namespace {
+
+// Type names a user reads.
+const char* friendlyType(PF_ParamType t) {
+    switch (t) {
+        case PF_Param_SLIDER: return "integer";
+        case PF_Param_FIX_SLIDER:
+        case PF_Param_FLOAT_SLIDER: return "number";
+        case PF_Param_ANGLE: return "angle";
+        case PF_Param_CHECKBOX: return "checkbox";
+        case PF_Param_POPUP: return "choice";
+        case PF_Param_POINT: return "point";
+        case PF_Param_COLOR: return "colour";
+        case PF_Param_LAYER: return "layer";
+        case PF_Param_PATH: return "mask";
+        case PF_Param_ARBITRARY_DATA: return "data";
+        case PF_Param_GROUP_START: return "group";
+        case PF_Param_GROUP_END: return "group end";
+        default: return typeText(t);
+    }
+}
+
+std::string rangeText(const hostsim::Params& params, int index) {
+    const PF_ParamDef& d = params.definition(index);
+    if (isSlider(d.param_type)) {
+        Ranges r = rangesOf(d);
+        return fmt(r.validMin) + " .. " + fmt(r.validMax) + (r.percent ? " %" : "");
+    }
+    switch (d.param_type) {
+        case PF_Param_POPUP: {
+            std::string s;
+            int n = 0;
+            for (const std::string& item : params.popupItems(index)) {
+                ++n;
+                if (item != "(-") s += (s.empty() ? "" : ", ") + std::to_string(n) + " " + item;
+            }
+            return s;
+        }
+        case PF_Param_ANGLE: return "degrees";
+        case PF_Param_POINT: return "[x, y] pixels or {\"percent\": [x, y]}";
+        case PF_Param_COLOR: return "#rrggbb or [r, g, b(, a)] 0 .. 255";
+        case PF_Param_CHECKBOX: return "true, false";
+        case PF_Param_LAYER: return "layer name or id, null";
+        case PF_Param_PATH: return "mask id";
+        case PF_Param_ARBITRARY_DATA: return "{\"texts\": [...]} or {\"hex\": \"...\"}";
+        default: return "";
+    }
+}
+
+}  // namespace
+
+std::string paramSectionOf(const hostsim::Params& params, int index) {
+    if (params.count() == int(paramKeys().size())) return paramSection(index);
+    std::vector<std::string> path = params.groupPath(index);
+    return path.empty() ? "" : path.back();
+}
+
+std::string paramKeyOf(const hostsim::Params& params, int index) {
+    return params.count() == int(paramKeys().size()) ? paramKey(index) : "";
+}
+
 void printParamTable(const hostsim::Params& params, std::ostream& out) {
-    auto row = [&](const std::string& idx, const std::string& name, const std::string& type, const std::string& disk,
-                   const std::string& def, const std::string& valid, const std::string& slider,
-                   const std::string& prec, const std::string& flags, const std::string& extra) {
-        out << std::left << std::setw(5) << idx << std::setw(32) << name << std::setw(15) << type << std::setw(6)
-            << disk << std::setw(14) << def << std::setw(22) << valid << std::setw(16) << slider << std::setw(10)
-            << prec << std::setw(6) << flags << extra << "\n";
+    auto row = [&](const std::string& idx, const std::string& key, const std::string& name, const std::string& type,
+                   const std::string& def, const std::string& section, const std::string& range) {
+        out << std::left << std::setw(5) << idx << std::setw(32) << key << ' ' << std::setw(30) << name << ' ' << std::setw(9) << type
+            << ' ' << std::setw(14) << def << ' ' << std::setw(16) << section << ' ' << range;
+        out << "\n";
     };
-    row("idx", "name", "type", "disk", "default", "valid", "slider", "precision", "flags", "items / label");
+    row("idx", "key", "name", "type", "default", "layout/group", "range or choices");
     for (int i = 0; i < params.count(); ++i) {
         const PF_ParamDef& d = params.definition(i);
-        std::string valid, slider, prec, extra;
-        if (isSlider(d.param_type)) {
-            Ranges r = rangesOf(d);
-            valid = fmt(r.validMin) + " .. " + fmt(r.validMax);
-            slider = fmt(r.sliderMin) + " .. " + fmt(r.sliderMax);
-            if (d.param_type != PF_Param_SLIDER) prec = std::to_string(r.precision) + (r.percent ? " %" : "");
+        std::string name = d.name;
+        if (i == 0) name = "(input layer)";
+        else if (d.param_type == PF_Param_GROUP_END) name = "(end of group)";
+        else if (d.param_type == PF_Param_CHECKBOX && name.empty()) name = params.checkboxLabel(i);
+        std::string def = defaultText(d);
+        if (d.param_type == PF_Param_POPUP) {
+            const std::vector<std::string> items = params.popupItems(i);
+            const int n = d.u.pd.dephault;
+            if (n >= 1 && std::size_t(n) <= items.size()) def = items[std::size_t(n - 1)];
         }
-        if (d.param_type == PF_Param_POPUP) extra = d.u.pd.u_names;
-        if (d.param_type == PF_Param_CHECKBOX && !params.checkboxLabel(i).empty())
-            extra = "label \"" + params.checkboxLabel(i) + "\"";
-        if (d.param_type == PF_Param_ARBITRARY_DATA)
-            extra = "ui " + std::to_string(d.ui_width) + "x" + std::to_string(d.ui_height);
-        std::string name = i == 0 ? "(input layer)" : d.param_type == PF_Param_GROUP_END ? "(group end)" : d.name;
-        row(std::to_string(i), std::string(params.groupPath(i).size() * 2, ' ') + name,
-            typeText(d.param_type), std::to_string(d.uu.id), defaultText(d), valid, slider, prec,
-            flagLetters(d.flags), extra);
+        const bool value = hostsim::Params::hasValue(d.param_type) && i > 0;
+        row(std::to_string(i), value ? paramKeyOf(params, i) : "-", name, friendlyType(d.param_type), value ? def : "",
+            paramSectionOf(params, i), value ? rangeText(params, i) : "");
     }
 }
 
@@ -220,8 +281,7 @@ int listParams(hostsim::Host& host, const std::string& scenePath, bool list, boo
     } else if (list) {
         printParamTable(params, out);
     }
-    for (const std::string& v : host.violations()) err << "vemaro-render: host: " << v << "\n";
-    return host.violations().empty() ? 0 : 1;
+    return reportMisuse(host, err, 0);
 }
 
 }  // namespace tools

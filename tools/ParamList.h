@@ -24,6 +24,13 @@ bool setUpScene(hostsim::Host& host, const std::string& scenePath, std::ostream&
 // keyframe count at the given time.
 nlohmann::ordered_json paramsToJson(const hostsim::Params& params, A_Time time);
 
+// The parameter's key and layout or group ("" for a module whose table is
+// not the one the keys were made for).
+std::string paramKeyOf(const hostsim::Params& params, int index);
+std::string paramSectionOf(const hostsim::Params& params, int index);
+
+// One row per parameter: key, name, type, default, layout or group, range or
+// choices.
 void printParamTable(const hostsim::Params& params, std::ostream& out);
 
 // vemaro-render --list-params [--json] [--scene FILE]: registers the

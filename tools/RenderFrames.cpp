@@ -1,17 +1,17 @@
 #include "RenderFrames.h"
 
 #include "Comp.h"
+#include "FrameFile.h"
+#include "Messages.h"
+#include "ParamKeys.h"
 #include "ParamList.h"
 #include "Scene.h"
 #include "SmartRender.h"
 
-#include <ImfChannelList.h>
-#include <ImfFrameBuffer.h>
-#include <ImfHeader.h>
-#include <ImfOutputFile.h>
-#include <png.h>
 
 #include <algorithm>
+#include <chrono>
+#include <new>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -67,61 +67,56 @@ std::string extensionOf(const std::string& path) {
     return lower(path.substr(dot));
 }
 
-// libpng reports errors through longjmp; the message is kept for the caller.
-void pngError(png_structp png, png_const_charp message) {
-    auto* error = static_cast<std::string*>(png_get_error_ptr(png));
-    if (error) *error = message;
-    png_longjmp(png, 1);
-}
-void pngWarning(png_structp, png_const_charp) {}
-
-// The rows of a world as big-endian RGBA bytes, 8 or 16 bits a channel.
-std::vector<unsigned char> pngRows(const hostsim::World& w) {
-    const bool deep = w.depth() == hostsim::Depth::Bits16;
-    const std::size_t bytes = deep ? 2 : 1;
-    std::vector<unsigned char> rows(std::size_t(w.width()) * std::size_t(w.height()) * 4 * bytes);
-    unsigned char* o = rows.data();
-    for (int y = 0; y < w.height(); ++y) {
-        for (int x = 0; x < w.width(); ++x) {
-            if (deep) {
-                const PF_Pixel16& p = w.at<PF_Pixel16>(x, y);
-                for (A_u_short c : {p.red, p.green, p.blue, p.alpha}) {
-                    const unsigned v = (std::min<unsigned>(c, 32768u) * 65535u + 16384u) / 32768u;
-                    *o++ = static_cast<unsigned char>(v >> 8);
-                    *o++ = static_cast<unsigned char>(v & 0xFF);
-                }
-            } else {
-                const PF_Pixel& p = w.at<PF_Pixel>(x, y);
-                *o++ = p.red;
-                *o++ = p.green;
-                *o++ = p.blue;
-                *o++ = p.alpha;
-            }
-        }
-    }
-    return rows;
-}
-
-// A text progress bar that rewrites its own line.
+// Where a render stands: with a terminal, a bar that rewrites its line
+// (frame n of N, time per frame, time left); without one, a plain line per
+// frame, which logs keep.
 class Progress {
 public:
-    Progress(std::ostream& err, long total, bool show) : err_(err), total_(total), show_(show && total > 1) {}
-    void update(long done) {
-        if (!show_) return;
-        constexpr int kWidth = 30;
-        const int filled = static_cast<int>(kWidth * done / total_);
-        err_ << "\r[" << std::string(std::size_t(filled), '#') << std::string(std::size_t(kWidth - filled), '.')
-             << "] " << done << "/" << total_ << " frames" << std::flush;
-        if (done == total_) err_ << "\n";
+    Progress(std::ostream& err, long total, bool terminal)
+        : err_(err), total_(total), terminal_(terminal), start_(Clock::now()), last_(start_) {}
+    void frameDone(long done, long frame, const std::string& path) {
+        const Clock::time_point now = Clock::now();
+        const double took = seconds(now - last_), total = seconds(now - start_);
+        last_ = now;
+        const double left = total / double(done) * double(total_ - done);
+        if (terminal_) {
+            constexpr int kWidth = 24;
+            const int filled = static_cast<int>(kWidth * done / total_);
+            err_ << "\r[" << std::string(std::size_t(filled), '#') << std::string(std::size_t(kWidth - filled), '.')
+                 << "] frame " << done << " of " << total_ << ", " << duration(took) << " a frame, "
+                 << duration(left) << " left   " << std::flush;
+            if (done == total_) err_ << "\n";
+            open_ = done != total_;
+        } else {
+            err_ << "vemaro-render: frame " << frame << " (" << done << " of " << total_ << ") written to " << path
+                 << " in " << duration(took) << (done < total_ ? ", about " + duration(left) + " left" : "")
+                 << "\n";
+        }
     }
-    void abandon() {
-        if (show_) err_ << "\n";
+    // Ends the bar's line before a message.
+    void interrupt() {
+        if (open_) err_ << "\n";
+        open_ = false;
     }
 
 private:
+    using Clock = std::chrono::steady_clock;
+    static double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+    static std::string duration(double s) {
+        char buf[32];
+        if (s < 60)
+            std::snprintf(buf, sizeof buf, "%.2f s", s);
+        else if (s < 3600)
+            std::snprintf(buf, sizeof buf, "%d min %02d s", int(s / 60), int(s) % 60);
+        else
+            std::snprintf(buf, sizeof buf, "%d h %02d min", int(s / 3600), int(s / 60) % 60);
+        return buf;
+    }
     std::ostream& err_;
     long total_;
-    bool show_;
+    bool terminal_;
+    bool open_ = false;
+    Clock::time_point start_, last_;
 };
 
 bool setUpDefaultOrFile(hostsim::Host& host, const std::string& scenePath, std::ostream& err) {
@@ -179,85 +174,67 @@ std::string framePath(const std::string& pattern, long frame) {
     return out;
 }
 
-bool writePng(const hostsim::World& world, const std::string& path, std::string* error) {
-    if (world.depth() == hostsim::Depth::Float) {
-        if (error) *error = "a float world is written as EXR, not PNG";
-        return false;
+namespace {
+
+// Why a layout ran out of memory, from the parameters at the frame: the
+// layout and, where its parameters give it, how many elements it asked for.
+std::string elementLimitHint(hostsim::Host& host) {
+    hostsim::Params& params = host.get<hostsim::Params>();
+    if (params.count() != int(paramKeys().size())) return "";
+    const PF_InData& in = host.nextInData();
+    const A_Time now{in.current_time, in.time_scale};
+    auto value = [&](const char* key) { return params.valueAt(paramByKey(key), now).v[0]; };
+    const int pattern = static_cast<int>(value("pattern"));
+    const std::vector<std::string> items = params.popupItems(paramByKey("pattern"));
+    if (pattern < 1 || std::size_t(pattern) > items.size()) return "";
+    std::string hint = "the " + items[std::size_t(pattern - 1)] + " layout";
+    double count = -1;
+    switch (pattern) {
+        case 3: count = value("lineSegmentNumber"); break;
+        case 4: count = value("circleNumber"); break;
+        case 5: count = value("rectangleNumber"); break;
+        case 7: count = value("finiteGridColumn") * value("finiteGridRow"); break;
+        case 9:
+            if (value("pathMode") == 2) count = value("pathNumber");
+            break;
+        case 11:
+            if (value("graphMode") == 1) count = value("graphNumber");
+            break;
+        default: break;
     }
-    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "wb"), std::fclose);
-    if (!file) {
-        if (error) *error = "cannot write " + path + ": " + std::strerror(errno);
-        return false;
+    if (count >= 0) {
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%.0f", count);
+        return hint + " asks for " + buf + " elements, more than it can place";
     }
-    std::string message;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &message, pngError, pngWarning);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (!info) {
-        png_destroy_write_struct(&png, nullptr);
-        if (error) *error = "out of memory writing " + path;
-        return false;
-    }
-    const bool deep = world.depth() == hostsim::Depth::Bits16;
-    std::vector<unsigned char> rows = pngRows(world);
-    const std::size_t stride = std::size_t(world.width()) * 4 * (deep ? 2 : 1);
-    std::vector<png_bytep> pointers(std::size_t(world.height()));
-    for (std::size_t y = 0; y < pointers.size(); ++y) pointers[y] = rows.data() + y * stride;
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        if (error) *error = "cannot write " + path + ": " + message;
-        return false;
-    }
-    png_init_io(png, file.get());
-    png_set_IHDR(png, info, png_uint_32(world.width()), png_uint_32(world.height()), deep ? 16 : 8,
-                 PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    png_write_image(png, pointers.data());
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    if (std::fflush(file.get()) != 0) {
-        if (error) *error = "cannot write " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    return true;
+    static const std::pair<int, const char*> spacing[] = {
+        {2, "lineWidth"},   {6, "gridWidth and gridHeight"}, {8, "triangularGridRadius"},
+        {9, "pathInterval"}, {11, "graphDelta"},             {12, "randomDistance"}};
+    for (const auto& sp : spacing)
+        if (sp.first == pattern)
+            return hint + " places more elements than it can at this spacing (" + sp.second + ")";
+    return hint + " could not be laid out";
 }
 
-bool writeExr(const hostsim::World& world, const std::string& path, std::string* error) {
-    if (world.depth() != hostsim::Depth::Float) {
-        if (error) *error = "only float worlds are written as EXR";
-        return false;
-    }
-    const int w = world.width(), h = world.height();
-    // EXR colour is premultiplied by alpha; the host's float pixels are not.
-    std::vector<float> rgba(std::size_t(w) * std::size_t(h) * 4);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const PF_PixelFloat& p = world.at<PF_PixelFloat>(x, y);
-            float* o = &rgba[(std::size_t(y) * std::size_t(w) + std::size_t(x)) * 4];
-            o[0] = p.red * p.alpha;
-            o[1] = p.green * p.alpha;
-            o[2] = p.blue * p.alpha;
-            o[3] = p.alpha;
-        }
-    try {
-        Imf::Header header(w, h);
-        const char* names[4] = {"R", "G", "B", "A"};
-        Imf::FrameBuffer buffer;
-        for (int c = 0; c < 4; ++c) {
-            header.channels().insert(names[c], Imf::Channel(Imf::FLOAT));
-            buffer.insert(names[c], Imf::Slice(Imf::FLOAT, reinterpret_cast<char*>(rgba.data() + c),
-                                               sizeof(float) * 4, sizeof(float) * 4 * std::size_t(w)));
-        }
-        Imf::OutputFile file(path.c_str(), header);
-        file.setFrameBuffer(buffer);
-        file.writePixels(h);
-    } catch (const std::exception& e) {
-        if (error) *error = "cannot write " + path + ": " + e.what();
-        return false;
-    }
-    return true;
+// "out of memory (the Grid layout ...)" or the error's meaning.
+std::string renderFailure(hostsim::Host& host, PF_Err err) {
+    if (err != PF_Err_OUT_OF_MEMORY) return errorMeaning(err);
+    const std::string hint = elementLimitHint(host);
+    return hint.empty() ? "out of memory" : "out of memory: " + hint;
 }
+
+std::string listFrames(const std::vector<long>& frames) {
+    if (frames.empty()) return "no frame was written";
+    std::string s = frames.size() == 1 ? "frame " : "frames ";
+    s += std::to_string(frames.front());
+    if (frames.size() > 1) s += (frames.size() == 2 ? " and " : " to ") + std::to_string(frames.back());
+    return s + (frames.size() == 1 ? " was" : " were") + " written";
+}
+
+}  // namespace
 
 int renderFrames(hostsim::Host& host, const RenderOptions& o, std::ostream& out, std::ostream& err) {
+    (void)out;
     if (o.outPattern.empty()) {
         err << "vemaro-render: --frames needs --out PATTERN (e.g. frame_####.png)\n";
         return 2;
@@ -267,50 +244,74 @@ int renderFrames(hostsim::Host& host, const RenderOptions& o, std::ostream& out,
         return 2;
     }
     if (!setUpDefaultOrFile(host, o.scenePath, err)) return 1;
-    if (PF_Err e = host.sequenceSetup()) {
-        err << "vemaro-render: sequence setup failed with error " << e << "\n";
-        return 1;
-    }
     hostsim::Comp& comp = host.get<hostsim::Comp>();
+    if (o.downsample > 1) {
+        const PF_InData& in = host.nextInData();
+        auto times = [&](const PF_RationalScale& s) {
+            return PF_RationalScale{s.num, static_cast<A_u_long>(s.den * A_u_long(o.downsample))};
+        };
+        comp.setDownsample(times(in.downsample_x), times(in.downsample_y));
+        comp.apply();
+    }
     const bool exr = comp.bitDepth() == 32;
-    std::string pattern = o.outPattern;
-    const std::string ext = extensionOf(pattern);
+    const std::string ext = extensionOf(o.outPattern);
     const char* wanted = exr ? ".exr" : ".png";
-    if (ext.empty()) {
-        pattern += wanted;
-    } else if (ext != wanted) {
-        err << "vemaro-render: a " << comp.bitDepth() << "-bit scene is written as " << (exr ? "EXR" : "PNG")
-            << ": use a " << wanted << " file name (not " << ext << ")\n";
+    if (ext != wanted) {
+        err << "vemaro-render: " << (comp.bitDepth() == 8 ? "an " : "a ") << comp.bitDepth() << "-bit scene is written as " << (exr ? "EXR" : "PNG")
+            << ": the --out file name must end in " << wanted
+            << (ext.empty() ? std::string(" (it has no extension)") : " (not " + ext + ")") << "\n";
         return 2;
+    }
+    if (PF_Err e = host.sequenceSetup()) {
+        err << "vemaro-render: the effect could not set up the sequence: " << errorMeaning(e) << "\n";
+        return 1;
     }
 
     hostsim::SmartRender& smart = host.get<hostsim::SmartRender>();
     Progress progress(err, o.last - o.first + 1, o.progress);
+    std::vector<long> written;
     int status = 0;
     for (long f = o.first; f <= o.last && status == 0; ++f) {
-        hostsim::SmartRenderCall call = smart.render(f);
-        if (call.preRenderErr || call.err) {
-            progress.abandon();
-            err << "vemaro-render: " << (call.preRenderErr ? "pre-render" : "render") << " of frame " << f
-                << " failed with error " << (call.preRenderErr ? call.preRenderErr : call.err) << "\n";
-            status = 1;
-            break;
+        const char* stage = "render";
+        std::string problem;
+        try {
+            hostsim::SmartRenderCall call = smart.render(f);
+            if (call.preRenderErr || call.err) {
+                stage = call.preRenderErr ? "pre-render" : "render";
+                problem = renderFailure(host, call.preRenderErr ? call.preRenderErr : call.err);
+            } else {
+                stage = "writing";
+                const std::string path = framePath(o.outPattern, f);
+                FrameView view;
+                view.result = call.output.get();
+                view.left = call.output ? call.output->get()->origin_x : 0;
+                view.top = call.output ? call.output->get()->origin_y : 0;
+                view.width = comp.downsampledWidth();
+                view.height = comp.downsampledHeight();
+                view.depth = exr ? hostsim::Depth::Float
+                                 : comp.bitDepth() == 16 ? hostsim::Depth::Bits16 : hostsim::Depth::Bits8;
+                std::string error;
+                if (exr ? writeExr(view, path, &error) : writePng(view, path, &error)) {
+                    written.push_back(f);
+                    progress.frameDone(long(written.size()), f, path);
+                } else {
+                    problem = error;
+                }
+            }
+        } catch (const std::bad_alloc&) {
+            problem = std::string("out of memory") + (std::string(stage) == "writing" ? " while writing the file" : "");
         }
-        const std::string path = framePath(pattern, f);
-        std::string error;
-        if (!(exr ? writeExr(*call.output, path, &error) : writePng(*call.output, path, &error))) {
-            progress.abandon();
-            err << "vemaro-render: " << error << "\n";
+        if (!problem.empty()) {
+            progress.interrupt();
+            err << "vemaro-render: frame " << f << " failed";
+            if (std::string(stage) != "writing") err << " in " << stage;
+            err << ": " << problem << "; " << listFrames(written) << "\n";
             status = 1;
-            break;
         }
-        progress.update(f - o.first + 1);
-        if (!o.progress) out << path << "\n";
     }
     host.sequenceSetdown();
     host.globalSetdown();
-    for (const std::string& v : host.violations()) err << "vemaro-render: host: " << v << "\n";
-    return host.violations().empty() ? status : 1;
+    return reportMisuse(host, err, status);
 }
 
 }  // namespace tools

@@ -24,23 +24,19 @@ bool parseFrameRange(const char* text, long& first, long& last, std::ostream& er
 // the path (allowed for a single frame only).
 std::string framePath(const std::string& pattern, long frame);
 
-// Images: 8-bit worlds as 8-bit RGBA PNG, 16-bit worlds as 16-bit RGBA PNG
-// (host 0..32768 scaled to 0..65535), float worlds as RGBA float EXR
-// (premultiplied, as EXR stores colour). False with a message on failure.
-bool writePng(const hostsim::World& world, const std::string& path, std::string* error);
-bool writeExr(const hostsim::World& world, const std::string& path, std::string* error);
-
 struct RenderOptions {
     std::string scenePath;  // empty: the default scene
     long first = 0;
     long last = 0;
     std::string outPattern;
-    bool progress = false;  // a progress bar on the error stream
+    long downsample = 1;  // render at 1/downsample of the scene's resolution
+    bool progress = false;  // a progress bar on the error stream (a terminal); else a line per frame
 };
 
 // Sets the instance up, applies the scene, renders the frames and writes
-// them. Exit status: 0; 1 when a step fails or the host saw misuse; 2 for a
-// pattern that cannot name the frames.
+// them, each the layer's size with the effect's result at its offset. Exit
+// status: 0; 1 when a step fails or the host saw misuse; 2 for a pattern that
+// cannot name the frames.
 int renderFrames(hostsim::Host& host, const RenderOptions& options, std::ostream& out, std::ostream& err);
 
 }  // namespace tools

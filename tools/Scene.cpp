@@ -1,6 +1,8 @@
 #include "Scene.h"
 
+#include "ParamKeys.h"
 #include "SceneAnimation.h"
+#include "SceneAudio.h"
 #include "SceneComp.h"
 #include "SceneMaps.h"
 
@@ -122,7 +124,11 @@ A_Time keyTime(const json& key, const hostsim::Host& host, const std::string& wh
     if (hasFrame) {
         const json& f = key["frame"];
         if (!f.is_number_integer()) fail(where, "\"frame\" must be an integer");
-        return {static_cast<A_long>(f.get<long long>() * in.time_step), in.time_scale};
+        // In double, so that no product wraps; the range is that of "time".
+        const double frame = f.is_number_unsigned() ? double(f.get<unsigned long long>()) : double(f.get<long long>());
+        const double units = frame * in.time_step;
+        if (std::fabs(units) > 2e9) fail(where, "\"frame\" is out of range");
+        return {static_cast<A_long>(units), in.time_scale};
     }
     double s = 0;
     try {
@@ -139,8 +145,23 @@ void checkKeys(const json& entry, std::initializer_list<const char*> allowed, co
     for (auto it = entry.begin(); it != entry.end(); ++it) {
         bool ok = false;
         for (const char* a : allowed) ok = ok || it.key() == a;
-        if (!ok) fail(where, "unknown key \"" + it.key() + "\"");
+        if (!ok) {
+            std::vector<std::string> words(allowed.begin(), allowed.end());
+            fail(where, "unknown key \"" + it.key() + "\"" + didYouMean(it.key(), words) + " (allowed: " +
+                            listWords(words) + ")");
+        }
     }
+}
+
+std::string listWords(const std::vector<std::string>& words) {
+    std::string s;
+    for (const std::string& w : words) s += (s.empty() ? "\"" : ", \"") + w + "\"";
+    return s;
+}
+
+std::string didYouMean(const std::string& word, const std::vector<std::string>& candidates) {
+    const std::vector<std::string> near = tools::closestWords(word, candidates);
+    return near.empty() ? "" : "; did you mean " + listWords(near) + "?";
 }
 
 // ------------------------------------------------------------------ sections
@@ -151,6 +172,7 @@ const std::vector<Section>& sections() {
         {"composition", loadComposition},
         {"pixels", loadPixels},
         {"masks", loadMasks},
+        {"audio", loadAudio},
         {"params", loadParams},
         {"interpolation", loadInterpolation},
     };
@@ -163,10 +185,32 @@ void apply(const json& scene, Context& context) {
     for (auto it = scene.begin(); it != scene.end(); ++it) {
         bool known = it.key() == "comment";
         for (const Section& s : sections()) known = known || it.key() == s.name;
-        if (!known) fail(src, "unknown section \"" + it.key() + "\"");
+        if (!known) {
+            std::vector<std::string> names{"comment"};
+            for (const Section& s : sections()) names.push_back(s.name);
+            fail(src, "unknown section \"" + it.key() + "\"" + didYouMean(it.key(), names) +
+                          " (a scene has the sections " + listWords(names) + ")");
+        }
     }
-    for (const Section& s : sections())
-        if (scene.contains(s.name)) s.load(scene[s.name], context);
+    for (const Section& s : sections()) {
+        if (!scene.contains(s.name)) continue;
+        try {
+            s.load(scene[s.name], context);
+        } catch (const json::exception& e) {
+            // A value of the wrong kind that a loader did not check itself.
+            fail(src + ": \"" + s.name + "\"", plainJsonMessage(e));
+        }
+    }
+}
+
+std::string plainJsonMessage(const std::exception& e) {
+    // The library prefixes its messages with "[json.exception.kind.N] ".
+    std::string m = e.what();
+    if (m.rfind("[json.exception.", 0) == 0) {
+        const std::size_t end = m.find("] ");
+        if (end != std::string::npos) m = m.substr(end + 2);
+    }
+    return m;
 }
 
 void applyText(const std::string& text, Context& context) {
@@ -174,7 +218,7 @@ void applyText(const std::string& text, Context& context) {
     try {
         doc = json::parse(text);
     } catch (const json::parse_error& e) {
-        fail(context.source, std::string("not valid JSON: ") + e.what());
+        fail(context.source, "not valid JSON: " + plainJsonMessage(e));
     }
     scene::apply(doc, context);
 }
@@ -190,9 +234,28 @@ void applyFile(const std::string& path, Context& context) {
 
 // ------------------------------------------------------------------ params
 std::string describe(const Params& params, int index) {
-    std::string name = lookupName(params, index);
-    return "\"" + name + "\" (index " + std::to_string(index) + ")";
+    const std::string name = lookupName(params, index);
+    const std::string key = tools::paramKey(index);
+    if (key.empty() || params.count() != int(tools::paramKeys().size()))
+        return "\"" + name + "\" (index " + std::to_string(index) + ")";
+    return "\"" + name + "\" (index " + std::to_string(index) + ", key \"" + key + "\")";
 }
+
+namespace {
+std::string suggestParams(const Params& params, const std::string& word) {
+    std::vector<std::string> words;
+    const bool keyed = params.count() == int(tools::paramKeys().size());
+    for (int i = 1; i < params.count(); ++i) {
+        if (!Params::hasValue(params.definition(i).param_type)) continue;
+        words.push_back(keyed ? tools::paramKey(i) : lookupName(params, i));
+    }
+    const std::vector<std::string> near = tools::closestWords(word, words);
+    if (near.empty()) return " (vemaro-render --list-params lists every key)";
+    std::string s;
+    for (const std::string& n : near) s += (s.empty() ? "" : ", ") + ("\"" + n + "\"");
+    return "; did you mean " + s + "?";
+}
+}  // namespace
 
 int findParam(const Params& params, const json& ref, const std::string* group) {
     const int count = params.count();
@@ -203,6 +266,10 @@ int findParam(const Params& params, const json& ref, const std::string* group) {
     }
     if (!ref.is_string()) throw Error("\"param\" must be an index or a name, not " + std::string(kindOf(ref)));
     const std::string name = ref.get<std::string>();
+    if (!group && count == int(tools::paramKeys().size())) {
+        const int byKey = tools::paramByKey(name);
+        if (byKey > 0) return byKey;
+    }
     std::vector<int> found;
     for (int i = 1; i < count; ++i) {
         if (!Params::hasValue(params.definition(i).param_type) || lookupName(params, i) != name) continue;
@@ -210,15 +277,18 @@ int findParam(const Params& params, const json& ref, const std::string* group) {
         found.push_back(i);
     }
     const std::string inGroup = group ? " in group \"" + *group + "\"" : "";
-    if (found.empty()) throw Error("no parameter is named \"" + name + "\"" + inGroup);
+    if (found.empty())
+        throw Error("no parameter is named \"" + name + "\"" + inGroup + suggestParams(params, name));
     if (found.size() > 1) {
         std::string list;
         for (int i : found) {
             std::string path = joinPath(params.groupPath(i));
-            list += (list.empty() ? "" : ", ") + std::to_string(i) + (path.empty() ? "" : " in \"" + path + "\"");
+            const std::string key = tools::paramKey(i);
+            list += (list.empty() ? "" : ", ") + (key.empty() ? std::to_string(i) : "\"" + key + "\"") +
+                    (path.empty() ? "" : " in \"" + path + "\"");
         }
-        throw Error("\"" + name + "\"" + inGroup + " is ambiguous (indices " + list +
-                    "): give its index or its group");
+        throw Error("\"" + name + "\"" + inGroup + " is ambiguous: it names several parameters (" + list +
+                    "); give its key");
     }
     return found.front();
 }

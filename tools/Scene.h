@@ -5,6 +5,7 @@
 // those before it (parameters may name layers the layer section defined).
 //
 // "params" is a list of entries, each setting one parameter:
+//   {"param": "gridWidth", "value": 150}                  by key (--list-params)
 //   {"param": 12, "value": 150}                          by index
 //   {"param": "Pattern", "value": "Line"}                 by name, unique in the table
 //   {"param": "Size 1", "group": "Shape 1", "value": 40}  by name, unique within the group
@@ -43,6 +44,9 @@ struct Context {
     // Resolves a layer name to its id; set by the section that defines layers.
     std::function<bool(const std::string& name, int& id)> layerByName;
     int paramsSet = 0;
+    // Layers whose scene entry gives a width or height; the others take the
+    // size of a PNG given as their pixels.
+    std::vector<int> sizedLayers = {};
 };
 
 using SectionLoader = std::function<void(const nlohmann::json& section, Context&)>;
@@ -74,7 +78,13 @@ hostsim::ParamValue parseValue(hostsim::Params& params, int index, const nlohman
 A_Time keyTime(const nlohmann::json& key, const hostsim::Host& host, const std::string& where);
 // Error naming the first key of an object that is not allowed.
 void checkKeys(const nlohmann::json& entry, std::initializer_list<const char*> allowed, const std::string& where);
-// "Name" (index N) as messages show a parameter.
+// A JSON library message without its internal "[json.exception...]" prefix.
+std::string plainJsonMessage(const std::exception& e);
+// "a", "b", "c": a list of allowed words for messages.
+std::string listWords(const std::vector<std::string>& words);
+// "; did you mean "x"?" with the candidates nearest to a mistyped word, or "".
+std::string didYouMean(const std::string& word, const std::vector<std::string>& candidates);
+// "Name" (index N, key "key") as messages show a parameter.
 std::string describe(const hostsim::Params& params, int index);
 
 }  // namespace scene

@@ -106,7 +106,10 @@ void loadInterpolation(const json& section, Context& context) {
             fail(where, "an entry is {\"param\": ..., \"mode\": \"hold\" or \"linear\"}");
         checkKeys(e, {"param", "group", "mode"}, where);
         std::string group;
-        if (e.contains("group")) group = e["group"].get<std::string>();
+        if (e.contains("group")) {
+            if (!e["group"].is_string()) fail(where, "\"group\" must be a text");
+            group = e["group"].get<std::string>();
+        }
         int index = 0;
         try {
             index = findParam(params, e["param"], e.contains("group") ? &group : nullptr);

@@ -41,7 +41,7 @@ AEGP_ObjectType objectType(const json& j, const std::string& where) {
     fail(where, "must be one of \"av\", \"text\", \"shape\", \"camera\", \"light\"");
 }
 
-void loadLayer(const json& j, hostsim::Comp::Layer& l, const std::string& where) {
+void loadLayer(const json& j, hostsim::Comp::Layer& l, const std::string& where, Context& context) {
     if (!j.is_object()) fail(where, "a layer must be an object");
     for (auto it = j.begin(); it != j.end(); ++it) {
         const std::string& k = it.key();
@@ -51,8 +51,10 @@ void loadLayer(const json& j, hostsim::Comp::Layer& l, const std::string& where)
             l.name = it->get<std::string>();
         } else if (k == "width") {
             l.width = whole(*it, at, 1, 30000);
+            context.sizedLayers.push_back(int(l.id));
         } else if (k == "height") {
             l.height = whole(*it, at, 1, 30000);
+            context.sizedLayers.push_back(int(l.id));
         } else if (k == "type") {
             l.type = objectType(*it, at);
             l.hasSource = l.type != AEGP_ObjectType_TEXT && l.type != AEGP_ObjectType_VECTOR;
@@ -68,7 +70,9 @@ void loadLayer(const json& j, hostsim::Comp::Layer& l, const std::string& where)
             l.content = {whole((*it)[0], at, -100000, 100000), whole((*it)[1], at, -100000, 100000),
                          whole((*it)[2], at, -100000, 100000), whole((*it)[3], at, -100000, 100000)};
         } else {
-            fail(at, "is not a layer setting");
+            static const std::vector<std::string> keys{"name",  "width",   "height",   "type",
+                                                       "start", "inPoint", "duration", "content"};
+            fail(at, "is not a layer setting" + didYouMean(k, keys) + " (a layer has " + listWords(keys) + ")");
         }
     }
 }
@@ -95,15 +99,18 @@ void loadComposition(const json& section, Context& context) {
             if (bits != 8 && bits != 16 && bits != 32) fail(at, "must be 8, 16 or 32");
             comp.setBitDepth(static_cast<A_short>(bits));
         } else if (k == "effectLayer") {
-            loadLayer(*it, comp.effectLayer(), at);
+            loadLayer(*it, comp.effectLayer(), at, context);
         } else if (k == "layers") {
             if (!it->is_array()) fail(at, "must be a list of layers");
             for (std::size_t i = 0; i < it->size(); ++i) {
                 hostsim::Comp::Layer& l = comp.addLayer(640, 360);
-                loadLayer((*it)[i], l, at + "[" + std::to_string(i) + "]");
+                loadLayer((*it)[i], l, at + "[" + std::to_string(i) + "]", context);
             }
         } else {
-            fail(at, "is not a composition setting");
+            static const std::vector<std::string> keys{"frameDuration", "downsample", "bitDepth", "effectLayer",
+                                                       "layers"};
+            fail(at, "is not a composition setting" + didYouMean(k, keys) + " (the composition has " +
+                         listWords(keys) + ")");
         }
     }
     comp.apply();  // the effect layer's size and length

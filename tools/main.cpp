@@ -6,6 +6,7 @@
 #include "RenderFrames.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <string>
@@ -17,18 +18,27 @@ const char* kUsage =
     "usage: vemaro-render [--module PATH] --about\n"
     "       vemaro-render [--module PATH] [--scene FILE] --list-params [--json]\n"
     "       vemaro-render [--module PATH] [--scene FILE] --dump-record FRAME\n"
-    "       vemaro-render [--module PATH] [--scene FILE] --frames A[-B] --out PATTERN\n"
+    "       vemaro-render [--module PATH] [--scene FILE] --frames A[-B] --out PATTERN [--downsample N]\n"
+    "       vemaro-render [--module PATH] --version\n"
     "       vemaro-render --help\n"
     "\n"
     "  --module PATH   the effect module to load (default: the one built with this tool)\n"
     "  --about         print the effect's about text and its plug-in property list\n"
-    "  --list-params   print the parameters the effect registers (--json: as JSON, with values)\n"
+    "  --list-params   print the parameters the effect registers: key (what scenes use), name,\n"
+    "                  type, default, layout or group, range or choices (--json: as JSON, with values)\n"
     "  --dump-record FRAME  run pre-render at FRAME and print the settings record it makes\n"
     "  --frames A[-B]  render frame A (or frames A to B) of the scene, or of the built-in default scene\n"
     "  --out PATTERN   where the frames go: '#'s become the frame number, zero-padded (frame_####.png);\n"
-    "                  8 and 16-bit scenes are written as PNG, 32-bit scenes as OpenEXR (.exr)\n"
+    "                  8 and 16-bit scenes are written as PNG (.png), 32-bit scenes as OpenEXR (.exr);\n"
+    "                  each frame is the effect layer's size and replaces an older file only when complete\n"
+    "  --downsample N  render at 1/N of the size in each direction (a quick preview)\n"
     "  --scene FILE    apply a scene file (JSON) after the effect registered its parameters\n"
-    "  --help          print this text\n";
+    "  --version       print the effect's version and this build's\n"
+    "  --help          print this text\n"
+    "\n"
+    "Scene files, their sections and every parameter key are described in docs/scenes.md;\n"
+    "examples/ holds a scene for every layout and shape. Example:\n"
+    "  vemaro-render --scene examples/grid-circles.json --frames 0-24 --out out/grid_####.png\n";
 
 std::string hex(uint32_t v) {
     char buf[16];
@@ -67,11 +77,34 @@ int about(hostsim::Host& host) {
     return 0;
 }
 
+// The version word of the property list: major.minor.bug, stage and build.
+std::string effectVersion(uint32_t v) {
+    static const char* stages[] = {"development", "alpha", "beta", "release"};
+    return std::to_string(v >> 19 & 0xF) + "." + std::to_string(v >> 15 & 0xF) + "." +
+           std::to_string(v >> 11 & 0xF) + " (" + stages[v >> 9 & 3] + ", build " + std::to_string(v & 0x1FF) +
+           ")";
+}
+
+int version(hostsim::Host& host) {
+    const hostsim::PiPL& pipl = host.module().pipl();
+    std::cout << "vemaro-render build " << VEMARO_BUILD_ID << " (" << VEMARO_BUILD_TYPE << ", "
+#if defined(__clang__)
+              << "clang " << __clang_major__ << "." << __clang_minor__
+#elif defined(__GNUC__)
+              << "gcc " << __GNUC__ << "." << __GNUC_MINOR__
+#endif
+              << ")\n"
+              << "effect " << pipl.pascalString("name") << " " << effectVersion(pipl.long32("eVER")) << ", "
+              << hex(pipl.long32("eVER")) << ", API " << versionPair(pipl, "eSVR") << "\n"
+              << "module " << host.module().path() << "\n";
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::string modulePath = VEMARO_MODULE_PATH;
-    bool wantAbout = false;
+    bool wantAbout = false, wantVersion = false;
     bool wantParams = false, wantJson = false;
     std::string scenePath;
     long dumpFrame = -1;
@@ -82,6 +115,8 @@ int main(int argc, char** argv) {
         if (a == "--help" || a == "-h") {
             std::cout << kUsage;
             return 0;
+        } else if (a == "--version") {
+            wantVersion = true;
         } else if (a == "--about") {
             wantAbout = true;
         } else if (a == "--dump-record") {
@@ -96,6 +131,15 @@ int main(int argc, char** argv) {
                 return 2;
             }
             render.outPattern = argv[++i];
+        } else if (a == "--downsample") {
+            char* end = nullptr;
+            const char* v = i + 1 < argc ? argv[++i] : "";
+            const long n = std::strtol(v, &end, 10);
+            if (!*v || *end || n < 1 || n > 64) {
+                std::cerr << "vemaro-render: --downsample needs a whole number from 1 to 64\n";
+                return 2;
+            }
+            render.downsample = n;
         } else if (a == "--list-params") {
             wantParams = true;
         } else if (a == "--json") {
@@ -121,7 +165,7 @@ int main(int argc, char** argv) {
         std::cerr << "vemaro-render: --out needs --frames A[-B]\n";
         return 2;
     }
-    if (!wantAbout && !wantParams && scenePath.empty() && dumpFrame < 0 && !wantFrames) {
+    if (!wantAbout && !wantVersion && !wantParams && scenePath.empty() && dumpFrame < 0 && !wantFrames) {
         std::cerr << kUsage;
         return 2;
     }
@@ -132,6 +176,7 @@ int main(int argc, char** argv) {
             std::cerr << "vemaro-render: " << error << "\n";
             return 1;
         }
+        if (wantVersion) return version(host);
         if (wantAbout) return about(host);
         if (dumpFrame >= 0) return tools::dumpRecord(host, scenePath, dumpFrame, std::cout, std::cerr);
         if (wantFrames) {
@@ -140,6 +185,9 @@ int main(int argc, char** argv) {
             return tools::renderFrames(host, render, std::cout, std::cerr);
         }
         return tools::listParams(host, scenePath, wantParams, wantJson, std::cout, std::cerr);
+    } catch (const std::bad_alloc&) {
+        std::cerr << "vemaro-render: out of memory while setting up the effect\n";
+        return 1;
     } catch (const std::exception& e) {
         std::cerr << "vemaro-render: " << e.what() << "\n";
         return 1;

@@ -195,6 +195,62 @@ TEST_F(GraphControl, MissingSuitesAndDrawingReference) {
     EXPECT_TRUE(bot.strings().empty());
 }
 
+// A damaged value is drawn from the bytes it has: a field ends at its NUL, at
+// 255 characters or at the handle's end, and one the handle does not reach is
+// empty (and grey).
+TEST_F(GraphControl, DamagedValuesAreDrawnFromTheirOwnBytes) {
+    struct Case {
+        const char* what;
+        std::string bytes;
+        std::string x, y;
+        bool yValid;
+    };
+    const std::string a255(255, 'a');
+    const Case cases[] = {
+        {"no NUL in either field", std::string(512, 'a'), a255, a255, false},
+        {"three bytes, no NUL", "t+1", "t+1", "", false},
+        {"empty", "", "", "", false},
+        {"a y cut short", std::string("t\0", 2) + std::string(254, '-') + "2*t", "t", "2*t", true},
+        {"longer than the record",
+         std::string("t\0", 2) + std::string(254, '-') + std::string("h\0", 2) + std::string(300, 'z'), "t", "h",
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        bot.clear();
+        // A handle of exactly these bytes: reading past it fails under ASan.
+        PF_Handle h = host.handles().create(c.bytes.size());
+        if (!c.bytes.empty()) std::memcpy(*h, c.bytes.data(), c.bytes.size());
+        defs[kGraph].u.arb_d.value = h;
+        ASSERT_EQ(draw(), PF_Err_NONE);
+        auto s = bot.strings();
+        ASSERT_EQ(s.size(), 2u);
+        EXPECT_EQ(s[0].text, "x = " + c.x);
+        EXPECT_EQ(s[1].text, "y = " + c.y);
+        expectColor(s[1].color, c.yValid ? 1.0f : 0.3f);
+        EXPECT_EQ(host.handles().lockedNow(), 0);
+        EXPECT_EQ(host.handles().size(h), c.bytes.size());
+    }
+}
+
+// Without the host's lock or unlock callback the value cannot be read: an
+// error, nothing drawn, nothing held.
+TEST_F(GraphControl, MissingHandleCallbacksAreAnError) {
+    for (bool lock : {true, false}) {
+        SCOPED_TRACE(lock ? "no lock" : "no unlock");
+        bot.clear();
+        const PF_UtilCallbacks kept = host.utils();
+        if (lock)
+            host.utils().host_lock_handle = nullptr;
+        else
+            host.utils().host_unlock_handle = nullptr;
+        EXPECT_EQ(draw(), PF_Err_BAD_CALLBACK_PARAM);
+        host.utils() = kept;
+        EXPECT_TRUE(bot.strings().empty());
+        EXPECT_EQ(host.handles().lockedNow(), 0);
+    }
+}
+
 TEST_F(GraphControl, AValueTheHostCannotLockIsAnError) {
     host.handles().failLocks(1);
     EXPECT_EQ(draw(), 514);

@@ -112,6 +112,140 @@ TEST_F(GraphData, MalformedFlatDataIsReadWithinItsBounds) {
     EXPECT_EQ(host.handles().liveEffectOwned(), 0);
 }
 
+// Values the host hands back damaged (a project saved by something else, a
+// handle resized): each request reads them within the handle's bytes. A field
+// ends at its NUL, at 255 characters or at the handle's end; a field the
+// handle does not reach is empty.
+TEST_F(GraphData, DamagedValuesAreReadWithinTheirBounds) {
+    auto bytes = [](std::size_t size, char fill, const std::string& x, const std::string& y) {
+        std::vector<char> b(size, fill);
+        for (std::size_t k = 0; k < x.size(); ++k) b.at(k) = x[k];
+        for (std::size_t k = 0; k < y.size(); ++k) b.at(256 + k) = y[k];
+        return b;
+    };
+    struct Case {
+        const char* what;
+        std::vector<char> data;
+        std::string x, y;
+    };
+    const std::string a255(255, 'a');
+    const Case cases[] = {
+        {"no NUL in either field", std::vector<char>(512, 'a'), a255, a255},
+        {"three bytes, no NUL", {'t', '+', '1'}, "t+1", ""},
+        {"empty", {}, "", ""},
+        {"x alone", bytes(100, 'q', std::string("t\0", 2), ""), "t", ""},
+        {"a y cut short", bytes(300, 'b', std::string("w\0", 2), ""), "w", std::string(44, 'b')},
+        {"a y of one byte", bytes(257, 'c', std::string("w\0", 2), ""), "w", "c"},
+        {"longer than the record", bytes(600, 'z', std::string("a\0", 2), std::string("b\0", 2)), "a", "b"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        // A handle of exactly these bytes: reading past it fails under ASan.
+        PF_ArbitraryH h = host.handles().create(c.data.size());
+        if (!c.data.empty()) std::memcpy(*h, c.data.data(), c.data.size());
+        const std::vector<char> before = c.data;
+
+        PF_ArbitraryH copy = nullptr;
+        ASSERT_EQ(arb.copy(host, h, &copy), PF_Err_NONE);
+        EXPECT_EQ(host.handles().size(copy), 512u);
+        EXPECT_EQ(x(copy), c.x);
+        EXPECT_EQ(y(copy), c.y);
+
+        EXPECT_EQ(print(h, 512, PF_Err_NONE), c.x + "\t" + c.y);
+
+        PF_ArbCompareResult r = -1;
+        EXPECT_EQ(arb.compare(host, h, copy, &r), PF_Err_NONE);
+        EXPECT_EQ(r, PF_ArbCompare_EQUAL);
+        EXPECT_EQ(arb.compare(host, make(c.x, "1"), h, &r), PF_Err_NONE);
+        EXPECT_EQ(r, PF_ArbCompare_NOT_EQUAL);
+
+        // The flat form is whole: both fields NUL-terminated, zeros behind.
+        std::vector<char> flat(512, '#');
+        ASSERT_EQ(arb.flatten(host, h, flat.data(), 512), PF_Err_NONE);
+        std::vector<char> expected(512, '\0');
+        std::copy(c.x.begin(), c.x.end(), expected.begin());
+        std::copy(c.y.begin(), c.y.end(), expected.begin() + 256);
+        EXPECT_EQ(flat, expected);
+
+        // Reading changed nothing.
+        EXPECT_EQ(std::vector<char>(static_cast<char*>(*h), static_cast<char*>(*h) + before.size()), before);
+        EXPECT_EQ(host.handles().size(h), before.size());
+        EXPECT_EQ(host.handles().lockedNow(), 0);
+    }
+}
+
+// A host that leaves handle callbacks out: a request that needs a missing one
+// reports an error and changes nothing; the others are served.
+TEST_F(GraphData, MissingHandleCallbacks) {
+    PF_ArbitraryH value = make("t", "h");
+    PF_UtilCallbacks& u = host.utils();
+    const PF_UtilCallbacks kept = u;
+    struct Case {
+        const char* what;
+        void (*remove)(PF_UtilCallbacks&);
+        bool canRead, canMake, canFree;
+    };
+    const Case cases[] = {
+        {"no lock", [](PF_UtilCallbacks& c) { c.host_lock_handle = nullptr; }, false, false, true},
+        {"no unlock", [](PF_UtilCallbacks& c) { c.host_unlock_handle = nullptr; }, false, false, true},
+        {"no new", [](PF_UtilCallbacks& c) { c.host_new_handle = nullptr; }, true, false, true},
+        {"no dispose", [](PF_UtilCallbacks& c) { c.host_dispose_handle = nullptr; }, true, false, false},
+        {"no size", [](PF_UtilCallbacks& c) { c.host_get_handle_size = nullptr; }, true, true, true},
+        {"none", [](PF_UtilCallbacks& c) { c = PF_UtilCallbacks{}; }, false, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const int live = host.handles().live();
+        c.remove(u);
+        const PF_Err read = c.canRead ? PF_Err_NONE : PF_Err_BAD_CALLBACK_PARAM;
+        const PF_Err made = c.canMake ? PF_Err_NONE : PF_Err_BAD_CALLBACK_PARAM;
+        std::vector<PF_ArbitraryH> out(5, reinterpret_cast<PF_ArbitraryH>(&u));
+        EXPECT_EQ(arb.newValue(host, &out[0]), made);
+        EXPECT_EQ(arb.copy(host, value, &out[1]), c.canRead ? made : read);
+        EXPECT_EQ(arb.interpolate(host, value, value, 0.5, &out[2]), c.canRead ? made : read);
+        char flat[512] = "u";
+        EXPECT_EQ(arb.unflatten(host, flat, sizeof flat, &out[3]), made);
+        EXPECT_EQ(arb.scan(host, "u\tv", 3, &out[4]), made);
+        std::vector<char> buffer(512, '#');
+        EXPECT_EQ(arb.flatten(host, value, buffer.data(), 512), read);
+        if (c.canRead) {
+            EXPECT_EQ(std::string(buffer.data()), "t");
+        } else {
+            EXPECT_EQ(buffer, std::vector<char>(512, '#'));
+        }
+        EXPECT_EQ(print(value, 512, read), c.canRead ? "t\th" : std::string(512, '#'));
+        PF_ArbCompareResult r = -1;
+        EXPECT_EQ(arb.compare(host, value, value, &r), read);
+        EXPECT_EQ(r, c.canRead ? PF_ArbCompare_EQUAL : -1);
+        A_u_long size = 0;
+        EXPECT_EQ(arb.flatSize(host, value, &size), PF_Err_NONE);
+        EXPECT_EQ(size, 512u);
+        u = kept;
+        // What was made is whole; what was refused left its output null.
+        for (PF_ArbitraryH h : out) {
+            if (!c.canMake) {
+                EXPECT_EQ(h, nullptr);
+                continue;
+            }
+            ASSERT_TRUE(host.handles().valid(h));
+            EXPECT_EQ(host.handles().size(h), 512u);
+            EXPECT_EQ(arb.dispose(host, h), PF_Err_NONE);
+        }
+        EXPECT_EQ(host.handles().live(), live);
+        EXPECT_EQ(host.handles().lockedNow(), 0);
+        EXPECT_EQ(x(value), "t");
+        // Dispose needs only its own callback.
+        PF_ArbitraryH spare = make();
+        c.remove(u);
+        EXPECT_EQ(arb.dispose(host, spare), c.canFree ? PF_Err_NONE : PF_Err_BAD_CALLBACK_PARAM);
+        u = kept;
+        EXPECT_EQ(host.handles().valid(spare), !c.canFree);
+        if (!c.canFree) {
+            EXPECT_EQ(arb.dispose(host, spare), PF_Err_NONE);
+        }
+    }
+}
+
 TEST_F(GraphData, RequestsThatCannotBeServedReportAnError) {
     PF_ArbitraryH h = make();
     std::vector<unsigned char> flat(511, 0xEE);
@@ -193,17 +327,20 @@ TEST_F(GraphData, PrintGivesTheTextForm) {
     PF_ArbitraryH h = make();
     A_u_long size = 0;
     EXPECT_EQ(arb.printSize(host, h, &size), PF_Err_NONE);
-    EXPECT_GE(size, 512u);  // room for two full texts, the tab and the NUL
+    EXPECT_EQ(size, 511u);  // two full texts and the tab
     EXPECT_EQ(print(h, 511, PF_Err_NONE), std::string("w * t\t") + kY);
     EXPECT_EQ(print(h, 511, PF_Err_NONE, PF_ArbPrint_ABBREVIATED), "");
     EXPECT_EQ(print(h, 510, PF_Err_BAD_CALLBACK_PARAM), "");
     EXPECT_EQ(print(h, 0, PF_Err_BAD_CALLBACK_PARAM), "");
 
-    // Two full fields fit the size the host was told, and no smaller buffer.
+    // Two full fields and the NUL need one byte more than the size the host
+    // was told: they never run past the buffer, and are no cut text either.
     PF_ArbitraryH full = make(std::string(255, 'a'), std::string(255, 'b'));
     const std::string text = std::string(255, 'a') + "\t" + std::string(255, 'b');
-    EXPECT_EQ(print(full, size, PF_Err_NONE), text);
-    EXPECT_EQ(print(full, 511, PF_Err_BAD_CALLBACK_PARAM), "");
+    EXPECT_EQ(print(full, 512, PF_Err_NONE), text);
+    EXPECT_EQ(print(full, size, PF_Err_BAD_CALLBACK_PARAM), "");
+    EXPECT_EQ(print(make(std::string(255, 'a'), std::string(254, 'b')), size, PF_Err_NONE),
+              std::string(255, 'a') + "\t" + std::string(254, 'b'));
 
     // Print then scan gives back an equal value.
     PF_ArbitraryH back = scan(text);

@@ -73,10 +73,12 @@ protected:
     A_Time now() { return {host.nextInData().current_time, host.nextInData().time_scale}; }
 
     PF_Err dialog() { return params.send(PF_Cmd_DO_DIALOG); }
-    // The texts the dialog opened with, read out of the script by the engine.
+    // The texts the window opened with, as the engine's script saw them.
     void openedWith(std::string& x, std::string& y) {
-        ASSERT_FALSE(script.scripts().empty());
-        ASSERT_TRUE(hostsim::Script::readDialog(script.scripts().back(), x, y)) << script.scripts().back();
+        const hostsim::Script::Window w = script.lastWindow();
+        ASSERT_EQ(w.opened.size(), 2u) << w.error;
+        x = w.opened[0];
+        y = w.opened[1];
     }
 
     hostsim::Params& params = host.get<hostsim::Params>();
@@ -109,21 +111,34 @@ TEST_F(Dialog, OpensWithTheStoredTextsAndCancelKeepsThem) {
     EXPECT_EQ(y, kDefaultY);
     EXPECT_TRUE(script.lastPlatformEncoding());
     EXPECT_FALSE(script.lastAskedForError());
-    const std::string text = script.scripts().back();
-    EXPECT_EQ(text.find_first_of("\r\n"), std::string::npos);
-    EXPECT_NE(text.find("'Edit Expressions'"), std::string::npos);
+    EXPECT_EQ(script.scripts().back().find_first_of("\r\n"), std::string::npos);
+    const hostsim::Script::Window w = script.lastWindow();
+    EXPECT_EQ(w.type, "dialog");
+    EXPECT_EQ(w.title, "Edit Expressions");
+    EXPECT_EQ(w.result, "false@t@t");
     EXPECT_EQ(storedBytes(), before);
     EXPECT_EQ(host.message(), "");
     EXPECT_EQ(host.outData().out_flags, PF_OutFlag_REFRESH_UI);
 }
 
-// Texts a damaged project may hold reach the dialog unchanged, yet cannot
-// change the code the engine runs: the script with them has the same code as
-// the script with plain texts, literal contents aside.
+// The dialog's own filter: letters, digits, space and "().,+-*/".
+std::string keptByTheWindow(const std::string& text) {
+    static const std::string kept =
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 ().,+-*/";
+    std::string out;
+    for (char c : text)
+        if (c && kept.find(c) != std::string::npos) out.push_back(c);
+    return out;
+}
+
+// Texts a damaged project may hold reach the window unchanged, yet cannot
+// change what the script does: it makes the same calls into the window as with
+// plain texts, and OK without an edit sends back the texts filtered.
 TEST_F(Dialog, StoredTextsCannotInjectScript) {
+    script.playDialog(true);
     ASSERT_EQ(dialog(), PF_Err_NONE);
-    std::string plainCode, x, y;
-    ASSERT_TRUE(hostsim::Script::readDialog(script.scripts().back(), x, y, &plainCode));
+    const std::vector<std::string> plainCalls = script.lastWindow().calls;
+    ASSERT_FALSE(plainCalls.empty());
 
     const std::vector<std::string> hostile = {
         "');alert(1);('",
@@ -134,17 +149,66 @@ TEST_F(Dialog, StoredTextsCannotInjectScript) {
         "\xE2\x80\xA8 line separator, \xC3\xA9, \x7F\x01",
         "t@true@1",
         "*/ /* <script> ${t}",
+        "'+(ok=true)+'",
+        "');\tok = true;\tui.x.text = 'w';\t('",
     };
     for (const std::string& text : hostile) {
         SCOPED_TRACE(text);
         storeRaw(text, "y " + text);
         ASSERT_EQ(dialog(), PF_Err_NONE);
-        std::string code;
-        ASSERT_TRUE(hostsim::Script::readDialog(script.scripts().back(), x, y, &code));
-        EXPECT_EQ(x, text);
-        EXPECT_EQ(y, "y " + text);
-        EXPECT_EQ(code, plainCode);
+        const hostsim::Script::Window w = script.lastWindow();
+        EXPECT_EQ(w.error, "");
+        EXPECT_EQ(w.opened, (std::vector<std::string>{text, "y " + text}));
+        EXPECT_EQ(w.calls, plainCalls);
+        EXPECT_EQ(w.result, "true@" + keptByTheWindow(text) + "@" + keptByTheWindow("y " + text));
+        EXPECT_EQ(storedX(), keptByTheWindow(text));
         EXPECT_EQ(script.scripts().back().find_first_of("\r\n"), std::string::npos);
+    }
+}
+
+// The window as the user works it, and the reply it sends: a changed text
+// longer than 259 characters is cut to 250 by the field; the reply keeps only
+// the characters an expression may hold; Cancel or closing the window sends
+// "false" and nothing is written.
+TEST_F(Dialog, TheWindowsRulesThroughTheEngine) {
+    using S = hostsim::Script;
+    std::string everyByte;
+    for (int b = 1; b < 256; ++b) everyByte.push_back(static_cast<char>(b));
+    const std::string n250(250, 'n'), n259(259, 'n'), n260(260, 'n');
+    struct Case {
+        const char* what;
+        std::vector<S::Action> user;
+        std::string reply;
+        bool written;
+    };
+    const Case cases[] = {
+        {"OK without an edit", {S::press("ok")}, "true@" + kDefaultX + "@" + kDefaultY, true},
+        {"edits, then OK", {S::type(0, "a * t"), S::type(1, "h / 2"), S::press("OK")}, "true@a * t@h / 2", true},
+        {"260 characters are cut to 250", {S::type(0, n260), S::press("ok")}, "true@" + n250 + "@" + kDefaultY, true},
+        {"259 are not", {S::type(1, n259), S::press("ok")}, "true@" + kDefaultX + "@" + n259, true},
+        {"the filter", {S::type(0, everyByte), S::press("ok")},
+         "true@ ()*+,-./0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz@" + kDefaultY, true},
+        {"an emptied y", {S::type(1, ""), S::press("ok")}, "true@" + kDefaultX + "@", true},
+        {"edits, then Cancel", {S::type(0, "a"), S::press("Cancel")}, "false@a@" + kDefaultY, false},
+        {"the window closed", {S::type(0, "a"), S::close()}, "false@a@" + kDefaultY, false},
+        {"nothing done", {}, "false@" + kDefaultX + "@" + kDefaultY, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        storeRaw(kDefaultX, kDefaultY);
+        const std::vector<char> before = storedBytes();
+        script.playUser(c.user);
+        ASSERT_EQ(dialog(), PF_Err_NONE);
+        const S::Window w = script.lastWindow();
+        EXPECT_EQ(w.result, c.reply);
+        if (!c.written) {
+            EXPECT_EQ(storedBytes(), before);
+            continue;
+        }
+        // What is stored is the reply's texts, held to 255 characters.
+        const std::size_t at = c.reply.find('@', 5);
+        EXPECT_EQ(storedX(), c.reply.substr(5, at - 5).substr(0, 255));
+        EXPECT_EQ(storedY(), c.reply.substr(at + 1).substr(0, 255));
     }
 }
 
@@ -213,10 +277,11 @@ TEST_F(Dialog, EditsInTheWindowAreStored) {
         std::string x;
         std::size_t storedLength;
     };
-    // 300 characters are cut to 250 by the field; 257 pass it and are stored
-    // as their first 255.
+    // 300 and 260 characters are cut to 250 by the field; 257 and 259 pass it
+    // and are stored as their first 255.
     for (const Case& c : {Case{"a * t + sin(b)", 14}, Case{std::string(300, '1'), 250},
-                          Case{std::string(257, '2'), 255}, Case{std::string(259, '3'), 255}}) {
+                          Case{std::string(260, '4'), 250}, Case{std::string(257, '2'), 255},
+                          Case{std::string(259, '3'), 255}}) {
         SCOPED_TRACE(c.x.size());
         script.playDialog(true, [&](std::string& x, std::string& y) {
             x = c.x;
@@ -367,6 +432,26 @@ TEST_F(Dialog, DamagedRecords) {
     host.nextInData().num_params = 0;
 
     EXPECT_TRUE(script.scripts().empty());
+}
+
+// A host without the handle lock or unlock callback: an error before any
+// window opens, nothing written, nothing held.
+TEST_F(Dialog, MissingHandleCallbacksOpenNoWindow) {
+    const std::vector<char> before = storedBytes();
+    const PF_UtilCallbacks kept = host.utils();
+    for (bool lock : {true, false}) {
+        SCOPED_TRACE(lock ? "no lock" : "no unlock");
+        script.playDialog(true, [](std::string& x, std::string&) { x = "t"; });
+        if (lock)
+            host.utils().host_lock_handle = nullptr;
+        else
+            host.utils().host_unlock_handle = nullptr;
+        EXPECT_EQ(dialog(), PF_Err_BAD_CALLBACK_PARAM);
+        host.utils() = kept;
+        EXPECT_TRUE(script.scripts().empty());
+        EXPECT_EQ(storedBytes(), before);
+        EXPECT_EQ(host.handles().lockedNow(), 0);
+    }
 }
 
 TEST_F(Dialog, NoGlobalData) {

@@ -213,6 +213,18 @@ TEST_F(PanelTest, AChangeThatFailedToApplyIsAppliedByTheNextPass) {
     ASSERT_EQ(update(), PF_Err_NONE);
     EXPECT_EQ(sequence().lastShapeNumber, 5);
     EXPECT_FALSE(panel.grayed(member(4, 0)));
+
+    // The same for a shape's new kind.
+    host.faults().clear();
+    const int kindBefore = sequence().lastShapeType[0];
+    ASSERT_NE(kindBefore, 5);
+    setShapeKind(0, 5);
+    host.faults().failCall("AEGP_SetDynamicStreamFlag", 1, PF_Err_OUT_OF_MEMORY);
+    EXPECT_EQ(update(), PF_Err_OUT_OF_MEMORY);
+    EXPECT_EQ(sequence().lastShapeType[0], kindBefore);
+    ASSERT_EQ(update(), PF_Err_NONE);
+    EXPECT_EQ(sequence().lastShapeType[0], 5);
+    EXPECT_TRUE(panel.hidden(member(0, 11)));
     host.faults().clear();
 }
 

@@ -116,21 +116,21 @@ TEST_F(SceneTest, ProblemsAreClearErrorsNamingTheParameter) {
     };
     const Case cases[] = {
         {R"({"params": [{"param": "Nope", "value": 1}]})", {"params[0]", "no parameter is named \"Nope\""}},
-        {R"({"params": [{"param": "Number", "value": 1}]})", {"ambiguous", "indices 2, 15, 20, 25, 62, 101"}},
+        {R"({"params": [{"param": "Number", "value": 1}]})", {"ambiguous", "\"pointNumber\", \"lineSegmentNumber\", \"circleNumber\", \"rectangleNumber\", \"pathNumber\", \"graphNumber\""}},
         {R"({"params": [{"param": "Size 1", "group": "Shape 2", "value": 1}]})", {"in group \"Shape 2\""}},
         {R"({"params": [{"param": 688, "value": 1}]})", {"no parameter has index 688"}},
         {R"({"params": [{"param": 12, "value": 20000}]})",
-         {"\"Width\" (index 12)", "value 20000 outside the valid range 4 .. 10000"}},
-        {R"({"params": [{"param": "Delta", "value": 0}]})", {"\"Delta\" (index 104)", "outside the valid range"}},
-        {R"({"params": [{"param": "Pattern", "value": true}]})", {"\"Pattern\" (index 1)", "must be a number"}},
+         {"\"Width\" (index 12, key \"lineWidth\")", "value 20000 outside the valid range 4 .. 10000"}},
+        {R"({"params": [{"param": "Delta", "value": 0}]})", {"\"Delta\" (index 104, key \"graphDelta\")", "outside the valid range"}},
+        {R"({"params": [{"param": "Pattern", "value": true}]})", {"\"Pattern\" (index 1, key \"pattern\")", "must be a number"}},
         {R"({"params": [{"param": "Pattern", "value": "Hexagon"}]})", {"\"Hexagon\" is not one of its items"}},
         {R"({"params": [{"param": "Blending Mode", "value": "(-"}]})", {"is not one of its items"}},
         {R"({"params": [{"param": "Pattern", "value": 13}]})", {"from 1 to 12"}},
-        {R"({"params": [{"param": 15, "value": 2.5}]})", {"\"Number\" (index 15)", "integer"}},
+        {R"({"params": [{"param": 15, "value": 2.5}]})", {"\"Number\" (index 15, key \"lineSegmentNumber\")", "integer"}},
         {R"({"params": [{"param": "Invert", "value": 1}]})", {"true or false"}},
         {R"({"params": [{"param": "Color 1", "value": [256, 0, 0]}]})", {"0 to 255"}},
         {R"({"params": [{"param": "Center", "group": "", "value": [1]}]})", {"ambiguous"}},
-        {R"({"params": [{"param": 11, "value": [1]}]})", {"\"Center\" (index 11)", "[x, y]"}},
+        {R"({"params": [{"param": 11, "value": [1]}]})", {"\"Center\" (index 11, key \"lineCenter\")", "[x, y]"}},
         {R"({"params": [{"param": "Pattern", "keyframes": [{"time": 0, "value": 1}]}]})", {"cannot be animated"}},
         {R"({"params": [{"param": 72, "value": 1}]})", {"(index 72)", "GROUP_END holds no value"}},
         {R"({"params": [{"param": 0, "value": 1}]})", {"input layer"}},
@@ -141,10 +141,26 @@ TEST_F(SceneTest, ProblemsAreClearErrorsNamingTheParameter) {
         {R"({"params": [{"param": 12, "keyframes": [{"time": 1, "frame": 2, "value": 20}]}]})",
          {"exactly one of"}},
         {R"({"params": [{"param": 12, "keyframes": [{"time": 0, "value": 20}, {"time": 1, "value": 1}]}]})",
-         {"\"Width\" (index 12) keyframe 2", "outside the valid range"}},
+         {"\"Width\" (index 12, key \"lineWidth\") keyframe 2", "outside the valid range"}},
         {R"({"params": [{"param": "Audio Layer", "value": "Music"}]})", {"no layer is named \"Music\""}},
+        // Numbers beyond what the host's types hold are refused, not wrapped.
+        {R"({"params": [{"param": 12, "keyframes": [{"frame": 0, "value": 20}, {"frame": 4294967320, "value": 30}]}]})",
+         {"\"Width\" (index 12", "keyframe 2: \"frame\" is out of range"}},
+        {R"({"params": [{"param": 12, "keyframes": [{"frame": 18446744073709551615, "value": 20}]}]})",
+         {"keyframe 1", "\"frame\" is out of range"}},
+        {R"({"params": [{"param": 12, "keyframes": [{"frame": -9223372036854775808, "value": 20}]}]})",
+         {"keyframe 1", "\"frame\" is out of range"}},
+        {R"({"params": [{"param": 12, "keyframes": [{"frame": 2000000001, "value": 20}]}]})",
+         {"keyframe 1", "\"frame\" is out of range"}},
+        {R"({"params": [{"param": 73, "value": 4294967297}]})",
+         {"\"Audio Layer\" (index 73", "id must be an integer from 0 to 2147483647"}},
+        {R"({"params": [{"param": 73, "value": 2147483648}]})", {"(index 73", "from 0 to 2147483647"}},
+        {R"({"params": [{"param": 56, "value": 4294967297}]})",
+         {"\"Path\" (index 56", "id must be an integer from 0 to 2147483647"}},
+        {R"({"params": [{"param": 56, "value": -1}]})", {"(index 56", "from 0 to 2147483647"}},
+        {R"({"params": [{"param": 56, "value": 1e300}]})", {"(index 56", "from 0 to 2147483647"}},
         {R"({"params": [{"param": "Expression", "value": {"texts": ["t", "t", "t"]}}]})",
-         {"\"Expression\" (index 83)", "does not split into 3 text fields"}},
+         {"\"Expression\" (index 83, key \"graphExpression\")", "does not split into 3 text fields"}},
         {R"({"params": {"Width": 3}})", {"must be a list"}},
         {R"({"layers": []})", {"unknown section \"layers\""}},
         {R"({"params": [)", {"not valid JSON"}},
@@ -181,6 +197,22 @@ TEST_F(SceneTest, ArbitraryDataFromTextsOrBytes) {
     ASSERT_EQ(host.handles().size(v), 4u);
     EXPECT_EQ(std::memcmp(*v, "AB\0C", 4), 0);
     EXPECT_NE(error(R"({"params": [{"param": 83, "value": {"hex": "4G"}}]})"), "");
+    expectCleanEnd();
+}
+
+// The largest frame and ids the host's types hold still arrive unchanged
+// (the step between frames is 1 in 24).
+TEST_F(SceneTest, FramesAndIdsAtTheEndsOfTheHostTypesAreKept) {
+    apply(R"({"params": [
+        {"param": 12, "keyframes": [{"frame": -2000000000, "value": 20}, {"frame": 2000000000, "value": 30}]},
+        {"param": 73, "value": 2147483647}, {"param": 56, "value": 2147483647}]})");
+    const std::vector<hostsim::Keyframe>& keys = params.keyframes(12);
+    ASSERT_EQ(keys.size(), 2u);
+    EXPECT_EQ(keys[0].time.value, -2000000000);
+    EXPECT_EQ(keys[1].time.value, 2000000000);
+    EXPECT_EQ(keys[1].time.scale, 24u);
+    EXPECT_EQ(at(73), 2147483647.0);
+    EXPECT_EQ(at(56), 2147483647.0);
     expectCleanEnd();
 }
 

@@ -49,6 +49,7 @@ protected:
         ASSERT_EQ(host.globalSetup(), PF_Err_NONE);
         ASSERT_EQ(params.setup(), PF_Err_NONE);
         ASSERT_EQ(host.sequenceSetup(), PF_Err_NONE);
+        smart.markOutput = true;  // an output the effect leaves alone shows
     }
     void TearDown() override {
         host.sequenceSetdown();

@@ -1,6 +1,7 @@
 // The smart render driver end to end: the module under the simulated host,
 // pre-render then smart render, as the host runs a frame.
 #include "smartrender_fixture.h"
+#include "Streams.h"
 
 #include <string>
 #include <vector>
@@ -210,6 +211,25 @@ TEST_F(LayerShapeTest, ReversedLayerFramesAndTheFrameEachModeSamples) {
     }
 }
 
+// The effect layer starting a third of a second into the composition: its
+// times are in 75ths, the frame in 25ths. The checkout's time and step share
+// one scale, so the step is still exactly one frame.
+TEST_F(LayerShapeTest, CheckoutTimeAndStepShareOneScale) {
+    comp.effectLayer().start = {1, 3};
+    set(kLayerSampling, 2);
+    for (double degrees : {360.0, -180.0}) {
+        SCOPED_TRACE(degrees);
+        set(kLayerTime, degrees);
+        const int64_t sampled = degrees > 0 ? 123 : 49;
+        hostsim::LayerRequest r;
+        renderAt(10, r);
+        ASSERT_NE(r.scale, 0u);
+        // time = sampled / 25 - 1 / 3 seconds; step = 1 / 25 second.
+        EXPECT_EQ(int64_t(r.time) * 75, (3 * sampled - 25) * int64_t(r.scale)) << r.time << "/" << r.scale;
+        EXPECT_EQ(int64_t(r.step) * 25, int64_t(r.scale)) << r.step << "/" << r.scale;
+    }
+}
+
 TEST_F(LayerShapeTest, CurrentTimeChecksOutAtTheHostsTime) {
     set(kLayerSampling, 1);
     hostsim::LayerRequest r;
@@ -219,20 +239,30 @@ TEST_F(LayerShapeTest, CurrentTimeChecksOutAtTheHostsTime) {
     EXPECT_EQ(r.scale, 25u);
 }
 
-// A layer shorter than one frame has in-frame = out-frame: Loop samples that
-// frame instead of dividing by a length of zero.
-TEST_F(LayerShapeTest, LayerShorterThanAFrameLoopsOnItsOnlyFrame) {
-    hostsim::Comp::Layer& l = comp.layer(source);
-    l.inPoint = {2, 1};
-    l.duration = {1, 100};
-    for (int sampling : {2, 3, 4}) {
-        SCOPED_TRACE(sampling);
-        set(kLayerSampling, sampling);
-        hostsim::LayerRequest r;
-        Parameters p = renderAt(70, r);
-        EXPECT_EQ(p.shapes[0].layerInFrame, 50);
-        EXPECT_EQ(p.shapes[0].layerOutFrame, 50);
-        EXPECT_EQ(int64_t(r.time) * 25, 50 * int64_t(r.scale));
+// A layer shorter than one frame has in-frame = out-frame. Still Frame, Play
+// Once past the end and Loop all sample that frame: the last frame before the
+// out-frame lies before the layer (frame -1 for a layer at 0), where it has
+// nothing to give, and Loop has no length to divide by.
+TEST_F(LayerShapeTest, LayerShorterThanAFrameSamplesItsOnlyFrame) {
+    struct Case {
+        A_Time inPoint;
+        long frame;
+        int layerFrame;
+    };
+    const Case cases[] = {{{2, 1}, 70, 50}, {{0, 1}, 5, 0}, {{41, 500}, 30, 2}};
+    for (const Case& c : cases) {
+        hostsim::Comp::Layer& l = comp.layer(source);
+        l.inPoint = c.inPoint;
+        l.duration = {1, 100};
+        for (int sampling : {2, 3, 4}) {
+            SCOPED_TRACE(std::to_string(c.layerFrame) + " sampling " + std::to_string(sampling));
+            set(kLayerSampling, sampling);
+            hostsim::LayerRequest r;
+            Parameters p = renderAt(c.frame, r);
+            EXPECT_EQ(p.shapes[0].layerInFrame, c.layerFrame);
+            EXPECT_EQ(p.shapes[0].layerOutFrame, c.layerFrame);
+            EXPECT_EQ(int64_t(r.time) * 25, c.layerFrame * int64_t(r.scale));
+        }
     }
 }
 
@@ -280,11 +310,21 @@ TEST_F(SmartRenderTest, MapLayersAreCheckedOutOnlyWhenTheirModeUsesThem) {
         set(kDisplacementMode, c.displacementMode);
         set(kTransitionOrder, c.transitionOrder);
         Parameters p;
+        hostsim::Streams& streams = host.get<hostsim::Streams>();
+        streams.clearRequests();
         hostsim::SmartRenderCall call = renderKeepingRecord(p);
         ASSERT_EQ(call.err, PF_Err_NONE);
         std::vector<int> got;
         for (const hostsim::LayerRequest& r : call.layerParams) got.push_back(r.index);
         EXPECT_EQ(got, c.checkedOut);
+        // A map its mode leaves unused is not even asked for its layer.
+        std::vector<int> asked;
+        for (const auto& r : streams.requests())
+            if (r.index == kDisplacementMap || r.index == kTransitionMap) asked.push_back(r.index);
+        std::vector<int> wanted;
+        for (int index : c.checkedOut)
+            if (index == kDisplacementMap || index == kTransitionMap) wanted.push_back(index);
+        EXPECT_EQ(asked, wanted);
         EXPECT_EQ(p.displacementMap != nullptr, c.displacementMode == 2);
         EXPECT_EQ(p.transitionMap != nullptr, c.transitionOrder == 3);
         EXPECT_NE(p.map1D.shapeMap.layer, nullptr);
@@ -440,7 +480,8 @@ TEST_F(SmartRenderTest, EveryWayOutGivesEverythingBack) {
         {"the second reduced copy cannot be made", [&] { failNext("new_world", 2, 4); }, 4},
         {"the transform fails", [&] { failNext("transform_world", 1, 11); }, 11},
         {"the map checkout fails", [&] { failNext("checkout_param", 2, 12); }, 12},
-        {"the clear fails", [&] { failNext("fill", 1, 13); }, 13},
+        {"the sampling suite is missing", [&] { host.suites().setMissing("PF Sampling8 Suite", 1); },
+         PF_Err_BAD_CALLBACK_PARAM},
         {"the blend launch fails", [&] { failNext("iterate_generic", 1, 14); }, 14},
         {"a check-in fails", [&] { failNext("checkin_param", 1, 15); }, 15},
         {"the layer suite is missing", [&] { host.suites().setMissing("AEGP Layer Suite", 13); },
@@ -461,6 +502,7 @@ TEST_F(SmartRenderTest, EveryWayOutGivesEverythingBack) {
         host.suites().setMissing("AEGP Layer Suite", 13, false);
         host.suites().setMissing("PF World Suite", 1, false);
         host.suites().setMissing("AEGP Iterate Suite", 1, false);
+        host.suites().setMissing("PF Sampling8 Suite", 1, false);
         if (c.expected == PF_Err_NONE) {
             EXPECT_EQ(call.layerParams.size(), 2u);  // the Layer shape and the map
         }

@@ -21,6 +21,7 @@ const Suite* acquire(Host& host, const char* name) {
 
 TEST(HostSampling, NearestAndBilinearAddressPixelCentresWithTransparentOutside) {
     Host host;
+    host.get<Sampling>().logRequests(true);
     auto* s8 = acquire<PF_Sampling8Suite1>(host, kPFSampling8Suite);
     World w(2, 1, Depth::Bits8);
     w.at<PF_Pixel>(0, 0) = {255, 200, 0, 0};

@@ -1,5 +1,6 @@
-// The simulated script engine and memory suite: how scripts are read, what the
-// engine answers, and the accounting of memory handles.
+// The simulated script engine and memory suite: scripts run in a JavaScript
+// engine with a window model whose user a test plays, the fixed answers, and
+// the accounting of memory handles.
 #include "Script.h"
 
 #include <gtest/gtest.h>
@@ -7,49 +8,6 @@
 #include <cstring>
 
 namespace {
-
-std::string dialogScript(const std::string& x, const std::string& y) {
-    return "var w = new Window('dialog', \"t\");\tui.x = g.add('edittext', s, '" + x +
-           "');\tui.y = g.add(\"edittext\", s, '" + y + "');";
-}
-
-TEST(HostSimScript, ReadsTheEditFieldsAsAnEngineWould) {
-    struct Case {
-        std::string x, y;  // as written in the script
-        bool readable;
-        std::string readX, readY;
-    };
-    const Case cases[] = {
-        {"w * t", "h", true, "w * t", "h"},
-        {"it\\x27s\\x5C", "\\u0041\\n\\'\\\"\\q", true, "it's\\", "A\n'\"q"},
-        {"", "", true, "", ""},
-        {"open", "a\nb", false, "", ""},     // a line break inside a literal
-        {"bad \\x4", "y", false, "", ""},     // a short escape
-        {"bad \\u00G1", "y", false, "", ""},  // not hex
-        {"a", "b'", false, "", ""},          // leaves a literal open
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.x + " / " + c.y);
-        std::string x, y, code;
-        ASSERT_EQ(hostsim::Script::readDialog(dialogScript(c.x, c.y), x, y, &code), c.readable);
-        if (!c.readable) continue;
-        EXPECT_EQ(x, c.readX);
-        EXPECT_EQ(y, c.readY);
-        EXPECT_EQ(code, "var w = new Window('', \"\");\tui.x = g.add('', s, '');\tui.y = g.add(\"\", s, '');");
-    }
-    std::string x, y;
-    EXPECT_FALSE(hostsim::Script::readDialog("g.add('edittext', s, 'one');", x, y));
-}
-
-TEST(HostSimScript, TheDialogsRules) {
-    using S = hostsim::Script;
-    EXPECT_EQ(S::dialogReply(true, "w_$ * t", "h@2", "", ""), "true@w * t@h2");
-    EXPECT_EQ(S::dialogReply(false, "a", "", "", ""), "false@a@");
-    // Only a changed text is cut, and only above 259 characters.
-    const std::string n260(260, 'n'), n259(259, 'n');
-    EXPECT_EQ(S::dialogReply(true, n260, n259, "", ""), "true@" + n260.substr(0, 250) + "@" + n259);
-    EXPECT_EQ(S::dialogReply(true, n260, "", n260, ""), "true@" + n260 + "@");
-}
 
 class HostSimScriptRun : public ::testing::Test {
 protected:
@@ -77,19 +35,109 @@ protected:
     const AEGP_MemorySuite1* memory = nullptr;
 };
 
+// A small window script: two fields whose change handler upper-cases the
+// text, an OK and a Cancel button, and a result naming the button and both
+// texts.
+const char* const kWindowScript =
+    "var w = new Window('dialog', 'Title');\n"
+    "var changes = 0;\n"
+    "function up() { ++changes; this.text = this.text.toUpperCase(); }\n"
+    "var g = w.add('group');\n"
+    "var a = g.add('edittext', [0, 0, 10, 10], 'one'); a.onChange = up;\n"
+    "var b = g.add('edittext', undefined, '\\xE9\\x41'); b.onChange = up;\n"
+    "var pressed = 'none';\n"
+    "w.add('button', undefined, 'OK', {name: 'ok'}).onClick = function () { pressed = 'ok'; w.close(1); };\n"
+    "w.add('button', undefined, 'Cancel', {name: 'cancel'});\n"
+    "var shown = w.show();\n"
+    "[shown, pressed, changes, a.text, b.text].join('|');";
+
+TEST_F(HostSimScriptRun, RunsScriptsAndPlaysTheUser) {
+    using S = hostsim::Script;
+    struct Case {
+        const char* what;
+        std::vector<S::Action> user;
+        std::string result;
+    };
+    const Case cases[] = {
+        {"no user: the window is closed unanswered", {}, "2|none|0|one|\xE9" "A"},
+        {"OK through its handler", {S::press("ok")}, "1|ok|0|one|\xE9" "A"},
+        {"a button found by its label", {S::press("OK")}, "1|ok|0|one|\xE9" "A"},
+        {"Cancel without a handler closes with 2", {S::press("cancel"), S::press("ok")}, "2|none|0|one|\xE9" "A"},
+        {"typing a change notifies the field", {S::type(1, "b\xE8"), S::press("ok")}, "1|ok|1|one|B\xC8"},
+        {"typing the same text does not", {S::type(0, "one"), S::press("ok")}, "1|ok|0|one|\xE9" "A"},
+        {"closing the window", {S::type(0, "x"), S::close(), S::press("ok")}, "2|none|1|X|\xE9" "A"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        script.playUser(c.user);
+        AEGP_MemHandle result = nullptr;
+        ASSERT_EQ(utility->AEGP_ExecuteScript(1, kWindowScript, true, &result, nullptr), A_Err_NONE);
+        EXPECT_EQ(text(result), c.result + '\0');
+        const S::Window w = script.lastWindow();
+        EXPECT_TRUE(w.made);
+        EXPECT_EQ(w.type, "dialog");
+        EXPECT_EQ(w.title, "Title");
+        EXPECT_EQ(w.opened, (std::vector<std::string>{"one", "\xE9" "A"}));
+        EXPECT_EQ(w.result, c.result);
+    }
+    EXPECT_EQ(script.lastWindow().calls,
+              (std::vector<std::string>{"window dialog Title", "add group", "add edittext", "add edittext",
+                                        "add button OK", "add button Cancel", "show", "close 2"}));
+
+    // The edit a test makes as the user; the changed field alone is typed.
+    script.playDialog(true, [](std::string& x, std::string& y) {
+        EXPECT_EQ(x, "one");
+        EXPECT_EQ(y, "\xE9" "A");
+        y = "z";
+    });
+    AEGP_MemHandle result = nullptr;
+    ASSERT_EQ(utility->AEGP_ExecuteScript(1, kWindowScript, true, &result, nullptr), A_Err_NONE);
+    EXPECT_EQ(text(result), std::string("1|ok|1|one|Z\0", 13));
+
+    // Without the platform encoding the script and its result are UTF-8.
+    ASSERT_EQ(utility->AEGP_ExecuteScript(1, "'\xC3\xA9' + '\\xE9'.length", false, &result, nullptr), A_Err_NONE);
+    EXPECT_EQ(text(result), std::string("\xC3\xA9" "1\0", 4));
+    EXPECT_FALSE(script.lastPlatformEncoding());
+    EXPECT_EQ(script.liveMemHandles(), 0);
+    EXPECT_TRUE(host.violations().empty());
+}
+
+TEST_F(HostSimScriptRun, ScriptErrorsFailTheRun) {
+    using S = hostsim::Script;
+    struct Case {
+        std::string script;
+        std::vector<S::Action> user;
+        std::string error;
+    };
+    const Case cases[] = {
+        {"var a = 'open", {}, "SyntaxError"},
+        {"nothing(1)", {}, "ReferenceError"},
+        {"throw new Error('own')", {}, "Error: own"},
+        {"new Window('dialog').add('slider')", {}, "Error: no control type slider"},
+        {"new Window('dialog').show()", {S::type(0, "a")}, "Error: the user finds no edit field 0"},
+        {"new Window('dialog').show()", {S::press("ok")}, "Error: the user finds no button ok"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.script);
+        script.playUser(c.user);
+        for (bool askForError : {true, false}) {
+            AEGP_MemHandle result = nullptr, error = nullptr;
+            EXPECT_EQ(utility->AEGP_ExecuteScript(1, c.script.c_str(), true, &result, askForError ? &error : nullptr),
+                      A_Err_GENERIC);
+            EXPECT_EQ(result, nullptr);
+            EXPECT_EQ(error != nullptr, askForError);
+            if (error) {
+                const std::string message = text(error);
+                EXPECT_EQ(message.rfind(c.error, 0), 0u) << message;
+            }
+        }
+        EXPECT_EQ(script.lastWindow().error.rfind(c.error, 0), 0u);
+    }
+    EXPECT_EQ(script.liveMemHandles(), 0);
+}
+
 TEST_F(HostSimScriptRun, AnswersAsTold) {
-    AEGP_MemHandle result = nullptr, error = nullptr;
-    const std::string s = dialogScript("w * t", "h");
-
-    script.playDialog(true, [](std::string& x, std::string&) { x += " + 1"; });
-    ASSERT_EQ(utility->AEGP_ExecuteScript(1, s.c_str(), true, &result, nullptr), A_Err_NONE);
-    EXPECT_EQ(text(result), std::string("true@w * t + 1@h\0", 17));
-
-    ASSERT_EQ(utility->AEGP_ExecuteScript(1, "g.add('edittext', s, 'open", true, &result, &error), A_Err_GENERIC);
-    EXPECT_EQ(result, nullptr);
-    ASSERT_NE(error, nullptr);
-    EXPECT_EQ(memory->AEGP_FreeMemHandle(error), A_Err_NONE);
-
+    AEGP_MemHandle result = nullptr;
     script.reply("raw", false);
     ASSERT_EQ(utility->AEGP_ExecuteScript(1, "x", false, &result, nullptr), A_Err_NONE);
     EXPECT_EQ(text(result), "raw");
@@ -99,8 +147,7 @@ TEST_F(HostSimScriptRun, AnswersAsTold) {
     ASSERT_EQ(utility->AEGP_ExecuteScript(1, "x", true, &result, nullptr), A_Err_PARAMETER);
     EXPECT_EQ(text(result), std::string("broken\0", 7));
 
-    EXPECT_EQ(script.scripts().size(), 4u);
-    EXPECT_EQ(script.scripts()[0], s);
+    EXPECT_EQ(script.scripts(), (std::vector<std::string>{"x", "x"}));
     EXPECT_EQ(script.liveMemHandles(), 0);
     EXPECT_TRUE(host.violations().empty());
 }

@@ -155,15 +155,30 @@ TEST_F(GraphTest, UnparsableAndNonFiniteCurvesPlaceNothing) {
         store(texts.first, texts.second);
         EXPECT_TRUE(run().patterns.empty()) << texts.first << " / " << texts.second;
     }
-    // 0 / 0 has no place: dropped even where nothing is culled.
+    // 0 / 0 has no place: it fails every cull comparison, and where nothing
+    // is culled the element is kept with its position (and drawn nowhere).
     store("t", "(t - t) / (t - t)");
     record.graphEqualize = 0;
+    ShapeDrawer& kept = run();
+    ASSERT_EQ(kept.patterns.size(), 30u);
+    for (const auto& p : kept.patterns) EXPECT_TRUE(std::isnan(p.position.y));
+    record.repeaterType = 1;
     EXPECT_TRUE(run().patterns.empty());
-    // Under equalizing, a stretch that cannot be measured adds no length.
+
+    // Under equalizing, a stretch that cannot be measured makes the whole
+    // length not a number: the middle elements fall back to From, where the
+    // curve has no place either; only the last, at To, is on the curve.
+    store("sqrt(t - 0.5) * 200", "50");
     record.graphEqualize = 1;
-    store("1 / (t - 0.5)", "0");
     record.graphNumber = 5;
-    for (const auto& p : run().patterns) EXPECT_TRUE(std::isfinite(p.position.x));
+    ShapeDrawer& culled = run();
+    ASSERT_EQ(culled.patterns.size(), 1u);
+    EXPECT_EQ(culled.patterns[0].i, 4);
+    EXPECT_EQ(culled.patterns[0].position.x, std::sqrt(0.5) * 200);
+    record.repeaterType = 2;
+    ShapeDrawer& all = run();
+    ASSERT_EQ(all.patterns.size(), 5u);
+    for (int k = 0; k < 4; ++k) EXPECT_TRUE(std::isnan(all.patterns[k].position.x)) << k;
 }
 
 TEST_F(GraphTest, HostErrorsAreReturnedAndEverythingIsReleased) {

@@ -163,9 +163,9 @@ TEST_F(PathTest, IntervalsCoverTheSpanAndAreBounded) {
     for (int k = 0; k < 4; ++k) EXPECT_NEAR(d.patterns[k].phaseOffset, k / 3.0, 1.0 / 255);
     record.pathInterval = 500;
     EXPECT_EQ(places(run()), (std::vector<Vector>{{0, 0}}));
-    // More places than one layout call creates.
+    // More places than the layout memory budget holds: refused before the walk.
     record.pathInterval = 1;
-    record.pathLength = 100000;
+    record.pathLength = 1e7;
     EXPECT_TRUE(run(PF_Err_OUT_OF_MEMORY).patterns.empty());
 }
 

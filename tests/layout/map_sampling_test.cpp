@@ -13,6 +13,7 @@ using hostsim::World;
 
 class MapSampling : public HostServices {
 protected:
+    MapSampling() { host.get<Sampling>().logRequests(true); }
     // The fixed-point coordinates of the last sample the host saw.
     std::pair<PF_Fixed, PF_Fixed> last() {
         auto r = host.get<Sampling>().requests();

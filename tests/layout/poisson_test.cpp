@@ -161,8 +161,10 @@ TEST(PoissonDisk, HugeGridIsRefusedWithoutAllocating) {
     // Side lengths whose cell counts overflow 32 (and 64) bits.
     EXPECT_EQ(PoissonDisk::check({-1e300, 0}, {1e300, 1}, -1, 2), PoissonDisk::Status::tooLarge);
     EXPECT_EQ(PoissonDisk::check({0, 0}, {1, 1}, -1, 1e-300), PoissonDisk::Status::tooLarge);
-    // Just inside the limit: a UHD layer at distance 2.
+    // Well inside the budget: a UHD layer at distance 2, and an HD layer
+    // grown by 2000 px on every side (15 million cells).
     EXPECT_EQ(PoissonDisk::check({-1920, -1080}, {1920, 1080}, -1, 2), PoissonDisk::Status::ok);
+    EXPECT_EQ(PoissonDisk::check({-2960, -2540}, {2960, 2540}, -1, 2), PoissonDisk::Status::ok);
 }
 
 TEST(PoissonDisk, InvalidInputNeverHangs) {

@@ -2,15 +2,13 @@
 #pragma once
 
 #include "VemaroCircleDrawer.h"
-#include "VemaroRenderHelpers.h"
+#include "RenderFixture.h"
 #include "World.h"
 
-// threads < 1: the drawer's own choice for the host's thread count.
+// threads < 1: the host's thread count.
 inline PF_Err drawCircle(PF_InData* in, AEGP_SuiteHandler& suites, hostsim::World& w, const CircleDrawer::Pattern& p,
                          bool draft = false, int threads = 1) {
-    CircleDrawer d(in, suites, draft ? 1 : 0, w.get(), static_cast<int>(w.depth()), p);
-    if (!d.doRender()) return PF_Err_NONE;
-    return iterateGeneric(in, suites, &d, threads);
+    return drawElement<CircleDrawer>(in, suites, w, p, draft, threads);
 }
 
 inline CircleDrawer::Pattern circle(double x, double y, double radius, int fillMode = 1, double inner = 0.0,

@@ -4,6 +4,7 @@
 
 #include "AEGP_SuiteHandler.h"
 #include "Core.h"
+#include "VemaroRenderHelpers.h"
 #include "Host.h"
 #include "Iterate.h"
 #include "World.h"
@@ -54,4 +55,14 @@ inline bool sameWorld(const hostsim::World& a, const hostsim::World& b) {
     for (int y = 0; y < a.height(); ++y)
         if (std::memcmp(a.row<unsigned char>(y), b.row<unsigned char>(y), n) != 0) return false;
     return true;
+}
+
+// Runs one rasteriser on its own: its region over `threads` bands
+// (threads < 1: the host's thread count).
+template <class Drawer, class Record>
+PF_Err drawElement(PF_InData* in, AEGP_SuiteHandler& suites, hostsim::World& w, const Record& p, bool draft,
+                   int threads) {
+    Drawer d(in, suites, draft ? 1 : 0, w.get(), static_cast<int>(w.depth()), p);
+    if (!d.doRender()) return PF_Err_NONE;
+    return iterateGeneric(in, suites, &d, threads);
 }

@@ -1,6 +1,8 @@
 // Every work object gives bit-identical output whatever the band count, also
-// when the region has fewer rows than bands.
+// when the region has fewer rows than bands; whole frames the same for every
+// thread count.
 #include "DrawCircle.h"
+#include "DrawFixture.h"
 #include "RenderFixture.h"
 #include "VemaroBlender.h"
 
@@ -86,6 +88,102 @@ TEST_F(Bands, OutputIsTheSameForEveryBandCount) {
                 EXPECT_TRUE(sameWorld(*w, *reference))
                     << "depth " << static_cast<int>(depth) << ", height " << height << ", " << threads << " bands";
                 EXPECT_TRUE(w->paddingUntouched());
+            }
+        }
+    }
+}
+
+// ------------------------------------------------------------ whole frames
+namespace {
+
+class FrameBands : public DrawFixture {
+protected:
+    // Five shapes, one of each kind: line, circle, polygon, Input, Layer; a
+    // mix of fill, stroke, opacity and blend modes.
+    void kinds(hostsim::World& source) {
+        shapes(5);
+        const int types[] = {1, 2, 3, 4, 5};
+        for (int s = 0; s < 5; ++s) {
+            Parameters::Shape& sh = record.shapes[s];
+            sh.type = types[s];
+            sh.size = 14 + 9 * s;
+            sh.fillStroke = 1 + s % 3;
+            sh.strokeWidth = 1.5;
+            sh.thickness = 0.4;
+            sh.sides = 5;
+            sh.starness = 0.3;
+            sh.innerRadius = s == 1 ? 0.3 : 0.0;
+            sh.minimumOpacity = 0.3;
+            sh.minimumScale = 0.5;
+            sh.phase = 0.3 * s;
+            sh.color = {1, 0.9f - 0.15f * s, 0.2f * s, 0.5f};
+            sh.strokeColor = {1, 0.1f, 0.8f, 0.3f * s};
+            sh.layer = source.get();
+            sh.layerRect = {-1, -1, source.width(), source.height()};
+            sh.boundingBox = 1;
+            sh.toner = s == 4 ? 4 : 1;
+        }
+        record.blendingMode = 1;
+    }
+    std::vector<ShapeDrawer::Pattern> elements(int width, int height) {
+        std::vector<ShapeDrawer::Pattern> list;
+        for (int n = 0; n < 120; ++n) {
+            ShapeDrawer::Pattern e = element((n * 37 % (width + 40)) - 20 + 0.3 * n, (n * 53 % (height + 40)) - 20,
+                                             n % 5, n, n / 3);
+            e.opacity = 0.4 + 0.005 * n;
+            list.push_back(e);
+        }
+        return list;
+    }
+};
+
+}  // namespace
+
+// A frame of every shape kind, cleared and composited by the drawing's own
+// launches, against each element drawn on its own in the drawing order and
+// the Blender run over the whole output afterwards; for every thread count
+// and for outputs shorter than a strip.
+TEST_F(FrameBands, FrameIsTheSameForEveryThreadCount) {
+    for (Depth depth : {Depth::Bits8, Depth::Bits16, Depth::Float}) {
+        hostsim::World source(12, 9, depth);
+        if (depth == Depth::Bits8) paint<PF_Pixel>(source);
+        if (depth == Depth::Bits16) paint<PF_Pixel16>(source);
+        if (depth == Depth::Float) paint<PF_PixelFloat>(source);
+        World input(150, 130, depth, 2, 0, -3);
+        if (depth == Depth::Bits8) paint<PF_Pixel>(input);
+        if (depth == Depth::Bits16) paint<PF_Pixel16>(input);
+        if (depth == Depth::Float) paint<PF_PixelFloat>(input);
+        for (int height : {120, 7}) {
+            neutral();
+            kinds(source);
+            const std::vector<ShapeDrawer::Pattern> list = elements(140, height);
+            const int bpc = static_cast<int>(depth);
+
+            // The reference: one element at a time, then the two passes.
+            setThreads(1);
+            World reference(140, height, depth);
+            for (std::size_t k = list.size(); k-- > 0;) {
+                ShapeDrawer one(0, &in, *suites, nullptr, nullptr, reference.get(), bpc, record, animator, 0);
+                one.patterns = {list[k]};
+                ASSERT_EQ(one.draw(), PF_Err_NONE);
+            }
+            Blender b(&in, *suites, input.get(), reference.get(), bpc, 0.7, 4);
+            ASSERT_EQ(iterateGeneric(&in, *suites, &b, 1), PF_Err_NONE);
+            b.blend = 1;
+            ASSERT_EQ(iterateGeneric(&in, *suites, &b, 1), PF_Err_NONE);
+
+            for (int threads : {1, 2, 3, 8, 64}) {
+                setThreads(threads);
+                World w(140, height, depth);
+                if (depth == Depth::Bits8) w.fill(PF_Pixel{255, 9, 9, 9});  // cleared by the drawing
+                ShapeDrawer d(0, &in, *suites, nullptr, nullptr, w.get(), bpc, record, animator, 0);
+                d.patterns = list;
+                Blender blender(&in, *suites, input.get(), w.get(), bpc, 0.7, 4);
+                d.frameWork = {true, &blender, true, true};
+                ASSERT_EQ(d.draw(), PF_Err_NONE);
+                EXPECT_TRUE(sameWorld(w, reference))
+                    << "depth " << bpc << ", height " << height << ", " << threads << " threads";
+                EXPECT_TRUE(w.paddingUntouched());
             }
         }
     }

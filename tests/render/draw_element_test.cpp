@@ -71,6 +71,7 @@ TEST_F(DrawElement, MapsReadAtTheDrawnPositionAndReportErrors) {
     in.width = 200, in.height = 100;
     ShapeDrawer& d = make();
     auto& sampling = host.get<hostsim::Sampling>();
+    sampling.logRequests(true);
     sampling.clearRequests();
     double scale = 1;
     ASSERT_EQ(d.calculateScale(record.shapes[0], element(50, 30), Vector(10, 5), scale), PF_Err_NONE);

@@ -210,6 +210,7 @@ TEST_F(LayerDrawerTest, SamplerByQualityAndShrink) {
         World out(300, 200, Depth::Bits8);
         LayerDrawer::Pattern p = image(src, 150, 100);
         p.size = c.size;
+        sampling.logRequests(true);
         sampling.clearRequests();
         ASSERT_EQ(drawLayer(&in, *suites, out, p, c.draft), PF_Err_NONE);
         const auto req = sampling.requests();
@@ -268,6 +269,9 @@ TEST_F(LayerDrawerTest, ColourStepsPerPixel) {
     const Color identity{1, 0, 1, 1};
     const Case cases[] = {
         {"opacity truncates without tones", {255, 10, 20, 30}, 0.999, false, {}, {}, {254, 10, 20, 30}},
+        // The product is a float one: 90 * 0.7f rounds to 63.0f (in double it
+        // is 62.99999999999999 and would truncate to 62).
+        {"alpha times opacity in float", {90, 10, 20, 30}, 0.7, false, {}, {}, {63, 10, 20, 30}},
         {"a tone rounds", {255, 10, 20, 30}, 0.999, false, {}, {tone(6, identity)}, {255, 10, 20, 30}},
         // 200 * 128 / 255 = 100.39: fill alpha 0.5 converts to 128.
         {"fill", {200, 10, 20, 30}, 1.0, true, {0.5f, 1.0f, 0.0f, 0.2f}, {}, {100, 255, 0, 51}},

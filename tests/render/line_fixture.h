@@ -2,15 +2,13 @@
 #pragma once
 
 #include "VemaroLineDrawer.h"
-#include "VemaroRenderHelpers.h"
+#include "RenderFixture.h"
 #include "World.h"
 
-// threads < 1: the host's thread count, when the region is tall enough.
+// threads < 1: the host's thread count.
 inline PF_Err drawLine(PF_InData* in, AEGP_SuiteHandler& suites, hostsim::World& w, const LineDrawer::Pattern& p,
                        bool draft = false, int threads = 1) {
-    LineDrawer d(in, suites, draft ? 1 : 0, w.get(), static_cast<int>(w.depth()), p);
-    if (!d.doRender()) return PF_Err_NONE;
-    return iterateGeneric(in, suites, &d, threads);
+    return drawElement<LineDrawer>(in, suites, w, p, draft, threads);
 }
 
 // White fill, red stroke.

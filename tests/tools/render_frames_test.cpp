@@ -1,6 +1,7 @@
 // vemaro-render --frames: frames rendered through the simulated host, written
 // as PNG or EXR, and read back with the image libraries themselves.
 #include "CliRun.h"
+#include "ImageRead.h"
 #include "RenderFrames.h"
 
 #include <ImfChannelList.h>
@@ -23,46 +24,6 @@
 namespace {
 
 CliRun run(const std::string& args) { return runRenderer(args); }
-
-// A decoded PNG: channels as written (RGBA), 8 or 16 bits.
-struct Png {
-    unsigned width = 0, height = 0;
-    int bits = 0, colorType = 0;
-    std::vector<std::vector<unsigned>> rows;  // 4 values a pixel
-    std::array<unsigned, 4> at(unsigned x, unsigned y) const {
-        const auto& r = rows[y];
-        return {r[x * 4], r[x * 4 + 1], r[x * 4 + 2], r[x * 4 + 3]};
-    }
-};
-
-bool readPng(const std::string& path, Png& png) {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
-    png_structp p = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(p);
-    if (setjmp(png_jmpbuf(p))) {
-        png_destroy_read_struct(&p, &info, nullptr);
-        std::fclose(f);
-        return false;
-    }
-    png_init_io(p, f);
-    png_read_png(p, info, PNG_TRANSFORM_IDENTITY, nullptr);
-    png.width = png_get_image_width(p, info);
-    png.height = png_get_image_height(p, info);
-    png.bits = png_get_bit_depth(p, info);
-    png.colorType = png_get_color_type(p, info);
-    png_bytepp rows = png_get_rows(p, info);
-    const unsigned channels = png_get_channels(p, info);
-    for (unsigned y = 0; y < png.height; ++y) {
-        std::vector<unsigned> row;
-        for (unsigned i = 0; i < png.width * channels; ++i)
-            row.push_back(png.bits == 16 ? unsigned(rows[y][2 * i]) << 8 | rows[y][2 * i + 1] : rows[y][i]);
-        png.rows.push_back(row);
-    }
-    png_destroy_read_struct(&p, &info, nullptr);
-    std::fclose(f);
-    return true;
-}
 
 class RenderFrames : public ::testing::Test {
 protected:
@@ -117,7 +78,7 @@ TEST_F(RenderFrames, EightAndSixteenBitScenesAreWrittenAsPng) {
 }
 
 TEST_F(RenderFrames, FloatScenesAreWrittenAsExr) {
-    CliRun r = run("--scene " + inputScene(32) + " --frames 7 --out " + dir + "/f");
+    CliRun r = run("--scene " + inputScene(32) + " --frames 7 --out " + dir + "/f.exr");
     ASSERT_EQ(r.status, 0) << r.out;
     Imf::InputFile file((dir + "/f.exr").c_str());
     const Imath::Box2i win = file.header().dataWindow();
