@@ -42,14 +42,41 @@ void randomise(hostsim::World& w, uint32_t seed) {
         }
 }
 
+// A drawing as the drawers leave it: rows of transparent and opaque runs (8 to
+// 400 pixels) meeting at one or two anti-aliased pixels.
+void frameLike(hostsim::World& w, uint32_t seed) {
+    randomise(w, seed);
+    bench::Random rng(seed + 100);
+    for (int y = 0; y < kH; ++y) {
+        bool opaque = rng.next() % 2 != 0;
+        for (int x = 0; x < kW;) {
+            const int len = 8 + static_cast<int>(rng.next() % 393);
+            const int edge = 1 + static_cast<int>(rng.next() % 2);
+            for (int k = x; k < x + len && k < kW; ++k) {
+                if (k >= x + len - edge) continue;  // keeps its random alpha
+                switch (w.depth()) {
+                    case hostsim::Depth::Bits8: w.at<PF_Pixel>(k, y).alpha = opaque ? 255 : 0; break;
+                    case hostsim::Depth::Bits16: w.at<PF_Pixel16>(k, y).alpha = opaque ? 32768 : 0; break;
+                    case hostsim::Depth::Float: w.at<PF_PixelFloat>(k, y).alpha = opaque ? 1.0f : 0.0f; break;
+                }
+            }
+            x += len;
+            opaque = !opaque;
+        }
+    }
+}
+
 std::size_t frameBytes(const hostsim::World& w) { return std::size_t(w.get()->rowbytes) * kH; }
 
-void pass(benchmark::State& state, int blend, int mode) {
+void pass(benchmark::State& state, int blend, int mode, bool runs) {
     bench::Env& e = bench::env();
     const int bpc = static_cast<int>(state.range(0));
     hostsim::World input(kW, kH, depthOf(bpc), 0), output(kW, kH, depthOf(bpc), 0), drawing(kW, kH, depthOf(bpc), 0);
     randomise(input, 1);
-    randomise(drawing, 2);
+    if (runs)
+        frameLike(drawing, 2);
+    else
+        randomise(drawing, 2);
     Blender b(&e.in, e.suites, input.get(), output.get(), bpc, 0.7, mode);
     b.blend = blend;
     for (auto _ : state) {
@@ -76,12 +103,21 @@ const bool registered = [] {
         const std::string arg = "/" + std::to_string(bpc);
         const std::string depth = bpc == 0 ? "8 bits" : bpc == 1 ? "16 bits" : "float";
         benchmark::RegisterBenchmark("Frame/memcpy", copyFrame)->Arg(bpc)->Unit(benchmark::kMillisecond)->UseRealTime();
-        benchmark::RegisterBenchmark("Blender/opacity", pass, 0, 1)->Arg(bpc)->Unit(benchmark::kMillisecond)->UseRealTime();
-        benchmark::RegisterBenchmark("Blender/normal", pass, 1, 1)->Arg(bpc)->Unit(benchmark::kMillisecond)->UseRealTime();
-        benchmark::RegisterBenchmark("Blender/screen", pass, 1, 8)->Arg(bpc)->Unit(benchmark::kMillisecond)->UseRealTime();
-        bench::addRatio("opacity pass " + depth + " / memcpy", "Blender/opacity" + arg, "Frame/memcpy" + arg);
-        bench::addRatio("blend pass normal " + depth + " / memcpy", "Blender/normal" + arg, "Frame/memcpy" + arg);
-        bench::addRatio("blend pass screen " + depth + " / memcpy", "Blender/screen" + arg, "Frame/memcpy" + arg);
+        for (bool runs : {false, true}) {
+            const std::string kind = runs ? "_framelike" : "";
+            const std::string label = runs ? " frame-like " : " ";
+            auto add = [&](const std::string& name, int blend, int mode) {
+                benchmark::RegisterBenchmark(("Blender/" + name + kind).c_str(), pass, blend, mode, runs)
+                    ->Arg(bpc)
+                    ->Unit(benchmark::kMillisecond)
+                    ->UseRealTime();
+                bench::addRatio((blend ? "blend pass " + name : std::string("opacity pass")) + label + depth + " / memcpy",
+                                "Blender/" + name + kind + arg, "Frame/memcpy" + arg);
+            };
+            add("opacity", 0, 1);
+            add("normal", 1, 1);
+            add("screen", 1, 8);
+        }
     }
     return true;
 }();

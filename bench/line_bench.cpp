@@ -109,8 +109,8 @@ void cairo(benchmark::State& state) {
 }
 
 const bool registered = [] {
-    for (int length : {16, 128, 512})
-        for (int thickness : {1, 4, 16}) {
+    for (int length : {4, 16, 128, 512, 1024})
+        for (int thickness : {1, 4, 16, 64}) {
             benchmark::RegisterBenchmark("Line/ours", ours)
                 ->Args({length, thickness})
                 ->Unit(benchmark::kMillisecond)

@@ -1,6 +1,6 @@
 // The same random filled polygons and stars drawn into a 1920x1080 8-bit
-// frame by our PolygonDrawer and by Cairo; radius classes 8, 32 and 128
-// pixels, and 128 with a stroke.
+// frame by our PolygonDrawer and by Cairo; radius classes 2 to 512 pixels,
+// filled and with a stroke.
 #include "BenchHost.h"
 #include "VemaroPolygonDrawer.h"
 #include "VemaroRenderHelpers.h"
@@ -25,7 +25,7 @@ struct Shape {
 };
 
 // Enough shapes per class for a few milliseconds of work.
-int countFor(int radius) { return radius <= 8 ? 4000 : radius <= 32 ? 400 : 40; }
+int countFor(int radius) { return radius <= 2 ? 20000 : radius <= 8 ? 4000 : radius <= 32 ? 400 : radius <= 128 ? 40 : 4; }
 
 std::vector<Shape> shapes(int radius) {
     std::vector<Shape> v;
@@ -127,14 +127,20 @@ void cairo(benchmark::State& state) {
 }
 
 const bool registered = [] {
-    const std::pair<int, int> cases[] = {{8, 0}, {32, 0}, {128, 0}, {128, 3}};
-    for (auto [r, w] : cases) {
-        benchmark::RegisterBenchmark("Polygon/ours", ours)->Args({r, w})->Unit(benchmark::kMillisecond)->UseRealTime();
-        benchmark::RegisterBenchmark("Polygon/cairo", cairo)->Args({r, w})->Unit(benchmark::kMillisecond)->UseRealTime();
-        const std::string arg = "/" + std::to_string(r) + "/" + std::to_string(w);
-        bench::addRatio("polygons r" + std::to_string(r) + (w ? " stroked" : "") + " ours/cairo", "Polygon/ours" + arg,
-                        "Polygon/cairo" + arg);
-    }
+    for (int r : {2, 8, 32, 128, 512})
+        for (int w : {0, 3}) {
+            benchmark::RegisterBenchmark("Polygon/ours", ours)
+                ->Args({r, w})
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime();
+            benchmark::RegisterBenchmark("Polygon/cairo", cairo)
+                ->Args({r, w})
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime();
+            const std::string arg = "/" + std::to_string(r) + "/" + std::to_string(w);
+            bench::addRatio("polygons r" + std::to_string(r) + (w ? " stroked" : "") + " ours/cairo", "Polygon/ours" + arg,
+                            "Polygon/cairo" + arg);
+        }
     return true;
 }();
 

@@ -54,32 +54,6 @@ void prefetchSpan(const PF_LayerDef* world, A_long r, const PF_LRect& band, A_lo
 #endif
 }
 
-// Normal beneath pixels of alpha 0 or full: the element where the output is
-// transparent, the output where it is opaque. Runs over groups of four while
-// they hold only such pixels; returns where it stopped.
-template <class P>
-A_long selectRun(const P&, P*, A_long from, A_long) {
-    return from;
-}
-#if VEMARO_BLEND_SSE2
-template <>
-A_long selectRun<PF_Pixel>(const PF_Pixel& bottom, PF_Pixel* out, A_long from, A_long to) {
-    uint32_t b;
-    std::memcpy(&b, &bottom, sizeof b);
-    const __m128i element = _mm_set1_epi32(static_cast<int>(b)), alpha = _mm_set1_epi32(0xFF);
-    A_long c = from;
-    for (; c + 4 <= to; c += 4) {
-        __m128i* q = reinterpret_cast<__m128i*>(out + c);
-        const __m128i v = _mm_loadu_si128(q);
-        const __m128i a = _mm_and_si128(v, alpha);
-        const __m128i clear = _mm_cmpeq_epi32(a, _mm_setzero_si128());
-        const __m128i opaque = _mm_cmpeq_epi32(a, alpha);
-        if (_mm_movemask_epi8(_mm_or_si128(clear, opaque)) != 0xFFFF) break;
-        _mm_storeu_si128(q, _mm_or_si128(_mm_and_si128(clear, element), _mm_andnot_si128(clear, v)));
-    }
-    return c;
-}
-#endif
 }  // namespace
 
 CircleDrawer::CircleDrawer(PF_InData* in_data_, AEGP_SuiteHandler& suites_, unsigned char draft_, PF_LayerDef* world_,
@@ -237,25 +211,8 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
             if (fillPx.alpha != 0) out[c] = op(fillPx, out[c]);
         }
     };
-    // Over a transparent output pixel every mode gives the element's pixel.
-    // Where the output is transparent or (for normal) opaque, which is most
-    // of it for opaque elements, groups of pixels are only selected.
-    auto span = [&, bottom = interiorPx](P* out, A_long from, A_long to) {
-        if (!interiorVisible) return;
-        for (A_long c = from; c < to;) {
-            A_long stop = to;
-            if constexpr (Op::template keepsOpaqueTop<P>()) {
-                c = selectRun(bottom, out, c, to);
-                stop = c + 4 < to ? c + 4 : to;
-            }
-            for (; c < stop; ++c) {
-                P& o = out[c];
-                if (o.alpha == 0)
-                    o = bottom;
-                else if (!(Op::template keepsOpaqueTop<P>() && o.alpha == raster::fullAlpha<P>()))
-                    o = op(bottom, o);
-            }
-        }
+    auto span = [&, element = interiorPx](P* out, A_long from, A_long to) {
+        if (interiorVisible) Blend::blendSpan(op, element, out, from, to);
     };
 
     for (A_long r = b.top; r < b.bottom; ++r) {

@@ -1,6 +1,7 @@
 #include "VemaroLineDrawer.h"
 
 #include "VemaroBlend.h"
+#include "VemaroBlendRow.h"
 #include "VemaroRasteriser.h"
 
 #include <cmath>
@@ -64,17 +65,7 @@ void blendRows(const LineDrawer& d, const PF_LRect& b, double reachU, double rea
     const double a0 = d.axis[0], a1 = d.axis[1], a2 = d.axis[2], a3 = d.axis[3];
     const bool hasInterior = innerU > 0.0 && innerV > 0.0;
     const P inner = f(0.0, 0.0);
-    // Over a transparent output pixel every mode gives the element's pixel.
-    auto span = [&](P* out, A_long from, A_long to) LAMBDA_INLINE {
-        if (inner.alpha == 0) return;
-        for (A_long c = from; c < to; ++c) {
-            P& o = out[c];
-            if (o.alpha == 0)
-                o = inner;
-            else if (!(Op::template keepsOpaqueTop<P>() && o.alpha == raster::fullAlpha<P>()))
-                o = op(inner, o);
-        }
-    };
+    auto span = [&](P* out, A_long from, A_long to) LAMBDA_INLINE { Blend::blendSpan(op, inner, out, from, to); };
     auto exact = [&](P* out, A_long from, A_long to, double bu, double bv) LAMBDA_INLINE {
         for (A_long c = from; c < to; ++c) {
             const double dx = off[c];

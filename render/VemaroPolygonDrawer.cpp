@@ -1,10 +1,12 @@
 #include "VemaroPolygonDrawer.h"
 
 #include "VemaroBlend.h"
+#include "VemaroBlendRow.h"
 #include "VemaroRasteriser.h"
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 #include <limits>
 
 using raster::covIn;
@@ -131,6 +133,11 @@ struct Runs {
     double outer2 = 0.0;
     bool interior = false;  // the interior value at px^2 + py^2 <= inner2
     double inner2 = 0.0;
+    // Without a hole, wherever a pixel lies safely in a wedge: the interior
+    // value at least `depth` inside its side, nothing at least `far` outside
+    // (see wedgeSpans).
+    bool wedges = false;
+    double depth = 0.0, far = 0.0;
 
     Runs() = default;
     // Pixels `outside` beyond the outline are left; those `inside` within it
@@ -159,7 +166,12 @@ struct Runs {
         const double inner = hMin - inside - margin;
         interior = inside >= 0.0 && !g.hole && inner > 0.0;
         inner2 = inner * inner;
+        wedges = !g.hole && !g.rays.empty() && g.sectors <= kMaxWedges;
+        depth = inside >= 0.0 ? inside + 1e-7 : std::numeric_limits<double>::infinity();
+        far = outside + 1e-7;
     }
+    // Above this many wedges the inscribed circle leaves little to find.
+    static constexpr A_long kMaxWedges = 64;
 };
 
 // The runs of a stroke: it reaches its width further out. Stroke only also
@@ -177,6 +189,69 @@ Runs strokeRuns(const PolygonDrawer& dr, const Frame& g, double outside, double 
 // without a hole, which makes every hole test pass as if there were none).
 // Pixels beyond the outer run are left; those of the interior run go to
 // span(row, from, to).
+// A run of columns [from, to) that takes the interior value (fill) or is
+// left as it is.
+struct Span {
+    A_long from, to;
+    bool fill;
+};
+
+// The runs of row py within [from, to) whose pixels lie safely in one wedge
+// (so that the sector is that wedge's whatever the angle's error) and at
+// least runs.depth inside its side (they take the interior value) or at least
+// runs.far outside it (they are left). Each condition is linear along the
+// row, so a wedge gives at most one run of each kind, found from the row and
+// checked at its ends with a margin that covers rounding. Appends them to
+// out; returns the new count.
+int wedgeSpans(const PolygonDrawer& dr, const Frame& g, const Runs& runs, double py, A_long from, A_long to,
+               Span* out, int count) {
+    const double* cols = dr.columnOffsets.data() - dr.region.left;
+    const double x = dr.pattern->x;
+    // |p| of every pixel of the run is at most rowR; the wedge test asks its
+    // cross products for 0.006 |p|.
+    const double rowR = std::sqrt(std::max(cols[from] * cols[from], cols[to - 1] * cols[to - 1]) + py * py);
+    const double need = 0.006 * (1.0 + 1e-6) * rowR + 1e-9;
+    for (A_long k = 0; k < g.sectors; ++k) {
+        const Frame::Ray& a = g.rays[k];
+        const Frame::Ray& b = g.rays[k + 1];
+        // A wedge (narrower than half a turn) meets the row only if one of
+        // its rays points to the row's side.
+        if ((py > 0.0 && a.y <= 0.0 && b.y <= 0.0) || (py < 0.0 && a.y >= 0.0 && b.y >= 0.0)) continue;
+        const PolygonDrawer::Edge& e = dr.edges[k];
+        // The columns where every alpha + beta px >= 0 of the conditions
+        // holds, confirmed by ok() at the ends.
+        struct Limit {
+            double alpha, beta;
+        };
+        auto columns = [&](std::initializer_list<Limit> limits, auto ok, bool fill) {
+            double lo = cols[from], hi = cols[to - 1];
+            for (const Limit& l : limits) {
+                if (l.beta > 0.0)
+                    lo = std::max(lo, -l.alpha / l.beta);
+                else if (l.beta < 0.0)
+                    hi = std::min(hi, -l.alpha / l.beta);
+                else if (!(l.alpha >= 0.0))
+                    return;
+            }
+            if (!(lo <= hi)) return;
+            const double cLo = std::ceil(lo + x), cHi = std::floor(hi + x) + 1.0;
+            A_long c0 = cLo <= from ? from : (cLo >= to ? to : static_cast<A_long>(cLo));
+            A_long c1 = cHi <= c0 ? c0 : (cHi >= to ? to : static_cast<A_long>(cHi));
+            while (c0 < c1 && !ok(c0)) ++c0;
+            while (c1 > c0 && !ok(c1 - 1)) --c1;
+            if (c0 < c1) out[count++] = {c0, c1, fill};
+        };
+        auto safe = [&](double px) { return a.x * py - a.y * px >= need && px * b.y - py * b.x >= need; };
+        const Limit ca{a.x * py - need, -a.y}, cb{-py * b.x - need, b.y};
+        const double dAlpha = (py - e.y) * e.ux + e.x * e.uy, dBeta = -e.uy;
+        columns({ca, cb, {dAlpha - runs.depth, dBeta}},
+                [&](A_long c) { return safe(cols[c]) && signedDistance(e, cols[c], py) >= runs.depth; }, true);
+        columns({ca, cb, {-dAlpha - runs.far, -dBeta}},
+                [&](A_long c) { return safe(cols[c]) && signedDistance(e, cols[c], py) <= -runs.far; }, false);
+    }
+    return count;
+}
+
 template <class P, class F, class S>
 void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, const PF_LRect& b, F f, S span) {
     const PolygonDrawer::Edge* outer = dr.edges.data();
@@ -225,29 +300,33 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
             while (a < z && sq(a) + py2 > runs.inner2) ++a;
             while (z > a && sq(z - 1) + py2 > runs.inner2) --z;
         }
-        pixels(out, py, from, a);
-        if (a < z) span(out, a, z);
-        pixels(out, py, z, to);
+        // Rows with many pixels left look for the wedges' runs too.
+        constexpr A_long kWedgeRow = 24;
+        if (!runs.wedges || (to - from) - (z - a) < kWedgeRow) {
+            pixels(out, py, from, a);
+            if (a < z) span(out, a, z);
+            pixels(out, py, z, to);
+            continue;
+        }
+        Span spans[2 * Runs::kMaxWedges + 1];
+        int count = 0;
+        if (a < z) spans[count++] = {a, z, true};
+        count = wedgeSpans(dr, g, runs, py, from, to, spans, count);
+        std::sort(spans, spans + count, [](const Span& l, const Span& r) { return l.from < r.from; });
+        A_long c = from;
+        for (int k = 0; k < count; ++k) {
+            const A_long s0 = std::max(spans[k].from, c);
+            if (spans[k].to <= s0) continue;
+            pixels(out, py, c, s0);
+            if (spans[k].fill) span(out, s0, spans[k].to);
+            c = spans[k].to;
+        }
+        pixels(out, py, c, to);
     }
 }
 template <class P, class F>
 void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, const PF_LRect& b, F f) {
     forEachPixel<P>(dr, g, runs, b, f, [](P*, A_long, A_long) {});
-}
-
-// Blends one pixel beneath a run of the output. Over a transparent output
-// pixel every mode gives the element's pixel; normal beneath an opaque one
-// leaves it.
-template <class P, class Op>
-void blendRun(P* out, A_long from, A_long to, const P& bottom, Op op) {
-    if (bottom.alpha == 0) return;
-    for (A_long c = from; c < to; ++c) {
-        P& o = out[c];
-        if (o.alpha == 0)
-            o = bottom;
-        else if (!(Op::template keepsOpaqueTop<P>() && o.alpha == raster::fullAlpha<P>()))
-            o = op(bottom, o);
-    }
 }
 
 }  // namespace
@@ -375,7 +454,7 @@ void PolygonDrawer::drawDraftLoop(const PF_LRect& b, Op op) const {
             [&](P& o, double d, double d2, double, double) {
                 if (d >= 0.0 && d2 <= 0.0) o = op(fillPx, o);
             },
-            [&](P* out, A_long from, A_long to) { blendRun(out, from, to, fillPx, op); });
+            [&](P* out, A_long from, A_long to) { Blend::blendSpan(op, fillPx, out, from, to); });
     } else if (p.fillMode == 2) {
         // Outside the outline, and inside the hole; the interior is left.
         forEachPixel<P>(*this, g, strokeRuns(*this, g, 0.0, 0.0), b, [&](P& o, double d, double d2, double, double) {
@@ -390,7 +469,7 @@ void PolygonDrawer::drawDraftLoop(const PF_LRect& b, Op op) const {
                 else if (d >= -w && std::sqrt(px * px + py * py) <= M && d2 <= w)
                     o = op(strokePx, o);
             },
-            [&](P* out, A_long from, A_long to) { blendRun(out, from, to, fillPx, op); });
+            [&](P* out, A_long from, A_long to) { Blend::blendSpan(op, fillPx, out, from, to); });
     }
 }
 
@@ -414,7 +493,7 @@ void PolygonDrawer::drawLoop(const PF_LRect& b, Op op) const {
                 fillPx.alpha = D::alpha(f * opacity);
                 if (fillPx.alpha != 0) o = op(fillPx, o);
             },
-            [&](P* out, A_long from, A_long to) { blendRun(out, from, to, interiorPx, op); });
+            [&](P* out, A_long from, A_long to) { Blend::blendSpan(op, interiorPx, out, from, to); });
     } else if (p.fillMode == 2) {
         // The interior is left: there the stroke's coverage is 0.
         forEachPixel<P>(*this, g, strokeRuns(*this, g, 0.5, 0.5), b, [&](P& o, double d, double d2, double, double) {
@@ -443,7 +522,7 @@ void PolygonDrawer::drawLoop(const PF_LRect& b, Op op) const {
                 const P merged = merge(f, covOut(dist, M) * g.strokeFactor * covIn(d, -w) * covOut(d2, w));
                 if (merged.alpha != 0) o = op(merged, o);
             },
-            [&](P* out, A_long from, A_long to) { blendRun(out, from, to, interiorPx, op); });
+            [&](P* out, A_long from, A_long to) { Blend::blendSpan(op, interiorPx, out, from, to); });
     }
 }
 

@@ -3,9 +3,12 @@
 // plain integer division, in float the per-pixel functions.
 #include "VemaroBlend.h"
 #include "VemaroBlendRow.h"
+#include "VemaroRasteriser.h"
+#include "VemaroSimd.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -130,14 +133,34 @@ std::string str(const P& p) {
            std::to_string(+p.blue) + "}";
 }
 
+// A drawing as a frame holds it: runs of transparent and of opaque pixels
+// (16-bit alphas above full among them), between runs of anything.
+template <class P>
+void frameLike(Source& src, std::vector<P>& top) {
+    std::size_t i = 0;
+    while (i < top.size()) {
+        const std::size_t len = std::min<std::size_t>(top.size() - i, 1 + src.rng() % 40);
+        const unsigned kind = src.rng() % 3;
+        for (std::size_t k = i; k < i + len; ++k) {
+            src.fill(top[k]);
+            if (kind == 0) top[k].alpha = 0;
+            if (kind == 1) top[k].alpha = raster::fullAlpha<P>();
+            if constexpr (std::is_same_v<P, PF_Pixel16>)
+                if (kind == 1 && src.rng() % 4 == 0) top[k].alpha = static_cast<A_u_short>(32769 + src.rng() % 30000);
+        }
+        i += len;
+    }
+}
+
 // Rows of many lengths and offsets, so that groups and leftovers both run.
 template <class P>
-void checkRows(int popup) {
+void checkRows(int popup, bool runs) {
     Source src;
     constexpr int kPixels = 6000;
     std::vector<P> bottom(kPixels), top(kPixels);
     for (P& p : bottom) src.fill(p);
     for (P& p : top) src.fill(p);
+    if (runs) frameLike(src, top);
     const BlendMode mode = blendModeOfPopup(popup);
     withBlendOp(popup, [&](auto op) {
         constexpr BlendMode M = ModeOf<decltype(op)>::value;
@@ -172,12 +195,22 @@ void checkRows(int popup) {
 
 }  // namespace
 
-TEST(BlendRow, RowsEqualTheFormulasAtEveryModeAndDepth) {
-    for (int popup = 1; popup <= 15; ++popup) {
-        checkRows<PF_Pixel>(popup);
-        checkRows<PF_Pixel16>(popup);
-        checkRows<PF_PixelFloat>(popup);
+// Every vector width the processor has, and the portable one, on the same
+// random drawings and on frame-like ones.
+TEST(BlendRow, RowsEqualTheFormulasAtEveryModeDepthAndVectorWidth) {
+    const simd::Level widest = simd::supported();
+    for (int level = 0; level <= static_cast<int>(widest); ++level) {
+        simd::setLevelCap(static_cast<simd::Level>(level));
+        SCOPED_TRACE("vector level " + std::to_string(level));
+        ASSERT_EQ(static_cast<int>(simd::level()), level);
+        for (bool runs : {false, true})
+            for (int popup = 1; popup <= 15; ++popup) {
+                checkRows<PF_Pixel>(popup, runs);
+                checkRows<PF_Pixel16>(popup, runs);
+                checkRows<PF_PixelFloat>(popup, runs);
+            }
     }
+    simd::setLevelCap(simd::Level::Avx512);
 }
 
 // The rows divide by multiplying with a reciprocal biased upwards; the floor

@@ -1,0 +1,368 @@
+// Row kernels of the blends, written once over a set of vector operations V
+// and included once per instruction set, each time into its own namespace
+// VEMARO_SIMD_NS (which must hold V): the SSE2 copy into the inline row
+// functions, wider ones into files compiled for their processors only. Every
+// lane does what the per-pixel functions of VemaroBlend.h do, in the same
+// order, so every copy gives the same bits.
+//
+// Pixel groups whose top alphas are all 0 (take the bottom unless it is
+// transparent too) or, in normal mode, all full (keep the top) skip the
+// arithmetic: drawings are mostly such runs.
+
+// No include guard: this file is meant to be included several times.
+
+namespace VEMARO_SIMD_NS {
+
+using I = V::I;
+using F = V::F;
+using rowdetail::transparentCase;
+
+inline I select(I m, I a, I b) { return V::or_(V::and_(m, a), V::andnot(m, b)); }
+inline F selectF(F m, F a, F b) { return V::orF(V::andF(m, a), V::andnotF(m, b)); }
+
+// ------------------------------------------------------------ 8 bits
+// kLanes16 pixels as planes of 16-bit lanes. The wider sets unpack within
+// their 128-bit halves, which permutes the pixels among the lanes; store8
+// undoes it and nothing in between mixes lanes.
+struct Planes8 {
+    I a, r, g, b;
+};
+constexpr int kGroup8 = V::kLanes16;
+
+inline Planes8 unpack8(I v0, I v1) {
+    const I u0 = V::unpacklo8(v0, v1), u1 = V::unpackhi8(v0, v1);
+    const I w0 = V::unpacklo8(u0, u1), w1 = V::unpackhi8(u0, u1);
+    const I ar = V::unpacklo8(w0, w1), gb = V::unpackhi8(w0, w1);
+    const I z = V::zero();
+    return {V::unpacklo8(ar, z), V::unpackhi8(ar, z), V::unpacklo8(gb, z), V::unpackhi8(gb, z)};
+}
+inline Planes8 load8(const PF_Pixel* p) { return unpack8(V::load(p), V::load(p + kGroup8 / 2)); }
+
+// Lanes must hold 0..255.
+inline void store8(PF_Pixel* p, const Planes8& q) {
+    const I ar = V::packus16(q.a, q.r), gb = V::packus16(q.g, q.b);
+    const I y0 = V::unpacklo8(ar, gb), y1 = V::unpackhi8(ar, gb);
+    V::store(p, V::unpacklo8(y0, y1));
+    V::store(p + kGroup8 / 2, V::unpackhi8(y0, y1));
+}
+
+// The biased reciprocals of the divisors (0 taken as 1: its pixels are
+// replaced anyway), low and high halves.
+struct Reciprocal8 {
+    F lo, hi;
+    explicit Reciprocal8(I A) {
+        const I a = V::max16(A, V::set16(1)), z = V::zero();
+        const F c = V::set1F(rowdetail::kQuotientBias);
+        lo = V::divF(c, V::cvt32F(V::unpacklo16(a, z)));
+        hi = V::divF(c, V::cvt32F(V::unpackhi16(a, z)));
+    }
+    // floor(y / A) of two halves of 32-bit y < 2^19, packed to 16-bit lanes.
+    I quotient(I ylo, I yhi) const {
+        const I qlo = V::cvttF32(V::mulF(V::cvt32F(ylo), lo));
+        const I qhi = V::cvttF32(V::mulF(V::cvt32F(yhi), hi));
+        return V::packs32(qlo, qhi);
+    }
+};
+
+// u * w of 16-bit unsigned lanes as two halves of 32-bit lanes.
+struct Product {
+    I lo, hi;
+    Product(I u, I w) {
+        const I l = V::mullo16(u, w), h = V::mulhiu16(u, w);
+        lo = V::unpacklo16(l, h);
+        hi = V::unpackhi16(l, h);
+    }
+};
+
+template <int S>
+inline I mulShift8(I b, I t) {  // (b * t) >> S, b * t < 2^16
+    return V::template srli16<S>(V::mullo16(b, t));
+}
+inline I screen8(I b, I t) { return V::sub16(V::add16(t, b), mulShift8<8>(t, b)); }
+inline I twiceScreenLess255(I b, I t) {
+    const I s = screen8(b, t);
+    return V::sub16(V::add16(s, s), V::set16(255));
+}
+
+// The separable channel function B(b, t) of a mode, where it has one here;
+// the other modes go pixel by pixel.
+template <BlendMode M>
+constexpr bool kChannel = M == BlendMode::Add || M == BlendMode::Multiply || M == BlendMode::Screen ||
+                          M == BlendMode::Overlay || M == BlendMode::Hardlight || M == BlendMode::Darken ||
+                          M == BlendMode::Lighten || M == BlendMode::Difference || M == BlendMode::Exclusion;
+template <BlendMode M>
+inline I channel8(I b, I t) {
+    if constexpr (M == BlendMode::Add) return V::add16(t, b);
+    if constexpr (M == BlendMode::Multiply) return mulShift8<8>(t, b);
+    if constexpr (M == BlendMode::Screen) return screen8(b, t);
+    if constexpr (M == BlendMode::Overlay)
+        return select(V::cmpgt16(b, V::set16(127)), twiceScreenLess255(b, t), mulShift8<7>(t, b));
+    if constexpr (M == BlendMode::Hardlight)
+        return select(V::cmpgt16(t, V::set16(127)), twiceScreenLess255(b, t), mulShift8<7>(b, t));
+    if constexpr (M == BlendMode::Darken) return V::min16(b, t);
+    if constexpr (M == BlendMode::Lighten) return V::max16(b, t);
+    if constexpr (M == BlendMode::Difference) return V::sub16(V::max16(b, t), V::min16(b, t));
+    if constexpr (M == BlendMode::Exclusion) return V::sub16(V::add16(t, b), mulShift8<7>(t, b));
+    return b;
+}
+
+template <BlendMode M>
+constexpr bool kVector8 = M == BlendMode::Normal || M == BlendMode::AlphaAdd || kChannel<M>;
+
+// The composites of a group. Lanes with a transparent operand, which the
+// arithmetic does not cover, take the operand as the per-pixel functions do.
+template <BlendMode M>
+inline Planes8 kernel8(const Planes8& B, const Planes8& T) {
+    const I z = V::zero(), full = V::set16(255);
+    const I ab = B.a, at = T.a;
+    I special;
+    Planes8 R;
+    if constexpr (M == BlendMode::Normal || M == BlendMode::AlphaAdd) {
+        // Normal: wb = ((255 - at) * ab) >> 8, A = at + wb; an opaque top and a
+        // transparent bottom come out as the top by themselves. Alpha add:
+        // wb = ab, A = at + ab; one transparent operand gives the other.
+        I wb;
+        if constexpr (M == BlendMode::Normal) {
+            wb = V::template srli16<8>(V::mullo16(V::sub16(full, at), ab));
+            special = V::cmpeq16(at, z);
+        } else {
+            wb = ab;
+            special = V::cmpeq16(V::or_(at, ab), z);
+        }
+        const I A = V::add16(at, wb);
+        const Reciprocal8 inv(A);
+        const I wlo = V::unpacklo16(at, wb), whi = V::unpackhi16(at, wb);
+        auto mix = [&](I t, I b) {
+            const I lo = V::madd16(V::unpacklo16(t, b), wlo), hi = V::madd16(V::unpackhi16(t, b), whi);
+            return V::min16(inv.quotient(lo, hi), full);
+        };
+        R = {V::min16(A, full), mix(T.r, B.r), mix(T.g, B.g), mix(T.b, B.b)};
+    } else {
+        // Weights for top only, bottom only and both; x = t Wt + b Wb + B W2
+        // stays below 2^25, its quotient by 256 A is that of x >> 8 by A.
+        special = V::or_(V::cmpeq16(at, z), V::cmpeq16(ab, z));
+        const I Wt = V::mullo16(V::sub16(full, ab), at);
+        const I Wb = V::mullo16(V::sub16(full, at), ab);
+        const I W2 = V::mullo16(at, ab);
+        const I A = V::add16(ab, V::template srli16<8>(Wt));
+        const Reciprocal8 inv(A);
+        auto mix = [&](I t, I b) {
+            const Product pt(t, Wt), pb(b, Wb), p2(channel8<M>(b, t), W2);
+            const I ylo = V::template srli32<8>(V::add32(V::add32(pt.lo, pb.lo), p2.lo));
+            const I yhi = V::template srli32<8>(V::add32(V::add32(pt.hi, pb.hi), p2.hi));
+            return V::min16(inv.quotient(ylo, yhi), full);
+        };
+        R = {V::min16(A, full), mix(T.r, B.r), mix(T.g, B.g), mix(T.b, B.b)};
+    }
+    const I bottomClear = V::cmpeq16(ab, z);
+    auto pick = [&](I t, I b, I r) { return select(special, select(bottomClear, t, b), r); };
+    return {pick(T.a, B.a, R.a), pick(T.r, B.r, R.r), pick(T.g, B.g, R.g), pick(T.b, B.b, R.b)};
+}
+
+// Whole groups of a row; returns how many pixels were done. The bottom is a
+// row, or one pixel repeated (kUniform).
+template <BlendMode M, bool kUniform>
+inline A_long rows8(const PF_Pixel* bottom, PF_Pixel* top, A_long n) {
+    constexpr int N = kGroup8, H = N / 2;
+    PF_Pixel same[N];
+    if constexpr (kUniform) {
+        for (PF_Pixel& p : same) p = *bottom;
+        bottom = same;
+    }
+    const I alpha = V::set32(0xFF), z = V::zero();
+    A_long i = 0;
+    for (; i + N <= n; i += N) {
+        const PF_Pixel* src = kUniform ? bottom : bottom + i;
+        PF_Pixel* dst = top + i;
+        const I t0 = V::load(dst), t1 = V::load(dst + H);
+        const I ta0 = V::and_(t0, alpha), ta1 = V::and_(t1, alpha);
+        if (V::allOnes(V::and_(V::cmpeq32(ta0, z), V::cmpeq32(ta1, z)))) {
+            const I b0 = V::load(src), b1 = V::load(src + H);
+            V::store(dst, select(V::cmpeq32(V::and_(b0, alpha), z), t0, b0));
+            V::store(dst + H, select(V::cmpeq32(V::and_(b1, alpha), z), t1, b1));
+            continue;
+        }
+        if constexpr (M == BlendMode::Normal) {
+            if (V::allOnes(V::and_(V::cmpeq32(ta0, alpha), V::cmpeq32(ta1, alpha)))) continue;
+        }
+        store8(dst, kernel8<M>(load8(src), unpack8(t0, t1)));
+    }
+    return i;
+}
+
+// ------------------------------------------------------------ float
+// kLanesF pixels as planes; the wider sets again permute them within halves.
+struct PlanesF {
+    F a, r, g, b;
+};
+constexpr int kGroupF = V::kLanesF;
+
+inline void transpose(PlanesF& q) {
+    const F t0 = V::unpackloF(q.a, q.r), t1 = V::unpackhiF(q.a, q.r);
+    const F t2 = V::unpackloF(q.g, q.b), t3 = V::unpackhiF(q.g, q.b);
+    q = {V::halvesLoF(t0, t2), V::halvesHiF(t0, t2), V::halvesLoF(t1, t3), V::halvesHiF(t1, t3)};
+}
+inline PlanesF loadF(const PF_PixelFloat* p) {
+    constexpr int Q = kGroupF / 4;
+    PlanesF q{V::loadF(&p[0].alpha), V::loadF(&p[Q].alpha), V::loadF(&p[2 * Q].alpha), V::loadF(&p[3 * Q].alpha)};
+    transpose(q);
+    return q;
+}
+inline void storeF(PF_PixelFloat* p, PlanesF q) {
+    constexpr int Q = kGroupF / 4;
+    transpose(q);
+    V::storeF(&p[0].alpha, q.a);
+    V::storeF(&p[Q].alpha, q.r);
+    V::storeF(&p[2 * Q].alpha, q.g);
+    V::storeF(&p[3 * Q].alpha, q.b);
+}
+
+// 2 b t and 1 - 2 (1 - b)(1 - t), in the order of the scalar functions.
+inline F lowF(F b, F t) { return V::mulF(V::mulF(V::set1F(2.0f), b), t); }
+inline F highF(F b, F t) {
+    const F one = V::set1F(1.0f);
+    return V::subF(one, V::mulF(V::mulF(V::set1F(2.0f), V::subF(one, b)), V::subF(one, t)));
+}
+template <BlendMode M>
+inline F channelF(F b, F t) {
+    const F one = V::set1F(1.0f), half = V::set1F(0.5f);
+    if constexpr (M == BlendMode::Add) return V::addF(t, b);
+    if constexpr (M == BlendMode::Multiply) return V::mulF(t, b);
+    if constexpr (M == BlendMode::Screen) return V::subF(one, V::mulF(V::subF(one, b), V::subF(one, t)));
+    if constexpr (M == BlendMode::Overlay) return selectF(V::cmpltF(b, half), lowF(b, t), highF(b, t));
+    if constexpr (M == BlendMode::Hardlight) return selectF(V::cmpltF(t, half), lowF(b, t), highF(b, t));
+    if constexpr (M == BlendMode::Darken) return V::minF(b, t);
+    if constexpr (M == BlendMode::Lighten) return V::maxF(b, t);
+    if constexpr (M == BlendMode::Difference) return V::andnotF(V::set1F(-0.0f), V::subF(b, t));
+    if constexpr (M == BlendMode::Exclusion) return V::subF(V::addF(b, t), lowF(b, t));
+    return b;
+}
+
+template <BlendMode M>
+constexpr bool kVectorF = M == BlendMode::Normal || kChannel<M>;
+
+// Composites with the operations of the scalar functions, in their order; a
+// transparent bottom gives the top, else a transparent top the bottom, and
+// normal keeps an opaque top.
+template <BlendMode M>
+inline PlanesF kernelF(const PlanesF& B, const PlanesF& T) {
+    const F z = V::zeroF(), one = V::set1F(1.0f);
+    const F ab = B.a, at = T.a;
+    F keepTop = V::cmpeqF(ab, z);
+    const F keepBottom = V::andnotF(keepTop, V::cmpeqF(at, z));
+    PlanesF R;
+    if constexpr (M == BlendMode::Normal) {
+        keepTop = V::orF(keepTop, V::andnotF(keepBottom, V::cmpeqF(at, one)));
+        const F wb = V::mulF(ab, V::subF(one, at));
+        const F A = V::addF(at, wb);
+        auto mix = [&](F b, F t) { return V::divF(V::addF(V::mulF(t, at), V::mulF(b, wb)), A); };
+        R = {A, mix(B.r, T.r), mix(B.g, T.g), mix(B.b, T.b)};
+    } else {
+        const F W2 = V::mulF(ab, at);
+        const F Wb = V::subF(ab, W2);
+        const F Wt = V::subF(at, W2);
+        const F A = V::addF(at, Wb);
+        auto mix = [&](F b, F t) {
+            const F s = V::addF(V::mulF(t, Wt), V::mulF(channelF<M>(b, t), W2));
+            return V::divF(V::addF(s, V::mulF(b, Wb)), A);
+        };
+        R = {A, mix(B.r, T.r), mix(B.g, T.g), mix(B.b, T.b)};
+    }
+    auto pick = [&](F b, F t, F r) { return selectF(keepTop, t, selectF(keepBottom, b, r)); };
+    return {pick(B.a, T.a, R.a), pick(B.r, T.r, R.r), pick(B.g, T.g, R.g), pick(B.b, T.b, R.b)};
+}
+
+template <BlendMode M, bool kUniform>
+inline A_long rowsF(const PF_PixelFloat* bottom, PF_PixelFloat* top, A_long n) {
+    constexpr int N = kGroupF;
+    PF_PixelFloat same[N];
+    if constexpr (kUniform) {
+        for (PF_PixelFloat& p : same) p = *bottom;
+        bottom = same;
+    }
+    const F z = V::zeroF(), one = V::set1F(1.0f);
+    A_long i = 0;
+    for (; i + N <= n; i += N) {
+        PF_PixelFloat* dst = top + i;
+        const PlanesF T = loadF(dst);
+        if constexpr (M == BlendMode::Normal) {
+            if (V::allOnesF(V::cmpeqF(T.a, one))) continue;
+        }
+        const PlanesF B = loadF(kUniform ? bottom : bottom + i);
+        if (V::allOnesF(V::cmpeqF(T.a, z))) {
+            const F keepTop = V::cmpeqF(B.a, z);
+            storeF(dst, {selectF(keepTop, T.a, B.a), selectF(keepTop, T.r, B.r), selectF(keepTop, T.g, B.g),
+                         selectF(keepTop, T.b, B.b)});
+            continue;
+        }
+        storeF(dst, kernelF<M>(B, T));
+    }
+    return i;
+}
+
+// ------------------------------------------------------------ 16 bits
+// Groups of kLanes16 / 2 pixels whose top alphas are all 0, or in normal
+// mode all at least full (the top with its channels clamped to full), are
+// done whole; the others pixel by pixel.
+template <BlendMode M, bool kUniform>
+inline A_long rows16(const PF_Pixel16* bottom, PF_Pixel16* top, A_long n) {
+    constexpr int N = V::kLanes16 / 2, H = N / 2;
+    PF_Pixel16 same[N];
+    if constexpr (kUniform) {
+        for (PF_Pixel16& p : same) p = *bottom;
+        bottom = same;
+    }
+    // Each pixel's alpha lane; the other lanes of a masked pixel compare
+    // equal, so a whole pixel's lanes are set or not.
+    const I alpha = V::set64(0xFFFF), high = V::set64(0x8000), z = V::zero();
+    const I full = V::set16(static_cast<short>(0x8000));
+    // Every lane of the pixels whose alpha is 0.
+    auto clear = [z](I v) { return V::spreadAlpha16(V::cmpeq16(v, z)); };
+    A_long i = 0;
+    for (; i + N <= n; i += N) {
+        const PF_Pixel16* src = kUniform ? bottom : bottom + i;
+        PF_Pixel16* dst = top + i;
+        const I t0 = V::load(dst), t1 = V::load(dst + H);
+        if (V::allOnes(V::and_(V::cmpeq16(V::and_(t0, alpha), z), V::cmpeq16(V::and_(t1, alpha), z)))) {
+            const I b0 = V::load(src), b1 = V::load(src + H);
+            V::store(dst, select(clear(b0), t0, b0));
+            V::store(dst + H, select(clear(b1), t1, b1));
+            continue;
+        }
+        if constexpr (M == BlendMode::Normal) {
+            if (V::allOnes(V::and_(V::cmpeq16(V::and_(t0, high), high), V::cmpeq16(V::and_(t1, high), high)))) {
+                // min(v, 0x8000) of unsigned lanes; over a transparent
+                // bottom the top stays as it is.
+                const I b0 = V::load(src), b1 = V::load(src + H);
+                V::store(dst, select(clear(b0), t0, V::sub16(t0, V::subsu16(t0, full))));
+                V::store(dst + H, select(clear(b1), t1, V::sub16(t1, V::subsu16(t1, full))));
+                continue;
+            }
+        }
+        for (int k = 0; k < N; ++k) {
+            const PF_Pixel16& b = src[k];
+            if (b.alpha == 0 || dst[k].alpha == 0)
+                dst[k] = transparentCase(b, dst[k]);
+            else
+                rowdetail::kernel16<M>(b, dst[k]);
+        }
+    }
+    return i;
+}
+
+// Groups of a row by the depth's kernel, where it has one; returns how many
+// pixels were done.
+template <BlendMode M, bool kUniform, class P>
+inline A_long rows(const P* bottom, P* top, A_long n) {
+    if constexpr (std::is_same_v<P, PF_Pixel>) {
+        if constexpr (kVector8<M>) return rows8<M, kUniform>(bottom, top, n);
+    } else if constexpr (std::is_same_v<P, PF_Pixel16>) {
+        if constexpr (rowdetail::kVector16<M>) return rows16<M, kUniform>(bottom, top, n);
+    } else if constexpr (std::is_same_v<P, PF_PixelFloat>) {
+        if constexpr (kVectorF<M>) return rowsF<M, kUniform>(bottom, top, n);
+    }
+    (void)bottom, (void)top, (void)n;
+    return 0;
+}
+
+}  // namespace VEMARO_SIMD_NS

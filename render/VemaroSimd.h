@@ -1,0 +1,31 @@
+// The widest vector instructions the pixel loops may use, found once from the
+// processor. Every level gives the same pixels to the bit; the wider ones are
+// only faster. The portable level (SSE2 on x86-64, plain C++ elsewhere) can be
+// forced, by the tests through setLevelCap() and by anyone through the
+// environment variable VEMARO_SIMD=portable|avx2|avx512.
+#pragma once
+
+namespace simd {
+
+enum class Level { Portable = 0, Avx2 = 1, Avx512 = 2 };
+
+// What this processor and build support.
+Level supported();
+// What the loops use: the supported level, capped by the environment and by
+// setLevelCap().
+Level level();
+// Caps the level until called again (Level::Avx512 lifts the cap). For tests
+// that run every path on the same input.
+void setLevelCap(Level cap);
+
+inline bool useAvx2() { return level() >= Level::Avx2; }
+
+}  // namespace simd
+
+// Function-level target selection: code for the wider levels is compiled for
+// them alone, the rest of the build stays portable.
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
+#define VEMARO_HAVE_AVX2 1
+#else
+#define VEMARO_HAVE_AVX2 0
+#endif
