@@ -60,6 +60,24 @@ struct WrapExpression {
     }
 };
 
+// The reader's own policies, except that an exponent far out of range is
+// pulled in before the reader scales by it: the reader adds the count of
+// digits it skipped to the exponent in int, which overflows for exponents
+// near the ends of int. Any exponent beyond the bound fails exactly as it
+// did (the scaled value is out of range either way, since no text is long
+// enough to bring it back), and every other exponent is left as read.
+struct BoundedExponentPolicies : qi::real_policies<double> {
+    static constexpr int kExponentBound = 1 << 20;
+    static_assert(kMaxExpressionLength < kExponentBound / 2, "digit counts must not bring an exponent back");
+
+    template <class It>
+    static bool parse_exp_n(It& first, const It& last, int& exponent) {
+        if (!qi::real_policies<double>::parse_exp_n(first, last, exponent)) return false;
+        exponent = exponent < -kExponentBound ? -kExponentBound : exponent > kExponentBound ? kExponentBound : exponent;
+        return true;
+    }
+};
+
 typedef std::string::const_iterator Iterator;
 typedef ascii::space_type Skipper;
 
@@ -95,7 +113,8 @@ struct ExpressionParser : qi::grammar<Iterator, Expression(), Skipper> {
         // it, leaving the position behind it; the sequence puts the position
         // back so that the integer alternative starts where the number did
         // (else "1e400+2" would read as 2).
-        number = (qi::double_ >> qi::eps)[_val = makeConstant(_1)] | qi::int_[_val = makeConstant(_1)];
+        const qi::real_parser<double, BoundedExponentPolicies> real = {};
+        number = (real >> qi::eps)[_val = makeConstant(_1)] | qi::int_[_val = makeConstant(_1)];
         variable = qi::char_("abcdfgijkltwh")[_val = makeVariable(_1)];
         unaryName = qi::string("sinh") | qi::string("cosh") | qi::string("tanh") | qi::string("sin") |
                     qi::string("cos") | qi::string("tan") | qi::string("asin") | qi::string("acos") |

@@ -30,7 +30,7 @@ PF_Err audioCheckout(PF_ProgPtr, PF_ParamIndex index, A_long start, A_long durat
         return PF_Err_BAD_CALLBACK_PARAM;
     Audio& a = audio();
     const PF_InData& in = a.inCommand ? host().inData() : host().nextInData();
-    const int layerId = static_cast<int>(params.valueAt(index, A_Time{in.current_time, in.time_scale}).v[0]);
+    const int layerId = idOf(params.valueAt(index, A_Time{in.current_time, in.time_scale}).v[0]);
 
     auto w = std::make_unique<Audio::Window>();
     w->request = AudioRequest{index, layerId, start, duration, scale, rate};

@@ -569,7 +569,7 @@ std::string Params::checkValue(int index, const ParamValue& value) const {
             return {};
         case PF_Param_LAYER:
         case PF_Param_PATH:
-            if (!integral(x) || x < 0) return "id must be a non-negative integer";
+            if (!integral(x) || x < 0 || x > 2147483647) return "id must be an integer from 0 to 2147483647";
             return {};
         case PF_Param_ARBITRARY_DATA:
             if (!value.data || !host_->handles().valid(value.data)) return "data must be a live handle";
@@ -592,7 +592,7 @@ void Params::fill(int index, A_Time time, const ParamFrame& f, PF_ParamDef& out)
         case PF_Param_ANGLE: out.u.ad.value = FLOAT2FIX(v.v[0]); break;
         case PF_Param_CHECKBOX: out.u.bd.value = v.v[0] != 0; break;
         case PF_Param_POPUP: out.u.pd.value = static_cast<PF_ParamValue>(std::lround(v.v[0])); break;
-        case PF_Param_PATH: out.u.path_d.path_id = static_cast<PF_PathID>(v.v[0]); break;
+        case PF_Param_PATH: out.u.path_d.path_id = static_cast<PF_PathID>(idOf(v.v[0])); break;
         case PF_Param_COLOR: out.u.cd.value = {channel(v.v[0]), channel(v.v[1]), channel(v.v[2]), channel(v.v[3])}; break;
         case PF_Param_POINT:
             // Layer pixels at the current downsample.
@@ -644,7 +644,7 @@ std::unique_ptr<ParamArray> Params::buildArray(A_Time time, const ParamFrame& f)
     for (int i = 0; i < count(); ++i) {
         fill(i, time, f, a->defs_[static_cast<std::size_t>(i)]);
         if (slot(i).def.param_type == PF_Param_LAYER && arrayLayer)
-            arrayLayer(i, static_cast<int>(valueAt(i, time).v[0]), a->defs_[static_cast<std::size_t>(i)].u.ld);
+            arrayLayer(i, idOf(valueAt(i, time).v[0]), a->defs_[static_cast<std::size_t>(i)].u.ld);
     }
     for (PF_ParamDef& d : a->defs_) a->pointers_.push_back(&d);
     return a;
@@ -703,7 +703,7 @@ PF_Err Params::checkout(PF_ParamIndex index, A_long time, A_long step, A_u_long 
     Checkout c{out, index, false, {}};
     if (slot(index).def.param_type == PF_Param_LAYER) {
         c.layer = true;
-        c.request = {index, static_cast<int>(valueAt(index, {time, scale}).v[0]), time, step, scale};
+        c.request = {index, idOf(valueAt(index, {time, scale}).v[0]), time, step, scale};
         if (checkoutLayer) {
             if (PF_Err err = checkoutLayer(c.request, out->u.ld)) return err;
         }

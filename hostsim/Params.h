@@ -33,6 +33,11 @@ struct Keyframe {
 // Layer ids a layer parameter can hold.
 enum : int { kLayerNone = 0, kLayerSelf = -1 };
 
+// A stored layer or mask id as the int the API carries. Values are checked
+// when they are set; one outside int (possible only by bypassing the check)
+// reads as no layer instead of wrapping onto another id.
+inline int idOf(double v) { return v >= -2147483648.0 && v <= 2147483647.0 ? static_cast<int>(v) : kLayerNone; }
+
 // What a layer check-out asks of the composition.
 struct LayerRequest {
     int index = 0;    // parameter index

@@ -33,8 +33,8 @@ AEGP_StreamVal2 toStreamValue(PF_ParamType type, const ParamValue& v) {
         case PF_Param_POINT: out.two_d = {v.v[0], v.v[1]}; break;
         case PF_Param_POINT_3D: out.three_d = {v.v[0], v.v[1], v.v[2]}; break;
         case PF_Param_COLOR: out.color = {v.v[0] / 255.0, v.v[1] / 255.0, v.v[2] / 255.0, v.v[3] / 255.0}; break;
-        case PF_Param_LAYER: out.layer_id = static_cast<AEGP_LayerIDVal>(v.v[0]); break;
-        case PF_Param_PATH: out.mask_id = static_cast<AEGP_MaskIDVal>(v.v[0]); break;
+        case PF_Param_LAYER: out.layer_id = idOf(v.v[0]); break;
+        case PF_Param_PATH: out.mask_id = idOf(v.v[0]); break;
         case PF_Param_ARBITRARY_DATA: {
             HandleTable& h = host().handles();
             if (v.data && h.valid(v.data)) {

@@ -124,7 +124,11 @@ A_Time keyTime(const json& key, const hostsim::Host& host, const std::string& wh
     if (hasFrame) {
         const json& f = key["frame"];
         if (!f.is_number_integer()) fail(where, "\"frame\" must be an integer");
-        return {static_cast<A_long>(f.get<long long>() * in.time_step), in.time_scale};
+        // In double, so that no product wraps; the range is that of "time".
+        const double frame = f.is_number_unsigned() ? double(f.get<unsigned long long>()) : double(f.get<long long>());
+        const double units = frame * in.time_step;
+        if (std::fabs(units) > 2e9) fail(where, "\"frame\" is out of range");
+        return {static_cast<A_long>(units), in.time_scale};
     }
     double s = 0;
     try {

@@ -1,10 +1,10 @@
 #include "SceneMaps.h"
 
 #include "Comp.h"
+#include "PngImage.h"
 #include "World.h"
 
 #include <nlohmann/json.hpp>
-#include <png.h>
 
 #include <algorithm>
 #include <array>
@@ -58,34 +58,6 @@ void put(World& w, int x, int y, const Rgba& c) {
     }
 }
 
-struct Image {
-    int width = 0, height = 0;
-    std::vector<Rgba> pixels;
-};
-
-std::shared_ptr<const Image> readPng(const std::string& path, const std::string& where) {
-    png_image img{};
-    img.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&img, path.c_str()))
-        fail(where, "cannot read the PNG file " + path + ": " + img.message);
-    img.format = PNG_FORMAT_RGBA;  // 8 bits, straight alpha, values as stored
-    std::vector<png_byte> buffer(PNG_IMAGE_SIZE(img));
-    if (!png_image_finish_read(&img, nullptr, buffer.data(), 0, nullptr)) {
-        std::string m = img.message;
-        png_image_free(&img);
-        fail(where, "cannot decode the PNG file " + path + ": " + m);
-    }
-    auto out = std::make_shared<Image>();
-    out->width = static_cast<int>(img.width);
-    out->height = static_cast<int>(img.height);
-    out->pixels.resize(std::size_t(out->width) * std::size_t(out->height));
-    for (std::size_t i = 0; i < out->pixels.size(); ++i) {
-        const png_byte* p = &buffer[i * 4];
-        out->pixels[i] = {p[3] / 255.0, p[0] / 255.0, p[1] / 255.0, p[2] / 255.0};
-    }
-    return out;
-}
-
 std::string directoryOf(const std::string& file) {
     auto slash = file.find_last_of('/');
     return slash == std::string::npos ? "" : file.substr(0, slash + 1);
@@ -135,23 +107,22 @@ void loadPixels(const json& section, Context& context) {
             if (!e["image"].is_string()) fail(where, "\"image\" is a file name");
             std::string path = e["image"].get<std::string>();
             if (!path.empty() && path[0] != '/') path = directoryOf(context.source) + path;
-            std::shared_ptr<const Image> img = readPng(path, where);
             // A picture keeps its own size unless the scene gave the layer one.
             const auto& sized = context.sizedLayers;
-            if (std::find(sized.begin(), sized.end(), id) == sized.end()) {
-                layer.width = img->width;
-                layer.height = img->height;
+            const bool ownSize = std::find(sized.begin(), sized.end(), id) == sized.end();
+            std::shared_ptr<const PngImage> img =
+                PngImage::load(path, where, ownSize ? 0 : layer.width, ownSize ? 0 : layer.height);
+            if (ownSize) {
+                layer.width = img->width();
+                layer.height = img->height();
                 comp.apply();
             }
             // Nearest source pixel of each pixel of the (downsampled) layer.
             layer.paint = [img](World& w, long) {
+                const auto pixels = img->pixels(w.width(), w.height());
+                const unsigned char* p = pixels->data();
                 for (int y = 0; y < w.height(); ++y)
-                    for (int x = 0; x < w.width(); ++x) {
-                        const int sx = static_cast<int>((x + 0.5) * img->width / w.width());
-                        const int sy = static_cast<int>((y + 0.5) * img->height / w.height());
-                        put(w, x, y, img->pixels[std::size_t(std::min(sy, img->height - 1)) * std::size_t(img->width) +
-                                                 std::size_t(std::min(sx, img->width - 1))]);
-                    }
+                    for (int x = 0; x < w.width(); ++x, p += 4) put(w, x, y, {p[3] / 255.0, p[0] / 255.0, p[1] / 255.0, p[2] / 255.0});
             };
         }
     }

@@ -9,7 +9,8 @@
 //     {"layer": "logo", "image": "logo.png"}          (relative to the scene file)
 //   ]
 // Colours are [r, g, b] or [r, g, b, a], 0 to 255; a gradient runs from the
-// first column (row) to the last.
+// first column (row) to the last. PNG files may be at most 16384 pixels on a
+// side (kMaxPngSide in PngImage.h).
 #pragma once
 
 #include "Scene.h"

@@ -25,7 +25,10 @@ public:
                 "1e308",   "1e309",   "1e-307",      "1e-308",      "1e-323",     "1e-324",      "4.9e-324",
                 "000000000000000000001", "0.000000000000000000001", "123456789012345678901234567890",
                 "1.23456789012345678901234567890", "9007199254740993", "18446744073709551615.5",
-                "1e2147483647", "1e2147483648", "1e-2147483648", "sinh(t)", "atan2(a,b)", "log10(t)", "exp(1)",
+                "1e2147483647", "1e2147483648", "1e-2147483648", ".1e-2147483648", "0.01e-2147483647",
+                "111111111111111111111e2147483647", "111111111111111111111.5e2147483647", "1.e-2147483648",
+                std::string(200, '1') + "e2147483600", "." + std::string(200, '0') + "1e-2147483600", "e-2147483648",
+                "2*e-2147483648", "sinh(t)", "atan2(a,b)", "log10(t)", "exp(1)",
                 "pix",     "exp",     "e",           "E",           "2pi",        "2 t",         "--3",     "+-3",
                 "7e23", "9007199254740993e1", "0.1e1",   ".1e-1",   "1.e+2",       "5.e",         "1e+",        "1e-",         "1E5E5",   "e5",
                 std::string(127, '(') + "t" + std::string(127, ')'), std::string(254, '-') + "t",
@@ -72,9 +75,23 @@ private:
             s += chance(0.5) ? "e" : "E";
             int sign = pick(3);
             if (sign) s += sign == 1 ? "+" : "-";
-            if (!chance(0.1)) s += digits(pick(3) + 1);
+            if (chance(0.15))
+                s += hugeExponent();
+            else if (!chance(0.1))
+                s += digits(pick(3) + 1);
         }
         return s;
+    }
+
+    // Exponents at the ends of double's range and of int's, where the digit
+    // counts of a long mantissa or fraction push the reader's sum over.
+    std::string hugeExponent() {
+        static const std::vector<std::string> ends = {
+            "308",     "309",     "323",        "324",        "614",        "615",        "1048575",
+            "1048576", "1048577", "2147483392", "2147483646", "2147483647", "2147483648", "4294967296",
+            "99999999999999999999"};
+        if (chance(0.3)) return std::to_string(2147483647u - static_cast<uint32_t>(pick(300)));
+        return oneOf(ends);
     }
 
     std::string atom(int depth) {

@@ -110,6 +110,45 @@ TEST(ExpressionLanguage, NumberLiterals) {
     });
 }
 
+// Exponents at the ends of double's range and of int's. Beyond double's
+// range a literal is invalid whatever its mantissa (even 0), and the digits
+// of a long mantissa or fraction count into the exponent; near the ends of
+// int that sum must still come out invalid, not wrap.
+TEST(ExpressionLanguage, ExponentsAtTheEndsOfTheRange) {
+    const double kE = 2.718281828459045;
+    checkCases({
+        {"1e0", true, 1.0},
+        {"1e-0", true, 1.0},
+        {"0e400", false, 0},
+        {"0e-400", true, 0.0},
+        {"0e-614", true, 0.0},
+        {"0e-615", false, 0},
+        {"1e-614", true, 0.0},
+        {"1e-615", false, 0},
+        {"1e309", false, 0},
+        {"10e308", true, kInf},  // 10 x 1e308, rounded up to infinity
+        {"0.1e309", true, 1e308},
+        {"100000000000000000000e-20", true, 1.0},
+        {".00000000000000000001e20", true, 1.0},
+        {"1e1048576", false, 0},
+        {"1e-1048577", false, 0},
+        {"1e2147483647", false, 0},
+        {"1.5e2147483647", false, 0},
+        {"111111111111111111111e2147483647", false, 0},
+        {"111111111111111111111e-2147483648", false, 0},
+        {".1e-2147483648", false, 0},
+        {"0.01e-2147483647", false, 0},
+        {"1.e-2147483648", false, 0},
+        {"-.1e-2147483648", false, 0},
+        {"(.1e-2147483648)", false, 0},
+        {"1e2147483647+1", false, 0},
+        {"1e-2147483649", false, 0},
+        // A lone e is the constant, and what follows it is not an exponent.
+        {"e-2147483648", true, kE - 2147483648.0},
+        {"2*e-2147483648", true, 2 * kE - 2147483648.0},
+    });
+}
+
 TEST(ExpressionLanguage, SignsAndPrecedence) {
     checkCases({
         {"a-b-c", true, (1.5 - -2.25) - 3.0},  {"a/b/c", true, (1.5 / -2.25) / 3.0},

@@ -143,6 +143,22 @@ TEST_F(SceneTest, ProblemsAreClearErrorsNamingTheParameter) {
         {R"({"params": [{"param": 12, "keyframes": [{"time": 0, "value": 20}, {"time": 1, "value": 1}]}]})",
          {"\"Width\" (index 12, key \"lineWidth\") keyframe 2", "outside the valid range"}},
         {R"({"params": [{"param": "Audio Layer", "value": "Music"}]})", {"no layer is named \"Music\""}},
+        // Numbers beyond what the host's types hold are refused, not wrapped.
+        {R"({"params": [{"param": 12, "keyframes": [{"frame": 0, "value": 20}, {"frame": 4294967320, "value": 30}]}]})",
+         {"\"Width\" (index 12", "keyframe 2: \"frame\" is out of range"}},
+        {R"({"params": [{"param": 12, "keyframes": [{"frame": 18446744073709551615, "value": 20}]}]})",
+         {"keyframe 1", "\"frame\" is out of range"}},
+        {R"({"params": [{"param": 12, "keyframes": [{"frame": -9223372036854775808, "value": 20}]}]})",
+         {"keyframe 1", "\"frame\" is out of range"}},
+        {R"({"params": [{"param": 12, "keyframes": [{"frame": 2000000001, "value": 20}]}]})",
+         {"keyframe 1", "\"frame\" is out of range"}},
+        {R"({"params": [{"param": 73, "value": 4294967297}]})",
+         {"\"Audio Layer\" (index 73", "id must be an integer from 0 to 2147483647"}},
+        {R"({"params": [{"param": 73, "value": 2147483648}]})", {"(index 73", "from 0 to 2147483647"}},
+        {R"({"params": [{"param": 56, "value": 4294967297}]})",
+         {"\"Path\" (index 56", "id must be an integer from 0 to 2147483647"}},
+        {R"({"params": [{"param": 56, "value": -1}]})", {"(index 56", "from 0 to 2147483647"}},
+        {R"({"params": [{"param": 56, "value": 1e300}]})", {"(index 56", "from 0 to 2147483647"}},
         {R"({"params": [{"param": "Expression", "value": {"texts": ["t", "t", "t"]}}]})",
          {"\"Expression\" (index 83, key \"graphExpression\")", "does not split into 3 text fields"}},
         {R"({"params": {"Width": 3}})", {"must be a list"}},
@@ -181,6 +197,22 @@ TEST_F(SceneTest, ArbitraryDataFromTextsOrBytes) {
     ASSERT_EQ(host.handles().size(v), 4u);
     EXPECT_EQ(std::memcmp(*v, "AB\0C", 4), 0);
     EXPECT_NE(error(R"({"params": [{"param": 83, "value": {"hex": "4G"}}]})"), "");
+    expectCleanEnd();
+}
+
+// The largest frame and ids the host's types hold still arrive unchanged
+// (the step between frames is 1 in 24).
+TEST_F(SceneTest, FramesAndIdsAtTheEndsOfTheHostTypesAreKept) {
+    apply(R"({"params": [
+        {"param": 12, "keyframes": [{"frame": -2000000000, "value": 20}, {"frame": 2000000000, "value": 30}]},
+        {"param": 73, "value": 2147483647}, {"param": 56, "value": 2147483647}]})");
+    const std::vector<hostsim::Keyframe>& keys = params.keyframes(12);
+    ASSERT_EQ(keys.size(), 2u);
+    EXPECT_EQ(keys[0].time.value, -2000000000);
+    EXPECT_EQ(keys[1].time.value, 2000000000);
+    EXPECT_EQ(keys[1].time.scale, 24u);
+    EXPECT_EQ(at(73), 2147483647.0);
+    EXPECT_EQ(at(56), 2147483647.0);
     expectCleanEnd();
 }
 
