@@ -741,6 +741,23 @@ struct Bins {
     }
 };
 
+// Column tables of the vector drawers, kept per thread from element to
+// element: a drawer borrows them (their capacity grows to the widest element
+// once) instead of allocating its own for every element and strip.
+struct Scratch {
+    std::vector<double> a, b;
+    std::vector<PolygonDrawer::Edge> e, f;
+};
+thread_local Scratch scratch;
+
+template <class T>
+struct Borrowed {
+    std::vector<T>& mine;
+    std::vector<T>& lent;
+    Borrowed(std::vector<T>& m, std::vector<T>& from) : mine(m), lent(from) { mine = std::move(lent); }
+    ~Borrowed() { lent = std::move(mine); }
+};
+
 // One launch's bands: strip i of the output.
 struct Strips {
     ShapeDrawer* d;
@@ -788,17 +805,23 @@ struct Strips {
     PF_Err drawOne(const Record& record, const PF_LRect& rows) const {
         ShapeDrawer& s = *d;
         PF_Err err = PF_Err_NONE;
-        auto vector = [&](auto& r) {
-            using R = std::decay_t<decltype(r)>;
-            using Drawer = std::conditional_t<std::is_same_v<R, CircleDrawer::Pattern>, CircleDrawer,
-                                              std::conditional_t<std::is_same_v<R, LineDrawer::Pattern>, LineDrawer,
-                                                                 PolygonDrawer>>;
-            Drawer drawer(s.in_data, *s.suites, s.draft, s.output, s.bpc, r);
+        Scratch& t = scratch;
+        if (auto* c = std::get_if<CircleDrawer::Pattern>(&record)) {
+            CircleDrawer drawer(s.in_data, *s.suites, s.draft, s.output, s.bpc, *c);
+            const Borrowed<double> a(drawer.distances, t.a), b(drawer.squaredDistances, t.b);
             if (drawer.doRender()) err = drawer.drawRows(rows);
-        };
-        if (auto* c = std::get_if<CircleDrawer::Pattern>(&record)) vector(*c);
-        if (auto* l = std::get_if<LineDrawer::Pattern>(&record)) vector(*l);
-        if (auto* g = std::get_if<PolygonDrawer::Pattern>(&record)) vector(*g);
+        }
+        if (auto* l = std::get_if<LineDrawer::Pattern>(&record)) {
+            LineDrawer drawer(s.in_data, *s.suites, s.draft, s.output, s.bpc, *l);
+            const Borrowed<double> a(drawer.offsets, t.a);
+            if (drawer.doRender()) err = drawer.drawRows(rows);
+        }
+        if (auto* g = std::get_if<PolygonDrawer::Pattern>(&record)) {
+            PolygonDrawer drawer(s.in_data, *s.suites, s.draft, s.output, s.bpc, *g);
+            const Borrowed<double> a(drawer.columnOffsets, t.a);
+            const Borrowed<PolygonDrawer::Edge> e(drawer.edges, t.e), f(drawer.innerEdges, t.f);
+            if (drawer.doRender()) err = drawer.drawRows(rows);
+        }
         if (auto* p = std::get_if<LayerDrawer::Pattern>(&record)) {
             // The record's bounds are known: the drawer writes nothing to it.
             LayerDrawer drawer(s.in_data, *s.suites, s.draft, s.output, s.bpc, const_cast<LayerDrawer::Pattern&>(*p));

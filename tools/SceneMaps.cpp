@@ -122,7 +122,8 @@ void loadPixels(const json& section, Context& context) {
                 const auto pixels = img->pixels(w.width(), w.height());
                 const unsigned char* p = pixels->data();
                 for (int y = 0; y < w.height(); ++y)
-                    for (int x = 0; x < w.width(); ++x, p += 4) put(w, x, y, {p[3] / 255.0, p[0] / 255.0, p[1] / 255.0, p[2] / 255.0});
+                    for (int x = 0; x < w.width(); ++x, p += 4)
+                        put(w, x, y, {p[3] / 255.0, p[0] / 255.0, p[1] / 255.0, p[2] / 255.0});
             };
         }
     }

@@ -38,7 +38,7 @@ const char* kUsage =
     "\n"
     "Scene files, their sections and every parameter key are described in docs/scenes.md;\n"
     "examples/ holds a scene for every layout and shape. Example:\n"
-    "  vemaro-render --scene examples/grid-circles.json --frames 0-24 --out out/grid_####.png\n";
+    "  vemaro-render --scene examples/grid.json --frames 0-24 --out out/grid_####.png\n";
 
 std::string hex(uint32_t v) {
     char buf[16];

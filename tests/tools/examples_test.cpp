@@ -7,7 +7,9 @@
 #include <nlohmann/json.hpp>
 
 #include <dirent.h>
+#include <cctype>
 #include <fstream>
+#include <sstream>
 #include <set>
 #include <string>
 #include <unistd.h>
@@ -99,6 +101,32 @@ TEST(Examples, CoverEveryLayoutShapeKindAndDepth) {
     EXPECT_EQ(shapes, (std::set<std::string>{"Line", "Circle", "Polygon", "Input", "Layer"}));
     EXPECT_EQ(depths, (std::set<int>{8, 16, 32}));
     EXPECT_TRUE(animated);
+}
+
+// What the help, the README and the scene documentation point a user to
+// exists.
+TEST(Examples, DocumentedExamplesExist) {
+    std::string text = runRenderer("--help").out;
+    for (const char* doc : {"/README.md", "/docs/scenes.md"}) {
+        std::ifstream f(std::string(VEMARO_SOURCE_DIR) + doc);
+        std::stringstream s;
+        s << f.rdbuf();
+        ASSERT_FALSE(s.str().empty()) << doc;
+        text += s.str();
+    }
+    int found = 0;
+    for (std::size_t at = text.find("examples/"); at != std::string::npos; at = text.find("examples/", at + 1)) {
+        std::size_t end = at + 9;
+        while (end < text.size() && (std::isalnum(static_cast<unsigned char>(text[end])) || text[end] == '-' ||
+                                     text[end] == '.' || text[end] == '_'))
+            ++end;
+        std::string name = text.substr(at + 9, end - at - 9);
+        while (!name.empty() && name.back() == '.') name.pop_back();  // a full stop after the name
+        if (name.empty()) continue;
+        ++found;
+        EXPECT_EQ(access((kExamples + "/" + name).c_str(), R_OK), 0) << name;
+    }
+    EXPECT_GE(found, 5);
 }
 
 }  // namespace

@@ -179,7 +179,8 @@ TEST(PngImage, RowByRowDecodingMatchesTheWholeImageReader) {
         for (bool interlaced : {false, true}) {
             const std::size_t rowBytes = (std::size_t(w) * std::size_t(k.channels * k.bitDepth) + 7) / 8;
             std::vector<unsigned char> bytes(rowBytes * h);
-            for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<unsigned char>((i * 131 + i / 7) ^ (i >> 3));
+            for (std::size_t i = 0; i < bytes.size(); ++i)
+                bytes[i] = static_cast<unsigned char>((i * 131 + i / 7) ^ (i >> 3));
             ASSERT_TRUE(writePng(file, w, h, k.colorType, k.bitDepth, interlaced, bytes));
             png_uint_32 rw = 0, rh = 0;
             const std::vector<unsigned char> whole = readWhole(file, rw, rh);
@@ -194,9 +195,8 @@ TEST(PngImage, RowByRowDecodingMatchesTheWholeImageReader) {
                     for (int x = 0; x < size.first; ++x) {
                         const std::size_t sx = std::size_t(std::min(int((x + 0.5) * w / size.first), int(w) - 1));
                         const std::size_t sy = std::size_t(std::min(int((y + 0.5) * h / size.second), int(h) - 1));
-                        for (int c = 0; c < 4; ++c)
-                            wrong += (*got)[(std::size_t(y) * std::size_t(size.first) + std::size_t(x)) * 4 + std::size_t(c)] !=
-                                     whole[(sy * w + sx) * 4 + std::size_t(c)];
+                        const std::size_t at = (std::size_t(y) * std::size_t(size.first) + std::size_t(x)) * 4;
+                        for (std::size_t c = 0; c < 4; ++c) wrong += (*got)[at + c] != whole[(sy * w + sx) * 4 + c];
                     }
                 EXPECT_EQ(wrong, 0) << "colour type " << k.colorType << ", " << k.bitDepth << " bits, interlaced "
                                     << interlaced << ", at " << size.first << " x " << size.second;
