@@ -54,8 +54,8 @@ PF_Err AEFX_AcquireDrawbotSuites(PF_InData* in_data, PF_OutData* out_data, DRAWB
 }
 
 PF_Err AEFX_ReleaseDrawbotSuites(PF_InData* in_data, PF_OutData* out_data) {
-    for (const char* name : {"DRAWBOT Draw Suite", "DRAWBOT Supplier Suite", "DRAWBOT Surface Suite",
-                             "DRAWBOT Path Suite"})
+    for (const char* name :
+         {"DRAWBOT Draw Suite", "DRAWBOT Supplier Suite", "DRAWBOT Surface Suite", "DRAWBOT Path Suite"})
         AEFX_ReleaseSuite(in_data, out_data, name, 1, nullptr);
     return PF_Err_NONE;
 }

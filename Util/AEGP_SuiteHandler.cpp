@@ -27,4 +27,3 @@ void AEGP_SuiteHandler::ReleaseAllSuites() {
 }
 
 void AEGP_SuiteHandler::MissingSuiteError() const { throw static_cast<int>(PF_Err_BAD_CALLBACK_PARAM); }
-

@@ -20,10 +20,10 @@ public:
     AEGP_SuiteHandler(const AEGP_SuiteHandler&) = delete;
     AEGP_SuiteHandler& operator=(const AEGP_SuiteHandler&) = delete;
 
-#define VEMARO_ACCESSOR(accessor, type, name, version)                                      \
-    type* accessor() const {                                                                \
-        void* s = accessor##_.load(std::memory_order_acquire);                              \
-        return static_cast<type*>(s ? s : fill(accessor##_, name, version));                \
+#define VEMARO_ACCESSOR(accessor, type, name, version) \
+    type* accessor() const { \
+        void* s = accessor##_.load(std::memory_order_acquire); \
+        return static_cast<type*>(s ? s : fill(accessor##_, name, version)); \
     }
     VEMARO_ALL_SUITES(VEMARO_ACCESSOR)
 #undef VEMARO_ACCESSOR

@@ -27,16 +27,14 @@ void randomise(hostsim::World& w, uint32_t seed) {
                                             static_cast<A_u_char>(rng.next()), static_cast<A_u_char>(rng.next())};
                     break;
                 case hostsim::Depth::Bits16:
-                    w.at<PF_Pixel16>(x, y) = {static_cast<A_u_short>(rng.next() % 32769),
-                                              static_cast<A_u_short>(rng.next() % 32769),
-                                              static_cast<A_u_short>(rng.next() % 32769),
-                                              static_cast<A_u_short>(rng.next() % 32769)};
+                    w.at<PF_Pixel16>(x, y) = {
+                        static_cast<A_u_short>(rng.next() % 32769), static_cast<A_u_short>(rng.next() % 32769),
+                        static_cast<A_u_short>(rng.next() % 32769), static_cast<A_u_short>(rng.next() % 32769)};
                     break;
                 case hostsim::Depth::Float:
-                    w.at<PF_PixelFloat>(x, y) = {static_cast<float>(rng.uniform(0, 1)),
-                                                 static_cast<float>(rng.uniform(0, 1)),
-                                                 static_cast<float>(rng.uniform(0, 1)),
-                                                 static_cast<float>(rng.uniform(0, 1))};
+                    w.at<PF_PixelFloat>(x, y) = {
+                        static_cast<float>(rng.uniform(0, 1)), static_cast<float>(rng.uniform(0, 1)),
+                        static_cast<float>(rng.uniform(0, 1)), static_cast<float>(rng.uniform(0, 1))};
                     break;
             }
         }
@@ -111,8 +109,9 @@ const bool registered = [] {
                     ->Arg(bpc)
                     ->Unit(benchmark::kMillisecond)
                     ->UseRealTime();
-                bench::addRatio((blend ? "blend pass " + name : std::string("opacity pass")) + label + depth + " / memcpy",
-                                "Blender/" + name + kind + arg, "Frame/memcpy" + arg);
+                bench::addRatio(
+                    (blend ? "blend pass " + name : std::string("opacity pass")) + label + depth + " / memcpy",
+                    "Blender/" + name + kind + arg, "Frame/memcpy" + arg);
             };
             add("opacity", 0, 1);
             add("normal", 1, 1);

@@ -85,8 +85,7 @@ const bool registered = [] {
                 ->UseRealTime();
         for (int t : kThreads)
             if (t > 1)
-                bench::addRatio("draw circles r" + std::to_string(r) + ", 1 thread / " + std::to_string(t) +
-                                    " threads",
+                bench::addRatio("draw circles r" + std::to_string(r) + ", 1 thread / " + std::to_string(t) + " threads",
                                 base + "1/" + std::to_string(r), base + std::to_string(t) + "/" + std::to_string(r));
     }
     return true;

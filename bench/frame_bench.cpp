@@ -17,9 +17,9 @@
 #include <nlohmann/json.hpp>
 
 #include <initializer_list>
-#include <utility>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -179,9 +179,9 @@ const bool registered = [] {
                     ->MinTime(0.2);
             for (int t : kThreads)
                 if (t > 1)
-                    bench::addRatio(std::string("frame ") + scene.name + " " + size.name + ", 1 thread / " +
-                                        threadsName(t),
-                                    base + "1", base + std::to_string(t));
+                    bench::addRatio(
+                        std::string("frame ") + scene.name + " " + size.name + ", 1 thread / " + threadsName(t),
+                        base + "1", base + std::to_string(t));
         }
     return true;
 }();

@@ -55,7 +55,10 @@ void samples(benchmark::State& state) {
 const bool registered = [] {
     for (int t : {1, 2, 4, 8}) {
         benchmark::RegisterBenchmark("HostLaunch/empty", launch)->Arg(t)->Unit(benchmark::kMicrosecond)->UseRealTime();
-        benchmark::RegisterBenchmark("HostLaunch/samples", samples)->Arg(t)->Unit(benchmark::kMillisecond)->UseRealTime();
+        benchmark::RegisterBenchmark("HostLaunch/samples", samples)
+            ->Arg(t)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
     }
     for (int t : {2, 4, 8}) {
         const std::string arg = "/" + std::to_string(t);

@@ -2,8 +2,8 @@
 // hash, the transform and the easing that every layout pays for each element,
 // and whole element lists of the largest ordinary frames.
 #include "BenchHost.h"
-#include "Params.h"
 #include "Parameters.h"
+#include "Params.h"
 #include "VemaroDrawer.h"
 #include "VemaroEasing.h"
 #include "VemaroPatternHash.h"
@@ -153,8 +153,8 @@ void layoutOfFrame(benchmark::State& state) {
     std::size_t kept = 0;
     PF_Err err = PF_Err_NONE;
     for (auto _ : state) {
-        auto drawer = std::make_unique<ShapeDrawer>(e.host.pluginId(), &in, e.suites, effect, nullptr, output.get(), 0, p, animator,
-                                                    uint8_t(0));
+        auto drawer = std::make_unique<ShapeDrawer>(e.host.pluginId(), &in, e.suites, effect, nullptr, output.get(), 0,
+                                                    p, animator, uint8_t(0));
         err = drawer->createPatterns();
         kept = drawer->patterns.size();
         benchmark::DoNotOptimize(drawer->patterns.data());

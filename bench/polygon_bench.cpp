@@ -25,7 +25,9 @@ struct Shape {
 };
 
 // Enough shapes per class for a few milliseconds of work.
-int countFor(int radius) { return radius <= 2 ? 20000 : radius <= 8 ? 4000 : radius <= 32 ? 400 : radius <= 128 ? 40 : 4; }
+int countFor(int radius) {
+    return radius <= 2 ? 20000 : radius <= 8 ? 4000 : radius <= 32 ? 400 : radius <= 128 ? 40 : 4;
+}
 
 std::vector<Shape> shapes(int radius) {
     std::vector<Shape> v;
@@ -138,8 +140,8 @@ const bool registered = [] {
                 ->Unit(benchmark::kMillisecond)
                 ->UseRealTime();
             const std::string arg = "/" + std::to_string(r) + "/" + std::to_string(w);
-            bench::addRatio("polygons r" + std::to_string(r) + (w ? " stroked" : "") + " ours/cairo", "Polygon/ours" + arg,
-                            "Polygon/cairo" + arg);
+            bench::addRatio("polygons r" + std::to_string(r) + (w ? " stroked" : "") + " ours/cairo",
+                            "Polygon/ours" + arg, "Polygon/cairo" + arg);
         }
     return true;
 }();

@@ -27,14 +27,14 @@ struct UnaryEntry {
 };
 // Checked in this order.
 const UnaryEntry kUnaryFunctions[] = {
-    {"sin", static_cast<Unary>(std::sin)},     {"cos", static_cast<Unary>(std::cos)},
-    {"tan", static_cast<Unary>(std::tan)},     {"asin", static_cast<Unary>(std::asin)},
-    {"acos", static_cast<Unary>(std::acos)},   {"atan", static_cast<Unary>(std::atan)},
-    {"sinh", static_cast<Unary>(std::sinh)},   {"cosh", static_cast<Unary>(std::cosh)},
-    {"tanh", static_cast<Unary>(std::tanh)},   {"exp", static_cast<Unary>(std::exp)},
-    {"log", static_cast<Unary>(std::log)},     {"log10", static_cast<Unary>(std::log10)},
-    {"sqrt", static_cast<Unary>(std::sqrt)},   {"abs", absValue},
-    {"ceil", static_cast<Unary>(std::ceil)},   {"floor", static_cast<Unary>(std::floor)},
+    {"sin", static_cast<Unary>(std::sin)},   {"cos", static_cast<Unary>(std::cos)},
+    {"tan", static_cast<Unary>(std::tan)},   {"asin", static_cast<Unary>(std::asin)},
+    {"acos", static_cast<Unary>(std::acos)}, {"atan", static_cast<Unary>(std::atan)},
+    {"sinh", static_cast<Unary>(std::sinh)}, {"cosh", static_cast<Unary>(std::cosh)},
+    {"tanh", static_cast<Unary>(std::tanh)}, {"exp", static_cast<Unary>(std::exp)},
+    {"log", static_cast<Unary>(std::log)},   {"log10", static_cast<Unary>(std::log10)},
+    {"sqrt", static_cast<Unary>(std::sqrt)}, {"abs", absValue},
+    {"ceil", static_cast<Unary>(std::ceil)}, {"floor", static_cast<Unary>(std::floor)},
 };
 
 struct BinaryEntry {
@@ -96,7 +96,12 @@ double BinaryExpression::mult(double a, double b) { return a * b; }
 double BinaryExpression::div(double a, double b) { return a / b; }
 
 BinaryExpression::BinaryExpression(char op, const Expression& lhs, const Expression& rhs)
-    : op(op == '-' ? sub : op == '*' ? mult : op == '/' ? div : add), lhs(nodeOf(lhs)), rhs(nodeOf(rhs)) {}
+    : op(op == '-'   ? sub
+         : op == '*' ? mult
+         : op == '/' ? div
+                     : add),
+      lhs(nodeOf(lhs)),
+      rhs(nodeOf(rhs)) {}
 
 double BinaryFunctionExpression::min(double a, double b) { return a < b ? a : b; }
 double BinaryFunctionExpression::max(double a, double b) { return a > b ? a : b; }

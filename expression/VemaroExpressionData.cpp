@@ -266,12 +266,9 @@ PF_Err HandleData(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef*[], PF_L
             *p.print_sizePLu = kPrintSize;
             return PF_Err_NONE;
         }
-        case PF_Arbitrary_PRINT_FUNC:
-            return print(in_data, extra->u.print_func_params);
-        case PF_Arbitrary_SCAN_FUNC:
-            return scan(in_data, extra->u.scan_func_params);
-        default:
-            return PF_Err_NONE;
+        case PF_Arbitrary_PRINT_FUNC: return print(in_data, extra->u.print_func_params);
+        case PF_Arbitrary_SCAN_FUNC: return scan(in_data, extra->u.scan_func_params);
+        default: return PF_Err_NONE;
     }
 }
 

@@ -104,10 +104,8 @@ struct ExpressionParser : qi::grammar<Iterator, Expression(), Skipper> {
         term = factor[_val = _1] >> *(qi::char_("*/") >> factor)[_val = makeBinary(_1, _val, _2)];
         factor = (unaryName >> '(' >> expression >> ')')[_val = makeUnaryFunction(_1, _2)] |
                  (binaryName >> '(' >> expression >> ',' >> expression >> ')')[_val = makeBinaryFunction(_1, _2, _3)] |
-                 constName[_val = makeMathConstant(_1)] |
-                 variable[_val = wrap(_1)] |
-                 ('(' >> expression >> ')')[_val = _1] |
-                 (qi::char_("+-") >> factor)[_val = makeUnary(_1, _2)] |
+                 constName[_val = makeMathConstant(_1)] | variable[_val = wrap(_1)] |
+                 ('(' >> expression >> ')')[_val = _1] | (qi::char_("+-") >> factor)[_val = makeUnary(_1, _2)] |
                  number[_val = wrap(_1)];
         // A real number whose exponent is out of range fails after reading
         // it, leaving the position behind it; the sequence puts the position

@@ -71,8 +71,8 @@ std::vector<DRAWBOT_UTF16Char> widen(const std::string& text) {
     return out;
 }
 
-PF_Err draw(PF_InData* in_data, const AEGP_SuiteHandler& suites, const DRAWBOT_Suites& drawbot,
-            PF_EventExtra* extra, PF_ArbitraryH value) {
+PF_Err draw(PF_InData* in_data, const AEGP_SuiteHandler& suites, const DRAWBOT_Suites& drawbot, PF_EventExtra* extra,
+            PF_ArbitraryH value) {
     DRAWBOT_DrawRef drawRef = nullptr;
     PF_Err err = suites.EffectCustomUISuite1()->PF_GetDrawingReference(extra->contextH, &drawRef);
     if (err || !drawRef) return err;
@@ -111,8 +111,8 @@ PF_Err draw(PF_InData* in_data, const AEGP_SuiteHandler& suites, const DRAWBOT_S
 
 }  // namespace
 
-PF_Err HandleEvent(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[], PF_LayerDef*,
-                   PF_EventExtra* extra, int paramIndex) {
+PF_Err HandleEvent(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[], PF_LayerDef*, PF_EventExtra* extra,
+                   int paramIndex) {
     if (!extra) return PF_Err_BAD_CALLBACK_PARAM;
     extra->evt_out_flags = PF_EO_NONE;
     if (extra->e_type != PF_Event_DRAW) return PF_Err_NONE;

@@ -25,16 +25,15 @@ constexpr int kGridMode = 35, kGridHeight = 37;
 constexpr int kFiniteGridMode = 43, kFiniteGridHeight = 45;
 constexpr int kPathMode = 61, kPathNumber = 62, kPathInterval = 63;
 constexpr int kGraphMode = 100, kGraphNumber = 101, kGraphDetail = 103, kGraphDelta = 104;
-constexpr int kRandomMode = 106, kRandomExpansion = 107, kRandomCenter = 108, kRandomWidth = 109,
-              kRandomHeight = 110, kRandomRadius = 111;
+constexpr int kRandomMode = 106, kRandomExpansion = 107, kRandomCenter = 108, kRandomWidth = 109, kRandomHeight = 110,
+              kRandomRadius = 111;
 constexpr int kCycle = 117, kCycleOffset = 118;
 constexpr int kDisplacementMode = 120, kDisplacementMap = 121, kDisplacementMapWrap = 122,
               kDisplacementMapXChannel = 123, kDisplacementMapYChannel = 125, kDisplacementSeed = 127;
 constexpr int kTransitionMode = 130, kTransitionRest = 133;
-constexpr int kTransitionOrder = 146, kTransitionOrderOffset = 147, kTransitionOrderSeed = 148,
-              kTransitionMap = 149, kTransitionMapChannel = 151;
-constexpr int kRepeaterGroup = 164, kRepeaterType = 165, kRepeaterX = 166, kRepeaterY = 167,
-              kRepeaterGroupEnd = 168;
+constexpr int kTransitionOrder = 146, kTransitionOrderOffset = 147, kTransitionOrderSeed = 148, kTransitionMap = 149,
+              kTransitionMapChannel = 151;
+constexpr int kRepeaterGroup = 164, kRepeaterType = 165, kRepeaterX = 166, kRepeaterY = 167, kRepeaterGroupEnd = 168;
 // Colour-map groups: the mode popup and its Highlight, Shadow, Preserve Luma.
 constexpr int k1DColorMode = 579, k1DColorHighlight = 589;
 constexpr int kPre2DColorMode = 623, kPre2DColorHighlight = 633;
@@ -86,13 +85,12 @@ struct KindRow {
     unsigned char hidden[5];
 };
 constexpr KindRow kKindRows[] = {
-    {2, {1, 1, 1, 0, 0}},  {3, {1, 1, 1, 0, 0}},  {5, {1, 1, 1, 0, 0}},  {6, {0, 1, 1, 0, 0}},
-    {7, {1, 1, 1, 0, 0}},  {8, {0, 1, 1, 0, 0}},  {11, {0, 1, 1, 1, 1}}, {12, {1, 0, 0, 1, 1}},
-    {13, {1, 1, 0, 1, 1}}, {14, {1, 1, 0, 1, 1}}, {15, {1, 1, 1, 0, 0}}, {16, {1, 1, 1, 0, 1}},
-    {17, {1, 1, 1, 0, 1}}, {18, {1, 1, 1, 0, 1}}, {19, {1, 1, 1, 1, 0}}, {20, {1, 1, 1, 1, 0}},
-    {21, {1, 1, 1, 1, 0}}, {22, {1, 1, 1, 1, 0}}, {23, {1, 1, 1, 1, 0}}, {24, {1, 1, 1, 0, 0}},
-    {25, {1, 1, 1, 0, 0}}, {26, {1, 1, 1, 0, 0}}, {27, {1, 1, 1, 0, 0}}, {29, {0, 0, 0, 1, 1}},
-    {39, {0, 0, 0, 1, 1}}, {40, {0, 0, 0, 1, 1}},
+    {2, {1, 1, 1, 0, 0}},  {3, {1, 1, 1, 0, 0}},  {5, {1, 1, 1, 0, 0}},  {6, {0, 1, 1, 0, 0}},  {7, {1, 1, 1, 0, 0}},
+    {8, {0, 1, 1, 0, 0}},  {11, {0, 1, 1, 1, 1}}, {12, {1, 0, 0, 1, 1}}, {13, {1, 1, 0, 1, 1}}, {14, {1, 1, 0, 1, 1}},
+    {15, {1, 1, 1, 0, 0}}, {16, {1, 1, 1, 0, 1}}, {17, {1, 1, 1, 0, 1}}, {18, {1, 1, 1, 0, 1}}, {19, {1, 1, 1, 1, 0}},
+    {20, {1, 1, 1, 1, 0}}, {21, {1, 1, 1, 1, 0}}, {22, {1, 1, 1, 1, 0}}, {23, {1, 1, 1, 1, 0}}, {24, {1, 1, 1, 0, 0}},
+    {25, {1, 1, 1, 0, 0}}, {26, {1, 1, 1, 0, 0}}, {27, {1, 1, 1, 0, 0}}, {29, {0, 0, 0, 1, 1}}, {39, {0, 0, 0, 1, 1}},
+    {40, {0, 0, 0, 1, 1}},
 };
 
 A_long popup(PF_ParamDef* params[], int index) { return params[index]->u.pd.value; }
@@ -239,8 +237,8 @@ PF_Err grayOutPatternUI(PF_InData* in_data, AEGP_SuiteHandler& suites, PF_ParamD
     return gray.result();
 }
 
-PF_Err grayOutShapeUI(PF_InData* in_data, AEGP_SuiteHandler& suites, PF_ParamDef* params[], PF_ParamDef* defs,
-                      int s, bool force) {
+PF_Err grayOutShapeUI(PF_InData* in_data, AEGP_SuiteHandler& suites, PF_ParamDef* params[], PF_ParamDef* defs, int s,
+                      bool force) {
     const int base = shapeBase(s);
     auto value = [&](int member) { return popup(params, base + member); };
 
@@ -348,20 +346,16 @@ bool keyframedSliderToCheck(PF_ParamDef* params[], int index) {
         case 134:  // Transition Offset, Scale, Opacity, Phase: the checkbox after each
         case 136:
         case 142:
-        case 144:
-            return checkbox(params, index + 1);
+        case 144: return checkbox(params, index + 1);
         case 138:  // Transition Hue, Lightness, Saturation: "Manual Color"
         case 139:
-        case 140:
-            return checkbox(params, 141);
+        case 140: return checkbox(params, 141);
         case 559:  // 1D Shape, 1D Scale, 1D Color, 1D Color Opacity, 1D Phase
         case 565:
         case 576:
         case 577:
-        case 594:
-            return true;
-        default:
-            return false;
+        case 594: return true;
+        default: return false;
     }
 }
 
@@ -443,8 +437,7 @@ PF_Err UpdateParamsUI(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* par
     return err;
 }
 
-PF_Err UserChangedParam(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[], PF_LayerDef*,
-                        void* extra) {
+PF_Err UserChangedParam(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[], PF_LayerDef*, void* extra) {
     // Any change may alter the picture.
     out_data->out_flags |= PF_OutFlag_FORCE_RERENDER;
     AEGP_SuiteHandler suites(in_data->pica_basicP);

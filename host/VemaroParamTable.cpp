@@ -582,9 +582,7 @@ void fillDefinition(const Row& row, PF_ParamDef& def, A_char* (*copyName)(A_char
             x.display_flags = display;
             break;
         }
-        case PF_Param_ANGLE:
-            def.u.ad.value = def.u.ad.dephault = FLOAT2FIX(row.value);
-            break;
+        case PF_Param_ANGLE: def.u.ad.value = def.u.ad.dephault = FLOAT2FIX(row.value); break;
         case PF_Param_POINT:
             def.u.td.x_value = def.u.td.x_dephault = FLOAT2FIX(row.x);
             def.u.td.y_value = def.u.td.y_dephault = FLOAT2FIX(row.y);
@@ -599,12 +597,8 @@ void fillDefinition(const Row& row, PF_ParamDef& def, A_char* (*copyName)(A_char
             def.u.bd.value = def.u.bd.dephault = static_cast<PF_ParamValue>(row.value);
             def.u.bd.u_name = row.label;
             break;
-        case PF_Param_COLOR:
-            def.u.cd.value = def.u.cd.dephault = row.color;
-            break;
-        case PF_Param_LAYER:
-            def.u.ld.dephault = PF_LayerDefault_NONE;
-            break;
+        case PF_Param_COLOR: def.u.cd.value = def.u.cd.dephault = row.color; break;
+        case PF_Param_LAYER: def.u.ld.dephault = PF_LayerDefault_NONE; break;
         case PF_Param_PATH:
             def.u.path_d.path_id = 0;
             def.u.path_d.dephault = 0;

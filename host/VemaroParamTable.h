@@ -42,8 +42,8 @@ struct Row {
     double validMin = 0, validMax = 0, sliderMin = 0, sliderMax = 0;
     A_short precision = 0;
     Display display = Display::Plain;
-    double x = 0, y = 0;  // point default in percent of the layer
-    PF_Pixel color{};     // alpha, red, green, blue
+    double x = 0, y = 0;          // point default in percent of the layer
+    PF_Pixel color{};             // alpha, red, green, blue
     const char* items = nullptr;  // popup items separated by '|'
     const char* label = "";       // checkbox label
 };

@@ -22,9 +22,7 @@ A_long downsampled(A_long length, const PF_RationalScale& s) {
     return static_cast<A_long>(v);
 }
 
-int32_t raw(const PF_ParamDef& d) {
-    return d.param_type == PF_Param_POPUP ? d.u.pd.value : d.u.sd.value;
-}
+int32_t raw(const PF_ParamDef& d) { return d.param_type == PF_Param_POPUP ? d.u.pd.value : d.u.sd.value; }
 
 double rawFloat(const PF_ParamDef& d) { return d.u.fs_d.value; }
 

@@ -16,8 +16,8 @@ PF_Err RegisterOptionsButton(PF_InData* in_data, PF_OutData* out_data) {
     if (err) return err;
     err = ui->PF_SetOptionsButtonName(in_data->effect_ref, "Edit Expressions");
     // Only a suite that was acquired is handed back.
-    PF_Err released = AEFX_ReleaseSuite(in_data, out_data, kPFEffectUISuite, kPFEffectUISuiteVersion1,
-                                        "Couldn't release suite.");
+    PF_Err released =
+        AEFX_ReleaseSuite(in_data, out_data, kPFEffectUISuite, kPFEffectUISuiteVersion1, "Couldn't release suite.");
     return err ? err : released;
 }
 

@@ -12,9 +12,8 @@ namespace {
 constexpr int kGraphParamIndex = 83;
 
 PF_Err About(PF_InData* in_data, PF_OutData* out_data) {
-    in_data->utils->ansi.sprintf(out_data->return_msg, "%s, v%d.%d%d\r%s", VEMARO_EFFECT_NAME,
-                                 VEMARO_MAJOR_VERSION, VEMARO_MINOR_VERSION, VEMARO_BUG_VERSION,
-                                 VEMARO_MAKER_LINE);
+    in_data->utils->ansi.sprintf(out_data->return_msg, "%s, v%d.%d%d\r%s", VEMARO_EFFECT_NAME, VEMARO_MAJOR_VERSION,
+                                 VEMARO_MINOR_VERSION, VEMARO_BUG_VERSION, VEMARO_MAKER_LINE);
     return PF_Err_NONE;
 }
 
@@ -65,28 +64,19 @@ PF_Err SequenceSetdown(PF_InData* in_data) {
     return PF_Err_NONE;
 }
 
-PF_Err Dispatch(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
-                PF_LayerDef* output, void* extra) {
+PF_Err Dispatch(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[], PF_LayerDef* output,
+                void* extra) {
     switch (cmd) {
-        case PF_Cmd_ABOUT:
-            return About(in_data, out_data);
-        case PF_Cmd_GLOBAL_SETUP:
-            return GlobalSetup(in_data, out_data);
-        case PF_Cmd_GLOBAL_SETDOWN:
-            return GlobalSetdown(in_data);
-        case PF_Cmd_PARAMS_SETUP:
-            return ParamsSetup(in_data, out_data, params, output);
+        case PF_Cmd_ABOUT: return About(in_data, out_data);
+        case PF_Cmd_GLOBAL_SETUP: return GlobalSetup(in_data, out_data);
+        case PF_Cmd_GLOBAL_SETDOWN: return GlobalSetdown(in_data);
+        case PF_Cmd_PARAMS_SETUP: return ParamsSetup(in_data, out_data, params, output);
         case PF_Cmd_SEQUENCE_SETUP:
-        case PF_Cmd_SEQUENCE_RESETUP:
-            return SequenceSetup(in_data, out_data);
-        case PF_Cmd_SEQUENCE_SETDOWN:
-            return SequenceSetdown(in_data);
-        case PF_Cmd_DO_DIALOG:
-            return DoDialog(in_data, out_data, params, output);
-        case PF_Cmd_USER_CHANGED_PARAM:
-            return UserChangedParam(in_data, out_data, params, output, extra);
-        case PF_Cmd_UPDATE_PARAMS_UI:
-            return UpdateParamsUI(in_data, out_data, params, output);
+        case PF_Cmd_SEQUENCE_RESETUP: return SequenceSetup(in_data, out_data);
+        case PF_Cmd_SEQUENCE_SETDOWN: return SequenceSetdown(in_data);
+        case PF_Cmd_DO_DIALOG: return DoDialog(in_data, out_data, params, output);
+        case PF_Cmd_USER_CHANGED_PARAM: return UserChangedParam(in_data, out_data, params, output, extra);
+        case PF_Cmd_UPDATE_PARAMS_UI: return UpdateParamsUI(in_data, out_data, params, output);
         case PF_Cmd_EVENT:
             return Graph::HandleEvent(in_data, out_data, params, output, static_cast<PF_EventExtra*>(extra),
                                       kGraphParamIndex);
@@ -97,10 +87,8 @@ PF_Err Dispatch(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDe
         case PF_Cmd_ARBITRARY_CALLBACK:
             return Graph::HandleData(in_data, out_data, params, output, static_cast<PF_ArbParamsExtra*>(extra),
                                      kGraphParamIndex);
-        case PF_Cmd_SMART_PRE_RENDER:
-            return PreRender(in_data, out_data, static_cast<PF_PreRenderExtra*>(extra));
-        case PF_Cmd_SMART_RENDER:
-            return SmartRender(in_data, out_data, static_cast<PF_SmartRenderExtra*>(extra));
+        case PF_Cmd_SMART_PRE_RENDER: return PreRender(in_data, out_data, static_cast<PF_PreRenderExtra*>(extra));
+        case PF_Cmd_SMART_RENDER: return SmartRender(in_data, out_data, static_cast<PF_SmartRenderExtra*>(extra));
         default:
             // 2, 7, 10, 11, 12, 16, 17, 19, 20, 21 and every code above 24.
             return PF_Err_NONE;

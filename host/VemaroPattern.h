@@ -17,8 +17,8 @@
 constexpr A_long kVemaroOutFlags = PF_OutFlag_WIDE_TIME_INPUT | PF_OutFlag_I_DO_DIALOG | PF_OutFlag_CUSTOM_UI |
                                    PF_OutFlag_I_USE_AUDIO | PF_OutFlag_DEEP_COLOR_AWARE |
                                    PF_OutFlag_SEND_UPDATE_PARAMS_UI;
-constexpr A_long kVemaroOutFlags2 = PF_OutFlag2_SUPPORTS_QUERY_DYNAMIC_FLAGS | PF_OutFlag2_SUPPORTS_SMART_RENDER |
-                                    PF_OutFlag2_FLOAT_COLOR_AWARE;
+constexpr A_long kVemaroOutFlags2 =
+    PF_OutFlag2_SUPPORTS_QUERY_DYNAMIC_FLAGS | PF_OutFlag2_SUPPORTS_SMART_RENDER | PF_OutFlag2_FLOAT_COLOR_AWARE;
 constexpr A_u_long kVemaroVersion = PF_VERSION(VEMARO_MAJOR_VERSION, VEMARO_MINOR_VERSION, VEMARO_BUG_VERSION,
                                                VEMARO_STAGE_VERSION, VEMARO_BUILD_VERSION);
 static_assert(kVemaroOutFlags == 0x06108022, "global out flags");
@@ -39,8 +39,8 @@ struct SequenceData {
 };
 
 extern "C" __attribute__((visibility("default"))) PF_Err EntryPointFunc(PF_Cmd cmd, PF_InData* in_data,
-                                                                       PF_OutData* out_data, PF_ParamDef* params[],
-                                                                       PF_LayerDef* output, void* extra);
+                                                                        PF_OutData* out_data, PF_ParamDef* params[],
+                                                                        PF_LayerDef* output, void* extra);
 
 // Handlers of the commands; each lives in its own source file.
 PF_Err SequenceSetup(PF_InData* in_data, PF_OutData* out_data);

@@ -1,7 +1,6 @@
 #include "VemaroPlugin.h"
 
-PF_Err hideParameter(int pluginId, AEGP_SuiteHandler& suites, AEGP_EffectRefH effect, int index,
-                     unsigned char hide) {
+PF_Err hideParameter(int pluginId, AEGP_SuiteHandler& suites, AEGP_EffectRefH effect, int index, unsigned char hide) {
     // Both suites first: a missing one then throws before a stream is held.
     AEGP_StreamSuite9* streams = suites.StreamSuite9();
     AEGP_DynamicStreamSuite5* dynamic = suites.DynamicStreamSuite5();
@@ -15,8 +14,8 @@ PF_Err hideParameter(int pluginId, AEGP_SuiteHandler& suites, AEGP_EffectRefH ef
     return err;
 }
 
-PF_Err grayOutParameter(PF_InData* in_data, AEGP_SuiteHandler& suites, PF_ParamDef* defs, int index,
-                        unsigned char gray, bool force) {
+PF_Err grayOutParameter(PF_InData* in_data, AEGP_SuiteHandler& suites, PF_ParamDef* defs, int index, unsigned char gray,
+                        bool force) {
     PF_ParamDef& def = defs[index];
     const bool grayed = (def.ui_flags & PF_PUI_DISABLED) != 0;
     if (!force && grayed == (gray != 0)) return PF_Err_NONE;

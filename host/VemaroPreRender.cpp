@@ -218,8 +218,7 @@ void readPattern(ParamReader& r, Parameters& p) {
             r.raw(114, p.randomOrderSeed);
             r.raw(115, p.randomSeed);
             break;
-        default:
-            break;
+        default: break;
     }
 }
 

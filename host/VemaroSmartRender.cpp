@@ -80,8 +80,7 @@ int64_t samplingFrame(const Parameters::Shape& s, int64_t cur, const LayerFrames
         case 4: {  // Loop
             if (len <= 0) return f.in;
             const double along = static_cast<double>(len) * s.layerTime;
-            const int64_t offset =
-                static_cast<int64_t>(std::clamp(along, double(INT32_MIN), double(INT32_MAX)));
+            const int64_t offset = static_cast<int64_t>(std::clamp(along, double(INT32_MIN), double(INT32_MAX)));
             int64_t m = (cur + f.in + offset) % len;
             if (m < 0) m += len;
             return f.in + m;
@@ -94,8 +93,7 @@ int64_t samplingFrame(const Parameters::Shape& s, int64_t cur, const LayerFrames
             const int64_t frame = static_cast<int64_t>(static_cast<double>(len) * u) + f.in;
             return std::min(frame, last);
         }
-        default:
-            return cur;
+        default: return cur;
     }
 }
 
@@ -284,8 +282,8 @@ private:
         if (!err_) {
             // Fetched before the effect is, so that it can always be disposed.
             res_.effectSuite = suites_.EffectSuite3();
-            keep(err_, suites_.PFInterfaceSuite1()->AEGP_GetNewEffectForEffect(pluginId_, in_->effect_ref,
-                                                                               &res_.effect));
+            keep(err_,
+                 suites_.PFInterfaceSuite1()->AEGP_GetNewEffectForEffect(pluginId_, in_->effect_ref, &res_.effect));
         }
         AEGP_LayerSuite13* layers = nullptr;
         if (!err_) {
@@ -309,8 +307,8 @@ private:
         animator_.suites = &suites_;
         animator_.effect = res_.effect;
         animator_.params = &p_;
-        animator_.samples = static_cast<int>(
-            std::clamp(p_.transitionManualDetail * 100.0, double(INT32_MIN), double(INT32_MAX)));
+        animator_.samples =
+            static_cast<int>(std::clamp(p_.transitionManualDetail * 100.0, double(INT32_MIN), double(INT32_MAX)));
     }
 
     void prepareShape(int i) {
@@ -362,8 +360,7 @@ private:
                 keep(err_, kBadTime);
                 return;
             }
-            const A_Time comp{static_cast<A_long>(compTime.numerator()),
-                              static_cast<A_u_long>(compTime.denominator())};
+            const A_Time comp{static_cast<A_long>(compTime.numerator()), static_cast<A_u_long>(compTime.denominator())};
             A_Time layerTime{0, 1};
             keep(err_, layers->AEGP_ConvertCompToLayerTime(layer_, &comp, &layerTime));
             if (!err_ && layerTime.scale == 0) err_ = kBadTime;
@@ -434,8 +431,7 @@ private:
                     in_->effect_ref, newW, newH,
                     PF_NewWorldFlag_CLEAR_PIXELS | (bpc_ == 1 ? PF_NewWorldFlag_DEEP_PIXELS : 0), &copy);
                 break;
-            default:
-                return;
+            default: return;
         }
         res_.copyDepth[i] = bpc_;
         keep(err_, e);
@@ -448,9 +444,9 @@ private:
         m.mat[2][2] = 1.0;
         const PF_CompositeMode mode{PF_Xfer_IN_FRONT, 0, 255, false, 32768};
         const PF_Rect dest{0, 0, newW, newH};
-        keep(err_, in_->utils->transform_world(in_->effect_ref, draft_ ? PF_Quality_LO : PF_Quality_HI,
-                                               PF_MF_Alpha_STRAIGHT, PF_Field_FRAME, src, &mode, nullptr, &m, 1,
-                                               true, &dest, &copy));
+        keep(err_,
+             in_->utils->transform_world(in_->effect_ref, draft_ ? PF_Quality_LO : PF_Quality_HI, PF_MF_Alpha_STRAIGHT,
+                                         PF_Field_FRAME, src, &mode, nullptr, &m, 1, true, &dest, &copy));
         const double ratio = static_cast<double>(copy.width) / src->width;
         s.layerCenter.x *= ratio;
         s.layerCenter.y *= ratio;
@@ -530,8 +526,7 @@ PF_Err SmartRender(PF_InData* in_data, PF_OutData* out_data, PF_SmartRenderExtra
     AEGP_SuiteHandler suites(in_data->pica_basicP);
     const PF_HandleSuite2* handles = suites.HandleSuite2();
     AEGP_PluginID pluginId = 0;
-    if (!readPluginId(handles, in_data->global_data, pluginId) ||
-        !sequenceDataExists(handles, in_data->sequence_data))
+    if (!readPluginId(handles, in_data->global_data, pluginId) || !sequenceDataExists(handles, in_data->sequence_data))
         return PF_Err_BAD_CALLBACK_PARAM;
     PF_Handle record = static_cast<PF_Handle>(extra->input->pre_render_data);
     auto* params = record ? static_cast<Parameters*>(handles->host_lock_handle(record)) : nullptr;

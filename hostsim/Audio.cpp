@@ -25,8 +25,7 @@ PF_Err audioCheckout(PF_ProgPtr, PF_ParamIndex index, A_long start, A_long durat
         return PF_Err_BAD_CALLBACK_PARAM;
     }
     // Only the effect's own format is served: one channel of 32-bit float.
-    if (format != PF_SIGNED_FLOAT || bytesPerSample != 4 || channels != 1 || scale == 0 || rate == 0 ||
-        duration < 0)
+    if (format != PF_SIGNED_FLOAT || bytesPerSample != 4 || channels != 1 || scale == 0 || rate == 0 || duration < 0)
         return PF_Err_BAD_CALLBACK_PARAM;
     Audio& a = audio();
     const PF_InData& in = a.inCommand ? host().inData() : host().nextInData();

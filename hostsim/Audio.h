@@ -8,8 +8,8 @@
 
 #include "Host.h"
 
-#include <functional>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>

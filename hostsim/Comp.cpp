@@ -86,8 +86,8 @@ PF_Err checkoutLayer(PF_ProgPtr ref, PF_ParamIndex index, A_long id, const PF_Re
     if (r.left >= r.right || r.top >= r.bottom) r = {0, 0, 0, 0};
     std::memset(result, 0, sizeof *result);
     result->result_rect = r;
-    result->max_result_rect = content.left < content.right && content.top < content.bottom ? content
-                                                                                          : PF_LRect{0, 0, 0, 0};
+    result->max_result_rect =
+        content.left < content.right && content.top < content.bottom ? content : PF_LRect{0, 0, 0, 0};
     result->par = {1, 1};
     result->ref_width = whole.right;
     result->ref_height = whole.bottom;
@@ -107,7 +107,7 @@ PF_Err guidMixIn(PF_ProgPtr, A_u_long size, const void* buf) {
 }
 
 // ---------------------------------------------------------------- AEGP suites
-#define HIT(name)                                        \
+#define HIT(name) \
     if (PF_Err e_ = host().faults().hit(name)) return e_
 
 Comp::Layer* layerOrComplain(AEGP_LayerH h, const char* fn) {
@@ -260,15 +260,9 @@ void paintDefault(World& w, long frame) {
     // Opaque, with the frame number in red so that frames can be told apart.
     const double r = (frame & 255) / 255.0;
     switch (w.depth()) {
-        case Depth::Bits8:
-            w.fill(PF_Pixel{255, static_cast<A_u_char>(frame & 255), 128, 64});
-            break;
-        case Depth::Bits16:
-            w.fill(PF_Pixel16{32768, static_cast<A_u_short>(r * 32768), 16384, 8192});
-            break;
-        case Depth::Float:
-            w.fill(PF_PixelFloat{1.0f, static_cast<float>(r), 0.5f, 0.25f});
-            break;
+        case Depth::Bits8: w.fill(PF_Pixel{255, static_cast<A_u_char>(frame & 255), 128, 64}); break;
+        case Depth::Bits16: w.fill(PF_Pixel16{32768, static_cast<A_u_short>(r * 32768), 16384, 8192}); break;
+        case Depth::Float: w.fill(PF_PixelFloat{1.0f, static_cast<float>(r), 0.5f, 0.25f}); break;
     }
 }
 
@@ -279,9 +273,9 @@ void Comp::install(Host& h) {
     host_ = &h;
     preRenderCallbacks_ = {checkoutLayer, guidMixIn};
     pfInterface_ = {getEffectLayer, getNewEffectForEffect, convertEffectToCompTime};
-    layerSuite_ = {getLayerQuality,        getLayerParentComp,     getLayerFromLayerID, getLayerID,
-                   getLayerInPoint,        getLayerDuration,       convertCompToLayerTime,
-                   convertLayerToCompTime, getLayerObjectType,     getLayerSourceItem};
+    layerSuite_ = {getLayerQuality,    getLayerParentComp, getLayerFromLayerID,    getLayerID,
+                   getLayerInPoint,    getLayerDuration,   convertCompToLayerTime, convertLayerToCompTime,
+                   getLayerObjectType, getLayerSourceItem};
     compSuite_ = {getCompFrameDuration, getCompFramerate};
     itemSuite_ = {getItemFlags, getItemDimensions};
     effectSuite2_ = {getLayerNumEffects, disposeEffectRef};
@@ -406,8 +400,8 @@ World& Comp::frame(const Layer& l, A_long time, A_u_long scale) {
     std::lock_guard<std::mutex> g(mutex_);
     Depth d = bitDepth_ == 32 ? Depth::Float : bitDepth_ == 16 ? Depth::Bits16 : Depth::Bits8;
     std::string key = std::to_string(l.id) + "/" + std::to_string(f) + "/" + std::to_string(int(d)) + "/" +
-                      std::to_string(dsX_.num) + ":" + std::to_string(dsX_.den) + "/" + std::to_string(dsY_.num) +
-                      ":" + std::to_string(dsY_.den);
+                      std::to_string(dsX_.num) + ":" + std::to_string(dsX_.den) + "/" + std::to_string(dsY_.num) + ":" +
+                      std::to_string(dsY_.den);
     auto it = frames_.find(key);
     if (it != frames_.end()) return *it->second;
     auto w = std::make_unique<World>(scaled(l.width, dsX_), scaled(l.height, dsY_), d);
@@ -429,8 +423,7 @@ PF_Err Comp::layerParamWorld(int layerId, A_long time, A_u_long scale, PF_LayerD
     if (!l || !l->hasVideo || scale == 0) return PF_Err_NONE;
     // The time is the effect layer's; the chosen layer may start elsewhere.
     A_Time compTime{}, layerTime{};
-    if (addTimes({time, scale}, effectLayer().start, +1, &compTime) ||
-        addTimes(compTime, l->start, -1, &layerTime))
+    if (addTimes({time, scale}, effectLayer().start, +1, &compTime) || addTimes(compTime, l->start, -1, &layerTime))
         return PF_Err_BAD_CALLBACK_PARAM;
     def = *frame(*l, layerTime.value, layerTime.scale).get();
     return PF_Err_NONE;

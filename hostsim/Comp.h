@@ -53,10 +53,10 @@ public:
         A_long width = 0;  // full resolution
         A_long height = 0;
         AEGP_ObjectType type = AEGP_ObjectType_AV;
-        bool hasVideo = true;   // the source item's video flag
-        bool hasSource = true;  // text and shape layers have no source item
-        A_Time start{0, 1};     // composition time of the layer's time 0
-        A_Time inPoint{0, 1};   // composition time
+        bool hasVideo = true;    // the source item's video flag
+        bool hasSource = true;   // text and shape layers have no source item
+        A_Time start{0, 1};      // composition time of the layer's time 0
+        A_Time inPoint{0, 1};    // composition time
         A_Time duration{10, 1};  // negative for a reversed layer
         AEGP_LayerQuality quality = AEGP_LayerQual_BEST;
         // Bounds of the visible pixels in full-resolution layer pixels (a text

@@ -58,9 +58,13 @@ SPErr layoutAnswer(const char* fn, DRAWBOT_Boolean value, DRAWBOT_Boolean* out) 
     *out = value;
     return 0;
 }
-SPErr supportsBGRA(DRAWBOT_SupplierRef, DRAWBOT_Boolean* out) { return layoutAnswer("SupportsPixelLayoutBGRA", 1, out); }
+SPErr supportsBGRA(DRAWBOT_SupplierRef, DRAWBOT_Boolean* out) {
+    return layoutAnswer("SupportsPixelLayoutBGRA", 1, out);
+}
 SPErr prefersBGRA(DRAWBOT_SupplierRef, DRAWBOT_Boolean* out) { return layoutAnswer("PrefersPixelLayoutBGRA", 0, out); }
-SPErr supportsARGB(DRAWBOT_SupplierRef, DRAWBOT_Boolean* out) { return layoutAnswer("SupportsPixelLayoutARGB", 1, out); }
+SPErr supportsARGB(DRAWBOT_SupplierRef, DRAWBOT_Boolean* out) {
+    return layoutAnswer("SupportsPixelLayoutARGB", 1, out);
+}
 SPErr prefersARGB(DRAWBOT_SupplierRef, DRAWBOT_Boolean* out) { return layoutAnswer("PrefersPixelLayoutARGB", 1, out); }
 SPErr retainObject(DRAWBOT_ObjectRef o) { return bot().retain(o); }
 SPErr releaseObject(DRAWBOT_ObjectRef o) { return bot().release(o); }
@@ -124,9 +128,10 @@ void Drawbot::install(Host& h) {
     draw_ = {::hostsim::getSupplier, ::hostsim::getSurface};
     supplier_ = {newPen,       newBrush,    supportsText, defaultFontSize, newDefaultFont, newImage,     newPath,
                  supportsBGRA, prefersBGRA, supportsARGB, prefersARGB,     retainObject,   releaseObject};
-    surface_ = {pushState,  popState,  paintRect,        fillPath,         strokePath,   clip,
-                clipBounds, withinClip, transform,       ::hostsim::drawString, drawImage, setInterpolation,
-                getInterpolation, setAntiAlias, getAntiAlias, flush};
+    surface_ = {pushState, popState,         paintRect,        fillPath,     strokePath,
+                clip,      clipBounds,       withinClip,       transform,    ::hostsim::drawString,
+                drawImage, setInterpolation, getInterpolation, setAntiAlias, getAntiAlias,
+                flush};
     path_ = {moveTo, lineTo, bezierTo, addRect, addArc, closePath};
     h.suites().add(kDRAWBOT_DrawSuite, 1, &draw_);
     h.suites().add(kDRAWBOT_SupplierSuite, 1, &supplier_);
@@ -194,8 +199,7 @@ SPErr Drawbot::release(DRAWBOT_ObjectRef o) {
 }
 
 SPErr Drawbot::drawString(DRAWBOT_SurfaceRef s, DRAWBOT_BrushRef b, DRAWBOT_FontRef f, const DRAWBOT_UTF16Char* text,
-                          const DRAWBOT_PointF32* origin, DRAWBOT_TextAlignment a, DRAWBOT_TextTruncation t,
-                          float w) {
+                          const DRAWBOT_PointF32* origin, DRAWBOT_TextAlignment a, DRAWBOT_TextTruncation t, float w) {
     if (SPErr e = faultOf("DrawString")) return e;
     if (s != surfaceRef() || !text || !origin) return kBadRef;
     std::lock_guard<std::mutex> g(mutex_);

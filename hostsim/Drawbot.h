@@ -47,7 +47,7 @@ public:
 
     std::vector<DrawnString> strings() const;
     std::vector<Object> objects() const;  // in the order made
-    int live() const;                      // made and not released
+    int live() const;                     // made and not released
     // Releases of references that were never made or released twice.
     int badReleases() const;
     void clear();

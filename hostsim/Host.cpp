@@ -103,8 +103,7 @@ Faults::Counter& Faults::counterOf(const char* function, Site*& site) {
     };
     std::size_t& last = t_counters.last;
     if (last >= entries.size() || !matches(entries[last]))
-        for (last = 0; last < entries.size() && !matches(entries[last]); ++last) {
-        }
+        for (last = 0; last < entries.size() && !matches(entries[last]); ++last) {}
     if (last < entries.size()) {
         site = static_cast<Site*>(entries[last].site);
         return *static_cast<Counter*>(entries[last].counter);
@@ -400,8 +399,7 @@ std::string PiPL::cString(const std::string& key) const {
 uint32_t PiPL::long32(const std::string& key) const {
     const PiPLProperty* p = find(key);
     if (!p || p->data.size() < 4) return 0;
-    return uint32_t(p->data[0]) | uint32_t(p->data[1]) << 8 | uint32_t(p->data[2]) << 16 |
-           uint32_t(p->data[3]) << 24;
+    return uint32_t(p->data[0]) | uint32_t(p->data[1]) << 8 | uint32_t(p->data[2]) << 16 | uint32_t(p->data[3]) << 24;
 }
 
 namespace {

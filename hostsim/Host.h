@@ -78,7 +78,7 @@ public:
 
     int acquired(const std::string& name, int version) const;
     int released(const std::string& name, int version) const;
-    int outstanding() const;                      // acquires minus releases, all suites
+    int outstanding() const;  // acquires minus releases, all suites
     std::vector<std::string> outstandingList() const;
     std::vector<std::pair<std::string, int>> acquireLog() const;  // in order
     void resetCounts();
@@ -120,9 +120,9 @@ public:
     // Locking returns null for the next `count` calls.
     void failLocks(int count = 1) { failLocks_ = count; }
 
-    int live() const;                 // handles not disposed
-    int liveEffectOwned() const;      // of those, not owned by the host
-    int lockedNow() const;            // handles with a lock count above 0
+    int live() const;             // handles not disposed
+    int liveEffectOwned() const;  // of those, not owned by the host
+    int lockedNow() const;        // handles with a lock count above 0
     int created() const { return created_; }
     void disposeAll();
 

@@ -65,8 +65,7 @@ PF_Err noIterateOther(void*) { return PF_Err_INVALID_CALLBACK; }
 
 void raiseTo(std::atomic<int>& max, int n) {
     int seen = max.load();
-    while (n > seen && !max.compare_exchange_weak(seen, n)) {
-    }
+    while (n > seen && !max.compare_exchange_weak(seen, n)) {}
 }
 
 }  // namespace

@@ -54,9 +54,9 @@ private:
         PF_IterateGenericFunc fn = nullptr;
         std::atomic<A_long> next{0};
         std::atomic<A_long> done{0};
-        std::atomic<int> users{0};    // threads inside the job's fields
-        std::atomic<int> joined{0};   // threads that took part in this launch
-        std::mutex errorMutex;        // taken only by a failing band
+        std::atomic<int> users{0};   // threads inside the job's fields
+        std::atomic<int> joined{0};  // threads that took part in this launch
+        std::mutex errorMutex;       // taken only by a failing band
         A_long errorBand = 0;
         PF_Err error = PF_Err_NONE;
     };
@@ -76,8 +76,8 @@ private:
     std::vector<std::thread> pool_;
     std::vector<std::unique_ptr<ThreadCount>> counts_;  // [0] the callers, then one per worker
     Job job_;
-    std::atomic<bool> busy_{false};                  // a launch owns job_
-    std::atomic<unsigned long long> published_{0};   // epoch of the last launch handed to workers
+    std::atomic<bool> busy_{false};                 // a launch owns job_
+    std::atomic<unsigned long long> published_{0};  // epoch of the last launch handed to workers
     unsigned long long lastEpoch_ = 0;
     std::atomic<bool> stop_{false};
     // Parking: workers that found nothing to do in their spin.

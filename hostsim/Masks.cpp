@@ -35,8 +35,13 @@ double BezierSegment::speed(double t) const {
 double BezierSegment::length(double t0, double t1) const {
     // Seven-point Gauss-Legendre on [t0, t1]: exact for the polynomial part of a
     // short step, so a table of `frequency` steps measures to far below 1e-6 px.
-    static const double x[7] = {0.0, 0.4058451513773972, -0.4058451513773972, 0.7415311855993945,
-                                -0.7415311855993945, 0.9491079123427585, -0.9491079123427585};
+    static const double x[7] = {0.0,
+                                0.4058451513773972,
+                                -0.4058451513773972,
+                                0.7415311855993945,
+                                -0.7415311855993945,
+                                0.9491079123427585,
+                                -0.9491079123427585};
     static const double w[7] = {0.4179591836734694, 0.3818300505051189, 0.3818300505051189, 0.2797053914892766,
                                 0.2797053914892766, 0.1294849661688697, 0.1294849661688697};
     double h = 0.5 * (t1 - t0), m = 0.5 * (t1 + t0), s = 0;
@@ -140,8 +145,7 @@ PF_Err pathInfo(PF_ProgPtr, A_long index, PF_PathID* id) {
     return PF_Err_NONE;
 }
 
-PF_Err checkoutPath(PF_ProgPtr, PF_PathID id, A_long what_time, A_long, A_u_long time_scale,
-                    PF_PathOutlinePtr* path) {
+PF_Err checkoutPath(PF_ProgPtr, PF_PathID id, A_long what_time, A_long, A_u_long time_scale, PF_PathOutlinePtr* path) {
     *path = nullptr;
     if (PF_Err e = host().faults().hit("PF_CheckoutPath")) return e;
     Masks& m = masks();
@@ -289,8 +293,8 @@ PF_Err evalSegLength(PF_ProgPtr, PF_PathOutlinePtr path, PF_PathSegPrepPtr* prep
     return evalSeg("PF_PathEvalSegLength", path, prep, seg, length, x, y, nullptr, nullptr);
 }
 
-PF_Err evalSegLengthDeriv1(PF_ProgPtr, PF_PathOutlinePtr path, PF_PathSegPrepPtr* prep, A_long seg,
-                           PF_FpLong length, PF_FpLong* x, PF_FpLong* y, PF_FpLong* dx, PF_FpLong* dy) {
+PF_Err evalSegLengthDeriv1(PF_ProgPtr, PF_PathOutlinePtr path, PF_PathSegPrepPtr* prep, A_long seg, PF_FpLong length,
+                           PF_FpLong* x, PF_FpLong* y, PF_FpLong* dx, PF_FpLong* dy) {
     return evalSeg("PF_PathEvalSegLengthDeriv1", path, prep, seg, length, x, y, dx, dy);
 }
 
@@ -373,7 +377,7 @@ A_Err getMaskID(AEGP_MaskRefH mask, AEGP_MaskIDVal* id) {
 // ================================================================== component
 void Masks::install(Host& h) {
     query_ = {numPaths, pathInfo, checkoutPath, checkinPath};
-    data_ = {pathIsOpen,      pathNumSegments,     pathVertexInfo,   prepareSegLength, getSegLength, evalSegLength,
+    data_ = {pathIsOpen,          pathNumSegments,  pathVertexInfo, prepareSegLength, getSegLength, evalSegLength,
              evalSegLengthDeriv1, cleanupSegLength, pathIsInverted, pathGetMaskMode,  pathGetName};
     layerMask_ = {getLayerNumMasks, getLayerMaskByIndex, disposeMask, getMaskID};
     h.suites().add(kPFPathQuerySuite, kPFPathQuerySuiteVersion1, &query_);
@@ -416,8 +420,7 @@ void Masks::addKey(PF_PathID id, A_Time time, const std::vector<MaskVertex>& ver
     std::lock_guard<std::mutex> g(mutex);
     for (Def& d : defs)
         if (d.id == id) {
-            if (vertices.size() != d.vertices.size())
-                throw std::logic_error("a mask key must keep the vertex count");
+            if (vertices.size() != d.vertices.size()) throw std::logic_error("a mask key must keep the vertex count");
             d.keys[seconds(time)] = {time, vertices};
             return;
         }

@@ -58,10 +58,10 @@ public:
     std::vector<MaskVertex> verticesAt(PF_PathID id, A_Time time) const;
 
     // Accounting.
-    int checkedOut() const;   // paths checked out and not checked in
-    int preparations() const; // segment-length preparations not cleaned up
-    int maskRefs() const;     // mask references not disposed
-    int checkouts() const;    // every successful check-out so far
+    int checkedOut() const;    // paths checked out and not checked in
+    int preparations() const;  // segment-length preparations not cleaned up
+    int maskRefs() const;      // mask references not disposed
+    int checkouts() const;     // every successful check-out so far
 
     // Served to the suite callbacks.
     struct Outline {

@@ -53,7 +53,7 @@ constexpr AEGP_DynStreamFlags kKnownFlags =
 void Panel::install(Host& h) {
     host_ = &h;
     dynamic5_ = {cbGetDynamicFlags, cbSetDynamicFlag};
-    paramUtils2_ = {cbUpdateParamUI,    cbGetCurrentState,  cbAreStatesIdentical,
+    paramUtils2_ = {cbUpdateParamUI,       cbGetCurrentState,  cbAreStatesIdentical,
                     cbIsIdenticalCheckout, cbFindKeyframeTime, cbGetKeyframeCount};
     h.suites().add(kAEGPDynamicStreamSuite, kAEGPDynamicStreamSuiteVersion5, &dynamic5_);
     h.suites().add(kPFParamUtilsSuite, kPFParamUtilsSuiteVersion2, &paramUtils2_);
@@ -77,9 +77,7 @@ AEGP_DynStreamFlags Panel::dynamicFlags(int index) const {
     return it == flags_.end() ? 0 : it->second;
 }
 
-bool Panel::grayed(int index) const {
-    return (host_->get<Params>().definition(index).ui_flags & PF_PUI_DISABLED) != 0;
-}
+bool Panel::grayed(int index) const { return (host_->get<Params>().definition(index).ui_flags & PF_PUI_DISABLED) != 0; }
 
 std::vector<Panel::UiUpdate> Panel::uiUpdates() const {
     std::lock_guard<std::mutex> g(mutex_);

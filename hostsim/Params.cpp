@@ -56,10 +56,8 @@ bool linear(PF_ParamType t) {
         case PF_Param_FLOAT_SLIDER:
         case PF_Param_ANGLE:
         case PF_Param_POINT:
-        case PF_Param_COLOR:
-            return true;
-        default:
-            return false;  // popups, checkboxes, layers, paths, data hold until the next keyframe
+        case PF_Param_COLOR: return true;
+        default: return false;  // popups, checkboxes, layers, paths, data hold until the next keyframe
     }
 }
 
@@ -139,8 +137,8 @@ void Params::afterCommand(Host& h, PF_Cmd cmd) {
                 violation("group \"" + std::string(slot(g2).def.name) + "\" (index " + std::to_string(g2) +
                           ") is never closed");
             if (reportedNumParams_ != count())
-                violation("num_params is " + std::to_string(reportedNumParams_) + " but " +
-                          std::to_string(count()) + " parameters were registered");
+                violation("num_params is " + std::to_string(reportedNumParams_) + " but " + std::to_string(count()) +
+                          " parameters were registered");
         } else if (reportedNumParams_ != 0 && reportedNumParams_ != count()) {
             violation("num_params is " + std::to_string(reportedNumParams_) + " after a refused registration of " +
                       std::to_string(count()) + " parameters");
@@ -299,8 +297,7 @@ std::string Params::validate(const PF_ParamDef& d) const {
                 return "popup has " + std::to_string(p.num_choices) + " choices but " + std::to_string(items) +
                        " items";
             if (p.dephault < 1 || p.dephault > p.num_choices)
-                return "popup default " + std::to_string(p.dephault) + " outside 1 .. " +
-                       std::to_string(p.num_choices);
+                return "popup default " + std::to_string(p.dephault) + " outside 1 .. " + std::to_string(p.num_choices);
             return {};
         }
         case PF_Param_CHECKBOX:
@@ -310,8 +307,7 @@ std::string Params::validate(const PF_ParamDef& d) const {
             if (d.u.arb_d.dephault && !host_->handles().valid(d.u.arb_d.dephault))
                 return "default data is not a live handle";
             return {};
-        default:
-            return {};
+        default: return {};
     }
 }
 
@@ -364,17 +360,14 @@ PF_Err Params::addParam(PF_ParamIndex index, const PF_ParamDef* def) {
                 s->def.u.arb_d.dephault = nullptr;
             }
             break;
-        case PF_Param_GROUP_START:
-            openGroups_.push_back(at);
-            break;
+        case PF_Param_GROUP_START: openGroups_.push_back(at); break;
         case PF_Param_GROUP_END:
             if (openGroups_.empty())
                 violation("add_param: group end at index " + std::to_string(at) + " without a group start");
             else
                 openGroups_.pop_back();  // the end stays inside the group it closes
             break;
-        default:
-            break;
+        default: break;
     }
     slots_.push_back(std::move(s));
     return PF_Err_NONE;
@@ -456,8 +449,8 @@ ParamValue Params::valueAt(int index, A_Time time) const {
     if (!timeLess(k.front().time, time)) return k.front().value;
     if (!timeLess(time, k.back().time)) return k.back().value;
     // The first keyframe after the time; the one before it is at or before it.
-    auto next = std::upper_bound(k.begin(), k.end(), time,
-                                 [](A_Time t, const Keyframe& key) { return timeLess(t, key.time); });
+    auto next =
+        std::upper_bound(k.begin(), k.end(), time, [](A_Time t, const Keyframe& key) { return timeLess(t, key.time); });
     const Keyframe& b = *next;
     const Keyframe& a = *(next - 1);
     if (s.hold || !linear(s.def.param_type)) return a.value;
@@ -493,9 +486,8 @@ bool Params::hold(int index) const {
 void Params::setKeyframes(int index, std::vector<Keyframe> keys) {
     std::lock_guard<std::recursive_mutex> g(mutex_);
     Slot& s = slot(index);
-    std::stable_sort(keys.begin(), keys.end(), [](const Keyframe& a, const Keyframe& b) {
-        return timeLess(a.time, b.time);
-    });
+    std::stable_sort(keys.begin(), keys.end(),
+                     [](const Keyframe& a, const Keyframe& b) { return timeLess(a.time, b.time); });
     if (s.def.param_type == PF_Param_ARBITRARY_DATA) {
         for (const Keyframe& k : keys)
             if (k.value.data) host_->handles().setHostOwned(k.value.data);
@@ -574,8 +566,7 @@ std::string Params::checkValue(int index, const ParamValue& value) const {
         case PF_Param_ARBITRARY_DATA:
             if (!value.data || !host_->handles().valid(value.data)) return "data must be a live handle";
             return {};
-        default:
-            return {};
+        default: return {};
     }
 }
 
@@ -593,7 +584,9 @@ void Params::fill(int index, A_Time time, const ParamFrame& f, PF_ParamDef& out)
         case PF_Param_CHECKBOX: out.u.bd.value = v.v[0] != 0; break;
         case PF_Param_POPUP: out.u.pd.value = static_cast<PF_ParamValue>(std::lround(v.v[0])); break;
         case PF_Param_PATH: out.u.path_d.path_id = static_cast<PF_PathID>(idOf(v.v[0])); break;
-        case PF_Param_COLOR: out.u.cd.value = {channel(v.v[0]), channel(v.v[1]), channel(v.v[2]), channel(v.v[3])}; break;
+        case PF_Param_COLOR:
+            out.u.cd.value = {channel(v.v[0]), channel(v.v[1]), channel(v.v[2]), channel(v.v[3])};
+            break;
         case PF_Param_POINT:
             // Layer pixels at the current downsample.
             out.u.td.x_value = FLOAT2FIX(v.v[0] * scaleOf(f.downsampleX));
@@ -673,9 +666,8 @@ PF_Err Params::send(PF_Cmd cmd, void* extra, PF_LayerDef* output) {
         }
         // A keyframed parameter changed at a time gets a keyframe there.
         std::vector<Keyframe> keys = s.keys;
-        auto same = std::find_if(keys.begin(), keys.end(), [&](const Keyframe& k) {
-            return !timeLess(k.time, time) && !timeLess(time, k.time);
-        });
+        auto same = std::find_if(keys.begin(), keys.end(),
+                                 [&](const Keyframe& k) { return !timeLess(k.time, time) && !timeLess(time, k.time); });
         if (same != keys.end())
             same->value = v;
         else

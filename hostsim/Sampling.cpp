@@ -31,9 +31,7 @@ struct Channel<PF_Pixel> {
 template <>
 struct Channel<PF_Pixel16> {
     static constexpr double full = 32768.0;
-    static A_u_short put(double v) {
-        return static_cast<A_u_short>(std::clamp(std::floor(v * full + 0.5), 0.0, full));
-    }
+    static A_u_short put(double v) { return static_cast<A_u_short>(std::clamp(std::floor(v * full + 0.5), 0.0, full)); }
 };
 template <>
 struct Channel<PF_PixelFloat> {
@@ -172,8 +170,8 @@ bool probeMatchesOf(const std::vector<unsigned char>& probe, const PF_LayerDef* 
     if (probe.size() != 9 * Size) return false;
     const unsigned char* want = probe.data();
     for (A_long j = 0; j < 3; ++j) {
-        const auto* row = static_cast<const unsigned char*>(w->data) +
-                          std::ptrdiff_t((w->height - 1) * j / 2) * w->rowbytes;
+        const auto* row =
+            static_cast<const unsigned char*>(w->data) + std::ptrdiff_t((w->height - 1) * j / 2) * w->rowbytes;
         for (A_long i = 0; i < 3; ++i, want += Size)
             if (std::memcmp(row + std::ptrdiff_t((w->width - 1) * i / 2) * std::ptrdiff_t(Size), want, Size) != 0)
                 return false;
@@ -182,8 +180,9 @@ bool probeMatchesOf(const std::vector<unsigned char>& probe, const PF_LayerDef* 
 }
 
 bool probeMatches(const std::vector<unsigned char>& probe, const PF_LayerDef* w, int depth) {
-    return depth == 0 ? probeMatchesOf<4>(probe, w) : depth == 1 ? probeMatchesOf<8>(probe, w)
-                                                               : probeMatchesOf<16>(probe, w);
+    return depth == 0   ? probeMatchesOf<4>(probe, w)
+           : depth == 1 ? probeMatchesOf<8>(probe, w)
+                        : probeMatchesOf<16>(probe, w);
 }
 
 }  // namespace
@@ -243,7 +242,7 @@ std::shared_ptr<const Sampling::Table> Sampling::lookUp(const PF_LayerDef* w, in
     for (A_long y = 0; y < w->height; ++y) {
         Premul rowSum;
         for (A_long x = 0; x < w->width; ++x) {
-            rowSum.add(depth == 0 ? loadAt<PF_Pixel>(w, x, y)
+            rowSum.add(depth == 0   ? loadAt<PF_Pixel>(w, x, y)
                        : depth == 1 ? loadAt<PF_Pixel16>(w, x, y)
                                     : loadAt<PF_PixelFloat>(w, x, y),
                        1);
@@ -303,9 +302,9 @@ PF_Err Sampling::sample(int depth, Kind kind, const char* function, PF_Fixed x, 
 }
 
 namespace {
-#define VEMARO_SAMPLER(name, depth, kind, P)                                                  \
-    PF_Err name(PF_ProgPtr, PF_Fixed x, PF_Fixed y, const PF_SampPB* pb, P* dst) {           \
-        return g_sampling->sample<P>(depth, Sampling::Kind::kind, #name, x, y, pb, dst);         \
+#define VEMARO_SAMPLER(name, depth, kind, P) \
+    PF_Err name(PF_ProgPtr, PF_Fixed x, PF_Fixed y, const PF_SampPB* pb, P* dst) { \
+        return g_sampling->sample<P>(depth, Sampling::Kind::kind, #name, x, y, pb, dst); \
     }
 VEMARO_SAMPLER(nn_sample, 0, Nearest, PF_Pixel)
 VEMARO_SAMPLER(subpixel_sample, 0, Subpixel, PF_Pixel)

@@ -45,8 +45,7 @@ public:
 
     // Shared by the three suites; public for the suite callbacks only.
     template <class P>
-    PF_Err sample(int depth, Kind kind, const char* function, PF_Fixed x, PF_Fixed y, const PF_SampPB* params,
-                  P* dst);
+    PF_Err sample(int depth, Kind kind, const char* function, PF_Fixed x, PF_Fixed y, const PF_SampPB* params, P* dst);
 
 private:
     struct Table;

@@ -12,7 +12,7 @@ namespace {
 Host& host() { return *Host::current(); }
 Script& engine() { return host().get<Script>(); }
 
-#define HIT(name)                                        \
+#define HIT(name) \
     if (PF_Err e_ = host().faults().hit(name)) return e_
 
 // Platform-encoded bytes hold one character each; the engine works in
@@ -354,8 +354,7 @@ A_Err Script::run(const std::string& script, bool platformEncoding, std::string&
     return ran ? A_Err_NONE : A_Err_GENERIC;
 }
 
-A_Err Script::execute(const A_char* script, A_Boolean platformEncoding, AEGP_MemHandle* result,
-                      AEGP_MemHandle* error) {
+A_Err Script::execute(const A_char* script, A_Boolean platformEncoding, AEGP_MemHandle* result, AEGP_MemHandle* error) {
     if (result) *result = nullptr;
     if (error) *error = nullptr;
     if (!script) {

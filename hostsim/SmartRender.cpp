@@ -74,8 +74,7 @@ struct Affine {
 };
 
 template <class P>
-void transformT(const World& src, World& dst, const Affine& dstToSrc, int samples, double opacity,
-                const PF_Rect& r) {
+void transformT(const World& src, World& dst, const Affine& dstToSrc, int samples, double opacity, const PF_Rect& r) {
     const double step = 1.0 / samples;
     for (A_long y = r.top; y < r.bottom; ++y) {
         for (A_long x = r.left; x < r.right; ++x) {
@@ -201,10 +200,9 @@ PF_Err transformWorld(PF_Quality quality, const PF_CompositeMode* mode, const PF
     }
     if (r.left >= r.right || r.top >= r.bottom) return PF_Err_NONE;
     // The source footprint of one output pixel, in source pixels.
-    const double footprint = std::max(std::hypot(dstToSrc.m[0][0], dstToSrc.m[0][1]),
-                                      std::hypot(dstToSrc.m[1][0], dstToSrc.m[1][1]));
-    const int samples =
-        quality == PF_Quality_HI ? static_cast<int>(std::clamp(std::ceil(footprint), 1.0, 16.0)) : 1;
+    const double footprint =
+        std::max(std::hypot(dstToSrc.m[0][0], dstToSrc.m[0][1]), std::hypot(dstToSrc.m[1][0], dstToSrc.m[1][1]));
+    const int samples = quality == PF_Quality_HI ? static_cast<int>(std::clamp(std::ceil(footprint), 1.0, 16.0)) : 1;
     const double opacity = mode ? mode->opacity / 255.0 : 1.0;
     // Bands of rows on the host's threads: each output pixel depends on the
     // source and on itself only.

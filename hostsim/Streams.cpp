@@ -96,8 +96,7 @@ A_Err getNewEffectStreamByIndex(AEGP_PluginID, AEGP_EffectRefH effect, PF_ParamI
     if (index < 0 || index >= params().count()) return A_Err_PARAMETER;
     // Groups have streams too (without values): the panel hides them.
     const PF_ParamType type = typeOfIndex(index);
-    if (!Params::hasValue(type) && type != PF_Param_GROUP_START && type != PF_Param_GROUP_END)
-        return A_Err_PARAMETER;
+    if (!Params::hasValue(type) && type != PF_Param_GROUP_START && type != PF_Param_GROUP_END) return A_Err_PARAMETER;
     Streams& s = streams();
     std::lock_guard<std::mutex> g(s.mutex);
     auto st = std::make_unique<Streams::Stream>();
@@ -219,8 +218,8 @@ A_Err getNewKeyframeValue(AEGP_PluginID, AEGP_StreamRefH h, AEGP_KeyframeIndex k
 }  // namespace
 
 void Streams::install(Host& h) {
-    stream9_ = {getNewEffectStreamByIndex, disposeStream, getStreamType, getNewStreamValue, disposeStreamValue,
-                setStreamValue};
+    stream9_ = {getNewEffectStreamByIndex, disposeStream,      getStreamType,
+                getNewStreamValue,         disposeStreamValue, setStreamValue};
     keyframe4_ = {getStreamNumKFs, getKeyframeTime, getNewKeyframeValue};
     h.suites().add(kAEGPStreamSuite, kAEGPStreamSuiteVersion9, &stream9_);
     h.suites().add(kAEGPKeyframeSuite, kAEGPKeyframeSuiteVersion4, &keyframe4_);

@@ -70,8 +70,6 @@ bool World::paddingUntouched() const {
     return true;
 }
 
-World* World::fromRecord(const PF_EffectWorld* w) {
-    return w ? static_cast<World*>(w->platform_ref) : nullptr;
-}
+World* World::fromRecord(const PF_EffectWorld* w) { return w ? static_cast<World*>(w->platform_ref) : nullptr; }
 
 }  // namespace hostsim

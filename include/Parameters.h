@@ -99,20 +99,20 @@ struct Parameters {
         uint8_t boundingBox;
         int32_t frameOffset;  // frames
         uint8_t clampFrame;
-        PF_LayerDef* layer;  // set by the smart render
-        PF_LRect layerRect;  // set by the smart render
-        int32_t layerInFrame;   // set by the smart render (Layer shapes)
-        int32_t layerOutFrame;  // set by the smart render (Layer shapes)
-        int32_t layerSampling;  // 1 Current Time, 2 Still Frame, 3 Play Once, 4 Loop
-        double layerTime;       // turns
+        PF_LayerDef* layer;              // set by the smart render
+        PF_LRect layerRect;              // set by the smart render
+        int32_t layerInFrame;            // set by the smart render (Layer shapes)
+        int32_t layerOutFrame;           // set by the smart render (Layer shapes)
+        int32_t layerSampling;           // 1 Current Time, 2 Still Frame, 3 Play Once, 4 Loop
+        double layerTime;                // turns
         int32_t randomizeLayerSampling;  // 1 None, 2 Linear, 3 Random
         Vector layerSamplingSeed;
         int32_t toner;  // 1 None, 2 HLS, 3 Fill, 4 Tint, 5 Tritone, 6 Hue
         Color highlight;
         Color shadow;
         uint8_t preserveLuma;
-        Color color;        // alpha 1, Global Shape colour applied
-        Color strokeColor;  // alpha 1, Global Shape colour applied
+        Color color;           // alpha 1, Global Shape colour applied
+        Color strokeColor;     // alpha 1, Global Shape colour applied
         Color randomizeColor;  // HLS triple
         Vector colorSeed;
         double opacity;  // fraction, Global Shape opacity applied
@@ -260,7 +260,7 @@ struct Parameters {
     uint8_t transitionManualOpacity;
     double transitionPhase;
     uint8_t transitionManualPhase;
-    int32_t transitionOrder;  // 1 Normal, 2 Random, 3 Map, 4 Shape
+    int32_t transitionOrder;       // 1 Normal, 2 Random, 3 Map, 4 Shape
     double transitionOrderOffset;  // turns
     int32_t transitionOrderSeed;
     PF_LayerDef* transitionMap;

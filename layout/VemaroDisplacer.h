@@ -11,8 +11,7 @@ public:
     enum Mode { Random = 1, Map = 2 };
 
     // width, height: the layer in downsampled pixels.
-    Displacer(PF_InData* in_data, AEGP_SuiteHandler& suites, int bpc, int width, int height,
-              const Parameters& params);
+    Displacer(PF_InData* in_data, AEGP_SuiteHandler& suites, int bpc, int width, int height, const Parameters& params);
 
     // `offset` is set by the caller to (0, 0) and left so in any other mode and
     // without a map layer. The map sampling's error.

@@ -29,18 +29,18 @@ ShapeDrawer::ShapeDrawer(AEGP_PluginID pluginId_, PF_InData* in_data_, AEGP_Suit
 
 PF_Err ShapeDrawer::createPatterns() {
     switch (params->pattern) {
-    case 1: return createPointPatterns();
-    case 2: return createLinePatterns();
-    case 3: return createLineSegmentPatterns();
-    case 4: return createCirclePatterns();
-    case 5: return createRectanglePatterns();
-    case 6: return createGridPatterns();
-    case 7: return createFiniteGridPatterns();
-    case 8: return createTriangularGridPatterns();
-    case 9: return createPathPatterns();
-    case 10: return createWaveformPatterns();
-    case 11: return createGraphPatterns();
-    case 12: return createRandomPatterns();
-    default: return PF_Err_NONE;
+        case 1: return createPointPatterns();
+        case 2: return createLinePatterns();
+        case 3: return createLineSegmentPatterns();
+        case 4: return createCirclePatterns();
+        case 5: return createRectanglePatterns();
+        case 6: return createGridPatterns();
+        case 7: return createFiniteGridPatterns();
+        case 8: return createTriangularGridPatterns();
+        case 9: return createPathPatterns();
+        case 10: return createWaveformPatterns();
+        case 11: return createGraphPatterns();
+        case 12: return createRandomPatterns();
+        default: return PF_Err_NONE;
     }
 }

@@ -21,15 +21,15 @@ public:
     // Ordered by size and the flags packed, so that the record is 120 bytes:
     // a frame may keep millions of them.
     struct Pattern {
-        double t = 0.0;     // normalised position along the layout
-        Vector position;    // output-world pixels (the world's origin subtracted)
+        double t = 0.0;      // normalised position along the layout
+        Vector position;     // output-world pixels (the world's origin subtracted)
         double phase = 0.0;  // radians
         double opacity = 1.0;
         double scale = 1.0;
         double phaseOffset = 0.0;  // radians
-        Color color1;         // 1D colour map, HLS {alpha, hue, lightness, saturation}
-        Color color2;         // pre-2D colour map, HLS
-        Color colorModifier;  // {1, hue shift, lightness factor, saturation factor}
+        Color color1;              // 1D colour map, HLS {alpha, hue, lightness, saturation}
+        Color color2;              // pre-2D colour map, HLS
+        Color colorModifier;       // {1, hue shift, lightness factor, saturation factor}
         int32_t shapeIndex = 0;
         int32_t i = 0;
         int32_t j = 0;
@@ -111,13 +111,11 @@ public:
     // frame's closing passes).
     PF_Err launch(bool last);
     PF_Err acquireBandSuites();
-    PF_Err calculateScale(const Parameters::Shape& shape, const Pattern& element, const Vector& offset,
-                          double& scale);
+    PF_Err calculateScale(const Parameters::Shape& shape, const Pattern& element, const Vector& offset, double& scale);
     PF_Err calculateOpacity(const Parameters::Shape& shape, const Pattern& element, double& opacity);
-    PF_Err calculatePhase(const Parameters::Shape& shape, const Pattern& element, const Vector& offset,
-                          double& phase);
-    PF_Err calculateColor(int shapeIndex, const Parameters::Shape& shape, const Pattern& element,
-                          const Vector& offset, Color& fill, Color& stroke, double& alpha);
+    PF_Err calculatePhase(const Parameters::Shape& shape, const Pattern& element, const Vector& offset, double& phase);
+    PF_Err calculateColor(int shapeIndex, const Parameters::Shape& shape, const Pattern& element, const Vector& offset,
+                          Color& fill, Color& stroke, double& alpha);
 
     AEGP_PluginID pluginId;
     PF_InData* in_data;
@@ -132,7 +130,7 @@ public:
     std::vector<PatternQueue> queue;
     AEGP_LayerH layer = nullptr;  // drawing state
     uint8_t draft;
-    int width;   // layer size in downsampled pixels
+    int width;  // layer size in downsampled pixels
     int height;
     double originX;  // the output world's origin
     double originY;

@@ -34,8 +34,7 @@ double power(double v, int n) {
 double polynomial(int n, int mode, double t) {
     const bool odd = (n % 2) != 0;
     switch (mode) {
-        case Easing::In:
-            return power(t, n);
+        case Easing::In: return power(t, n);
         case Easing::Out: {
             const double u = t - 1.0;
             return odd ? power(u, n) + 1.0 : -(power(u, n) - 1.0);
@@ -58,12 +57,9 @@ double eased(int type, int mode, double t) {
         case Easing::Quad:
             if (mode == Easing::Out) return -t * (t - 2.0);
             return polynomial(2, mode, t);
-        case Easing::Cubic:
-            return polynomial(3, mode, t);
-        case Easing::Quart:
-            return polynomial(4, mode, t);
-        case Easing::Quint:
-            return polynomial(5, mode, t);
+        case Easing::Cubic: return polynomial(3, mode, t);
+        case Easing::Quart: return polynomial(4, mode, t);
+        case Easing::Quint: return polynomial(5, mode, t);
         case Easing::Expo:
             if (mode == Easing::In) return std::exp2(10.0 * (t - 1.0));
             if (mode == Easing::Out) return 1.0 - std::exp2(-10.0 * t);
@@ -124,8 +120,7 @@ double eased(int type, int mode, double t) {
                 if (x < 1.0) return -0.5 * std::exp2(10.0 * u) * std::sin((u - s) * kTwoPi / p);
                 return 0.5 * std::exp2(-10.0 * u) * std::sin((u - s) * kTwoPi / p) + 1.0;
             }
-        default:
-            return t;
+        default: return t;
     }
 }
 

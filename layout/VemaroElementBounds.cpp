@@ -24,8 +24,7 @@ double shapeExtent(const PF_ANSICallbacks& ansi, const Parameters::Shape& shape)
             if (stroked) e += 2.0 * shape.strokeWidth;
             return e;
         }
-        case 2:
-            return stroked ? shape.size + 2.0 * shape.strokeWidth : shape.size;
+        case 2: return stroked ? shape.size + 2.0 * shape.strokeWidth : shape.size;
         case 3: {
             if (!stroked) return shape.size;
             // A bound for any miter; a star's points get their exact miter.
@@ -48,8 +47,7 @@ double shapeExtent(const PF_ANSICallbacks& ansi, const Parameters::Shape& shape)
             }
             return e;
         }
-        default:
-            return shape.size;
+        default: return shape.size;
     }
 }
 

@@ -15,8 +15,8 @@
 
 // One element as a layout hands it over.
 struct LayoutElement {
-    Vector point;             // layout point, before displacement, offset and transform
-    int i = 0;                // element indices (seed the hashes)
+    Vector point;  // layout point, before displacement, offset and transform
+    int i = 0;     // element indices (seed the hashes)
     int j = 0;
     int transitionIndex = 0;  // place in the transition order
     double u = 0.0;           // map position along the layout, nominally 0 to 1

@@ -1,11 +1,11 @@
 // The Finite Grid layout: Column x Row elements on a grid centred on the
 // centre and turned by the rotation, each with an order index from the
 // chosen order; the common pipeline in layout space, cancel polled per row.
+#include "Parameters.h"
 #include "VemaroDrawer.h"
 #include "VemaroElementBounds.h"
 #include "VemaroElementPipeline.h"
 #include "VemaroLattice.h"
-#include "Parameters.h"
 
 PF_Err ShapeDrawer::createFiniteGridPatterns() {
     const Parameters& P = *params;

@@ -189,8 +189,19 @@ PF_Err ShapeDrawer::createGraphPatterns() {
     if (!parseExpression(xText, X) || !parseExpression(yText, Y)) return status;
 
     const double* v = p.graphVariables;
-    const ExpressionVariables vars{v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], 0.0,
-                               static_cast<double>(in_data->width), static_cast<double>(in_data->height)};
+    const ExpressionVariables vars{v[0],
+                                   v[1],
+                                   v[2],
+                                   v[3],
+                                   v[4],
+                                   v[5],
+                                   v[6],
+                                   v[7],
+                                   v[8],
+                                   v[9],
+                                   0.0,
+                                   static_cast<double>(in_data->width),
+                                   static_cast<double>(in_data->height)};
     Curve curve(X, Y, vars);
     const PF_ANSICallbacks& ansi = in_data->utils->ansi;
     constexpr std::size_t kElementBytes = sizeof(ShapeDrawer::Pattern);
@@ -200,8 +211,8 @@ PF_Err ShapeDrawer::createGraphPatterns() {
             return status ? status : PF_Err_OUT_OF_MEMORY;
     } else if (p.graphMode == 1) {
         if (p.graphEqualize && p.graphNumber >= 3) {
-            if (PF_Err e =
-                    schedule.equalized(curve, in_data, p.graphFrom, p.graphTo, p.graphNumber, p.graphDetail, kElementBytes))
+            if (PF_Err e = schedule.equalized(curve, in_data, p.graphFrom, p.graphTo, p.graphNumber, p.graphDetail,
+                                              kElementBytes))
                 return status ? status : e;
         } else {
             schedule.byNumber(p.graphFrom, p.graphTo, p.graphNumber);

@@ -2,10 +2,10 @@
 // over the cells that can reach the output, each cell mapped back into layout
 // space for the maps. The order index folds into cycle classes, so the
 // transition repeats across the lattice.
+#include "Parameters.h"
 #include "VemaroDrawer.h"
 #include "VemaroElementPipeline.h"
 #include "VemaroLattice.h"
-#include "Parameters.h"
 
 PF_Err ShapeDrawer::createGridPatterns() {
     const Parameters& P = *params;

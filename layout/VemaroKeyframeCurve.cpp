@@ -25,8 +25,7 @@ TimeFraction toFraction(const A_Time& t) {
     return TimeFraction(t.value, static_cast<std::int64_t>(t.scale));
 }
 
-A_Time spanTime(const TimeFraction& start, const TimeFraction& length, std::int64_t p, std::int64_t q,
-                A_u_long scale) {
+A_Time spanTime(const TimeFraction& start, const TimeFraction& length, std::int64_t p, std::int64_t q, A_u_long scale) {
     if (q == 0) q = 1;
     if (q < 0) p = -p, q = -q;
     if (scale == 0) scale = 1;
@@ -41,8 +40,7 @@ A_Time spanTime(const TimeFraction& start, const TimeFraction& length, std::int6
     UWide g = gcd(n, m);
     if (g > 1) n /= g, m /= g;
     if (m <= std::numeric_limits<A_u_long>::max() && n <= static_cast<UWide>(std::numeric_limits<A_long>::max()))
-        return {static_cast<A_long>(negative ? -static_cast<Wide>(n) : static_cast<Wide>(n)),
-                static_cast<A_u_long>(m)};
+        return {static_cast<A_long>(negative ? -static_cast<Wide>(n) : static_cast<Wide>(n)), static_cast<A_u_long>(m)};
     // Nearest tick of the scale, halves away from zero.
     UWide whole = n / m, rest = n % m;
     UWide part = rest * scale;  // rest < 2^96, scale < 2^32

@@ -23,8 +23,7 @@ TimeFraction toFraction(const A_Time& t);
 // is rounded to the nearest multiple of 1 / scale, halves away from zero
 // (scale: the time scale the keyframes were read in, so the error stays below
 // half a tick of the host's own clock).
-A_Time spanTime(const TimeFraction& start, const TimeFraction& length, std::int64_t p, std::int64_t q,
-                A_u_long scale);
+A_Time spanTime(const TimeFraction& start, const TimeFraction& length, std::int64_t p, std::int64_t q, A_u_long scale);
 
 class KeyframeCurve {
 public:

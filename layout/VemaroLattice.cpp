@@ -53,9 +53,9 @@ Frame frame(const ElementPipeline& pipeline, PF_InData* in_data, const Parameter
     f.sine = ansi.sin(P.transformRotation);
     const double rc = ansi.cos(rotation);
     const double rs = ansi.sin(rotation);
-    f.origin = pipeline.transformer.transform(center + Vector{offset.x * rc - offset.y * rs,
-                                                              offset.x * rs + offset.y * rc}) -
-               pipeline.origin;
+    f.origin =
+        pipeline.transformer.transform(center + Vector{offset.x * rc - offset.y * rs, offset.x * rs + offset.y * rc}) -
+        pipeline.origin;
     // A negative scale mirrors the layout; the margins stay outward.
     const double as = ansi.fabs(f.scale);
     f.cullMargin =
@@ -71,20 +71,17 @@ Frame frame(const ElementPipeline& pipeline, PF_InData* in_data, const Parameter
     return f;
 }
 
-bool coverRange(const PF_ANSICallbacks& ansi, const Frame& f, const Vector& axis, double step, int& first,
-                int& last) {
+bool coverRange(const PF_ANSICallbacks& ansi, const Frame& f, const Vector& axis, double step, int& first, int& last) {
     return indexRange(ansi, axis.x * f.nearCorner.x + axis.y * f.nearCorner.y,
                       axis.x * f.farCorner.x + axis.y * f.farCorner.y, step, first, last);
 }
 
 bool coverRanges(const PF_ANSICallbacks& ansi, const Frame& f, double colStep, double rowStep, int& colFirst,
                  int& colLast, int& rowFirst, int& rowLast) {
-    return coverRange(ansi, f, f.U, colStep, colFirst, colLast) &&
-           coverRange(ansi, f, f.V, rowStep, rowFirst, rowLast);
+    return coverRange(ansi, f, f.U, colStep, colFirst, colLast) && coverRange(ansi, f, f.V, rowStep, rowFirst, rowLast);
 }
 
-double expectedKept(const ElementPipeline& pipeline, const Frame& f, double colStep, double rowStep,
-                    double walked) {
+double expectedKept(const ElementPipeline& pipeline, const Frame& f, double colStep, double rowStep, double walked) {
     const double w = pipeline.outputWidth + 2.0 * f.cullMargin;
     const double h = pipeline.outputHeight + 2.0 * f.cullMargin;
     // The cells of the area, and a row of them along each edge.

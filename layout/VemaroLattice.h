@@ -38,7 +38,7 @@ struct Frame {
     double sine = 0.0;
     double cullMargin = 0.0;  // the shape reach grown by the transition offset
     double coverMargin = 0.0;
-    Vector origin;  // the layout's own origin, transformed
+    Vector origin;   // the layout's own origin, transformed
     Vector U{1, 0};  // unit axes along the layout angle
     Vector V{0, 1};
     Vector nearCorner;  // the output's cover grown by the cover margin,
@@ -55,8 +55,7 @@ Frame frame(const ElementPipeline& pipeline, PF_InData* in_data, const Parameter
 // First and last index along `axis` of the frame's cover for a spacing of
 // `step`; false (and PF_Err_OUT_OF_MEMORY for the layout) when the range
 // cannot be walked.
-bool coverRange(const PF_ANSICallbacks& ansi, const Frame& f, const Vector& axis, double step, int& first,
-                int& last);
+bool coverRange(const PF_ANSICallbacks& ansi, const Frame& f, const Vector& axis, double step, int& first, int& last);
 
 // Column and row ranges of a lattice with these steps along U and V; false
 // when they cannot be walked.
@@ -66,8 +65,7 @@ bool coverRanges(const PF_ANSICallbacks& ansi, const Frame& f, double colStep, d
 // About how many lattice points (one per colStep x rowStep cell) lie in the
 // output grown by the cull margin, at most `walked`: room to reserve before
 // the walk. Exact enough when nothing displaces the elements.
-double expectedKept(const ElementPipeline& pipeline, const Frame& f, double colStep, double rowStep,
-                    double walked);
+double expectedKept(const ElementPipeline& pipeline, const Frame& f, double colStep, double rowStep, double walked);
 
 // One element at the output point G: its layout point mapped back, the
 // pipeline's per-element steps, then, inside the cull margin, the element.

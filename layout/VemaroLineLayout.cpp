@@ -1,10 +1,10 @@
 // The Line layout: elements at equal spacing along an unbounded straight line,
 // walked in output pixels over the indices that can reach the output. Classes
 // of the cycle drive the transition and the maps along the line.
+#include "Parameters.h"
 #include "VemaroDrawer.h"
 #include "VemaroElementPipeline.h"
 #include "VemaroLattice.h"
-#include "Parameters.h"
 
 PF_Err ShapeDrawer::createLinePatterns() {
     const Parameters& P = *params;

@@ -1,8 +1,8 @@
 // The Line Segment layout: a given number of elements at equal steps from one
 // end of a segment towards the other, covering a chosen share of it.
+#include "Parameters.h"
 #include "VemaroDrawer.h"
 #include "VemaroElementPipeline.h"
-#include "Parameters.h"
 
 PF_Err ShapeDrawer::createLineSegmentPatterns() {
     const Parameters& P = *params;

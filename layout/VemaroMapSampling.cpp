@@ -23,8 +23,8 @@ Color toColor(const P& p, F channel) {
 
 // One subpixel sample of the depth's suite. A failed sample reads as the zero
 // pixel it started from.
-PF_Err sampleAt(PF_InData* in_data, AEGP_SuiteHandler& suites, PF_SampPB& sampler, int bpc, PF_Fixed x,
-                PF_Fixed y, Color* color) {
+PF_Err sampleAt(PF_InData* in_data, AEGP_SuiteHandler& suites, PF_SampPB& sampler, int bpc, PF_Fixed x, PF_Fixed y,
+                Color* color) {
     PF_Err err = PF_Err_NONE;
     switch (bpc) {
         case 0: {
@@ -76,8 +76,8 @@ PF_Err getMapColor1D(PF_InData* in_data, AEGP_SuiteHandler& suites, PF_SampPB& s
     return sampleAt(in_data, suites, sampler, bpc, x, y, color);
 }
 
-PF_Err getMapColor2D(PF_InData* in_data, AEGP_SuiteHandler& suites, PF_SampPB& sampler, int bpc,
-                     const Vector& position, const Vector& offset, int width, int height, Color* color) {
+PF_Err getMapColor2D(PF_InData* in_data, AEGP_SuiteHandler& suites, PF_SampPB& sampler, int bpc, const Vector& position,
+                     const Vector& offset, int width, int height, Color* color) {
     if (bpc < 0 || bpc > 2) return PF_Err_NONE;
     const PF_LayerDef* map = sampler.src;
     if (!map) return PF_Err_BAD_CALLBACK_PARAM;  // no map to read
@@ -88,8 +88,8 @@ PF_Err getMapColor2D(PF_InData* in_data, AEGP_SuiteHandler& suites, PF_SampPB& s
     return sampleAt(in_data, suites, sampler, bpc, mapToFixed(X), mapToFixed(Y), color);
 }
 
-PF_Err getMapColor2D(PF_InData* in_data, AEGP_SuiteHandler& suites, PF_SampPB& sampler, int bpc,
-                     const Vector& position, int wrap, int width, int height, Color* color) {
+PF_Err getMapColor2D(PF_InData* in_data, AEGP_SuiteHandler& suites, PF_SampPB& sampler, int bpc, const Vector& position,
+                     int wrap, int width, int height, Color* color) {
     if (bpc < 0 || bpc > 2) return PF_Err_NONE;
     const PF_LayerDef* map = sampler.src;
     if (!map) return PF_Err_BAD_CALLBACK_PARAM;  // no map to read
@@ -121,8 +121,7 @@ PF_Err getMapColor2D(PF_InData* in_data, AEGP_SuiteHandler& suites, PF_SampPB& s
     return sampleAt(in_data, suites, sampler, bpc, mapToFixed(X), mapToFixed(Y), color);
 }
 
-double getMapRate(int channel, double exponent, unsigned char invert, const Color& color, double upper,
-                  double lower) {
+double getMapRate(int channel, double exponent, unsigned char invert, const Color& color, double upper, double lower) {
     const double A = color.alpha, R = color.red, G = color.green, B = color.blue;
     const double mx = std::max({color.red, color.green, color.blue});
     const double mn = std::min({color.red, color.green, color.blue});

@@ -31,13 +31,12 @@ PF_Fixed mapToFixed(double v);
 PF_Err getMapColor1D(PF_InData* in_data, AEGP_SuiteHandler& suites, PF_SampPB& sampler, int bpc, double t,
                      Color* color);
 // The map stretched over a width x height area; (position + offset) clamped to it.
-PF_Err getMapColor2D(PF_InData* in_data, AEGP_SuiteHandler& suites, PF_SampPB& sampler, int bpc,
-                     const Vector& position, const Vector& offset, int width, int height, Color* color);
+PF_Err getMapColor2D(PF_InData* in_data, AEGP_SuiteHandler& suites, PF_SampPB& sampler, int bpc, const Vector& position,
+                     const Vector& offset, int width, int height, Color* color);
 // The map stretched over a width x height area, outside positions resolved by the wrap mode.
-PF_Err getMapColor2D(PF_InData* in_data, AEGP_SuiteHandler& suites, PF_SampPB& sampler, int bpc,
-                     const Vector& position, int wrap, int width, int height, Color* color);
+PF_Err getMapColor2D(PF_InData* in_data, AEGP_SuiteHandler& suites, PF_SampPB& sampler, int bpc, const Vector& position,
+                     int wrap, int width, int height, Color* color);
 
 // The colour's rate by channel, clamped to [0, 1], inverted, cut by the soft
 // threshold band [lower, upper) and raised to the exponent.
-double getMapRate(int channel, double exponent, unsigned char invert, const Color& color, double upper,
-                  double lower);
+double getMapRate(int channel, double exponent, unsigned char invert, const Color& color, double upper, double lower);

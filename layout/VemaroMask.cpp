@@ -136,7 +136,7 @@ void Mask::evaluate_(int k, double l, PF_Err& err, Vector& position, Vector& der
     err = data->PF_PathPrepareSegLength(in_data->effect_ref, path, k, kFrequency, &prep);
     if (!err)
         err = data->PF_PathEvalSegLengthDeriv1(in_data->effect_ref, path, &prep, k, l, &position.x, &position.y,
-                                                &derivative.x, &derivative.y);
+                                               &derivative.x, &derivative.y);
     if (prep) {
         PF_Err cleanup = data->PF_PathCleanupSegLength(in_data->effect_ref, path, k, &prep);
         if (!err) err = cleanup;

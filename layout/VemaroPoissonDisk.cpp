@@ -141,8 +141,8 @@ bool PoissonDisk::addNextPoint(Vector around, Settings& s, State& state) {
     const int32_t j0 = std::max(gy - 2, 0), j1 = std::min(gy + 3, s.gridHeight);
     for (int32_t j = j0; j < j1; ++j) {
         for (int32_t i = i0; i < i1; ++i) {
-            const uint32_t cell =
-                state.grid[static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * static_cast<std::size_t>(s.gridWidth)];
+            const uint32_t cell = state.grid[static_cast<std::size_t>(i) +
+                                             static_cast<std::size_t>(j) * static_cast<std::size_t>(s.gridWidth)];
             if (cell && distance(state.points[cell - 1], c) < s.minDistance) return false;
         }
     }

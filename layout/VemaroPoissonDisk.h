@@ -4,8 +4,8 @@
 // always gives the same points in the same order.
 #pragma once
 
-#include "VemaroOrderMapper.h"
 #include "Vector.h"
+#include "VemaroOrderMapper.h"
 
 #include <cstdint>
 #include <vector>

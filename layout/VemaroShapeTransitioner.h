@@ -42,8 +42,8 @@ public:
 
     Color colorTarget;  // {unused, hue shift, lightness factor, saturation factor}
     uint8_t colorManual;
-    std::vector<Color> colors;       // {1, hue shift, lightness factor, saturation factor}
-    std::vector<uint8_t> colorSet;   // 1 where the modifier is not the identity
+    std::vector<Color> colors;      // {1, hue shift, lightness factor, saturation factor}
+    std::vector<uint8_t> colorSet;  // 1 where the modifier is not the identity
 
     double opacityTarget;
     uint8_t opacityManual;

@@ -46,9 +46,7 @@ Transition::Transition(int32_t mode_, double completion_, double delay_, double 
             c = std::fmod(c, 1.0);
             if (c < 0.0) c += 1.0;
             break;
-        default:
-            c = c < 0.0 ? 0.0 : (c < 1.0 ? c : 1.0);
-            break;
+        default: c = c < 0.0 ? 0.0 : (c < 1.0 ? c : 1.0); break;
     }
     completion = c;
 

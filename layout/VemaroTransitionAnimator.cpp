@@ -48,9 +48,8 @@ A_Err TransitionAnimator::init() {
 
 A_Err TransitionAnimator::initOffset() {
     const double sx = factor(in_data->downsample_x), sy = factor(in_data->downsample_y);
-    A_Err err = sample(params->transitionManualOffset, {kOffsetParam}, offsets, [&](const auto& v) {
-        return Vector(v[0].two_d.x * sx, v[0].two_d.y * sy);
-    });
+    A_Err err = sample(params->transitionManualOffset, {kOffsetParam}, offsets,
+                       [&](const auto& v) { return Vector(v[0].two_d.x * sx, v[0].two_d.y * sy); });
     if (params->transitionManualOffset) {
         Vector bound(0, 0);
         for (const Vector& o : offsets) {
@@ -63,8 +62,8 @@ A_Err TransitionAnimator::initOffset() {
 }
 
 A_Err TransitionAnimator::initScale() {
-    A_Err err = sample(params->transitionManualScale, {kScaleParam}, scales,
-                       [](const auto& v) { return v[0].one_d * 0.01; });
+    A_Err err =
+        sample(params->transitionManualScale, {kScaleParam}, scales, [](const auto& v) { return v[0].one_d * 0.01; });
     if (params->transitionManualScale) {
         double bound = 0;
         for (double s : scales) bound = std::max(bound, in_data->utils->ansi.fabs(s));

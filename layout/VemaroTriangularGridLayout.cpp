@@ -1,10 +1,10 @@
 // The Triangular Grid layout: an unbounded lattice of rows of equally spaced
 // points, every odd row shifted by half a step, walked in output pixels over
 // the points that can reach the output. Rows fold into cycle classes.
+#include "Parameters.h"
 #include "VemaroDrawer.h"
 #include "VemaroElementPipeline.h"
 #include "VemaroLattice.h"
-#include "Parameters.h"
 
 PF_Err ShapeDrawer::createTriangularGridPatterns() {
     const Parameters& P = *params;
@@ -22,12 +22,10 @@ PF_Err ShapeDrawer::createTriangularGridPatterns() {
     ElementPipeline pipeline(*this, cycle);
     // Twice the margin: the half-step shift of odd rows and the displaced
     // shapes both stay covered.
-    const lattice::Frame f =
-        lattice::frame(pipeline, in_data, P, P.triangularGridCenter, P.triangularGridRotation,
-                       {P.triangularGridOffsetX, P.triangularGridOffsetY}, 2.0);
+    const lattice::Frame f = lattice::frame(pipeline, in_data, P, P.triangularGridCenter, P.triangularGridRotation,
+                                            {P.triangularGridOffsetX, P.triangularGridOffsetY}, 2.0);
     int uMin = 0, uMax = -1, vMin = 0, vMax = -1;
-    if (!lattice::coverRanges(ansi, f, colStep, rowStep, uMin, uMax, vMin, vMax))
-        return PF_Err_OUT_OF_MEMORY;
+    if (!lattice::coverRanges(ansi, f, colStep, rowStep, uMin, uMax, vMin, vMax)) return PF_Err_OUT_OF_MEMORY;
     // Displacement can bring any walked point into the output: refuse a walk
     // whose points could not all be kept.
     const double walked = lattice::count(uMin, uMax) * lattice::count(vMin, vMax);

@@ -61,8 +61,8 @@ PF_Err readLevels(PF_InData* in_data, const Parameters& p, std::vector<float>& l
         A_long n = 0;
         err = inter.get_audio_data(in_data->effect_ref, audio, &data, &n, nullptr, nullptr, nullptr, nullptr);
         if (!err && data && n >= 1)
-            computeLevels(in_data->utils->ansi, static_cast<const float*>(data), n,
-                          static_cast<float>(p.waveformPower), levels);
+            computeLevels(in_data->utils->ansi, static_cast<const float*>(data), n, static_cast<float>(p.waveformPower),
+                          levels);
     }
     if (audio) {
         const PF_Err e = inter.checkin_layer_audio(in_data->effect_ref, audio);

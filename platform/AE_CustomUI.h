@@ -36,8 +36,13 @@ typedef A_long PF_EffectArea;
 enum { PF_EI_NONE = 0, PF_EI_DONT_DRAW = 1L << 0 };
 typedef A_long PF_EventInFlags;
 
-enum { PF_EO_NONE = 0, PF_EO_HANDLED_EVENT = 1L << 0, PF_EO_ALWAYS_UPDATE = 1L << 1, PF_EO_NEVER_UPDATE = 1L << 2,
-       PF_EO_UPDATE_NOW = 1L << 3 };
+enum {
+    PF_EO_NONE = 0,
+    PF_EO_HANDLED_EVENT = 1L << 0,
+    PF_EO_ALWAYS_UPDATE = 1L << 1,
+    PF_EO_NEVER_UPDATE = 1L << 2,
+    PF_EO_UPDATE_NOW = 1L << 3
+};
 typedef A_long PF_EventOutFlags;
 
 typedef struct _PF_ContextRecord {
@@ -52,7 +57,7 @@ typedef struct _PF_ContextRecord {
 typedef struct {
     PF_ParamIndex param_index;
     PF_EffectArea area;
-    PF_Rect current_frame;      // the area being drawn, in panel coordinates
+    PF_Rect current_frame;  // the area being drawn, in panel coordinates
     PF_Rect param_title_frame;
     A_long horiz_offset;
 } PF_EffectWindowInfo;
@@ -94,10 +99,8 @@ typedef union {
 
 typedef struct {
     void* refcon;
-    PF_Err (*layer_to_comp)(void* refcon, PF_ContextH context, A_long curr_time, A_long time_scale,
-                            PF_FixedPoint* pt);
-    PF_Err (*comp_to_layer)(void* refcon, PF_ContextH context, A_long curr_time, A_long time_scale,
-                            PF_FixedPoint* pt);
+    PF_Err (*layer_to_comp)(void* refcon, PF_ContextH context, A_long curr_time, A_long time_scale, PF_FixedPoint* pt);
+    PF_Err (*comp_to_layer)(void* refcon, PF_ContextH context, A_long curr_time, A_long time_scale, PF_FixedPoint* pt);
     PF_Err (*info_draw_color)(void* refcon, PF_Pixel color);
     PF_Err (*info_draw_text)(void* refcon, const A_char* text1, const A_char* text2);
     void* reserved[8];

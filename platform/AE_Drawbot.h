@@ -59,13 +59,24 @@ typedef enum {
 } DRAWBOT_TextTruncation;
 
 typedef enum { kDRAWBOT_FillType_EvenOdd = 0, kDRAWBOT_FillType_Winding = 1 } DRAWBOT_FillType;
-typedef enum { kDRAWBOT_PixelLayout_24RGB = 0, kDRAWBOT_PixelLayout_32RGB = 1, kDRAWBOT_PixelLayout_32ARGB_Straight = 2,
-               kDRAWBOT_PixelLayout_32ARGB_Premul = 3, kDRAWBOT_PixelLayout_32BGRA_Straight = 4,
-               kDRAWBOT_PixelLayout_32BGRA_Premul = 5 } DRAWBOT_PixelLayout;
-typedef enum { kDRAWBOT_InterpolationPolicy_None = 0, kDRAWBOT_InterpolationPolicy_Med = 1,
-               kDRAWBOT_InterpolationPolicy_High = 2 } DRAWBOT_InterpolationPolicy;
-typedef enum { kDRAWBOT_AntiAliasPolicy_None = 0, kDRAWBOT_AntiAliasPolicy_Med = 1,
-               kDRAWBOT_AntiAliasPolicy_High = 2 } DRAWBOT_AntiAliasPolicy;
+typedef enum {
+    kDRAWBOT_PixelLayout_24RGB = 0,
+    kDRAWBOT_PixelLayout_32RGB = 1,
+    kDRAWBOT_PixelLayout_32ARGB_Straight = 2,
+    kDRAWBOT_PixelLayout_32ARGB_Premul = 3,
+    kDRAWBOT_PixelLayout_32BGRA_Straight = 4,
+    kDRAWBOT_PixelLayout_32BGRA_Premul = 5
+} DRAWBOT_PixelLayout;
+typedef enum {
+    kDRAWBOT_InterpolationPolicy_None = 0,
+    kDRAWBOT_InterpolationPolicy_Med = 1,
+    kDRAWBOT_InterpolationPolicy_High = 2
+} DRAWBOT_InterpolationPolicy;
+typedef enum {
+    kDRAWBOT_AntiAliasPolicy_None = 0,
+    kDRAWBOT_AntiAliasPolicy_Med = 1,
+    kDRAWBOT_AntiAliasPolicy_High = 2
+} DRAWBOT_AntiAliasPolicy;
 
 #define kDRAWBOT_DrawSuite "DRAWBOT Draw Suite"
 #define kDRAWBOT_DrawSuite_Version1 1
@@ -109,8 +120,7 @@ typedef struct DRAWBOT_SurfaceSuite1 {
     SPErr (*DrawString)(DRAWBOT_SurfaceRef surface, DRAWBOT_BrushRef brush, DRAWBOT_FontRef font,
                         const DRAWBOT_UTF16Char* text, const DRAWBOT_PointF32* origin, DRAWBOT_TextAlignment alignment,
                         DRAWBOT_TextTruncation truncation, float truncation_width);
-    SPErr (*DrawImage)(DRAWBOT_SurfaceRef surface, DRAWBOT_ImageRef image, const DRAWBOT_PointF32* origin,
-                       float alpha);
+    SPErr (*DrawImage)(DRAWBOT_SurfaceRef surface, DRAWBOT_ImageRef image, const DRAWBOT_PointF32* origin, float alpha);
     SPErr (*SetInterpolationPolicy)(DRAWBOT_SurfaceRef surface, DRAWBOT_InterpolationPolicy policy);
     SPErr (*GetInterpolationPolicy)(DRAWBOT_SurfaceRef surface, DRAWBOT_InterpolationPolicy* out_policy);
     SPErr (*SetAntiAliasPolicy)(DRAWBOT_SurfaceRef surface, DRAWBOT_AntiAliasPolicy policy);
@@ -126,8 +136,7 @@ typedef struct DRAWBOT_PathSuite1 {
     SPErr (*BezierTo)(DRAWBOT_PathRef path, const DRAWBOT_PointF32* c1, const DRAWBOT_PointF32* c2,
                       const DRAWBOT_PointF32* end);
     SPErr (*AddRect)(DRAWBOT_PathRef path, const DRAWBOT_RectF32* rect);
-    SPErr (*AddArc)(DRAWBOT_PathRef path, const DRAWBOT_PointF32* center, float radius, float start_angle,
-                    float sweep);
+    SPErr (*AddArc)(DRAWBOT_PathRef path, const DRAWBOT_PointF32* center, float radius, float start_angle, float sweep);
     SPErr (*Close)(DRAWBOT_PathRef path);
 } DRAWBOT_PathSuite1;
 

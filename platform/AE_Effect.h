@@ -19,8 +19,8 @@ typedef struct PF_LayerDef {
     void* reserved0;
     void* reserved1;
     A_long world_flags;
-    void* data;        // top-left pixel of the visible area
-    A_long rowbytes;   // may exceed width * pixel size
+    void* data;       // top-left pixel of the visible area
+    A_long rowbytes;  // may exceed width * pixel size
     A_long width;
     A_long height;
     PF_LRect extent_hint;
@@ -29,10 +29,10 @@ typedef struct PF_LayerDef {
     void* reserved_long4;
     PF_RationalScale pix_aspect_ratio;
     void* reserved_long2;
-    A_long origin_x;   // position of the world's (0, 0) in the layer
+    A_long origin_x;  // position of the world's (0, 0) in the layer
     A_long origin_y;
     A_long reserved_long3;
-    A_long dephault;   // layer parameter default (PF_LayerDefault_*)
+    A_long dephault;  // layer parameter default (PF_LayerDefault_*)
 } PF_LayerDef;
 typedef PF_LayerDef PF_EffectWorld;
 
@@ -260,11 +260,11 @@ typedef struct _PF_UtilCallbacks {
     PF_Err (*area_sample)(PF_ProgPtr, PF_Fixed x, PF_Fixed y, const PF_SampPB*, PF_Pixel*);
     void* get_batch_func_is_deprecated;
     PF_Err (*end_sampling)(PF_ProgPtr, PF_Quality, PF_ModeFlags, PF_SampPB*);
-    PF_Err (*composite_rect)(PF_ProgPtr, PF_Rect*, A_long opacity, PF_LayerDef* src, A_long x, A_long y,
-                             PF_Field, PF_XferMode, PF_LayerDef* dst);
+    PF_Err (*composite_rect)(PF_ProgPtr, PF_Rect*, A_long opacity, PF_LayerDef* src, A_long x, A_long y, PF_Field,
+                             PF_XferMode, PF_LayerDef* dst);
     PF_Err (*blend)(PF_ProgPtr, const PF_LayerDef*, const PF_LayerDef*, PF_Fixed ratio, PF_LayerDef*);
-    PF_Err (*convolve)(PF_ProgPtr, PF_LayerDef*, const PF_Rect*, A_long flags, A_long kernel_size, void*,
-                       void*, void*, void*, PF_LayerDef*);
+    PF_Err (*convolve)(PF_ProgPtr, PF_LayerDef*, const PF_Rect*, A_long flags, A_long kernel_size, void*, void*, void*,
+                       void*, PF_LayerDef*);
     PF_Err (*copy)(PF_ProgPtr, PF_LayerDef* src, PF_LayerDef* dst, PF_Rect* src_r, PF_Rect* dst_r);
     PF_Err (*fill)(PF_ProgPtr, const PF_Pixel* color, const PF_Rect* dst_rect, PF_LayerDef* world);
     PF_Err (*gaussian_kernel)(PF_ProgPtr, A_FpLong, A_long, A_FpLong, A_long*, void*);
@@ -327,13 +327,12 @@ typedef struct {
     PF_Err (*abort)(PF_ProgPtr);
     PF_Err (*progress)(PF_ProgPtr, A_long current, A_long total);
     PF_Err (*register_ui)(PF_ProgPtr, PF_CustomUIInfo*);
-    PF_Err (*checkout_layer_audio)(PF_ProgPtr, PF_ParamIndex, A_long start_time, A_long duration,
-                                   A_u_long time_scale, A_u_long rate /*samples per second, unsigned 16.16*/,
-                                   A_long bytes_per_sample, A_long num_channels, A_long fmt,
-                                   PF_LayerAudio* audio);
+    PF_Err (*checkout_layer_audio)(PF_ProgPtr, PF_ParamIndex, A_long start_time, A_long duration, A_u_long time_scale,
+                                   A_u_long rate /*samples per second, unsigned 16.16*/, A_long bytes_per_sample,
+                                   A_long num_channels, A_long fmt, PF_LayerAudio* audio);
     PF_Err (*checkin_layer_audio)(PF_ProgPtr, PF_LayerAudio);
-    PF_Err (*get_audio_data)(PF_ProgPtr, PF_LayerAudio, PF_SndSamplePtr* data, A_long* num_samples,
-                             A_u_long* rate, A_long* bytes_per_sample, A_long* num_channels, A_long* fmt);
+    PF_Err (*get_audio_data)(PF_ProgPtr, PF_LayerAudio, PF_SndSamplePtr* data, A_long* num_samples, A_u_long* rate,
+                             A_long* bytes_per_sample, A_long* num_channels, A_long* fmt);
     void* reserved_str[3];
     void* reserved[10];
 } PF_InteractCallbacks;
@@ -375,7 +374,7 @@ typedef struct PF_InData {
     A_u_long time_scale;
     PF_Field field;
     PF_Fixed shutter_angle;
-    A_long width;   // layer size at full resolution
+    A_long width;  // layer size at full resolution
     A_long height;
     PF_Rect extent_hint;
     A_long output_origin_x;
@@ -436,8 +435,13 @@ typedef struct {
     A_long reserved[4];
 } PF_RenderRequest;
 
-enum { PF_ChannelMask_ALPHA = 0x1, PF_ChannelMask_RED = 0x2, PF_ChannelMask_GREEN = 0x4, PF_ChannelMask_BLUE = 0x8,
-       PF_ChannelMask_ARGB = 0xF };
+enum {
+    PF_ChannelMask_ALPHA = 0x1,
+    PF_ChannelMask_RED = 0x2,
+    PF_ChannelMask_GREEN = 0x4,
+    PF_ChannelMask_BLUE = 0x8,
+    PF_ChannelMask_ARGB = 0xF
+};
 
 typedef struct {
     PF_LRect result_rect;
@@ -452,10 +456,7 @@ typedef struct {
 
 typedef void (*PF_DeletePreRenderDataFunc)(void* pre_render_data);
 
-enum {
-    PF_RenderOutputFlag_RETURNS_EXTRA_PIXELS = 0x1,
-    PF_RenderOutputFlag_GPU_RENDER_POSSIBLE = 0x2
-};
+enum { PF_RenderOutputFlag_RETURNS_EXTRA_PIXELS = 0x1, PF_RenderOutputFlag_GPU_RENDER_POSSIBLE = 0x2 };
 
 typedef struct {
     PF_LRect result_rect;

@@ -38,9 +38,13 @@ typedef struct PF_WorldSuite2 {
 
 typedef A_long PF_State[4];
 // A search direction, optionally with the given time itself included.
-enum { PF_TimeDir_GREATER_THAN = 0x0000, PF_TimeDir_LESS_THAN = 0x0001, PF_TimeDir_INCLUDE = 0x1000,
-       PF_TimeDir_GREATER_THAN_OR_EQUAL = PF_TimeDir_GREATER_THAN | PF_TimeDir_INCLUDE,
-       PF_TimeDir_LESS_THAN_OR_EQUAL = PF_TimeDir_LESS_THAN | PF_TimeDir_INCLUDE };
+enum {
+    PF_TimeDir_GREATER_THAN = 0x0000,
+    PF_TimeDir_LESS_THAN = 0x0001,
+    PF_TimeDir_INCLUDE = 0x1000,
+    PF_TimeDir_GREATER_THAN_OR_EQUAL = PF_TimeDir_GREATER_THAN | PF_TimeDir_INCLUDE,
+    PF_TimeDir_LESS_THAN_OR_EQUAL = PF_TimeDir_LESS_THAN | PF_TimeDir_INCLUDE
+};
 typedef A_long PF_TimeDir;
 
 #define kPFParamUtilsSuite "PF Param Utils Suite"
@@ -48,14 +52,13 @@ typedef A_long PF_TimeDir;
 typedef struct PF_ParamUtilsSuite2 {
     PF_Err (*PF_UpdateParamUI)(PF_ProgPtr effect_ref, PF_ParamIndex index, const PF_ParamDef* def);
     PF_Err (*PF_GetCurrentState)(PF_ProgPtr effect_ref, PF_State* state);
-    PF_Err (*PF_AreStatesIdentical)(PF_ProgPtr effect_ref, const PF_State* a, const PF_State* b,
-                                    A_Boolean* same);
+    PF_Err (*PF_AreStatesIdentical)(PF_ProgPtr effect_ref, const PF_State* a, const PF_State* b, A_Boolean* same);
     PF_Err (*PF_IsIdenticalCheckout)(PF_ProgPtr effect_ref, PF_ParamIndex index, A_long time_a, A_long step_a,
                                      A_u_long scale_a, A_long time_b, A_long step_b, A_u_long scale_b,
                                      PF_Boolean* identical);
-    PF_Err (*PF_FindKeyframeTime)(PF_ProgPtr effect_ref, PF_ParamIndex index, A_long what_time,
-                                  A_u_long time_scale, PF_TimeDir time_dir, PF_Boolean* has_keyframe,
-                                  A_long* key_index, A_long* key_time, A_u_long* key_time_scale);
+    PF_Err (*PF_FindKeyframeTime)(PF_ProgPtr effect_ref, PF_ParamIndex index, A_long what_time, A_u_long time_scale,
+                                  PF_TimeDir time_dir, PF_Boolean* has_keyframe, A_long* key_index, A_long* key_time,
+                                  A_u_long* key_time_scale);
     PF_Err (*PF_GetKeyframeCount)(PF_ProgPtr effect_ref, PF_ParamIndex index, A_long* count);
 } PF_ParamUtilsSuite2;
 
@@ -88,17 +91,14 @@ typedef struct PF_Iterate8Suite1 {
 // pixel centres.
 typedef struct PF_Sampling8Suite1 {
     PF_Err (*nn_sample)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB* params, PF_Pixel* dst);
-    PF_Err (*subpixel_sample)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB* params,
-                              PF_Pixel* dst);
+    PF_Err (*subpixel_sample)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB* params, PF_Pixel* dst);
     PF_Err (*area_sample)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB* params, PF_Pixel* dst);
 } PF_Sampling8Suite1;
 typedef struct PF_Sampling16Suite1 {
-    PF_Err (*nn_sample16)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB* params,
-                          PF_Pixel16* dst);
+    PF_Err (*nn_sample16)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB* params, PF_Pixel16* dst);
     PF_Err (*subpixel_sample16)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB* params,
                                 PF_Pixel16* dst);
-    PF_Err (*area_sample16)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB* params,
-                            PF_Pixel16* dst);
+    PF_Err (*area_sample16)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB* params, PF_Pixel16* dst);
 } PF_Sampling16Suite1;
 // The float suite takes the same 16.16 coordinates as the integer ones.
 typedef struct PF_SamplingFloatSuite1 {
@@ -124,8 +124,7 @@ typedef struct PF_PathQuerySuite1 {
     PF_Err (*PF_PathInfo)(PF_ProgPtr effect_ref, A_long index, PF_PathID* unique_id);
     PF_Err (*PF_CheckoutPath)(PF_ProgPtr effect_ref, PF_PathID unique_id, A_long what_time, A_long time_step,
                               A_u_long time_scale, PF_PathOutlinePtr* path);
-    PF_Err (*PF_CheckinPath)(PF_ProgPtr effect_ref, PF_PathID unique_id, PF_Boolean changed,
-                             PF_PathOutlinePtr path);
+    PF_Err (*PF_CheckinPath)(PF_ProgPtr effect_ref, PF_PathID unique_id, PF_Boolean changed, PF_PathOutlinePtr path);
 } PF_PathQuerySuite1;
 
 #define kPFPathDataSuite "PF Path Data Suite"
@@ -135,15 +134,15 @@ typedef struct PF_PathDataSuite1 {
     PF_Err (*PF_PathNumSegments)(PF_ProgPtr effect_ref, PF_PathOutlinePtr path, A_long* num_segments);
     PF_Err (*PF_PathVertexInfo)(PF_ProgPtr effect_ref, PF_PathOutlinePtr path, A_long which_point,
                                 PF_PathVertex* vertex);
-    PF_Err (*PF_PathPrepareSegLength)(PF_ProgPtr effect_ref, PF_PathOutlinePtr path, A_long which_seg,
-                                      A_long frequency, PF_PathSegPrepPtr* length_prep);
+    PF_Err (*PF_PathPrepareSegLength)(PF_ProgPtr effect_ref, PF_PathOutlinePtr path, A_long which_seg, A_long frequency,
+                                      PF_PathSegPrepPtr* length_prep);
     PF_Err (*PF_PathGetSegLength)(PF_ProgPtr effect_ref, PF_PathOutlinePtr path, A_long which_seg,
                                   PF_PathSegPrepPtr* length_prep, PF_FpLong* length);
     PF_Err (*PF_PathEvalSegLength)(PF_ProgPtr effect_ref, PF_PathOutlinePtr path, PF_PathSegPrepPtr* length_prep,
                                    A_long which_seg, PF_FpLong length, PF_FpLong* x, PF_FpLong* y);
-    PF_Err (*PF_PathEvalSegLengthDeriv1)(PF_ProgPtr effect_ref, PF_PathOutlinePtr path,
-                                         PF_PathSegPrepPtr* length_prep, A_long which_seg, PF_FpLong length,
-                                         PF_FpLong* x, PF_FpLong* y, PF_FpLong* deriv1x, PF_FpLong* deriv1y);
+    PF_Err (*PF_PathEvalSegLengthDeriv1)(PF_ProgPtr effect_ref, PF_PathOutlinePtr path, PF_PathSegPrepPtr* length_prep,
+                                         A_long which_seg, PF_FpLong length, PF_FpLong* x, PF_FpLong* y,
+                                         PF_FpLong* deriv1x, PF_FpLong* deriv1y);
     PF_Err (*PF_PathCleanupSegLength)(PF_ProgPtr effect_ref, PF_PathOutlinePtr path, A_long which_seg,
                                       PF_PathSegPrepPtr* length_prep);
     PF_Err (*PF_PathIsInverted)(PF_ProgPtr effect_ref, PF_PathOutlinePtr path, PF_Boolean* inverted);

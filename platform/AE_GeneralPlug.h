@@ -24,9 +24,15 @@ enum {
 };
 
 typedef A_long AEGP_ItemFlags;
-enum { AEGP_ItemFlag_MISSING = 1, AEGP_ItemFlag_HAS_PROXY = 2, AEGP_ItemFlag_USING_PROXY = 4,
-       AEGP_ItemFlag_MISSING_PROXY = 8, AEGP_ItemFlag_HAS_VIDEO = 16, AEGP_ItemFlag_HAS_AUDIO = 32,
-       AEGP_ItemFlag_STILL = 64 };
+enum {
+    AEGP_ItemFlag_MISSING = 1,
+    AEGP_ItemFlag_HAS_PROXY = 2,
+    AEGP_ItemFlag_USING_PROXY = 4,
+    AEGP_ItemFlag_MISSING_PROXY = 8,
+    AEGP_ItemFlag_HAS_VIDEO = 16,
+    AEGP_ItemFlag_HAS_AUDIO = 32,
+    AEGP_ItemFlag_STILL = 64
+};
 
 typedef A_long AEGP_LayerIDVal;
 typedef A_long AEGP_MaskIDVal;
@@ -50,12 +56,21 @@ enum {
 };
 
 typedef A_long AEGP_DynStreamFlags;
-enum { AEGP_DynStreamFlag_ACTIVE_EYEBALL = 1L << 0, AEGP_DynStreamFlag_HIDDEN = 1L << 1,
-       AEGP_DynStreamFlag_DISABLED = 1L << 2 };
+enum {
+    AEGP_DynStreamFlag_ACTIVE_EYEBALL = 1L << 0,
+    AEGP_DynStreamFlag_HIDDEN = 1L << 1,
+    AEGP_DynStreamFlag_DISABLED = 1L << 2
+};
 
-typedef struct { A_FpLong x, y; } AEGP_TwoDVal;
-typedef struct { A_FpLong x, y, z; } AEGP_ThreeDVal;
-typedef struct { A_FpLong alphaF, redF, greenF, blueF; } AEGP_ColorVal;
+typedef struct {
+    A_FpLong x, y;
+} AEGP_TwoDVal;
+typedef struct {
+    A_FpLong x, y, z;
+} AEGP_ThreeDVal;
+typedef struct {
+    A_FpLong alphaF, redF, greenF, blueF;
+} AEGP_ColorVal;
 typedef A_FpLong AEGP_OneDVal;
 typedef PF_Handle AEGP_ArbBlockVal;
 
@@ -158,8 +173,7 @@ typedef struct AEGP_ItemSuite13 {
 typedef struct AEGP_KeyframeSuite4 {
     A_Err (*AEGP_GetStreamNumKFs)(AEGP_StreamRefH, A_long* num_kfs);
     A_Err (*AEGP_GetKeyframeTime)(AEGP_StreamRefH, AEGP_KeyframeIndex, AEGP_LTimeMode, A_Time* time);
-    A_Err (*AEGP_GetNewKeyframeValue)(AEGP_PluginID, AEGP_StreamRefH, AEGP_KeyframeIndex,
-                                      AEGP_StreamValue2* value);
+    A_Err (*AEGP_GetNewKeyframeValue)(AEGP_PluginID, AEGP_StreamRefH, AEGP_KeyframeIndex, AEGP_StreamValue2* value);
 } AEGP_KeyframeSuite4;
 
 #define kAEGPMemorySuite "AEGP Memory Suite"
@@ -167,8 +181,7 @@ typedef struct AEGP_KeyframeSuite4 {
 typedef A_long AEGP_MemFlag;
 enum { AEGP_MemFlag_NONE = 0, AEGP_MemFlag_CLEAR = 1 };
 typedef struct AEGP_MemorySuite1 {
-    A_Err (*AEGP_NewMemHandle)(AEGP_PluginID, const A_char* what, A_u_longlong size, AEGP_MemFlag,
-                               AEGP_MemHandle* mem);
+    A_Err (*AEGP_NewMemHandle)(AEGP_PluginID, const A_char* what, A_u_longlong size, AEGP_MemFlag, AEGP_MemHandle* mem);
     A_Err (*AEGP_FreeMemHandle)(AEGP_MemHandle);
     A_Err (*AEGP_LockMemHandle)(AEGP_MemHandle, void** ptr);
     A_Err (*AEGP_UnlockMemHandle)(AEGP_MemHandle);

@@ -60,7 +60,7 @@ typedef int32_t AEGP_PluginID;
 
 #define PF_FIXED_ONE (1L << 16)
 #define INT2FIX(i) ((PF_Fixed)(i) << 16)
-#define FLOAT2FIX(f) ((PF_Fixed)((f) * 65536.0 + (((f) < 0) ? -0.5 : 0.5)))
+#define FLOAT2FIX(f) ((PF_Fixed)((f)*65536.0 + (((f) < 0) ? -0.5 : 0.5)))
 #define FIX_2_FLOAT(x) ((double)(x) / 65536.0)
 
 // A host time: value / scale seconds.
@@ -228,10 +228,9 @@ enum {
 
 // Version word: version, subversion, bug-fix version, stage, build.
 enum { PF_Stage_DEVELOP = 0, PF_Stage_ALPHA = 1, PF_Stage_BETA = 2, PF_Stage_RELEASE = 3 };
-#define PF_VERSION(vers, subvers, bugvers, stage, build)                                        \
-    (A_u_long)((((A_u_long)(vers) & 0x1f) << 19) | (((A_u_long)(subvers) & 0xf) << 15) |       \
-               (((A_u_long)(bugvers) & 0xf) << 11) | (((A_u_long)(stage) & 0x3) << 9) |         \
-               ((A_u_long)(build) & 0x1ff))
+#define PF_VERSION(vers, subvers, bugvers, stage, build) \
+    (A_u_long)((((A_u_long)(vers)&0x1f) << 19) | (((A_u_long)(subvers)&0xf) << 15) | \
+               (((A_u_long)(bugvers)&0xf) << 11) | (((A_u_long)(stage)&0x3) << 9) | ((A_u_long)(build)&0x1ff))
 
 enum { PF_Quality_DRAWING_AUDIO = -1, PF_Quality_LO = 0, PF_Quality_HI = 1 };
 enum { PF_MF_Alpha_PREMUL = 0, PF_MF_Alpha_STRAIGHT = 1 };
@@ -245,18 +244,9 @@ enum {
     PF_PixelFormat_INVALID = 0x62616466   // 'badf'
 };
 
-enum {
-    PF_NewWorldFlag_NONE = 0,
-    PF_NewWorldFlag_CLEAR_PIXELS = 1L << 0,
-    PF_NewWorldFlag_DEEP_PIXELS = 1L << 1
-};
+enum { PF_NewWorldFlag_NONE = 0, PF_NewWorldFlag_CLEAR_PIXELS = 1L << 0, PF_NewWorldFlag_DEEP_PIXELS = 1L << 1 };
 
-enum {
-    PF_Xfer_NONE = -1,
-    PF_Xfer_COPY = 0,
-    PF_Xfer_BEHIND = 1,
-    PF_Xfer_IN_FRONT = 2
-};
+enum { PF_Xfer_NONE = -1, PF_Xfer_COPY = 0, PF_Xfer_BEHIND = 1, PF_Xfer_IN_FRONT = 2 };
 
 // Audio sample format: signed float samples.
 enum { PF_SIGNED_PCM = 2, PF_UNSIGNED_PCM = 1, PF_SIGNED_FLOAT = 3 };

@@ -89,8 +89,8 @@ VEMARO_INLINE typename D::Wide quotientShifted(typename D::Wide x, typename D::W
     if constexpr (D::kFull == 255) {
         return static_cast<uint32_t>((uint64_t{x} * kReciprocal33[A]) >> 41);
     } else {
-        return static_cast<typename D::Wide>(static_cast<double>(x) /
-                                             (static_cast<double>(A) * static_cast<double>(typename D::Wide{1} << D::kShift)));
+        return static_cast<typename D::Wide>(
+            static_cast<double>(x) / (static_cast<double>(A) * static_cast<double>(typename D::Wide{1} << D::kShift)));
     }
 }
 
@@ -139,8 +139,7 @@ VEMARO_INLINE typename D::Pixel separable(const typename D::Pixel& bottom, const
         const W b = chan<D>(bc), t = chan<D>(tc);
         return minFull<D>(quotientShifted<D>(t * Wt + b * Wb + channel(b, t) * W2, A));
     };
-    return make<D>(minFull<D>(A), mix(bottom.red, top.red), mix(bottom.green, top.green),
-                   mix(bottom.blue, top.blue));
+    return make<D>(minFull<D>(A), mix(bottom.red, top.red), mix(bottom.green, top.green), mix(bottom.blue, top.blue));
 }
 
 // Colours averaged with the weights wt (top) and wb (bottom) over A.
@@ -148,9 +147,10 @@ template <class D>
 VEMARO_INLINE typename D::Pixel weighted(const typename D::Pixel& bottom, const typename D::Pixel& top,
                                          typename D::Wide wt, typename D::Wide wb, typename D::Wide A) {
     using W = typename D::Wide;
-    auto mix = [&](unsigned bc, unsigned tc) -> W { return minFull<D>(quotient<D>(chan<D>(tc) * wt + chan<D>(bc) * wb, A)); };
-    return make<D>(minFull<D>(A), mix(bottom.red, top.red), mix(bottom.green, top.green),
-                   mix(bottom.blue, top.blue));
+    auto mix = [&](unsigned bc, unsigned tc) -> W {
+        return minFull<D>(quotient<D>(chan<D>(tc) * wt + chan<D>(bc) * wb, A));
+    };
+    return make<D>(minFull<D>(A), mix(bottom.red, top.red), mix(bottom.green, top.green), mix(bottom.blue, top.blue));
 }
 
 template <class D>
@@ -227,9 +227,7 @@ struct ChanF {
     static float multiply(float b, float t) { return t * b; }
     static float screen(float b, float t) { return 1.0f - (1.0f - b) * (1.0f - t); }
     static float overlay(float b, float t) { return b < 0.5f ? 2.0f * b * t : 1.0f - 2.0f * (1.0f - b) * (1.0f - t); }
-    static float hardlight(float b, float t) {
-        return t < 0.5f ? 2.0f * b * t : 1.0f - 2.0f * (1.0f - b) * (1.0f - t);
-    }
+    static float hardlight(float b, float t) { return t < 0.5f ? 2.0f * b * t : 1.0f - 2.0f * (1.0f - b) * (1.0f - t); }
     static float dodge(float b, float t) {
         if (b == 0.0f) return 0.0f;
         if (b >= 1.0f - t) return 1.0f;
@@ -252,16 +250,16 @@ VEMARO_INLINE float clamp01(float v) { return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f
 }  // namespace detail
 
 // ------------------------------------------------------------ the functions
-#define VEMARO_INT_SEPARABLE(name)                                                              \
-    VEMARO_INLINE PF_Pixel name(const PF_Pixel& bottom, const PF_Pixel& top) {                         \
-        return detail::separable<detail::Depth8>(                                               \
-            bottom, top, [](auto b, auto t) { return detail::Chan<detail::Depth8>::name(b, t); });  \
-    }                                                                                           \
-    VEMARO_INLINE PF_Pixel16 name(const PF_Pixel16& bottom, const PF_Pixel16& top) {                   \
-        return detail::separable<detail::Depth16>(                                              \
+#define VEMARO_INT_SEPARABLE(name) \
+    VEMARO_INLINE PF_Pixel name(const PF_Pixel& bottom, const PF_Pixel& top) { \
+        return detail::separable<detail::Depth8>( \
+            bottom, top, [](auto b, auto t) { return detail::Chan<detail::Depth8>::name(b, t); }); \
+    } \
+    VEMARO_INLINE PF_Pixel16 name(const PF_Pixel16& bottom, const PF_Pixel16& top) { \
+        return detail::separable<detail::Depth16>( \
             bottom, top, [](auto b, auto t) { return detail::Chan<detail::Depth16>::name(b, t); }); \
-    }                                                                                           \
-    VEMARO_INLINE PF_PixelFloat name(const PF_PixelFloat& bottom, const PF_PixelFloat& top) {          \
+    } \
+    VEMARO_INLINE PF_PixelFloat name(const PF_PixelFloat& bottom, const PF_PixelFloat& top) { \
         return detail::separableF(bottom, top, [](float b, float t) { return detail::ChanF::name(b, t); }); \
     }
 VEMARO_INT_SEPARABLE(add)
@@ -277,7 +275,9 @@ VEMARO_INT_SEPARABLE(difference)
 VEMARO_INT_SEPARABLE(exclusion)
 #undef VEMARO_INT_SEPARABLE
 
-VEMARO_INLINE PF_Pixel normal(const PF_Pixel& bottom, const PF_Pixel& top) { return detail::normal<detail::Depth8>(bottom, top); }
+VEMARO_INLINE PF_Pixel normal(const PF_Pixel& bottom, const PF_Pixel& top) {
+    return detail::normal<detail::Depth8>(bottom, top);
+}
 VEMARO_INLINE PF_Pixel16 normal(const PF_Pixel16& bottom, const PF_Pixel16& top) {
     return detail::normal<detail::Depth16>(bottom, top);
 }
@@ -338,14 +338,26 @@ VEMARO_INLINE PF_PixelFloat alpha_add(const PF_PixelFloat& bottom, const PF_Pixe
 
 // ------------------------------------------------------------ tables
 enum class BlendMode {
-    Normal, Darken, Multiply, Burn, Add, Lighten, Screen, Dodge, Overlay, Softlight, Hardlight, Difference,
-    Exclusion, AlphaAdd
+    Normal,
+    Darken,
+    Multiply,
+    Burn,
+    Add,
+    Lighten,
+    Screen,
+    Dodge,
+    Overlay,
+    Softlight,
+    Hardlight,
+    Difference,
+    Exclusion,
+    AlphaAdd
 };
 
 // Popup value k + 1 -> mode; the popup's second item is a separator line.
 constexpr std::array<BlendMode, 15> kPopupBlendModes = {
-    BlendMode::Normal,  BlendMode::Normal,    BlendMode::Darken,     BlendMode::Multiply,  BlendMode::Burn,
-    BlendMode::Add,     BlendMode::Lighten,   BlendMode::Screen,     BlendMode::Dodge,     BlendMode::Overlay,
+    BlendMode::Normal,    BlendMode::Normal,    BlendMode::Darken,     BlendMode::Multiply,  BlendMode::Burn,
+    BlendMode::Add,       BlendMode::Lighten,   BlendMode::Screen,     BlendMode::Dodge,     BlendMode::Overlay,
     BlendMode::Softlight, BlendMode::Hardlight, BlendMode::Difference, BlendMode::Exclusion, BlendMode::AlphaAdd};
 
 // 0, negative and values above 15 blend as normal.
@@ -393,11 +405,17 @@ extern const std::array<BlendFunc32, 15> blendTable32;
 template <class P>
 const std::array<BlendFunc<P>, 15>& blendTable();
 template <>
-inline const std::array<BlendFunc8, 15>& blendTable<PF_Pixel>() { return blendTable8; }
+inline const std::array<BlendFunc8, 15>& blendTable<PF_Pixel>() {
+    return blendTable8;
+}
 template <>
-inline const std::array<BlendFunc16, 15>& blendTable<PF_Pixel16>() { return blendTable16; }
+inline const std::array<BlendFunc16, 15>& blendTable<PF_Pixel16>() {
+    return blendTable16;
+}
 template <>
-inline const std::array<BlendFunc32, 15>& blendTable<PF_PixelFloat>() { return blendTable32; }
+inline const std::array<BlendFunc32, 15>& blendTable<PF_PixelFloat>() {
+    return blendTable32;
+}
 
 // Table lookup by popup value, for callers that keep a pointer.
 template <class P>

@@ -62,7 +62,8 @@ inline Pair16 load16(const PF_Pixel16& p) {
 inline void store16(PF_Pixel16& p, const Pair16& q) {
     const __m128i v = _mm_unpacklo_epi64(_mm_cvttpd_epi32(q.ar), _mm_cvttpd_epi32(q.gb));
     const __m128i bias = _mm_set1_epi32(32768);
-    const __m128i packed = _mm_add_epi16(_mm_packs_epi32(_mm_sub_epi32(v, bias), v), _mm_set1_epi16(static_cast<short>(0x8000)));
+    const __m128i packed =
+        _mm_add_epi16(_mm_packs_epi32(_mm_sub_epi32(v, bias), v), _mm_set1_epi16(static_cast<short>(0x8000)));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(&p), packed);
 }
 // floor(v / 2^S) of non-negative integers v < 2^31 * 2^S.
@@ -129,8 +130,8 @@ inline void kernel16(const PF_Pixel16& bottom, PF_Pixel16& top) {
         const __m128d A = _mm_add_pd(ab, floorShift<15>(Wt));
         const __m128d inv = _mm_div_pd(_mm_set1_pd(kQuotientBias16), _mm_mul_pd(A, full));
         auto mix = [&](__m128d t, __m128d b) {
-            const __m128d x = _mm_add_pd(_mm_add_pd(_mm_mul_pd(t, Wt), _mm_mul_pd(b, Wb)),
-                                         _mm_mul_pd(channel16<M>(b, t), W2));
+            const __m128d x =
+                _mm_add_pd(_mm_add_pd(_mm_mul_pd(t, Wt), _mm_mul_pd(b, Wb)), _mm_mul_pd(channel16<M>(b, t), W2));
             return _mm_min_pd(_mm_mul_pd(x, inv), full);
         };
         R = {_mm_move_sd(mix(T.ar, B.ar), _mm_min_pd(A, full)), mix(T.gb, B.gb)};

@@ -88,7 +88,8 @@ void CircleDrawer::preDraw() {
     distances.resize(n);
     squaredDistances.resize(n);
     for (std::size_t k = 0; k < n; ++k) {
-        const double d = in_data->utils->ansi.fabs(static_cast<double>(region.left + static_cast<A_long>(k)) - pattern->x);
+        const double d =
+            in_data->utils->ansi.fabs(static_cast<double>(region.left + static_cast<A_long>(k)) - pattern->x);
         distances[k] = d;
         squaredDistances[k] = d * d;
     }
@@ -170,7 +171,6 @@ void CircleDrawer::drawDraftLoop(const PF_LRect& b, Op op) const {
         }
     }
 }
-
 
 // Fill only. A pixel whose distance lies certainly between r + 0.5 and R - 0.5
 // has both edge coverages exactly 1 and takes the interior alpha without a

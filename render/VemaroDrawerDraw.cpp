@@ -22,12 +22,12 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <type_traits>
 #include <variant>
-#include <cmath>
-#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -66,8 +66,7 @@ PF_Err samplePost2D(const ShapeDrawer& d, PF_LayerDef* layer, const Vector& at, 
     color = Color{};
     PF_SampPB pb{};
     pb.src = layer;
-    return getMapColor2D(d.in_data, *d.suites, pb, d.bpc, at, Vector(d.originX, d.originY), d.width, d.height,
-                         &color);
+    return getMapColor2D(d.in_data, *d.suites, pb, d.bpc, at, Vector(d.originX, d.originY), d.width, d.height, &color);
 }
 
 // A map colour applied to the fill and the stroke by the map's mode; the
@@ -158,9 +157,9 @@ struct RepeatGeometry {
         Vector mn, mx;
         d.calculateBoundingBox(mn, mx);
         const Parameters& p = *d.params;
-        const double m = getMaxSize(d.in_data, &p) +
-                         2.0 * std::max(std::fabs(p.transitionOffset.x), std::fabs(p.transitionOffset.y)) *
-                             p.transformScale;
+        const double m =
+            getMaxSize(d.in_data, &p) +
+            2.0 * std::max(std::fabs(p.transitionOffset.x), std::fabs(p.transitionOffset.y)) * p.transformScale;
         lo = {mn.x - m, mn.y - m};
         hi = {mx.x + m, mx.y + m};
         W = d.output->width;
@@ -206,8 +205,7 @@ bool multiples(double sx, double sy, double x0, double x1, double y0, double y1,
 // Beyond this many steps in a row or rows in a lattice the counting in
 // doubles is no longer exact; no output is that large.
 constexpr double kMaxSteps = 1e15;
-bool countable(double lo, double hi) { return hi - lo <= kMaxSteps;
-}
+bool countable(double lo, double hi) { return hi - lo <= kMaxSteps; }
 
 // Rows (or steps) are counted in doubles; the host's abort is asked every
 // this many rows that draw nothing, so that a walk over empty rows stays
@@ -475,8 +473,8 @@ bool ownFrame(const Parameters::Shape& s) {
 
 // Checks out the frame a Layer shape element shows of its own; held tells
 // whether it must be checked in. Render thread only.
-PF_Err checkoutFrame(ShapeDrawer& d, int k, const Parameters::Shape& s, const ShapeDrawer::Pattern& e,
-                     PF_ParamDef& out, bool& held) {
+PF_Err checkoutFrame(ShapeDrawer& d, int k, const Parameters::Shape& s, const ShapeDrawer::Pattern& e, PF_ParamDef& out,
+                     bool& held) {
     held = false;
     A_Time compTime{};
     if (!ownFrame(s) || !elementFrame(d, s, e, compTime)) return PF_Err_NONE;
@@ -982,4 +980,3 @@ PF_Err ShapeDrawer::draw() {
     }
     return launch(true);
 }
-

@@ -17,8 +17,8 @@ public:
     struct Tone {
         enum { Fill = 1, Tint, Tritone, Hue, Hls, Modifier };
         A_long mode = 0;
-        Color highlight;  // Tritone
-        Color shadow;     // Tritone
+        Color highlight;                 // Tritone
+        Color shadow;                    // Tritone
         unsigned char preserveLuma = 0;  // Tint, Hue, Hls
         // Fill, Tint, Tritone: RGB. Hue: HLS form (hue in the red slot). Hls:
         // added terms; Modifier: hue shift and factors. The alpha slot
@@ -27,14 +27,14 @@ public:
     };
 
     struct Pattern {
-        A_long blendMode = 1;             // "Blending Mode" popup value
-        unsigned char boundingBox = 1;    // 1: the source's own frame; 0: the effect layer's
-        PF_LayerDef* source = nullptr;    // not owned
-        unsigned char rectKnown = 0;      // 0: the constructor computes rect
-        PF_LRect rect{0, 0, 0, 0};        // drawn part of the source, both ends inclusive
-        double x = 0.0, y = 0.0;          // centre, output pixels
-        Vector anchor;                    // source point (from the frame's centre) put on the centre
-        double size = 0.0;                // drawn width of the frame's width
+        A_long blendMode = 1;           // "Blending Mode" popup value
+        unsigned char boundingBox = 1;  // 1: the source's own frame; 0: the effect layer's
+        PF_LayerDef* source = nullptr;  // not owned
+        unsigned char rectKnown = 0;    // 0: the constructor computes rect
+        PF_LRect rect{0, 0, 0, 0};      // drawn part of the source, both ends inclusive
+        double x = 0.0, y = 0.0;        // centre, output pixels
+        Vector anchor;                  // source point (from the frame's centre) put on the centre
+        double size = 0.0;              // drawn width of the frame's width
         double widthScale = 1.0, heightScale = 1.0;
         unsigned char hasFill = 0;
         Color fill;

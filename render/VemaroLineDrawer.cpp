@@ -155,9 +155,9 @@ bool LineDrawer::doRender() {
 void LineDrawer::preDraw() {
     const std::size_t n = static_cast<std::size_t>(region.right - region.left);
     offsets.resize(n);
-    for (std::size_t k = 0; k < n; ++k) offsets[k] = static_cast<double>(region.left + static_cast<A_long>(k)) - pattern->x;
+    for (std::size_t k = 0; k < n; ++k)
+        offsets[k] = static_cast<double>(region.left + static_cast<A_long>(k)) - pattern->x;
 }
-
 
 // The blend mode is chosen once per band; the loops below get it inlined.
 template <class P>
@@ -185,17 +185,16 @@ void LineDrawer::drawDraftLoop(const PF_LRect& b, Op op) const {
                          [&](double u, double v) { return u <= e.L && v <= e.T ? fillPx : none; });
             break;
         case 2:
-            blendRows<P>(*this, b, e.Ls + 0.5, e.Ts + 0.5, smaller(e.L, e.Ls), smaller(e.T, e.Ts), op,
-                         [&](double u, double v) {
-                return u <= e.Ls && v <= e.Ts && !(u < e.L && v < e.T) ? strokePx : none;
-            });
+            blendRows<P>(
+                *this, b, e.Ls + 0.5, e.Ts + 0.5, smaller(e.L, e.Ls), smaller(e.T, e.Ts), op,
+                [&](double u, double v) { return u <= e.Ls && v <= e.Ts && !(u < e.L && v < e.T) ? strokePx : none; });
             break;
         case 3:
             blendRows<P>(*this, b, larger(e.L, e.Ls) + 0.5, larger(e.T, e.Ts) + 0.5, smaller(e.L, e.Ls),
                          smaller(e.T, e.Ts), op, [&](double u, double v) {
-                if (v <= e.T && u <= e.L) return fillPx;
-                return v <= e.Ts && u <= e.Ls ? strokePx : none;
-            });
+                             if (v <= e.T && u <= e.L) return fillPx;
+                             return v <= e.Ts && u <= e.Ls ? strokePx : none;
+                         });
             break;
         default: break;  // no such fill mode: nothing is drawn
     }
@@ -223,21 +222,21 @@ void LineDrawer::drawLoop(const PF_LRect& b, Op op) const {
         case 2:
             blendRows<P>(*this, b, e.Ls + 0.5, e.Ts + 0.5, smaller(e.L, e.Ls) - 0.5, smaller(e.T, e.Ts) - 0.5, op,
                          [&](double u, double v) {
-                strokePx.alpha =
-                    D::alpha((1.0 - covOut(u, e.L) * covOut(v, e.T)) * covOut(u, e.Ls) * covOut(v, e.Ts) * opacity);
-                return strokePx;
-            });
+                             strokePx.alpha = D::alpha((1.0 - covOut(u, e.L) * covOut(v, e.T)) * covOut(u, e.Ls) *
+                                                       covOut(v, e.Ts) * opacity);
+                             return strokePx;
+                         });
             break;
         case 3:
             // The fill lies over the stroke; the opacity applies to the merge.
             blendRows<P>(*this, b, larger(e.L, e.Ls) + 0.5, larger(e.T, e.Ts) + 0.5, smaller(e.L, e.Ls) - 0.5,
                          smaller(e.T, e.Ts) - 0.5, op, [&](double u, double v) {
-                fillPx.alpha = D::alpha(covOut(u, e.L) * covOut(v, e.T));
-                strokePx.alpha = D::alpha(covOut(u, e.Ls) * covOut(v, e.Ts));
-                P merged = Blend::normal(strokePx, fillPx);
-                merged.alpha = D::scaleAlpha(merged.alpha, opacity);
-                return merged;
-            });
+                             fillPx.alpha = D::alpha(covOut(u, e.L) * covOut(v, e.T));
+                             strokePx.alpha = D::alpha(covOut(u, e.Ls) * covOut(v, e.Ts));
+                             P merged = Blend::normal(strokePx, fillPx);
+                             merged.alpha = D::scaleAlpha(merged.alpha, opacity);
+                             return merged;
+                         });
             break;
         default: break;  // no such fill mode: nothing is drawn
     }

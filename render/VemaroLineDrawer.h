@@ -19,10 +19,10 @@ public:
     static constexpr int kMultithreadRows = 100;
 
     struct Pattern {
-        A_long blendMode = 1;         // "Blending Mode" popup value
-        double x = 0.0, y = 0.0;      // centre, output pixels
-        double halfLength = 0.0;      // L, along the axis
-        double halfThickness = 0.0;   // T, across the axis
+        A_long blendMode = 1;        // "Blending Mode" popup value
+        double x = 0.0, y = 0.0;     // centre, output pixels
+        double halfLength = 0.0;     // L, along the axis
+        double halfThickness = 0.0;  // T, across the axis
         Color fill;
         A_long fillMode = 1;  // 1 Fill, 2 Stroke, 3 Fill & Stroke
         Color stroke;
@@ -40,7 +40,6 @@ public:
     // False when nothing is to be drawn; otherwise builds the column table.
     bool doRender();
     void preDraw();
-
 
     PF_InData* in_data;
     AEGP_SuiteHandler* suites;

@@ -129,7 +129,7 @@ struct Frame {
 // The depths that decide are a half pixel anti-aliased and 0 hard-edged, the
 // stroke's width more outside; the margins cover rounding many times over.
 struct Runs {
-    bool cut = false;       // nothing to draw at px^2 + py^2 >= outer2
+    bool cut = false;  // nothing to draw at px^2 + py^2 >= outer2
     double outer2 = 0.0;
     bool interior = false;  // the interior value at px^2 + py^2 <= inner2
     double inner2 = 0.0;
@@ -203,8 +203,8 @@ struct Span {
 // row, so a wedge gives at most one run of each kind, found from the row and
 // checked at its ends with a margin that covers rounding. Appends them to
 // out; returns the new count.
-int wedgeSpans(const PolygonDrawer& dr, const Frame& g, const Runs& runs, double py, A_long from, A_long to,
-               Span* out, int count) {
+int wedgeSpans(const PolygonDrawer& dr, const Frame& g, const Runs& runs, double py, A_long from, A_long to, Span* out,
+               int count) {
     const double* cols = dr.columnOffsets.data() - dr.region.left;
     const double x = dr.pattern->x;
     // |p| of every pixel of the run is at most rowR; the wedge test asks its
@@ -244,10 +244,12 @@ int wedgeSpans(const PolygonDrawer& dr, const Frame& g, const Runs& runs, double
         auto safe = [&](double px) { return a.x * py - a.y * px >= need && px * b.y - py * b.x >= need; };
         const Limit ca{a.x * py - need, -a.y}, cb{-py * b.x - need, b.y};
         const double dAlpha = (py - e.y) * e.ux + e.x * e.uy, dBeta = -e.uy;
-        columns({ca, cb, {dAlpha - runs.depth, dBeta}},
-                [&](A_long c) { return safe(cols[c]) && signedDistance(e, cols[c], py) >= runs.depth; }, true);
-        columns({ca, cb, {-dAlpha - runs.far, -dBeta}},
-                [&](A_long c) { return safe(cols[c]) && signedDistance(e, cols[c], py) <= -runs.far; }, false);
+        columns(
+            {ca, cb, {dAlpha - runs.depth, dBeta}},
+            [&](A_long c) { return safe(cols[c]) && signedDistance(e, cols[c], py) >= runs.depth; }, true);
+        columns(
+            {ca, cb, {-dAlpha - runs.far, -dBeta}},
+            [&](A_long c) { return safe(cols[c]) && signedDistance(e, cols[c], py) <= -runs.far; }, false);
     }
     return count;
 }
@@ -331,8 +333,8 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
 
 }  // namespace
 
-PolygonDrawer::PolygonDrawer(PF_InData* in_data_, AEGP_SuiteHandler& suites_, unsigned char draft_,
-                             PF_LayerDef* world_, int bpc_, const Pattern& pattern_)
+PolygonDrawer::PolygonDrawer(PF_InData* in_data_, AEGP_SuiteHandler& suites_, unsigned char draft_, PF_LayerDef* world_,
+                             int bpc_, const Pattern& pattern_)
     : in_data(in_data_), suites(&suites_), draft(draft_), world(world_), bpc(bpc_), pattern(&pattern_) {
     calculateRegion();
 }
@@ -426,7 +428,6 @@ bool PolygonDrawer::ready() const {
     return edges.size() == sides2 && innerEdges.size() == sides2 &&
            columnOffsets.size() == static_cast<std::size_t>(region.right - region.left);
 }
-
 
 // The blend mode is chosen once per band; the loops below get it inlined.
 template <class P>

@@ -55,7 +55,6 @@ public:
     bool doRender();
     void preDraw();
 
-
     PF_InData* in_data;
     AEGP_SuiteHandler* suites;
     unsigned char draft;
@@ -63,9 +62,9 @@ public:
     PF_LayerDef* world;
     A_long bpc;
     const Pattern* pattern;
-    std::vector<Edge> edges;             // the outline
-    std::vector<Edge> innerEdges;        // the hole's outline
-    std::vector<double> columnOffsets;   // c - x per region column
+    std::vector<Edge> edges;            // the outline
+    std::vector<Edge> innerEdges;       // the hole's outline
+    std::vector<double> columnOffsets;  // c - x per region column
 
 private:
     template <class P>
@@ -77,7 +76,6 @@ private:
     template <class P, class Op>
     void drawLoop(const PF_LRect& band, Op op) const;
     bool ready() const;
-
 };
 
 // Instantiated with the drawing routines, in the drawer's own file.

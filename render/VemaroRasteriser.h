@@ -196,22 +196,35 @@ private:
 template <class Derived>
 int Rasteriser<Derived>::drawRows(const PF_LRect& rows) const {
     const PF_LRect& r = self().region;
-    const PF_LRect b{r.left, rows.top > r.top ? rows.top : r.top, r.right, rows.bottom < r.bottom ? rows.bottom : r.bottom};
+    const PF_LRect b{r.left, rows.top > r.top ? rows.top : r.top, r.right,
+                     rows.bottom < r.bottom ? rows.bottom : r.bottom};
     if (b.top >= b.bottom || b.left >= b.right || !self().ready()) return PF_Err_NONE;
     forDepth(self().bpc, [&](auto pixel) { self().template drawDepth<decltype(pixel)>(b); });
     return PF_Err_NONE;
 }
 template <class Derived>
-void Rasteriser<Derived>::draw8(PF_LRect b) const { self().template drawT<PF_Pixel>(b); }
+void Rasteriser<Derived>::draw8(PF_LRect b) const {
+    self().template drawT<PF_Pixel>(b);
+}
 template <class Derived>
-void Rasteriser<Derived>::draw16(PF_LRect b) const { self().template drawT<PF_Pixel16>(b); }
+void Rasteriser<Derived>::draw16(PF_LRect b) const {
+    self().template drawT<PF_Pixel16>(b);
+}
 template <class Derived>
-void Rasteriser<Derived>::draw32(PF_LRect b) const { self().template drawT<PF_PixelFloat>(b); }
+void Rasteriser<Derived>::draw32(PF_LRect b) const {
+    self().template drawT<PF_PixelFloat>(b);
+}
 template <class Derived>
-void Rasteriser<Derived>::drawDraft8(PF_LRect b) const { self().template drawDraftT<PF_Pixel>(b); }
+void Rasteriser<Derived>::drawDraft8(PF_LRect b) const {
+    self().template drawDraftT<PF_Pixel>(b);
+}
 template <class Derived>
-void Rasteriser<Derived>::drawDraft16(PF_LRect b) const { self().template drawDraftT<PF_Pixel16>(b); }
+void Rasteriser<Derived>::drawDraft16(PF_LRect b) const {
+    self().template drawDraftT<PF_Pixel16>(b);
+}
 template <class Derived>
-void Rasteriser<Derived>::drawDraft32(PF_LRect b) const { self().template drawDraftT<PF_PixelFloat>(b); }
+void Rasteriser<Derived>::drawDraft32(PF_LRect b) const {
+    self().template drawDraftT<PF_PixelFloat>(b);
+}
 
 }  // namespace raster

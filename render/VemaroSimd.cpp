@@ -23,8 +23,10 @@ Level fromEnvironment(Level s) {
     const char* v = std::getenv("VEMARO_SIMD");
     if (!v) return s;
     Level cap = s;
-    if (std::strcmp(v, "portable") == 0) cap = Level::Portable;
-    else if (std::strcmp(v, "avx2") == 0) cap = Level::Avx2;
+    if (std::strcmp(v, "portable") == 0)
+        cap = Level::Portable;
+    else if (std::strcmp(v, "avx2") == 0)
+        cap = Level::Avx2;
     return cap < s ? cap : s;
 }
 

@@ -40,8 +40,8 @@ template <class P>
 A_long rowsOf(BlendMode mode, bool uniform, const P* bottom, P* top, A_long n) {
     A_long done = 0;
     switch (mode) {
-#define VEMARO_MODE(m)                                                                                       \
-    case BlendMode::m:                                                                                       \
+#define VEMARO_MODE(m) \
+    case BlendMode::m: \
         done = uniform ? rows<BlendMode::m, true>(bottom, top, n) : rows<BlendMode::m, false>(bottom, top, n); \
         break;
         VEMARO_MODE(Normal)

@@ -64,8 +64,7 @@ bool parseFrame(const char* text, long& frame, std::ostream& err) {
     return true;
 }
 
-int dumpRecord(hostsim::Host& host, const std::string& scenePath, long frame, std::ostream& out,
-               std::ostream& err) {
+int dumpRecord(hostsim::Host& host, const std::string& scenePath, long frame, std::ostream& out, std::ostream& err) {
     if (!setUpScene(host, scenePath, err)) return 1;
     if (PF_Err e = host.sequenceSetup()) {
         err << "vemaro-render: the effect could not set up the sequence: " << errorMeaning(e) << "\n";

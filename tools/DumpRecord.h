@@ -20,7 +20,6 @@ bool parseFrame(const char* text, long& frame, std::ostream& err);
 // Sets the instance up (global, params and sequence setup), applies the scene
 // if one is given, moves to the frame, runs pre-render and prints its record.
 // Exit status 0, or 1 when a step fails or the host saw misuse.
-int dumpRecord(hostsim::Host& host, const std::string& scenePath, long frame, std::ostream& out,
-               std::ostream& err);
+int dumpRecord(hostsim::Host& host, const std::string& scenePath, long frame, std::ostream& out, std::ostream& err);
 
 }  // namespace tools

@@ -6,14 +6,14 @@
 #include <ImfOutputFile.h>
 #include <png.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <stdexcept>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace tools {
@@ -267,11 +267,13 @@ bool writeExr(const FrameView& f, const std::string& path, std::string* error, c
         for (const char* n : names) header.channels().insert(n, Imf::Channel(Imf::FLOAT));
         Imf::OutputFile file(temp.path().c_str(), header);
         for (int y = 0; y < f.height; ++y) {
-            if (options.failAfterRows >= 0 && y >= options.failAfterRows) throw std::runtime_error(std::strerror(ENOSPC));
+            if (options.failAfterRows >= 0 && y >= options.failAfterRows)
+                throw std::runtime_error(std::strerror(ENOSPC));
             exrRow(f, y, row.data());
             // Slices address pixels by absolute position: shift the base so
             // that row y lands on the buffer.
-            char* base = reinterpret_cast<char*>(row.data()) - std::ptrdiff_t(y) * std::ptrdiff_t(sizeof(float) * 4 * w);
+            char* base =
+                reinterpret_cast<char*>(row.data()) - std::ptrdiff_t(y) * std::ptrdiff_t(sizeof(float) * 4 * w);
             Imf::FrameBuffer buffer;
             for (int c = 0; c < 4; ++c)
                 buffer.insert(names[c], Imf::Slice(Imf::FLOAT, base + sizeof(float) * std::size_t(c), sizeof(float) * 4,

@@ -33,9 +33,7 @@ std::string fmt(double v) {
     return s.str();
 }
 
-bool isSlider(PF_ParamType t) {
-    return t == PF_Param_SLIDER || t == PF_Param_FIX_SLIDER || t == PF_Param_FLOAT_SLIDER;
-}
+bool isSlider(PF_ParamType t) { return t == PF_Param_SLIDER || t == PF_Param_FIX_SLIDER || t == PF_Param_FLOAT_SLIDER; }
 
 struct Ranges {
     double validMin, validMax, sliderMin, sliderMax;
@@ -46,15 +44,23 @@ struct Ranges {
 Ranges rangesOf(const PF_ParamDef& d) {
     switch (d.param_type) {
         case PF_Param_SLIDER:
-            return {double(d.u.sd.valid_min), double(d.u.sd.valid_max), double(d.u.sd.slider_min),
-                    double(d.u.sd.slider_max), 0, false};
+            return {double(d.u.sd.valid_min),
+                    double(d.u.sd.valid_max),
+                    double(d.u.sd.slider_min),
+                    double(d.u.sd.slider_max),
+                    0,
+                    false};
         case PF_Param_FIX_SLIDER:
-            return {FIX_2_FLOAT(d.u.fd.valid_min), FIX_2_FLOAT(d.u.fd.valid_max), FIX_2_FLOAT(d.u.fd.slider_min),
-                    FIX_2_FLOAT(d.u.fd.slider_max), d.u.fd.precision,
+            return {FIX_2_FLOAT(d.u.fd.valid_min),
+                    FIX_2_FLOAT(d.u.fd.valid_max),
+                    FIX_2_FLOAT(d.u.fd.slider_min),
+                    FIX_2_FLOAT(d.u.fd.slider_max),
+                    d.u.fd.precision,
                     (d.u.fd.display_flags & PF_ValueDisplayFlag_PERCENT) != 0};
         default:
-            return {d.u.fs_d.valid_min, d.u.fs_d.valid_max, d.u.fs_d.slider_min, d.u.fs_d.slider_max,
-                    d.u.fs_d.precision, (d.u.fs_d.display_flags & PF_ValueDisplayFlag_PERCENT) != 0};
+            return {d.u.fs_d.valid_min,  d.u.fs_d.valid_max,
+                    d.u.fs_d.slider_min, d.u.fs_d.slider_max,
+                    d.u.fs_d.precision,  (d.u.fs_d.display_flags & PF_ValueDisplayFlag_PERCENT) != 0};
     }
 }
 
@@ -224,17 +230,20 @@ std::string paramKeyOf(const hostsim::Params& params, int index) {
 void printParamTable(const hostsim::Params& params, std::ostream& out) {
     auto row = [&](const std::string& idx, const std::string& key, const std::string& name, const std::string& type,
                    const std::string& def, const std::string& section, const std::string& range) {
-        out << std::left << std::setw(5) << idx << std::setw(32) << key << ' ' << std::setw(30) << name << ' ' << std::setw(9) << type
-            << ' ' << std::setw(14) << def << ' ' << std::setw(16) << section << ' ' << range;
+        out << std::left << std::setw(5) << idx << std::setw(32) << key << ' ' << std::setw(30) << name << ' '
+            << std::setw(9) << type << ' ' << std::setw(14) << def << ' ' << std::setw(16) << section << ' ' << range;
         out << "\n";
     };
     row("idx", "key", "name", "type", "default", "layout/group", "range or choices");
     for (int i = 0; i < params.count(); ++i) {
         const PF_ParamDef& d = params.definition(i);
         std::string name = d.name;
-        if (i == 0) name = "(input layer)";
-        else if (d.param_type == PF_Param_GROUP_END) name = "(end of group)";
-        else if (d.param_type == PF_Param_CHECKBOX && name.empty()) name = params.checkboxLabel(i);
+        if (i == 0)
+            name = "(input layer)";
+        else if (d.param_type == PF_Param_GROUP_END)
+            name = "(end of group)";
+        else if (d.param_type == PF_Param_CHECKBOX && name.empty())
+            name = params.checkboxLabel(i);
         std::string def = defaultText(d);
         if (d.param_type == PF_Param_POPUP) {
             const std::vector<std::string> items = params.popupItems(i);

@@ -8,16 +8,15 @@
 #include "Scene.h"
 #include "SmartRender.h"
 
-
 #include <algorithm>
-#include <chrono>
-#include <new>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <vector>
 
 namespace tools {
@@ -83,14 +82,13 @@ public:
             constexpr int kWidth = 24;
             const int filled = static_cast<int>(kWidth * done / total_);
             err_ << "\r[" << std::string(std::size_t(filled), '#') << std::string(std::size_t(kWidth - filled), '.')
-                 << "] frame " << done << " of " << total_ << ", " << duration(took) << " a frame, "
-                 << duration(left) << " left   " << std::flush;
+                 << "] frame " << done << " of " << total_ << ", " << duration(took) << " a frame, " << duration(left)
+                 << " left   " << std::flush;
             if (done == total_) err_ << "\n";
             open_ = done != total_;
         } else {
             err_ << "vemaro-render: frame " << frame << " (" << done << " of " << total_ << ") written to " << path
-                 << " in " << duration(took) << (done < total_ ? ", about " + duration(left) + " left" : "")
-                 << "\n";
+                 << " in " << duration(took) << (done < total_ ? ", about " + duration(left) + " left" : "") << "\n";
         }
     }
     // Ends the bar's line before a message.
@@ -208,11 +206,10 @@ std::string elementLimitHint(hostsim::Host& host) {
         return hint + " asks for " + buf + " elements, more than it can place";
     }
     static const std::pair<int, const char*> spacing[] = {
-        {2, "lineWidth"},   {6, "gridWidth and gridHeight"}, {8, "triangularGridRadius"},
-        {9, "pathInterval"}, {11, "graphDelta"},             {12, "randomDistance"}};
+        {2, "lineWidth"},   {6, "gridWidth and gridHeight"}, {8, "triangularGridRadius"}, {9, "pathInterval"},
+        {11, "graphDelta"}, {12, "randomDistance"}};
     for (const auto& sp : spacing)
-        if (sp.first == pattern)
-            return hint + " places more elements than it can at this spacing (" + sp.second + ")";
+        if (sp.first == pattern) return hint + " places more elements than it can at this spacing (" + sp.second + ")";
     return hint + " could not be laid out";
 }
 
@@ -257,8 +254,8 @@ int renderFrames(hostsim::Host& host, const RenderOptions& o, std::ostream& out,
     const std::string ext = extensionOf(o.outPattern);
     const char* wanted = exr ? ".exr" : ".png";
     if (ext != wanted) {
-        err << "vemaro-render: " << (comp.bitDepth() == 8 ? "an " : "a ") << comp.bitDepth() << "-bit scene is written as " << (exr ? "EXR" : "PNG")
-            << ": the --out file name must end in " << wanted
+        err << "vemaro-render: " << (comp.bitDepth() == 8 ? "an " : "a ") << comp.bitDepth()
+            << "-bit scene is written as " << (exr ? "EXR" : "PNG") << ": the --out file name must end in " << wanted
             << (ext.empty() ? std::string(" (it has no extension)") : " (not " + ext + ")") << "\n";
         return 2;
     }
@@ -288,8 +285,9 @@ int renderFrames(hostsim::Host& host, const RenderOptions& o, std::ostream& out,
                 view.top = call.output ? call.output->get()->origin_y : 0;
                 view.width = comp.downsampledWidth();
                 view.height = comp.downsampledHeight();
-                view.depth = exr ? hostsim::Depth::Float
-                                 : comp.bitDepth() == 16 ? hostsim::Depth::Bits16 : hostsim::Depth::Bits8;
+                view.depth = exr                     ? hostsim::Depth::Float
+                             : comp.bitDepth() == 16 ? hostsim::Depth::Bits16
+                                                     : hostsim::Depth::Bits8;
                 std::string error;
                 if (exr ? writeExr(view, path, &error) : writePng(view, path, &error)) {
                     written.push_back(f);

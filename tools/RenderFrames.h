@@ -29,7 +29,7 @@ struct RenderOptions {
     long first = 0;
     long last = 0;
     std::string outPattern;
-    long downsample = 1;  // render at 1/downsample of the scene's resolution
+    long downsample = 1;    // render at 1/downsample of the scene's resolution
     bool progress = false;  // a progress bar on the error stream (a terminal); else a line per frame
 };
 

@@ -15,9 +15,9 @@
 
 namespace scene {
 
-using nlohmann::json;
-using hostsim::ParamValue;
 using hostsim::Params;
+using hostsim::ParamValue;
+using nlohmann::json;
 
 namespace {
 
@@ -147,8 +147,8 @@ void checkKeys(const json& entry, std::initializer_list<const char*> allowed, co
         for (const char* a : allowed) ok = ok || it.key() == a;
         if (!ok) {
             std::vector<std::string> words(allowed.begin(), allowed.end());
-            fail(where, "unknown key \"" + it.key() + "\"" + didYouMean(it.key(), words) + " (allowed: " +
-                            listWords(words) + ")");
+            fail(where, "unknown key \"" + it.key() + "\"" + didYouMean(it.key(), words) +
+                            " (allowed: " + listWords(words) + ")");
         }
     }
 }
@@ -277,8 +277,7 @@ int findParam(const Params& params, const json& ref, const std::string* group) {
         found.push_back(i);
     }
     const std::string inGroup = group ? " in group \"" + *group + "\"" : "";
-    if (found.empty())
-        throw Error("no parameter is named \"" + name + "\"" + inGroup + suggestParams(params, name));
+    if (found.empty()) throw Error("no parameter is named \"" + name + "\"" + inGroup + suggestParams(params, name));
     if (found.size() > 1) {
         std::string list;
         for (int i : found) {
@@ -300,9 +299,7 @@ ParamValue parseValue(Params& params, int index, const json& j, Context& context
         case PF_Param_SLIDER:
         case PF_Param_FIX_SLIDER:
         case PF_Param_FLOAT_SLIDER:
-        case PF_Param_ANGLE:
-            v.v[0] = number(j, "the value");
-            break;
+        case PF_Param_ANGLE: v.v[0] = number(j, "the value"); break;
         case PF_Param_CHECKBOX:
             if (!j.is_boolean()) throw Error(std::string("the value must be true or false, not ") + kindOf(j));
             v.v[0] = j.get<bool>() ? 1 : 0;
@@ -368,14 +365,9 @@ ParamValue parseValue(Params& params, int index, const json& j, Context& context
                 v.v[0] = number(j, "the value (a layer id or name)");
             }
             break;
-        case PF_Param_PATH:
-            v.v[0] = number(j, "the value (a mask id)");
-            break;
-        case PF_Param_ARBITRARY_DATA:
-            v.data = arbitraryData(params, index, j, context.host.handles());
-            break;
-        default:
-            break;
+        case PF_Param_PATH: v.v[0] = number(j, "the value (a mask id)"); break;
+        case PF_Param_ARBITRARY_DATA: v.data = arbitraryData(params, index, j, context.host.handles()); break;
+        default: break;
     }
     std::string problem = params.checkValue(index, v);
     if (!problem.empty()) {
@@ -411,8 +403,7 @@ void loadParams(const json& section, Context& context) {
         where += " " + describe(params, index);
         if (index == 0) fail(where, "the input layer is always the effect's own layer");
         if (!Params::hasValue(params.definition(index).param_type))
-            fail(where, std::string("a ") + Params::typeName(params.definition(index).param_type) +
-                            " holds no value");
+            fail(where, std::string("a ") + Params::typeName(params.definition(index).param_type) + " holds no value");
         if (entry.contains("value") == entry.contains("keyframes"))
             fail(where, "give either \"value\" or \"keyframes\"");
 

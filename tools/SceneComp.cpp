@@ -15,8 +15,7 @@ namespace {
 [[noreturn]] void fail(const std::string& where, const std::string& what) { throw Error(where + ": " + what); }
 
 A_long whole(const json& j, const std::string& where, A_long min, A_long max) {
-    if (!j.is_number() || j.get<double>() != std::floor(j.get<double>()))
-        fail(where, "must be a whole number");
+    if (!j.is_number() || j.get<double>() != std::floor(j.get<double>())) fail(where, "must be a whole number");
     double v = j.get<double>();
     if (v < min || v > max) fail(where, "must lie from " + std::to_string(min) + " to " + std::to_string(max));
     return static_cast<A_long>(v);
@@ -32,9 +31,11 @@ A_Time seconds(const json& j, const std::string& where) {
 }
 
 AEGP_ObjectType objectType(const json& j, const std::string& where) {
-    static const std::pair<const char*, AEGP_ObjectType> kinds[] = {
-        {"av", AEGP_ObjectType_AV},         {"text", AEGP_ObjectType_TEXT},   {"shape", AEGP_ObjectType_VECTOR},
-        {"camera", AEGP_ObjectType_CAMERA}, {"light", AEGP_ObjectType_LIGHT}};
+    static const std::pair<const char*, AEGP_ObjectType> kinds[] = {{"av", AEGP_ObjectType_AV},
+                                                                    {"text", AEGP_ObjectType_TEXT},
+                                                                    {"shape", AEGP_ObjectType_VECTOR},
+                                                                    {"camera", AEGP_ObjectType_CAMERA},
+                                                                    {"light", AEGP_ObjectType_LIGHT}};
     if (j.is_string())
         for (const auto& k : kinds)
             if (j.get<std::string>() == k.first) return k.second;
@@ -109,14 +110,12 @@ void loadComposition(const json& section, Context& context) {
         } else {
             static const std::vector<std::string> keys{"frameDuration", "downsample", "bitDepth", "effectLayer",
                                                        "layers"};
-            fail(at, "is not a composition setting" + didYouMean(k, keys) + " (the composition has " +
-                         listWords(keys) + ")");
+            fail(at, "is not a composition setting" + didYouMean(k, keys) + " (the composition has " + listWords(keys) +
+                         ")");
         }
     }
     comp.apply();  // the effect layer's size and length
-    context.layerByName = [&comp](const std::string& name, int& id) {
-        return comp.layerByName(name, id);
-    };
+    context.layerByName = [&comp](const std::string& name, int& id) { return comp.layerByName(name, id); };
 }
 
 }  // namespace scene

@@ -14,9 +14,9 @@
 
 namespace scene {
 
-using nlohmann::json;
 using hostsim::Depth;
 using hostsim::World;
+using nlohmann::json;
 
 namespace {
 
@@ -52,9 +52,7 @@ void put(World& w, int x, int y, const Rgba& c) {
             w.at<PF_Pixel16>(x, y) = {q(c[0]), q(c[1]), q(c[2]), q(c[3])};
             break;
         }
-        case Depth::Float:
-            w.at<PF_PixelFloat>(x, y) = {float(c[0]), float(c[1]), float(c[2]), float(c[3])};
-            break;
+        case Depth::Float: w.at<PF_PixelFloat>(x, y) = {float(c[0]), float(c[1]), float(c[2]), float(c[3])}; break;
     }
 }
 

@@ -5,12 +5,12 @@
 #include "ParamList.h"
 #include "RenderFrames.h"
 
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
@@ -80,9 +80,8 @@ int about(hostsim::Host& host) {
 // The version word of the property list: major.minor.bug, stage and build.
 std::string effectVersion(uint32_t v) {
     static const char* stages[] = {"development", "alpha", "beta", "release"};
-    return std::to_string(v >> 19 & 0xF) + "." + std::to_string(v >> 15 & 0xF) + "." +
-           std::to_string(v >> 11 & 0xF) + " (" + stages[v >> 9 & 3] + ", build " + std::to_string(v & 0x1FF) +
-           ")";
+    return std::to_string(v >> 19 & 0xF) + "." + std::to_string(v >> 15 & 0xF) + "." + std::to_string(v >> 11 & 0xF) +
+           " (" + stages[v >> 9 & 3] + ", build " + std::to_string(v & 0x1FF) + ")";
 }
 
 int version(hostsim::Host& host) {

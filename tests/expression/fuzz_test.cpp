@@ -22,8 +22,9 @@ public:
     std::string random(int maxLength) {
         static const std::string interesting = "()+-*/,.eE0123456789 \t\n\rabcdfgijkltwhnINFpisqrtlog";
         std::string s(static_cast<std::size_t>(pick(maxLength + 1)), '\0');
-        for (char& c : s) c = pick(3) ? interesting[static_cast<std::size_t>(pick(static_cast<int>(interesting.size())))]
-                                     : static_cast<char>(pick(256));
+        for (char& c : s)
+            c = pick(3) ? interesting[static_cast<std::size_t>(pick(static_cast<int>(interesting.size())))]
+                        : static_cast<char>(pick(256));
         return s;
     }
 
@@ -73,12 +74,12 @@ TEST(Fuzz, GraphDataTakesAnyFlatDataAndText) {
         // Scanned text, not NUL-terminated: only kept characters arrive.
         std::vector<char> text(raw.begin(), raw.end());
         PF_ArbitraryH s = nullptr;
-        ASSERT_EQ(arb.scan(host, text.empty() ? "" : text.data(), static_cast<A_u_long>(text.size()), &s),
-                  PF_Err_NONE);
+        ASSERT_EQ(arb.scan(host, text.empty() ? "" : text.data(), static_cast<A_u_long>(text.size()), &s), PF_Err_NONE);
         ASSERT_TRUE(fieldsTerminated(s));
         for (const std::string& field : {hostsim::ArbData::x(host, s), hostsim::ArbData::y(host, s)})
-            ASSERT_EQ(field.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789+-*/()., "),
-                      std::string::npos);
+            ASSERT_EQ(
+                field.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789+-*/()., "),
+                std::string::npos);
 
         // What is printed scans back to an equal value.
         char printed[512];

@@ -121,9 +121,12 @@ TEST_F(GraphControl, OtherEventsAreIgnored) {
     };
     const Case cases[] = {
         {"click", [](PF_EventExtra& e, std::vector<PF_ParamDef>&, PF_InData&) { e.e_type = PF_Event_DO_CLICK; }},
-        {"don't draw", [](PF_EventExtra& e, std::vector<PF_ParamDef>&, PF_InData&) { e.evt_in_flags = PF_EI_DONT_DRAW; }},
-        {"title", [](PF_EventExtra& e, std::vector<PF_ParamDef>&, PF_InData&) { e.effect_win.area = PF_EA_PARAM_TITLE; }},
-        {"no value", [](PF_EventExtra&, std::vector<PF_ParamDef>& d, PF_InData&) { d[kGraph].u.arb_d.value = nullptr; }},
+        {"don't draw",
+         [](PF_EventExtra& e, std::vector<PF_ParamDef>&, PF_InData&) { e.evt_in_flags = PF_EI_DONT_DRAW; }},
+        {"title",
+         [](PF_EventExtra& e, std::vector<PF_ParamDef>&, PF_InData&) { e.effect_win.area = PF_EA_PARAM_TITLE; }},
+        {"no value",
+         [](PF_EventExtra&, std::vector<PF_ParamDef>& d, PF_InData&) { d[kGraph].u.arb_d.value = nullptr; }},
         {"short list", [](PF_EventExtra&, std::vector<PF_ParamDef>&, PF_InData& in) { in.num_params = kGraph; }},
     };
     for (const Case& c : cases) {
@@ -212,8 +215,7 @@ TEST_F(GraphControl, DamagedValuesAreDrawnFromTheirOwnBytes) {
         {"empty", "", "", "", false},
         {"a y cut short", std::string("t\0", 2) + std::string(254, '-') + "2*t", "t", "2*t", true},
         {"longer than the record",
-         std::string("t\0", 2) + std::string(254, '-') + std::string("h\0", 2) + std::string(300, 'z'), "t", "h",
-         true},
+         std::string("t\0", 2) + std::string(254, '-') + std::string("h\0", 2) + std::string(300, 'z'), "t", "h", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -13,7 +14,6 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
-#include <unistd.h>
 
 namespace {
 
@@ -75,7 +75,8 @@ void compareWithReference(const ExpressionVariables& vars, const std::vector<std
         // Any NaN matches any NaN.
         if (!same && got.size() > 2 && expected[n].size() > 2) {
             double a, b;
-            uint64_t ua = std::strtoull(got.c_str() + 2, nullptr, 16), ub = std::strtoull(expected[n].c_str() + 2, nullptr, 16);
+            uint64_t ua = std::strtoull(got.c_str() + 2, nullptr, 16),
+                     ub = std::strtoull(expected[n].c_str() + 2, nullptr, 16);
             std::memcpy(&a, &ua, sizeof a);
             std::memcpy(&b, &ub, sizeof b);
             same = std::isnan(a) && std::isnan(b);

@@ -123,8 +123,7 @@ TEST_F(Dialog, OpensWithTheStoredTextsAndCancelKeepsThem) {
 
 // The dialog's own filter: letters, digits, space and "().,+-*/".
 std::string keptByTheWindow(const std::string& text) {
-    static const std::string kept =
-        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 ().,+-*/";
+    static const std::string kept = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 ().,+-*/";
     std::string out;
     for (char c : text)
         if (c && kept.find(c) != std::string::npos) out.push_back(c);
@@ -141,16 +140,11 @@ TEST_F(Dialog, StoredTextsCannotInjectScript) {
     ASSERT_FALSE(plainCalls.empty());
 
     const std::vector<std::string> hostile = {
-        "');alert(1);('",
-        "\\');app.quit();//",
-        "a\nb\r\nc",
-        "\"double\" quotes",
-        "\\x27\\u0027",
-        "\xE2\x80\xA8 line separator, \xC3\xA9, \x7F\x01",
-        "t@true@1",
-        "*/ /* <script> ${t}",
-        "'+(ok=true)+'",
-        "');\tok = true;\tui.x.text = 'w';\t('",
+        "');alert(1);('", "\\');app.quit();//",
+        "a\nb\r\nc",      "\"double\" quotes",
+        "\\x27\\u0027",   "\xE2\x80\xA8 line separator, \xC3\xA9, \x7F\x01",
+        "t@true@1",       "*/ /* <script> ${t}",
+        "'+(ok=true)+'",  "');\tok = true;\tui.x.text = 'w';\t('",
     };
     for (const std::string& text : hostile) {
         SCOPED_TRACE(text);
@@ -186,8 +180,10 @@ TEST_F(Dialog, TheWindowsRulesThroughTheEngine) {
         {"edits, then OK", {S::type(0, "a * t"), S::type(1, "h / 2"), S::press("OK")}, "true@a * t@h / 2", true},
         {"260 characters are cut to 250", {S::type(0, n260), S::press("ok")}, "true@" + n250 + "@" + kDefaultY, true},
         {"259 are not", {S::type(1, n259), S::press("ok")}, "true@" + kDefaultX + "@" + n259, true},
-        {"the filter", {S::type(0, everyByte), S::press("ok")},
-         "true@ ()*+,-./0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz@" + kDefaultY, true},
+        {"the filter",
+         {S::type(0, everyByte), S::press("ok")},
+         "true@ ()*+,-./0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz@" + kDefaultY,
+         true},
         {"an emptied y", {S::type(1, ""), S::press("ok")}, "true@" + kDefaultX + "@", true},
         {"edits, then Cancel", {S::type(0, "a"), S::press("Cancel")}, "false@a@" + kDefaultY, false},
         {"the window closed", {S::type(0, "a"), S::close()}, "false@a@" + kDefaultY, false},
@@ -279,9 +275,9 @@ TEST_F(Dialog, EditsInTheWindowAreStored) {
     };
     // 300 and 260 characters are cut to 250 by the field; 257 and 259 pass it
     // and are stored as their first 255.
-    for (const Case& c : {Case{"a * t + sin(b)", 14}, Case{std::string(300, '1'), 250},
-                          Case{std::string(260, '4'), 250}, Case{std::string(257, '2'), 255},
-                          Case{std::string(259, '3'), 255}}) {
+    for (const Case& c :
+         {Case{"a * t + sin(b)", 14}, Case{std::string(300, '1'), 250}, Case{std::string(260, '4'), 250},
+          Case{std::string(257, '2'), 255}, Case{std::string(259, '3'), 255}}) {
         SCOPED_TRACE(c.x.size());
         script.playDialog(true, [&](std::string& x, std::string& y) {
             x = c.x;

@@ -1,7 +1,7 @@
 // The entry point through the loaded module: dispatch, about, setup and
 // setdown of global and sequence data, and the exception guard.
-#include "HostFixture.h"
 #include "Core.h"
+#include "HostFixture.h"
 #include "World.h"
 
 #include <cstring>

@@ -122,8 +122,8 @@ protected:
         set(kTransitionCompletion, 0);
     }
     void setColor(int index, PF_Pixel c) {
-        params.setValue(index, hostsim::ParamValue{{double(c.alpha), double(c.red), double(c.green), double(c.blue)},
-                                                   nullptr});
+        params.setValue(
+            index, hostsim::ParamValue{{double(c.alpha), double(c.red), double(c.green), double(c.blue)}, nullptr});
     }
     // The colour of a pixel well inside the element (source (2, 0.5)).
     PF_Pixel middle() {

@@ -50,9 +50,7 @@ protected:
     }
     void useHostVersion(A_short major, A_short minor) { host.nextInData().version = {major, minor}; }
 
-    SequenceData sequence() {
-        return *static_cast<const SequenceData*>(*host.sequenceData());
-    }
+    SequenceData sequence() { return *static_cast<const SequenceData*>(*host.sequenceData()); }
 
     std::set<int> hiddenIn(int first, int last) const {
         std::set<int> out;

@@ -9,8 +9,8 @@ namespace {
 // What the pattern rules touch at the table's defaults (Grid, Width mode,
 // displacement Random, Normal order, colour maps Fill), and every shape member.
 std::vector<int> defaultTouched() {
-    std::vector<int> v = {37, 121, 122, 123, 125, 127, 133, 147, 148, 149, 150, 151, 164, 165, 166, 167, 168,
-                          589, 590, 591, 633, 634, 635, 674, 675, 676};
+    std::vector<int> v = {37,  121, 122, 123, 125, 127, 133, 147, 148, 149, 150, 151, 164,
+                          165, 166, 167, 168, 589, 590, 591, 633, 634, 635, 674, 675, 676};
     for (int i = 170; i < 170 + 8 * 47; ++i) v.push_back(i);
     std::sort(v.begin(), v.end());
     return v;
@@ -156,10 +156,8 @@ TEST_F(PanelTest, AHostErrorStopsThePassAndIsReturned) {
         int refusedDisposals;
     };
     const Case cases[] = {
-        {"AEGP_SetDynamicStreamFlag", 5, 4, 0},
-        {"AEGP_GetNewEffectStreamByIndex", 5, 4, 0},
-        {"AEGP_DisposeStream", 5, 5, 1},
-        {"PF_UpdateParamUI", 3, 0, 0},
+        {"AEGP_SetDynamicStreamFlag", 5, 4, 0},  {"AEGP_GetNewEffectStreamByIndex", 5, 4, 0},
+        {"AEGP_DisposeStream", 5, 5, 1},         {"PF_UpdateParamUI", 3, 0, 0},
         {"AEGP_GetNewEffectForEffect", 1, 0, 0},
     };
     for (const Case& c : cases) {

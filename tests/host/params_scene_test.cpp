@@ -5,11 +5,11 @@
 
 #include <nlohmann/json.hpp>
 
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
-#include <unistd.h>
 
 namespace {
 
@@ -116,17 +116,23 @@ TEST_F(SceneTest, ProblemsAreClearErrorsNamingTheParameter) {
     };
     const Case cases[] = {
         {R"({"params": [{"param": "Nope", "value": 1}]})", {"params[0]", "no parameter is named \"Nope\""}},
-        {R"({"params": [{"param": "Number", "value": 1}]})", {"ambiguous", "\"pointNumber\", \"lineSegmentNumber\", \"circleNumber\", \"rectangleNumber\", \"pathNumber\", \"graphNumber\""}},
+        {R"({"params": [{"param": "Number", "value": 1}]})",
+         {"ambiguous",
+          "\"pointNumber\", \"lineSegmentNumber\", \"circleNumber\", \"rectangleNumber\", \"pathNumber\", "
+          "\"graphNumber\""}},
         {R"({"params": [{"param": "Size 1", "group": "Shape 2", "value": 1}]})", {"in group \"Shape 2\""}},
         {R"({"params": [{"param": 688, "value": 1}]})", {"no parameter has index 688"}},
         {R"({"params": [{"param": 12, "value": 20000}]})",
          {"\"Width\" (index 12, key \"lineWidth\")", "value 20000 outside the valid range 4 .. 10000"}},
-        {R"({"params": [{"param": "Delta", "value": 0}]})", {"\"Delta\" (index 104, key \"graphDelta\")", "outside the valid range"}},
-        {R"({"params": [{"param": "Pattern", "value": true}]})", {"\"Pattern\" (index 1, key \"pattern\")", "must be a number"}},
+        {R"({"params": [{"param": "Delta", "value": 0}]})",
+         {"\"Delta\" (index 104, key \"graphDelta\")", "outside the valid range"}},
+        {R"({"params": [{"param": "Pattern", "value": true}]})",
+         {"\"Pattern\" (index 1, key \"pattern\")", "must be a number"}},
         {R"({"params": [{"param": "Pattern", "value": "Hexagon"}]})", {"\"Hexagon\" is not one of its items"}},
         {R"({"params": [{"param": "Blending Mode", "value": "(-"}]})", {"is not one of its items"}},
         {R"({"params": [{"param": "Pattern", "value": 13}]})", {"from 1 to 12"}},
-        {R"({"params": [{"param": 15, "value": 2.5}]})", {"\"Number\" (index 15, key \"lineSegmentNumber\")", "integer"}},
+        {R"({"params": [{"param": 15, "value": 2.5}]})",
+         {"\"Number\" (index 15, key \"lineSegmentNumber\")", "integer"}},
         {R"({"params": [{"param": "Invert", "value": 1}]})", {"true or false"}},
         {R"({"params": [{"param": "Color 1", "value": [256, 0, 0]}]})", {"0 to 255"}},
         {R"({"params": [{"param": "Center", "group": "", "value": [1]}]})", {"ambiguous"}},
@@ -138,8 +144,7 @@ TEST_F(SceneTest, ProblemsAreClearErrorsNamingTheParameter) {
         {R"({"params": [{"param": 12, "vaule": 20}]})", {"unknown key \"vaule\""}},
         {R"({"params": [{"param": 12, "keyframes": [{"time": 1, "value": 20}, {"time": 1, "value": 30}]}]})",
          {"keyframe 2", "increasing time"}},
-        {R"({"params": [{"param": 12, "keyframes": [{"time": 1, "frame": 2, "value": 20}]}]})",
-         {"exactly one of"}},
+        {R"({"params": [{"param": 12, "keyframes": [{"time": 1, "frame": 2, "value": 20}]}]})", {"exactly one of"}},
         {R"({"params": [{"param": 12, "keyframes": [{"time": 0, "value": 20}, {"time": 1, "value": 1}]}]})",
          {"\"Width\" (index 12, key \"lineWidth\") keyframe 2", "outside the valid range"}},
         {R"({"params": [{"param": "Audio Layer", "value": "Music"}]})", {"no layer is named \"Music\""}},
@@ -217,7 +222,8 @@ TEST_F(SceneTest, FramesAndIdsAtTheEndsOfTheHostTypesAreKept) {
 }
 
 TEST_F(SceneTest, LayerNamesResolveThroughTheLayerSection) {
-    scene::Context context{host, "test.json", [](const std::string& name, int& id) {
+    scene::Context context{host, "test.json",
+                           [](const std::string& name, int& id) {
                                id = name == "Music" ? 5 : 0;
                                return id != 0;
                            },

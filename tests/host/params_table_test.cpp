@@ -96,7 +96,8 @@ TEST_F(ParamsTest, EveryDefinitionMatchesTheSavedTable) {
         EXPECT_STREQ(hostsim::Params::typeName(d.param_type), e.type.c_str());
         EXPECT_EQ(d.uu.id, std::stoi(e.diskId));
         EXPECT_EQ(letters(d.flags), e.flags);
-        EXPECT_EQ(d.flags & ~(PF_ParamFlag_CANNOT_TIME_VARY | PF_ParamFlag_SUPERVISE | PF_ParamFlag_COLLAPSE_TWIRLY), 0);
+        EXPECT_EQ(d.flags & ~(PF_ParamFlag_CANNOT_TIME_VARY | PF_ParamFlag_SUPERVISE | PF_ParamFlag_COLLAPSE_TWIRLY),
+                  0);
         if (d.param_type != PF_Param_ARBITRARY_DATA) {
             EXPECT_EQ(d.ui_flags, 0);
             EXPECT_EQ(d.ui_width, 0);
@@ -127,8 +128,7 @@ TEST_F(ParamsTest, EveryDefinitionMatchesTheSavedTable) {
                 const PF_SliderDef& s = d.u.sd;
                 EXPECT_EQ(s.dephault, std::stoi(e.dephault));
                 EXPECT_EQ(s.value, s.dephault);
-                expectRanges(e, {double(s.valid_min), double(s.valid_max), double(s.slider_min),
-                                 double(s.slider_max)});
+                expectRanges(e, {double(s.valid_min), double(s.valid_max), double(s.slider_min), double(s.slider_max)});
                 EXPECT_STREQ(s.value_str, "");
                 EXPECT_STREQ(s.value_desc, "");
                 EXPECT_TRUE(e.precision.empty());
@@ -201,11 +201,8 @@ TEST_F(ParamsTest, EveryDefinitionMatchesTheSavedTable) {
                 EXPECT_EQ(d.u.arb_d.refconPV, nullptr);
                 break;
             case PF_Param_GROUP_START:
-            case PF_Param_GROUP_END:
-                EXPECT_TRUE(e.dephault.empty());
-                break;
-            default:
-                ADD_FAILURE() << "unexpected type " << d.param_type;
+            case PF_Param_GROUP_END: EXPECT_TRUE(e.dephault.empty()); break;
+            default: ADD_FAILURE() << "unexpected type " << d.param_type;
         }
         if (e.valid.empty()) {
             EXPECT_TRUE(e.slider.empty());

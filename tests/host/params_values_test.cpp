@@ -33,8 +33,8 @@ TEST_F(ParamsTest, PointDefaultsBecomeLayerPixelsAtTheDownsample) {
         PF_RationalScale dx, dy;
         double x, y;  // "Point 1" of the Line Segment block, (10 %, 50 %)
     };
-    for (const Case& c : {Case{{1, 1}, {1, 1}, 192, 540}, Case{{1, 2}, {1, 2}, 96, 270},
-                          Case{{1, 4}, {1, 3}, 48, 180}}) {
+    for (const Case& c :
+         {Case{{1, 1}, {1, 1}, 192, 540}, Case{{1, 2}, {1, 2}, 96, 270}, Case{{1, 4}, {1, 3}, 48, 180}}) {
         next.downsample_x = c.dx;
         next.downsample_y = c.dy;
         auto array = params.buildArray({0, 24}, params.frame());
@@ -73,9 +73,9 @@ TEST_F(ParamsTest, KeyframesInterpolateByType) {
         PF_Pixel color;
     };
     const Case cases[] = {
-        {-24, 2, {255, 255, 0, 0}}, {0, 2, {255, 255, 0, 0}},   {6, 2, {255, 191, 0, 64}},
+        {-24, 2, {255, 255, 0, 0}},  {0, 2, {255, 255, 0, 0}},   {6, 2, {255, 191, 0, 64}},
         {12, 2, {255, 128, 0, 128}}, {23, 2, {255, 11, 0, 244}}, {24, 5, {255, 0, 0, 255}},
-        {36, 5, {255, 0, 0, 255}},  {48, 5, {255, 0, 0, 255}},  {96, 5, {255, 0, 0, 255}},
+        {36, 5, {255, 0, 0, 255}},   {48, 5, {255, 0, 0, 255}},  {96, 5, {255, 0, 0, 255}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE("time " + std::to_string(c.time) + "/24");
@@ -178,8 +178,7 @@ TEST_F(ParamsTest, HostRejectsFlawedDefinitions) {
         PF_ParamDef d = params.definition(c.base);
         EXPECT_EQ(params.validate(d), "") << "index " << c.base;
         c.flaw(d);
-        EXPECT_NE(params.validate(d).find(c.expected), std::string::npos)
-            << c.expected << " / " << params.validate(d);
+        EXPECT_NE(params.validate(d).find(c.expected), std::string::npos) << c.expected << " / " << params.validate(d);
     }
     // Only during params setup.
     PF_ParamDef d = params.definition(12);

@@ -15,7 +15,9 @@ class Packer {
 public:
     std::vector<uint8_t> bytes;
     void le16(uint16_t v) { bytes.insert(bytes.end(), {uint8_t(v), uint8_t(v >> 8)}); }
-    void le32(uint32_t v) { bytes.insert(bytes.end(), {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)}); }
+    void le32(uint32_t v) {
+        bytes.insert(bytes.end(), {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)});
+    }
     void reversed(const std::string& four) { bytes.insert(bytes.end(), four.rbegin(), four.rend()); }
     void property(const std::string& key, std::vector<uint8_t> data) {
         reversed("8BIM");
@@ -31,7 +33,9 @@ public:
         d.push_back(0);
         return d;
     }
-    static std::vector<uint8_t> word(uint32_t v) { return {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)}; }
+    static std::vector<uint8_t> word(uint32_t v) {
+        return {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
+    }
 };
 
 std::vector<uint8_t> expectedPiPL() {

@@ -50,16 +50,13 @@ struct SeedCase {
 
 TEST(ParamConvert, SeedBackToFullResolutionInTenths) {
     const SeedCase cases[] = {
-        {10.26, {1, 2}, 20.5},     // 20.52 px at full resolution
-        {10.26, {1, 1}, 10.3},     // 102.6 + 0.5 truncates to 103
-        {-1.26, {1, 1}, -1.2},     // toward zero after adding 0.5
-        {-1.26, {1, 2}, -2.4},     // negative with an unsigned denominator above 1
-        {-1.26, {1, 3}, -3.7},
-        {-100.0, {1, 4}, -399.9},  // -400 + 0.05 rounds toward zero
-        {0.0, {1, 2}, 0.0},
-        {20000.0, {1, 2}, 40000.0},   // the product passes 2^31
-        {-30000.0, {1, 2}, -59999.9},
-        {5.0, {0, 1}, 5.0},           // no factor: the host value stays
+        {10.26, {1, 2}, 20.5},                                     // 20.52 px at full resolution
+        {10.26, {1, 1}, 10.3},                                     // 102.6 + 0.5 truncates to 103
+        {-1.26, {1, 1}, -1.2},                                     // toward zero after adding 0.5
+        {-1.26, {1, 2}, -2.4},                                     // negative with an unsigned denominator above 1
+        {-1.26, {1, 3}, -3.7},        {-100.0, {1, 4}, -399.9},    // -400 + 0.05 rounds toward zero
+        {0.0, {1, 2}, 0.0},           {20000.0, {1, 2}, 40000.0},  // the product passes 2^31
+        {-30000.0, {1, 2}, -59999.9}, {5.0, {0, 1}, 5.0},          // no factor: the host value stays
     };
     for (const SeedCase& c : cases) {
         Vector v = cv::seed(pointPx(c.hostPx, 0), c.ds, {1, 1});
@@ -180,13 +177,13 @@ TEST(Parameters, GlobalShapeFold) {
         s.opacity = 0.8;
         s.minimumOpacity = 0.1;
         s.phase = 1.0;
-        s.color = {1, 1, 0, 0};                // pure red
+        s.color = {1, 1, 0, 0};                 // pure red
         s.strokeColor = {1, 0.8f, 0.4f, 0.4f};  // lightness 0.6
     }
     GlobalShape g;
     g.scale = 2.0;
-    g.hue = 370.0f;        // wraps to 10 degrees
-    g.lightness = 2.0f;    // 0.6 -> 1.2, saturates to white
+    g.hue = 370.0f;      // wraps to 10 degrees
+    g.lightness = 2.0f;  // 0.6 -> 1.2, saturates to white
     g.saturation = 1.0f;
     g.opacity = 0.5;
     g.phase = 0.25;
@@ -224,8 +221,8 @@ TEST(Parameters, GlobalShapeFold) {
     grey.saturation = 0.0f;
     Parameters r{};
     r.shapeNumber = 1;
-    r.shapes[0].color = {1, 0.75f, 0.5f, 0.25f};        // lightness 0.5
-    r.shapes[0].strokeColor = {1, 0.2f, 0.9f, 0.2f};    // lightness 0.55
+    r.shapes[0].color = {1, 0.75f, 0.5f, 0.25f};      // lightness 0.5
+    r.shapes[0].strokeColor = {1, 0.2f, 0.9f, 0.2f};  // lightness 0.55
     foldGlobalShape(r, grey);
     EXPECT_TRUE(near(r.shapes[0].color, {1, 0.5f, 0.5f, 0.5f}));
     EXPECT_TRUE(near(r.shapes[0].strokeColor, {1, 0.55f, 0.55f, 0.55f}));

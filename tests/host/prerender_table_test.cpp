@@ -2,8 +2,8 @@
 // way a user sets them (scene files), through the simulated host.
 #include "Comp.h"
 #include "HostFixture.h"
-#include "Params.h"
 #include "Parameters.h"
+#include "Params.h"
 #include "Scene.h"
 
 #include <gtest/gtest.h>
@@ -104,8 +104,8 @@ TEST_F(PreRenderTableTest, SceneAtHalfResolution) {
     EXPECT_DOUBLE_EQ(p.shapes[0].layerCenter.x, -480);
     EXPECT_DOUBLE_EQ(p.shapes[0].layerCenter.y, -270);
     EXPECT_NEAR(p.shapes[0].color.green, 1.0f / 6.0f, 1e-5);  // red turned to hue 10
-    EXPECT_NEAR(p.transitionScale, 0.25, 1e-9);             // halfway between its keyframes
-    EXPECT_EQ(p.gridWidth, 0);                                 // another pattern's block
+    EXPECT_NEAR(p.transitionScale, 0.25, 1e-9);               // halfway between its keyframes
+    EXPECT_EQ(p.gridWidth, 0);                                // another pattern's block
     EXPECT_EQ(p.shapes[1].boundingBox, 1);
 
     // Frame 12 minus 3; the input request covers the whole half-size layer.

@@ -29,9 +29,15 @@ std::vector<int> expectedCheckouts(int pattern, int shapes) {
         case 6: range(v, 34, 41); break;
         case 7: range(v, 42, 49); break;
         case 8: range(v, 50, 55); break;
-        case 9: range(v, 56, 66); range(v, 68, 71); break;
+        case 9:
+            range(v, 56, 66);
+            range(v, 68, 71);
+            break;
         case 10: range(v, 74, 82); break;
-        case 11: range(v, 85, 94); range(v, 96, 104); break;
+        case 11:
+            range(v, 85, 94);
+            range(v, 96, 104);
+            break;
         case 12: range(v, 105, 115); break;
         default: break;
     }
@@ -172,18 +178,18 @@ TEST_F(PreRenderTest, ConvertsValuesAtTheCurrentDownsample) {
     comp.effectLayer().height = 1080;
     comp.setDownsample({1, 2}, {1, 3});
     params.popup(1, 6);
-    params.floatSlider(36, 90);  // Grid Width: x factor
-    params.floatSlider(37, 90);  // Grid Height: y factor
-    params.floatSlider(126, 90);  // Displacement Y: x factor
-    params.point(127, 10.26, -1.26);  // Displacement Seed
-    params.angle(147, 450);           // Transition Order Offset, turns
-    params.angle(40, 450);            // Grid Rotation, radians
-    params.point(shapeIndex(0, 15), 0, 0);  // Layer Center
-    params.color(shapeIndex(0, 28), 0, 255, 0, 0);   // alpha 0 in the host colour
+    params.floatSlider(36, 90);                     // Grid Width: x factor
+    params.floatSlider(37, 90);                     // Grid Height: y factor
+    params.floatSlider(126, 90);                    // Displacement Y: x factor
+    params.point(127, 10.26, -1.26);                // Displacement Seed
+    params.angle(147, 450);                         // Transition Order Offset, turns
+    params.angle(40, 450);                          // Grid Rotation, radians
+    params.point(shapeIndex(0, 15), 0, 0);          // Layer Center
+    params.color(shapeIndex(0, 28), 0, 255, 0, 0);  // alpha 0 in the host colour
     params.color(shapeIndex(0, 25), 0, 255, 255, 255);
     params.popup(shapeIndex(0, 39), 0x103);  // Fill/Stroke: the low byte
     params.floatSlider(547, 100);
-    params.angle(548, 370);                // Global Shape Hue
+    params.angle(548, 370);  // Global Shape Hue
     params.floatSlider(549, 100);
     params.floatSlider(550, 100);
     params.floatSlider(551, 100);
@@ -233,11 +239,9 @@ struct OffsetCase {
 TEST_F(PreRenderTest, OffsetFramesOfInputShapes) {
     // A 10 s layer at 24 fps: frames 0-239, total_time 240.
     const OffsetCase cases[] = {
-        {0, -3, true, 0},      // before the first frame: clamped to it
-        {0, -3, false, -3},
-        {239, 5, true, 239},   // past the last frame: total_time - time_step
-        {239, 5, false, 244},
-        {100, 7, true, 107},
+        {0, -3, true, 0},                           // before the first frame: clamped to it
+        {0, -3, false, -3},   {239, 5, true, 239},  // past the last frame: total_time - time_step
+        {239, 5, false, 244}, {100, 7, true, 107},
     };
     for (const OffsetCase& c : cases) {
         comp.setFrame(c.frame);
@@ -280,11 +284,8 @@ TEST_F(PreRenderTest, OffsetFrameTimesDoNotWrap) {
         bool clamp;
         A_long expected;
     } cases[] = {
-        {-30000, true, 0},     // wraps to a large positive time in 32 bits
-        {30000, true, last},
-        {30000, false, INT32_MAX},
-        {-30000, false, INT32_MIN},
-        {5, false, now + 500000},
+        {-30000, true, 0},  // wraps to a large positive time in 32 bits
+        {30000, true, last}, {30000, false, INT32_MAX}, {-30000, false, INT32_MIN}, {5, false, now + 500000},
     };
     for (const Case& c : cases) {
         params.popup(169, 1);
@@ -335,9 +336,7 @@ TEST_F(PreRenderTest, RectanglesDescribeTheCurrentFrame) {
     // The layer's visible pixels move over time: the offset frame's bounds
     // must not replace the current frame's.
     hostsim::Comp::Layer& l = comp.effectLayer();
-    l.contentByFrame = [](long frame) {
-        return frame == 10 ? PF_LRect{100, 100, 200, 200} : PF_LRect{0, 0, 50, 50};
-    };
+    l.contentByFrame = [](long frame) { return frame == 10 ? PF_LRect{100, 100, 200, 200} : PF_LRect{0, 0, 50, 50}; };
     comp.setFrame(10);
     setShape(0, 4, 3);
     hostsim::PreRenderCall& call = run();

@@ -83,96 +83,59 @@ std::vector<Wire> patternWires(int pattern) {
                     {"circleCentralAngle", 23, Conv::Radians},
                     {"circlePhase", 24, Conv::Radians}};
         case 5:
-            return {{"rectangleNumber", 25, Conv::Int},
-                    {"rectangleCenter", 26, Conv::Point},
-                    {"rectangleMode", 27, Conv::Int},
-                    {"rectangleWidth", 28, Conv::DsX},
-                    {"rectangleHeight", 29, Conv::DsX},
-                    {"rectangleBorderRadius", 30, Conv::DsX},
-                    {"rectangleRotation", 31, Conv::Radians},
-                    {"rectangleLength", 32, Conv::Percent},
+            return {{"rectangleNumber", 25, Conv::Int},       {"rectangleCenter", 26, Conv::Point},
+                    {"rectangleMode", 27, Conv::Int},         {"rectangleWidth", 28, Conv::DsX},
+                    {"rectangleHeight", 29, Conv::DsX},       {"rectangleBorderRadius", 30, Conv::DsX},
+                    {"rectangleRotation", 31, Conv::Radians}, {"rectangleLength", 32, Conv::Percent},
                     {"rectangleOffset", 33, Conv::Turns}};
         case 6:
-            return {{"gridCenter", 34, Conv::Point},
-                    {"gridMode", 35, Conv::Int},
-                    {"gridWidth", 36, Conv::DsX},
-                    {"gridHeight", 37, Conv::DsY},
-                    {"gridOffsetX", 38, Conv::DsX},
-                    {"gridOffsetY", 39, Conv::DsY},
-                    {"gridRotation", 40, Conv::Radians},
-                    {"gridOrder", 41, Conv::Int}};
+            return {{"gridCenter", 34, Conv::Point},     {"gridMode", 35, Conv::Int},    {"gridWidth", 36, Conv::DsX},
+                    {"gridHeight", 37, Conv::DsY},       {"gridOffsetX", 38, Conv::DsX}, {"gridOffsetY", 39, Conv::DsY},
+                    {"gridRotation", 40, Conv::Radians}, {"gridOrder", 41, Conv::Int}};
         case 7:
-            return {{"finiteGridCenter", 42, Conv::Point},
-                    {"finiteGridMode", 43, Conv::Int},
-                    {"finiteGridWidth", 44, Conv::DsX},
-                    {"finiteGridHeight", 45, Conv::DsY},
-                    {"finiteGridColumn", 46, Conv::Int},
-                    {"finiteGridRow", 47, Conv::Int},
-                    {"finiteGridRotation", 48, Conv::Radians},
-                    {"finiteGridOrder", 49, Conv::Int}};
+            return {{"finiteGridCenter", 42, Conv::Point},     {"finiteGridMode", 43, Conv::Int},
+                    {"finiteGridWidth", 44, Conv::DsX},        {"finiteGridHeight", 45, Conv::DsY},
+                    {"finiteGridColumn", 46, Conv::Int},       {"finiteGridRow", 47, Conv::Int},
+                    {"finiteGridRotation", 48, Conv::Radians}, {"finiteGridOrder", 49, Conv::Int}};
         case 8:
-            return {{"triangularGridCenter", 50, Conv::Point},
-                    {"triangularGridRadius", 51, Conv::DsX},
-                    {"triangularGridHeight", 52, Conv::Percent},
-                    {"triangularGridOffsetX", 53, Conv::DsX},
-                    {"triangularGridOffsetY", 54, Conv::DsY},
-                    {"triangularGridRotation", 55, Conv::Radians}};
+            return {{"triangularGridCenter", 50, Conv::Point},   {"triangularGridRadius", 51, Conv::DsX},
+                    {"triangularGridHeight", 52, Conv::Percent}, {"triangularGridOffsetX", 53, Conv::DsX},
+                    {"triangularGridOffsetY", 54, Conv::DsY},    {"triangularGridRotation", 55, Conv::Radians}};
         case 9:
-            return {{"pathMask", 56, Conv::PathId},
-                    {"pathAnchor", 57, Conv::Point},
-                    {"pathPosition", 58, Conv::Point},
-                    {"pathScale", 59, Conv::Percent},
-                    {"pathRotation", 60, Conv::Radians},
-                    {"pathMode", 61, Conv::Int},
-                    {"pathNumber", 62, Conv::Int},
-                    {"pathInterval", 63, Conv::DsX},
-                    {"pathLength", 64, Conv::FixedPercent},
-                    {"pathOffset", 65, Conv::Turns},
-                    {"pathInvert", 66, Conv::Check},
-                    {"pathShapeMapMode", 68, Conv::Int},
-                    {"pathScaleMapMode", 69, Conv::Int},
-                    {"pathColorMapMode", 70, Conv::Int},
+            return {{"pathMask", 56, Conv::PathId},         {"pathAnchor", 57, Conv::Point},
+                    {"pathPosition", 58, Conv::Point},      {"pathScale", 59, Conv::Percent},
+                    {"pathRotation", 60, Conv::Radians},    {"pathMode", 61, Conv::Int},
+                    {"pathNumber", 62, Conv::Int},          {"pathInterval", 63, Conv::DsX},
+                    {"pathLength", 64, Conv::FixedPercent}, {"pathOffset", 65, Conv::Turns},
+                    {"pathInvert", 66, Conv::Check},        {"pathShapeMapMode", 68, Conv::Int},
+                    {"pathScaleMapMode", 69, Conv::Int},    {"pathColorMapMode", 70, Conv::Int},
                     {"pathPhaseMapMode", 71, Conv::Int}};
         case 10:
-            return {{"waveformPoint1", 74, Conv::Point},
-                    {"waveformPoint2", 75, Conv::Point},
-                    {"waveformMask", 76, Conv::PathId},
-                    {"waveformMaxHeight", 77, Conv::DsX},
-                    {"waveformPower", 78, Conv::Float},
-                    {"waveformSamples", 79, Conv::Int},
-                    {"waveformSamplingRate", 80, Conv::Float},
-                    {"waveformDuration", 81, Conv::Float},
+            return {{"waveformPoint1", 74, Conv::Point},       {"waveformPoint2", 75, Conv::Point},
+                    {"waveformMask", 76, Conv::PathId},        {"waveformMaxHeight", 77, Conv::DsX},
+                    {"waveformPower", 78, Conv::Float},        {"waveformSamples", 79, Conv::Int},
+                    {"waveformSamplingRate", 80, Conv::Float}, {"waveformDuration", 81, Conv::Float},
                     {"waveformOffset", 82, Conv::Float}};
         case 11: {
             std::vector<Wire> w;
             for (int i = 0; i < 10; ++i)
                 w.push_back({"graphVariables[" + std::to_string(i) + "]", 85 + i, Conv::Float});
-            std::vector<Wire> rest{{"graphOrigin", 96, Conv::Point},
-                                   {"graphRotation", 97, Conv::Radians},
-                                   {"graphFrom", 98, Conv::Float},
-                                   {"graphTo", 99, Conv::Float},
-                                   {"graphMode", 100, Conv::Int},
-                                   {"graphNumber", 101, Conv::Int},
-                                   {"graphEqualize", 102, Conv::Check},
-                                   {"graphDetail", 103, Conv::Percent},
+            std::vector<Wire> rest{{"graphOrigin", 96, Conv::Point},    {"graphRotation", 97, Conv::Radians},
+                                   {"graphFrom", 98, Conv::Float},      {"graphTo", 99, Conv::Float},
+                                   {"graphMode", 100, Conv::Int},       {"graphNumber", 101, Conv::Int},
+                                   {"graphEqualize", 102, Conv::Check}, {"graphDetail", 103, Conv::Percent},
                                    {"graphDelta", 104, Conv::Float}};
             w.insert(w.end(), rest.begin(), rest.end());
             return w;
         }
         case 12:
-            return {{"randomDistance", 105, Conv::Float},
-                    {"randomMode", 106, Conv::Int},
-                    {"randomExpansion", 107, Conv::Float},
-                    {"randomCenter", 108, Conv::Point},
-                    {"randomWidth", 109, Conv::Float},
-                    {"randomHeight", 110, Conv::Float},
-                    {"randomRadius", 111, Conv::Float},
-                    {"randomScale", 112, Conv::Percent},
-                    {"randomOrder", 113, Conv::Int},
-                    {"randomOrderSeed", 114, Conv::Int},
+            return {{"randomDistance", 105, Conv::Float},  {"randomMode", 106, Conv::Int},
+                    {"randomExpansion", 107, Conv::Float}, {"randomCenter", 108, Conv::Point},
+                    {"randomWidth", 109, Conv::Float},     {"randomHeight", 110, Conv::Float},
+                    {"randomRadius", 111, Conv::Float},    {"randomScale", 112, Conv::Percent},
+                    {"randomOrder", 113, Conv::Int},       {"randomOrderSeed", 114, Conv::Int},
                     {"randomSeed", 115, Conv::Int}};
-        default:
-            return {};
+        default: return {};
     }
 }
 
@@ -542,8 +505,10 @@ TEST_F(RecordWiringTest, EveryFieldFromItsParameterAndConversion) {
             Wire w = it->second;
             Expected e = expected(w);
             if (w.field == "shapeNumber") e.v[0] = 8;
-            if (w.field.rfind("shapes[", 0) == 0 && w.field.find(".type") != std::string::npos) e.v[0] = kShapeTypes[w.field[7] - '0'];
-            if (w.field.rfind("shapes[", 0) == 0 && w.field.find(".frameOffset") != std::string::npos) e.v[0] = (w.field[7] - '0') - 3;
+            if (w.field.rfind("shapes[", 0) == 0 && w.field.find(".type") != std::string::npos)
+                e.v[0] = kShapeTypes[w.field[7] - '0'];
+            if (w.field.rfind("shapes[", 0) == 0 && w.field.find(".frameOffset") != std::string::npos)
+                e.v[0] = (w.field[7] - '0') - 3;
             if (w.field == "shapes[6].boundingBox" || w.field == "shapes[7].boundingBox") e.v[0] = 1;
             compare(w, e, value);
         });

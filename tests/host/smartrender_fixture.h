@@ -59,9 +59,7 @@ protected:
     }
 
     void set(int index, double v) { params.setValue(index, hostsim::ParamValue{{v, 0, 0, 0}, nullptr}); }
-    void setPoint(int index, double x, double y) {
-        params.setValue(index, hostsim::ParamValue{{x, y, 0, 0}, nullptr});
-    }
+    void setPoint(int index, double x, double y) { params.setValue(index, hostsim::ParamValue{{x, y, 0, 0}, nullptr}); }
 
     // Pre-render and smart render of the current frame; the record as the
     // smart render left it is copied out before the host frees it.

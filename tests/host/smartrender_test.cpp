@@ -1,7 +1,7 @@
 // The smart render driver end to end: the module under the simulated host,
 // pre-render then smart render, as the host runs a frame.
-#include "smartrender_fixture.h"
 #include "Streams.h"
+#include "smartrender_fixture.h"
 
 #include <string>
 #include <vector>
@@ -122,14 +122,14 @@ TEST_F(SmartRenderTest, DrawingIsSkippedBelowTheDepthsEpsilon) {
         bool draws;
     };
     const Case cases[] = {
-        {8, 0.1, 100, true},         // 0.00100006 >= 0.001
-        {8, 0.0999, 100, false},     // 0.000999 < 0.001
-        {16, 0.0011, 100, true},     // 1.0986e-5 >= 1e-5
-        {16, 0.0009, 100, false},    // 9.0e-6 < 1e-5
-        {32, 0.00011, 100, true},    // 1.068e-6 >= 1e-6
-        {32, 0.00009, 100, false},   // 9.2e-7 < 1e-6
-        {8, 50, 0.00009, false},     // scale 9e-7
-        {8, 50, 0.00011, true},      // scale 1.1e-6
+        {8, 0.1, 100, true},        // 0.00100006 >= 0.001
+        {8, 0.0999, 100, false},    // 0.000999 < 0.001
+        {16, 0.0011, 100, true},    // 1.0986e-5 >= 1e-5
+        {16, 0.0009, 100, false},   // 9.0e-6 < 1e-5
+        {32, 0.00011, 100, true},   // 1.068e-6 >= 1e-6
+        {32, 0.00009, 100, false},  // 9.2e-7 < 1e-6
+        {8, 50, 0.00009, false},    // scale 9e-7
+        {8, 50, 0.00011, true},     // scale 1.1e-6
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.bits) + " bits, opacity " + std::to_string(c.opacityPercent) + "%, scale " +
@@ -471,7 +471,9 @@ TEST_F(SmartRenderTest, EveryWayOutGivesEverythingBack) {
         std::function<void()> arm;
         PF_Err expected;
     };
-    auto failNext = [&](const char* fn, int n, PF_Err e) { host.faults().failCall(fn, host.faults().calls(fn) + n, e); };
+    auto failNext = [&](const char* fn, int n, PF_Err e) {
+        host.faults().failCall(fn, host.faults().calls(fn) + n, e);
+    };
     const Case cases[] = {
         {"nothing fails", [] {}, PF_Err_NONE},
         {"the world suite cannot be acquired", [&] { host.suites().failAcquire("PF World Suite", 2); },

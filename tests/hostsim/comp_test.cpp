@@ -101,7 +101,7 @@ TEST(HostSimComp, InputRecordFramesAndDownsampling) {
     hostsim::World& f7 = comp.frame(comp.effectLayer(), 7 * 1001, 30000);
     EXPECT_EQ(f7.width(), 960);
     EXPECT_EQ(f7.height(), 270);
-    EXPECT_EQ(f7.at<PF_Pixel>(0, 0).red, 7);  // the default painting shows the frame
+    EXPECT_EQ(f7.at<PF_Pixel>(0, 0).red, 7);                                 // the default painting shows the frame
     EXPECT_EQ(&comp.frame(comp.effectLayer(), 7 * 1001 + 500, 30000), &f7);  // same frame, same world
     EXPECT_EQ(comp.frameAt(-1, 30000), -1);
     comp.setBitDepth(32);

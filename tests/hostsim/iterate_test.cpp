@@ -2,8 +2,8 @@
 // every band of every launch runs once whatever the timing, errors come back
 // in band order, launches may nest or come from several threads, and the
 // per-thread call counts of the fault table add up to the calls made.
-#include "Host.h"
 #include "Iterate.h"
+#include "Host.h"
 #include "Sampling.h"
 #include "World.h"
 

@@ -1,7 +1,7 @@
 // The simulated panel suites called directly: keyframe searches in both
 // directions, dynamic flags, and what the host refuses.
-#include "HostFixture.h"
 #include "Panel.h"
+#include "HostFixture.h"
 #include "Params.h"
 
 namespace {
@@ -37,8 +37,7 @@ protected:
         PF_Boolean found = true;
         A_long key = -7, keyTime = 0;
         A_u_long keyScale = 0;
-        EXPECT_EQ(utils->PF_FindKeyframeTime(host.effectRef(), index, time, 24, dir, &found, &key, &keyTime,
-                                             &keyScale),
+        EXPECT_EQ(utils->PF_FindKeyframeTime(host.effectRef(), index, time, 24, dir, &found, &key, &keyTime, &keyScale),
                   PF_Err_NONE);
         return found ? key : -1;
     }
@@ -141,12 +140,12 @@ TEST_F(HostSimPanel, MisuseIsRefusedAndReported) {
     PF_Boolean found;
     A_long key, keyTime;
     A_u_long keyScale;
-    EXPECT_EQ(utils->PF_FindKeyframeTime(host.effectRef(), 27, 0, 0, PF_TimeDir_GREATER_THAN, &found, &key,
-                                         &keyTime, &keyScale),
+    EXPECT_EQ(utils->PF_FindKeyframeTime(host.effectRef(), 27, 0, 0, PF_TimeDir_GREATER_THAN, &found, &key, &keyTime,
+                                         &keyScale),
               PF_Err_BAD_CALLBACK_PARAM);
     // A stream handle nobody handed out.
-    EXPECT_EQ(dynamic->AEGP_SetDynamicStreamFlag(reinterpret_cast<AEGP_StreamRefH>(&def),
-                                                 AEGP_DynStreamFlag_HIDDEN, false, true),
+    EXPECT_EQ(dynamic->AEGP_SetDynamicStreamFlag(reinterpret_cast<AEGP_StreamRefH>(&def), AEGP_DynStreamFlag_HIDDEN,
+                                                 false, true),
               A_Err_PARAMETER);
     EXPECT_EQ(host.violations().size(), 5u);
     host.clearViolations();

@@ -59,13 +59,31 @@ TEST_F(HostSimScriptRun, RunsScriptsAndPlaysTheUser) {
         std::string result;
     };
     const Case cases[] = {
-        {"no user: the window is closed unanswered", {}, "2|none|0|one|\xE9" "A"},
-        {"OK through its handler", {S::press("ok")}, "1|ok|0|one|\xE9" "A"},
-        {"a button found by its label", {S::press("OK")}, "1|ok|0|one|\xE9" "A"},
-        {"Cancel without a handler closes with 2", {S::press("cancel"), S::press("ok")}, "2|none|0|one|\xE9" "A"},
+        {"no user: the window is closed unanswered",
+         {},
+         "2|none|0|one|\xE9"
+         "A"},
+        {"OK through its handler",
+         {S::press("ok")},
+         "1|ok|0|one|\xE9"
+         "A"},
+        {"a button found by its label",
+         {S::press("OK")},
+         "1|ok|0|one|\xE9"
+         "A"},
+        {"Cancel without a handler closes with 2",
+         {S::press("cancel"), S::press("ok")},
+         "2|none|0|one|\xE9"
+         "A"},
         {"typing a change notifies the field", {S::type(1, "b\xE8"), S::press("ok")}, "1|ok|1|one|B\xC8"},
-        {"typing the same text does not", {S::type(0, "one"), S::press("ok")}, "1|ok|0|one|\xE9" "A"},
-        {"closing the window", {S::type(0, "x"), S::close(), S::press("ok")}, "2|none|1|X|\xE9" "A"},
+        {"typing the same text does not",
+         {S::type(0, "one"), S::press("ok")},
+         "1|ok|0|one|\xE9"
+         "A"},
+        {"closing the window",
+         {S::type(0, "x"), S::close(), S::press("ok")},
+         "2|none|1|X|\xE9"
+         "A"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -77,7 +95,9 @@ TEST_F(HostSimScriptRun, RunsScriptsAndPlaysTheUser) {
         EXPECT_TRUE(w.made);
         EXPECT_EQ(w.type, "dialog");
         EXPECT_EQ(w.title, "Title");
-        EXPECT_EQ(w.opened, (std::vector<std::string>{"one", "\xE9" "A"}));
+        EXPECT_EQ(w.opened, (std::vector<std::string>{"one",
+                                                      "\xE9"
+                                                      "A"}));
         EXPECT_EQ(w.result, c.result);
     }
     EXPECT_EQ(script.lastWindow().calls,
@@ -87,7 +107,9 @@ TEST_F(HostSimScriptRun, RunsScriptsAndPlaysTheUser) {
     // The edit a test makes as the user; the changed field alone is typed.
     script.playDialog(true, [](std::string& x, std::string& y) {
         EXPECT_EQ(x, "one");
-        EXPECT_EQ(y, "\xE9" "A");
+        EXPECT_EQ(y,
+                  "\xE9"
+                  "A");
         y = "z";
     });
     AEGP_MemHandle result = nullptr;
@@ -96,7 +118,9 @@ TEST_F(HostSimScriptRun, RunsScriptsAndPlaysTheUser) {
 
     // Without the platform encoding the script and its result are UTF-8.
     ASSERT_EQ(utility->AEGP_ExecuteScript(1, "'\xC3\xA9' + '\\xE9'.length", false, &result, nullptr), A_Err_NONE);
-    EXPECT_EQ(text(result), std::string("\xC3\xA9" "1\0", 4));
+    EXPECT_EQ(text(result), std::string("\xC3\xA9"
+                                        "1\0",
+                                        4));
     EXPECT_FALSE(script.lastPlatformEncoding());
     EXPECT_EQ(script.liveMemHandles(), 0);
     EXPECT_TRUE(host.violations().empty());

@@ -1,7 +1,7 @@
 // The stream and keyframe suites over the effect's registered parameters.
+#include "Streams.h"
 #include "HostFixture.h"
 #include "Params.h"
-#include "Streams.h"
 
 namespace {
 

@@ -185,9 +185,9 @@ TEST_F(AnimatorTest, ScaleMaximumIsTheLargestSampleNotTheLast) {
 }
 
 TEST_F(AnimatorTest, ColourSpansTheUnionOfItsThreeStreams) {
-    params.setKeyframes(138, {key(1, 1, scalar(0)), key(2, 1, scalar(90))});        // hue 1 s to 2 s
-    params.setKeyframes(140, {key(1, 2, scalar(100)), key(3, 2, scalar(50))});      // saturation 0.5 s to 1.5 s
-    params.setValue(139, scalar(80));                                                // lightness constant
+    params.setKeyframes(138, {key(1, 1, scalar(0)), key(2, 1, scalar(90))});    // hue 1 s to 2 s
+    params.setKeyframes(140, {key(1, 2, scalar(100)), key(3, 2, scalar(50))});  // saturation 0.5 s to 1.5 s
+    params.setValue(139, scalar(80));                                           // lightness constant
     record.transitionManualColor = 1;
     TransitionAnimator& a = make(4);
     ASSERT_EQ(a.init(), A_Err_NONE);
@@ -234,8 +234,8 @@ TEST_F(AnimatorTest, AnErrorAtEveryHostCallIsReturnedWithNothingLeftOpen) {
         record.transitionManualOffset = record.transitionManualScale = record.transitionManualColor =
             record.transitionManualOpacity = record.transitionManualPhase = 1;
     };
-    const char* functions[] = {"AEGP_GetNewEffectStreamByIndex", "AEGP_GetStreamNumKFs", "AEGP_GetKeyframeTime",
-                               "AEGP_GetNewStreamValue", "AEGP_DisposeStreamValue", "AEGP_DisposeStream"};
+    const char* functions[] = {"AEGP_GetNewEffectStreamByIndex", "AEGP_GetStreamNumKFs",    "AEGP_GetKeyframeTime",
+                               "AEGP_GetNewStreamValue",         "AEGP_DisposeStreamValue", "AEGP_DisposeStream"};
     for (const char* fn : functions) {
         host.faults().clear();
         arrange();
@@ -292,23 +292,25 @@ TEST_F(AnimatorTest, MemoCurveSamplesAGridOf2000StepsAndMemoisesPerPosition) {
         MemoCurve<double> curve(host.pluginId(), *suites, reinterpret_cast<AEGP_EffectRefH>(&record), {565});
         double r = -1;
         bool has = true;
-        EXPECT_EQ(curve.get(0.3, [](const auto&) { return 1.0; }, &r, &has), PF_Err_NONE);
+        EXPECT_EQ(curve.get(
+                      0.3, [](const auto&) { return 1.0; }, &r, &has),
+                  PF_Err_NONE);
         EXPECT_FALSE(has);
         EXPECT_EQ(streams.openStreams(), 0);
     }
     {
         // Two streams: colour keyed once, opacity not keyed: a zero span, no curve.
         params.setKeyframes(576, {key(1, 1, ParamValue{{255, 255, 0, 0}, nullptr})});
-        MemoCurve<Color> curve(host.pluginId(), *suites, reinterpret_cast<AEGP_EffectRefH>(&record),
-                               {576, 577});
+        MemoCurve<Color> curve(host.pluginId(), *suites, reinterpret_cast<AEGP_EffectRefH>(&record), {576, 577});
         Color c;
         bool has = true;
-        EXPECT_EQ(curve.get(0.3, [](const auto&) { return Color(); }, &c, &has), PF_Err_NONE);
+        EXPECT_EQ(curve.get(
+                      0.3, [](const auto&) { return Color(); }, &c, &has),
+                  PF_Err_NONE);
         EXPECT_FALSE(has);
         // Opacity keyed later: the union span makes a curve.
         params.setKeyframes(577, {key(2, 1, scalar(50)), key(3, 1, scalar(100))});
-        MemoCurve<Color> both(host.pluginId(), *suites, reinterpret_cast<AEGP_EffectRefH>(&record),
-                              {576, 577});
+        MemoCurve<Color> both(host.pluginId(), *suites, reinterpret_cast<AEGP_EffectRefH>(&record), {576, 577});
         auto colour = [](const std::vector<AEGP_StreamVal2>& v) {
             return Color{static_cast<float>(v[1].one_d * 0.01), static_cast<float>(v[0].color.redF),
                          static_cast<float>(v[0].color.greenF), static_cast<float>(v[0].color.blueF)};

@@ -30,7 +30,10 @@ const EasingCase kEasings[] = {
     {"Cubic Out", 3, 2, {0.992, 0.657, 0}},
     {"Back In", 10, 1, {0.64 * (2.70158 * 0.8 - 1.70158), 0.09 * (2.70158 * 0.3 - 1.70158), 0}},
     {"Bounce Out", 9, 2, {7.5625 * (0.8 - 0.8181818181818182) * (0.8 - 0.8181818181818182) + 0.9375, 7.5625 * 0.09, 0}},
-    {"Sine InOut", 8, 3, {-0.5 * (std::cos(0.8 * 3.141592653589793) - 1), -0.5 * (std::cos(0.3 * 3.141592653589793) - 1), 0}},
+    {"Sine InOut",
+     8,
+     3,
+     {-0.5 * (std::cos(0.8 * 3.141592653589793) - 1), -0.5 * (std::cos(0.3 * 3.141592653589793) - 1), 0}},
 };
 
 class EasedTransitionTest : public ElementsTest {
@@ -148,9 +151,9 @@ TEST_F(EasedTransitionTest, ColourMapperReadsItsOneDLayerAtTheMapPosition) {
         EXPECT_EQ(p.hasColor1, 1);
         EXPECT_EQ(p.hasColor2, 0);
         EXPECT_NEAR(p.color1.alpha, c.alpha, 1e-6) << c.t;
-        EXPECT_NEAR(p.color1.red, c.hue, 1e-4) << c.t;     // hue in degrees
-        EXPECT_NEAR(p.color1.green, 0.25f, 1e-6) << c.t;   // lightness 0.5 halved
-        EXPECT_NEAR(p.color1.blue, 1.0f, 1e-6) << c.t;     // saturation
+        EXPECT_NEAR(p.color1.red, c.hue, 1e-4) << c.t;    // hue in degrees
+        EXPECT_NEAR(p.color1.green, 0.25f, 1e-6) << c.t;  // lightness 0.5 halved
+        EXPECT_NEAR(p.color1.blue, 1.0f, 1e-6) << c.t;    // saturation
     }
 }
 

@@ -30,37 +30,48 @@ double reference(int type, int mode, double x) {
         case Easing::Quad:
             return in ? x * x : out ? 1 - (1 - x) * (1 - x) : x < 0.5 ? 2 * x * x : 1 - std::pow(-2 * x + 2, 2) / 2;
         case Easing::Cubic:
-            return in ? x * x * x : out ? 1 - std::pow(1 - x, 3) : x < 0.5 ? 4 * x * x * x : 1 - std::pow(-2 * x + 2, 3) / 2;
+            return in        ? x * x * x
+                   : out     ? 1 - std::pow(1 - x, 3)
+                   : x < 0.5 ? 4 * x * x * x
+                             : 1 - std::pow(-2 * x + 2, 3) / 2;
         case Easing::Quart:
-            return in ? std::pow(x, 4) : out ? 1 - std::pow(1 - x, 4) : x < 0.5 ? 8 * std::pow(x, 4) : 1 - std::pow(-2 * x + 2, 4) / 2;
+            return in        ? std::pow(x, 4)
+                   : out     ? 1 - std::pow(1 - x, 4)
+                   : x < 0.5 ? 8 * std::pow(x, 4)
+                             : 1 - std::pow(-2 * x + 2, 4) / 2;
         case Easing::Quint:
-            return in ? std::pow(x, 5) : out ? 1 - std::pow(1 - x, 5) : x < 0.5 ? 16 * std::pow(x, 5) : 1 - std::pow(-2 * x + 2, 5) / 2;
+            return in        ? std::pow(x, 5)
+                   : out     ? 1 - std::pow(1 - x, 5)
+                   : x < 0.5 ? 16 * std::pow(x, 5)
+                             : 1 - std::pow(-2 * x + 2, 5) / 2;
         case Easing::Expo:
-            return in ? std::pow(2, 10 * x - 10)
-                      : out ? 1 - std::pow(2, -10 * x)
-                            : x < 0.5 ? std::pow(2, 20 * x - 10) / 2 : (2 - std::pow(2, -20 * x + 10)) / 2;
+            return in        ? std::pow(2, 10 * x - 10)
+                   : out     ? 1 - std::pow(2, -10 * x)
+                   : x < 0.5 ? std::pow(2, 20 * x - 10) / 2
+                             : (2 - std::pow(2, -20 * x + 10)) / 2;
         case Easing::Circ:
-            return in ? 1 - std::sqrt(1 - x * x)
-                      : out ? std::sqrt(1 - (x - 1) * (x - 1))
-                            : x < 0.5 ? (1 - std::sqrt(1 - (2 * x) * (2 * x))) / 2
-                                      : (std::sqrt(1 - (-2 * x + 2) * (-2 * x + 2)) + 1) / 2;
+            return in        ? 1 - std::sqrt(1 - x * x)
+                   : out     ? std::sqrt(1 - (x - 1) * (x - 1))
+                   : x < 0.5 ? (1 - std::sqrt(1 - (2 * x) * (2 * x))) / 2
+                             : (std::sqrt(1 - (-2 * x + 2) * (-2 * x + 2)) + 1) / 2;
         case Easing::Sine:
             return in ? 1 - std::cos(x * pi / 2) : out ? std::sin(x * pi / 2) : -(std::cos(pi * x) - 1) / 2;
         case Easing::Bounce:
-            return in ? 1 - bounceOut(1 - x)
-                      : out ? bounceOut(x) : x < 0.5 ? (1 - bounceOut(1 - 2 * x)) / 2 : (1 + bounceOut(2 * x - 1)) / 2;
+            return in        ? 1 - bounceOut(1 - x)
+                   : out     ? bounceOut(x)
+                   : x < 0.5 ? (1 - bounceOut(1 - 2 * x)) / 2
+                             : (1 + bounceOut(2 * x - 1)) / 2;
         case Easing::Back:
-            return in ? c3 * x * x * x - c1 * x * x
-                      : out ? 1 + c3 * std::pow(x - 1, 3) + c1 * std::pow(x - 1, 2)
-                            : x < 0.5 ? (std::pow(2 * x, 2) * ((c2 + 1) * 2 * x - c2)) / 2
-                                      : (std::pow(2 * x - 2, 2) * ((c2 + 1) * (x * 2 - 2) + c2) + 2) / 2;
+            return in        ? c3 * x * x * x - c1 * x * x
+                   : out     ? 1 + c3 * std::pow(x - 1, 3) + c1 * std::pow(x - 1, 2)
+                   : x < 0.5 ? (std::pow(2 * x, 2) * ((c2 + 1) * 2 * x - c2)) / 2
+                             : (std::pow(2 * x - 2, 2) * ((c2 + 1) * (x * 2 - 2) + c2) + 2) / 2;
         case Easing::Elastic:
-            return in ? -std::pow(2, 10 * x - 10) * std::sin((x * 10 - 10.75) * c4)
-                      : out ? std::pow(2, -10 * x) * std::sin((x * 10 - 0.75) * c4) + 1
-                            : x < 0.5 ? -(std::pow(2, 20 * x - 10) * std::sin((20 * x - 11.125) * c5)) / 2
-                                      : (std::pow(2, -20 * x + 10) * std::sin((20 * x - 11.125) * c5)) / 2 + 1;
-        default:
-            return x;
+            return in        ? -std::pow(2, 10 * x - 10) * std::sin((x * 10 - 10.75) * c4)
+                   : out     ? std::pow(2, -10 * x) * std::sin((x * 10 - 0.75) * c4) + 1
+                   : x < 0.5 ? -(std::pow(2, 20 * x - 10) * std::sin((20 * x - 11.125) * c5)) / 2
+                             : (std::pow(2, -20 * x + 10) * std::sin((20 * x - 11.125) * c5)) / 2 + 1;
+        default: return x;
     }
 }
 
@@ -74,7 +85,8 @@ TEST(Easing, AllThirtyThreeCurvesMatchTheStandardFormulas) {
             const Easing e{type, mode};
             for (int k = 1; k < kSteps; ++k) {
                 const double t = double(k) / kSteps;
-                ASSERT_NEAR(e.get(t), reference(type, mode, t), 1e-12) << "type " << type << " mode " << mode << " t " << t;
+                ASSERT_NEAR(e.get(t), reference(type, mode, t), 1e-12)
+                    << "type " << type << " mode " << mode << " t " << t;
             }
         }
     }

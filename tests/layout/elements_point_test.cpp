@@ -264,8 +264,8 @@ TEST_F(ElementsTest, HiddenCurvesAreOpenedOnceAndDisposedWithTheLayout) {
 }
 
 TEST_F(ElementsTest, AnErrorAtAnyStreamCallIsReturnedAndNothingStaysOpen) {
-    const char* functions[] = {"AEGP_GetNewEffectStreamByIndex", "AEGP_GetStreamNumKFs", "AEGP_GetKeyframeTime",
-                               "AEGP_GetNewStreamValue", "AEGP_DisposeStreamValue", "AEGP_DisposeStream"};
+    const char* functions[] = {"AEGP_GetNewEffectStreamByIndex", "AEGP_GetStreamNumKFs",    "AEGP_GetKeyframeTime",
+                               "AEGP_GetNewStreamValue",         "AEGP_DisposeStreamValue", "AEGP_DisposeStream"};
     flatCurve(559, 60);
     flatCurve(565, 150);
     flatCurve(594, 50);

@@ -22,8 +22,8 @@
 //               k = min(int(g.next() / 4294967295.0 * n), n - 1)
 //               o[p], o[k] = o[k], o[p]
 //       return o
-#include "VemaroOrderMapper.h"
 #include "Vector.h"
+#include "VemaroOrderMapper.h"
 
 #include <gtest/gtest.h>
 

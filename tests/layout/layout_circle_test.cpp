@@ -46,9 +46,9 @@ TEST_F(CircleTest, ArcsPhaseAndOrientation) {
         bool orient;
         std::vector<double> degrees;  // from the x axis, y down
     } cases[] = {
-        {3, kPi, 0, false, {-90, -30, 30}},                    // the arc's end is never reached
+        {3, kPi, 0, false, {-90, -30, 30}},  // the arc's end is never reached
         {6, 2 * kPi, kPi / 6, true, {-60, 0, 60, 120, 180, 240}},
-        {1, 2 * kPi, kPi / 2, true, {0}},                      // one element, turned by Phase
+        {1, 2 * kPi, kPi / 2, true, {0}},  // one element, turned by Phase
         {8, 2 * kPi, 0, true, {-90, -45, 0, 45, 90, 135, 180, 225}},
     };
     for (const Case& c : cases) {

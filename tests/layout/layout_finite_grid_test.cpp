@@ -29,9 +29,9 @@ TEST_F(FiniteGridTest, CentredGridAndCollapsedAxes) {
         std::vector<double> xs, ys;
     };
     const Case cases[] = {
-        {3, 2, 1, {400, 500, 600}, {450, 550}},   // Mode Width: square cells
+        {3, 2, 1, {400, 500, 600}, {450, 550}},  // Mode Width: square cells
         {3, 2, 2, {400, 500, 600}, {496.5, 503.5}},
-        {1, 3, 1, {500}, {400, 500, 600}},       // one column sits on the centre
+        {1, 3, 1, {500}, {400, 500, 600}},  // one column sits on the centre
         {2, 1, 1, {450, 550}, {500}},
         {0, 3, 1, {}, {}},
         {3, 0, 1, {}, {}},

@@ -185,12 +185,9 @@ TEST_F(GraphTest, HostErrorsAreReturnedAndEverythingIsReleased) {
     struct Case {
         const char* fn;
         bool placed;
-    } cases[] = {{"AEGP_GetNewEffectForEffect", false},
-                 {"AEGP_GetNewEffectStreamByIndex", false},
-                 {"AEGP_GetNewStreamValue", false},
-                 {"AEGP_DisposeStreamValue", true},
-                 {"AEGP_DisposeStream", true},
-                 {"AEGP_DisposeEffect", true}};
+    } cases[] = {{"AEGP_GetNewEffectForEffect", false}, {"AEGP_GetNewEffectStreamByIndex", false},
+                 {"AEGP_GetNewStreamValue", false},     {"AEGP_DisposeStreamValue", true},
+                 {"AEGP_DisposeStream", true},          {"AEGP_DisposeEffect", true}};
     for (const Case& c : cases) {
         host.faults().clear();
         host.faults().failCall(c.fn, 1, 66);

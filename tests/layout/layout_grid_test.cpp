@@ -43,8 +43,9 @@ protected:
     // grown by the cull margin, rows ascending, columns ascending.
     std::vector<Cell> expected(int width, int height, Vector origin) {
         const Parameters& p = record;
-        const double m = getMaxSize(&in, &record) + 2 * std::max(std::fabs(p.transitionOffset.x),
-                                                                 std::fabs(p.transitionOffset.y)) * p.transformScale;
+        const double m =
+            getMaxSize(&in, &record) +
+            2 * std::max(std::fabs(p.transitionOffset.x), std::fabs(p.transitionOffset.y)) * p.transformScale;
         std::vector<Cell> cells;
         for (int r = -600; r <= 600; ++r)
             for (int c = -600; c <= 600; ++c) {
@@ -65,9 +66,9 @@ TEST_F(GridTest, KeepsExactlyTheCellsThatReachTheOutputWhereverTheLatticeLies) {
     const Case cases[] = {
         {{0, 0}, 10, 10, 0, 1, 0, 0, 0, 1, 0, 0},
         {{33, 7}, 12, 30, 0.4, 1.5, 0.3, 5, -2, 2, 7, -11},
-        {{-2500, 2000}, 17, 9, -2.2, 0.8, 3.0, 0, 0, 2, 0, 0},     // origin far outside
-        {{50, 50}, 25, 99, 1.0, 2.0, -0.7, 3, 4, 1, -20, 15},       // Mode Width: square cells
-        {{10, 10}, 0.2, 0.2, 0.1, 1, 0, 0, 0, 1, 0, 0},             // below 1 px: 1 px steps
+        {{-2500, 2000}, 17, 9, -2.2, 0.8, 3.0, 0, 0, 2, 0, 0},  // origin far outside
+        {{50, 50}, 25, 99, 1.0, 2.0, -0.7, 3, 4, 1, -20, 15},   // Mode Width: square cells
+        {{10, 10}, 0.2, 0.2, 0.1, 1, 0, 0, 0, 1, 0, 0},         // below 1 px: 1 px steps
     };
     for (const Case& c : cases) {
         record.gridCenter = c.center;
@@ -93,8 +94,8 @@ TEST_F(GridTest, KeepsExactlyTheCellsThatReachTheOutputWhereverTheLatticeLies) {
             EXPECT_NEAR(p.position.x, want.x, 1e-6);
             EXPECT_NEAR(p.position.y, want.y, 1e-6);
             made[{p.i, p.j}] = p.position;
-            EXPECT_TRUE(std::any_of(box.begin(), box.end(),
-                                    [&](const Cell& b) { return b.col == p.i && b.row == p.j; }));
+            EXPECT_TRUE(
+                std::any_of(box.begin(), box.end(), [&](const Cell& b) { return b.col == p.i && b.row == p.j; }));
             if (k > 0) {
                 const ShapeDrawer::Pattern& q = d.patterns[k - 1];
                 EXPECT_TRUE(q.j < p.j || (q.j == p.j && q.i < p.i));
@@ -146,10 +147,8 @@ TEST_F(GridTest, OrdersGiveTheIndexClassWalkAndShapeStart) {
         bool descending;
     };
     const Case cases[] = {
-        {1, [](int c, int) { return c; }, false},
-        {2, [](int, int r) { return r; }, false},
-        {3, [](int c, int r) { return r + c; }, false},
-        {4, [](int c, int r) { return r - c; }, true},
+        {1, [](int c, int) { return c; }, false},       {2, [](int, int r) { return r; }, false},
+        {3, [](int c, int r) { return r + c; }, false}, {4, [](int c, int r) { return r - c; }, true},
         {9, [](int, int) { return 0; }, false},
     };
     for (const Case& oc : cases) {

@@ -59,8 +59,8 @@ TEST_F(LineTest, TurnedScaledAndOffsetLineMatchesTheTransformedPoints) {
         // Along the line in layout space, 13 px apart, through centre + offset.
         const Vector at = tr.transform(record.lineCenter + dir * (5 + 13.0 * n)) - Vector{6, -9};
         const bool inside = at.x >= -m && at.x <= 120 + m && at.y >= -m && at.y <= 80 + m;
-        auto it = std::find_if(d.patterns.begin(), d.patterns.end(),
-                               [n](const ShapeDrawer::Pattern& p) { return p.i == n; });
+        auto it =
+            std::find_if(d.patterns.begin(), d.patterns.end(), [n](const ShapeDrawer::Pattern& p) { return p.i == n; });
         EXPECT_EQ(it != d.patterns.end(), inside) << n;
         if (it == d.patterns.end()) continue;
         ++kept;

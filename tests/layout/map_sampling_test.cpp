@@ -37,11 +37,13 @@ TEST_F(MapSampling, OneDimensionalReadsTheMiddleRowAtTheRate) {
         double t;
         PF_Fixed x, y;
     } cases[] = {
-        {10, 5, 0.0, 0, F(2)},           {10, 5, 1.0, F(9), F(2)},
-        {10, 5, 0.5, F(4.5), F(2)},      {10, 1, 0.25, F(2.25), 0},
+        {10, 5, 0.0, 0, F(2)},
+        {10, 5, 1.0, F(9), F(2)},
+        {10, 5, 0.5, F(4.5), F(2)},
+        {10, 1, 0.25, F(2.25), 0},
         {10, 4, 1.0 / 3.0, 196608, F(2)},  // 3 px exactly: 196608
-        {7, 6, -0.5, F(-3), F(3)},       // outside: the host's edge behaviour
-        {10, 5, 1e12, 2147418112, F(2)},  // far outside, clamped before conversion
+        {7, 6, -0.5, F(-3), F(3)},         // outside: the host's edge behaviour
+        {10, 5, 1e12, 2147418112, F(2)},   // far outside, clamped before conversion
         {10, 5, -1e12, -2147418112, F(2)},
         {10, 5, std::nan(""), 0, F(2)},
     };
@@ -71,9 +73,9 @@ TEST_F(MapSampling, OffsetFormStretchesTheMapOverTheLayerAndClamps) {
         PF_Fixed x, y;
     } cases[] = {
         {{100, 50}, {10, -10}, F(5.5), F(2)},
-        {{200, 100}, {0, 0}, F(9), F(4)},     // right and bottom edge: last column and row
-        {{-30, -1}, {0, 0}, 0, 0},            // before the start: first column and row
-        {{0, 0}, {1e20, -1e20}, F(9), 0},     // far away still clamps
+        {{200, 100}, {0, 0}, F(9), F(4)},  // right and bottom edge: last column and row
+        {{-30, -1}, {0, 0}, 0, 0},         // before the start: first column and row
+        {{0, 0}, {1e20, -1e20}, F(9), 0},  // far away still clamps
     };
     for (const Case& c : cases) {
         Color color;
@@ -91,15 +93,15 @@ TEST_F(MapSampling, WrapModes) {
         double u, v;
         PF_Fixed x, y;
     } cases[] = {
-        {kMapWrapNone, 1.2, 0.5, F(12), F(2.5)},      // unclamped
+        {kMapWrapNone, 1.2, 0.5, F(12), F(2.5)},  // unclamped
         {kMapWrapNone, -0.4, 0.5, F(-4), F(2.5)},
         {kMapWrapClamp, 1.2, -0.2, F(9), 0},
-        {0, 1.2, 1.5, F(9), F(4)},                    // no wrap parameter: clamp
-        {7, 1.2, 1.5, F(9), F(4)},                    // unknown: clamp
+        {0, 1.2, 1.5, F(9), F(4)},  // no wrap parameter: clamp
+        {7, 1.2, 1.5, F(9), F(4)},  // unknown: clamp
         {kMapWrapRepeat, 1.0, 0.5, 0, F(2.5)},
         {kMapWrapRepeat, -0.25, 2.2, F(7.5), 65536},  // 0.75 and 0.2 of the map (v rounds to 1 px)
         {kMapWrapMirror, 1.5, -0.5, F(5), F(2.5)},
-        {kMapWrapMirror, 1.0, 0.2, F(9), 65536},      // u = 1 reads the last column
+        {kMapWrapMirror, 1.0, 0.2, F(9), 65536},  // u = 1 reads the last column
         {kMapWrapMirror, 2.25, -1.25, F(2.5), F(3.75)},
     };
     for (const Case& c : cases) {

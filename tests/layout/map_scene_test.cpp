@@ -73,7 +73,8 @@ TEST_F(MapScene, ImageLayersFromPngFiles) {
     ASSERT_TRUE(png_image_write_to_file(&img, file.c_str(), 0, pixels, 0, nullptr));
 
     ASSERT_EQ(apply(R"js({"composition": {"layers": [{"name": "pic", "width": 4, "height": 2}]},
-        "pixels": [{"layer": "pic", "image": ")js" + name + R"js("}]})js",
+        "pixels": [{"layer": "pic", "image": ")js" +
+                        name + R"js("}]})js",
                     dir + "scene.json"),
               "");
     hostsim::World& map = frameOf("pic");

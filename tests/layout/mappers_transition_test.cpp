@@ -28,10 +28,9 @@ TEST_F(TransitionerTest, OrderOffsetRotatesTheIndicesTowardZeroAndWraps) {
         double turns;
         double want[3];
     } cases[] = {
-        {0.0, {1, 0.5, 0}},
-        {1.0 / 3.0, {0.5, 0, 1}},     // offset (int)(3 * 0.333..) = 1
-        {-0.4, {0, 1, 0.5}},          // offset (int)(-1.2) = -1
-        {1e300, {1, 0.5, 0}},         // beyond int: no rotation
+        {0.0, {1, 0.5, 0}},          {1.0 / 3.0, {0.5, 0, 1}},  // offset (int)(3 * 0.333..) = 1
+        {-0.4, {0, 1, 0.5}},                                    // offset (int)(-1.2) = -1
+        {1e300, {1, 0.5, 0}},                                   // beyond int: no rotation
         {std::nan(""), {1, 0.5, 0}},
     };
     for (const Case& c : cases) {
@@ -47,7 +46,7 @@ TEST_F(TransitionerTest, OrderOffsetRotatesTheIndicesTowardZeroAndWraps) {
     Transitioner t(&in, *suites, 0, record, animator, 10);
     EXPECT_EQ(t.orderOffset, -3);
     EXPECT_DOUBLE_EQ(progressOf(t, 1), 1.0);  // clamp01(10 - 8) = 1
-    record.transitionCompletion = 0.85;  // 8.5 - position
+    record.transitionCompletion = 0.85;       // 8.5 - position
     Transitioner u(&in, *suites, 0, record, animator, 10);
     EXPECT_DOUBLE_EQ(progressOf(u, 1), 0.5);
 }
@@ -123,7 +122,9 @@ TEST_F(TransitionerTest, StraightLineTargetsAtTheProgress) {
         double progress;
         double scale, opacity, phase;
         Vector offset;
-    } cases[] = {{0, 1, 1, 0, {0, 0}}, {0.5, 2, 0.6, 1, {5, -2}}, {1, 3, 0.2, 2, {10, -4}},
+    } cases[] = {{0, 1, 1, 0, {0, 0}},
+                 {0.5, 2, 0.6, 1, {5, -2}},
+                 {1, 3, 0.2, 2, {10, -4}},
                  {1.25, 3.5, 0.0, 2.5, {12.5, -5}}};  // easings that overshoot
     for (const Case& c : cases) {
         t.progress = c.progress;
@@ -145,12 +146,8 @@ TEST_F(TransitionerTest, ColourModifierOnlyBeyondAThousandth) {
     struct Case {
         Color target;
         bool marked;
-    } cases[] = {{{0, 0, 1, 1}, false},
-                 {{0, 0.0005f, 1, 1}, false},
-                 {{0, 0.002f, 1, 1}, true},
-                 {{0, 0, 1.0005f, 1}, false},
-                 {{0, 0, 1, 0.99f}, true},
-                 {{0, -45, 0.5f, 2}, true}};
+    } cases[] = {{{0, 0, 1, 1}, false},       {{0, 0.0005f, 1, 1}, false}, {{0, 0.002f, 1, 1}, true},
+                 {{0, 0, 1.0005f, 1}, false}, {{0, 0, 1, 0.99f}, true},    {{0, -45, 0.5f, 2}, true}};
     for (const Case& c : cases) {
         record.transitionColor = c.target;
         Transitioner t(&in, *suites, 0, record, animator, 1);

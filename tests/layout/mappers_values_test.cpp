@@ -212,7 +212,7 @@ TEST_F(MapperTest, ScaleCurveThresholdBandAndPower) {
         double slider, power;
         uint8_t invert;
         double want;
-    } cases[] = {{40, 1, 0, 0.2},  {20, 1, 0, 0.0},  {60, 1, 0, 0.6}, {60, 2, 0, 0.36},
+    } cases[] = {{40, 1, 0, 0.2},  {20, 1, 0, 0.0}, {60, 1, 0, 0.6}, {60, 2, 0, 0.36},
                  {300, 1, 0, 3.0}, {40, 1, 1, 0.6}, {80, 1, 1, 0.0}};
     for (const Case& c : cases) {
         flatCurve(565, c.slider);
@@ -293,7 +293,7 @@ TEST_F(MapperTest, ColoursInHlsWithTheGroupsAdjustment) {
     ASSERT_EQ(m.map({5, 5}, 0, 0, 0.5, p), PF_Err_NONE);
     EXPECT_EQ(p.hasColor1, 1);
     EXPECT_FLOAT_EQ(p.color1.alpha, 0.5f);
-    EXPECT_FLOAT_EQ(p.color1.red, 30);     // red's hue 0 + 30
+    EXPECT_FLOAT_EQ(p.color1.red, 30);       // red's hue 0 + 30
     EXPECT_FLOAT_EQ(p.color1.green, 0.25f);  // lightness 0.5 halved
     EXPECT_FLOAT_EQ(p.color1.blue, 1);
     EXPECT_EQ(p.hasColor2, 1);

@@ -8,8 +8,8 @@
 
 namespace {
 
-using hostsim::MaskVertex;
 using hostsim::Masks;
+using hostsim::MaskVertex;
 
 MaskVertex V(double x, double y, double inX = 0, double inY = 0, double outX = 0, double outY = 0) {
     return {x, y, inX, inY, outX, outY};
@@ -56,7 +56,7 @@ TEST_F(MaskTest, ClosedSquareLoopsAndClamps) {
     expectPoint(m, 400, true, {0, 0}, {1, 0});
     expectPoint(m, 100, false, {100, 0}, {1, 0});  // on the boundary: end of segment 0
     expectPoint(m, -5, false, {0, 0}, {1, 0});
-    expectPoint(m, 450, false, {0, 0}, {0, -1});   // the end of the last segment
+    expectPoint(m, 450, false, {0, 0}, {0, -1});  // the end of the last segment
 
     std::vector<Mask::VertexInfo> v;
     ASSERT_EQ(m.getVertexInfos(v), PF_Err_NONE);
@@ -161,7 +161,10 @@ struct Cubic {
     }
     // Composite Simpson of the speed over [0, t].
     double length(double t, int n = 20000) const {
-        auto f = [&](double s) { Vector v = d(s); return std::hypot(v.x, v.y); };
+        auto f = [&](double s) {
+            Vector v = d(s);
+            return std::hypot(v.x, v.y);
+        };
         double h = t / n, sum = f(0) + f(t);
         for (int i = 1; i < n; ++i) sum += f(i * h) * (i % 2 ? 4 : 2);
         return sum * h / 3;
@@ -214,8 +217,8 @@ TEST_F(MaskTest, BezierLengthsAndPointsMatchAnIndependentIntegration) {
 
 // ------------------------------------------------------------------ resolution
 TEST_F(MaskTest, PathIsPlacedIdenticallyAtFullAndHalfResolution) {
-    PF_PathID id = masks().addMask({V(10, 20, 0, 0, 50, 80), V(200, 50, -60, -90, 40, 10), V(260, 190, 30, -70)},
-                                   false);
+    PF_PathID id =
+        masks().addMask({V(10, 20, 0, 0, 50, 80), V(200, 50, -60, -90, 40, 10), V(260, 190, 30, -70)}, false);
     auto sample = [&](PF_RationalScale ds, std::vector<PathPoint>& points, std::vector<Mask::VertexInfo>& verts,
                       double& total) {
         PF_InData local = in;
@@ -296,7 +299,7 @@ TEST_F(MaskTest, AnErrorAtEveryHostCallIsReturnedAndNothingIsLeftCheckedOut) {
         if (errors[0] == PF_Err_NONE) {
             EXPECT_EQ(v.size(), 3u);  // complete even after an error
         }
-        errors.push_back(m.update());           // checks in, then out again
+        errors.push_back(m.update());  // checks in, then out again
     };
     std::vector<PF_Err> clean;
     run(clean);

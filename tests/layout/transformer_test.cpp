@@ -61,8 +61,8 @@ TEST(Transformer, MatchesHomogeneousMatrixAndRoundTrips) {
         const Vector anchor{coord(rng), coord(rng)}, position{coord(rng), coord(rng)};
         const double s = scale(rng), a = angle(rng);
         const Transformer t(anchor, position, s, a);
-        const Mat m = mul(translate(position.x, position.y),
-                          mul(rotate(a), mul(scaleBy(s), translate(-anchor.x, -anchor.y))));
+        const Mat m =
+            mul(translate(position.x, position.y), mul(rotate(a), mul(scaleBy(s), translate(-anchor.x, -anchor.y))));
         const Vector p{coord(rng), coord(rng)};
         const Vector q = t.transform(p);
         const Vector expected = apply(m, p);

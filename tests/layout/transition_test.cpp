@@ -27,7 +27,8 @@ TEST(Transition, SinglePassMatchesClosedForm) {
                 const Transition t(Transition::OneShot, c, delay, 0.0, count, false);
                 const Transition r(Transition::OneShot, c, delay, 0.0, count, true);
                 for (double i = 0; i <= count - 1; i += 0.5) {
-                    ASSERT_NEAR(t.get(i), closedForm(c, delay, count, i), 1e-12) << count << " " << delay << " " << c << " " << i;
+                    ASSERT_NEAR(t.get(i), closedForm(c, delay, count, i), 1e-12)
+                        << count << " " << delay << " " << c << " " << i;
                     ASSERT_NEAR(r.get(i), closedForm(c, delay, count, (count - 1) - i), 1e-12);
                     ASSERT_EQ(r.get(i), t.get((count - 1) - i));
                 }
@@ -114,7 +115,8 @@ TEST(Transition, ContinuousModesArePeriodicWaves) {
         }
     }
     // Completion 3.2 is 0.2 in Continuous Loop.
-    const Transition a(Transition::ContinuousLoop, 3.2, 0.1, 0.5, 5, false), b(Transition::ContinuousLoop, 0.2, 0.1, 0.5, 5, false);
+    const Transition a(Transition::ContinuousLoop, 3.2, 0.1, 0.5, 5, false),
+        b(Transition::ContinuousLoop, 0.2, 0.1, 0.5, 5, false);
     for (int i = 0; i < 5; ++i) EXPECT_NEAR(a.get(i), b.get(i), 1e-12);
 }
 
@@ -133,7 +135,8 @@ TEST(Transition, ContinuousShapesAndRest) {
     EXPECT_EQ(jump.width, 1e-6);
     EXPECT_EQ(jump.get(0), 1.0);
     // Reverse mirrors the indices in the continuous modes too.
-    const Transition f(Transition::ContinuousPingpong, 0.4, 0.2, 0.1, 6, false), r(Transition::ContinuousPingpong, 0.4, 0.2, 0.1, 6, true);
+    const Transition f(Transition::ContinuousPingpong, 0.4, 0.2, 0.1, 6, false),
+        r(Transition::ContinuousPingpong, 0.4, 0.2, 0.1, 6, true);
     for (int i = 0; i < 6; ++i) EXPECT_EQ(r.get(i), f.get(5 - i));
 }
 

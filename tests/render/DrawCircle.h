@@ -1,8 +1,8 @@
 // Runs one CircleDrawer the way the drawing driver does.
 #pragma once
 
-#include "VemaroCircleDrawer.h"
 #include "RenderFixture.h"
+#include "VemaroCircleDrawer.h"
 #include "World.h"
 
 // threads < 1: the host's thread count.

@@ -4,9 +4,9 @@
 
 #include "AEGP_SuiteHandler.h"
 #include "Core.h"
-#include "VemaroRenderHelpers.h"
 #include "Host.h"
 #include "Iterate.h"
+#include "VemaroRenderHelpers.h"
 #include "World.h"
 #include "Worlds.h"
 

@@ -128,8 +128,8 @@ protected:
     std::vector<ShapeDrawer::Pattern> elements(int width, int height) {
         std::vector<ShapeDrawer::Pattern> list;
         for (int n = 0; n < 120; ++n) {
-            ShapeDrawer::Pattern e = element((n * 37 % (width + 40)) - 20 + 0.3 * n, (n * 53 % (height + 40)) - 20,
-                                             n % 5, n, n / 3);
+            ShapeDrawer::Pattern e =
+                element((n * 37 % (width + 40)) - 20 + 0.3 * n, (n * 53 % (height + 40)) - 20, n % 5, n, n / 3);
             e.opacity = 0.4 + 0.005 * n;
             list.push_back(e);
         }

@@ -119,7 +119,9 @@ struct Source {
             default: return std::uniform_real_distribution<float>(0.0f, 1.0f)(rng);
         }
     }
-    void fill(PF_Pixel& p) { p = {A_u_char(pick(255, 255)), A_u_char(pick(255, 255)), A_u_char(pick(255, 255)), A_u_char(pick(255, 255))}; }
+    void fill(PF_Pixel& p) {
+        p = {A_u_char(pick(255, 255)), A_u_char(pick(255, 255)), A_u_char(pick(255, 255)), A_u_char(pick(255, 255))};
+    }
     void fill(PF_Pixel16& p) {
         p = {A_u_short(pick(32768, 65535)), A_u_short(pick(32768, 65535)), A_u_short(pick(32768, 65535)),
              A_u_short(pick(32768, 65535))};

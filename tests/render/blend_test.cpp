@@ -19,12 +19,18 @@ struct Case8 {
 // Worked out by hand from the integer rules (shifts divide by 256).
 const Case8 kCases8[] = {
     {"normal, half top over opaque: wb 126, A 254", 1, {255, 0, 0, 255}, {128, 255, 0, 0}, {254, 128, 0, 126}},
-    {"multiply opaque: B = 20000 >> 8 = 78, then 78*255 >> 8", 4, {255, 200, 200, 200}, {255, 100, 100, 100},
+    {"multiply opaque: B = 20000 >> 8 = 78, then 78*255 >> 8",
+     4,
+     {255, 200, 200, 200},
+     {255, 100, 100, 100},
      {255, 77, 77, 77}},
     {"screen opaque: 200 - 39 = 161 -> 160", 8, {255, 100, 0, 0}, {255, 100, 0, 0}, {255, 160, 0, 0}},
     {"add, half top over opaque, sum enters unclamped", 6, {255, 200, 0, 0}, {128, 100, 0, 0}, {255, 249, 0, 0}},
     {"overlay b = 128 tests the bottom: B 65 -> 64", 10, {255, 128, 0, 0}, {255, 64, 0, 0}, {255, 64, 0, 0}},
-    {"hardlight t = 64 tests the top: (128*64) >> 7 = 64 -> 63", 12, {255, 128, 0, 0}, {255, 64, 0, 0},
+    {"hardlight t = 64 tests the top: (128*64) >> 7 = 64 -> 63",
+     12,
+     {255, 128, 0, 0},
+     {255, 64, 0, 0},
      {255, 63, 0, 0}},
     {"dodge 100, 100: 25500/155 = 164 -> 163", 9, {255, 100, 0, 0}, {255, 100, 0, 0}, {255, 163, 0, 0}},
     {"burn 200, 100: 255 - 14025/100 = 115 -> 114", 5, {255, 200, 0, 0}, {255, 100, 0, 0}, {255, 114, 0, 0}},
@@ -52,19 +58,37 @@ struct Case16 {
 };
 
 const Case16 kCases16[] = {
-    {"normal, half top over opaque gives full alpha", 1, {32768, 0, 0, 32768}, {16384, 32768, 0, 0},
+    {"normal, half top over opaque gives full alpha",
+     1,
+     {32768, 0, 0, 32768},
+     {16384, 32768, 0, 0},
      {32768, 16384, 0, 16384}},
-    {"add of opaque whites: full, not above", 6, {32768, 32768, 32768, 32768}, {32768, 32768, 32768, 32768},
+    {"add of opaque whites: full, not above",
+     6,
+     {32768, 32768, 32768, 32768},
+     {32768, 32768, 32768, 32768},
      {32768, 32768, 32768, 32768}},
-    {"add of half alphas, 20000 each: A 24576, channel 26666", 6, {16384, 20000, 0, 0}, {16384, 20000, 0, 0},
+    {"add of half alphas, 20000 each: A 24576, channel 26666",
+     6,
+     {16384, 20000, 0, 0},
+     {16384, 20000, 0, 0},
      {24576, 26666, 0, 0}},
-    {"multiply opaque: (20000*10000) >> 15 = 6103, exact at full alpha", 4, {32768, 20000, 0, 0},
-     {32768, 10000, 0, 0}, {32768, 6103, 0, 0}},
+    {"multiply opaque: (20000*10000) >> 15 = 6103, exact at full alpha",
+     4,
+     {32768, 20000, 0, 0},
+     {32768, 10000, 0, 0},
+     {32768, 6103, 0, 0}},
     {"dodge bottom 0, top full: full", 9, {32768, 0, 0, 0}, {32768, 32768, 0, 0}, {32768, 32768, 0, 0}},
     {"burn bottom full, top 0: 0", 5, {32768, 32768, 0, 0}, {32768, 0, 0, 0}, {32768, 0, 0, 0}},
-    {"overlay b = 16384: 2*(t + b - tb>>15) - 32768", 10, {32768, 16384, 0, 0}, {32768, 8192, 0, 0},
+    {"overlay b = 16384: 2*(t + b - tb>>15) - 32768",
+     10,
+     {32768, 16384, 0, 0},
+     {32768, 8192, 0, 0},
      {32768, 8192, 0, 0}},
-    {"exclusion of halves: 32768 - 16384 = 16384", 14, {32768, 16384, 0, 0}, {32768, 16384, 0, 0},
+    {"exclusion of halves: 32768 - 16384 = 16384",
+     14,
+     {32768, 16384, 0, 0},
+     {32768, 16384, 0, 0},
      {32768, 16384, 0, 0}},
     {"alpha add saturates alpha", 15, {20000, 100, 0, 0}, {20000, 300, 0, 0}, {32768, 200, 0, 0}},
     {"soft light, top 0 squares: 0.5^2", 11, {32768, 16384, 0, 0}, {32768, 0, 0, 0}, {32768, 8192, 0, 0}},
@@ -152,14 +176,21 @@ TEST(Blend, SixteenBitChannelsAboveFullDoNotWrap) {
 TEST(Blend, TablesFollowThePopup) {
     const PF_Pixel b{200, 180, 60, 20}, t{150, 90, 220, 128};
     const std::vector<std::function<PF_Pixel(const PF_Pixel&, const PF_Pixel&)>> byItem = {
-        [](auto& x, auto& y) { return Blend::normal(x, y); },    [](auto& x, auto& y) { return Blend::normal(x, y); },
-        [](auto& x, auto& y) { return Blend::darken(x, y); },    [](auto& x, auto& y) { return Blend::multiply(x, y); },
-        [](auto& x, auto& y) { return Blend::burn(x, y); },      [](auto& x, auto& y) { return Blend::add(x, y); },
-        [](auto& x, auto& y) { return Blend::lighten(x, y); },   [](auto& x, auto& y) { return Blend::screen(x, y); },
-        [](auto& x, auto& y) { return Blend::dodge(x, y); },     [](auto& x, auto& y) { return Blend::overlay(x, y); },
-        [](auto& x, auto& y) { return Blend::softlight(x, y); }, [](auto& x, auto& y) { return Blend::hardlight(x, y); },
+        [](auto& x, auto& y) { return Blend::normal(x, y); },
+        [](auto& x, auto& y) { return Blend::normal(x, y); },
+        [](auto& x, auto& y) { return Blend::darken(x, y); },
+        [](auto& x, auto& y) { return Blend::multiply(x, y); },
+        [](auto& x, auto& y) { return Blend::burn(x, y); },
+        [](auto& x, auto& y) { return Blend::add(x, y); },
+        [](auto& x, auto& y) { return Blend::lighten(x, y); },
+        [](auto& x, auto& y) { return Blend::screen(x, y); },
+        [](auto& x, auto& y) { return Blend::dodge(x, y); },
+        [](auto& x, auto& y) { return Blend::overlay(x, y); },
+        [](auto& x, auto& y) { return Blend::softlight(x, y); },
+        [](auto& x, auto& y) { return Blend::hardlight(x, y); },
         [](auto& x, auto& y) { return Blend::difference(x, y); },
-        [](auto& x, auto& y) { return Blend::exclusion(x, y); }, [](auto& x, auto& y) { return Blend::alpha_add(x, y); },
+        [](auto& x, auto& y) { return Blend::exclusion(x, y); },
+        [](auto& x, auto& y) { return Blend::alpha_add(x, y); },
     };
     for (int k = 0; k < 15; ++k) {
         EXPECT_TRUE(samePixel(blendTable8[k](b, t), byItem[k](b, t))) << k + 1;
@@ -191,9 +222,7 @@ struct RefMode {
 double refNormal(double, double cs) { return cs; }
 double refMultiply(double cb, double cs) { return cb * cs; }
 double refScreen(double cb, double cs) { return cb + cs - cb * cs; }
-double refHardLight(double cb, double cs) {
-    return cs <= 0.5 ? refMultiply(cb, 2 * cs) : refScreen(cb, 2 * cs - 1);
-}
+double refHardLight(double cb, double cs) { return cs <= 0.5 ? refMultiply(cb, 2 * cs) : refScreen(cb, 2 * cs - 1); }
 double refOverlay(double cb, double cs) { return refHardLight(cs, cb); }
 double refDarken(double cb, double cs) { return std::min(cb, cs); }
 double refLighten(double cb, double cs) { return std::max(cb, cs); }
@@ -212,10 +241,18 @@ double refExclusion(double cb, double cs) { return cb + cs - 2 * cb * cs; }
 double refAdd(double cb, double cs) { return cb + cs; }  // the general formula with a plain sum
 
 const RefMode kRefModes[] = {
-    {"normal", 1, refNormal},       {"darken", 3, refDarken},         {"multiply", 4, refMultiply},
-    {"burn", 5, refBurn},           {"add", 6, refAdd},               {"lighten", 7, refLighten},
-    {"screen", 8, refScreen},       {"dodge", 9, refDodge},           {"overlay", 10, refOverlay},
-    {"hardlight", 12, refHardLight}, {"difference", 13, refDifference}, {"exclusion", 14, refExclusion},
+    {"normal", 1, refNormal},
+    {"darken", 3, refDarken},
+    {"multiply", 4, refMultiply},
+    {"burn", 5, refBurn},
+    {"add", 6, refAdd},
+    {"lighten", 7, refLighten},
+    {"screen", 8, refScreen},
+    {"dodge", 9, refDodge},
+    {"overlay", 10, refOverlay},
+    {"hardlight", 12, refHardLight},
+    {"difference", 13, refDifference},
+    {"exclusion", 14, refExclusion},
 };
 
 struct Ref {
@@ -257,8 +294,8 @@ double worstError(const RefMode& m, double full, Q quant, bool integerDepth) {
 
 TEST(Blend, FloatModesFollowTheStandardFormulas) {
     for (const RefMode& m : kRefModes) {
-        const double err =
-            worstError<PF_PixelFloat>(m, 1.0, [](double v) { return static_cast<float>(v); }, false);
+        const double err = worstError<PF_PixelFloat>(
+            m, 1.0, [](double v) { return static_cast<float>(v); }, false);
         EXPECT_LT(err, 2e-6) << m.name;
     }
 }
@@ -299,8 +336,9 @@ TEST(Blend, QuotientsAreExact) {
     check8(255u * 510u, 510, false);
     check8(65025u * 510u, 255, true);
     for (uint64_t A : {1ull, 2ull, 3ull, 127ull, 16383ull, 16384ull, 24575ull, 32767ull, 32768ull})
-        for (uint64_t x : std::initializer_list<uint64_t>{0ull, 1ull, A - 1, A, (1ull << 47) - 1, (1ull << 47) - 2, (1ull << 46) + 12345,
-                           A * 32768 * 1000 - 1, A * 32768 * 1000}) {
+        for (uint64_t x :
+             std::initializer_list<uint64_t>{0ull, 1ull, A - 1, A, (1ull << 47) - 1, (1ull << 47) - 2,
+                                             (1ull << 46) + 12345, A * 32768 * 1000 - 1, A * 32768 * 1000}) {
             ASSERT_EQ(quotient<Depth16>(x, A), x / A) << x << " / " << A;
             ASSERT_EQ(quotientShifted<Depth16>(x, A), (x / A) >> 15) << x << " / " << A;
         }

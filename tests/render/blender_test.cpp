@@ -16,14 +16,15 @@ TEST_F(BlenderTest, WhetherTheOpacityPassRuns) {
         bool at8, at16, at32;
     };
     const Case cases[] = {
-        {1.0, false, false, false},      {0.999, true, true, true},   {0.999995, true, true, false},
-        {0.5, true, true, true},         {0.0, true, true, true},     {1.5, false, false, false},
-        {-0.1, true, true, true},
+        {1.0, false, false, false}, {0.999, true, true, true},  {0.999995, true, true, false}, {0.5, true, true, true},
+        {0.0, true, true, true},    {1.5, false, false, false}, {-0.1, true, true, true},
     };
     for (const Case& c : cases) {
         for (int bpc = 0; bpc < 3; ++bpc) {
             Blender b(&in, *suites, nullptr, nullptr, bpc, c.opacity, 1);
-            EXPECT_EQ(b.doLighten(), bpc == 0 ? c.at8 : bpc == 1 ? c.at16 : c.at32)
+            EXPECT_EQ(b.doLighten(), bpc == 0   ? c.at8
+                                     : bpc == 1 ? c.at16
+                                                : c.at32)
                 << "opacity " << c.opacity << " bpc " << bpc;
         }
     }
@@ -38,9 +39,9 @@ TEST_F(BlenderTest, OpacityPassScalesOnlyAlpha) {
         A_u_short a16;  // from 32768
     };
     const Case cases[] = {
-        {0.999, 253, 32735},      // factors 254 and 32735
-        {0.999995, 253, 32767},   // 254 and 32767
-        {0.5, 126, 16384},        // 127 and 16384
+        {0.999, 253, 32735},     // factors 254 and 32735
+        {0.999995, 253, 32767},  // 254 and 32767
+        {0.5, 126, 16384},       // 127 and 16384
         {0.0, 0, 0},
         {-0.25, 0, 0},  // clamped, not wrapped into a large factor
     };
@@ -76,11 +77,14 @@ TEST_F(BlenderTest, BlendPassAlignsTheWorldsByTheirOrigins) {
             for (int y = 0; y < 7; ++y)
                 for (int x = 0; x < 9; ++x) {
                     P& p = out.at<P>(x, y);
-                    p.alpha = static_cast<decltype(p.alpha)>(depth == Depth::Float ? 0.5 : depth == Depth::Bits8 ? 128 : 16384);
+                    p.alpha = static_cast<decltype(p.alpha)>(depth == Depth::Float   ? 0.5
+                                                             : depth == Depth::Bits8 ? 128
+                                                                                     : 16384);
                     p.red = static_cast<decltype(p.red)>(x + 10 * y);
                 }
             for (int y = 0; y < 3; ++y)
-                for (int x = 0; x < 4; ++x) input.at<P>(x, y) = P{out.at<P>(0, 0).alpha, 0, static_cast<decltype(P{}.green)>(x + 1), 0};
+                for (int x = 0; x < 4; ++x)
+                    input.at<P>(x, y) = P{out.at<P>(0, 0).alpha, 0, static_cast<decltype(P{}.green)>(x + 1), 0};
             World before(9, 7, depth, 3);
             for (int y = 0; y < 7; ++y)
                 for (int x = 0; x < 9; ++x) before.at<P>(x, y) = out.at<P>(x, y);
@@ -93,8 +97,8 @@ TEST_F(BlenderTest, BlendPassAlignsTheWorldsByTheirOrigins) {
                     const int sx = x - 3, sy = y - 2;
                     const bool under = sx >= 0 && sx < 4 && sy >= 0 && sy < 3;
                     const P want = under ? Blend::normal(input.at<P>(sx, sy), before.at<P>(x, y)) : before.at<P>(x, y);
-                    EXPECT_TRUE(samePixel(out.at<P>(x, y), want)) << "depth " << static_cast<int>(depth) << " at "
-                                                                   << x << "," << y;
+                    EXPECT_TRUE(samePixel(out.at<P>(x, y), want))
+                        << "depth " << static_cast<int>(depth) << " at " << x << "," << y;
                     if (under) {
                         EXPECT_FALSE(samePixel(out.at<P>(x, y), before.at<P>(x, y)));
                     }

@@ -177,10 +177,10 @@ TEST_F(CircleTest, DepthsAgree) {
             const Norm f = premultipliedAt<PF_PixelFloat>(w32, x, y);
             const Norm s = premultipliedAt<PF_Pixel16>(w16, x, y);
             const Norm e = premultipliedAt<PF_Pixel>(w8, x, y);
-            worst16 = std::max({worst16, std::fabs(f.a - s.a), std::fabs(f.r - s.r), std::fabs(f.g - s.g),
-                                std::fabs(f.b - s.b)});
-            worst8 = std::max({worst8, std::fabs(f.a - e.a), std::fabs(f.r - e.r), std::fabs(f.g - e.g),
-                               std::fabs(f.b - e.b)});
+            worst16 = std::max(
+                {worst16, std::fabs(f.a - s.a), std::fabs(f.r - s.r), std::fabs(f.g - s.g), std::fabs(f.b - s.b)});
+            worst8 = std::max(
+                {worst8, std::fabs(f.a - e.a), std::fabs(f.r - e.r), std::fabs(f.g - e.g), std::fabs(f.b - e.b)});
         }
     EXPECT_LE(worst16 * 255, 0.1);
     EXPECT_LE(worst8 * 255, 4.0);
@@ -214,7 +214,7 @@ TEST_F(CircleTest, FillEdgeCases) {
     // and r = 0.98 * 10.5 - 0.5 = 9.79, so the factor is 0.42.
     drawCircle(&in, *suites, w, circle(20, 20, 10, 1, 0.98));
     EXPECT_NEAR(w.at<PF_PixelFloat>(30, 20).alpha, 0.5 * 0.42 * 0.71, 1e-6);  // d = 10: outer 0.5, inner 0.71
-    EXPECT_EQ(w.at<PF_PixelFloat>(20, 20).alpha, 0.0f);  // the hole is not touched
+    EXPECT_EQ(w.at<PF_PixelFloat>(20, 20).alpha, 0.0f);                       // the hole is not touched
 }
 
 TEST_F(CircleTest, StrokeEdgeCases) {

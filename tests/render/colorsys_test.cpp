@@ -63,17 +63,17 @@ struct HlsCase {
 
 TEST(Colorsys, RgbToHlsHandCases) {
     const HlsCase cases[] = {
-        {{1, 1, 0, 0}, {1, 0, 0.5f, 1}},             // red
-        {{1, 0, 1, 0}, {1, 120, 0.5f, 1}},           // green
-        {{1, 0, 0, 1}, {1, 240, 0.5f, 1}},           // blue
-        {{1, 1, 0, 1}, {1, 300, 0.5f, 1}},           // magenta: negative sector wraps
-        {{1, 0.6f, 0.6f, 0.6f}, {1, 0, 0.6f, 0}},    // grey
-        {{1, 1, 1, 1}, {1, 0, 1, 0}},                // white
-        {{1, 0, 0, 0}, {1, 0, 0, 0}},                // black
-        {{1, 2, -0.5f, 0}, {1, 0, 0.5f, 1}},         // channels clamped to [0, 1]
+        {{1, 1, 0, 0}, {1, 0, 0.5f, 1}},                           // red
+        {{1, 0, 1, 0}, {1, 120, 0.5f, 1}},                         // green
+        {{1, 0, 0, 1}, {1, 240, 0.5f, 1}},                         // blue
+        {{1, 1, 0, 1}, {1, 300, 0.5f, 1}},                         // magenta: negative sector wraps
+        {{1, 0.6f, 0.6f, 0.6f}, {1, 0, 0.6f, 0}},                  // grey
+        {{1, 1, 1, 1}, {1, 0, 1, 0}},                              // white
+        {{1, 0, 0, 0}, {1, 0, 0, 0}},                              // black
+        {{1, 2, -0.5f, 0}, {1, 0, 0.5f, 1}},                       // channels clamped to [0, 1]
         {{-3, 0.5f, 0.25f, 0.25f}, {-3, 0, 0.375f, 1.0f / 3.0f}},  // alpha untouched
         {{1, 0.75f, 0.5f, 0.25f}, {1, 30, 0.5f, 0.5f}},
-        {{1, 1, 0.8f, 0.8f}, {1, 0, 0.9f, 1}},       // lightness above 0.5
+        {{1, 1, 0.8f, 0.8f}, {1, 0, 0.9f, 1}},  // lightness above 0.5
     };
     for (const HlsCase& c : cases) {
         Color h = Colorsys::rgbToHls(c.rgb);
@@ -96,12 +96,12 @@ TEST(Colorsys, HlsToRgbWrapsHueAndClamps) {
     EXPECT_TRUE(near(rgb(-720, 0.5f, 1), rgb(0, 0.5f, 1)));
     // Hue 10 on full red: red 1, green rises a sixth of the way, blue 0.
     EXPECT_TRUE(near(rgb(10, 0.5f, 1), Color{1, 1, 1.0f / 6.0f, 0}));
-    EXPECT_TRUE(near(rgb(200, 1.4f, 0.7f), Color{1, 1, 1, 1}));       // lightness clamped: white
-    EXPECT_TRUE(near(rgb(200, -0.2f, 0.7f), Color{1, 0, 0, 0}));      // and black
+    EXPECT_TRUE(near(rgb(200, 1.4f, 0.7f), Color{1, 1, 1, 1}));        // lightness clamped: white
+    EXPECT_TRUE(near(rgb(200, -0.2f, 0.7f), Color{1, 0, 0, 0}));       // and black
     EXPECT_TRUE(near(rgb(200, 0.3f, 0), Color{1, 0.3f, 0.3f, 0.3f}));  // grey
     EXPECT_TRUE(near(rgb(200, 0.3f, -1), Color{1, 0.3f, 0.3f, 0.3f}));
     EXPECT_TRUE(near(rgb(200, 1.3f, -1), Color{1, 1, 1, 1}));
-    EXPECT_TRUE(near(rgb(0, 0.5f, 3), rgb(0, 0.5f, 1)));              // saturation clamped
+    EXPECT_TRUE(near(rgb(0, 0.5f, 3), rgb(0, 0.5f, 1)));  // saturation clamped
     EXPECT_TRUE(near(rgb(0, 0.25f, 1), Color{1, 0.5f, 0, 0}));
     Color nanSat = rgb(0, 0.4f, std::nanf(""));
     EXPECT_TRUE(near(nanSat, Color{1, 0.4f, 0.4f, 0.4f}));

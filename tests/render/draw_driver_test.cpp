@@ -11,9 +11,9 @@
 #include "VemaroPolygonDrawer.h"
 
 #include <map>
+#include <set>
 #include <string>
 #include <thread>
-#include <set>
 
 class DrawDriver : public DrawFixture {
 protected:
@@ -115,13 +115,12 @@ TEST_F(DrawDriver, ShapeChoiceByMap) {
         int want;
     };
     const Case cases[] = {
-        {{1, 1, 1}, 0, 255, 2},  // rate 1: slot N - 1
-        {{1, 1, 1}, 0, 0, 0},
-        {{1, 1, 1}, -1, 0, 2},   // offset -1, q 0: v = 2
-        {{2, 1}, 0, 0, 0},       // weights 2, 3: v = 0 and 1 choose shape 0
-        {{2, 1}, 0, 128, 0},     // q = trunc(3 * 0.502) = 1
-        {{2, 1}, 0, 255, 1},     // v = 2 chooses shape 1
-        {{2, 1}, 7, 0, 0},       // 7 mod 3 = 1
+        {{1, 1, 1}, 0, 255, 2},                         // rate 1: slot N - 1
+        {{1, 1, 1}, 0, 0, 0},   {{1, 1, 1}, -1, 0, 2},  // offset -1, q 0: v = 2
+        {{2, 1}, 0, 0, 0},                              // weights 2, 3: v = 0 and 1 choose shape 0
+        {{2, 1}, 0, 128, 0},                            // q = trunc(3 * 0.502) = 1
+        {{2, 1}, 0, 255, 1},                            // v = 2 chooses shape 1
+        {{2, 1}, 7, 0, 0},                              // 7 mod 3 = 1
     };
     for (const Case& c : cases) {
         neutral();
@@ -215,7 +214,8 @@ TEST_F(DrawDriver, Repeater2D) {
         const double W = c.width, H = c.height;
         // The lattice coordinates of the grown output's corners bound the search.
         double nLo = 1e300, nHi = -1e300, kLo = 1e300, kHi = -1e300;
-        for (Vector q : {Vector(-m - 60, -m - 60), Vector(W + m, -m - 60), Vector(W + m, H + m), Vector(-m - 60, H + m)}) {
+        for (Vector q :
+             {Vector(-m - 60, -m - 60), Vector(W + m, -m - 60), Vector(W + m, H + m), Vector(-m - 60, H + m)}) {
             const double n = (q.x * B.y - q.y * B.x) / det, k = (A.x * q.y - A.y * q.x) / det;
             nLo = std::min(nLo, n), nHi = std::max(nHi, n), kLo = std::min(kLo, k), kHi = std::max(kHi, k);
         }
@@ -248,7 +248,7 @@ TEST_F(DrawDriver, Repeater2DFallsBackToOneStep) {
         Vector a, b, along;
     };
     const Case cases[] = {
-        {{0.001, 0}, {0, 25}, {0, 25}},   // first step too short: along Y
+        {{0.001, 0}, {0, 25}, {0, 25}},    // first step too short: along Y
         {{30, 0}, {-60, 0.001}, {30, 0}},  // nearly parallel: along X
         {{30, 0}, {0, 0}, {30, 0}},        // a zero second step: along X
     };
@@ -330,8 +330,8 @@ TEST_F(DrawDriver, InputElementDrawsTheSourceWithItsToning) {
         d.patterns = {e};
         ASSERT_EQ(d.draw(), PF_Err_NONE) << c.what;
         const PF_Pixel& o = output->at<PF_Pixel>(20, 20);
-        EXPECT_TRUE(samePixel(o, c.want)) << c.what << ": " << int(o.alpha) << " " << int(o.red) << " "
-                                          << int(o.green) << " " << int(o.blue);
+        EXPECT_TRUE(samePixel(o, c.want))
+            << c.what << ": " << int(o.alpha) << " " << int(o.red) << " " << int(o.green) << " " << int(o.blue);
         EXPECT_EQ(output->at<PF_Pixel>(26, 20).alpha, 0) << c.what;  // 10 pixels wide around 20
     }
     // No source world: nothing, no error.

@@ -23,27 +23,32 @@ TEST_F(DrawElement, ScaleOpacityAndPhase) {
     const double rate = 102 / 255.0;
     const Case cases[] = {
         {"neutral", [](Parameters&, ShapeDrawer::Pattern&, hostsim::World&) {}, 1.5, 0.8, 0.4},
-        {"transform", [](Parameters& p, ShapeDrawer::Pattern&, hostsim::World&) {
-             p.transformScale = 2, p.transformRotation = 0.1;
-         }, 3.0, 0.8, 0.5},
-        {"spreads", [](Parameters& p, ShapeDrawer::Pattern&, hostsim::World&) {
+        {"transform",
+         [](Parameters& p, ShapeDrawer::Pattern&, hostsim::World&) { p.transformScale = 2, p.transformRotation = 0.1; },
+         3.0, 0.8, 0.5},
+        {"spreads",
+         [](Parameters& p, ShapeDrawer::Pattern&, hostsim::World&) {
              Parameters::Shape& s = p.shapes[0];
              s.minimumScale = 0.5, s.minimumOpacity = 0, s.randomizePhase = 2;
              s.scaleSeed = s.opacitySeed = s.phaseSeed = {3.5, -1.2};
-         }, (1 - h * 0.5) * 1.5, (1 - h) * 0.8, 0.4 + 2 * h},
-        {"element values", [](Parameters& p, ShapeDrawer::Pattern& e, hostsim::World&) {
+         },
+         (1 - h * 0.5) * 1.5, (1 - h) * 0.8, 0.4 + 2 * h},
+        {"element values",
+         [](Parameters& p, ShapeDrawer::Pattern& e, hostsim::World&) {
              p.shapes[0].opacity = 0.5, p.shapes[0].phase = 0.2;
              e.opacity = 0.5, e.hasScale = 1, e.scale = 3, e.phase = 0.3, e.hasPhaseOffset = 1, e.phaseOffset = 1;
-         }, 4.5, 0.2, 1.9},
-        {"offset without its flag", [](Parameters&, ShapeDrawer::Pattern& e, hostsim::World&) {
-             e.phaseOffset = 1, e.scale = 3;
-         }, 1.5, 0.8, 0.4},
-        {"post-2D maps", [](Parameters& p, ShapeDrawer::Pattern&, hostsim::World& map) {
+         },
+         4.5, 0.2, 1.9},
+        {"offset without its flag",
+         [](Parameters&, ShapeDrawer::Pattern& e, hostsim::World&) { e.phaseOffset = 1, e.scale = 3; }, 1.5, 0.8, 0.4},
+        {"post-2D maps",
+         [](Parameters& p, ShapeDrawer::Pattern&, hostsim::World& map) {
              ScaleMapSettings& s = p.mapPost2D.scaleMap;
              s.layer = map.get(), s.channel = 3, s.power = 1, s.black = 1, s.white = 3;
              PhaseMapSettings& f = p.mapPost2D.phaseMap;
              f.layer = map.get(), f.channel = 3, f.black = 1, f.white = 2, f.invert = 1;
-         }, (1 + 2 * rate) * 1.5, 0.8, 0.4 + 1 + (1 - rate)},
+         },
+         (1 + 2 * rate) * 1.5, 0.8, 0.4 + 1 + (1 - rate)},
     };
     for (const Case& c : cases) {
         neutral();
@@ -78,7 +83,7 @@ TEST_F(DrawElement, MapsReadAtTheDrawnPositionAndReportErrors) {
     EXPECT_NEAR(scale, 4, 1e-12);
     const auto req = sampling.requests();
     ASSERT_EQ(req.size(), 1u);
-    EXPECT_EQ(req[0].x, 6 * 65536);  // 20 * (50 + 10) / 200
+    EXPECT_EQ(req[0].x, 6 * 65536);         // 20 * (50 + 10) / 200
     EXPECT_EQ(req[0].y, int(3.5 * 65536));  // 10 * (30 + 5) / 100
     host.faults().failCall("subpixel_sample", host.faults().calls("subpixel_sample") + 1, PF_Err_OUT_OF_MEMORY);
     scale = 1;
@@ -91,8 +96,8 @@ namespace {
 struct ColourCase {
     const char* what;
     int mode;
-    Color shape;    // RGB
-    Color mapHls;   // element colour1, HLS form
+    Color shape;   // RGB
+    Color mapHls;  // element colour1, HLS form
     bool luma;
     Color wantFill;  // RGB; alpha slot unchanged (1)
 };
@@ -143,7 +148,8 @@ TEST_F(DrawElement, ColourSpreadsLumaAndModifiers) {
     Color fill, stroke;
     double alpha = 0.7;
     ASSERT_EQ(make().calculateColor(0, record.shapes[0], e, Vector(), fill, stroke, alpha), PF_Err_NONE);
-    for (auto [got, want] : {std::pair{fill, record.shapes[0].color}, std::pair{stroke, record.shapes[0].strokeColor}}) {
+    for (auto [got, want] :
+         {std::pair{fill, record.shapes[0].color}, std::pair{stroke, record.shapes[0].strokeColor}}) {
         EXPECT_EQ(got.alpha, want.alpha);
         EXPECT_NEAR(got.red, want.red, 1e-6);
         EXPECT_NEAR(got.green, want.green, 1e-6);

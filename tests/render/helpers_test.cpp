@@ -1,8 +1,8 @@
 // The render helpers: bit depth of a world, the band launcher on the host's
 // threads, the alpha bounds of a layer, and whether a layer has video.
-#include "RenderFixture.h"
 #include "Comp.h"
 #include "Params.h"
+#include "RenderFixture.h"
 #include "Streams.h"
 #include "VemaroRenderHelpers.h"
 
@@ -126,7 +126,8 @@ TEST_F(RenderHelpers, BandsRunInParallel) {
         PF_Err operator()(int, int n) const {
             ++arrived;
             // Wait (bounded) until every band has started.
-            for (int k = 0; k < 2000 && arrived.load() < n; ++k) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            for (int k = 0; k < 2000 && arrived.load() < n; ++k)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
             return PF_Err_NONE;
         }
     } meeting;

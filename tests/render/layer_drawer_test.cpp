@@ -91,8 +91,8 @@ TEST_F(LayerDrawerTest, IdentityCopiesTheSourceAtEveryDepthAndQuality) {
                     if (depth == Depth::Bits8)
                         ok = inside ? samePixels<PF_Pixel>(out, x, y, src, u, v) : out.at<PF_Pixel>(x, y).alpha == 0;
                     if (depth == Depth::Bits16)
-                        ok = inside ? samePixels<PF_Pixel16>(out, x, y, src, u, v)
-                                    : out.at<PF_Pixel16>(x, y).alpha == 0;
+                        ok =
+                            inside ? samePixels<PF_Pixel16>(out, x, y, src, u, v) : out.at<PF_Pixel16>(x, y).alpha == 0;
                     if (depth == Depth::Float)
                         ok = inside ? samePixels<PF_PixelFloat>(out, x, y, src, u, v)
                                     : out.at<PF_PixelFloat>(x, y).alpha == 0;
@@ -281,12 +281,22 @@ TEST_F(LayerDrawerTest, ColourStepsPerPixel) {
         {"tone alpha", {255, 200, 100, 50}, 1.0, false, {}, {tone(1, {0.5f, 0, 1, 0})}, {128, 0, 255, 0}},
         // Luma 0.5 gives the mid colour; luma of (255, 0, 0) is 0.299 < 0.5:
         // shadow black + mid * 0.598 -> (0.598 * 0.4) * 255 = 60.996 -> 61.
-        {"tritone at luma 0.299", {255, 255, 0, 0}, 1.0, false, {}, {tone(3, {1, 0.4f, 0.4f, 0.4f}, true)},
+        {"tritone at luma 0.299",
+         {255, 255, 0, 0},
+         1.0,
+         false,
+         {},
+         {tone(3, {1, 0.4f, 0.4f, 0.4f}, true)},
          {255, 61, 61, 61}},
         {"hue to 120 degrees", {255, 255, 0, 0}, 1.0, false, {}, {tone(4, {1, 120, 0, 0})}, {255, 0, 255, 0}},
         {"hls adds", {255, 255, 0, 0}, 1.0, false, {}, {tone(5, {1, 240, 0, 0})}, {255, 0, 0, 255}},
         {"modifier scales", {255, 255, 0, 0}, 1.0, false, {}, {tone(6, {1, 0, 1, 0})}, {255, 128, 128, 128}},
-        {"fill then tint", {255, 1, 2, 3}, 1.0, true, {1, 1, 1, 1}, {tone(2, {1, 0.2f, 0.4f, 0.6f})},
+        {"fill then tint",
+         {255, 1, 2, 3},
+         1.0,
+         true,
+         {1, 1, 1, 1},
+         {tone(2, {1, 0.2f, 0.4f, 0.6f})},
          {255, 51, 102, 153}},
     };
     for (const Case& c : cases) {
@@ -301,8 +311,8 @@ TEST_F(LayerDrawerTest, ColourStepsPerPixel) {
         for (std::size_t k = 0; k < c.tones.size(); ++k) p.tones[k] = c.tones[k];
         ASSERT_EQ(drawLayer(&in, *suites, out, p, true), PF_Err_NONE);
         const PF_Pixel& o = out.at<PF_Pixel>(1, 1);
-        EXPECT_TRUE(samePixel(o, c.want)) << c.what << ": " << int(o.alpha) << " " << int(o.red) << " "
-                                          << int(o.green) << " " << int(o.blue);
+        EXPECT_TRUE(samePixel(o, c.want))
+            << c.what << ": " << int(o.alpha) << " " << int(o.red) << " " << int(o.green) << " " << int(o.blue);
     }
 }
 

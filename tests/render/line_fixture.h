@@ -1,8 +1,8 @@
 // Runs one LineDrawer the way the drawing driver does, and builds line records.
 #pragma once
 
-#include "VemaroLineDrawer.h"
 #include "RenderFixture.h"
+#include "VemaroLineDrawer.h"
 #include "World.h"
 
 // threads < 1: the host's thread count.

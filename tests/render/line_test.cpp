@@ -92,7 +92,7 @@ TEST_F(LineTest, MultithreadOnlyWhenTallerThanAHundredAndTheThreadCount) {
 // turn, give the same coverage.
 TEST_F(LineTest, AxisAlignedFillHasTheProductOfTheEdgeCoverages) {
     const double cols[] = {0.25, 1, 1, 1, 1, 1, 0.75};  // columns 7 ... 13
-    const double rows[] = {0.75, 1, 1, 0.25};            // rows 19 ... 22
+    const double rows[] = {0.75, 1, 1, 0.25};           // rows 19 ... 22
     auto expected = [&](int x, int y) {
         return x >= 7 && x <= 13 && y >= 19 && y <= 22 ? cols[x - 7] * rows[y - 19] : 0.0;
     };
@@ -152,7 +152,8 @@ TEST_F(LineTest, StrokeOfWidthZero) {
     int drawn = 0;
     for (int y = 0; y < 32; ++y)
         for (int x = 0; x < 24; ++x) {
-            const bool boundary = (x == 7 || x == 13) ? (y >= 18 && y <= 22) : (y == 18 || y == 22) && x >= 7 && x <= 13;
+            const bool boundary =
+                (x == 7 || x == 13) ? (y >= 18 && y <= 22) : (y == 18 || y == 22) && x >= 7 && x <= 13;
             EXPECT_EQ(d.at<PF_Pixel>(x, y).alpha, boundary ? 255 : 0) << x << "," << y;
             drawn += d.at<PF_Pixel>(x, y).alpha != 0;
         }
@@ -160,11 +161,11 @@ TEST_F(LineTest, StrokeOfWidthZero) {
 
     World a(24, 32, Depth::Float);
     ASSERT_EQ(drawLine(&in, *suites, a, line(10.25, 20.25, 3, 1.5, 0, 2, 0.0)), PF_Err_NONE);
-    EXPECT_NEAR(a.at<PF_PixelFloat>(13, 20).alpha, 0.25 * 0.75, 1e-7);       // c = 0.75
+    EXPECT_NEAR(a.at<PF_PixelFloat>(13, 20).alpha, 0.25 * 0.75, 1e-7);      // c = 0.75
     EXPECT_NEAR(a.at<PF_PixelFloat>(13, 19).alpha, 0.4375 * 0.5625, 1e-7);  // c = 0.75 * 0.75
-    EXPECT_EQ(a.at<PF_PixelFloat>(10, 20).alpha, 0.0f);                      // inside: c = 1
-    EXPECT_EQ(a.at<PF_PixelFloat>(10, 23).alpha, 0.0f);                      // outside: c = 0
-    EXPECT_FLOAT_EQ(a.at<PF_PixelFloat>(10, 20 - 1).red, 1.0f);  // the stroke colour
+    EXPECT_EQ(a.at<PF_PixelFloat>(10, 20).alpha, 0.0f);                     // inside: c = 1
+    EXPECT_EQ(a.at<PF_PixelFloat>(10, 23).alpha, 0.0f);                     // outside: c = 0
+    EXPECT_FLOAT_EQ(a.at<PF_PixelFloat>(10, 20 - 1).red, 1.0f);             // the stroke colour
 }
 
 // Fill and stroke at 8 bits: at (13, 20) the fill (L = 3) covers half and the
@@ -178,7 +179,7 @@ TEST_F(LineTest, FillAndStrokeMergeThenTakeTheOpacity) {
     EXPECT_TRUE(samePixel(w.at<PF_Pixel>(13, 20), PF_Pixel{127, 255, 128, 128}));
     EXPECT_TRUE(samePixel(w.at<PF_Pixel>(10, 20), PF_Pixel{128, 255, 255, 255}));  // fill alone: 255 * 0.5 + 0.5
     EXPECT_TRUE(samePixel(w.at<PF_Pixel>(14, 20), PF_Pixel{128, 255, 0, 0}));      // stroke alone
-    EXPECT_EQ(w.at<PF_Pixel>(15, 20).alpha, 0);  // u = 5 = Ls + 0.5
+    EXPECT_EQ(w.at<PF_Pixel>(15, 20).alpha, 0);                                    // u = 5 = Ls + 0.5
 
     // Hard edges: the fill wins at u = L exactly, the stroke up to Ls.
     World d(24, 32, Depth::Bits8);
@@ -201,8 +202,7 @@ std::vector<double> cairoBox(int w, int h, const LineDrawer::Pattern& p) {
     const double c = std::cos(p.phase), sn = std::sin(p.phase);
     const double L = p.halfLength, T = p.halfThickness;
     const double corners[4][2] = {{L, T}, {L, -T}, {-L, -T}, {-L, T}};
-    for (const auto& k : corners)
-        cairo_line_to(cr, p.x + 0.5 + k[0] * c - k[1] * sn, p.y + 0.5 + k[0] * sn + k[1] * c);
+    for (const auto& k : corners) cairo_line_to(cr, p.x + 0.5 + k[0] * c - k[1] * sn, p.y + 0.5 + k[0] * sn + k[1] * c);
     cairo_close_path(cr);
     cairo_fill(cr);
     cairo_surface_flush(s);
@@ -224,8 +224,8 @@ std::vector<double> cairoBox(int w, int h, const LineDrawer::Pattern& p) {
 TEST_F(LineTest, RotatedCoverageMatchesCairo) {
     const double cases[][5] = {
         // x, y, L, T, phase
-        {60.3, 64.7, 40, 1.0, 0.3},  {64.1, 60.2, 50, 3.5, 0.785398}, {63.5, 64.5, 25.3, 12.2, 2.1},
-        {61.8, 62.2, 45, 1.6, 1.3},  {64.0, 64.0, 30, 30, 0.05},      {62.2, 65.9, 55, 2.25, -0.6},
+        {60.3, 64.7, 40, 1.0, 0.3}, {64.1, 60.2, 50, 3.5, 0.785398}, {63.5, 64.5, 25.3, 12.2, 2.1},
+        {61.8, 62.2, 45, 1.6, 1.3}, {64.0, 64.0, 30, 30, 0.05},      {62.2, 65.9, 55, 2.25, -0.6},
     };
     for (const auto& k : cases) {
         const int W = 128, H = 128;
@@ -239,7 +239,8 @@ TEST_F(LineTest, RotatedCoverageMatchesCairo) {
         for (int y = 0; y < H; ++y)
             for (int x = 0; x < W; ++x) {
                 const double a = w.at<PF_PixelFloat>(x, y).alpha, b = ref[std::size_t(y) * W + x];
-                const double u = std::fabs((x - p.x) * c + (y - p.y) * s), v = std::fabs(-(x - p.x) * s + (y - p.y) * c);
+                const double u = std::fabs((x - p.x) * c + (y - p.y) * s),
+                             v = std::fabs(-(x - p.x) * s + (y - p.y) * c);
                 ours += a;
                 theirs += b;
                 const bool farInside = u <= L - 1 && v <= T - 1, farOutside = u >= L + 1 || v >= T + 1;
@@ -298,10 +299,10 @@ TEST_F(LineTest, DepthsAgree) {
             const Norm f = premultipliedAt<PF_PixelFloat>(w32, x, y);
             const Norm s = premultipliedAt<PF_Pixel16>(w16, x, y);
             const Norm e = premultipliedAt<PF_Pixel>(w8, x, y);
-            worst16 = std::max({worst16, std::fabs(f.a - s.a), std::fabs(f.r - s.r), std::fabs(f.g - s.g),
-                                std::fabs(f.b - s.b)});
-            worst8 = std::max({worst8, std::fabs(f.a - e.a), std::fabs(f.r - e.r), std::fabs(f.g - e.g),
-                               std::fabs(f.b - e.b)});
+            worst16 = std::max(
+                {worst16, std::fabs(f.a - s.a), std::fabs(f.r - s.r), std::fabs(f.g - s.g), std::fabs(f.b - s.b)});
+            worst8 = std::max(
+                {worst8, std::fabs(f.a - e.a), std::fabs(f.r - e.r), std::fabs(f.g - e.g), std::fabs(f.b - e.b)});
         }
     EXPECT_LE(worst16 * 255, 0.1);
     EXPECT_LE(worst8 * 255, 4.0);
@@ -369,9 +370,9 @@ TEST_F(LineTest, RowSpansGiveThePlainPerPixelResult) {
     for (Depth depth : {Depth::Bits8, Depth::Bits16, Depth::Float}) {
         World fast(160, 120, depth), plain(160, 120, depth);
         for (int k = 0; k < 90; ++k) {
-            LineDrawer::Pattern p = line(next() * 180 - 10, next() * 140 - 10, next() * 60, next() * 8,
-                                         k % 3 == 0 ? phases[k / 3 % 7] : next() * 7 - 3.5, 1 + k % 3,
-                                         next() * 4, 0.3 + 0.7 * next());
+            LineDrawer::Pattern p =
+                line(next() * 180 - 10, next() * 140 - 10, next() * 60, next() * 8,
+                     k % 3 == 0 ? phases[k / 3 % 7] : next() * 7 - 3.5, 1 + k % 3, next() * 4, 0.3 + 0.7 * next());
             p.fill = {1, static_cast<float>(next()), static_cast<float>(next()), static_cast<float>(next())};
             p.stroke = {1, static_cast<float>(next()), static_cast<float>(next()), static_cast<float>(next())};
             p.blendMode = 1 + k % 15;
@@ -413,7 +414,7 @@ void paint(World& w) {
 TEST_F(LineTest, OutputIsTheSameForEveryBandCount) {
     std::vector<std::pair<LineDrawer::Pattern, bool>> lines;
     for (bool draft : {false, true}) {
-        lines.push_back({line(65.2, 60.7, 70.3, 4.2, 1.2), draft});           // 120 rows or so
+        lines.push_back({line(65.2, 60.7, 70.3, 4.2, 1.2), draft});  // 120 rows or so
         lines.push_back({line(60.6, 50.1, 50.2, 6.5, 0.5, 3, 2.5, 0.8), draft});
         lines.push_back({line(30.3, 70.8, 40.7, 3.0, 2.8, 2, 1.5, 0.9), draft});
         lines.push_back({line(100.1, 90.4, 3.2, 0.4, 0.1, 3, 0.4), draft});  // 3 or 4 rows
@@ -435,7 +436,8 @@ TEST_F(LineTest, OutputIsTheSameForEveryBandCount) {
         const auto reference = render(1);
         for (int threads : {2, 3, 7}) {
             const auto w = render(threads);
-            EXPECT_TRUE(sameWorld(*w, *reference)) << "depth " << static_cast<int>(depth) << ", " << threads << " bands";
+            EXPECT_TRUE(sameWorld(*w, *reference))
+                << "depth " << static_cast<int>(depth) << ", " << threads << " bands";
             EXPECT_TRUE(w->paddingUntouched());
         }
     }
@@ -454,8 +456,8 @@ TEST_F(LineTest, LaterElementsGoBeneath) {
     drawLine(&in, *suites, w, blue);
     EXPECT_TRUE(samePixel(w.at<PF_Pixel>(30, 20), PF_Pixel{255, 255, 0, 0}));  // in both
     EXPECT_TRUE(samePixel(w.at<PF_Pixel>(30, 30), PF_Pixel{255, 0, 0, 255}));  // blue only
-    const PF_Pixel edge = w.at<PF_Pixel>(30, 24);  // red covers 0.75 of it
-    EXPECT_GE(edge.alpha, 254);  // 8-bit weights lose a little
+    const PF_Pixel edge = w.at<PF_Pixel>(30, 24);                              // red covers 0.75 of it
+    EXPECT_GE(edge.alpha, 254);                                                // 8-bit weights lose a little
     EXPECT_GT(edge.red, 180);
     EXPECT_GT(edge.blue, 50);
 }

@@ -1,8 +1,8 @@
 // Runs one PolygonDrawer the way the drawing driver does, and builds records.
 #pragma once
 
-#include "VemaroPolygonDrawer.h"
 #include "RenderFixture.h"
+#include "VemaroPolygonDrawer.h"
 #include "World.h"
 
 // threads < 1: the host's thread count.

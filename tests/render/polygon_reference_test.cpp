@@ -198,9 +198,11 @@ TEST_F(PolygonReference, FillMatchesCairo) {
         double starness, phase, inner;
     };
     const Case cases[] = {
-        {40.3, 39.6, 20, 4, 0.0, 0.3, 0.0},  {41.7, 40.2, 30.5, 5, 0.5, 0.0, 0.0}, {63.5, 64.1, 55, 6, 0.3, 1.0, 0.0},
-        {64.0, 64.0, 50, 12, 0.0, 0.1, 0.0}, {40.0, 44.0, 25, 3, 0.0, 0.7, 0.0},   {60.2, 61.7, 52, 8, 0.6, 0.2, 0.0},
-        {63.5, 64.1, 55, 6, 0.0, 0.4, 0.5},  {64.2, 63.3, 58, 5, 0.45, 0.1, 0.4}, {300.4, 299.8, 280, 7, 0.2, 0.3, 0.3},
+        {40.3, 39.6, 20, 4, 0.0, 0.3, 0.0},    {41.7, 40.2, 30.5, 5, 0.5, 0.0, 0.0},
+        {63.5, 64.1, 55, 6, 0.3, 1.0, 0.0},    {64.0, 64.0, 50, 12, 0.0, 0.1, 0.0},
+        {40.0, 44.0, 25, 3, 0.0, 0.7, 0.0},    {60.2, 61.7, 52, 8, 0.6, 0.2, 0.0},
+        {63.5, 64.1, 55, 6, 0.0, 0.4, 0.5},    {64.2, 63.3, 58, 5, 0.45, 0.1, 0.4},
+        {300.4, 299.8, 280, 7, 0.2, 0.3, 0.3},
     };
     for (const Case& k : cases) {
         const int W = k.r > 100 ? 600 : 128, H = W;
@@ -216,8 +218,8 @@ TEST_F(PolygonReference, FillMatchesCairo) {
         }
         const Comparison c = compare(w, cairoFill(W, H, p), outlines, corners, 2.5);
         // Area of 2n triangles between the centre and a side.
-        const double area = k.sides * std::cos(M_PI / k.sides) * std::sin(M_PI / k.sides) * (1 - k.starness) *
-                            k.r * k.r * (1 - k.inner * k.inner);
+        const double area = k.sides * std::cos(M_PI / k.sides) * std::sin(M_PI / k.sides) * (1 - k.starness) * k.r *
+                            k.r * (1 - k.inner * k.inner);
         const std::string what = std::to_string(k.sides) + " sides, starness " + std::to_string(k.starness) +
                                  ", hole " + std::to_string(k.inner);
         EXPECT_EQ(c.exactMismatches, 0) << what;
@@ -240,8 +242,8 @@ TEST_F(PolygonReference, StrokesMatchCairo) {
         double starness, phase, inner, width;
     };
     const Case cases[] = {
-        {63.7, 64.2, 45, 4, 0.0, 0.3, 0.0, 3.0},  {62.1, 63.4, 44, 5, 0.4, 0.1, 0.0, 2.5},
-        {64.3, 63.8, 46, 6, 0.0, 0.2, 0.5, 2.0},  {63.2, 64.6, 40, 8, 0.0, 0.0, 0.45, 4.0},
+        {63.7, 64.2, 45, 4, 0.0, 0.3, 0.0, 3.0}, {62.1, 63.4, 44, 5, 0.4, 0.1, 0.0, 2.5},
+        {64.3, 63.8, 46, 6, 0.0, 0.2, 0.5, 2.0}, {63.2, 64.6, 40, 8, 0.0, 0.0, 0.45, 4.0},
         {64.0, 64.0, 42, 3, 0.0, 1.3, 0.0, 6.5},
     };
     for (const Case& k : cases) {

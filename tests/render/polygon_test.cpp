@@ -70,7 +70,9 @@ TEST_F(PolygonTest, RegionIsTheReachGrownAndClipped) {
         const std::size_t sides2 = c.draws ? static_cast<std::size_t>(2 * c.p.sides) : 0;
         EXPECT_EQ(d.edges.size(), sides2) << c.what;  // not built for an empty region
         EXPECT_EQ(d.innerEdges.size(), sides2) << c.what;
-        if (c.draws) { EXPECT_EQ(d.columnOffsets.size(), static_cast<std::size_t>(c.want.right - c.want.left)); }
+        if (c.draws) {
+            EXPECT_EQ(d.columnOffsets.size(), static_cast<std::size_t>(c.want.right - c.want.left));
+        }
     }
 }
 
@@ -123,8 +125,8 @@ TEST_F(PolygonTest, AxisAlignedSquareByHand) {
         A_u_char alpha;
     };
     const Px want[] = {
-        {15, 20, 64},  {16, 20, 255}, {25, 20, 191}, {26, 20, 0},  {14, 20, 0},  // across the middle row
-        {20, 15, 38},  {20, 16, 255}, {20, 25, 217}, {20, 26, 0},  {20, 14, 0},  // down the middle column
+        {15, 20, 64},  {16, 20, 255}, {25, 20, 191}, {26, 20, 0}, {14, 20, 0},  // across the middle row
+        {20, 15, 38},  {20, 16, 255}, {20, 25, 217}, {20, 26, 0}, {20, 14, 0},  // down the middle column
         {15, 15, 38},  {25, 15, 38},                                            // upper corners: the top side
         {25, 25, 191}, {15, 25, 64},                                            // lower corners: the sides
         {20, 20, 255},
@@ -132,7 +134,9 @@ TEST_F(PolygonTest, AxisAlignedSquareByHand) {
     for (const Px& p : want) {
         const PF_Pixel got = w.at<PF_Pixel>(p.x, p.y);
         EXPECT_EQ(got.alpha, p.alpha) << p.x << "," << p.y;
-        if (got.alpha) { EXPECT_TRUE(got.red == 255 && got.green == 255 && got.blue == 255) << p.x << "," << p.y; }
+        if (got.alpha) {
+            EXPECT_TRUE(got.red == 255 && got.green == 255 && got.blue == 255) << p.x << "," << p.y;
+        }
     }
 
     // Stroke only, 1.5 wide: the band outside the sides, 0.75 at a pixel
@@ -173,7 +177,9 @@ TEST_F(PolygonTest, DraftSquareCountsItsPixels) {
                 const bool inside = x >= 16 && x <= 25 && y >= 16 && y <= 25;
                 (px.green ? fill : stroke)++;
                 EXPECT_EQ(px.green != 0, inside) << x << "," << y;
-                if (!inside) { EXPECT_TRUE(x >= 14 && x <= 26 && y >= 14 && y <= 26) << x << "," << y; }
+                if (!inside) {
+                    EXPECT_TRUE(x >= 14 && x <= 26 && y >= 14 && y <= 26) << x << "," << y;
+                }
             }
         EXPECT_EQ(fill, c.fill) << c.fillMode;
         EXPECT_EQ(stroke, c.stroke) << c.fillMode;
@@ -413,10 +419,10 @@ TEST_F(PolygonTest, DepthsAgree) {
             const Norm f = premultipliedAt<PF_PixelFloat>(w32, x, y);
             const Norm s = premultipliedAt<PF_Pixel16>(w16, x, y);
             const Norm e = premultipliedAt<PF_Pixel>(w8, x, y);
-            worst16 = std::max({worst16, std::fabs(f.a - s.a), std::fabs(f.r - s.r), std::fabs(f.g - s.g),
-                                std::fabs(f.b - s.b)});
-            worst8 = std::max({worst8, std::fabs(f.a - e.a), std::fabs(f.r - e.r), std::fabs(f.g - e.g),
-                               std::fabs(f.b - e.b)});
+            worst16 = std::max(
+                {worst16, std::fabs(f.a - s.a), std::fabs(f.r - s.r), std::fabs(f.g - s.g), std::fabs(f.b - s.b)});
+            worst8 = std::max(
+                {worst8, std::fabs(f.a - e.a), std::fabs(f.r - e.r), std::fabs(f.g - e.g), std::fabs(f.b - e.b)});
         }
     EXPECT_LE(worst16 * 255, 0.1);
     EXPECT_LE(worst8 * 255, 4.0);
@@ -433,7 +439,9 @@ TEST_F(PolygonTest, OutputIsTheSameForEveryBandCount) {
                 auto w = std::make_unique<World>(130, height, depth, 3, 4, 2);
                 for (const auto& [p, draft] : scene(true)) {
                     PolygonDrawer d(&in, *suites, draft, w->get(), static_cast<int>(depth), p);
-                    if (d.doRender()) { EXPECT_EQ(iterateGeneric(&in, *suites, &d, threads), PF_Err_NONE); }
+                    if (d.doRender()) {
+                        EXPECT_EQ(iterateGeneric(&in, *suites, &d, threads), PF_Err_NONE);
+                    }
                 }
                 return w;
             };
@@ -548,13 +556,13 @@ TEST_F(PolygonTest, RunsGiveThePlainPerPixelResult) {
                             k % 2 ? next() : 0.0, next() * 7, mode, next() * 6, k % 3 == 0 ? next() * 0.9 : 0.0,
                             0.3 + 0.7 * next());
                 p.stroke = {1, static_cast<float>(next()), static_cast<float>(next()), static_cast<float>(next())};
-                if (k % 17 == 0) p.innerRadius = 1.2;  // a hole larger than the outline
+                if (k % 17 == 0) p.innerRadius = 1.2;                        // a hole larger than the outline
                 if (k % 19 == 0) p.starness = k % 2 ? 1 + next() : -next();  // beyond the range
                 p.fill = {1, static_cast<float>(next()), static_cast<float>(next()), static_cast<float>(next())};
                 p.blendMode = 1 + k % 15;
-                if (k % 7 == 0) p.radius = 0.2 + next();                    // tiny
-                if (k % 11 == 0) p.radius = 251 + next() * 100;            // the exact angle
-                if (k % 13 == 0) p.starness = 0.99 + 0.01 * next();        // spikes
+                if (k % 7 == 0) p.radius = 0.2 + next();             // tiny
+                if (k % 11 == 0) p.radius = 251 + next() * 100;      // the exact angle
+                if (k % 13 == 0) p.starness = 0.99 + 0.01 * next();  // spikes
                 ASSERT_EQ(drawPolygon(&in, *suites, fast, p, draft), PF_Err_NONE);
                 PolygonDrawer d(&in, *suites, draft, plain.get(), static_cast<int>(depth), p);
                 if (!d.doRender()) continue;

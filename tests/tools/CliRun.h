@@ -1,10 +1,10 @@
 // Runs the command-line renderer as a user does and collects what it prints.
 #pragma once
 
+#include <sys/wait.h>
 #include <array>
 #include <cstdio>
 #include <string>
-#include <sys/wait.h>
 
 struct CliRun {
     int status;

@@ -5,9 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -38,38 +38,50 @@ TEST_F(CliMessages, ErrorsNameThePlaceAndTheProblem) {
     };
     const std::string out = " --frames 0 --out " + dir + "/f.png";
     const Case cases[] = {
-        {R"({"parms": []})", out, {"scene.json: unknown section \"parms\"", "did you mean \"params\"",
-                                   "\"composition\", \"pixels\", \"masks\", \"audio\", \"params\""}},
+        {R"({"parms": []})",
+         out,
+         {"scene.json: unknown section \"parms\"", "did you mean \"params\"",
+          "\"composition\", \"pixels\", \"masks\", \"audio\", \"params\""}},
         {R"({"composition": {"bitdepth": 16}})", out, {"composition.bitdepth", "did you mean \"bitDepth\""}},
-        {R"({"composition": {"effectLayer": {"widht": 10}}})", out,
+        {R"({"composition": {"effectLayer": {"widht": 10}}})",
+         out,
          {"composition.effectLayer.widht", "did you mean \"width\"", "\"height\""}},
         {R"({"composition": {"bitDepth": 12}})", out, {"composition.bitDepth", "must be 8, 16 or 32"}},
-        {R"({"params": [{"param": "gridWidht", "value": 3}]})", out,
+        {R"({"params": [{"param": "gridWidht", "value": 3}]})",
+         out,
          {"params[0]", "no parameter is named \"gridWidht\"", "did you mean \"gridWidth\""}},
-        {R"({"params": [{"param": "gridWidth", "value": 1}]})", out,
+        {R"({"params": [{"param": "gridWidth", "value": 1}]})",
+         out,
          {"params[0] \"Width\" (index 36, key \"gridWidth\")", "outside the valid range 2 .. 10000"}},
-        {R"({"params": [{"param": "Rotation", "value": 1}]})", out,
+        {R"({"params": [{"param": "Rotation", "value": 1}]})",
+         out,
          {"is ambiguous", "\"lineRotation\"", "\"gridRotation\"", "give its key"}},
-        {R"({"params": [{"param": "gridWidth", "valeu": 1}]})", out,
+        {R"({"params": [{"param": "gridWidth", "valeu": 1}]})",
+         out,
          {"unknown key \"valeu\"", "did you mean \"value\"", "(allowed: \"param\", \"group\", \"value\""}},
         {R"({"params": [{"param": "gridWidth", "value": 1)", out, {"scene.json: not valid JSON", "line 1"}},
-        {R"({"interpolation": [{"param": "gridWidth", "group": 3, "mode": "hold"}]})", out,
+        {R"({"interpolation": [{"param": "gridWidth", "group": 3, "mode": "hold"}]})",
+         out,
          {"\"interpolation\" entry 1", "\"group\" must be a text"}},
-        {R"({"masks": [{"id": 1, "vertices": [[0, 0]]}, {"id": 1, "vertices": [[1, 1]]}]})", out,
+        {R"({"masks": [{"id": 1, "vertices": [[0, 0]]}, {"id": 1, "vertices": [[1, 1]]}]})",
+         out,
          {"mask 2", "mask id 1 is already in use"}},
         {R"({"audio": [{"layer": "nobody", "tones": []}]})", out, {"\"audio\" entry 1", "no layer named"}},
         {R"({"composition": {"effectLayer": {"width": 6000, "height": 6000}},
              "params": [{"param": "pattern", "value": "Grid"}, {"param": "gridMode", "value": "Width & Height"},
                         {"param": "gridWidth", "value": 2}, {"param": "gridHeight", "value": 2},
                         {"param": "transformScale", "value": 50}]})",
-         out, {"frame 0 failed in render: out of memory: the Grid layout", "gridWidth", "no frame was written"}},
-        {R"({"params": [{"param": "finiteGridColumn", "value": 3}]})", " --frames 0 --out " + dir + "/f",
+         out,
+         {"frame 0 failed in render: out of memory: the Grid layout", "gridWidth", "no frame was written"}},
+        {R"({"params": [{"param": "finiteGridColumn", "value": 3}]})",
+         " --frames 0 --out " + dir + "/f",
          {"must end in .png (it has no extension)"}},
-        {R"({"composition": {"bitDepth": 32}})", " --frames 0 --out " + dir + "/f.png",
+        {R"({"composition": {"bitDepth": 32}})",
+         " --frames 0 --out " + dir + "/f.png",
          {"a 32-bit scene is written as EXR", "must end in .exr (not .png)"}},
-        {"", "--frames 0 --out " + dir + "/none/f.png",
-         {"frame 0 failed: cannot write " + dir + "/none/f.png", "No such file or directory",
-          "no frame was written"}},
+        {"",
+         "--frames 0 --out " + dir + "/none/f.png",
+         {"frame 0 failed: cannot write " + dir + "/none/f.png", "No such file or directory", "no frame was written"}},
         {"", "--frames 0 --downsample 0 --out " + dir + "/f.png", {"--downsample needs a whole number"}},
     };
     for (const Case& c : cases) {
@@ -88,8 +100,9 @@ TEST_F(CliMessages, AFailingFrameSaysWhichWereWritten) {
     ASSERT_EQ(system(("mkdir '" + dir + "/f_2.png'").c_str()), 0);  // frame 2's name is taken by a directory
     CliRun r = runRenderer("--frames 0-3 --out " + dir + "/f_#.png");
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.out.find("frame 2 failed: cannot write " + dir + "/f_2.png: Is a directory; frames 0 and 1 were written"),
-              std::string::npos)
+    EXPECT_NE(
+        r.out.find("frame 2 failed: cannot write " + dir + "/f_2.png: Is a directory; frames 0 and 1 were written"),
+        std::string::npos)
         << r.out;
     EXPECT_EQ(access((dir + "/f_3.png").c_str(), F_OK), -1);
 }
@@ -105,8 +118,8 @@ TEST_F(CliMessages, ProgressIsOneLinePerFrameWithoutATerminal) {
     ASSERT_EQ(lines.size(), 3u) << r.out;
     for (int n = 1; n <= 3; ++n) {
         const std::string& l = lines[std::size_t(n - 1)];
-        EXPECT_EQ(l.find("vemaro-render: frame " + std::to_string(n + 3) + " (" + std::to_string(n) + " of 3) written to " +
-                         dir + "/p_" + std::to_string(n + 3) + ".png in "),
+        EXPECT_EQ(l.find("vemaro-render: frame " + std::to_string(n + 3) + " (" + std::to_string(n) +
+                         " of 3) written to " + dir + "/p_" + std::to_string(n + 3) + ".png in "),
                   0u)
             << l;
         EXPECT_NE(l.find(" s"), std::string::npos) << l;
@@ -201,7 +214,8 @@ TEST_F(CliMessages, PicturesKeepTheirSizeUnlessTheSceneSetsOne) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.layer);
         const std::string path = scene(R"({"composition": {"effectLayer": )" + c.layer + R"(},
-            "pixels": [{"layer": "bg", "image": ")" + photo + R"("}],
+            "pixels": [{"layer": "bg", "image": ")" +
+                                       photo + R"("}],
             "params": [{"param": "onOriginal", "value": true}, {"param": "transformOpacity", "value": 0}]})");
         CliRun r = runRenderer("--scene " + path + " --frames 0 --out " + dir + "/p.png");
         ASSERT_EQ(r.status, 0) << r.out;

@@ -7,12 +7,12 @@
 #include <nlohmann/json.hpp>
 
 #include <dirent.h>
+#include <unistd.h>
 #include <cctype>
 #include <fstream>
-#include <sstream>
 #include <set>
+#include <sstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -95,9 +95,9 @@ TEST(Examples, CoverEveryLayoutShapeKindAndDepth) {
         depths.insert(scene["composition"].value("bitDepth", 8));
         for (const auto& p : scene["params"]) animated = animated || p.contains("keyframes");
     }
-    EXPECT_EQ(layouts, (std::set<std::string>{"Point", "Line", "Line Segment", "Circle", "Rectangle", "Grid",
-                                              "Finite Grid", "Triangular Grid", "Path", "Waveform", "Graph",
-                                              "Random"}));
+    EXPECT_EQ(layouts,
+              (std::set<std::string>{"Point", "Line", "Line Segment", "Circle", "Rectangle", "Grid", "Finite Grid",
+                                     "Triangular Grid", "Path", "Waveform", "Graph", "Random"}));
     EXPECT_EQ(shapes, (std::set<std::string>{"Line", "Circle", "Polygon", "Input", "Layer"}));
     EXPECT_EQ(depths, (std::set<int>{8, 16, 32}));
     EXPECT_TRUE(animated);

@@ -5,12 +5,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <dirent.h>
+#include <unistd.h>
+#include <cmath>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
@@ -67,8 +67,7 @@ World* makeResult(Depth depth, int w, int h, int left, int top) {
                 auto h16 = [](A_u_char c) { return A_u_short(c == 255 ? 32768 : c * 128); };
                 world->at<PF_Pixel16>(x, y) = {h16(p.alpha), h16(p.red), h16(p.green), h16(p.blue)};
             } else {
-                world->at<PF_PixelFloat>(x, y) = {p.alpha / 255.0f, p.red / 255.0f, p.green / 255.0f,
-                                                  p.blue / 255.0f};
+                world->at<PF_PixelFloat>(x, y) = {p.alpha / 255.0f, p.red / 255.0f, p.green / 255.0f, p.blue / 255.0f};
             }
         }
     return world;
@@ -112,7 +111,7 @@ TEST_F(FrameFile, ResultIsPlacedAtItsOffsetInALayerSizedFrame) {
         Depth depth;
         int left, top;  // the result's offset (4 x 3 pixels) in a 7 x 5 layer
     };
-    const Case cases[] = {{Depth::Bits8, 2, 1},  {Depth::Bits16, 2, 1},  {Depth::Float, 2, 1},
+    const Case cases[] = {{Depth::Bits8, 2, 1},   {Depth::Bits16, 2, 1}, {Depth::Float, 2, 1},
                           {Depth::Bits8, -2, -1}, {Depth::Bits16, 5, 3}, {Depth::Float, -1, 4}};
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(int(c.depth)) + " at " + std::to_string(c.left) + "," + std::to_string(c.top));

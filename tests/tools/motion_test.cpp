@@ -7,12 +7,12 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <unistd.h>
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace {

@@ -8,11 +8,11 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <unistd.h>
 #include <fstream>
 #include <set>
 #include <sstream>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
@@ -92,9 +92,12 @@ TEST(ParamKeys, NearestWordsForMistakes) {
         const char* typed;
         const char* first;
     };
-    const Case cases[] = {{"gridWidht", "gridWidth"},          {"GRIDWIDTH", "gridWidth"},
-                          {"shape1.colour", "shape1.color"},    {"circleRadus", "circleRadius"},
-                          {"blendMode", "blendingMode"},        {"onoriginal", "onOriginal"},
+    const Case cases[] = {{"gridWidht", "gridWidth"},
+                          {"GRIDWIDTH", "gridWidth"},
+                          {"shape1.colour", "shape1.color"},
+                          {"circleRadus", "circleRadius"},
+                          {"blendMode", "blendingMode"},
+                          {"onoriginal", "onOriginal"},
                           {"transitionScael", "transitionScale"}};
     for (const Case& c : cases) {
         const std::vector<std::string> near = tools::closestWords(c.typed, keys);

@@ -9,11 +9,11 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <unistd.h>
 #include <csetjmp>
 #include <cstdio>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -93,8 +93,8 @@ std::string craftedHeader(const std::string& tag, uint32_t w, uint32_t h) {
     const uint32_t crc = crc32(&b[12], 17);
     for (int s = 24; s >= 0; s -= 8) b.push_back(static_cast<unsigned char>(crc >> s));
     // An IDAT of an empty zlib stream and IEND; never reached.
-    const unsigned char tail[] = {0, 0, 0, 8, 'I', 'D', 'A', 'T', 0x78, 0x9c, 3, 0, 0, 0, 0, 1, 0, 0, 0, 0,
-                                  0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xae, 0x42, 0x60, 0x82};
+    const unsigned char tail[] = {0, 0, 0, 8, 'I', 'D', 'A', 'T', 0x78, 0x9c, 3,   0,   0,    0,    0,    1,
+                                  0, 0, 0, 0, 0,   0,   0,   0,   'I',  'E',  'N', 'D', 0xae, 0x42, 0x60, 0x82};
     b.insert(b.end(), std::begin(tail), std::end(tail));
     const std::string file = tempName(tag);
     std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
@@ -115,9 +115,8 @@ TEST(PngImage, HeaderSizeIsCheckedBeforeDecoding) {
         uint32_t w, h;
         bool accepted;
     };
-    const Case cases[] = {{20000, 20000, false},     {16385, 1, false},      {1, 16385, false},
-                          {0xffffffffu, 1, false},   {0x80000000u, 1, false}, {8000, 8000, true},
-                          {16384, 16384, true}};
+    const Case cases[] = {{20000, 20000, false},   {16385, 1, false},  {1, 16385, false},   {0xffffffffu, 1, false},
+                          {0x80000000u, 1, false}, {8000, 8000, true}, {16384, 16384, true}};
     for (const Case& c : cases) {
         const std::string file = craftedHeader("crafted", c.w, c.h);
         const std::string error = loadError(file, 64, 64);
@@ -128,8 +127,7 @@ TEST(PngImage, HeaderSizeIsCheckedBeforeDecoding) {
             EXPECT_NE(error.find("here: cannot decode the PNG file"), std::string::npos) << size << ": " << error;
         } else {
             EXPECT_NE(error.find("here: the PNG file"), std::string::npos) << size << ": " << error;
-            EXPECT_NE(error.find(size + " pixels; images may be at most 16384 on a side"), std::string::npos)
-                << error;
+            EXPECT_NE(error.find(size + " pixels; images may be at most 16384 on a side"), std::string::npos) << error;
         }
     }
 }
@@ -169,10 +167,10 @@ TEST(PngImage, RowByRowDecodingMatchesTheWholeImageReader) {
     struct Kind {
         int colorType, bitDepth, channels;
     };
-    const Kind kinds[] = {{PNG_COLOR_TYPE_RGBA, 8, 4},      {PNG_COLOR_TYPE_RGB, 8, 3},
-                          {PNG_COLOR_TYPE_GRAY, 8, 1},      {PNG_COLOR_TYPE_GRAY_ALPHA, 8, 2},
-                          {PNG_COLOR_TYPE_PALETTE, 8, 1},   {PNG_COLOR_TYPE_PALETTE, 4, 1},
-                          {PNG_COLOR_TYPE_GRAY, 1, 1},      {PNG_COLOR_TYPE_GRAY, 2, 1}};
+    const Kind kinds[] = {{PNG_COLOR_TYPE_RGBA, 8, 4},    {PNG_COLOR_TYPE_RGB, 8, 3},
+                          {PNG_COLOR_TYPE_GRAY, 8, 1},    {PNG_COLOR_TYPE_GRAY_ALPHA, 8, 2},
+                          {PNG_COLOR_TYPE_PALETTE, 8, 1}, {PNG_COLOR_TYPE_PALETTE, 4, 1},
+                          {PNG_COLOR_TYPE_GRAY, 1, 1},    {PNG_COLOR_TYPE_GRAY, 2, 1}};
     const png_uint_32 w = 37, h = 23;
     const std::string file = tempName("kinds");
     for (const Kind& k : kinds)
@@ -232,7 +230,8 @@ TEST_F(PngScene, AHugeImageIsRefusedNamingTheEntry) {
     try {
         scene::Context context{host, "/nowhere/scene.json", {}, 0};
         scene::applyText(R"js({"composition": {"layers": [{"name": "map", "width": 64, "height": 64}]},
-            "pixels": [{"layer": "map", "image": ")js" + file + R"js("}]})js",
+            "pixels": [{"layer": "map", "image": ")js" +
+                             file + R"js("}]})js",
                          context);
     } catch (const scene::Error& e) {
         error = e.what();

@@ -3,13 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
 #include <algorithm>
 #include <array>
 #include <cstdio>
 #include <fstream>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -65,10 +65,10 @@ TEST(DumpRecord, PrintsTheRecordOfASceneByName) {
     CliRun r = run("--scene " + path + " --dump-record 5");
     std::remove(path.c_str());
     EXPECT_EQ(r.status, 0) << r.out;
-    for (const char* line : {"pattern = 4\n", "circleRadius = 250\n", "circleCentralAngle = 6.283185307179586\n",
-                             "shapeNumber = 2\n", "shapeWeights[1] = 4\n", "shapeWeightTotal = 4\n",
-                             "transitionScale = 0.5\n", "shapes[0].color = {1, 1, 0, 0}\n",
-                             "shapes[2].type = 0\n", "gridWidth = 0\n", "displacementMap = none\n"})
+    for (const char* line :
+         {"pattern = 4\n", "circleRadius = 250\n", "circleCentralAngle = 6.283185307179586\n", "shapeNumber = 2\n",
+          "shapeWeights[1] = 4\n", "shapeWeightTotal = 4\n", "transitionScale = 0.5\n",
+          "shapes[0].color = {1, 1, 0, 0}\n", "shapes[2].type = 0\n", "gridWidth = 0\n", "displacementMap = none\n"})
         EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out.substr(0, 400);
 }
 

@@ -11,14 +11,14 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
 #include <array>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {

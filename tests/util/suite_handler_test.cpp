@@ -24,9 +24,8 @@ protected:
     hostsim::Host host;
     DummySuite dummy{42};
     std::vector<std::pair<std::string, int>> entries = {
-        {"AEGP Comp Suite", 15},  {"AEGP Iterate Suite", 1}, {"AEGP Layer Mask Suite", 6},
-        {"PF Param Utils Suite", 2}, {"AEGP Effect Suite", 2}, {"AEGP Effect Suite", 3},
-        {"AEGP Stream Suite", 9},  {"AEGP Keyframe Suite", 4}};
+        {"AEGP Comp Suite", 15},  {"AEGP Iterate Suite", 1}, {"AEGP Layer Mask Suite", 6}, {"PF Param Utils Suite", 2},
+        {"AEGP Effect Suite", 2}, {"AEGP Effect Suite", 3},  {"AEGP Stream Suite", 9},     {"AEGP Keyframe Suite", 4}};
 };
 
 TEST_F(SuiteHandlerTest, EachEntryIsAcquiredOnceAndReleasedOnce) {
@@ -40,9 +39,10 @@ TEST_F(SuiteHandlerTest, EachEntryIsAcquiredOnceAndReleasedOnce) {
         EXPECT_EQ(host.suites().acquired("AEGP Comp Suite", 15), 1);
         EXPECT_EQ(host.suites().released("AEGP Comp Suite", 15), 0) << "nothing is released before the end";
     }
-    for (auto& e : std::vector<std::pair<std::string, int>>{
-             {"AEGP Comp Suite", 15}, {"AEGP Iterate Suite", 1}, {"AEGP Layer Mask Suite", 6},
-             {"PF Param Utils Suite", 2}}) {
+    for (auto& e : std::vector<std::pair<std::string, int>>{{"AEGP Comp Suite", 15},
+                                                            {"AEGP Iterate Suite", 1},
+                                                            {"AEGP Layer Mask Suite", 6},
+                                                            {"PF Param Utils Suite", 2}}) {
         SCOPED_TRACE(e.first);
         EXPECT_EQ(host.suites().acquired(e.first, e.second), 1);
         EXPECT_EQ(host.suites().released(e.first, e.second), 1);
