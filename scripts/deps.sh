@@ -3,7 +3,7 @@
 set -euo pipefail
 PKGS=(build-essential cmake pkg-config libboost-dev libgtest-dev libgmock-dev googletest
       libbenchmark-dev libpng-dev zlib1g-dev nlohmann-json3-dev libopenexr-dev libcairo2-dev libagg-dev
-      python3 clang libclang-rt-14-dev duktape-dev)
+      python3 clang libclang-rt-14-dev clang-format duktape-dev)
 missing=()
 for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
