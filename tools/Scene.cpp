@@ -153,6 +153,17 @@ void checkKeys(const json& entry, std::initializer_list<const char*> allowed, co
     }
 }
 
+int entryLayer(const json& e, std::initializer_list<const char*> allowed, const std::string& where,
+               hostsim::Comp& comp) {
+    if (!e.is_object() || !e.contains("layer") || !e["layer"].is_string())
+        fail(where, "an entry names a \"layer\" of the composition");
+    checkKeys(e, allowed, where);
+    int id = 0;
+    if (!comp.layerByName(e["layer"].get<std::string>(), id))
+        fail(where, "no layer named \"" + e["layer"].get<std::string>() + "\"");
+    return id;
+}
+
 std::string listWords(const std::vector<std::string>& words) {
     std::string s;
     for (const std::string& w : words) s += (s.empty() ? "\"" : ", \"") + w + "\"";

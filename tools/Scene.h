@@ -20,6 +20,7 @@
 // arbitrary data. Keyframe times are seconds ("time") or frames ("frame").
 #pragma once
 
+#include "Comp.h"
 #include "Params.h"
 
 #include <nlohmann/json_fwd.hpp>
@@ -78,6 +79,10 @@ hostsim::ParamValue parseValue(hostsim::Params& params, int index, const nlohman
 A_Time keyTime(const nlohmann::json& key, const hostsim::Host& host, const std::string& where);
 // Error naming the first key of an object that is not allowed.
 void checkKeys(const nlohmann::json& entry, std::initializer_list<const char*> allowed, const std::string& where);
+// The composition layer an entry of a per-layer section names by "layer",
+// after checking the entry's keys; Error otherwise.
+int entryLayer(const nlohmann::json& entry, std::initializer_list<const char*> allowed, const std::string& where,
+               hostsim::Comp& comp);
 // A JSON library message without its internal "[json.exception...]" prefix.
 std::string plainJsonMessage(const std::exception& e);
 // "a", "b", "c": a list of allowed words for messages.

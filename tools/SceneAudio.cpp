@@ -34,12 +34,7 @@ void loadAudio(const json& section, Context& context) {
     for (std::size_t i = 0; i < section.size(); ++i) {
         const std::string where = where0 + " entry " + std::to_string(i + 1);
         const json& e = section[i];
-        if (!e.is_object() || !e.contains("layer") || !e["layer"].is_string())
-            fail(where, "an entry names a \"layer\" of the composition");
-        checkKeys(e, {"layer", "tones"}, where);
-        int id = 0;
-        if (!comp.layerByName(e["layer"].get<std::string>(), id))
-            fail(where, "no layer named \"" + e["layer"].get<std::string>() + "\"");
+        const int id = entryLayer(e, {"layer", "tones"}, where, comp);
         if (!e.contains("tones") || !e["tones"].is_array() || e["tones"].empty())
             fail(where, "\"tones\" must be a non-empty list of {\"frequency\": Hz, \"amplitude\": 0 to 1}");
         struct Tone {

@@ -70,12 +70,7 @@ void loadPixels(const json& section, Context& context) {
     for (std::size_t i = 0; i < section.size(); ++i) {
         const std::string where = where0 + " entry " + std::to_string(i + 1);
         const json& e = section[i];
-        if (!e.is_object() || !e.contains("layer") || !e["layer"].is_string())
-            fail(where, "an entry names a \"layer\" of the composition");
-        checkKeys(e, {"layer", "gradient", "image"}, where);
-        int id = 0;
-        if (!comp.layerByName(e["layer"].get<std::string>(), id))
-            fail(where, "no layer named \"" + e["layer"].get<std::string>() + "\"");
+        const int id = entryLayer(e, {"layer", "gradient", "image"}, where, comp);
         hostsim::Comp::Layer& layer = comp.layer(id);
         if (e.contains("gradient") == e.contains("image")) fail(where, "give either \"gradient\" or \"image\"");
         if (e.contains("gradient")) {
