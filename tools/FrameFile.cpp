@@ -194,24 +194,28 @@ bool encodePng(const FrameView& f, PngSink& sink, png_structp png, png_infop inf
     return true;
 }
 
+bool failWith(std::string* error, const std::string& text) {
+    if (error) *error = text;
+    return false;
+}
+
+// Whether the frame has pixels and the depth its file format holds.
+bool writable(const FrameView& f, const std::string& path, bool exr, std::string* error) {
+    if (exr != (f.depth == Depth::Float))
+        return failWith(error,
+                        exr ? "only 32-bit frames are written as EXR" : "a 32-bit frame is written as EXR, not PNG");
+    if (f.width <= 0 || f.height <= 0) return failWith(error, "cannot write " + path + ": the layer has no pixels");
+    return true;
+}
+
 }  // namespace
 
 const char* frameExtension(Depth depth) { return depth == Depth::Float ? ".exr" : ".png"; }
 
 bool writePng(const FrameView& f, const std::string& path, std::string* error, const WriteOptions& options) {
-    if (f.depth == Depth::Float) {
-        if (error) *error = "a 32-bit frame is written as EXR, not PNG";
-        return false;
-    }
-    if (f.width <= 0 || f.height <= 0) {
-        if (error) *error = "cannot write " + path + ": the layer has no pixels";
-        return false;
-    }
+    if (!writable(f, path, false, error)) return false;
     TempFile temp(path);
-    if (!temp.ok()) {
-        if (error) *error = temp.error();
-        return false;
-    }
+    if (!temp.ok()) return failWith(error, temp.error());
     FILE* file = fdopen(temp.release(), "wb");
     if (!file) {
         if (error) *error = "cannot write " + path + ": " + std::strerror(errno);
@@ -245,19 +249,9 @@ bool writePng(const FrameView& f, const std::string& path, std::string* error, c
 }
 
 bool writeExr(const FrameView& f, const std::string& path, std::string* error, const WriteOptions& options) {
-    if (f.depth != Depth::Float) {
-        if (error) *error = "only 32-bit frames are written as EXR";
-        return false;
-    }
-    if (f.width <= 0 || f.height <= 0) {
-        if (error) *error = "cannot write " + path + ": the layer has no pixels";
-        return false;
-    }
+    if (!writable(f, path, true, error)) return false;
     TempFile temp(path);
-    if (!temp.ok()) {
-        if (error) *error = temp.error();
-        return false;
-    }
+    if (!temp.ok()) return failWith(error, temp.error());
     temp.closeFd();
     const int w = f.width;
     std::vector<float> row(std::size_t(w) * 4);
