@@ -24,6 +24,18 @@ struct V {
 #include "VemaroSimdOps.inl"
 #undef VEMARO_MM
 #undef VEMARO_MMSI
+    // The 32-bit lane operations of the 16-bit blend kernels.
+    static I sub32(I a, I b) { return _mm256_sub_epi32(a, b); }
+    template <int S>
+    static I slli32(I a) {
+        return _mm256_slli_epi32(a, S);
+    }
+    static I cmpgt32(I a, I b) { return _mm256_cmpgt_epi32(a, b); }
+    static I mullo32(I a, I b) { return _mm256_mullo_epi32(a, b); }
+    static I min32(I a, I b) { return _mm256_min_epi32(a, b); }
+    static I max32(I a, I b) { return _mm256_max_epi32(a, b); }
+    static I minu32(I a, I b) { return _mm256_min_epu32(a, b); }
+    static I packus32(I a, I b) { return _mm256_packus_epi32(a, b); }
 };
 
 }  // namespace avx2
