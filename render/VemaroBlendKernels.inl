@@ -5,6 +5,9 @@
 // lane does what the per-pixel functions of VemaroBlend.h do, in the same
 // order, so every copy gives the same bits.
 //
+// The kernels are forced inline into their row loops: called, they pass their
+// planes through memory.
+//
 // Pixel groups whose top alphas are all 0 (take the bottom unless it is
 // transparent too) or, in normal mode, all full (keep the top) skip the
 // arithmetic: drawings are mostly such runs.
@@ -111,7 +114,7 @@ constexpr bool kVector8 = M == BlendMode::Normal || M == BlendMode::AlphaAdd || 
 // The composites of a group. Lanes with a transparent operand, which the
 // arithmetic does not cover, take the operand as the per-pixel functions do.
 template <BlendMode M>
-inline Planes8 kernel8(const Planes8& B, const Planes8& T) {
+VEMARO_INLINE Planes8 kernel8(const Planes8& B, const Planes8& T) {
     const I z = V::zero(), full = V::set16(255);
     const I ab = B.a, at = T.a;
     I special;
@@ -244,7 +247,7 @@ constexpr bool kVectorF = M == BlendMode::Normal || kChannel<M>;
 // transparent bottom gives the top, else a transparent top the bottom, and
 // normal keeps an opaque top.
 template <BlendMode M>
-inline PlanesF kernelF(const PlanesF& B, const PlanesF& T) {
+VEMARO_INLINE PlanesF kernelF(const PlanesF& B, const PlanesF& T) {
     const F z = V::zeroF(), one = V::set1F(1.0f);
     const F ab = B.a, at = T.a;
     F keepTop = V::cmpeqF(ab, z);
@@ -384,7 +387,7 @@ constexpr bool kVector16 = M == BlendMode::Normal || M == BlendMode::AlphaAdd ||
 // The composites of operands with channels at most full and alphas not 0
 // (other lanes come out as anything).
 template <BlendMode M>
-inline Planes16 kernel16(const Planes16& B, const Planes16& T) {
+VEMARO_INLINE Planes16 kernel16(const Planes16& B, const Planes16& T) {
     const I full = V::set32(32768), at = T.a, ab = B.a;
     if constexpr (M == BlendMode::Normal || M == BlendMode::AlphaAdd) {
         // Normal: wb = ((full - at) ab) >> 15, A = at + wb <= full (an opaque
@@ -489,5 +492,42 @@ inline A_long rows(const P* bottom, P* top, A_long n) {
     (void)bottom, (void)top, (void)n;
     return 0;
 }
+
+// The same with the mode picked at run time, for the entry points of the wider
+// sets.
+template <class P>
+inline A_long rowsOf(BlendMode mode, bool uniform, const P* bottom, P* top, A_long n) {
+    switch (mode) {
+#define VEMARO_MODE(m) \
+    case BlendMode::m: return uniform ? rows<BlendMode::m, true>(bottom, top, n) : rows<BlendMode::m, false>(bottom, top, n);
+        VEMARO_MODE(Normal)
+        VEMARO_MODE(Darken)
+        VEMARO_MODE(Multiply)
+        VEMARO_MODE(Add)
+        VEMARO_MODE(Lighten)
+        VEMARO_MODE(Screen)
+        VEMARO_MODE(Overlay)
+        VEMARO_MODE(Hardlight)
+        VEMARO_MODE(Difference)
+        VEMARO_MODE(Exclusion)
+        VEMARO_MODE(AlphaAdd)
+#undef VEMARO_MODE
+        default: return 0;
+    }
+}
+
+#if VEMARO_BLEND_ENTRY_POINTS
+// The entry points VemaroBlendRow.h declares for the wider sets: whole groups
+// of a row, how many pixels were done.
+A_long rows(BlendMode mode, bool uniform, const PF_Pixel* bottom, PF_Pixel* top, A_long n) {
+    return rowsOf(mode, uniform, bottom, top, n);
+}
+A_long rows(BlendMode mode, bool uniform, const PF_Pixel16* bottom, PF_Pixel16* top, A_long n) {
+    return rowsOf(mode, uniform, bottom, top, n);
+}
+A_long rows(BlendMode mode, bool uniform, const PF_PixelFloat* bottom, PF_PixelFloat* top, A_long n) {
+    return rowsOf(mode, uniform, bottom, top, n);
+}
+#endif
 
 }  // namespace VEMARO_SIMD_NS

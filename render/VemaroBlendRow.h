@@ -1,8 +1,9 @@
 // Rows of pixels blended at once: top[i] = op(bottom[i], top[i]), or with one
 // bottom pixel for the whole row. The results are those of the per-pixel
 // functions of VemaroBlend.h to the bit; with SSE2 (every x86-64) the common
-// modes take several pixels per step (AVX2 twice as many, where the processor
-// has it), the rest and other processors go pixel by pixel.
+// modes take several pixels per step (AVX2 twice as many and AVX-512 four
+// times, where the processor has them), the rest and other processors go
+// pixel by pixel.
 #pragma once
 
 #include "VemaroBlend.h"
@@ -85,13 +86,19 @@ private:
 #endif
 
 #if VEMARO_HAVE_AVX2
-// The same kernels over 256-bit vectors, in their own file; each returns how
-// many pixels it did (whole groups of the modes it has kernels for).
+// The same kernels over 256-bit and 512-bit vectors, each set in its own file;
+// each returns how many pixels it did (whole groups of the modes it has
+// kernels for).
 namespace avx2 {
 A_long rows(BlendMode mode, bool uniform, const PF_Pixel* bottom, PF_Pixel* top, A_long n);
 A_long rows(BlendMode mode, bool uniform, const PF_Pixel16* bottom, PF_Pixel16* top, A_long n);
 A_long rows(BlendMode mode, bool uniform, const PF_PixelFloat* bottom, PF_PixelFloat* top, A_long n);
 }  // namespace avx2
+namespace avx512 {
+A_long rows(BlendMode mode, bool uniform, const PF_Pixel* bottom, PF_Pixel* top, A_long n);
+A_long rows(BlendMode mode, bool uniform, const PF_Pixel16* bottom, PF_Pixel16* top, A_long n);
+A_long rows(BlendMode mode, bool uniform, const PF_PixelFloat* bottom, PF_PixelFloat* top, A_long n);
+}  // namespace avx512
 #endif
 
 namespace rowdetail {
@@ -101,7 +108,10 @@ inline void blendRow(const P* bottom, P* top, A_long n) {
     A_long i = 0;
 #if VEMARO_BLEND_SSE2
 #if VEMARO_HAVE_AVX2
-    if (simd::useAvx2())
+    const simd::Level level = simd::level();
+    if (level >= simd::Level::Avx512)
+        i = avx512::rows(M, kUniform, bottom, top, n);
+    else if (level >= simd::Level::Avx2)
         i = avx2::rows(M, kUniform, bottom, top, n);
     else
 #endif
