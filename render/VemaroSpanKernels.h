@@ -48,8 +48,8 @@ struct LineEdge {
 
 struct Kernels {
     // alpha[k] for the columns k < n of the tables, which start at the run.
-    void (*circleFill)(const CircleFill&, const double* sq, const double* dist, A_long n, double ady2,
-                       bool rowInHole, float* alpha);
+    void (*circleFill)(const CircleFill&, const double* sq, const double* dist, A_long n, double ady2, bool rowInHole,
+                       float* alpha);
     void (*line)(const LineEdge&, const double* off, A_long n, double bu, double bv, float* alpha, float* alpha2);
 };
 

@@ -70,8 +70,13 @@ TEST(SpanKernels, CircleFillAlphasAreThePerPixelFormula) {
         for (int trial = 0; trial < 3000; ++trial) {
             const double R = rng.uniform(0.0, 40.0), r = rng.value(-1.0, R, R * 0.5);
             const double opacity = trial % 97 == 0 ? kNaN : rng.value(0.0, 1.2, 1.0);
-            spans::CircleFill f{R, r, raster::clamp01(2 * (R - r)), opacity, (r - 0.5) / std::sqrt(2.0),
-                                (R + 0.5) * (R + 0.5), kFulls[trial % 3]};
+            spans::CircleFill f{R,
+                                r,
+                                raster::clamp01(2 * (R - r)),
+                                opacity,
+                                (r - 0.5) / std::sqrt(2.0),
+                                (R + 0.5) * (R + 0.5),
+                                kFulls[trial % 3]};
             const A_long n = 1 + rng.below(40);
             std::vector<double> sq(n), dist(n);
             for (A_long c = 0; c < n; ++c) {
@@ -103,19 +108,14 @@ TEST(SpanKernels, LineAlphasAreThePerPixelFormula) {
         const spans::Kernels& k = spans::kernels();
         for (int trial = 0; trial < 3000; ++trial) {
             // Axis-aligned now and then, where distances fall on the edges.
-            const double phase = trial % 4 == 0 ? 0.0 : rng.uniform(0.0, 7.0), L = rng.uniform(0.0, 30.0), T = rng.uniform(0.0, 8.0);
+            const double phase = trial % 4 == 0 ? 0.0 : rng.uniform(0.0, 7.0), L = rng.uniform(0.0, 30.0),
+                         T = rng.uniform(0.0, 8.0);
             const double w = trial % 5 == 0 ? 0.0 : rng.uniform(0.0, 4.0);
             const double opacity = trial % 101 == 0 ? kNaN : rng.value(0.0, 1.2, 1.0);
             const int mode = 1 + trial % 3;
-            spans::LineEdge e{std::cos(phase), std::sin(phase),
-                              L,
-                              T,
-                              L + w,
-                              T + w,
-                              raster::clamp01(L < T ? L : T),
-                              opacity,
-                              kFulls[(trial / 3) % 3],
-                              mode};
+            spans::LineEdge e{
+                std::cos(phase), std::sin(phase),         L,   T, L + w, T + w, raster::clamp01(L < T ? L : T),
+                opacity,         kFulls[(trial / 3) % 3], mode};
             const A_long n = 1 + rng.below(40);
             std::vector<double> off(n);
             for (A_long c = 0; c < n; ++c) off[c] = rng.value(-35.0, 35.0, L);
@@ -191,10 +191,9 @@ TEST_F(SpanDrawings, CirclesAreTheSameAtEveryLevel) {
         compare(depth, [&](World& w) {
             Rng rng;
             for (int k = 0; k < 90; ++k) {
-                CircleDrawer::Pattern p = circle(rng.uniform(-20, 170), rng.uniform(-20, 130),
-                                                 k % 9 == 0 ? rng.uniform(0, 1.5) : rng.uniform(0, 70), 1 + k % 3,
-                                                 k % 4 == 0 ? rng.uniform(0, 0.98) : 0.0, rng.uniform(0, 6),
-                                                 rng.uniform(0.2, 1.0));
+                CircleDrawer::Pattern p = circle(
+                    rng.uniform(-20, 170), rng.uniform(-20, 130), k % 9 == 0 ? rng.uniform(0, 1.5) : rng.uniform(0, 70),
+                    1 + k % 3, k % 4 == 0 ? rng.uniform(0, 0.98) : 0.0, rng.uniform(0, 6), rng.uniform(0.2, 1.0));
                 p.fill = randomColor(rng);
                 p.stroke = randomColor(rng);
                 p.blendMode = 1 + k % 15;
