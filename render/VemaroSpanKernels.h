@@ -1,0 +1,71 @@
+// The per-pixel arithmetic of the circle and line edges over runs of a row,
+// written once (VemaroSpanKernels.inl) and compiled for each vector level:
+// plain C++, AVX2 and AVX-512, chosen at run time by simd::level(). A kernel
+// turns a run of columns into the depth's alpha of each pixel; the drawer then
+// blends its colour with those alphas. Every level does the same double
+// operations in the same order as the plain code (no fused multiply-adds), so
+// the alphas, and the pixels, are the same to the bit.
+#pragma once
+
+#include "AE_Effect.h"
+#include "VemaroRasteriser.h"
+
+#include <type_traits>
+
+namespace spans {
+
+// Alphas are written a whole vector at a time: an alpha buffer holds this many
+// more entries than the run.
+constexpr int kPad = 8;
+// Runs longer than this are done in pieces of this many columns.
+constexpr A_long kChunk = 256;
+
+// The depth an alpha is for: the integer depths' full value (255, 32768), or 0
+// for float alphas clamped to [0, 1]. Integer alphas come out as whole numbers.
+template <class P>
+constexpr double fullOf() {
+    if constexpr (std::is_same_v<P, PF_PixelFloat>)
+        return 0.0;
+    else
+        return static_cast<double>(raster::fullAlpha<P>());
+}
+
+// A circle's fill: alpha of covOut(d; R) * ringFactor * covIn(d; r) * opacity,
+// where d = sqrt(sq[c] + ady2); 0 where the square exceeds bound, and, on rows
+// crossing the hole, where dist[c] < innerSafe (the pixel lies in the hole).
+struct CircleFill {
+    double R, r, ringFactor, opacity, innerSafe, bound, full;
+};
+// A line: u = |a0 dx + bu| along the axis and v = |a2 dx + bv| across it,
+// dx = off[c]. Mode 1 gives the alpha of covOut(u; L) thin covOut(v; T)
+// opacity; mode 2 that of (1 - covOut(u; L) covOut(v; T)) covOut(u; Ls)
+// covOut(v; Ts) opacity; mode 3 the fill's alpha of covOut(u; L) covOut(v; T)
+// and, in the second buffer, the stroke's of covOut(u; Ls) covOut(v; Ts).
+struct LineEdge {
+    double a0, a2, L, T, Ls, Ts, thin, opacity, full;
+    int mode;
+};
+
+struct Kernels {
+    // alpha[k] for the columns k < n of the tables, which start at the run.
+    void (*circleFill)(const CircleFill&, const double* sq, const double* dist, A_long n, double ady2, bool rowInHole,
+                       float* alpha);
+    void (*line)(const LineEdge&, const double* off, A_long n, double bu, double bv, float* alpha, float* alpha2);
+};
+
+// The kernels of the current simd::level().
+const Kernels& kernels();
+
+// row[k] = op(element with alpha[k], row[k]) for k < n; alpha 0 leaves the
+// pixel, as blending a transparent element beneath anything does.
+template <class P, class Op>
+inline void blendAlphas(Op op, P element, const float* alpha, P* row, A_long n) {
+    using Chan = decltype(element.alpha);
+    for (A_long k = 0; k < n; ++k) {
+        if (alpha[k] == 0.0f) continue;
+        element.alpha = static_cast<Chan>(alpha[k]);
+        row[k] = op(element, row[k]);
+    }
+}
+
+}  // namespace spans
