@@ -141,7 +141,7 @@ template <class P>
 void frameLike(Source& src, std::vector<P>& top) {
     std::size_t i = 0;
     while (i < top.size()) {
-        const std::size_t len = std::min<std::size_t>(top.size() - i, 1 + src.rng() % 40);
+        const std::size_t len = std::min<std::size_t>(top.size() - i, 1 + src.rng() % 90);
         const unsigned kind = src.rng() % 3;
         for (std::size_t k = i; k < i + len; ++k) {
             src.fill(top[k]);
@@ -154,7 +154,8 @@ void frameLike(Source& src, std::vector<P>& top) {
     }
 }
 
-// Rows of many lengths and offsets, so that groups and leftovers both run.
+// Rows of many lengths (up to 100 pixels: three groups of the widest 8-bit
+// kernels) and offsets, so that groups and leftovers both run.
 template <class P>
 void checkRows(int popup, bool runs) {
     Source src;
@@ -175,7 +176,7 @@ void checkRows(int popup, bool runs) {
         std::vector<P> rows = top;
         std::vector<P> beneath = top;
         int at = 0;
-        for (int len = 0; at + len <= kPixels; len = (len * 7 + 3) % 41) {
+        for (int len = 0; at + len <= kPixels; len = (len * 7 + 3) % 101) {
             Blend::blendRow(op, bottom.data() + at, rows.data() + at, len);
             Blend::blendRowBeneath(op, bottom[at], beneath.data() + at, len);
             for (int i = at; i < at + len; ++i) {
