@@ -18,6 +18,8 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr double kTwoPi = 2.0 * kPi;
 // Above this reach the cheap angle is off by more than a pixel at the rim.
 constexpr double kFastAngleReach = 250.0;
+// Rows with fewer pixels than this left to decide go pixel by pixel.
+constexpr A_long kWalkRow = 8;
 
 // The angle of (x, y) by a rational approximation (error below 0.005 rad),
 // in (-pi, pi].
@@ -55,13 +57,20 @@ struct Frame {
     double sectorWidth;  // pi / n: each side owns one wedge
     A_long sectors;      // 2n
     bool fast;           // the cheap angle is good enough
-    double w, M;         // stroke width and the radial cap of fill and stroke
+    // The sine of the angle by which a point must lie inside a wedge for the
+    // sector to be that wedge's whatever the angle's error: the cheap angle
+    // errs by at most 0.0049; the host's atan2, its difference to the start
+    // angle and the division by the wedge width err by about 1e-13 for the
+    // largest start angle that has rays (|a| <= 1000).
+    double margin;
+    double w, M;  // stroke width and the radial cap of fill and stroke
     bool hole;
     double ringFactor, strokeFactor;
     // The rays between the wedges, 2n + 1 of them (the last is the first),
     // when the start angle is small enough for them to be placed exactly.
     struct Ray {
         double x, y;
+        double invY;  // 1 / y, 0 for a level ray
     };
     std::vector<Ray> rays;
 
@@ -73,6 +82,7 @@ struct Frame {
         w = p.strokeWidth;
         M = R + 10.0 * w;
         fast = (p.fillMode == 1 ? R : R + w) <= kFastAngleReach;
+        margin = fast ? 0.006 : 1e-7;
         const double h = (R + 0.5) * p.innerRadius - 0.5;
         hole = h > 0.01;
         ringFactor = R > 0.001 ? raster::clamp01(2.0 * (R - h)) : 0.0;
@@ -81,24 +91,24 @@ struct Frame {
             rays.resize(static_cast<std::size_t>(sectors) + 1);
             for (A_long j = 0; j <= sectors; ++j) {
                 const double a = startAngle + j * sectorWidth;
-                rays[j] = {std::cos(a), std::sin(a)};
+                const double sy = std::sin(a);
+                rays[j] = {std::cos(a), sy, sy != 0.0 ? 1.0 / sy : 0.0};
             }
         }
     }
 
     // Whether the point lies inside wedge k by more than the angle can err,
     // so that sector() would give k: then its exact angle is at least
-    // kMargin (sine 0.006, the cheap angle erring by at most 0.0049) from
-    // both of the wedge's rays. Wedges are at most a third of a turn wide,
-    // so two positive cross products place the point between the rays.
+    // `margin` (a sine) from both of the wedge's rays. Wedges are at most a
+    // third of a turn wide, so two positive cross products place the point
+    // between the rays.
     bool safelyIn(A_long k, double px, double py) const {
-        constexpr double kMargin2 = 0.006 * 0.006;
         const Ray& a = rays[k];
         const Ray& b = rays[k + 1];
         const double ca = a.x * py - a.y * px;  // |p| sin(angle from a)
         const double cb = px * b.y - py * b.x;  // |p| sin(angle to b)
         if (!(ca > 0.0 && cb > 0.0)) return false;
-        const double r2 = (px * px + py * py) * kMargin2;
+        const double r2 = (px * px + py * py) * (margin * margin);
         return ca * ca >= r2 && cb * cb >= r2;
     }
 
@@ -187,72 +197,220 @@ Runs strokeRuns(const PolygonDrawer& dr, const Frame& g, double outside, double 
 // do not settle: d is the signed distance to the outline (positive inside),
 // d2 that to the hole's outline (positive inside the hole; minus infinity
 // without a hole, which makes every hole test pass as if there were none).
-// Pixels beyond the outer run are left; those of the interior run go to
-// span(row, from, to).
-// A run of columns [from, to) that takes the interior value (fill) or is
-// left as it is.
-struct Span {
-    A_long from, to;
-    bool fill;
-};
+// Pixels beyond the outer run are left; those settled to the interior value
+// go to span(row, from, to).
+//
+// Along a row the sector changes only where the row crosses a ray, so most
+// of a row is a few runs of columns that lie safely in one wedge: there the
+// side is known without the angle, and where the distance to that side is
+// at least runs.depth inside or runs.far outside, the run is settled whole
+// (each condition is linear along the row: found from the row, checked at
+// its ends with a margin that covers rounding). Only the few columns next to
+// a ray need the angle, and not even those when both wedges beside the ray
+// settle them the same way.
+template <class P, class F, class S>
+class RowWalk {
+public:
+    RowWalk(const PolygonDrawer& dr, const Frame& g, const Runs& runs, F& f, S& span)
+        : g(g),
+          runs(runs),
+          f(f),
+          span(span),
+          outer(dr.edges.data()),
+          inner(dr.innerEdges.data()),
+          cols(dr.columnOffsets.data() - dr.region.left),
+          x(dr.pattern->x) {}
 
-// The runs of row py within [from, to) whose pixels lie safely in one wedge
-// (so that the sector is that wedge's whatever the angle's error) and at
-// least runs.depth inside its side (they take the interior value) or at least
-// runs.far outside it (they are left). Each condition is linear along the
-// row, so a wedge gives at most one run of each kind, found from the row and
-// checked at its ends with a margin that covers rounding. Appends them to
-// out; returns the new count.
-int wedgeSpans(const PolygonDrawer& dr, const Frame& g, const Runs& runs, double py, A_long from, A_long to, Span* out,
-               int count) {
-    const double* cols = dr.columnOffsets.data() - dr.region.left;
-    const double x = dr.pattern->x;
-    // |p| of every pixel of the run is at most rowR; the wedge test asks its
-    // cross products for 0.006 |p|.
-    const double rowR = std::sqrt(std::max(cols[from] * cols[from], cols[to - 1] * cols[to - 1]) + py * py);
-    const double need = 0.006 * (1.0 + 1e-6) * rowR + 1e-9;
-    for (A_long k = 0; k < g.sectors; ++k) {
-        const Frame::Ray& a = g.rays[k];
-        const Frame::Ray& b = g.rays[k + 1];
-        // A wedge (narrower than half a turn) meets the row only if one of
-        // its rays points to the row's side.
-        if ((py > 0.0 && a.y <= 0.0 && b.y <= 0.0) || (py < 0.0 && a.y >= 0.0 && b.y >= 0.0)) continue;
-        const PolygonDrawer::Edge& e = dr.edges[k];
-        // The columns where every alpha + beta px >= 0 of the conditions
-        // holds, confirmed by ok() at the ends.
-        struct Limit {
-            double alpha, beta;
-        };
-        auto columns = [&](std::initializer_list<Limit> limits, auto ok, bool fill) {
-            double lo = cols[from], hi = cols[to - 1];
-            for (const Limit& l : limits) {
-                if (l.beta > 0.0)
-                    lo = std::max(lo, -l.alpha / l.beta);
-                else if (l.beta < 0.0)
-                    hi = std::min(hi, -l.alpha / l.beta);
-                else if (!(l.alpha >= 0.0))
-                    return;
-            }
-            if (!(lo <= hi)) return;
-            const double cLo = std::ceil(lo + x), cHi = std::floor(hi + x) + 1.0;
-            A_long c0 = cLo <= from ? from : (cLo >= to ? to : static_cast<A_long>(cLo));
-            A_long c1 = cHi <= c0 ? c0 : (cHi >= to ? to : static_cast<A_long>(cHi));
-            while (c0 < c1 && !ok(c0)) ++c0;
-            while (c1 > c0 && !ok(c1 - 1)) --c1;
-            if (c0 < c1) out[count++] = {c0, c1, fill};
-        };
-        auto safe = [&](double px) { return a.x * py - a.y * px >= need && px * b.y - py * b.x >= need; };
-        const Limit ca{a.x * py - need, -a.y}, cb{-py * b.x - need, b.y};
-        const double dAlpha = (py - e.y) * e.ux + e.x * e.uy, dBeta = -e.uy;
-        columns(
-            {ca, cb, {dAlpha - runs.depth, dBeta}},
-            [&](A_long c) { return safe(cols[c]) && signedDistance(e, cols[c], py) >= runs.depth; }, true);
-        columns(
-            {ca, cb, {-dAlpha - runs.far, -dBeta}},
-            [&](A_long c) { return safe(cols[c]) && signedDistance(e, cols[c], py) <= -runs.far; }, false);
+    // Row out at py: the pixels [from, to), of which [a, z) take the interior
+    // value.
+    void row(P* o, double y, A_long from, A_long to, A_long a, A_long z) {
+        out = o, py = y, ia = a, iz = z;
+        fill(a, z);
+        Piece pieces[Runs::kMaxWedges];
+        const int count = safeRuns(from, to, pieces);
+        A_long c = from, prev = -1;
+        for (int i = 0; i < count; ++i) {
+            const Piece& q = pieces[i];
+            const A_long q0 = std::max(q.from, c);
+            if (q.to <= q0) continue;
+            clipped(c, q0, [&](A_long c0, A_long c1) { zone(c0, c1, prev, q.k); });
+            clipped(q0, q.to, [&](A_long c0, A_long c1) { piece(c0, c1, q.k); });
+            prev = q.k;
+            c = q.to;
+        }
+        clipped(c, to, [&](A_long c0, A_long c1) { zone(c0, c1, prev, -1); });
+        flush();
     }
-    return count;
-}
+
+private:
+    static constexpr double kNoHole = -std::numeric_limits<double>::infinity();
+    struct Piece {
+        A_long from, to, k;
+    };
+
+    const Frame& g;
+    const Runs& runs;
+    F& f;
+    S& span;
+    const PolygonDrawer::Edge* outer;
+    const PolygonDrawer::Edge* inner;
+    const double* cols;
+    double x;
+    P* out = nullptr;
+    double py = 0.0;
+    A_long ia = 0, iz = 0;            // the row's interior run
+    A_long fillFrom = 0, fillTo = 0;  // the interior run being gathered
+
+    // Column positions are clamped in double before they become integers.
+    static A_long column(double v, A_long lo, A_long hi) {
+        return v <= lo ? lo : (v >= hi ? hi : static_cast<A_long>(v));
+    }
+
+    // Interior runs that touch are drawn as one.
+    void fill(A_long c0, A_long c1) {
+        if (c0 >= c1) return;
+        if (fillFrom < fillTo && c0 == fillTo) {
+            fillTo = c1;
+        } else if (fillFrom < fillTo && c1 == fillFrom) {
+            fillFrom = c0;
+        } else {
+            flush();
+            fillFrom = c0, fillTo = c1;
+        }
+    }
+    void flush() {
+        if (fillFrom < fillTo) span(out, fillFrom, fillTo);
+        fillFrom = fillTo = 0;
+    }
+
+    // h(c0, c1) on the parts of [c0, c1) outside the row's interior run.
+    template <class H>
+    void clipped(A_long c0, A_long c1, H h) const {
+        if (ia >= iz) {
+            if (c0 < c1) h(c0, c1);
+            return;
+        }
+        if (c0 < std::min(c1, ia)) h(c0, std::min(c1, ia));
+        if (std::max(c0, iz) < c1) h(std::max(c0, iz), c1);
+    }
+
+    void pixel(A_long c, A_long k) {
+        const double px = cols[c];
+        const double d = signedDistance(outer[k], px, py);
+        const double d2 = g.hole ? signedDistance(inner[k], px, py) : kNoHole;
+        f(out[c], d, d2, px, py);
+    }
+
+    // The columns of [from, to) that lie safely in one wedge, at most one run
+    // per wedge, in column order; returns their count.
+    int safeRuns(A_long from, A_long to, Piece* pieces) const {
+        if (from >= to) return 0;
+        // |p| of every pixel of the row is at most rowR; the wedge test asks
+        // its cross products for margin |p|.
+        const double rowR = std::sqrt(std::max(cols[from] * cols[from], cols[to - 1] * cols[to - 1]) + py * py);
+        const double need = g.margin * (1.0 + 1e-6) * rowR + 1e-9;
+        int count = 0;
+        for (A_long k = 0; k < g.sectors; ++k) {
+            const Frame::Ray& a = g.rays[k];
+            const Frame::Ray& b = g.rays[k + 1];
+            // A wedge (narrower than half a turn) meets the row only if one
+            // of its rays points to the row's side.
+            if ((py > 0.0 && a.y <= 0.0 && b.y <= 0.0) || (py < 0.0 && a.y >= 0.0 && b.y >= 0.0)) continue;
+            double lo = cols[from], hi = cols[to - 1];
+            // a.x py - a.y px >= need and px b.y - py b.x >= need, solved
+            // for px; the ends are confirmed below.
+            const double ta = (a.x * py - need) * a.invY, tb = (py * b.x + need) * b.invY;
+            if (a.y > 0.0)
+                hi = std::min(hi, ta);
+            else if (a.y < 0.0)
+                lo = std::max(lo, ta);
+            else if (!(a.x * py >= need))
+                continue;
+            if (b.y > 0.0)
+                lo = std::max(lo, tb);
+            else if (b.y < 0.0)
+                hi = std::min(hi, tb);
+            else if (!(-py * b.x >= need))
+                continue;
+            if (!(lo <= hi)) continue;
+            A_long c0 = column(std::ceil(lo + x), from, to);
+            A_long c1 = column(std::floor(hi + x) + 1.0, c0, to);
+            auto safe = [&](A_long c) {
+                const double px = cols[c];
+                return a.x * py - a.y * px >= need && px * b.y - py * b.x >= need;
+            };
+            while (c0 < c1 && !safe(c0)) ++c0;
+            while (c1 > c0 && !safe(c1 - 1)) --c1;
+            if (c0 >= c1) continue;
+            // Few runs: insertion into column order.
+            int i = count++;
+            for (; i > 0 && pieces[i - 1].from > c0; --i) pieces[i] = pieces[i - 1];
+            pieces[i] = {c0, c1, k};
+        }
+        return count;
+    }
+
+    // Columns [c0, c1) safely in wedge k: settled where the distance to side
+    // k decides, the rest from that side without the angle.
+    void piece(A_long c0, A_long c1, A_long k) {
+        if (!runs.wedges) {
+            for (A_long c = c0; c < c1; ++c) pixel(c, k);
+            return;
+        }
+        const PolygonDrawer::Edge& e = outer[k];
+        auto in = [&](A_long c) { return signedDistance(e, cols[c], py) >= runs.depth; };
+        auto outside = [&](A_long c) { return signedDistance(e, cols[c], py) <= -runs.far; };
+        // d = dAlpha + dBeta px along the row.
+        const double dAlpha = (py - e.y) * e.ux + e.x * e.uy, dBeta = -e.uy;
+        A_long s, t;  // [c0, s) settled one way, [s, t) from side k, [t, c1) the other
+        if (dBeta > 0.0) {
+            // Outside, then inside.
+            t = column(std::ceil((runs.depth - dAlpha) / dBeta + x), c0, c1);
+            while (t < c1 && !in(t)) ++t;
+            if (t < c1 && !in(c1 - 1)) t = c1;
+            s = column(std::floor((-runs.far - dAlpha) / dBeta + x) + 1.0, c0, t);
+            while (s > c0 && !outside(s - 1)) --s;
+            if (s > c0 && !outside(c0)) s = c0;
+            for (A_long c = s; c < t; ++c) pixel(c, k);
+            fill(t, c1);
+        } else if (dBeta < 0.0) {
+            // Inside, then outside.
+            s = column(std::floor((runs.depth - dAlpha) / dBeta + x) + 1.0, c0, c1);
+            while (s > c0 && !in(s - 1)) --s;
+            if (s > c0 && !in(c0)) s = c0;
+            t = column(std::ceil((-runs.far - dAlpha) / dBeta + x), s, c1);
+            while (t < c1 && !outside(t)) ++t;
+            if (t < c1 && !outside(c1 - 1)) t = c1;
+            fill(c0, s);
+            for (A_long c = s; c < t; ++c) pixel(c, k);
+        } else if (in(c0) && in(c1 - 1)) {
+            fill(c0, c1);
+        } else if (!(outside(c0) && outside(c1 - 1))) {
+            for (A_long c = c0; c < c1; ++c) pixel(c, k);
+        }
+    }
+
+    // Columns [c0, c1) between the safe runs of wedges prev and next (-1
+    // where there is none): each pixel's angle lies between those of its
+    // neighbours in the runs, so the sector is prev or next when these are
+    // neighbours, and a pixel both settle the same way needs no angle.
+    void zone(A_long c0, A_long c1, A_long prev, A_long next) {
+        const A_long n = g.sectors;
+        const bool pair = runs.wedges && prev >= 0 && next >= 0 && (next == (prev + 1) % n || prev == (next + 1) % n);
+        for (A_long c = c0; c < c1; ++c) {
+            const double px = cols[c];
+            if (pair) {
+                const double d0 = signedDistance(outer[prev], px, py), d1 = signedDistance(outer[next], px, py);
+                if (d0 >= runs.depth && d1 >= runs.depth) {
+                    fill(c, c + 1);
+                    continue;
+                }
+                if (d0 <= -runs.far && d1 <= -runs.far) continue;
+            }
+            pixel(c, g.sector(px, py));
+        }
+    }
+};
 
 template <class P, class F, class S>
 void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, const PF_LRect& b, F f, S span) {
@@ -275,6 +433,8 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
             f(out[c], d, d2, px, py);
         }
     };
+    const bool walk = track && g.sectors <= Runs::kMaxWedges;
+    RowWalk<P, F, S> walker(dr, g, runs, f, span);
     // Column positions are clamped in double before they become integers.
     auto column = [](double v, A_long lo, A_long hi) { return v <= lo ? lo : (v >= hi ? hi : static_cast<A_long>(v)); };
     auto sq = [&](A_long c) { return cols[c] * cols[c]; };
@@ -302,28 +462,14 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
             while (a < z && sq(a) + py2 > runs.inner2) ++a;
             while (z > a && sq(z - 1) + py2 > runs.inner2) --z;
         }
-        // Rows with many pixels left look for the wedges' runs too.
-        constexpr A_long kWedgeRow = 24;
-        if (!runs.wedges || (to - from) - (z - a) < kWedgeRow) {
+        // Short rows go pixel by pixel: finding the runs would cost more.
+        if (!walk || (to - from) - (z - a) < kWalkRow) {
             pixels(out, py, from, a);
             if (a < z) span(out, a, z);
             pixels(out, py, z, to);
             continue;
         }
-        Span spans[2 * Runs::kMaxWedges + 1];
-        int count = 0;
-        if (a < z) spans[count++] = {a, z, true};
-        count = wedgeSpans(dr, g, runs, py, from, to, spans, count);
-        std::sort(spans, spans + count, [](const Span& l, const Span& r) { return l.from < r.from; });
-        A_long c = from;
-        for (int k = 0; k < count; ++k) {
-            const A_long s0 = std::max(spans[k].from, c);
-            if (spans[k].to <= s0) continue;
-            pixels(out, py, c, s0);
-            if (spans[k].fill) span(out, s0, spans[k].to);
-            c = spans[k].to;
-        }
-        pixels(out, py, c, to);
+        walker.row(out, py, from, to, a, z);
     }
 }
 template <class P, class F>

@@ -4,6 +4,7 @@
 #include "RenderFixture.h"
 #include "VemaroBlend.h"
 #include "VemaroRasteriser.h"
+#include "VemaroSimd.h"
 #include "polygon_draw.h"
 
 #include <cmath>
@@ -571,6 +572,58 @@ TEST_F(PolygonTest, RunsGiveThePlainPerPixelResult) {
                 if (depth == Depth::Float) plainDraw<PF_PixelFloat>(plain, d, draft);
                 ASSERT_TRUE(sameWorld(fast, plain))
                     << "depth " << static_cast<int>(depth) << (draft ? ", draft" : "") << ", shape " << k;
+            }
+        }
+}
+
+// Larger shapes, clipped by the output, on every vector level the processor
+// has: the wedge runs, the columns next to the rays and the edge pixels all
+// give the plain per-pixel result to the bit.
+TEST_F(PolygonTest, EveryVectorLevelGivesThePlainPerPixelResult) {
+    struct Restore {
+        ~Restore() { simd::setLevelCap(simd::Level::Avx512); }
+    } restore;
+    uint32_t s = 777;
+    auto next = [&] {
+        s ^= s << 13, s ^= s >> 17, s ^= s << 5;
+        return s / 4294967296.0;
+    };
+    std::vector<PolygonDrawer::Pattern> shapes;
+    for (int k = 0; k < 36; ++k) {
+        // Radius classes from a few pixels to beyond the cheap angle's reach.
+        static constexpr double kRadius[][2] = {{0.5, 8}, {8, 40}, {40, 200}, {200, 600}};
+        const double* r = kRadius[k % 4];
+        const int mode = k % 5 < 2 ? 1 : k % 5 == 2 ? 2 : 3;
+        PolygonDrawer::Pattern p =
+            polygon(next() * 360 - 50, next() * 300 - 50, r[0] + next() * (r[1] - r[0]),
+                    3 + static_cast<int>(next() * 22), k % 2 ? next() : 0.0, next() * 7, mode, next() * 8,
+                    k % 6 == 0 ? next() * 0.9 : 0.0, k % 3 ? 1.0 : 0.3 + 0.7 * next());
+        if (k % 9 == 4) p.sides = 33 + static_cast<int>(next() * 40);  // more wedges than the runs take
+        if (k % 10 == 7) p.phase = 400 + next();                       // far-turned rays
+        if (k % 11 == 5) p.phase = 5000;                               // no rays
+        p.fill = {1, static_cast<float>(next()), static_cast<float>(next()), static_cast<float>(next())};
+        p.stroke = {k % 4 ? 1.0f : 0.6f, static_cast<float>(next()), static_cast<float>(next()),
+                    static_cast<float>(next())};
+        p.blendMode = k % 3 ? 1 : 1 + k % 15;
+        shapes.push_back(p);
+    }
+    for (Depth depth : {Depth::Bits8, Depth::Bits16, Depth::Float})
+        for (bool draft : {false, true}) {
+            World plain(260, 200, depth);
+            for (const PolygonDrawer::Pattern& p : shapes) {
+                PolygonDrawer d(&in, *suites, draft, plain.get(), static_cast<int>(depth), p);
+                if (!d.doRender()) continue;
+                if (depth == Depth::Bits8) plainDraw<PF_Pixel>(plain, d, draft);
+                if (depth == Depth::Bits16) plainDraw<PF_Pixel16>(plain, d, draft);
+                if (depth == Depth::Float) plainDraw<PF_PixelFloat>(plain, d, draft);
+            }
+            for (int level = 0; level <= static_cast<int>(simd::supported()); ++level) {
+                simd::setLevelCap(static_cast<simd::Level>(level));
+                World fast(260, 200, depth);
+                for (const PolygonDrawer::Pattern& p : shapes)
+                    ASSERT_EQ(drawPolygon(&in, *suites, fast, p, draft), PF_Err_NONE);
+                EXPECT_TRUE(sameWorld(fast, plain))
+                    << "depth " << static_cast<int>(depth) << (draft ? ", draft" : "") << ", level " << level;
             }
         }
 }
