@@ -146,6 +146,9 @@ public:
     int heldFrames = 0;            // drawing state: jobs of the batch with a frame of their own
     bool cleared = false;          // drawing state
     bool drawing = false;          // drawing state: inside draw()
+    // A failure of the element pipeline met after its layout returned (while
+    // working out queued elements); the render reports it.
+    PF_Err layoutError = PF_Err_NONE;
     const TransitionAnimator* animator;
     ShapeTransitioner shapeTransitioner;
 };
