@@ -18,19 +18,25 @@ double distance(const Vector& a, const Vector& b) {
     return std::sqrt(dx * dx + dy * dy);
 }
 
+// Cell (gx, gy) of the rectangle in the padded grid.
+std::size_t paddedIndex(const PoissonDisk::State& state, int32_t gx, int32_t gy) {
+    return static_cast<std::size_t>(gx + PoissonDisk::State::kBorder) +
+           static_cast<std::size_t>(gy + PoissonDisk::State::kBorder) * state.stride;
+}
+
 // Cell of a point inside the rectangle. Truncation toward zero; the clamp only
 // matters for a first point that rounding put one ulp past the upper corner.
-std::size_t cellIndex(const PoissonDisk::Settings& s, const Vector& p) {
+std::size_t cellIndex(const PoissonDisk::Settings& s, const PoissonDisk::State& state, const Vector& p) {
     int32_t gx = static_cast<int32_t>((p.x - s.min.x) / s.cellSize);
     int32_t gy = static_cast<int32_t>((p.y - s.min.y) / s.cellSize);
     gx = std::min(std::max(gx, 0), s.gridWidth - 1);
     gy = std::min(std::max(gy, 0), s.gridHeight - 1);
-    return static_cast<std::size_t>(gx) + static_cast<std::size_t>(gy) * static_cast<std::size_t>(s.gridWidth);
+    return paddedIndex(state, gx, gy);
 }
 
-void accept(const PoissonDisk::Settings& s, PoissonDisk::State& state, const Vector& p) {
+void accept(PoissonDisk::State& state, std::size_t cell, const Vector& p) {
     const uint32_t number = static_cast<uint32_t>(state.points.size());
-    state.grid[cellIndex(s, p)] = number + 1;
+    state.grid[cell] = number + 1;
     state.active.push_back(number);
     state.points.push_back(p);
 }
@@ -38,10 +44,44 @@ void accept(const PoissonDisk::Settings& s, PoissonDisk::State& state, const Vec
 // Grid side along one axis, computed in double so that no size overflows.
 double gridSide(double extent, double cellSize) { return std::trunc(extent / cellSize) + 1.0; }
 
+// The 5 x 5 neighbourhood of a cell, nearest cells first: a candidate that is
+// too close to a point is most often too close to one in or beside its own
+// cell, so the test usually ends after a few reads. Any order gives the same
+// answer.
+constexpr int kWindow[25][2] = {{0, 0},  {-1, 0}, {1, 0},  {0, -1},  {0, 1},   {-1, -1}, {1, -1}, {-1, 1}, {1, 1},
+                                {-2, 0}, {2, 0},  {0, -2}, {0, 2},   {-2, -1}, {2, -1},  {-2, 1}, {2, 1},  {-1, -2},
+                                {1, -2}, {-1, 2}, {1, 2},  {-2, -2}, {2, -2},  {-2, 2},  {2, 2}};
+
+// Whether sqrt(s) rounds below d, with the square root taken only where the
+// squares alone cannot tell (within a few ulps of d * d).
+bool closer(double s, double d2Low, double d2High, double d) {
+    if (s < d2Low) return true;
+    return s <= d2High && std::sqrt(s) < d;
+}
+
+// The integer part of offset / cellSize (offset >= 0, inside the grid). Below
+// 2^20 the product with the inverse is within 1e-9 of the quotient, so its
+// integer part is the quotient's unless it lies that close to a whole
+// number; only then (or farther out) is the division made.
+int32_t cellOf(double offset, double cellSize, double inverse) {
+    const double q = offset * inverse;
+    if (q < 1048576.0) {
+        const int32_t whole = static_cast<int32_t>(q);
+        const double fraction = q - whole;
+        if (fraction > 1e-9 && fraction < 1.0 - 1e-9) return whole;
+    }
+    return static_cast<int32_t>(offset / cellSize);
+}
+
+// How many candidates a run draws between two abort checks: a few
+// milliseconds of work.
+constexpr uint32_t kCandidatesPerAbortCheck = 1u << 16;
+
 }  // namespace
 
 PoissonDisk::State::State(int gridWidth, int gridHeight)
-    : grid(static_cast<std::size_t>(gridWidth) * static_cast<std::size_t>(gridHeight)) {}
+    : stride(static_cast<std::size_t>(gridWidth) + 2 * kBorder),
+      grid(stride * (static_cast<std::size_t>(gridHeight) + 2 * kBorder)) {}
 
 PoissonDisk::Status PoissonDisk::check(Vector min, Vector max, double radius, double minDistance) {
     if (!finite(min) || !finite(max) || std::isnan(radius)) return Status::invalidInput;
@@ -50,8 +90,10 @@ PoissonDisk::Status PoissonDisk::check(Vector min, Vector max, double radius, do
     const double cellSize = minDistance / kSqrt2;
     const double w = gridSide(max.x - min.x, cellSize);
     const double h = gridSide(max.y - min.y, cellSize);
+    const double border = 2.0 * State::kBorder;
     // The point numbers must fit a cell too: one point per cell at most.
-    if (!(w * h < 4294967295.0) || !fitsLayoutBudget(w * h, static_cast<double>(kBytesPerCell)))
+    if (!(w * h < 4294967295.0) ||
+        !fitsLayoutBudget(w * h, static_cast<double>(kBytesPerCell), (w + h + border) * border * sizeof(uint32_t)))
         return Status::tooLarge;
     return Status::ok;
 }
@@ -64,7 +106,7 @@ std::vector<Vector> PoissonDisk::sample(Vector min, Vector max, double radius, d
 }
 
 PoissonDisk::Status PoissonDisk::sample(Vector min, Vector max, double radius, double minDistance, int attempts,
-                                        bool startAtCenter, std::vector<Vector>& points) {
+                                        bool startAtCenter, std::vector<Vector>& points, const AbortCheck& abort) {
     points.clear();
     const Status status = check(min, max, radius, minDistance);
     if (status != Status::ok) return status;
@@ -82,8 +124,10 @@ PoissonDisk::Status PoissonDisk::sample(Vector min, Vector max, double radius, d
     s.startAtCenter = startAtCenter;
 
     State state(s.gridWidth, s.gridHeight);
+    state.inverseCellSize = 1.0 / s.cellSize;
     addFirstPoint(s, state);
 
+    uint32_t sinceCheck = 0;
     while (!state.active.empty()) {
         const std::size_t index = random.below(state.active.size());
         bool added = false;
@@ -92,9 +136,14 @@ PoissonDisk::Status PoissonDisk::sample(Vector min, Vector max, double radius, d
             // Every attempt runs, also after a success: the draw count decides
             // the points that follow.
             for (int a = 0; a < attempts; ++a) added = addNextPoint(around, s, state) || added;
+            sinceCheck += static_cast<uint32_t>(std::min(attempts, 1 << 16));
         }
         // Order-keeping removal; swapping with the last would change the result.
         if (!added) state.active.erase(state.active.begin() + static_cast<std::ptrdiff_t>(index));
+        if (++sinceCheck >= kCandidatesPerAbortCheck) {
+            sinceCheck = 0;
+            if (abort && abort()) return Status::aborted;
+        }
     }
     points = std::move(state.points);
     return Status::ok;
@@ -127,7 +176,7 @@ void PoissonDisk::addFirstPoint(Settings& s, State& state) {
             }
         }
     }
-    accept(s, state, p);
+    accept(state, cellIndex(s, state, p), p);
 }
 
 bool PoissonDisk::addNextPoint(Vector around, Settings& s, State& state) {
@@ -135,17 +184,27 @@ bool PoissonDisk::addNextPoint(Vector around, Settings& s, State& state) {
     if (!(s.min.x <= c.x && c.x < s.max.x && s.min.y <= c.y && c.y < s.max.y)) return false;
     if (s.radius >= 0.0 && distance(c, s.center) > s.radius) return false;
 
-    const int32_t gx = static_cast<int32_t>((c.x - s.min.x) / s.cellSize);
-    const int32_t gy = static_cast<int32_t>((c.y - s.min.y) / s.cellSize);
-    const int32_t i0 = std::max(gx - 2, 0), i1 = std::min(gx + 3, s.gridWidth);
-    const int32_t j0 = std::max(gy - 2, 0), j1 = std::min(gy + 3, s.gridHeight);
-    for (int32_t j = j0; j < j1; ++j) {
-        for (int32_t i = i0; i < i1; ++i) {
-            const uint32_t cell = state.grid[static_cast<std::size_t>(i) +
-                                             static_cast<std::size_t>(j) * static_cast<std::size_t>(s.gridWidth)];
-            if (cell && distance(state.points[cell - 1], c) < s.minDistance) return false;
-        }
+    // Inside the rectangle the cell lies in the grid; the border makes every
+    // cell of its 5 x 5 neighbourhood readable, and the border's cells are
+    // empty as the cells past the grid's edge would be.
+    const int32_t gx = cellOf(c.x - s.min.x, s.cellSize, state.inverseCellSize);
+    const int32_t gy = cellOf(c.y - s.min.y, s.cellSize, state.inverseCellSize);
+    const std::size_t cell = paddedIndex(state, gx, gy);
+    const uint32_t* const centre = state.grid.data() + cell;
+    const std::ptrdiff_t stride = static_cast<std::ptrdiff_t>(state.stride);
+    const double d = s.minDistance;
+    // The squares' band around d * d in which the square root decides.
+    const double d2 = d * d;
+    const double d2Low = d2 * (1.0 - 1e-12), d2High = d2 * (1.0 + 1e-12);
+    const Vector* const points = state.points.data();
+    for (const auto& w : kWindow) {
+        const uint32_t number = centre[w[0] + w[1] * stride];
+        if (!number) continue;
+        const Vector& q = points[number - 1];
+        const double dx = q.x - c.x;
+        const double dy = q.y - c.y;
+        if (closer(dx * dx + dy * dy, d2Low, d2High, d)) return false;
     }
-    accept(s, state, c);
+    accept(state, cell, c);
     return true;
 }

@@ -3,6 +3,7 @@
 #include "VemaroBlend.h"
 #include "VemaroBlendRow.h"
 #include "VemaroRasteriser.h"
+#include "VemaroSpanKernels.h"
 
 #include <cmath>
 #include <cstring>
@@ -197,22 +198,21 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
     const double* dist = distances.data() - region.left;
     const double* sq = squaredDistances.data() - region.left;
 
+    // Pixels that are not certainly inside: their alphas a run at a time from
+    // the kernel of the processor's vector level, then blended. The interior
+    // rule needs no case of its own there: both coverages are exactly 1.
+    const spans::Kernels& kernels = spans::kernels();
+    const spans::CircleFill edge{e.R, e.r, e.ringFactor, opacity, fb.innerSafe, fb.bound, spans::fullOf<P>()};
     auto exact = [&](P* out, A_long from, A_long to, double ady2, bool rowInHole) {
-        for (A_long c = from; c < to; ++c) {
-            if (rowInHole && dist[c] < fb.innerSafe) continue;
-            const double d2 = sq[c] + ady2;
-            if (d2 > fb.bound) continue;
-            if (d2 <= fb.insideOuter2 && d2 >= fb.insideInner2) {
-                if (interiorVisible) out[c] = op(interiorPx, out[c]);
-                continue;
-            }
-            const double d = std::sqrt(d2);
-            fillPx.alpha = D::alpha(covOut(d, e.R) * e.ringFactor * covIn(d, e.r) * opacity);
-            if (fillPx.alpha != 0) out[c] = op(fillPx, out[c]);
+        float alpha[spans::kChunk + spans::kPad];
+        for (A_long c = from; c < to; c += spans::kChunk) {
+            const A_long n = to - c < spans::kChunk ? to - c : spans::kChunk;
+            kernels.circleFill(edge, sq + c, dist + c, n, ady2, rowInHole, alpha);
+            spans::blendAlphas(op, fillPx, alpha, out + c, n);
         }
     };
     auto span = [&, element = interiorPx](P* out, A_long from, A_long to) {
-        if (interiorVisible) Blend::blendSpan(op, element, out, from, to);
+        if (interiorVisible) spans::fillSpan(kernels, op, element, out, from, to);
     };
 
     for (A_long r = b.top; r < b.bottom; ++r) {

@@ -218,3 +218,30 @@ TEST(PoissonDisk, InvalidInputNeverHangs) {
     PoissonDisk open(0), none(0);
     EXPECT_EQ(open.sample({0, 0}, {50, 50}, INFINITY, 6, 20, false), none.sample({0, 0}, {50, 50}, -1, 6, 20, false));
 }
+
+// A long run asks whether to stop every 65,536 candidates; stopping ends it
+// at once with no points, and a run that is never stopped gives the same
+// points as one without the check.
+TEST(PoissonDisk, AbortCheckStopsALongRun) {
+    const Vector mn{-160, -90}, mx{160, 90};
+    const std::vector<Vector> plain = PoissonDisk(3).sample(mn, mx, -1, 2, 50, false);
+    int calls = 0;
+    std::vector<Vector> pts;
+    PoissonDisk counted(3);
+    ASSERT_EQ(counted.sample(mn, mx, -1, 2, 50, false, pts,
+                             [&] {
+                                 ++calls;
+                                 return false;
+                             }),
+              PoissonDisk::Status::ok);
+    EXPECT_EQ(pts, plain);
+    // About 70 candidates a point.
+    EXPECT_GE(calls, static_cast<int>(plain.size() * 50 / 65536));
+    ASSERT_GE(calls, 4);
+
+    int left = 3;
+    PoissonDisk stopped(3);
+    EXPECT_EQ(stopped.sample(mn, mx, -1, 2, 50, false, pts, [&] { return --left == 0; }), PoissonDisk::Status::aborted);
+    EXPECT_TRUE(pts.empty());
+    EXPECT_EQ(left, 0);
+}
