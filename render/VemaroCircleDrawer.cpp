@@ -212,7 +212,7 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
         }
     };
     auto span = [&, element = interiorPx](P* out, A_long from, A_long to) {
-        if (interiorVisible) Blend::blendSpan(op, element, out, from, to);
+        if (interiorVisible) spans::fillSpan(kernels, op, element, out, from, to);
     };
 
     for (A_long r = b.top; r < b.bottom; ++r) {
