@@ -25,8 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     scene::Context context{host, "/nonexistent/fuzz.json", {}, 0};
     try {
         scene::applyText(text, context);
-    } catch (const scene::Error&) {
-    }
+    } catch (const scene::Error&) {}
     const hostsim::Params& params = host.get<hostsim::Params>();
     for (A_long t : {-5, 0, 7, 1000})
         for (int i = 1; i < params.count(); ++i) (void)params.valueAt(i, A_Time{t, 24});
