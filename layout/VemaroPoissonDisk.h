@@ -57,13 +57,17 @@ public:
 
         State(int gridWidth, int gridHeight);
         // Row by row with the border, cell (gx, gy) at (gx + kBorder) +
-        // (gy + kBorder) * stride: 0 for an empty cell, else 1 + the number
-        // of the point in it.
+        // (gy + kBorder) * stride: the number of the point in it, 0 for an
+        // empty cell.
         std::size_t stride;
         double inverseCellSize = 0.0;  // 1 / cell size, for a quick cell lookup
+        // How far a roughly placed candidate may be from the exact one, and
+        // the distance under which it is surely too close (0: no rough test).
+        double slack = 0.0;
+        double quickLimit = 0.0;
         std::vector<uint32_t> grid;
         std::vector<uint32_t> active;  // numbers of the points still spreading
-        std::vector<Vector> points;
+        std::vector<Vector> points;    // from number 1; number 0 is a point no distance reaches
     };
 
     PoissonDisk() = default;
@@ -84,4 +88,15 @@ public:
     Vector generateRandomAround(Vector& around, double& minDistance);
 
     XorShift128 random;
+
+private:
+    // One candidate's draw: the angle and the distance from its point.
+    struct Ring {
+        double angle;
+        double r;
+    };
+    Ring drawRing(double minDistance);
+    static Vector onRing(const Vector& around, const Ring& ring);
+    // True only where the exact test would reject the candidate too.
+    static bool quickReject(const Vector& around, const Ring& ring, const Settings& s, const State& state);
 };

@@ -66,7 +66,9 @@ void blendRows(const LineDrawer& d, const PF_LRect& b, double reachU, double rea
     const double* off = d.offsets.data() - d.region.left;
     const double a0 = d.axis[0], a1 = d.axis[1], a2 = d.axis[2], a3 = d.axis[3];
     const bool hasInterior = innerU > 0.0 && innerV > 0.0;
-    auto span = [&](P* out, A_long from, A_long to) LAMBDA_INLINE { Blend::blendSpan(op, inner, out, from, to); };
+    const spans::Kernels& kernels = spans::kernels();
+    auto span = [&](P* out, A_long from, A_long to)
+                    LAMBDA_INLINE { spans::fillSpan(kernels, op, inner, out, from, to); };
     // The columns [from, to) of the band within both ranges.
     auto columns = [&](const Columns& cu, const Columns& cv, A_long& from, A_long& to) {
         double lo = b.left, hi = b.right - 1;
@@ -80,13 +82,29 @@ void blendRows(const LineDrawer& d, const PF_LRect& b, double reachU, double rea
         to = static_cast<A_long>(std::floor(hi)) + 1;
         return true;
     };
+    // Each row's columns are found kAhead rows before it is drawn and its
+    // pixels asked for then: a thin line meets new cache lines on every row,
+    // and one row's work is shorter than their fetch.
+    constexpr A_long kAhead = 4;
+    struct Span {
+        A_long from, to;
+        bool any;
+    } ahead[kAhead];
+    auto find = [&](A_long r) {
+        Span& s = ahead[(r - b.top) % kAhead];
+        const double dy = p.y - r;
+        s.any = columns(within(a0, a1 * dy, reachU, p.x), within(a2, a3 * dy, reachV, p.x), s.from, s.to);
+        if (s.any) raster::prefetchRow<P>(d.world, r, b, s.from, s.to);
+    };
+    for (A_long r = b.top; r < b.bottom && r < b.top + kAhead; ++r) find(r);
     for (A_long r = b.top; r < b.bottom; ++r) {
+        const Span s = ahead[(r - b.top) % kAhead];
+        if (r + kAhead < b.bottom) find(r + kAhead);
+        if (!s.any) continue;
+        const A_long from = s.from, to = s.to;
         const double dy = p.y - r;
         const double bu = a1 * dy, bv = a3 * dy;
-        A_long from, to;
-        if (!columns(within(a0, bu, reachU, p.x), within(a2, bv, reachV, p.x), from, to)) continue;
         P* out = raster::row<P>(d.world, r);
-        raster::prefetchRow<P>(d.world, r + 1, b, from, to);
         A_long ia, ib;
         if (!hasInterior || !columns(within(a0, bu, innerU, p.x), within(a2, bv, innerV, p.x), ia, ib)) {
             exact(out, from, to, bu, bv);
