@@ -219,7 +219,10 @@ public:
           outer(dr.edges.data()),
           inner(dr.innerEdges.data()),
           cols(dr.columnOffsets.data() - dr.region.left),
-          x(dr.pattern->x) {}
+          x(dr.pattern->x) {
+        const A_long n = std::min<A_long>(g.sectors, Runs::kMaxWedges);
+        for (A_long k = 0; k < n; ++k) invSlope[k] = outer[k].uy != 0.0 ? -1.0 / outer[k].uy : 0.0;
+    }
 
     // Row out at py: the pixels [from, to), of which [a, z) take the interior
     // value.
@@ -260,10 +263,21 @@ private:
     double py = 0.0;
     A_long ia = 0, iz = 0;            // the row's interior run
     A_long fillFrom = 0, fillTo = 0;  // the interior run being gathered
+    double invSlope[Runs::kMaxWedges];  // 1 / (-uy) of each side, 0 for a level one
 
-    // Column positions are clamped in double before they become integers.
-    static A_long column(double v, A_long lo, A_long hi) {
-        return v <= lo ? lo : (v >= hi ? hi : static_cast<A_long>(v));
+    // floor(v) and ceil(v) clamped to [lo, hi]; v is clamped in double before
+    // it becomes an integer (NaN gives lo).
+    static A_long floorIn(double v, A_long lo, A_long hi) {
+        if (!(v > lo)) return lo;
+        if (v >= hi) return hi;
+        const A_long i = static_cast<A_long>(v);
+        return i > v ? i - 1 : i;
+    }
+    static A_long ceilIn(double v, A_long lo, A_long hi) {
+        if (!(v > lo)) return lo;
+        if (v >= hi) return hi;
+        const A_long i = static_cast<A_long>(v);
+        return i < v ? i + 1 : i;
     }
 
     // Interior runs that touch are drawn as one.
@@ -333,8 +347,8 @@ private:
             else if (!(-py * b.x >= need))
                 continue;
             if (!(lo <= hi)) continue;
-            A_long c0 = column(std::ceil(lo + x), from, to);
-            A_long c1 = column(std::floor(hi + x) + 1.0, c0, to);
+            A_long c0 = ceilIn(lo + x, from, to);
+            A_long c1 = floorIn(hi + x, c0 - 1, to - 1) + 1;
             auto safe = [&](A_long c) {
                 const double px = cols[c];
                 return a.x * py - a.y * px >= need && px * b.y - py * b.x >= need;
@@ -350,65 +364,84 @@ private:
         return count;
     }
 
+    // The columns of [c0, c1) where every side ks[0 .. m) has its distance at
+    // least runs.depth inside (inside) or runs.far outside: one run, as each
+    // condition is linear along the row; found from the row, checked at its
+    // ends. An empty run is [c1, c1).
+    void settled(A_long c0, A_long c1, const A_long* ks, int m, bool inside, A_long& s, A_long& t) const {
+        s = t = c1;
+        double lo = cols[c0], hi = cols[c1 - 1];
+        const double bound = inside ? runs.depth : -runs.far;
+        for (int i = 0; i < m; ++i) {
+            const PolygonDrawer::Edge& e = outer[ks[i]];
+            // d = dAlpha + dBeta px along the row.
+            const double dAlpha = (py - e.y) * e.ux + e.x * e.uy, dBeta = -e.uy;
+            if (dBeta == 0.0) {
+                if (!(inside ? dAlpha >= bound : dAlpha <= bound)) return;
+                continue;
+            }
+            const double at = (bound - dAlpha) * invSlope[ks[i]];  // where d meets the bound
+            if (inside == (dBeta > 0.0))
+                lo = std::max(lo, at);
+            else
+                hi = std::min(hi, at);
+        }
+        if (!(lo <= hi)) return;
+        auto ok = [&](A_long c) {
+            for (int i = 0; i < m; ++i) {
+                const double d = signedDistance(outer[ks[i]], cols[c], py);
+                if (!(inside ? d >= runs.depth : d <= -runs.far)) return false;
+            }
+            return true;
+        };
+        A_long a = ceilIn(lo + x, c0, c1), z = floorIn(hi + x, a - 1, c1 - 1) + 1;
+        while (a < z && !ok(a)) ++a;
+        while (z > a && !ok(z - 1)) --z;
+        if (a < z) s = a, t = z;
+    }
+
+    // Columns [c0, c1) whose sector is one of ks[0 .. m): the interior and
+    // outside runs that all of them settle, rest(from, to) for the others.
+    template <class Rest>
+    void settle(A_long c0, A_long c1, const A_long* ks, int m, Rest rest) {
+        A_long f0, f1, s0, s1;
+        settled(c0, c1, ks, m, true, f0, f1);
+        settled(c0, c1, ks, m, false, s0, s1);
+        fill(f0, f1);
+        // The two runs are disjoint (empty ones sit at c1): the rest lies
+        // before, between and after them.
+        if (s0 < f0) std::swap(f0, s0), std::swap(f1, s1);
+        if (c0 < f0) rest(c0, f0);
+        if (f1 < s0) rest(f1, s0);
+        if (s1 < c1) rest(s1, c1);
+    }
+
     // Columns [c0, c1) safely in wedge k: settled where the distance to side
     // k decides, the rest from that side without the angle.
     void piece(A_long c0, A_long c1, A_long k) {
-        if (!runs.wedges) {
-            for (A_long c = c0; c < c1; ++c) pixel(c, k);
-            return;
-        }
-        const PolygonDrawer::Edge& e = outer[k];
-        auto in = [&](A_long c) { return signedDistance(e, cols[c], py) >= runs.depth; };
-        auto outside = [&](A_long c) { return signedDistance(e, cols[c], py) <= -runs.far; };
-        // d = dAlpha + dBeta px along the row.
-        const double dAlpha = (py - e.y) * e.ux + e.x * e.uy, dBeta = -e.uy;
-        A_long s, t;  // [c0, s) settled one way, [s, t) from side k, [t, c1) the other
-        if (dBeta > 0.0) {
-            // Outside, then inside.
-            t = column(std::ceil((runs.depth - dAlpha) / dBeta + x), c0, c1);
-            while (t < c1 && !in(t)) ++t;
-            if (t < c1 && !in(c1 - 1)) t = c1;
-            s = column(std::floor((-runs.far - dAlpha) / dBeta + x) + 1.0, c0, t);
-            while (s > c0 && !outside(s - 1)) --s;
-            if (s > c0 && !outside(c0)) s = c0;
-            for (A_long c = s; c < t; ++c) pixel(c, k);
-            fill(t, c1);
-        } else if (dBeta < 0.0) {
-            // Inside, then outside.
-            s = column(std::floor((runs.depth - dAlpha) / dBeta + x) + 1.0, c0, c1);
-            while (s > c0 && !in(s - 1)) --s;
-            if (s > c0 && !in(c0)) s = c0;
-            t = column(std::ceil((-runs.far - dAlpha) / dBeta + x), s, c1);
-            while (t < c1 && !outside(t)) ++t;
-            if (t < c1 && !outside(c1 - 1)) t = c1;
-            fill(c0, s);
-            for (A_long c = s; c < t; ++c) pixel(c, k);
-        } else if (in(c0) && in(c1 - 1)) {
-            fill(c0, c1);
-        } else if (!(outside(c0) && outside(c1 - 1))) {
-            for (A_long c = c0; c < c1; ++c) pixel(c, k);
-        }
+        auto known = [&](A_long a, A_long z) {
+            for (A_long c = a; c < z; ++c) pixel(c, k);
+        };
+        if (runs.wedges)
+            settle(c0, c1, &k, 1, known);
+        else
+            known(c0, c1);
     }
 
     // Columns [c0, c1) between the safe runs of wedges prev and next (-1
     // where there is none): each pixel's angle lies between those of its
     // neighbours in the runs, so the sector is prev or next when these are
-    // neighbours, and a pixel both settle the same way needs no angle.
+    // neighbours, and pixels both settle the same way need no angle.
     void zone(A_long c0, A_long c1, A_long prev, A_long next) {
+        auto angle = [&](A_long a, A_long z) {
+            for (A_long c = a; c < z; ++c) pixel(c, g.sector(cols[c], py));
+        };
         const A_long n = g.sectors;
-        const bool pair = runs.wedges && prev >= 0 && next >= 0 && (next == (prev + 1) % n || prev == (next + 1) % n);
-        for (A_long c = c0; c < c1; ++c) {
-            const double px = cols[c];
-            if (pair) {
-                const double d0 = signedDistance(outer[prev], px, py), d1 = signedDistance(outer[next], px, py);
-                if (d0 >= runs.depth && d1 >= runs.depth) {
-                    fill(c, c + 1);
-                    continue;
-                }
-                if (d0 <= -runs.far && d1 <= -runs.far) continue;
-            }
-            pixel(c, g.sector(px, py));
-        }
+        const A_long ks[2] = {prev, next};
+        if (runs.wedges && prev >= 0 && next >= 0 && (next == (prev + 1) % n || prev == (next + 1) % n))
+            settle(c0, c1, ks, 2, angle);
+        else
+            angle(c0, c1);
     }
 };
 
