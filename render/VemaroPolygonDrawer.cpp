@@ -18,8 +18,6 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr double kTwoPi = 2.0 * kPi;
 // Above this reach the cheap angle is off by more than a pixel at the rim.
 constexpr double kFastAngleReach = 250.0;
-// Rows with fewer pixels than this left to decide go pixel by pixel.
-constexpr A_long kWalkRow = 8;
 
 // The angle of (x, y) by a rational approximation (error below 0.005 rad),
 // in (-pi, pi].
@@ -70,7 +68,6 @@ struct Frame {
     // when the start angle is small enough for them to be placed exactly.
     struct Ray {
         double x, y;
-        double invY;  // 1 / y, 0 for a level ray
     };
     std::vector<Ray> rays;
 
@@ -91,8 +88,7 @@ struct Frame {
             rays.resize(static_cast<std::size_t>(sectors) + 1);
             for (A_long j = 0; j <= sectors; ++j) {
                 const double a = startAngle + j * sectorWidth;
-                const double sy = std::sin(a);
-                rays[j] = {std::cos(a), sy, sy != 0.0 ? 1.0 / sy : 0.0};
+                rays[j] = {std::cos(a), std::sin(a)};
             }
         }
     }
@@ -102,7 +98,7 @@ struct Frame {
     // `margin` (a sine) from both of the wedge's rays. Wedges are at most a
     // third of a turn wide, so two positive cross products place the point
     // between the rays.
-    bool safelyIn(A_long k, double px, double py) const {
+    [[gnu::always_inline]] bool safelyIn(A_long k, double px, double py) const {
         const Ray& a = rays[k];
         const Ray& b = rays[k + 1];
         const double ca = a.x * py - a.y * px;  // |p| sin(angle from a)
@@ -148,6 +144,9 @@ struct Runs {
     // (see wedgeSpans).
     bool wedges = false;
     double depth = 0.0, far = 0.0;
+    // Rows with fewer pixels than this left to decide go pixel by pixel: the
+    // runs would cost more than they save.
+    A_long walkRow = 24;
 
     Runs() = default;
     // Pixels `outside` beyond the outline are left; those `inside` within it
@@ -190,7 +189,9 @@ struct Runs {
 Runs strokeRuns(const PolygonDrawer& dr, const Frame& g, double outside, double inside) {
     const PolygonDrawer::Pattern& p = *dr.pattern;
     if (p.fillMode == 2 && g.hole && !(p.innerRadius >= 0.0 && p.innerRadius <= 1.0)) return Runs();
-    return Runs(dr, g, outside + (g.w > 0.0 ? g.w : 0.0), inside);
+    Runs runs(dr, g, outside + (g.w > 0.0 ? g.w : 0.0), inside);
+    runs.walkRow = 16;  // stroked pixels cost more each
+    return runs;
 }
 
 // Calls f(output pixel, d, d2, px, py) for every pixel of the band that runs
@@ -219,15 +220,14 @@ public:
           outer(dr.edges.data()),
           inner(dr.innerEdges.data()),
           cols(dr.columnOffsets.data() - dr.region.left),
-          x(dr.pattern->x) {
-        const A_long n = std::min<A_long>(g.sectors, Runs::kMaxWedges);
-        for (A_long k = 0; k < n; ++k) invSlope[k] = outer[k].uy != 0.0 ? -1.0 / outer[k].uy : 0.0;
-    }
+          x(dr.pattern->x) {}
 
     // Row out at py: the pixels [from, to), of which [a, z) take the interior
     // value.
     void row(P* o, double y, A_long from, A_long to, A_long a, A_long z) {
-        out = o, py = y, ia = a, iz = z;
+        out = o, py = y;
+        if (!prepared) prepare();
+        ia = a, iz = z;
         fill(a, z);
         Piece pieces[Runs::kMaxWedges];
         const int count = safeRuns(from, to, pieces);
@@ -263,7 +263,18 @@ private:
     double py = 0.0;
     A_long ia = 0, iz = 0;            // the row's interior run
     A_long fillFrom = 0, fillTo = 0;  // the interior run being gathered
-    double invSlope[Runs::kMaxWedges];  // 1 / (-uy) of each side, 0 for a level one
+    // Reciprocals for the estimates, once a row is walked: 1 / y of each
+    // ray and 1 / (-uy) of each side, 0 where level.
+    bool prepared = false;
+    double invY[Runs::kMaxWedges + 1];
+    double invSlope[Runs::kMaxWedges];
+
+    void prepare() {
+        const A_long n = std::min<A_long>(g.sectors, Runs::kMaxWedges);
+        for (A_long k = 0; k <= n; ++k) invY[k] = g.rays[k].y != 0.0 ? 1.0 / g.rays[k].y : 0.0;
+        for (A_long k = 0; k < n; ++k) invSlope[k] = outer[k].uy != 0.0 ? -1.0 / outer[k].uy : 0.0;
+        prepared = true;
+    }
 
     // floor(v) and ceil(v) clamped to [lo, hi]; v is clamped in double before
     // it becomes an integer (NaN gives lo).
@@ -333,7 +344,7 @@ private:
             double lo = cols[from], hi = cols[to - 1];
             // a.x py - a.y px >= need and px b.y - py b.x >= need, solved
             // for px; the ends are confirmed below.
-            const double ta = (a.x * py - need) * a.invY, tb = (py * b.x + need) * b.invY;
+            const double ta = (a.x * py - need) * invY[k], tb = (py * b.x + need) * invY[k + 1];
             if (a.y > 0.0)
                 hi = std::min(hi, ta);
             else if (a.y < 0.0)
@@ -364,84 +375,72 @@ private:
         return count;
     }
 
-    // The columns of [c0, c1) where every side ks[0 .. m) has its distance at
-    // least runs.depth inside (inside) or runs.far outside: one run, as each
-    // condition is linear along the row; found from the row, checked at its
-    // ends. An empty run is [c1, c1).
-    void settled(A_long c0, A_long c1, const A_long* ks, int m, bool inside, A_long& s, A_long& t) const {
-        s = t = c1;
-        double lo = cols[c0], hi = cols[c1 - 1];
-        const double bound = inside ? runs.depth : -runs.far;
-        for (int i = 0; i < m; ++i) {
-            const PolygonDrawer::Edge& e = outer[ks[i]];
-            // d = dAlpha + dBeta px along the row.
-            const double dAlpha = (py - e.y) * e.ux + e.x * e.uy, dBeta = -e.uy;
-            if (dBeta == 0.0) {
-                if (!(inside ? dAlpha >= bound : dAlpha <= bound)) return;
-                continue;
-            }
-            const double at = (bound - dAlpha) * invSlope[ks[i]];  // where d meets the bound
-            if (inside == (dBeta > 0.0))
-                lo = std::max(lo, at);
-            else
-                hi = std::min(hi, at);
-        }
-        if (!(lo <= hi)) return;
-        auto ok = [&](A_long c) {
-            for (int i = 0; i < m; ++i) {
-                const double d = signedDistance(outer[ks[i]], cols[c], py);
-                if (!(inside ? d >= runs.depth : d <= -runs.far)) return false;
-            }
-            return true;
-        };
-        A_long a = ceilIn(lo + x, c0, c1), z = floorIn(hi + x, a - 1, c1 - 1) + 1;
-        while (a < z && !ok(a)) ++a;
-        while (z > a && !ok(z - 1)) --z;
-        if (a < z) s = a, t = z;
-    }
-
-    // Columns [c0, c1) whose sector is one of ks[0 .. m): the interior and
-    // outside runs that all of them settle, rest(from, to) for the others.
-    template <class Rest>
-    void settle(A_long c0, A_long c1, const A_long* ks, int m, Rest rest) {
-        A_long f0, f1, s0, s1;
-        settled(c0, c1, ks, m, true, f0, f1);
-        settled(c0, c1, ks, m, false, s0, s1);
-        fill(f0, f1);
-        // The two runs are disjoint (empty ones sit at c1): the rest lies
-        // before, between and after them.
-        if (s0 < f0) std::swap(f0, s0), std::swap(f1, s1);
-        if (c0 < f0) rest(c0, f0);
-        if (f1 < s0) rest(f1, s0);
-        if (s1 < c1) rest(s1, c1);
-    }
-
     // Columns [c0, c1) safely in wedge k: settled where the distance to side
     // k decides, the rest from that side without the angle.
-    void piece(A_long c0, A_long c1, A_long k) {
+    [[gnu::flatten]] void piece(A_long c0, A_long c1, A_long k) {
+        const PolygonDrawer::Edge& e = outer[k];
+        const PolygonDrawer::Edge& h = inner[k];
+        // signedDistance() with the row's part taken out of the loop.
+        const double de = (py - e.y) * e.ux, dh = (py - h.y) * h.ux;
         auto known = [&](A_long a, A_long z) {
-            for (A_long c = a; c < z; ++c) pixel(c, k);
+            for (A_long c = a; c < z; ++c) {
+                const double px = cols[c];
+                f(out[c], de - (px - e.x) * e.uy, g.hole ? dh - (px - h.x) * h.uy : kNoHole, px, py);
+            }
         };
-        if (runs.wedges)
-            settle(c0, c1, &k, 1, known);
-        else
+        if (!runs.wedges) return known(c0, c1);
+        auto in = [&](A_long c) { return de - (cols[c] - e.x) * e.uy >= runs.depth; };
+        auto outside = [&](A_long c) { return de - (cols[c] - e.x) * e.uy <= -runs.far; };
+        // d = dAlpha + dBeta px along the row: the columns where it meets
+        // the bounds, confirmed at the ends.
+        const double dAlpha = de + e.x * e.uy, dBeta = -e.uy, inv = invSlope[k];
+        const double atIn = (runs.depth - dAlpha) * inv + x, atOut = (-runs.far - dAlpha) * inv + x;
+        if (dBeta > 0.0) {
+            // Outside, then inside.
+            A_long t = ceilIn(atIn, c0, c1);
+            while (t < c1 && !in(t)) ++t;
+            if (t < c1 && !in(c1 - 1)) t = c1;
+            A_long s = floorIn(atOut, c0 - 1, t - 1) + 1;
+            while (s > c0 && !outside(s - 1)) --s;
+            if (s > c0 && !outside(c0)) s = c0;
+            known(s, t);
+            fill(t, c1);
+        } else if (dBeta < 0.0) {
+            // Inside, then outside.
+            A_long s = floorIn(atIn, c0 - 1, c1 - 1) + 1;
+            while (s > c0 && !in(s - 1)) --s;
+            if (s > c0 && !in(c0)) s = c0;
+            A_long t = ceilIn(atOut, s, c1);
+            while (t < c1 && !outside(t)) ++t;
+            if (t < c1 && !outside(c1 - 1)) t = c1;
+            fill(c0, s);
+            known(s, t);
+        } else if (in(c0) && in(c1 - 1)) {
+            fill(c0, c1);
+        } else if (!(outside(c0) && outside(c1 - 1))) {
             known(c0, c1);
+        }
     }
 
     // Columns [c0, c1) between the safe runs of wedges prev and next (-1
     // where there is none): each pixel's angle lies between those of its
     // neighbours in the runs, so the sector is prev or next when these are
-    // neighbours, and pixels both settle the same way need no angle.
+    // neighbours, and a pixel both settle the same way needs no angle.
     void zone(A_long c0, A_long c1, A_long prev, A_long next) {
-        auto angle = [&](A_long a, A_long z) {
-            for (A_long c = a; c < z; ++c) pixel(c, g.sector(cols[c], py));
-        };
         const A_long n = g.sectors;
-        const A_long ks[2] = {prev, next};
-        if (runs.wedges && prev >= 0 && next >= 0 && (next == (prev + 1) % n || prev == (next + 1) % n))
-            settle(c0, c1, ks, 2, angle);
-        else
-            angle(c0, c1);
+        const bool pair = runs.wedges && prev >= 0 && next >= 0 && (next == (prev + 1) % n || prev == (next + 1) % n);
+        for (A_long c = c0; c < c1; ++c) {
+            const double px = cols[c];
+            if (pair) {
+                const double d0 = signedDistance(outer[prev], px, py), d1 = signedDistance(outer[next], px, py);
+                if (d0 >= runs.depth && d1 >= runs.depth) {
+                    fill(c, c + 1);
+                    continue;
+                }
+                if (d0 <= -runs.far && d1 <= -runs.far) continue;
+            }
+            pixel(c, g.sector(px, py));
+        }
     }
 };
 
@@ -496,7 +495,7 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
             while (z > a && sq(z - 1) + py2 > runs.inner2) --z;
         }
         // Short rows go pixel by pixel: finding the runs would cost more.
-        if (!walk || (to - from) - (z - a) < kWalkRow) {
+        if (!walk || (to - from) - (z - a) < runs.walkRow) {
             pixels(out, py, from, a);
             if (a < z) span(out, a, z);
             pixels(out, py, z, to);
