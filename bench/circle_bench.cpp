@@ -4,6 +4,7 @@
 #include "BenchHost.h"
 #include "VemaroCircleDrawer.h"
 #include "VemaroRenderHelpers.h"
+#include "VemaroSimd.h"
 #include "World.h"
 
 #include <agg_ellipse.h>
@@ -59,7 +60,8 @@ const std::vector<Disc>& discs(int radius) {
     return v;
 }
 
-void ours(benchmark::State& state, int threads) {
+void ours(benchmark::State& state, int threads, simd::Level level) {
+    simd::setLevelCap(level);
     bench::Env& e = bench::env();
     e.threads(threads);
     const int radius = static_cast<int>(state.range(0));
@@ -83,6 +85,7 @@ void ours(benchmark::State& state, int threads) {
         }
         benchmark::ClobberMemory();
     }
+    simd::setLevelCap(simd::Level::Avx512);
 }
 
 void cairo(benchmark::State& state) {
@@ -135,19 +138,32 @@ const int kRadii[] = {2, 8, 32, 128, 512};
 
 const bool registered = [] {
     for (int r : kRadii) {
-        benchmark::RegisterBenchmark("Circle/ours", ours, 1)->Arg(r)->Unit(benchmark::kMillisecond)->UseRealTime();
+        benchmark::RegisterBenchmark("Circle/ours", ours, 1, simd::Level::Avx512)
+            ->Arg(r)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
         benchmark::RegisterBenchmark("Circle/cairo", cairo)->Arg(r)->Unit(benchmark::kMillisecond)->UseRealTime();
         benchmark::RegisterBenchmark("Circle/agg", agg)->Arg(r)->Unit(benchmark::kMillisecond)->UseRealTime();
         const std::string arg = "/" + std::to_string(r);
         bench::addRatio("circles r" + std::to_string(r) + " ours/cairo", "Circle/ours" + arg, "Circle/cairo" + arg);
         bench::addRatio("circles r" + std::to_string(r) + " ours/agg", "Circle/ours" + arg, "Circle/agg" + arg);
+        // The same drawing with the pixel loops held to the portable path.
+        benchmark::RegisterBenchmark("Circle/ours_portable", ours, 1, simd::Level::Portable)
+            ->Arg(r)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+        bench::addRatio("circles r" + std::to_string(r) + " widest vector level/portable", "Circle/ours" + arg,
+                        "Circle/ours_portable" + arg);
     }
     // Large circles on the host's threads.
     for (int r : {128, 512})
         for (int t : {2, 4, 8}) {
             const std::string name = "Circle/ours_threads" + std::to_string(t);
             const std::string arg = "/" + std::to_string(r);
-            benchmark::RegisterBenchmark(name.c_str(), ours, t)->Arg(r)->Unit(benchmark::kMillisecond)->UseRealTime();
+            benchmark::RegisterBenchmark(name.c_str(), ours, t, simd::Level::Avx512)
+                ->Arg(r)
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime();
             bench::addRatio("circles r" + std::to_string(r) + ", 1 thread / " + std::to_string(t) + " threads",
                             "Circle/ours" + arg, name + arg);
         }

@@ -1,9 +1,13 @@
 // Poisson-disk scattering over a full-HD layer, the per-element cost of the
 // hash, the transform and the easing that every layout pays for each element,
-// and whole element lists of the largest ordinary frames.
+// whole element lists of the largest ordinary frames, and whole frames of the
+// settings at the ends of the ranges (--benchmark_filter=^Limits).
 #include "BenchHost.h"
+#include "ParamList.h"
 #include "Parameters.h"
 #include "Params.h"
+#include "Scene.h"
+#include "SmartRender.h"
 #include "VemaroDrawer.h"
 #include "VemaroEasing.h"
 #include "VemaroPatternHash.h"
@@ -13,6 +17,7 @@
 #include "World.h"
 
 #include <benchmark/benchmark.h>
+#include <nlohmann/json.hpp>
 
 #include <cmath>
 #include <memory>
@@ -150,18 +155,21 @@ void layoutOfFrame(benchmark::State& state) {
     animator.suites = &e.suites;
     animator.params = &p;
     hostsim::World output(width, height, hostsim::Depth::Bits8);
-    std::size_t kept = 0;
+    std::size_t kept = 0, reserved = 0;
     PF_Err err = PF_Err_NONE;
     for (auto _ : state) {
         auto drawer = std::make_unique<ShapeDrawer>(e.host.pluginId(), &in, e.suites, effect, nullptr, output.get(), 0,
                                                     p, animator, uint8_t(0));
         err = drawer->createPatterns();
         kept = drawer->patterns.size();
+        reserved = drawer->patterns.capacity();
         benchmark::DoNotOptimize(drawer->patterns.data());
     }
     if (err) state.SkipWithError(("the layout was refused: " + std::to_string(err)).c_str());
     state.counters["elements"] = static_cast<double>(kept);
     state.counters["MB"] = static_cast<double>(kept * sizeof(ShapeDrawer::Pattern)) / 1e6;
+    // What the list took: above MB only by the room left unused.
+    state.counters["reservedMB"] = static_cast<double>(reserved * sizeof(ShapeDrawer::Pattern)) / 1e6;
 }
 BENCHMARK(layoutOfFrame)
     ->ArgName("case")
@@ -172,5 +180,80 @@ BENCHMARK(layoutOfFrame)
     ->Iterations(1)
     ->Repetitions(1)
     ->Unit(benchmark::kMillisecond);
+
+// Whole frames through the module at the sizes where fixed counts used to
+// refuse, drop or stall work: each is one long render, timed once.
+struct LimitCase {
+    const char* name;
+    int width, height;
+    const char* params;  // the scene's "params" section
+};
+const LimitCase kLimitCases[] = {
+    {"RandomDistance2Expansion2000", 1920, 1080,
+     R"([{"param": "pattern", "value": "Random"}, {"param": "randomDistance", "value": 2},
+         {"param": "randomExpansion", "value": 2000}, {"param": "shape1.size", "value": 2}])"},
+    {"GraphDelta1e-6Over10", 1920, 1080,
+     R"([{"param": "pattern", "value": "Graph"}, {"param": "graphMode", "value": "Delta"},
+         {"param": "graphDelta", "value": 0.000001}, {"param": "graphTo", "value": 10},
+         {"param": "shape1.size", "value": 2}])"},
+    {"GraphEqualize200000Detail10000", 1920, 1080,
+     R"([{"param": "pattern", "value": "Graph"}, {"param": "graphNumber", "value": 200000},
+         {"param": "graphDetail", "value": 10000}, {"param": "shape1.size", "value": 2}])"},
+    {"Grid4kScale0.5", 3840, 2160,
+     R"([{"param": "pattern", "value": "Grid"}, {"param": "transformScale", "value": 0.5}])"},
+    {"TriangularGrid4kScale0.5", 3840, 2160,
+     R"([{"param": "pattern", "value": "Triangular Grid"}, {"param": "transformScale", "value": 0.5}])"},
+    {"GridWidth10Size100TransitionScale10000", 640, 360,
+     R"([{"param": "pattern", "value": "Grid"}, {"param": "gridWidth", "value": 10},
+         {"param": "shape1.size", "value": 100}, {"param": "transitionScale", "value": 10000}])"},
+};
+
+std::unique_ptr<hostsim::Host>& limitHost() {
+    static std::unique_ptr<hostsim::Host> host;
+    return host;
+}
+
+void limitFrame(benchmark::State& state, const LimitCase* c) {
+    bench::takeHost([] { limitHost().reset(); });
+    std::unique_ptr<hostsim::Host>& host = limitHost();
+    host = std::make_unique<hostsim::Host>();
+    std::string error;
+    const nlohmann::json scene = {
+        {"composition",
+         {{"frameDuration", {1, 25}},
+          {"bitDepth", 8},
+          {"effectLayer", {{"name", "background"}, {"width", c->width}, {"height", c->height}, {"duration", 4}}}}},
+        {"params", nlohmann::json::parse(c->params)}};
+    if (host->load(VEMARO_MODULE_PATH, &error) && tools::setUpParams(*host, &error)) {
+        scene::Context context{*host, c->name, {}, 0};
+        try {
+            scene::apply(scene, context);
+        } catch (const scene::Error& e) {
+            error = e.what();
+        }
+        if (error.empty() && host->sequenceSetup()) error = "sequence setup failed";
+    }
+    if (!error.empty()) {
+        state.SkipWithError(error.c_str());
+        host.reset();
+        return;
+    }
+    PF_Err err = PF_Err_NONE;
+    for (auto _ : state) {
+        hostsim::SmartRenderCall call = host->get<hostsim::SmartRender>().render(0);
+        err = call.preRenderErr ? call.preRenderErr : call.err;
+        benchmark::DoNotOptimize(call.output->get()->data);
+    }
+    if (err) state.SkipWithError(("the frame was refused: " + std::to_string(err)).c_str());
+}
+
+const bool limitsRegistered = [] {
+    for (const LimitCase& c : kLimitCases)
+        benchmark::RegisterBenchmark((std::string("Limits/") + c.name).c_str(), limitFrame, &c)
+            ->Iterations(1)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+    return true;
+}();
 
 }  // namespace

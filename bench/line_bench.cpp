@@ -4,6 +4,7 @@
 #include "BenchHost.h"
 #include "VemaroLineDrawer.h"
 #include "VemaroRenderHelpers.h"
+#include "VemaroSimd.h"
 #include "World.h"
 
 #include <benchmark/benchmark.h>
@@ -50,7 +51,8 @@ const std::vector<Bar>& bars(int length, int thickness) {
     return v;
 }
 
-void ours(benchmark::State& state) {
+void ours(benchmark::State& state, simd::Level level) {
+    simd::setLevelCap(level);
     bench::Env& e = bench::env();
     e.threads(1);
     const int length = static_cast<int>(state.range(0)), thickness = static_cast<int>(state.range(1));
@@ -76,6 +78,7 @@ void ours(benchmark::State& state) {
         }
         benchmark::ClobberMemory();
     }
+    simd::setLevelCap(simd::Level::Avx512);
 }
 
 void cairo(benchmark::State& state) {
@@ -111,7 +114,7 @@ void cairo(benchmark::State& state) {
 const bool registered = [] {
     for (int length : {4, 16, 128, 512, 1024})
         for (int thickness : {1, 4, 16, 64}) {
-            benchmark::RegisterBenchmark("Line/ours", ours)
+            benchmark::RegisterBenchmark("Line/ours", ours, simd::Level::Avx512)
                 ->Args({length, thickness})
                 ->Unit(benchmark::kMillisecond)
                 ->UseRealTime();
@@ -122,6 +125,18 @@ const bool registered = [] {
             const std::string arg = "/" + std::to_string(length) + "/" + std::to_string(thickness);
             bench::addRatio("lines " + std::to_string(length) + "x" + std::to_string(thickness) + " ours/cairo",
                             "Line/ours" + arg, "Line/cairo" + arg);
+        }
+    // The same drawings with the pixel loops held to the portable path.
+    for (int length : {16, 512})
+        for (int thickness : {1, 16}) {
+            benchmark::RegisterBenchmark("Line/ours_portable", ours, simd::Level::Portable)
+                ->Args({length, thickness})
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime();
+            const std::string arg = "/" + std::to_string(length) + "/" + std::to_string(thickness);
+            bench::addRatio(
+                "lines " + std::to_string(length) + "x" + std::to_string(thickness) + " widest vector level/portable",
+                "Line/ours" + arg, "Line/ours_portable" + arg);
         }
     return true;
 }();

@@ -28,8 +28,8 @@ constexpr int kGraphMode = 100, kGraphNumber = 101, kGraphDetail = 103, kGraphDe
 constexpr int kRandomMode = 106, kRandomExpansion = 107, kRandomCenter = 108, kRandomWidth = 109, kRandomHeight = 110,
               kRandomRadius = 111;
 constexpr int kCycle = 117, kCycleOffset = 118;
-constexpr int kDisplacementMode = 120, kDisplacementMap = 121, kDisplacementMapWrap = 122,
-              kDisplacementMapXChannel = 123, kDisplacementMapYChannel = 125, kDisplacementSeed = 127;
+constexpr int kDisplacementMode = 120, kDisplacementMap = 121, kDisplacementMapXChannel = 123,
+              kDisplacementMapYChannel = 125, kDisplacementSeed = 127;
 constexpr int kTransitionMode = 130, kTransitionRest = 133;
 constexpr int kTransitionOrder = 146, kTransitionOrderOffset = 147, kTransitionOrderSeed = 148, kTransitionMap = 149,
               kTransitionMapChannel = 151;

@@ -98,7 +98,15 @@ constexpr auto kBytes = [] {
     return a;
 }();
 
-__attribute__((section(".pipl"), used)) const std::array<unsigned char, kPiPL.size> kSection = kBytes;
+// The host reads the section as it is: no sanitizer padding may follow the
+// bytes (clang's AddressSanitizer pads globals in sections like this one).
+#if defined(__clang__)
+#define VEMARO_SECTION_UNPADDED __attribute__((no_sanitize("address")))
+#else
+#define VEMARO_SECTION_UNPADDED
+#endif
+VEMARO_SECTION_UNPADDED __attribute__((section(".pipl"), used)) const std::array<unsigned char, kPiPL.size> kSection =
+    kBytes;
 
 }  // namespace
 

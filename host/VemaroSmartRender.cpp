@@ -481,6 +481,7 @@ private:
     void draw() {
         ShapeDrawer drawer(pluginId_, in_, suites_, res_.effect, input_, output_, bpc_, p_, animator_, draft_);
         keep(err_, drawer.createPatterns());
+        keep(err_, drawer.layoutError);
         if (err_) {
             in_->utils->fill(in_->effect_ref, &kClear, nullptr, output_);
             return;

@@ -10,6 +10,7 @@
 #include "VemaroShapeTransitioner.h"
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 class Blender;
@@ -55,8 +56,12 @@ public:
     struct DrawJob {
         const Pattern* element;
         int32_t shapeIndex;
+        uint8_t kind;   // which rasteriser's record
+        uint32_t slot;  // the record's place among the batch's records of its kind
         Vector offset;  // the repeater copy's draw offset
     };
+    // The records and strips of the batch being drawn (render/).
+    struct Batch;
 
     // What the frame's launches do besides drawing: the first clears the
     // output, the last runs the Blender's opacity pass, blend pass, or both.
@@ -136,10 +141,14 @@ public:
     double originY;
     int threads = 0;  // drawing state
     FrameWork frameWork;
-    std::vector<DrawJob> jobs;  // drawing state: the batch being collected
-    int heldFrames = 0;         // drawing state: jobs of the batch with a frame of their own
-    bool cleared = false;       // drawing state
-    bool drawing = false;       // drawing state: inside draw()
+    std::vector<DrawJob> jobs;     // drawing state: the batch being collected
+    std::shared_ptr<Batch> batch;  // drawing state, kept from launch to launch
+    int heldFrames = 0;            // drawing state: jobs of the batch with a frame of their own
+    bool cleared = false;          // drawing state
+    bool drawing = false;          // drawing state: inside draw()
+    // A failure of the element pipeline met after its layout returned (while
+    // working out queued elements); the render reports it.
+    PF_Err layoutError = PF_Err_NONE;
     const TransitionAnimator* animator;
     ShapeTransitioner shapeTransitioner;
 };

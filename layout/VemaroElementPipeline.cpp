@@ -1,14 +1,36 @@
 #include "VemaroElementPipeline.h"
 
 #include "VemaroElementBounds.h"
+#include "VemaroLattice.h"
+#include "VemaroRenderHelpers.h"
 #include "VemaroTransitionAnimator.h"
 
 #include <algorithm>
+#include <atomic>
+#include <memory>
+#include <new>
+#include <type_traits>
 
 namespace {
 
 MapperHost mapperHost(const ShapeDrawer& d) {
     return MapperHost{d.pluginId, d.in_data, d.suites, d.effect, d.bpc, d.width, d.height};
+}
+
+// Elements queued before a run starts: the queue and the run's slots hold
+// about 200 bytes each.
+constexpr std::size_t kRunLength = 16384;
+static_assert(std::is_trivially_destructible<ShapeDrawer::Pattern>::value, "run slots are dropped without destruction");
+
+// A curve that was read once and found absent: reading it again asks the
+// host nothing.
+template <class M>
+bool idle(const M& mapper) {
+    return mapper.curve.curve.loaded() && !mapper.curve.curve.available();
+}
+template <class M>
+bool pureMapper(const M& m) {
+    return !m.layer1D && !m.layerPre2D && idle(m);
 }
 
 }  // namespace
@@ -60,15 +82,55 @@ bool ElementPipeline::grow() {
     return true;
 }
 
-void ElementPipeline::place(const LayoutElement& e) {
-    if (full) return;
-    if (!err) err = transitioner.init(e.point, e.transitionIndex);
-    displacement = Vector();
-    if (!err) err = displacer.map(e.point, e.i, e.j, displacement);
-    offset = transitioner.offset();
+ElementPipeline::~ElementPipeline() {
+    const PF_Err before = err;
+    try {
+        flush();
+    } catch (const std::bad_alloc&) {
+        if (!drawer.layoutError) drawer.layoutError = PF_Err_OUT_OF_MEMORY;
+    } catch (...) {
+        if (!drawer.layoutError) drawer.layoutError = PF_Err_INTERNAL_STRUCT_DAMAGED;
+    }
+    if (err != before && !drawer.layoutError) drawer.layoutError = err;
+}
+
+void ElementPipeline::placeWith(Transitioner& t, const LayoutElement& e, Placed& out, PF_Err& error) {
+    if (!error) error = t.init(e.point, e.transitionIndex);
+    out.displacement = Vector();
+    if (!error) error = displacer.map(e.point, e.i, e.j, out.displacement);
+    out.offset = t.offset();
     const LayoutElement::ShapeChoice choice = e.shape ? *e.shape : LayoutElement::ShapeChoice{e.i, e.j, e.i};
-    shapeIndex = choice.start;
-    if (!err) err = shapeMapper.map(e.point, choice.i, choice.j, e.u, shapeIndex);
+    out.shapeIndex = choice.start;
+    if (!error) error = shapeMapper.map(e.point, choice.i, choice.j, e.u, out.shapeIndex);
+}
+
+ShapeDrawer::Pattern ElementPipeline::fresh(const LayoutElement& e, const Vector& position, int shape) const {
+    ShapeDrawer::Pattern pattern;
+    pattern.shapeIndex = shape;
+    pattern.i = e.i;
+    pattern.j = e.j;
+    pattern.t = e.t;
+    pattern.position = position;
+    pattern.phase = e.phase;
+    return pattern;
+}
+
+void ElementPipeline::valuesWith(Transitioner& t, const LayoutElement& e, double uScale, double uColor, double uPhase,
+                                 ShapeDrawer::Pattern& pattern, PF_Err& error) {
+    t.map(pattern);
+    if (!error) error = scaleMapper.map(e.point, e.i, e.j, uScale, pattern);
+    if (!error) error = colorMapper.map(e.point, e.i, e.j, uColor, pattern);
+    if (!error) error = phaseMapper.map(e.point, e.i, e.j, uPhase, pattern);
+}
+
+void ElementPipeline::place(const LayoutElement& e) {
+    flush();
+    if (full) return;
+    Placed p;
+    placeWith(transitioner, e, p, err);
+    displacement = p.displacement;
+    offset = p.offset;
+    shapeIndex = p.shapeIndex;
 }
 
 Vector ElementPipeline::position(const LayoutElement& e) const {
@@ -83,24 +145,138 @@ void ElementPipeline::emit(const LayoutElement& e, const Vector& position) { emi
 
 void ElementPipeline::emit(const LayoutElement& e, const Vector& position, double uScale, double uColor,
                            double uPhase) {
-    ShapeDrawer::Pattern pattern;
-    pattern.shapeIndex = shapeIndex;
-    pattern.i = e.i;
-    pattern.j = e.j;
-    pattern.t = e.t;
-    pattern.position = position;
-    pattern.phase = e.phase;
+    flush();
+    ShapeDrawer::Pattern pattern = fresh(e, position, shapeIndex);
     if (full || (drawer.patterns.size() == drawer.patterns.capacity() && !grow())) return;
-    transitioner.map(pattern);
-    if (!err) err = scaleMapper.map(e.point, e.i, e.j, uScale, pattern);
-    if (!err) err = colorMapper.map(e.point, e.i, e.j, uColor, pattern);
-    if (!err) err = phaseMapper.map(e.point, e.i, e.j, uPhase, pattern);
+    valuesWith(transitioner, e, uScale, uColor, uPhase, pattern, err);
     drawer.patterns.push_back(pattern);
 }
 
 void ElementPipeline::add(const LayoutElement& e, bool cull) {
+    if (queueable()) return enqueue(e, Vector(), cull ? kCullByMargin : kKeep);
     place(e);
     const Vector p = position(e);
     if (cull && !inside(p, margin)) return;
     emit(e, p);
+}
+
+void ElementPipeline::addAt(const LayoutElement& e, const Vector& G, const LatticePlacement& how) {
+    const LatticePlacement& l = latticeHow;
+    if (how.scale != l.scale || how.cosine != l.cosine || how.sine != l.sine || how.margin != l.margin) {
+        flush();
+        latticeHow = how;
+    }
+    if (queueable()) return enqueue(e, G, kLattice);
+    place(e);
+    const Vector at = lattice::placed(G, how.scale, how.cosine, how.sine, displacement + offset);
+    if (inside(at, how.margin)) emit(e, at);
+}
+
+bool ElementPipeline::queueable() {
+    if (full) return false;
+    // Once an error is kept no step that could call the host runs again.
+    const bool pure = err || ((!transitioner.enabled || !transitioner.byMap || !transitioner.mapLayer) &&
+                              (displacer.mode != Displacer::Map || !displacer.mapLayer) &&
+                              (shapeMapper.deferToDraw || shapeMapper.weightTotal < 1 ||
+                               (!shapeMapper.layer1D && !shapeMapper.layerPre2D && idle(shapeMapper))) &&
+                              pureMapper(scaleMapper) && pureMapper(colorMapper) && pureMapper(phaseMapper));
+    if (!pure) return false;
+    // Every queued element may be kept: the budget must hold them all.
+    if (drawer.patterns.size() + queue.size() + 1 > elementLimit()) return false;
+    if (threads == 0) {
+        // What the runs need of the host is asked for here, never inside one.
+        A_long n = 0;
+        if (drawer.suites->IterateSuite1()->AEGP_GetNumThreads(&n) || n < 1) n = 1;
+        threads = static_cast<int>(n);
+        if (threads > 1) drawer.suites->Iterate8Suite1();
+    }
+    return true;
+}
+
+void ElementPipeline::enqueue(const LayoutElement& e, const Vector& G, Cull cull) {
+    if (queue.capacity() == 0) queue.reserve(kRunLength);
+    queue.push_back({e, G, cull});
+    if (queue.size() >= kRunLength) flush();
+}
+
+bool ElementPipeline::keeps(const Queued& q, const Placed& p, Vector& at) const {
+    switch (q.cull) {
+        case kLattice:
+            at = lattice::placed(q.G, latticeHow.scale, latticeHow.cosine, latticeHow.sine, p.displacement + p.offset);
+            return inside(at, latticeHow.margin);
+        case kCullByMargin:
+            at = transformer.transform((q.e.point + p.displacement) + p.offset) - origin;
+            return inside(at, margin);
+        default: at = transformer.transform((q.e.point + p.displacement) + p.offset) - origin; return true;
+    }
+}
+
+// One run: chunk i of n of the queue, each chunk with a transitioner of its
+// own (it holds the element's progress).
+struct ElementPipeline::Run {
+    ElementPipeline* pipe;
+    PF_Err first;                          // the error kept before the run
+    mutable std::atomic<int> finished{0};  // chunks worked out to their end
+    std::vector<PF_Err>* errors;           // per chunk: the first error it met
+    int operator()(int i, int n) const {
+        const std::size_t size = pipe->queue.size();
+        const std::size_t from = size * static_cast<std::size_t>(i) / static_cast<std::size_t>(n);
+        const std::size_t to = size * static_cast<std::size_t>(i + 1) / static_cast<std::size_t>(n);
+        try {
+            Transitioner t = pipe->transitioner;
+            PF_Err error = first;
+            for (std::size_t k = from; k < to; ++k) {
+                const Queued& q = pipe->queue[k];
+                Placed p;
+                pipe->placeWith(t, q.e, p, error);
+                Vector at;
+                pipe->kept[k] = pipe->keeps(q, p, at);
+                if (!pipe->kept[k]) continue;
+                ShapeDrawer::Pattern& out =
+                    *new (&pipe->slots[k]) ShapeDrawer::Pattern(pipe->fresh(q.e, at, p.shapeIndex));
+                pipe->valuesWith(t, q.e, q.e.u, q.e.u, q.e.u, out, error);
+            }
+            if (error != first) (*errors)[static_cast<std::size_t>(i)] = error;
+            finished.fetch_add(1, std::memory_order_relaxed);
+            return PF_Err_NONE;
+        } catch (const std::bad_alloc&) {
+            return PF_Err_OUT_OF_MEMORY;
+        } catch (...) {
+            return PF_Err_INTERNAL_STRUCT_DAMAGED;
+        }
+    }
+};
+
+void ElementPipeline::FreeSlots::operator()(ShapeDrawer::Pattern* p) const {
+    std::allocator<ShapeDrawer::Pattern>().deallocate(p, kRunLength);
+}
+
+void ElementPipeline::flush() {
+    if (queue.empty()) return;
+    const std::size_t size = queue.size();
+    if (slotCount < size) {
+        // Raw room: each slot is made by the chunk that works it out.
+        slots.reset();
+        slots.reset(std::allocator<ShapeDrawer::Pattern>().allocate(kRunLength));
+        slotCount = kRunLength;
+    }
+    kept.assign(size, 0);
+    const int chunks =
+        threads > 1 ? static_cast<int>(std::min<std::size_t>(std::size_t(threads) * 4, (size + 255) / 256)) : 1;
+    std::vector<PF_Err> errors(static_cast<std::size_t>(chunks), PF_Err_NONE);
+    Run run{this, err, {0}, &errors};
+    PF_Err failed = chunks > 1 ? iterateGeneric(drawer.in_data, *drawer.suites, &run, chunks) : run(0, 1);
+    // A run that was worked out to its end stands: the abort state the host
+    // may report with it is the layout's to ask for, between its rows.
+    if (run.finished.load() == chunks) failed = PF_Err_NONE;
+    for (const PF_Err e : errors)
+        if (e && !failed) failed = e;
+    if (failed && !err) err = failed;
+    if (!failed)
+        for (std::size_t k = 0; k < size && !full; ++k) {
+            if (!kept[k]) continue;
+            if (drawer.patterns.size() == drawer.patterns.capacity() && !grow()) break;
+            drawer.patterns.push_back(slots[k]);
+        }
+    queue.clear();
 }

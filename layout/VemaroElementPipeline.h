@@ -11,7 +11,10 @@
 #include "VemaroTransformer.h"
 #include "VemaroTransitioner.h"
 
+#include <cstddef>
+#include <memory>
 #include <optional>
+#include <vector>
 
 // One element as a layout hands it over.
 struct LayoutElement {
@@ -37,14 +40,38 @@ struct LayoutElement {
 // are built in the order of the members and destroyed in reverse. The first
 // error of any fallible step is kept; after it no fallible step runs again,
 // but the remaining elements are still placed and appended.
+//
+// Elements given to add() and addAt() are worked out in runs over the host's
+// threads when no step of theirs calls the host other than for maths (no map
+// layer sampled, no keyframe curve read): each element's values depend only
+// on itself, each lands in its own slot, and the kept ones are appended in
+// the order they were given, so the list is the same as one made element by
+// element. Such a run cannot fail (the memory budget is checked before an
+// element is queued); the rest of the elements are worked out at once.
 class ElementPipeline {
 public:
     ElementPipeline(ShapeDrawer& drawer, int transitionCount);
+    // Works out the elements still queued (a failure is left in the
+    // drawer's layoutError).
+    ~ElementPipeline();
+    ElementPipeline(const ElementPipeline&) = delete;
+    ElementPipeline& operator=(const ElementPipeline&) = delete;
 
     // The whole pipeline for one element, the element placed by the Transform
     // group. With `cull`, an element outside the output grown by `margin` on
     // every side (bounds inclusive) is dropped before its value work.
     void add(const LayoutElement& e, bool cull);
+
+    // How the lattice layouts place an element: its lattice point G already
+    // in output pixels, the displacement and transition offset scaled and
+    // turned by the Transform group and added (lattice::placed), then culled
+    // against the output grown by `margin`.
+    struct LatticePlacement {
+        double scale, cosine, sine, margin;
+    };
+    void addAt(const LayoutElement& e, const Vector& G, const LatticePlacement& how);
+    // Works out every queued element now.
+    void flush();
 
     // The steps that run for every element, culled or not: transition progress,
     // displacement and transition offset (into `displacement` and `offset`),
@@ -101,9 +128,43 @@ public:
     int shapeIndex = 0;
 
 private:
+    enum Cull : uint8_t { kKeep, kCullByMargin, kLattice };
+    struct Queued {
+        LayoutElement e;
+        Vector G;
+        Cull cull;
+    };
+    // What place() works out, for one element.
+    struct Placed {
+        Vector displacement, offset;
+        int shapeIndex = 0;
+    };
+    struct Run;
+
     bool grow();
+    // Whether an element may be queued: its steps call the host only for
+    // maths, and the budget holds it and every element queued before it.
+    bool queueable();
+    void enqueue(const LayoutElement& e, const Vector& G, Cull cull);
+    // The steps of place() and emit() with a transitioner of the caller's.
+    void placeWith(Transitioner& t, const LayoutElement& e, Placed& out, PF_Err& error);
+    void valuesWith(Transitioner& t, const LayoutElement& e, double uScale, double uColor, double uPhase,
+                    ShapeDrawer::Pattern& pattern, PF_Err& error);
+    ShapeDrawer::Pattern fresh(const LayoutElement& e, const Vector& position, int shape) const;
+    // The placed position and whether the element is kept.
+    bool keeps(const Queued& q, const Placed& placed, Vector& at) const;
 
     PF_Err err = PF_Err_NONE;
     double heldBytes = 0.0;
     bool full = false;
+    std::vector<Queued> queue;
+    LatticePlacement latticeHow{1.0, 1.0, 0.0, 0.0};
+    int threads = 0;  // the host's, asked when the first element is queued
+    // Room the runs write their elements to, kept from run to run.
+    struct FreeSlots {
+        void operator()(ShapeDrawer::Pattern* p) const;
+    };
+    std::unique_ptr<ShapeDrawer::Pattern[], FreeSlots> slots;
+    std::size_t slotCount = 0;
+    std::vector<uint8_t> kept;
 };

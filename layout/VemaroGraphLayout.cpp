@@ -118,6 +118,9 @@ public:
         return PF_Err_NONE;
     }
 
+    // Back to sample 0, for a second walk over the same samples.
+    void rewind() { t_ = from_; }
+
     // Sample k's t and probe; k runs from 0 up by one.
     void next(std::size_t k, double& t, double& probe) {
         switch (mode_) {
@@ -170,6 +173,15 @@ private:
     double t_ = 0;
     std::vector<double> lengths_;
 };
+
+// How far from its undisplaced place an element can be drawn and still be
+// kept: the cull margin, the largest displacement and transition offset (each
+// scaled by the Transform group, in any direction).
+double countReach(const ElementPipeline& pipeline, const Parameters& p) {
+    const double displaced = std::max(std::fabs(p.displacementX), std::fabs(p.displacementY));
+    const double offset = std::max(std::fabs(p.transitionOffset.x), std::fabs(p.transitionOffset.y));
+    return pipeline.margin + 2.0 * (displaced + offset) * std::fabs(p.transformScale);
+}
 
 }  // namespace
 
@@ -229,20 +241,51 @@ PF_Err ShapeDrawer::createGraphPatterns() {
     // Every element is kept without culling: refuse what cannot fit before
     // taking any of it.
     if (!cull && !pipeline.fits(static_cast<double>(n))) return status ? status : PF_Err_OUT_OF_MEMORY;
-    pipeline.reserve(cull ? std::min<double>(static_cast<double>(n), 65536.0) : static_cast<double>(n));
+    const auto layoutPoint = [&](const Vector& at) {
+        const double x = at.x * dsx, y = at.y * dsy;
+        return p.graphOrigin + Vector(cr * x - sr * y, sr * x + cr * y);
+    };
+    if (cull && n > kAbortPoll) {
+        // A long curve is walked once more, positions only, to count what the
+        // output can keep: the list is then taken at its final size instead
+        // of growing (each growth copies it and briefly holds it twice).
+        // Displacement and transition offsets can move an element in or out,
+        // so the count allows for their reach; a short count only costs a
+        // growth.
+        const double reach = countReach(pipeline, p);
+        double kept = 0;
+        for (std::size_t k = 0; k < n; ++k) {
+            double t = 0, probe = 0;
+            schedule.next(k, t, probe);
+            const Vector at = pipeline.transformer.transform(layoutPoint(curve.at(t))) - pipeline.origin;
+            if (pipeline.inside(at, reach)) ++kept;
+            if ((k & kAbortPoll) == kAbortPoll) {
+                if (PF_Err e = PF_ABORT(in_data)) return e;
+            }
+        }
+        schedule.rewind();
+        pipeline.reserve(kept);
+    } else {
+        pipeline.reserve(cull ? std::min<double>(static_cast<double>(n), 65536.0) : static_cast<double>(n));
+    }
     const double step = mapStep(n);
     for (std::size_t k = 0; k < n && !pipeline.exhausted(); ++k) {
         double t = 0, probe = 0;
         schedule.next(k, t, probe);
-        const PathPoint s = curve.sample(t, probe);
-        const double x = s.position.x * dsx, y = s.position.y * dsy;
         LayoutElement e;
-        e.point = p.graphOrigin + Vector(cr * x - sr * y, sr * x + cr * y);
+        if (p.autoOrient) {
+            const PathPoint s = curve.sample(t, probe);
+            e.point = layoutPoint(s.position);
+            e.phase = ansi.atan2(s.derivative.y, s.derivative.x) + p.graphRotation;
+        } else {
+            // The probe only gives the direction; the expressions have no
+            // side effects, so it is not evaluated when unused.
+            e.point = layoutPoint(curve.at(t));
+        }
         e.i = static_cast<int>(k);
         e.transitionIndex = e.i;
         e.u = k * step;
         e.t = static_cast<double>(k) / n;
-        e.phase = p.autoOrient ? ansi.atan2(s.derivative.y, s.derivative.x) + p.graphRotation : 0.0;
         // A position that is not a number fails every cull comparison; kept
         // where nothing is culled, it is drawn nowhere.
         pipeline.add(e, cull);

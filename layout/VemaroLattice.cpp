@@ -91,9 +91,7 @@ double expectedKept(const ElementPipeline& pipeline, const Frame& f, double colS
 
 void addAt(ElementPipeline& pipeline, const Frame& f, LayoutElement& e, const Vector& G) {
     e.point = pipeline.transformer.transform_inv(G + pipeline.origin);
-    pipeline.place(e);
-    const Vector at = placed(G, f.scale, f.cosine, f.sine, pipeline.displacement + pipeline.offset);
-    if (pipeline.inside(at, f.cullMargin)) pipeline.emit(e, at);
+    pipeline.addAt(e, G, {f.scale, f.cosine, f.sine, f.cullMargin});
 }
 
 PF_Err endOfRow(const ElementPipeline& pipeline, PF_InData* in_data) {

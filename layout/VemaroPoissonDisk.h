@@ -8,6 +8,7 @@
 #include "VemaroOrderMapper.h"
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 class PoissonDisk {
@@ -15,8 +16,14 @@ public:
     // What a run may hold per background cell at most: the cell (the point's
     // number), and, as a cell holds at most one point, the point and its
     // place in the active list. A run whose grid would take more than the
-    // layout memory budget is refused before anything is allocated.
+    // layout memory budget is refused before anything is allocated (the
+    // grid's empty border is counted apart).
     static constexpr std::size_t kBytesPerCell = sizeof(uint32_t) + sizeof(Vector) + sizeof(uint32_t);
+
+    // A run asks this once every 65,536 candidates (a few milliseconds of
+    // work); true stops it, and the run then returns Status::aborted with no
+    // points.
+    using AbortCheck = std::function<bool()>;
 
     // How many random first points a run tries inside a circle before it takes
     // the circle's centre, which always qualifies. Only a circle covering well
@@ -26,7 +33,8 @@ public:
     enum class Status {
         ok,
         invalidInput,  // a non-finite corner or radius, a minimum distance not above 0, max below min
-        tooLarge       // the run would exceed the layout memory budget: report it as out of memory
+        tooLarge,      // the run would exceed the layout memory budget: report it as out of memory
+        aborted        // the abort check asked to stop
     };
 
     struct Settings {
@@ -43,12 +51,23 @@ public:
     };
 
     struct State {
+        // Empty cells around the rectangle's grid, so that the neighbourhood
+        // of any cell is read without clipping it to the grid.
+        static constexpr int kBorder = 2;
+
         State(int gridWidth, int gridHeight);
-        // Row by row, cell (gx, gy) at gx + gy * gridWidth: 0 for an empty
-        // cell, else 1 + the number of the point in it.
+        // Row by row with the border, cell (gx, gy) at (gx + kBorder) +
+        // (gy + kBorder) * stride: the number of the point in it, 0 for an
+        // empty cell.
+        std::size_t stride;
+        double inverseCellSize = 0.0;  // 1 / cell size, for a quick cell lookup
+        // How far a roughly placed candidate may be from the exact one, and
+        // the distance under which it is surely too close (0: no rough test).
+        double slack = 0.0;
+        double quickLimit = 0.0;
         std::vector<uint32_t> grid;
         std::vector<uint32_t> active;  // numbers of the points still spreading
-        std::vector<Vector> points;
+        std::vector<Vector> points;    // from number 1; number 0 is a point no distance reaches
     };
 
     PoissonDisk() = default;
@@ -62,11 +81,22 @@ public:
                                bool startAtCenter);
     // The same, reporting why a run produced nothing.
     Status sample(Vector min, Vector max, double radius, double minDistance, int attempts, bool startAtCenter,
-                  std::vector<Vector>& points);
+                  std::vector<Vector>& points, const AbortCheck& abort = AbortCheck());
 
     void addFirstPoint(Settings& settings, State& state);
     bool addNextPoint(Vector around, Settings& settings, State& state);
     Vector generateRandomAround(Vector& around, double& minDistance);
 
     XorShift128 random;
+
+private:
+    // One candidate's draw: the angle and the distance from its point.
+    struct Ring {
+        double angle;
+        double r;
+    };
+    Ring drawRing(double minDistance);
+    static Vector onRing(const Vector& around, const Ring& ring);
+    // True only where the exact test would reject the candidate too.
+    static bool quickReject(const Vector& around, const Ring& ring, const Settings& s, const State& state);
 };

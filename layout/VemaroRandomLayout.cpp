@@ -12,6 +12,9 @@
 
 namespace {
 
+// How often the element pass asks the host whether the user cancelled.
+constexpr std::size_t kAbortPoll = 65535;
+
 // Each test is strict, so equal keys are ties and keep the sampler's order.
 struct VectorHorizontalComparator {
     bool operator()(const Vector& a, const Vector& b) const { return a.x < b.x; }
@@ -83,7 +86,13 @@ PF_Err ShapeDrawer::createRandomPatterns() {
     // points on every frame.
     PoissonDisk sampler(static_cast<uint32_t>(p.randomSeed));
     std::vector<Vector> points;
-    const PoissonDisk::Status status = sampler.sample(min, max, radiusLimit, p.randomDistance, 50, false, points);
+    // A dense scatter over a large area takes seconds: the user may cancel it.
+    PF_Err aborted = PF_Err_NONE;
+    const PoissonDisk::Status status = sampler.sample(min, max, radiusLimit, p.randomDistance, 50, false, points, [&] {
+        aborted = PF_ABORT(in_data);
+        return aborted != PF_Err_NONE;
+    });
+    if (status == PoissonDisk::Status::aborted) return aborted;
     // An area too large for the sampler's grid at this distance would exceed
     // the memory budget; an area that is no area (a NaN size) holds no point.
     if (status == PoissonDisk::Status::tooLarge) return PF_Err_OUT_OF_MEMORY;
@@ -107,6 +116,9 @@ PF_Err ShapeDrawer::createRandomPatterns() {
         e.u = k * step;
         e.t = static_cast<double>(k) / n;
         pipeline.add(e, cull);
+        if ((k & kAbortPoll) == kAbortPoll) {
+            if (PF_Err err = PF_ABORT(in_data)) return err;
+        }
     }
     return pipeline.error();
 }

@@ -5,6 +5,9 @@
 // lane does what the per-pixel functions of VemaroBlend.h do, in the same
 // order, so every copy gives the same bits.
 //
+// The kernels are forced inline into their row loops: called, they pass their
+// planes through memory.
+//
 // Pixel groups whose top alphas are all 0 (take the bottom unless it is
 // transparent too) or, in normal mode, all full (keep the top) skip the
 // arithmetic: drawings are mostly such runs.
@@ -15,7 +18,6 @@ namespace VEMARO_SIMD_NS {
 
 using I = V::I;
 using F = V::F;
-using rowdetail::transparentCase;
 
 inline I select(I m, I a, I b) { return V::or_(V::and_(m, a), V::andnot(m, b)); }
 inline F selectF(F m, F a, F b) { return V::orF(V::andF(m, a), V::andnotF(m, b)); }
@@ -112,7 +114,7 @@ constexpr bool kVector8 = M == BlendMode::Normal || M == BlendMode::AlphaAdd || 
 // The composites of a group. Lanes with a transparent operand, which the
 // arithmetic does not cover, take the operand as the per-pixel functions do.
 template <BlendMode M>
-inline Planes8 kernel8(const Planes8& B, const Planes8& T) {
+VEMARO_INLINE Planes8 kernel8(const Planes8& B, const Planes8& T) {
     const I z = V::zero(), full = V::set16(255);
     const I ab = B.a, at = T.a;
     I special;
@@ -245,7 +247,7 @@ constexpr bool kVectorF = M == BlendMode::Normal || kChannel<M>;
 // transparent bottom gives the top, else a transparent top the bottom, and
 // normal keeps an opaque top.
 template <BlendMode M>
-inline PlanesF kernelF(const PlanesF& B, const PlanesF& T) {
+VEMARO_INLINE PlanesF kernelF(const PlanesF& B, const PlanesF& T) {
     const F z = V::zeroF(), one = V::set1F(1.0f);
     const F ab = B.a, at = T.a;
     F keepTop = V::cmpeqF(ab, z);
@@ -301,12 +303,139 @@ inline A_long rowsF(const PF_PixelFloat* bottom, PF_PixelFloat* top, A_long n) {
 }
 
 // ------------------------------------------------------------ 16 bits
-// Groups of kLanes16 / 2 pixels whose top alphas are all 0, or in normal
-// mode all at least full (the top with its channels clamped to full), are
-// done whole; the others pixel by pixel.
+// kLanes16 / 2 pixels a group, as planes of 32-bit lanes (one pixel a lane;
+// the wider sets again permute the pixels within their 128-bit halves, and
+// interleave16 undoes it). Every quantity is an integer and every step exact,
+// so the lanes give the per-pixel results whatever the order.
+struct Planes16 {
+    I a, r, g, b;
+};
+constexpr int kGroup16 = V::kLanes16 / 2;
+
+inline Planes16 unpack16(I v0, I v1) {
+    const I u0 = V::unpacklo16(v0, v1), u1 = V::unpackhi16(v0, v1);
+    const I ar = V::unpacklo16(u0, u1), gb = V::unpackhi16(u0, u1);
+    const I z = V::zero();
+    return {V::unpacklo16(ar, z), V::unpackhi16(ar, z), V::unpacklo16(gb, z), V::unpackhi16(gb, z)};
+}
+// Back to two vectors of pixels; lanes must hold 0..65535.
+inline void interleave16(const Planes16& q, I& v0, I& v1) {
+    const I ar = V::packus32(q.a, q.r), gb = V::packus32(q.g, q.b);
+    const I u0 = V::unpacklo16(ar, gb), u1 = V::unpackhi16(ar, gb);
+    v0 = V::unpacklo16(u0, u1);
+    v1 = V::unpackhi16(u0, u1);
+}
+// Channels above full are taken as full.
+inline I clampFull16(I v) {
+    const I full = V::set16(static_cast<short>(0x8000));
+    return V::sub16(v, V::subsu16(v, full));
+}
+
+// floor(x / A) for 32-bit lanes with |x| <= 2^30, 1 <= A and |x / A| <= 2^15.
+// The float estimate is within 3.1 * 2^-24 of x / A relatively (three
+// roundings), so within 2^-7 absolutely; truncated toward zero it is the
+// floor, one above or below it, or for negative quotients two above. The
+// remainder r = x - q A tells which: r >= A one more, r < 0 one less, r < -A
+// one less again. Lanes with A = 0 are taken with A = 1 (their pixels are
+// replaced anyway).
+struct Quotient16 {
+    I A, negA;
+    F inv;
+    explicit Quotient16(I a)
+        : A(V::max32(a, V::set32(1))), negA(V::sub32(V::zero(), A)), inv(V::divF(V::set1F(1.0f), V::cvt32F(A))) {}
+    I operator()(I x) const {
+        const I q = V::cvttF32(V::mulF(V::cvt32F(x), inv));
+        const I r = V::sub32(x, V::mullo32(q, A));
+        // cmpgt gives -1 where true.
+        const I up = V::cmpgt32(r, V::sub32(A, V::set32(1)));
+        const I down = V::add32(V::cmpgt32(V::zero(), r), V::cmpgt32(negA, r));
+        return V::add32(V::sub32(q, up), down);
+    }
+};
+
+// (u * w) >> S of 32-bit lanes whose product stays below 2^31.
+template <int S>
+inline I mulShift16(I u, I w) {
+    return V::template srli32<S>(V::mullo32(u, w));
+}
+inline I screen16(I b, I t) { return V::sub32(V::add32(t, b), mulShift16<15>(t, b)); }
+inline I twiceScreenLessFull16(I b, I t) {
+    const I s = screen16(b, t);
+    return V::sub32(V::add32(s, s), V::set32(32768));
+}
+// The channel function B(b, t) of the separable modes of kChannel; b and t at
+// most full, the result at most 2^16 (add) and never negative.
+template <BlendMode M>
+inline I channel16(I b, I t) {
+    if constexpr (M == BlendMode::Add) return V::add32(t, b);
+    if constexpr (M == BlendMode::Multiply) return mulShift16<15>(t, b);
+    if constexpr (M == BlendMode::Screen) return screen16(b, t);
+    if constexpr (M == BlendMode::Overlay)
+        return select(V::cmpgt32(b, V::set32(16383)), twiceScreenLessFull16(b, t), mulShift16<14>(t, b));
+    if constexpr (M == BlendMode::Hardlight)
+        return select(V::cmpgt32(t, V::set32(16383)), twiceScreenLessFull16(b, t), mulShift16<14>(b, t));
+    if constexpr (M == BlendMode::Darken) return V::min32(b, t);
+    if constexpr (M == BlendMode::Lighten) return V::max32(b, t);
+    if constexpr (M == BlendMode::Difference) return V::sub32(V::max32(b, t), V::min32(b, t));
+    if constexpr (M == BlendMode::Exclusion) return V::sub32(V::add32(t, b), mulShift16<14>(t, b));
+    return b;
+}
+
+template <BlendMode M>
+constexpr bool kVector16 = M == BlendMode::Normal || M == BlendMode::AlphaAdd || kChannel<M>;
+
+// The composites of operands with channels at most full and alphas not 0
+// (other lanes come out as anything).
+template <BlendMode M>
+VEMARO_INLINE Planes16 kernel16(const Planes16& B, const Planes16& T) {
+    const I full = V::set32(32768), at = T.a, ab = B.a;
+    if constexpr (M == BlendMode::Normal || M == BlendMode::AlphaAdd) {
+        // Normal: wb = ((full - at) ab) >> 15, A = at + wb <= full (an opaque
+        // top gives the top by itself). Alpha add: wb = ab, A <= 2 full. The
+        // sums t at + b wb are taken less half (at + wb), so that they stay
+        // within 2^30 either way; their quotients then have half added back.
+        I wb;
+        if constexpr (M == BlendMode::Normal)
+            wb = mulShift16<15>(V::sub32(full, at), ab);
+        else
+            wb = ab;
+        const I A = V::add32(at, wb);
+        const Quotient16 q(A);
+        const I half = V::set32(16384);
+        auto mix = [&](I t, I b) {
+            const I x = V::add32(V::mullo32(V::sub32(t, half), at), V::mullo32(V::sub32(b, half), wb));
+            return V::add32(q(x), half);
+        };
+        return {V::min32(A, full), mix(T.r, B.r), mix(T.g, B.g), mix(T.b, B.b)};
+    } else {
+        // x = t Wt + b Wb + B W2 reaches 2^46; with each weight split as
+        // 2^15 hi + lo, x >> 15 = H + (L >> 15) for H, L the sums with the
+        // hi and lo parts, both below 2^32 as unsigned lanes. Taking x >> 15
+        // at most full * A (at most 2^30) leaves min(quotient, full) alone.
+        const I Wt = V::mullo32(V::sub32(full, ab), at);
+        const I Wb = V::mullo32(V::sub32(full, at), ab);
+        const I W2 = V::mullo32(at, ab);
+        const I A = V::add32(ab, V::template srli32<15>(Wt));
+        const Quotient16 q(A);
+        const I low = V::set32(0x7FFF), cap = V::template slli32<15>(A);
+        const I th = V::template srli32<15>(Wt), bh = V::template srli32<15>(Wb), ch = V::template srli32<15>(W2);
+        const I tl = V::and_(Wt, low), bl = V::and_(Wb, low), cl = V::and_(W2, low);
+        auto mix = [&](I t, I b) {
+            const I c = channel16<M>(b, t);
+            const I H = V::add32(V::add32(V::mullo32(t, th), V::mullo32(b, bh)), V::mullo32(c, ch));
+            const I L = V::add32(V::add32(V::mullo32(t, tl), V::mullo32(b, bl)), V::mullo32(c, cl));
+            return q(V::minu32(V::add32(H, V::template srli32<15>(L)), cap));
+        };
+        return {V::min32(A, full), mix(T.r, B.r), mix(T.g, B.g), mix(T.b, B.b)};
+    }
+}
+
+// Groups of kGroup16 pixels whose top alphas are all 0, or in normal mode all
+// at least full (the top with its channels clamped to full), are done whole,
+// the others by kernel16 with the transparent operands put back.
 template <BlendMode M, bool kUniform>
 inline A_long rows16(const PF_Pixel16* bottom, PF_Pixel16* top, A_long n) {
-    constexpr int N = V::kLanes16 / 2, H = N / 2;
+    constexpr int N = kGroup16, H = N / 2;
     PF_Pixel16 same[N];
     if constexpr (kUniform) {
         for (PF_Pixel16& p : same) p = *bottom;
@@ -329,23 +458,22 @@ inline A_long rows16(const PF_Pixel16* bottom, PF_Pixel16* top, A_long n) {
             V::store(dst + H, select(clear(b1), t1, b1));
             continue;
         }
+        const I b0 = V::load(src), b1 = V::load(src + H);
         if constexpr (M == BlendMode::Normal) {
             if (V::allOnes(V::and_(V::cmpeq16(V::and_(t0, high), high), V::cmpeq16(V::and_(t1, high), high)))) {
                 // min(v, 0x8000) of unsigned lanes; over a transparent
                 // bottom the top stays as it is.
-                const I b0 = V::load(src), b1 = V::load(src + H);
                 V::store(dst, select(clear(b0), t0, V::sub16(t0, V::subsu16(t0, full))));
                 V::store(dst + H, select(clear(b1), t1, V::sub16(t1, V::subsu16(t1, full))));
                 continue;
             }
         }
-        for (int k = 0; k < N; ++k) {
-            const PF_Pixel16& b = src[k];
-            if (b.alpha == 0 || dst[k].alpha == 0)
-                dst[k] = transparentCase(b, dst[k]);
-            else
-                rowdetail::kernel16<M>(b, dst[k]);
-        }
+        I r0, r1;
+        interleave16(kernel16<M>(unpack16(clampFull16(b0), clampFull16(b1)), unpack16(clampFull16(t0), clampFull16(t1))),
+                     r0, r1);
+        // A transparent bottom gives the top, else a transparent top the bottom.
+        V::store(dst, select(clear(b0), t0, select(clear(t0), b0, r0)));
+        V::store(dst + H, select(clear(b1), t1, select(clear(t1), b1, r1)));
     }
     return i;
 }
@@ -357,12 +485,49 @@ inline A_long rows(const P* bottom, P* top, A_long n) {
     if constexpr (std::is_same_v<P, PF_Pixel>) {
         if constexpr (kVector8<M>) return rows8<M, kUniform>(bottom, top, n);
     } else if constexpr (std::is_same_v<P, PF_Pixel16>) {
-        if constexpr (rowdetail::kVector16<M>) return rows16<M, kUniform>(bottom, top, n);
+        if constexpr (kVector16<M>) return rows16<M, kUniform>(bottom, top, n);
     } else if constexpr (std::is_same_v<P, PF_PixelFloat>) {
         if constexpr (kVectorF<M>) return rowsF<M, kUniform>(bottom, top, n);
     }
     (void)bottom, (void)top, (void)n;
     return 0;
 }
+
+// The same with the mode picked at run time, for the entry points of the wider
+// sets.
+template <class P>
+inline A_long rowsOf(BlendMode mode, bool uniform, const P* bottom, P* top, A_long n) {
+    switch (mode) {
+#define VEMARO_MODE(m) \
+    case BlendMode::m: return uniform ? rows<BlendMode::m, true>(bottom, top, n) : rows<BlendMode::m, false>(bottom, top, n);
+        VEMARO_MODE(Normal)
+        VEMARO_MODE(Darken)
+        VEMARO_MODE(Multiply)
+        VEMARO_MODE(Add)
+        VEMARO_MODE(Lighten)
+        VEMARO_MODE(Screen)
+        VEMARO_MODE(Overlay)
+        VEMARO_MODE(Hardlight)
+        VEMARO_MODE(Difference)
+        VEMARO_MODE(Exclusion)
+        VEMARO_MODE(AlphaAdd)
+#undef VEMARO_MODE
+        default: return 0;
+    }
+}
+
+#if VEMARO_BLEND_ENTRY_POINTS
+// The entry points VemaroBlendRow.h declares for the wider sets: whole groups
+// of a row, how many pixels were done.
+A_long rows(BlendMode mode, bool uniform, const PF_Pixel* bottom, PF_Pixel* top, A_long n) {
+    return rowsOf(mode, uniform, bottom, top, n);
+}
+A_long rows(BlendMode mode, bool uniform, const PF_Pixel16* bottom, PF_Pixel16* top, A_long n) {
+    return rowsOf(mode, uniform, bottom, top, n);
+}
+A_long rows(BlendMode mode, bool uniform, const PF_PixelFloat* bottom, PF_PixelFloat* top, A_long n) {
+    return rowsOf(mode, uniform, bottom, top, n);
+}
+#endif
 
 }  // namespace VEMARO_SIMD_NS

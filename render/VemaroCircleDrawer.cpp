@@ -3,6 +3,7 @@
 #include "VemaroBlend.h"
 #include "VemaroBlendRow.h"
 #include "VemaroRasteriser.h"
+#include "VemaroSpanKernels.h"
 
 #include <cmath>
 #include <cstring>
@@ -39,15 +40,17 @@ struct FillBounds {
         insideInner2 = e.r + 0.5 > 0.0 ? (e.r + 0.5) * (e.r + 0.5) * (1.0 + 1e-12) : 0.0;
     }
 };
-// Asks for every cache line of a row's span a little ahead: the fill is bound
-// by the latency of the rows it meets, not by bandwidth.
+// Asks for the cache lines of a row's span a little ahead: the fill is bound
+// by the latency of the rows it meets, not by bandwidth. Of a long span only
+// the start and the end: the processor follows the rest by itself.
 template <class P>
 void prefetchSpan(const PF_LayerDef* world, A_long r, const PF_LRect& band, A_long from, A_long to) {
 #if defined(__GNUC__)
     if (r >= band.bottom) return;
     const char* p = reinterpret_cast<const char*>(raster::row<P>(world, r) + from);
     const char* end = reinterpret_cast<const char*>(raster::row<P>(world, r) + to);
-    for (; p < end; p += 64) __builtin_prefetch(p, 1);
+    const char* stop = end - p > 8 * 64 ? p + 8 * 64 : end;
+    for (; p < stop; p += 64) __builtin_prefetch(p, 1);
     __builtin_prefetch(end - 1, 1);
 #else
     (void)world, (void)r, (void)band, (void)from, (void)to;
@@ -172,6 +175,9 @@ void CircleDrawer::drawDraftLoop(const PF_LRect& b, Op op) const {
     }
 }
 
+// Rows of a fill up to this long go to the edge kernel whole.
+constexpr A_long kWholeRow = 24;
+
 // Fill only. A pixel whose distance lies certainly between r + 0.5 and R - 0.5
 // has both edge coverages exactly 1 and takes the interior alpha without a
 // square root; in each row such pixels form at most two runs, found from the
@@ -183,7 +189,7 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
     using D = raster::Depth<P>;
     // The first rows are asked for before the set-up below, which hides
     // most of their fetch for small elements.
-    for (A_long r = b.top; r < b.bottom && r < b.top + 8; ++r) raster::prefetchRow<P>(world, r, b, b.left, b.right);
+    for (A_long r = b.top; r < b.bottom && r < b.top + 16; ++r) raster::prefetchRow<P>(world, r, b, b.left, b.right);
     const Pattern& p = *pattern;
     const Edges e(p);
     const double opacity = p.opacity;
@@ -197,22 +203,21 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
     const double* dist = distances.data() - region.left;
     const double* sq = squaredDistances.data() - region.left;
 
+    // Pixels that are not certainly inside: their alphas a run at a time from
+    // the kernel of the processor's vector level, then blended. The interior
+    // rule needs no case of its own there: both coverages are exactly 1.
+    const spans::Kernels& kernels = spans::kernels();
+    const spans::CircleFill edge{e.R, e.r, e.ringFactor, opacity, fb.innerSafe, fb.bound, spans::fullOf<P>()};
     auto exact = [&](P* out, A_long from, A_long to, double ady2, bool rowInHole) {
-        for (A_long c = from; c < to; ++c) {
-            if (rowInHole && dist[c] < fb.innerSafe) continue;
-            const double d2 = sq[c] + ady2;
-            if (d2 > fb.bound) continue;
-            if (d2 <= fb.insideOuter2 && d2 >= fb.insideInner2) {
-                if (interiorVisible) out[c] = op(interiorPx, out[c]);
-                continue;
-            }
-            const double d = std::sqrt(d2);
-            fillPx.alpha = D::alpha(covOut(d, e.R) * e.ringFactor * covIn(d, e.r) * opacity);
-            if (fillPx.alpha != 0) out[c] = op(fillPx, out[c]);
+        float alpha[spans::kChunk + spans::kPad];
+        for (A_long c = from; c < to; c += spans::kChunk) {
+            const A_long n = to - c < spans::kChunk ? to - c : spans::kChunk;
+            kernels.circleFill(edge, sq + c, dist + c, n, ady2, rowInHole, alpha);
+            spans::blendAlphas(op, fillPx, alpha, out + c, n);
         }
     };
     auto span = [&, element = interiorPx](P* out, A_long from, A_long to) {
-        if (interiorVisible) Blend::blendSpan(op, element, out, from, to);
+        if (interiorVisible) spans::fillSpan(kernels, op, element, out, from, to);
     };
 
     for (A_long r = b.top; r < b.bottom; ++r) {
@@ -230,12 +235,13 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
         const double reach = std::sqrt(reach2) + 1.0;
         const A_long from = column(std::floor(p.x - reach), b.left, b.right);
         const A_long to = column(std::floor(p.x + reach) + 1.0, from, b.right);
-        if (from < to) prefetchSpan<P>(world, r + 4, b, from, to);
+        if (from < to) prefetchSpan<P>(world, r + 16, b, from, to);
 
         // The run inside the outer edge: sq <= hi at both ends holds between
-        // them, the squares being convex along the row.
+        // them, the squares being convex along the row. Short rows are not
+        // worth the search: the kernel gives interior pixels their alpha too.
         const double hi = fb.insideOuter2 - ady2;
-        if (!(hi >= 0.0) || from >= to) {
+        if (!(hi >= 0.0) || to - from <= kWholeRow) {
             exact(out, from, to, ady2, rowInHole);
             continue;
         }

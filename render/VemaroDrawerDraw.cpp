@@ -600,9 +600,11 @@ PF_Err prepareLayer(ShapeDrawer& d, int k, const Parameters::Shape& s, const Sha
 // for any thread or strip count.
 namespace {
 
-// At most this many element draws per launch: their records are what the
-// drawing holds beyond the element list.
-constexpr std::size_t kBatch = 2048;
+// A launch holds at most about this many bytes of draws (the job, its
+// rasteriser record and its rows): the memory the drawing holds beyond the
+// element list. Small records make long batches, so that most frames are one
+// launch.
+constexpr std::size_t kBatchBytes = std::size_t(6) << 20;
 // At most this many frames checked out per element are held at once.
 constexpr int kMaxHeldFrames = 16;
 // Strips are at least this many rows tall, and there are about this many per
@@ -612,15 +614,54 @@ constexpr A_long kStripsPerThread = 4;
 // Every band asks for the host's abort at least this often.
 constexpr auto kAbortEvery = std::chrono::milliseconds(2);
 
-using Record = std::variant<std::monostate, LineDrawer::Pattern, CircleDrawer::Pattern, PolygonDrawer::Pattern,
-                            LayerDrawer::Pattern>;
+// The rasteriser record kinds; a job's record is slot `slot` of its kind.
+enum RecordKind : uint8_t { kNoRecord, kLineRecord, kCircleRecord, kPolygonRecord, kLayerRecord };
 
-// One element draw worked out: its rasteriser record and the rows it meets.
+RecordKind recordKind(const Parameters::Shape& s) {
+    switch (s.type) {
+        case kLine: return kLineRecord;
+        case kCircle: return kCircleRecord;
+        case kPolygon: return kPolygonRecord;
+        case kInput:
+        case kLayer: return s.layer ? kLayerRecord : kNoRecord;
+        default: return kNoRecord;
+    }
+}
+
+// One element draw worked out: the rows its record meets.
 struct Drawn {
-    Record record;
     A_long top = 0, bottom = 0;
     PF_Err err = PF_Err_NONE;
-    bool ready = false;
+};
+
+// Room for records that the set-up constructs in place, each slot by the
+// band that works it out: the storage is neither cleared nor constructed on
+// the render thread, and it is kept from launch to launch.
+template <class T>
+class Slots {
+    static_assert(std::is_trivially_destructible<T>::value, "records are dropped without destruction");
+
+public:
+    Slots() = default;
+    Slots(const Slots&) = delete;
+    Slots& operator=(const Slots&) = delete;
+    ~Slots() { release(); }
+    void reserve(std::size_t n) {
+        if (n <= size_) return;
+        release();
+        data_ = std::allocator<T>().allocate(n);
+        size_ = n;
+    }
+    T& operator[](std::size_t i) const { return data_[i]; }
+    std::size_t bytes() const { return size_ * sizeof(T); }
+
+private:
+    void release() {
+        if (data_) std::allocator<T>().deallocate(data_, size_);
+        data_ = nullptr, size_ = 0;
+    }
+    T* data_ = nullptr;
+    std::size_t size_ = 0;
 };
 
 // The errors a band or a set-up chunk may meet as exceptions: a suite that
@@ -638,18 +679,84 @@ PF_Err guarded(F f) {
     }
 }
 
+}  // namespace
+
+// A batch's draws worked out: their rows, the records of each kind, and the
+// strips they are binned to. Kept from launch to launch of one frame.
+struct ShapeDrawer::Batch {
+    std::vector<DrawJob> jobs;  // the job list's storage between frames
+    std::vector<Drawn> drawn;
+    Slots<LineDrawer::Pattern> lines;
+    Slots<CircleDrawer::Pattern> circles;
+    Slots<PolygonDrawer::Pattern> polygons;
+    Slots<LayerDrawer::Pattern> layers;
+    uint32_t count[5] = {};  // slots taken per kind
+    std::size_t bytes = 0;   // what the batch's draws hold
+    // The strips: strip s draws order[start[s] .. start[s + 1]) in that order.
+    A_long stripRows = 1;
+    std::vector<uint32_t> start, order, fill;
+
+    static std::size_t recordBytes(uint8_t kind) {
+        switch (kind) {
+            case kLineRecord: return sizeof(LineDrawer::Pattern);
+            case kCircleRecord: return sizeof(CircleDrawer::Pattern);
+            case kPolygonRecord: return sizeof(PolygonDrawer::Pattern);
+            case kLayerRecord: return sizeof(LayerDrawer::Pattern);
+            default: return 0;
+        }
+    }
+    void reserve(std::size_t jobs) {
+        if (drawn.size() < jobs) drawn.resize(jobs);
+        lines.reserve(count[kLineRecord]);
+        circles.reserve(count[kCircleRecord]);
+        polygons.reserve(count[kPolygonRecord]);
+        layers.reserve(count[kLayerRecord]);
+    }
+    void reset() {
+        for (uint32_t& c : count) c = 0;
+        bytes = 0;
+    }
+    std::size_t held() const {
+        return jobs.capacity() * sizeof(DrawJob) + drawn.capacity() * sizeof(Drawn) + lines.bytes() + circles.bytes() +
+               polygons.bytes() + layers.bytes() +
+               (start.capacity() + order.capacity() + fill.capacity()) * sizeof(uint32_t);
+    }
+    void bin(std::size_t n, A_long height, A_long strips) {
+        stripRows = (height + strips - 1) / strips;
+        if (stripRows < 1) stripRows = 1;
+        start.assign(static_cast<std::size_t>(strips) + 1, 0);
+        for (std::size_t j = 0; j < n; ++j) {
+            const Drawn& e = drawn[j];
+            if (e.top < e.bottom)
+                for (A_long s = e.top / stripRows; s <= (e.bottom - 1) / stripRows; ++s) ++start[s + 1];
+        }
+        for (std::size_t s = 1; s < start.size(); ++s) start[s] += start[s - 1];
+        order.resize(start.back());
+        fill.assign(start.begin(), start.end() - 1);
+        for (std::size_t j = 0; j < n; ++j) {
+            const Drawn& e = drawn[j];
+            if (e.top < e.bottom)
+                for (A_long s = e.top / stripRows; s <= (e.bottom - 1) / stripRows; ++s)
+                    order[fill[s]++] = static_cast<uint32_t>(j);
+        }
+    }
+};
+
+namespace {
+
 // The record of one draw and the rows it meets.
 PF_Err prepare(ShapeDrawer& d, const ShapeDrawer::DrawJob& job, const PF_ParamDef* frame, Drawn& out) {
+    ShapeDrawer::Batch& b = *d.batch;
     const int k = job.shapeIndex;
     const Parameters::Shape& s = d.params->shapes[k];
     const ShapeDrawer::Pattern& e = *job.element;
-    out.ready = true;
+    out = Drawn{};
     VectorElement v;
     PF_Err err = PF_Err_NONE;
-    switch (s.type) {
-        case kCircle: {
+    switch (job.kind) {
+        case kCircleRecord: {
+            CircleDrawer::Pattern& r = *new (&b.circles[job.slot]) CircleDrawer::Pattern();
             if ((err = prepareVector(d, k, s, e, job.offset, false, v))) return err;
-            CircleDrawer::Pattern& r = out.record.emplace<CircleDrawer::Pattern>();
             fillCommon(d, s, v, r);
             r.radius = v.base;
             r.innerRadius = s.innerRadius;
@@ -657,9 +764,9 @@ PF_Err prepare(ShapeDrawer& d, const ShapeDrawer::DrawJob& job, const PF_ParamDe
             if (c.visible()) out.top = c.region.top, out.bottom = c.region.bottom;
             return PF_Err_NONE;
         }
-        case kLine: {
+        case kLineRecord: {
+            LineDrawer::Pattern& r = *new (&b.lines[job.slot]) LineDrawer::Pattern();
             if ((err = prepareVector(d, k, s, e, job.offset, true, v))) return err;
-            LineDrawer::Pattern& r = out.record.emplace<LineDrawer::Pattern>();
             fillCommon(d, s, v, r);
             r.halfLength = v.base * (1.0 - hashTimes(d, e, 1, s.scaleSeed, 1.0 - s.minimumWidth));
             r.halfThickness = v.base * (1.0 - hashTimes(d, e, 2, s.scaleSeed, 1.0 - s.minimumHeight)) * s.thickness;
@@ -668,9 +775,9 @@ PF_Err prepare(ShapeDrawer& d, const ShapeDrawer::DrawJob& job, const PF_ParamDe
             if (l.visible()) out.top = l.region.top, out.bottom = l.region.bottom;
             return PF_Err_NONE;
         }
-        case kPolygon: {
+        case kPolygonRecord: {
+            PolygonDrawer::Pattern& r = *new (&b.polygons[job.slot]) PolygonDrawer::Pattern();
             if ((err = prepareVector(d, k, s, e, job.offset, true, v))) return err;
-            PolygonDrawer::Pattern& r = out.record.emplace<PolygonDrawer::Pattern>();
             fillCommon(d, s, v, r);
             r.radius = v.base;
             r.innerRadius = s.innerRadius;
@@ -681,10 +788,8 @@ PF_Err prepare(ShapeDrawer& d, const ShapeDrawer::DrawJob& job, const PF_ParamDe
             if (g.visible()) out.top = g.region.top, out.bottom = g.region.bottom;
             return PF_Err_NONE;
         }
-        case kInput:
-        case kLayer: {
-            if (!s.layer) return PF_Err_NONE;
-            LayerDrawer::Pattern& r = out.record.emplace<LayerDrawer::Pattern>();
+        case kLayerRecord: {
+            LayerDrawer::Pattern& r = *new (&b.layers[job.slot]) LayerDrawer::Pattern();
             if ((err = prepareLayer(d, k, s, e, job.offset, frame, r))) return err;
             // The source's bounds are found once here, not in every strip.
             LayerDrawer l(d.in_data, *d.suites, d.draft, d.output, d.bpc, r);
@@ -696,46 +801,23 @@ PF_Err prepare(ShapeDrawer& d, const ShapeDrawer::DrawJob& job, const PF_ParamDe
     }
 }
 
-// The set-up of a batch, in chunks over the host's threads.
+// The set-up of a batch, in chunks over the host's threads. Draws with a
+// frame of their own were set up on the render thread.
 struct SetUp {
     ShapeDrawer* d;
-    const std::vector<ShapeDrawer::DrawJob>* jobs;
-    std::vector<Drawn>* drawn;
+    std::size_t size;
     int operator()(int i, int n) const {
-        const std::size_t size = jobs->size();
         const std::size_t from = size * static_cast<std::size_t>(i) / static_cast<std::size_t>(n);
         const std::size_t to = size * static_cast<std::size_t>(i + 1) / static_cast<std::size_t>(n);
         return guarded([&] {
             for (std::size_t j = from; j < to; ++j) {
-                Drawn& out = (*drawn)[j];
-                if (!out.ready) out.err = prepare(*d, (*jobs)[j], nullptr, out);
+                const ShapeDrawer::DrawJob& job = d->jobs[j];
+                if (ownFrame(d->params->shapes[job.shapeIndex])) continue;
+                Drawn& out = d->batch->drawn[j];
+                if (const PF_Err err = prepare(*d, job, nullptr, out)) out.err = err;
             }
             return PF_Err_NONE;
         });
-    }
-};
-
-// The draws of a batch binned to strips: strip s draws
-// order[start[s] .. start[s + 1]) in that order.
-struct Bins {
-    A_long stripRows = 1;
-    std::vector<uint32_t> start, order;
-    void build(const std::vector<Drawn>& drawn, A_long height, A_long strips) {
-        stripRows = (height + strips - 1) / strips;
-        if (stripRows < 1) stripRows = 1;
-        start.assign(static_cast<std::size_t>(strips) + 1, 0);
-        for (const Drawn& e : drawn)
-            if (e.top < e.bottom)
-                for (A_long s = e.top / stripRows; s <= (e.bottom - 1) / stripRows; ++s) ++start[s + 1];
-        for (std::size_t s = 1; s < start.size(); ++s) start[s] += start[s - 1];
-        order.resize(start.back());
-        std::vector<uint32_t> fill(start.begin(), start.end() - 1);
-        for (std::size_t j = 0; j < drawn.size(); ++j) {
-            const Drawn& e = drawn[j];
-            if (e.top < e.bottom)
-                for (A_long s = e.top / stripRows; s <= (e.bottom - 1) / stripRows; ++s)
-                    order[fill[s]++] = static_cast<uint32_t>(j);
-        }
     }
 };
 
@@ -759,14 +841,13 @@ struct Borrowed {
 // One launch's bands: strip i of the output.
 struct Strips {
     ShapeDrawer* d;
-    const std::vector<Drawn>* drawn;
-    const Bins* bins;
     bool clear, lighten, blend;
     mutable std::atomic<PF_Err> stop{PF_Err_NONE};  // an error or abort any band met
 
     int operator()(int i, int) const {
-        const PF_LRect rows{0, i * bins->stripRows, d->output->width,
-                            std::min<A_long>((i + 1) * bins->stripRows, d->output->height)};
+        const ShapeDrawer::Batch& b = *d->batch;
+        const PF_LRect rows{0, i * b.stripRows, d->output->width,
+                            std::min<A_long>((i + 1) * b.stripRows, d->output->height)};
         if (rows.top >= rows.bottom) return PF_Err_NONE;
         const PF_Err err = guarded([&] { return run(i, rows); });
         if (err) {
@@ -778,52 +859,57 @@ struct Strips {
 
     PF_Err run(int i, const PF_LRect& rows) const {
         ShapeDrawer& s = *d;
+        const ShapeDrawer::Batch& b = *s.batch;
         if (clear) {
             const std::size_t bytes = std::size_t(rows.right) * (s.bpc == 2 ? 16 : s.bpc == 1 ? 8 : 4);
             for (A_long y = rows.top; y < rows.bottom; ++y)
                 std::memset(static_cast<char*>(s.output->data) + std::ptrdiff_t(s.output->rowbytes) * y, 0, bytes);
         }
-        auto last = std::chrono::steady_clock::now();
-        for (uint32_t n = bins->start[i], k = 0; n < bins->start[i + 1]; ++n, ++k) {
-            if ((k & 7) == 7) {
-                if (PF_Err err = stop.load(std::memory_order_relaxed)) return err;
-                const auto now = std::chrono::steady_clock::now();
-                if (now - last >= kAbortEvery) {
-                    last = now;
-                    if (PF_Err err = PF_ABORT(s.in_data)) return err;
-                }
-            }
-            if (PF_Err err = drawOne((*drawn)[bins->order[n]].record, rows)) return err;
+        // Long draws (a huge Layer element) ask for the abort between runs of
+        // their rows; the clock is shared with the checks between draws.
+        raster::AbortClock clock(s.in_data, &stop, kAbortEvery);
+        for (uint32_t n = b.start[i], k = 0; n < b.start[i + 1]; ++n, ++k) {
+            if ((k & 7) == 7)
+                if (PF_Err err = clock.check()) return err;
+            if (PF_Err err = drawOne(s.jobs[b.order[n]], rows, clock)) return err;
         }
         if (lighten) s.frameWork.blender->lightenRows(rows);
         if (blend) s.frameWork.blender->blendRows(rows);
         return PF_Err_NONE;
     }
 
-    PF_Err drawOne(const Record& record, const PF_LRect& rows) const {
+    PF_Err drawOne(const ShapeDrawer::DrawJob& job, const PF_LRect& rows, raster::AbortClock& clock) const {
         ShapeDrawer& s = *d;
+        const ShapeDrawer::Batch& b = *s.batch;
         PF_Err err = PF_Err_NONE;
         Scratch& t = scratch;
-        if (auto* c = std::get_if<CircleDrawer::Pattern>(&record)) {
-            CircleDrawer drawer(s.in_data, *s.suites, s.draft, s.output, s.bpc, *c);
-            const Borrowed<double> a(drawer.distances, t.a), b(drawer.squaredDistances, t.b);
-            if (drawer.doRender()) err = drawer.drawRows(rows);
-        }
-        if (auto* l = std::get_if<LineDrawer::Pattern>(&record)) {
-            LineDrawer drawer(s.in_data, *s.suites, s.draft, s.output, s.bpc, *l);
-            const Borrowed<double> a(drawer.offsets, t.a);
-            if (drawer.doRender()) err = drawer.drawRows(rows);
-        }
-        if (auto* g = std::get_if<PolygonDrawer::Pattern>(&record)) {
-            PolygonDrawer drawer(s.in_data, *s.suites, s.draft, s.output, s.bpc, *g);
-            const Borrowed<double> a(drawer.columnOffsets, t.a);
-            const Borrowed<PolygonDrawer::Edge> e(drawer.edges, t.e), f(drawer.innerEdges, t.f);
-            if (drawer.doRender()) err = drawer.drawRows(rows);
-        }
-        if (auto* p = std::get_if<LayerDrawer::Pattern>(&record)) {
-            // The record's bounds are known: the drawer writes nothing to it.
-            LayerDrawer drawer(s.in_data, *s.suites, s.draft, s.output, s.bpc, const_cast<LayerDrawer::Pattern&>(*p));
-            if (drawer.doRender()) err = drawer.drawRows(rows, false);
+        switch (job.kind) {
+            case kCircleRecord: {
+                CircleDrawer drawer(s.in_data, *s.suites, s.draft, s.output, s.bpc, b.circles[job.slot]);
+                const Borrowed<double> a(drawer.distances, t.a), c(drawer.squaredDistances, t.b);
+                if (drawer.doRender()) err = drawer.drawRows(rows);
+                break;
+            }
+            case kLineRecord: {
+                LineDrawer drawer(s.in_data, *s.suites, s.draft, s.output, s.bpc, b.lines[job.slot]);
+                const Borrowed<double> a(drawer.offsets, t.a);
+                if (drawer.doRender()) err = drawer.drawRows(rows);
+                break;
+            }
+            case kPolygonRecord: {
+                PolygonDrawer drawer(s.in_data, *s.suites, s.draft, s.output, s.bpc, b.polygons[job.slot]);
+                const Borrowed<double> a(drawer.columnOffsets, t.a);
+                const Borrowed<PolygonDrawer::Edge> e(drawer.edges, t.e), f(drawer.innerEdges, t.f);
+                if (drawer.doRender()) err = drawer.drawRows(rows);
+                break;
+            }
+            case kLayerRecord: {
+                // The record's bounds are known: the drawer writes nothing to it.
+                LayerDrawer drawer(s.in_data, *s.suites, s.draft, s.output, s.bpc, b.layers[job.slot]);
+                if (drawer.doRender()) err = drawer.drawRows(rows, &clock);
+                break;
+            }
+            default: break;
         }
         return err;
     }
@@ -847,13 +933,21 @@ struct HeldFrames {
     ~HeldFrames() { checkIn(); }
 };
 
+// The last frame's batch storage, kept by the render thread for its next
+// frame (as the drawers' column tables are): a frame then starts without
+// allocating, and without faulting in fresh pages, megabytes of records.
+thread_local std::shared_ptr<ShapeDrawer::Batch> spareBatch;
+
 }  // namespace
 
 PF_Err ShapeDrawer::emit(int k, const Pattern& element, const Vector& offset) {
-    if (jobs.capacity() < kBatch) jobs.reserve(kBatch);
-    jobs.push_back({&element, k, offset});
+    if (!batch) batch = std::make_shared<Batch>();
+    Batch& b = *batch;
+    const uint8_t kind = recordKind(params->shapes[k]);
+    jobs.push_back({&element, k, kind, b.count[kind]++, offset});
+    b.bytes += sizeof(DrawJob) + sizeof(Drawn) + Batch::recordBytes(kind);
     if (ownFrame(params->shapes[k])) ++heldFrames;
-    if (jobs.size() >= kBatch || heldFrames >= kMaxHeldFrames) return launch(false);
+    if (b.bytes >= kBatchBytes || heldFrames >= kMaxHeldFrames) return launch(false);
     return PF_Err_NONE;
 }
 
@@ -881,7 +975,10 @@ PF_Err ShapeDrawer::acquireBandSuites() {
 PF_Err ShapeDrawer::launch(bool last) {
     const bool clear = frameWork.clear && !cleared;
     if (jobs.empty() && !clear && !(last && frameWork.blender)) return PF_Err_NONE;
-    std::vector<Drawn> drawn(jobs.size());
+    if (!batch) batch = std::make_shared<Batch>();
+    Batch& b = *batch;
+    b.reserve(jobs.size());
+    std::size_t size = jobs.size();
     HeldFrames frames{in_data, {}, {}};
     PF_Err err = PF_Err_NONE;
     // Frames of their own are checked out here, on the render thread.
@@ -889,39 +986,40 @@ PF_Err ShapeDrawer::launch(bool last) {
         frames.frames.resize(static_cast<std::size_t>(heldFrames));
         frames.held.assign(frames.frames.size(), false);
         std::size_t n = 0;
-        for (std::size_t j = 0; j < jobs.size() && !err; ++j) {
+        for (std::size_t j = 0; j < size && !err; ++j) {
             const DrawJob& job = jobs[j];
-            if (!ownFrame(params->shapes[job.shapeIndex]) || n >= frames.frames.size()) continue;
-            PF_ParamDef& f = frames.frames[n];
+            if (!ownFrame(params->shapes[job.shapeIndex])) continue;
+            PF_ParamDef* f = n < frames.frames.size() ? &frames.frames[n] : nullptr;
             bool held = false;
-            err = checkoutFrame(*this, job.shapeIndex, params->shapes[job.shapeIndex], *job.element, f, held);
-            frames.held[n++] = held;
-            if (!err) err = prepare(*this, job, held ? &f : nullptr, drawn[j]);
+            if (f) {
+                err = checkoutFrame(*this, job.shapeIndex, params->shapes[job.shapeIndex], *job.element, *f, held);
+                frames.held[n++] = held;
+            }
+            if (!err) err = prepare(*this, job, held ? f : nullptr, b.drawn[j]);
         }
     }
     const int threadCount = threads > 1 ? threads : 1;
-    if (!err && !jobs.empty()) {
-        SetUp setUp{this, &jobs, &drawn};
-        const std::size_t chunks = std::min<std::size_t>(std::size_t(threadCount) * 4, (jobs.size() + 63) / 64);
+    if (!err && size > 0) {
+        SetUp setUp{this, size};
+        const std::size_t chunks = std::min<std::size_t>(std::size_t(threadCount) * 4, (size + 63) / 64);
         err = iterateGeneric(in_data, *suites, &setUp, static_cast<int>(chunks));
     }
     // A draw that failed its set-up ends the drawing: the draws before it
     // are still made, as drawing each element in turn would have.
     PF_Err failed = PF_Err_NONE;
-    for (std::size_t j = 0; j < drawn.size() && !err; ++j)
-        if (drawn[j].err || !drawn[j].ready) {
-            failed = drawn[j].err ? drawn[j].err : PF_Err_INTERNAL_STRUCT_DAMAGED;
-            drawn.resize(j);
+    for (std::size_t j = 0; j < size && !err; ++j)
+        if (b.drawn[j].err) {
+            failed = b.drawn[j].err;
+            size = j;
         }
     if (failed) last = false;
     if (!err) {
         const A_long height = output->height;
         A_long strips = std::min<A_long>(height / kMinStripRows, A_long{threadCount} * kStripsPerThread);
         if (strips < 1) strips = 1;
-        Bins bins;
-        bins.build(drawn, height, strips);
+        b.bin(size, height, strips);
         const bool finish = last && frameWork.blender;
-        Strips work{this, &drawn, &bins, clear, finish && frameWork.lighten, finish && frameWork.blend};
+        Strips work{this, clear, finish && frameWork.lighten, finish && frameWork.blend};
         err = iterateGeneric(in_data, *suites, &work, static_cast<int>(strips));
         cleared = true;
     }
@@ -932,6 +1030,7 @@ PF_Err ShapeDrawer::launch(bool last) {
     const PF_Err in = frames.checkIn();
     if (!err) err = in;
     jobs.clear();
+    b.reset();
     heldFrames = 0;
     return err;
 }
@@ -942,7 +1041,24 @@ PF_Err ShapeDrawer::draw() {
         ~Drawing() { flag = false; }
     } drawingNow{drawing = true};
     cleared = false;
+    if (!batch && spareBatch) {
+        batch = std::move(spareBatch);
+        jobs.swap(batch->jobs);
+    }
+    // Its storage goes back to the thread when the frame is drawn, unless
+    // an unusual frame made it large.
+    struct Keep {
+        ShapeDrawer& d;
+        ~Keep() {
+            if (!d.batch || d.batch->held() > 2 * kBatchBytes) return;
+            d.jobs.clear();
+            d.batch->jobs.swap(d.jobs);
+            d.batch->reset();
+            spareBatch = std::move(d.batch);
+        }
+    } keep{*this};
     jobs.clear();
+    if (batch) batch->reset();
     heldFrames = 0;
     if (patterns.empty()) return launch(true);  // the frame's clearing and blending only
     PF_Err err = suites->PFInterfaceSuite1()->AEGP_GetEffectLayer(in_data->effect_ref, &layer);
@@ -971,6 +1087,7 @@ PF_Err ShapeDrawer::draw() {
     }
     if (err) {
         jobs.clear();
+        if (batch) batch->reset();
         return err;
     }
     if (queueMode) {

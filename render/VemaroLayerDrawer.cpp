@@ -190,30 +190,34 @@ bool LayerDrawer::doMultithread(int threads) const {
     return rows > std::max(least, static_cast<double>(threads));
 }
 
-int LayerDrawer::operator()(int i, int n) const { return drawRows(raster::band(region, i, n), i == 0); }
+int LayerDrawer::operator()(int i, int n) const {
+    // Band 0 asks for the abort after every row, as the host's own bands do.
+    raster::AbortClock everyRow(in_data, nullptr, raster::AbortClock::Clock::duration::zero());
+    return drawRows(raster::band(region, i, n), i == 0 ? &everyRow : nullptr);
+}
 
-int LayerDrawer::drawRows(const PF_LRect& rows, bool first) const {
+int LayerDrawer::drawRows(const PF_LRect& rows, raster::AbortClock* abort) const {
     const PF_LRect b{region.left, std::max(rows.top, region.top), region.right, std::min(rows.bottom, region.bottom)};
     if (b.top >= b.bottom || b.left >= b.right) return PF_Err_NONE;
     switch (bpc) {
-        case 0: return draft ? drawDraft8(b, first) : draw8(b, first);
-        case 1: return draft ? drawDraft16(b, first) : draw16(b, first);
-        case 2: return draft ? drawDraft32(b, first) : draw32(b, first);
+        case 0: return draft ? drawDraft8(b, abort) : draw8(b, abort);
+        case 1: return draft ? drawDraft16(b, abort) : draw16(b, abort);
+        case 2: return draft ? drawDraft32(b, abort) : draw32(b, abort);
         default: return PF_Err_NONE;
     }
 }
 
-int LayerDrawer::drawDraft8(PF_LRect r, bool first) const { return drawT<PF_Pixel>(r, first, true); }
-int LayerDrawer::drawDraft16(PF_LRect r, bool first) const { return drawT<PF_Pixel16>(r, first, true); }
-int LayerDrawer::drawDraft32(PF_LRect r, bool first) const { return drawT<PF_PixelFloat>(r, first, true); }
-int LayerDrawer::draw8(PF_LRect r, bool first) const { return drawT<PF_Pixel>(r, first, false); }
-int LayerDrawer::draw16(PF_LRect r, bool first) const { return drawT<PF_Pixel16>(r, first, false); }
-int LayerDrawer::draw32(PF_LRect r, bool first) const { return drawT<PF_PixelFloat>(r, first, false); }
+int LayerDrawer::drawDraft8(PF_LRect r, raster::AbortClock* a) const { return drawT<PF_Pixel>(r, a, true); }
+int LayerDrawer::drawDraft16(PF_LRect r, raster::AbortClock* a) const { return drawT<PF_Pixel16>(r, a, true); }
+int LayerDrawer::drawDraft32(PF_LRect r, raster::AbortClock* a) const { return drawT<PF_PixelFloat>(r, a, true); }
+int LayerDrawer::draw8(PF_LRect r, raster::AbortClock* a) const { return drawT<PF_Pixel>(r, a, false); }
+int LayerDrawer::draw16(PF_LRect r, raster::AbortClock* a) const { return drawT<PF_Pixel16>(r, a, false); }
+int LayerDrawer::draw32(PF_LRect r, raster::AbortClock* a) const { return drawT<PF_PixelFloat>(r, a, false); }
 
 // The sampler and the blend mode are chosen once per band; the loop gets both
 // inlined as far as the host's sampler allows.
 template <class P>
-int LayerDrawer::drawT(const PF_LRect& rect, bool firstBand, bool draftQuality) const {
+int LayerDrawer::drawT(const PF_LRect& rect, raster::AbortClock* abort, bool draftQuality) const {
     typename Pixels<P>::Sampler nn, sub, areaSampler;
     Pixels<P>::samplers(*suites, nn, sub, areaSampler);
     const Frame f = frame();
@@ -224,7 +228,7 @@ int LayerDrawer::drawT(const PF_LRect& rect, bool firstBand, bool draftQuality) 
     const auto sampler = draftQuality ? nn : (area ? areaSampler : sub);
     int err = PF_Err_NONE;
     withBlendOp(p.blendMode, [&](auto op) {
-        err = drawLoop<P>(rect, firstBand, area, op, [&](PF_Fixed x, PF_Fixed y, const PF_SampPB& pb, P& out) {
+        err = drawLoop<P>(rect, abort, area, op, [&](PF_Fixed x, PF_Fixed y, const PF_SampPB& pb, P& out) {
             return sampler(in_data->effect_ref, x, y, &pb, &out);
         });
     });
@@ -232,7 +236,7 @@ int LayerDrawer::drawT(const PF_LRect& rect, bool firstBand, bool draftQuality) 
 }
 
 template <class P, class Op, class Sample>
-int LayerDrawer::drawLoop(const PF_LRect& rect, bool firstBand, bool area, Op op, Sample sample) const {
+int LayerDrawer::drawLoop(const PF_LRect& rect, raster::AbortClock* abort, bool area, Op op, Sample sample) const {
     using D = raster::Depth<P>;
     const Pattern& p = *pattern;
     const Frame f = frame();
@@ -287,8 +291,8 @@ int LayerDrawer::drawLoop(const PF_LRect& rect, bool firstBand, bool area, Op op
             out[x] = op(px, out[x]);
         }
         if (err) return err;
-        if (firstBand)
-            if (PF_Err abort = PF_ABORT(in_data)) return abort;
+        if (abort)
+            if (PF_Err stop = abort->check()) return stop;
     }
     return PF_Err_NONE;
 }

@@ -10,6 +10,9 @@
 #include "Vector.h"
 
 class AEGP_SuiteHandler;
+namespace raster {
+class AbortClock;
+}
 
 class LayerDrawer {
 public:
@@ -55,16 +58,17 @@ public:
     // Draws band i of n of the region; the first error of a sampler or the
     // host's abort.
     int operator()(int i, int n) const;
-    // Draws the region's part of the rows [rows.top, rows.bottom); with
-    // checkAbort the host's abort is asked after every row.
-    int drawRows(const PF_LRect& rows, bool checkAbort) const;
+    // Draws the region's part of the rows [rows.top, rows.bottom); with an
+    // abort clock the host's abort is asked between rows (one element may
+    // cover the whole output and sample every pixel of it).
+    int drawRows(const PF_LRect& rows, raster::AbortClock* abort) const;
 
-    int drawDraft8(PF_LRect rect, bool firstBand) const;
-    int drawDraft16(PF_LRect rect, bool firstBand) const;
-    int drawDraft32(PF_LRect rect, bool firstBand) const;
-    int draw8(PF_LRect rect, bool firstBand) const;
-    int draw16(PF_LRect rect, bool firstBand) const;
-    int draw32(PF_LRect rect, bool firstBand) const;
+    int drawDraft8(PF_LRect rect, raster::AbortClock* abort) const;
+    int drawDraft16(PF_LRect rect, raster::AbortClock* abort) const;
+    int drawDraft32(PF_LRect rect, raster::AbortClock* abort) const;
+    int draw8(PF_LRect rect, raster::AbortClock* abort) const;
+    int draw16(PF_LRect rect, raster::AbortClock* abort) const;
+    int draw32(PF_LRect rect, raster::AbortClock* abort) const;
 
     PF_InData* in_data;
     AEGP_SuiteHandler* suites;
@@ -84,7 +88,7 @@ public:
 
 private:
     template <class P>
-    int drawT(const PF_LRect& rect, bool firstBand, bool draftQuality) const;
+    int drawT(const PF_LRect& rect, raster::AbortClock* abort, bool draftQuality) const;
     template <class P, class Op, class Sample>
-    int drawLoop(const PF_LRect& rect, bool firstBand, bool area, Op op, Sample sample) const;
+    int drawLoop(const PF_LRect& rect, raster::AbortClock* abort, bool area, Op op, Sample sample) const;
 };

@@ -7,6 +7,8 @@
 #include "AE_Effect.h"
 #include "Color.h"
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <type_traits>
@@ -226,5 +228,31 @@ template <class Derived>
 void Rasteriser<Derived>::drawDraft32(PF_LRect b) const {
     self().template drawDraftT<PF_PixelFloat>(b);
 }
+
+// ------------------------------------------------------------ abort checks
+// Asks the host's abort callback from inside a band, at most once per
+// `every` of work: cheap enough to call per row or per element. `stop` is an
+// error another band of the same launch met (which ends this band too).
+class AbortClock {
+public:
+    using Clock = std::chrono::steady_clock;
+    explicit AbortClock(PF_InData* in, const std::atomic<PF_Err>* stop = nullptr,
+                        Clock::duration every = std::chrono::milliseconds(2))
+        : in_(in), stop_(stop), every_(every), last_(Clock::now()) {}
+    PF_Err check() {
+        if (stop_)
+            if (const PF_Err err = stop_->load(std::memory_order_relaxed)) return err;
+        const Clock::time_point now = Clock::now();
+        if (now - last_ < every_) return PF_Err_NONE;
+        last_ = now;
+        return PF_ABORT(in_);
+    }
+
+private:
+    PF_InData* in_;
+    const std::atomic<PF_Err>* stop_;
+    Clock::duration every_;
+    Clock::time_point last_;
+};
 
 }  // namespace raster

@@ -24,6 +24,18 @@ struct V {
 #include "VemaroSimdOps.inl"
 #undef VEMARO_MM
 #undef VEMARO_MMSI
+    // The 32-bit lane operations of the 16-bit blend kernels.
+    static I sub32(I a, I b) { return _mm256_sub_epi32(a, b); }
+    template <int S>
+    static I slli32(I a) {
+        return _mm256_slli_epi32(a, S);
+    }
+    static I cmpgt32(I a, I b) { return _mm256_cmpgt_epi32(a, b); }
+    static I mullo32(I a, I b) { return _mm256_mullo_epi32(a, b); }
+    static I min32(I a, I b) { return _mm256_min_epi32(a, b); }
+    static I max32(I a, I b) { return _mm256_max_epi32(a, b); }
+    static I minu32(I a, I b) { return _mm256_min_epu32(a, b); }
+    static I packus32(I a, I b) { return _mm256_packus_epi32(a, b); }
 };
 
 }  // namespace avx2
@@ -31,47 +43,10 @@ struct V {
 
 namespace Blend {
 #define VEMARO_SIMD_NS avx2
+#define VEMARO_BLEND_ENTRY_POINTS 1
 #include "VemaroBlendKernels.inl"
+#undef VEMARO_BLEND_ENTRY_POINTS
 #undef VEMARO_SIMD_NS
-
-namespace avx2 {
-namespace {
-template <class P>
-A_long rowsOf(BlendMode mode, bool uniform, const P* bottom, P* top, A_long n) {
-    A_long done = 0;
-    switch (mode) {
-#define VEMARO_MODE(m) \
-    case BlendMode::m: \
-        done = uniform ? rows<BlendMode::m, true>(bottom, top, n) : rows<BlendMode::m, false>(bottom, top, n); \
-        break;
-        VEMARO_MODE(Normal)
-        VEMARO_MODE(Darken)
-        VEMARO_MODE(Multiply)
-        VEMARO_MODE(Add)
-        VEMARO_MODE(Lighten)
-        VEMARO_MODE(Screen)
-        VEMARO_MODE(Overlay)
-        VEMARO_MODE(Hardlight)
-        VEMARO_MODE(Difference)
-        VEMARO_MODE(Exclusion)
-        VEMARO_MODE(AlphaAdd)
-#undef VEMARO_MODE
-        default: break;
-    }
-    return done;
-}
-}  // namespace
-
-A_long rows(BlendMode mode, bool uniform, const PF_Pixel* bottom, PF_Pixel* top, A_long n) {
-    return rowsOf(mode, uniform, bottom, top, n);
-}
-A_long rows(BlendMode mode, bool uniform, const PF_Pixel16* bottom, PF_Pixel16* top, A_long n) {
-    return rowsOf(mode, uniform, bottom, top, n);
-}
-A_long rows(BlendMode mode, bool uniform, const PF_PixelFloat* bottom, PF_PixelFloat* top, A_long n) {
-    return rowsOf(mode, uniform, bottom, top, n);
-}
-}  // namespace avx2
 }  // namespace Blend
 
 #pragma GCC pop_options

@@ -1,10 +1,12 @@
 // The Graph layout: the stored expressions read through the host's stream of
 // the Graph parameter, sampled by number, at equal arc length or by delta.
+#include "Core.h"
 #include "elements_fixture.h"
 
 #include <cmath>
 #include <cstring>
 #include <numeric>
+#include <thread>
 
 namespace {
 
@@ -197,6 +199,50 @@ TEST_F(GraphTest, HostErrorsAreReturnedAndEverythingIsReleased) {
         host.faults().clear();
         streams.reclaimAll();
     }
+}
+
+// A curve of a million elements, all inside the output: the layout counts
+// them before placing them, so the list is taken once at its final size
+// (no growth, no second copy), and the same as without culling. A cancel
+// in either walk of the layout or in the drawing returns the host's error
+// (leaks: the sanitizer build).
+TEST_F(GraphTest, AMillionElementFrameIsSizedOnceAndCancellable) {
+    hostsim::Core& core = host.get<hostsim::Core>();
+    store("w * t", "h / 2 + t");
+    record.graphMode = 2;
+    record.graphDelta = 0.000005;
+    record.repeaterType = 1;
+    ShapeDrawer& culled = run();
+    ASSERT_GE(culled.patterns.size(), 200000u);  // t accumulates: the last step may fall short of 1
+    EXPECT_EQ(culled.patterns.capacity(), culled.patterns.size());
+    const std::vector<ShapeDrawer::Pattern> kept = culled.patterns;
+    record.repeaterType = 2;
+    ShapeDrawer& all = run();
+    ASSERT_EQ(all.patterns.size(), kept.size());
+    for (std::size_t k = 0; k < kept.size(); ++k)
+        ASSERT_EQ(std::memcmp(&all.patterns[k], &kept[k], sizeof kept[k]), 0) << k;
+    record.repeaterType = 1;
+    record.graphDelta = 0.000001;
+
+    const auto cancelAfter = [&](int calls) {
+        core.abortCalls = 0;
+        return std::thread([&core, calls] {
+            while (core.abortCalls.load() < calls) std::this_thread::yield();
+            core.abortError = PF_Interrupt_CANCEL;
+        });
+    };
+    // The counting walk asks 15 times, the placing walk 15 more.
+    for (int calls : {3, 20}) {
+        std::thread user = cancelAfter(calls);
+        run(PF_Interrupt_CANCEL);
+        user.join();
+        core.abortError = PF_Err_NONE;
+    }
+    ShapeDrawer& d = run();
+    std::thread user = cancelAfter(3);
+    EXPECT_EQ(d.draw(), PF_Interrupt_CANCEL);
+    user.join();
+    core.abortError = PF_Err_NONE;
 }
 
 }  // namespace

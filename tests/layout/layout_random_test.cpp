@@ -1,5 +1,6 @@
 // The Random layout: reproducible Poisson-disk scatter, its area, orders and
 // scale, and the limit of the sampler's grid.
+#include "Core.h"
 #include "VemaroElementBounds.h"
 #include "elements_fixture.h"
 
@@ -7,6 +8,7 @@
 #include <cmath>
 #include <functional>
 #include <set>
+#include <thread>
 
 namespace {
 
@@ -158,6 +160,47 @@ TEST_F(RandomTest, AnAreaBeyondTheSamplersGridIsAnError) {
     ShapeDrawer& d = make();
     EXPECT_EQ(d.createRandomPatterns(), PF_Err_OUT_OF_MEMORY);
     EXPECT_TRUE(d.patterns.empty());
+}
+
+// A dense scatter over a large area runs for seconds: it asks the host
+// whether the user cancelled throughout, and a cancel returns the host's
+// error at once with no element made (leaks: the sanitizer build).
+TEST_F(RandomTest, ADenseScatterAsksForCancelAndStops) {
+    hostsim::Core& core = host.get<hostsim::Core>();
+    record.randomMode = 1;
+    record.randomDistance = 2;
+    record.repeaterType = 1;
+    in.width = 320;
+    in.height = 180;
+    core.abortCalls = 0;
+    ShapeDrawer& full = make(320, 180);
+    ASSERT_EQ(full.createRandomPatterns(), PF_Err_NONE);
+    // About 70 candidates a point and one check per 65,536 candidates.
+    const int checks = core.abortCalls.load();
+    EXPECT_GE(checks, static_cast<int>(full.patterns.size() * 50 / 65536));
+
+    core.abortCalls = 0;
+    core.abortError = PF_Interrupt_CANCEL;
+    ShapeDrawer& cancelled = make(320, 180);
+    EXPECT_EQ(cancelled.createRandomPatterns(), PF_Interrupt_CANCEL);
+    EXPECT_EQ(core.abortCalls.load(), 1);
+    EXPECT_TRUE(cancelled.patterns.empty());
+    core.abortError = PF_Err_NONE;
+
+    // A cancel while the scatter runs: 1920 x 1080 at distance 2 would take
+    // seconds more.
+    in.width = 1920;
+    in.height = 1080;
+    core.abortCalls = 0;
+    std::thread user([&] {
+        while (core.abortCalls.load() < 3) std::this_thread::yield();
+        core.abortError = PF_Interrupt_CANCEL;
+    });
+    ShapeDrawer& mid = make(1920, 1080);
+    EXPECT_EQ(mid.createRandomPatterns(), PF_Interrupt_CANCEL);
+    user.join();
+    EXPECT_TRUE(mid.patterns.empty());
+    core.abortError = PF_Err_NONE;
 }
 
 }  // namespace

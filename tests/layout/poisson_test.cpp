@@ -218,3 +218,119 @@ TEST(PoissonDisk, InvalidInputNeverHangs) {
     PoissonDisk open(0), none(0);
     EXPECT_EQ(open.sample({0, 0}, {50, 50}, INFINITY, 6, 20, false), none.sample({0, 0}, {50, 50}, -1, 6, 20, false));
 }
+
+// A long run asks whether to stop every 65,536 candidates; stopping ends it
+// at once with no points, and a run that is never stopped gives the same
+// points as one without the check.
+TEST(PoissonDisk, AbortCheckStopsALongRun) {
+    const Vector mn{-160, -90}, mx{160, 90};
+    const std::vector<Vector> plain = PoissonDisk(3).sample(mn, mx, -1, 2, 50, false);
+    int calls = 0;
+    std::vector<Vector> pts;
+    PoissonDisk counted(3);
+    ASSERT_EQ(counted.sample(mn, mx, -1, 2, 50, false, pts,
+                             [&] {
+                                 ++calls;
+                                 return false;
+                             }),
+              PoissonDisk::Status::ok);
+    EXPECT_EQ(pts, plain);
+    // About 70 candidates a point.
+    EXPECT_GE(calls, static_cast<int>(plain.size() * 50 / 65536));
+    ASSERT_GE(calls, 4);
+
+    int left = 3;
+    PoissonDisk stopped(3);
+    EXPECT_EQ(stopped.sample(mn, mx, -1, 2, 50, false, pts, [&] { return --left == 0; }), PoissonDisk::Status::aborted);
+    EXPECT_TRUE(pts.empty());
+    EXPECT_EQ(left, 0);
+}
+
+namespace {
+
+// The scatter exactly as the method reads, with none of the sampler's
+// shortcuts: library sine and cosine for every candidate, the window clipped
+// to the grid and read row by row, a square root per neighbour.
+std::vector<Vector> plainScatter(uint32_t seed, Vector mn, Vector mx, double radius, double d, int attempts,
+                                 bool startAtCenter) {
+    XorShift128 random(seed);
+    const double cell = d / 1.4142135623730951;
+    const Vector size = mx - mn, centre = (mn + mx) * 0.5;
+    const int w = static_cast<int>(size.x / cell) + 1, h = static_cast<int>(size.y / cell) + 1;
+    std::vector<int> grid(static_cast<std::size_t>(w) * h, -1);
+    std::vector<Vector> points, active;
+    const auto add = [&](Vector p) {
+        const int gx = std::min(static_cast<int>((p.x - mn.x) / cell), w - 1);
+        const int gy = std::min(static_cast<int>((p.y - mn.y) / cell), h - 1);
+        grid[gx + gy * static_cast<std::size_t>(w)] = static_cast<int>(points.size());
+        active.push_back(p);
+        points.push_back(p);
+    };
+    if (startAtCenter) {
+        add({mn.x + size.x * 0.5, mn.y + size.y * 0.5});
+    } else {
+        for (;;) {
+            const double u1 = random.uniform(), u2 = random.uniform();
+            const Vector p{u1 * size.x + mn.x, u2 * size.y + mn.y};
+            if (radius < 0 || dist(p, centre) <= radius) {
+                add(p);
+                break;
+            }
+        }
+    }
+    while (!active.empty()) {
+        const std::size_t index = random.below(active.size());
+        bool added = false;
+        for (int a = 0; a < attempts; ++a) {
+            const double u1 = random.uniform(), u2 = random.uniform();
+            const double angle = u2 * 6.283185307179586, r = u1 * d + d;
+            const Vector c{active[index].x + std::sin(angle) * r, active[index].y + std::cos(angle) * r};
+            if (!(mn.x <= c.x && c.x < mx.x && mn.y <= c.y && c.y < mx.y)) continue;
+            if (radius >= 0 && dist(c, centre) > radius) continue;
+            const int gx = static_cast<int>((c.x - mn.x) / cell), gy = static_cast<int>((c.y - mn.y) / cell);
+            bool fits = true;
+            for (int j = std::max(gy - 2, 0); j < std::min(gy + 3, h) && fits; ++j)
+                for (int i = std::max(gx - 2, 0); i < std::min(gx + 3, w) && fits; ++i) {
+                    const int n = grid[i + j * static_cast<std::size_t>(w)];
+                    const Vector q = n >= 0 ? points[n] : Vector();
+                    fits = n < 0 || std::sqrt((q.x - c.x) * (q.x - c.x) + (q.y - c.y) * (q.y - c.y)) >= d;
+                }
+            if (fits) {
+                add(c);
+                added = true;
+            }
+        }
+        if (!added) active.erase(active.begin() + static_cast<std::ptrdiff_t>(index));
+    }
+    return points;
+}
+
+}  // namespace
+
+// The sampler's shortcuts (rough placement, nearest cells first, squared
+// distances, the bordered grid) keep every point and its order: the same
+// lists as the plain method over seeds, shapes, distances and placements,
+// far from the origin too, where rounding is coarsest.
+TEST(PoissonDisk, SameAsThePlainMethodPointForPoint) {
+    for (uint32_t seed = 0; seed < 12; ++seed) {
+        const double d = 1.5 + seed * 0.7;
+        const Vector far{1e6 * seed, -3e5 * seed};
+        struct Run {
+            Vector mn, mx;
+            double radius;
+            int attempts;
+            bool centre;
+        } runs[] = {
+            {{-60, -40}, {60, 40}, -1, 30, false},
+            {{-50, -50}, {50, 50}, 50, 20, (seed & 1) != 0},
+            {far + Vector{-40, -30}, far + Vector{40, 30}, -1, 30, false},
+            {{-100, -3}, {100, 3}, -1, 1 + static_cast<int>(seed % 4), false},
+        };
+        for (const Run& r : runs) {
+            const std::vector<Vector> want = plainScatter(seed, r.mn, r.mx, r.radius, d, r.attempts, r.centre);
+            PoissonDisk disk(seed);
+            ASSERT_EQ(disk.sample(r.mn, r.mx, r.radius, d, r.attempts, r.centre), want)
+                << "seed " << seed << ", corner " << r.mn.x << ", " << r.mn.y;
+        }
+    }
+}

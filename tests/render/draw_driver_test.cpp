@@ -10,6 +10,7 @@
 #include "VemaroLineDrawer.h"
 #include "VemaroPolygonDrawer.h"
 
+#include <atomic>
 #include <map>
 #include <set>
 #include <string>
@@ -554,4 +555,40 @@ TEST_F(DrawDriver, AbortStopsLongDrawing) {
         user.join();
         core.abortError = PF_Err_NONE;
     }
+}
+
+// One Input or Layer element covering a 4K output samples every pixel of it:
+// its drawing asks for the abort between rows, so a cancel mid-element gives
+// control back before the element is done (at one thread the bottom rows are
+// still empty), with the host's error.
+TEST_F(DrawDriver, AbortStopsOneHugeImageElement) {
+    auto& core = host.get<hostsim::Core>();
+    hostsim::World& src = uniform({255, 40, 200, 90}, 64, 64);
+    for (int type : {4, 5})
+        for (int threads : {1, 8}) {
+            neutral();
+            Parameters::Shape& s = record.shapes[0];
+            s.type = type;
+            s.layer = src.get();
+            s.boundingBox = 1;  // scaled from the source's own frame
+            s.layerRect = {-1, -1, 64, 64};
+            s.size = 20000;  // 64 source pixels over 20,000 output pixels: the whole output
+            setThreads(threads);
+            ShapeDrawer& d = make(3840, 2160);
+            d.patterns = {element(1920, 1080)};
+            core.abortCalls = 0;
+            std::atomic<bool> done{false};
+            std::thread user([&] {
+                while (core.abortCalls.load() < 3 && !done) std::this_thread::yield();
+                core.abortError = PF_Interrupt_CANCEL;
+            });
+            EXPECT_EQ(d.draw(), PF_Interrupt_CANCEL) << "type " << type << ", " << threads << " threads";
+            done = true;
+            user.join();
+            core.abortError = PF_Err_NONE;
+            if (threads == 1) {
+                EXPECT_EQ(output->at<PF_Pixel>(0, 0).alpha, 255) << "type " << type;
+                EXPECT_EQ(output->at<PF_Pixel>(3839, 2159).alpha, 0) << "type " << type;
+            }
+        }
 }

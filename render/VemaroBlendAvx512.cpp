@@ -1,0 +1,124 @@
+// The blend row kernels over 512-bit vectors (AVX-512 F and BW). Only the code
+// below the target pragma uses them; it runs only where simd::level() allows.
+// Comparisons give masks here; the kernels take them as vectors of all-ones
+// lanes, as on the narrower sets.
+#include "VemaroBlendRow.h"
+
+#if VEMARO_BLEND_SSE2 && VEMARO_HAVE_AVX2
+#include <immintrin.h>
+
+#pragma GCC push_options
+#pragma GCC target("avx2,avx512f,avx512bw")
+// GCC 12's AVX-512 headers start many intrinsics from an undefined vector on
+// purpose and then warn about it wherever they are inlined.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#pragma GCC diagnostic ignored "-Wuninitialized"
+
+namespace Blend {
+namespace avx512 {
+
+struct V {
+    using I = __m512i;
+    using F = __m512;
+    static constexpr int kLanes16 = 32;
+    static constexpr int kLanesF = 16;
+
+    static I ones() { return _mm512_set1_epi32(-1); }
+    static I of16(__mmask32 m) { return _mm512_movm_epi16(m); }
+    static I of32(__mmask16 m) { return _mm512_maskz_mov_epi32(m, ones()); }
+    static F of32F(__mmask16 m) { return _mm512_castsi512_ps(of32(m)); }
+
+    static I load(const void* p) { return _mm512_loadu_si512(p); }
+    static void store(void* p, I v) { _mm512_storeu_si512(p, v); }
+    static I zero() { return _mm512_setzero_si512(); }
+    static I set16(short v) { return _mm512_set1_epi16(v); }
+    static I set32(int v) { return _mm512_set1_epi32(v); }
+    static I set64(long long v) { return _mm512_set1_epi64(v); }
+    static I and_(I a, I b) { return _mm512_and_si512(a, b); }
+    static I or_(I a, I b) { return _mm512_or_si512(a, b); }
+    static I andnot(I a, I b) { return _mm512_andnot_si512(a, b); }
+    static I add16(I a, I b) { return _mm512_add_epi16(a, b); }
+    static I sub16(I a, I b) { return _mm512_sub_epi16(a, b); }
+    static I subsu16(I a, I b) { return _mm512_subs_epu16(a, b); }
+    static I mullo16(I a, I b) { return _mm512_mullo_epi16(a, b); }
+    static I mulhiu16(I a, I b) { return _mm512_mulhi_epu16(a, b); }
+    static I min16(I a, I b) { return _mm512_min_epi16(a, b); }
+    static I max16(I a, I b) { return _mm512_max_epi16(a, b); }
+    static I cmpeq16(I a, I b) { return of16(_mm512_cmpeq_epi16_mask(a, b)); }
+    static I cmpgt16(I a, I b) { return of16(_mm512_cmpgt_epi16_mask(a, b)); }
+    static I madd16(I a, I b) { return _mm512_madd_epi16(a, b); }
+    static I add32(I a, I b) { return _mm512_add_epi32(a, b); }
+    static I sub32(I a, I b) { return _mm512_sub_epi32(a, b); }
+    static I cmpeq32(I a, I b) { return of32(_mm512_cmpeq_epi32_mask(a, b)); }
+    static I cmpgt32(I a, I b) { return of32(_mm512_cmpgt_epi32_mask(a, b)); }
+    static I mullo32(I a, I b) { return _mm512_mullo_epi32(a, b); }
+    static I min32(I a, I b) { return _mm512_min_epi32(a, b); }
+    static I max32(I a, I b) { return _mm512_max_epi32(a, b); }
+    static I minu32(I a, I b) { return _mm512_min_epu32(a, b); }
+    template <int S>
+    static I srli16(I a) {
+        return _mm512_srli_epi16(a, S);
+    }
+    template <int S>
+    static I srli32(I a) {
+        return _mm512_srli_epi32(a, S);
+    }
+    template <int S>
+    static I slli32(I a) {
+        return _mm512_slli_epi32(a, S);
+    }
+    static I unpacklo8(I a, I b) { return _mm512_unpacklo_epi8(a, b); }
+    static I unpackhi8(I a, I b) { return _mm512_unpackhi_epi8(a, b); }
+    static I unpacklo16(I a, I b) { return _mm512_unpacklo_epi16(a, b); }
+    static I unpackhi16(I a, I b) { return _mm512_unpackhi_epi16(a, b); }
+    static I packus16(I a, I b) { return _mm512_packus_epi16(a, b); }
+    static I packs32(I a, I b) { return _mm512_packs_epi32(a, b); }
+    static I packus32(I a, I b) { return _mm512_packus_epi32(a, b); }
+    // Lane 0 of each group of four 16-bit lanes into all four.
+    static I spreadAlpha16(I a) { return _mm512_shufflehi_epi16(_mm512_shufflelo_epi16(a, 0), 0); }
+    static bool allOnes(I m) { return _mm512_movepi8_mask(m) == ~__mmask64{0}; }
+    static F cvt32F(I a) { return _mm512_cvtepi32_ps(a); }
+    static I cvttF32(F a) { return _mm512_cvttps_epi32(a); }
+
+    static F loadF(const float* p) { return _mm512_loadu_ps(p); }
+    static void storeF(float* p, F v) { _mm512_storeu_ps(p, v); }
+    static F zeroF() { return _mm512_setzero_ps(); }
+    static F set1F(float v) { return _mm512_set1_ps(v); }
+    static F addF(F a, F b) { return _mm512_add_ps(a, b); }
+    static F subF(F a, F b) { return _mm512_sub_ps(a, b); }
+    static F mulF(F a, F b) { return _mm512_mul_ps(a, b); }
+    static F divF(F a, F b) { return _mm512_div_ps(a, b); }
+    static F minF(F a, F b) { return _mm512_min_ps(a, b); }
+    static F maxF(F a, F b) { return _mm512_max_ps(a, b); }
+    static F cmpeqF(F a, F b) { return of32F(_mm512_cmp_ps_mask(a, b, _CMP_EQ_OQ)); }
+    static F cmpltF(F a, F b) { return of32F(_mm512_cmp_ps_mask(a, b, _CMP_LT_OQ)); }
+    // Bitwise float operations through the integer ones (the float forms
+    // need AVX-512 DQ).
+    static F andF(F a, F b) { return bitsF(_mm512_and_si512(bits(a), bits(b))); }
+    static F orF(F a, F b) { return bitsF(_mm512_or_si512(bits(a), bits(b))); }
+    static F andnotF(F a, F b) { return bitsF(_mm512_andnot_si512(bits(a), bits(b))); }
+    static bool allOnesF(F m) { return _mm512_cmplt_epi32_mask(bits(m), zero()) == 0xFFFF; }
+    static F unpackloF(F a, F b) { return _mm512_unpacklo_ps(a, b); }
+    static F unpackhiF(F a, F b) { return _mm512_unpackhi_ps(a, b); }
+    // {a0, a1, b0, b1} and {a2, a3, b2, b3} in each 128-bit quarter.
+    static F halvesLoF(F a, F b) { return _mm512_shuffle_ps(a, b, _MM_SHUFFLE(1, 0, 1, 0)); }
+    static F halvesHiF(F a, F b) { return _mm512_shuffle_ps(a, b, _MM_SHUFFLE(3, 2, 3, 2)); }
+
+private:
+    static I bits(F a) { return _mm512_castps_si512(a); }
+    static F bitsF(I a) { return _mm512_castsi512_ps(a); }
+};
+
+}  // namespace avx512
+
+#define VEMARO_SIMD_NS avx512
+#define VEMARO_BLEND_ENTRY_POINTS 1
+#include "VemaroBlendKernels.inl"
+#undef VEMARO_BLEND_ENTRY_POINTS
+#undef VEMARO_SIMD_NS
+}  // namespace Blend
+
+#pragma GCC diagnostic pop
+#pragma GCC pop_options
+#endif

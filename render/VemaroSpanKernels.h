@@ -1,0 +1,112 @@
+// The per-pixel arithmetic of the circle and line edges over runs of a row,
+// written once (VemaroSpanKernels.inl) and compiled for each vector level:
+// plain C++, AVX2 and AVX-512, chosen at run time by simd::level(). A kernel
+// turns a run of columns into the depth's alpha of each pixel; the drawer then
+// blends its colour with those alphas. Every level does the same double
+// operations in the same order as the plain code (no fused multiply-adds), so
+// the alphas, and the pixels, are the same to the bit.
+#pragma once
+
+#include "AE_Effect.h"
+#include "VemaroBlendRow.h"
+#include "VemaroRasteriser.h"
+
+#include <type_traits>
+
+namespace spans {
+
+// Alphas are written a whole vector at a time: an alpha buffer holds this many
+// more entries than the run.
+constexpr int kPad = 8;
+// Runs longer than this are done in pieces of this many columns.
+constexpr A_long kChunk = 256;
+
+// The depth an alpha is for: the integer depths' full value (255, 32768), or 0
+// for float alphas clamped to [0, 1]. Integer alphas come out as whole numbers.
+template <class P>
+constexpr double fullOf() {
+    if constexpr (std::is_same_v<P, PF_PixelFloat>)
+        return 0.0;
+    else
+        return static_cast<double>(raster::fullAlpha<P>());
+}
+
+// A circle's fill: alpha of covOut(d; R) * ringFactor * covIn(d; r) * opacity,
+// where d = sqrt(sq[c] + ady2); 0 where the square exceeds bound, and, on rows
+// crossing the hole, where dist[c] < innerSafe (the pixel lies in the hole).
+struct CircleFill {
+    double R, r, ringFactor, opacity, innerSafe, bound, full;
+};
+// A line: u = |a0 dx + bu| along the axis and v = |a2 dx + bv| across it,
+// dx = off[c]. Mode 1 gives the alpha of covOut(u; L) thin covOut(v; T)
+// opacity; mode 2 that of (1 - covOut(u; L) covOut(v; T)) covOut(u; Ls)
+// covOut(v; Ts) opacity; mode 3 the fill's alpha of covOut(u; L) covOut(v; T)
+// and, in the second buffer, the stroke's of covOut(u; Ls) covOut(v; Ts).
+struct LineEdge {
+    double a0, a2, L, T, Ls, Ts, thin, opacity, full;
+    int mode;
+};
+
+// An element's pixel beneath the pixels [0, n) of a row where that needs no
+// arithmetic: from the start, whole groups whose alphas are all 0 take the
+// element, and with keepFull those whose alphas are all full stay; returns
+// where the first other group starts (or the last whole group ends).
+template <class P>
+using FillFn = A_long (*)(const P& element, P* row, A_long n, bool keepFull);
+
+struct Kernels {
+    // alpha[k] for the columns k < n of the tables, which start at the run.
+    void (*circleFill)(const CircleFill&, const double* sq, const double* dist, A_long n, double ady2, bool rowInHole,
+                       float* alpha);
+    void (*line)(const LineEdge&, const double* off, A_long n, double bu, double bv, float* alpha, float* alpha2);
+    // Null where the blend rows do as well.
+    FillFn<PF_Pixel> fill8;
+    FillFn<PF_Pixel16> fill16;
+    FillFn<PF_PixelFloat> fill32;
+    template <class P>
+    FillFn<P> fill() const {
+        if constexpr (std::is_same_v<P, PF_Pixel>)
+            return fill8;
+        else if constexpr (std::is_same_v<P, PF_Pixel16>)
+            return fill16;
+        else
+            return fill32;
+    }
+};
+
+// The kernels of the current simd::level().
+const Kernels& kernels();
+
+// row[k] = op(element with alpha[k], row[k]) for k < n; alpha 0 leaves the
+// pixel, as blending a transparent element beneath anything does.
+template <class P, class Op>
+inline void blendAlphas(Op op, P element, const float* alpha, P* row, A_long n) {
+    using Chan = decltype(element.alpha);
+    for (A_long k = 0; k < n; ++k) {
+        if (alpha[k] == 0.0f) continue;
+        element.alpha = static_cast<Chan>(alpha[k]);
+        row[k] = op(element, row[k]);
+    }
+}
+
+// Blend::blendSpan through the fill kernel: the runs of transparent (and, where
+// the mode leaves them, opaque) output pixels a whole vector at a time, the
+// other groups through blendSpan. Every pixel gets what blendSpan gives it.
+template <BlendMode M, class P>
+inline void fillSpan(const Kernels& k, BlendOp<M> op, const P& element, P* row, A_long from, A_long to) {
+    const FillFn<P> fill = k.fill<P>();
+    // Mixed groups are blended this many pixels at a time.
+    constexpr A_long kMixed = 32;
+    if (fill && element.alpha != 0) {
+        constexpr bool keepFull = BlendOp<M>::template keepsOpaqueTop<P>();
+        while (to - from >= kMixed) {
+            from += fill(element, row + from, to - from, keepFull);
+            const A_long end = to - from < kMixed ? to : from + kMixed;
+            Blend::blendSpan(op, element, row, from, end);
+            from = end;
+        }
+    }
+    Blend::blendSpan(op, element, row, from, to);
+}
+
+}  // namespace spans

@@ -1,0 +1,277 @@
+// The circle and line edge kernels at every vector level the processor has:
+// the same random inputs give the same alphas as the plain per-pixel formulas,
+// to the bit, and whole drawings give the same bytes.
+#include "DrawCircle.h"
+#include "VemaroSimd.h"
+#include "VemaroSpanKernels.h"
+#include "line_fixture.h"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+using hostsim::Depth;
+using hostsim::World;
+
+namespace {
+
+// Runs f once per vector level the processor has, the level capped to it.
+template <class F>
+void atEveryLevel(F f) {
+    for (int level = 0; level <= static_cast<int>(simd::supported()); ++level) {
+        simd::setLevelCap(static_cast<simd::Level>(level));
+        SCOPED_TRACE("vector level " + std::to_string(level));
+        ASSERT_EQ(static_cast<int>(simd::level()), level);
+        f();
+    }
+    simd::setLevelCap(simd::Level::Avx512);
+}
+
+// The depth's alpha of a value, as the drawers convert it.
+float alphaOf(double full, double a) {
+    if (full == 255.0) return raster::Depth<PF_Pixel>::alpha(a);
+    if (full == 32768.0) return raster::Depth<PF_Pixel16>::alpha(a);
+    return raster::Depth<PF_PixelFloat>::alpha(a);
+}
+
+bool sameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+struct Rng {
+    std::mt19937_64 g{2024};
+    double uniform(double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(g); }
+    int below(int n) { return static_cast<int>(g() % static_cast<uint64_t>(n)); }
+    // Mostly plain values; now and then one on an edge's half-pixel ends,
+    // exactly 0, or another value a test meets (a bound, 1).
+    double value(double lo, double hi, double edge, double other = 1.0) {
+        switch (below(12)) {
+            case 0: return edge - 0.5;
+            case 1: return edge + 0.5;
+            case 2: return 0.0;
+            case 3: return other;
+            default: return uniform(lo, hi);
+        }
+    }
+};
+
+constexpr double kFulls[] = {255.0, 32768.0, 0.0};
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+}  // namespace
+
+// Random runs, odd lengths included (the vector tails), against the formula
+// of each pixel written out with the drawers' own coverage and alpha helpers.
+TEST(SpanKernels, CircleFillAlphasAreThePerPixelFormula) {
+    Rng rng;
+    atEveryLevel([&] {
+        const spans::Kernels& k = spans::kernels();
+        for (int trial = 0; trial < 3000; ++trial) {
+            const double R = rng.uniform(0.0, 40.0), r = rng.value(-1.0, R, R * 0.5);
+            const double opacity = trial % 97 == 0 ? kNaN : rng.value(0.0, 1.2, 1.0);
+            spans::CircleFill f{R,
+                                r,
+                                raster::clamp01(2 * (R - r)),
+                                opacity,
+                                (r - 0.5) / std::sqrt(2.0),
+                                (R + 0.5) * (R + 0.5),
+                                kFulls[trial % 3]};
+            const A_long n = 1 + rng.below(40);
+            std::vector<double> sq(n), dist(n);
+            for (A_long c = 0; c < n; ++c) {
+                dist[c] = rng.value(0.0, R + 2.0, R, f.innerSafe);
+                sq[c] = dist[c] * dist[c];
+            }
+            const double ady = rng.value(0.0, R + 1.0, r), ady2 = ady * ady;
+            const bool inHole = trial % 2 == 0;
+            std::vector<float> alpha(n + spans::kPad);
+            k.circleFill(f, sq.data(), dist.data(), n, ady2, inHole, alpha.data());
+            for (A_long c = 0; c < n; ++c) {
+                const double d2 = sq[c] + ady2;
+                float want = 0.0f;
+                if (!(d2 > f.bound) && !(inHole && dist[c] < f.innerSafe)) {
+                    const double d = std::sqrt(d2);
+                    want = alphaOf(f.full, raster::covOut(d, R) * f.ringFactor * raster::covIn(d, r) * opacity);
+                }
+                ASSERT_TRUE(sameBits(alpha[c], want))
+                    << "trial " << trial << " column " << c << ": " << alpha[c] << " vs " << want;
+            }
+        }
+    });
+}
+
+TEST(SpanKernels, LineAlphasAreThePerPixelFormula) {
+    using raster::covOut;
+    Rng rng;
+    atEveryLevel([&] {
+        const spans::Kernels& k = spans::kernels();
+        for (int trial = 0; trial < 3000; ++trial) {
+            // Axis-aligned now and then, where distances fall on the edges.
+            const double phase = trial % 4 == 0 ? 0.0 : rng.uniform(0.0, 7.0), L = rng.uniform(0.0, 30.0),
+                         T = rng.uniform(0.0, 8.0);
+            const double w = trial % 5 == 0 ? 0.0 : rng.uniform(0.0, 4.0);
+            const double opacity = trial % 101 == 0 ? kNaN : rng.value(0.0, 1.2, 1.0);
+            const int mode = 1 + trial % 3;
+            spans::LineEdge e{
+                std::cos(phase), std::sin(phase),         L,   T, L + w, T + w, raster::clamp01(L < T ? L : T),
+                opacity,         kFulls[(trial / 3) % 3], mode};
+            const A_long n = 1 + rng.below(40);
+            std::vector<double> off(n);
+            for (A_long c = 0; c < n; ++c) off[c] = rng.value(-35.0, 35.0, L);
+            const double dy = rng.value(-35.0, 35.0, T), bu = -e.a2 * dy, bv = e.a0 * dy;
+            std::vector<float> alpha(n + spans::kPad), alpha2(n + spans::kPad);
+            k.line(e, off.data(), n, bu, bv, alpha.data(), alpha2.data());
+            for (A_long c = 0; c < n; ++c) {
+                const double u = std::fabs(e.a0 * off[c] + bu), v = std::fabs(e.a2 * off[c] + bv);
+                float want = 0.0f, want2 = 0.0f;
+                if (mode == 1) want = alphaOf(e.full, covOut(u, L) * e.thin * covOut(v, T) * opacity);
+                if (mode == 2)
+                    want = alphaOf(e.full,
+                                   (1.0 - covOut(u, L) * covOut(v, T)) * covOut(u, e.Ls) * covOut(v, e.Ts) * opacity);
+                if (mode == 3) {
+                    want = alphaOf(e.full, covOut(u, L) * covOut(v, T));
+                    want2 = alphaOf(e.full, covOut(u, e.Ls) * covOut(v, e.Ts));
+                    ASSERT_TRUE(sameBits(alpha2[c], want2)) << "trial " << trial << " column " << c;
+                }
+                ASSERT_TRUE(sameBits(alpha[c], want))
+                    << "trial " << trial << " mode " << mode << " column " << c << ": " << alpha[c] << " vs " << want;
+            }
+        }
+    });
+}
+
+namespace {
+
+// Random circles and lines of every fill mode, blend mode and quality over a
+// background of transparent, opaque and partly transparent runs.
+class SpanDrawings : public RenderFixture {
+protected:
+    void background(World& w, uint32_t seed) {
+        std::mt19937 g(seed);
+        // Runs of transparent, opaque and partly transparent pixels, as
+        // drawings have them.
+        int kind = 0, left = 0;
+        for (int y = 0; y < w.height(); ++y)
+            for (int x = 0; x < w.width(); ++x) {
+                if (left-- == 0) {
+                    kind = static_cast<int>(g() % 3);
+                    left = static_cast<int>(g() % 48);
+                }
+                const double a = kind == 0 ? 0.0 : (kind == 1 ? 1.0 : (g() % 1000) / 1000.0);
+                const Color c{static_cast<float>(a), (g() % 1000) / 1000.0f, (g() % 1000) / 1000.0f,
+                              (g() % 1000) / 1000.0f};
+                switch (w.depth()) {
+                    case Depth::Bits8: w.at<PF_Pixel>(x, y) = raster::Depth<PF_Pixel>::fromColor(c); break;
+                    case Depth::Bits16: w.at<PF_Pixel16>(x, y) = raster::Depth<PF_Pixel16>::fromColor(c); break;
+                    default: w.at<PF_PixelFloat>(x, y) = raster::Depth<PF_PixelFloat>::fromColor(c); break;
+                }
+            }
+    }
+    // The same drawing at every level; each compared with the plain level's.
+    template <class Draw>
+    void compare(Depth depth, Draw draw) {
+        World plain(150, 110, depth);
+        background(plain, 7);
+        simd::setLevelCap(simd::Level::Portable);
+        draw(plain);
+        atEveryLevel([&] {
+            World w(150, 110, depth);
+            background(w, 7);
+            draw(w);
+            ASSERT_TRUE(sameWorld(w, plain));
+        });
+    }
+};
+
+Color randomColor(Rng& rng) {
+    return {static_cast<float>(rng.uniform(0.0, 1.0)), static_cast<float>(rng.uniform(0.0, 1.0)),
+            static_cast<float>(rng.uniform(0.0, 1.0)), static_cast<float>(rng.uniform(0.0, 1.0))};
+}
+
+}  // namespace
+
+TEST_F(SpanDrawings, CirclesAreTheSameAtEveryLevel) {
+    for (Depth depth : {Depth::Bits8, Depth::Bits16, Depth::Float}) {
+        SCOPED_TRACE("depth " + std::to_string(static_cast<int>(depth)));
+        compare(depth, [&](World& w) {
+            Rng rng;
+            for (int k = 0; k < 90; ++k) {
+                CircleDrawer::Pattern p = circle(
+                    rng.uniform(-20, 170), rng.uniform(-20, 130), k % 9 == 0 ? rng.uniform(0, 1.5) : rng.uniform(0, 70),
+                    1 + k % 3, k % 4 == 0 ? rng.uniform(0, 0.98) : 0.0, rng.uniform(0, 6), rng.uniform(0.2, 1.0));
+                p.fill = randomColor(rng);
+                p.stroke = randomColor(rng);
+                p.blendMode = 1 + k % 15;
+                ASSERT_EQ(drawCircle(&in, *suites, w, p, k % 11 == 5), PF_Err_NONE);
+            }
+        });
+    }
+}
+
+TEST_F(SpanDrawings, LinesAreTheSameAtEveryLevel) {
+    for (Depth depth : {Depth::Bits8, Depth::Bits16, Depth::Float}) {
+        SCOPED_TRACE("depth " + std::to_string(static_cast<int>(depth)));
+        compare(depth, [&](World& w) {
+            Rng rng;
+            for (int k = 0; k < 90; ++k) {
+                LineDrawer::Pattern p =
+                    line(rng.uniform(-20, 170), rng.uniform(-20, 130), k % 7 == 0 ? 0.25 : rng.uniform(0, 120),
+                         k % 5 == 0 ? rng.uniform(0, 1) : rng.uniform(0, 25), rng.uniform(0, 7), 1 + k % 3,
+                         k % 6 == 0 ? 0.0 : rng.uniform(0, 5), rng.uniform(0.2, 1.0));
+                p.fill = randomColor(rng);
+                p.stroke = randomColor(rng);
+                p.blendMode = 1 + k % 15;
+                ASSERT_EQ(drawLine(&in, *suites, w, p, k % 11 == 5), PF_Err_NONE);
+            }
+        });
+    }
+}
+
+namespace {
+
+// A row of runs of transparent, opaque and partly transparent pixels.
+template <class P>
+std::vector<P> rowOfRuns(std::mt19937& g, int n) {
+    using D = raster::Depth<P>;
+    std::vector<P> row(n);
+    for (int x = 0; x < n;) {
+        const int kind = static_cast<int>(g() % 3), run = 1 + static_cast<int>(g() % 60);
+        for (int k = 0; k < run && x < n; ++k, ++x) {
+            const float a = kind == 0 ? 0.0f : (kind == 1 ? 1.0f : (g() % 1000) / 1000.0f);
+            row[x] = D::fromColor({a, (g() % 1000) / 1000.0f, (g() % 1000) / 1000.0f, (g() % 1000) / 1000.0f});
+        }
+    }
+    return row;
+}
+
+template <class P>
+void checkFillSpans(int popup) {
+    std::mt19937 g(static_cast<uint32_t>(popup) * 7919u);
+    for (int trial = 0; trial < 60; ++trial) {
+        const std::vector<P> start = rowOfRuns<P>(g, 400);
+        const float a = trial % 3 == 0 ? 1.0f : (g() % 1000) / 1000.0f;
+        const P element = raster::Depth<P>::fromColor({a, 0.25f, 0.5f, 0.75f});
+        const A_long from = static_cast<A_long>(g() % 40), to = 400 - static_cast<A_long>(g() % 40);
+        std::vector<P> want = start, got = start;
+        withBlendOp(popup, [&](auto op) {
+            Blend::blendSpan(op, element, want.data(), from, to);
+            spans::fillSpan(spans::kernels(), op, element, got.data(), from, to);
+        });
+        ASSERT_EQ(std::memcmp(want.data(), got.data(), want.size() * sizeof(P)), 0)
+            << "mode " << popup << ", trial " << trial;
+    }
+}
+
+}  // namespace
+
+// The interior runs' short cuts give what blending every pixel gives.
+TEST(SpanKernels, FilledSpansAreBlendedSpans) {
+    atEveryLevel([] {
+        for (int popup = 1; popup <= 15; ++popup) {
+            checkFillSpans<PF_Pixel>(popup);
+            checkFillSpans<PF_Pixel16>(popup);
+            checkFillSpans<PF_PixelFloat>(popup);
+        }
+    });
+}
