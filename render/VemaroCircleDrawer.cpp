@@ -175,6 +175,18 @@ void CircleDrawer::drawDraftLoop(const PF_LRect& b, Op op) const {
     }
 }
 
+// The columns [from, to) of the band that can lie within sqrt(reach2) of the
+// centre x, with a column to spare; false when none can. Positions are clamped
+// in double before they become integers.
+static bool columnsWithin(double x, double reach2, const PF_LRect& b, A_long& from, A_long& to) {
+    if (!(reach2 >= 0.0)) return false;
+    auto column = [](double v, A_long lo, A_long hi) { return v <= lo ? lo : (v >= hi ? hi : static_cast<A_long>(v)); };
+    const double reach = std::sqrt(reach2) + 1.0;
+    from = column(std::floor(x - reach), b.left, b.right);
+    to = column(std::floor(x + reach) + 1.0, from, b.right);
+    return true;
+}
+
 // Rows of a fill up to this long go to the edge kernel whole.
 constexpr A_long kWholeRow = 24;
 
@@ -223,18 +235,14 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
     for (A_long r = b.top; r < b.bottom; ++r) {
         const double ady = std::fabs(p.y - r);
         const double ady2 = ady * ady;
-        const double reach2 = fb.bound - ady2;
-        if (!(reach2 >= 0.0)) continue;
+        // Columns beyond the outer bound need no visit.
+        A_long from, to;
+        if (!columnsWithin(p.x, fb.bound - ady2, b, from, to)) continue;
         P* out = raster::row<P>(world, r);
         const bool rowInHole = ady < fb.innerSafe;
-        // Columns beyond the outer bound need no visit. Column positions are
-        // clamped in double before they become integers.
         auto column = [](double v, A_long lo, A_long hi) {
             return v <= lo ? lo : (v >= hi ? hi : static_cast<A_long>(v));
         };
-        const double reach = std::sqrt(reach2) + 1.0;
-        const A_long from = column(std::floor(p.x - reach), b.left, b.right);
-        const A_long to = column(std::floor(p.x + reach) + 1.0, from, b.right);
         if (from < to) prefetchSpan<P>(world, r + 16, b, from, to);
 
         // The run inside the outer edge: sq <= hi at both ends holds between
@@ -269,58 +277,61 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
     }
 }
 
-// Stroke, and fill and stroke.
+// Stroke, and fill and stroke: the alphas a run at a time from the kernel of
+// the processor's vector level, over the columns of each row within the outer
+// bound (the others are skipped by the bound).
 template <class P, class Op>
 void CircleDrawer::drawLoop(const PF_LRect& b, Op op) const {
     using D = raster::Depth<P>;
+    using Chan = typename D::Chan;
     const Pattern& p = *pattern;
     const Edges e(p);
     const double opacity = p.opacity;
     P fillPx = D::fromColor(p.fill), strokePx = D::fromColor(p.stroke);
     const double bound = (e.S + 0.5) * (e.S + 0.5);
     const bool strokeOnly = p.fillMode == 2;
-    const bool thinRing = e.R - e.r < 0.1;
     const double* sq = squaredDistances.data() - region.left;
+    const spans::Kernels& kernels = spans::kernels();
+    const spans::CircleStroke edge{e.R,
+                                   e.r,
+                                   e.s,
+                                   e.S,
+                                   e.ringFactor,
+                                   e.strokeFactor,
+                                   opacity,
+                                   bound,
+                                   spans::fullOf<P>(),
+                                   strokeOnly,
+                                   e.R - e.r < 0.1};
+    float alpha[spans::kChunk + spans::kPad], alpha2[spans::kChunk + spans::kPad];
 
     for (A_long r = b.top; r < b.bottom; ++r) {
-        P* out = raster::row<P>(world, r);
         const double dy = p.y - r;
         const double dy2 = dy * dy;
-        for (A_long c = b.left; c < b.right; ++c) {
-            const double d2 = sq[c] + dy2;
-            if (d2 > bound) continue;
-            const double d = std::sqrt(d2);
+        A_long from, to;
+        if (!columnsWithin(p.x, bound - dy2, b, from, to)) continue;
+        P* out = raster::row<P>(world, r);
+        for (A_long c = from; c < to; c += spans::kChunk) {
+            const A_long n = to - c < spans::kChunk ? to - c : spans::kChunk;
+            kernels.circleStroke(edge, sq + c, n, dy2, alpha, alpha2);
             if (strokeOnly) {
-                double a, bb;
-                if (thinRing) {
-                    a = covOut(d, e.S);
-                    bb = covIn(d, e.s);
-                } else if (d > e.R - 0.5) {
-                    a = covOut(d, e.S);
-                    bb = covIn(d, e.R);
-                } else if (d < e.r + 0.5) {
-                    a = covOut(d, e.r);
-                    bb = covIn(d, e.s);
-                } else {
+                spans::blendAlphas(op, strokePx, alpha, out + c, n);
+                continue;
+            }
+            for (A_long k = 0; k < n; ++k) {
+                P& o = out[c + k];
+                if (alpha2[k] < 0.0f) {
+                    fillPx.alpha = static_cast<Chan>(alpha[k]);
+                    o = op(fillPx, o);
                     continue;
                 }
-                strokePx.alpha = D::alpha(a * bb * e.strokeFactor * opacity);
-                out[c] = op(strokePx, out[c]);
-                continue;
+                // The fill lies over the stroke; the opacity applies to the merge.
+                fillPx.alpha = static_cast<Chan>(alpha[k]);
+                strokePx.alpha = static_cast<Chan>(alpha2[k]);
+                P merged = Blend::normal(strokePx, fillPx);
+                merged.alpha = D::scaleAlpha(merged.alpha, opacity);
+                o = op(merged, o);
             }
-            const double f = covOut(d, e.R) * e.ringFactor * covIn(d, e.r);
-            if (f > 0.999999) {
-                fillPx.alpha = D::alpha(f * opacity);
-                out[c] = op(fillPx, out[c]);
-                continue;
-            }
-            // The fill lies over the stroke; the opacity applies to the merge.
-            const double sc = covOut(d, e.S) * e.strokeFactor * covIn(d, e.s);
-            fillPx.alpha = D::alpha(f);
-            strokePx.alpha = D::alpha(sc);
-            P merged = Blend::normal(strokePx, fillPx);
-            merged.alpha = D::scaleAlpha(merged.alpha, opacity);
-            out[c] = op(merged, out[c]);
         }
     }
 }

@@ -47,7 +47,8 @@ extern const Kernels kKernels;
 #endif
 
 const Kernels& kernels() {
-    static const Kernels plain{&portable::circleFill, &portable::line, nullptr, nullptr, nullptr};
+    static const Kernels plain{
+        &portable::circleFill, &portable::circleStroke, &portable::line, nullptr, nullptr, nullptr};
 #if VEMARO_HAVE_AVX2
     switch (simd::level()) {
         case simd::Level::Avx512: return avx512::kKernels;

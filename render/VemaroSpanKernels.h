@@ -37,6 +37,17 @@ constexpr double fullOf() {
 struct CircleFill {
     double R, r, ringFactor, opacity, innerSafe, bound, full;
 };
+// A circle's stroke (strokeOnly) or fill and stroke, d = sqrt(sq[c] + dy2).
+// Stroke: the alpha of a b strokeFactor opacity, a and b the coverages of the
+// thin ring, outer or inner stroke by d; 0 in the solid part of the ring.
+// Fill and stroke: with f = covOut(d; R) ringFactor covIn(d; r), where
+// f > 0.999999 the fill's alpha of f opacity and -1 in the second buffer;
+// elsewhere the alphas of f and of covOut(d; S) strokeFactor covIn(d; s), to
+// be merged. Both 0 where the square exceeds bound.
+struct CircleStroke {
+    double R, r, s, S, ringFactor, strokeFactor, opacity, bound, full;
+    bool strokeOnly, thinRing;
+};
 // A line: u = |a0 dx + bu| along the axis and v = |a2 dx + bv| across it,
 // dx = off[c]. Mode 1 gives the alpha of covOut(u; L) thin covOut(v; T)
 // opacity; mode 2 that of (1 - covOut(u; L) covOut(v; T)) covOut(u; Ls)
@@ -58,6 +69,7 @@ struct Kernels {
     // alpha[k] for the columns k < n of the tables, which start at the run.
     void (*circleFill)(const CircleFill&, const double* sq, const double* dist, A_long n, double ady2, bool rowInHole,
                        float* alpha);
+    void (*circleStroke)(const CircleStroke&, const double* sq, A_long n, double dy2, float* alpha, float* alpha2);
     void (*line)(const LineEdge&, const double* off, A_long n, double bu, double bv, float* alpha, float* alpha2);
     // Null where the blend rows do as well.
     FillFn<PF_Pixel> fill8;

@@ -67,6 +67,39 @@ void circleFill(const spans::CircleFill& k, const double* sq, const double* dist
     }
 }
 
+void circleStroke(const spans::CircleStroke& k, const double* sq, A_long n, double dy2, float* alpha, float* alpha2) {
+    const Edge R(k.R), r(k.r), s(k.s), S(k.S);
+    const Alpha toAlpha(k.full);
+    const D rowSq = V::set1(dy2), bound = V::set1(k.bound), ring = V::set1(k.ringFactor);
+    const D strokeFactor = V::set1(k.strokeFactor), opacity = V::set1(k.opacity);
+    const D fillOnly = V::set1(0.999999), mark = V::set1(-1.0);
+    for (A_long i = 0; i < n; i += V::kLanes) {
+        const D d2 = V::add(load(sq + i, n - i), rowSq);
+        const M skip = V::gt(d2, bound);
+        const D d = V::sqrt(d2);
+        D a, b;
+        if (k.strokeOnly) {
+            if (k.thinRing) {
+                a = V::mul(covOut(d, S), covIn(d, s));
+            } else {
+                // Outer stroke, else inner stroke, else the solid ring.
+                const M outer = V::gt(d, R.lo);
+                a = V::mul(V::select(outer, covOut(d, S), covOut(d, r)), V::select(outer, covIn(d, R), covIn(d, s)));
+                a = V::select(V::mor(outer, V::lt(d, r.hi)), a, toAlpha.zero);
+            }
+            a = toAlpha(V::mul(V::mul(a, strokeFactor), opacity));
+            b = toAlpha.zero;
+        } else {
+            const D f = V::mul(V::mul(covOut(d, R), ring), covIn(d, r));
+            const M whole = V::gt(f, fillOnly);
+            a = V::select(whole, toAlpha(V::mul(f, opacity)), toAlpha(f));
+            b = V::select(whole, mark, toAlpha(V::mul(V::mul(covOut(d, S), strokeFactor), covIn(d, s))));
+        }
+        V::storeF(alpha + i, V::select(skip, toAlpha.zero, a));
+        V::storeF(alpha2 + i, V::select(skip, toAlpha.zero, b));
+    }
+}
+
 template <int Mode>
 void lineRun(const spans::LineEdge& k, const double* off, A_long n, double bu, double bv, float* alpha,
              float* alpha2) {

@@ -27,7 +27,7 @@
 #define VEMARO_SPAN_TABLE(...) \
     namespace VEMARO_SPAN_NS { \
     extern const Kernels kKernels; \
-    const Kernels kKernels{&circleFill, &line, __VA_ARGS__}; \
+    const Kernels kKernels{&circleFill, &circleStroke, &line, __VA_ARGS__}; \
     }
 
 #pragma GCC push_options

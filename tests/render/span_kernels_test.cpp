@@ -275,3 +275,145 @@ TEST(SpanKernels, FilledSpansAreBlendedSpans) {
         }
     });
 }
+
+TEST(SpanKernels, CircleStrokeAlphasAreThePerPixelRule) {
+    using raster::covIn;
+    using raster::covOut;
+    Rng rng;
+    atEveryLevel([&] {
+        const spans::Kernels& k = spans::kernels();
+        for (int trial = 0; trial < 3000; ++trial) {
+            const double R = rng.uniform(0.0, 40.0), r = trial % 7 == 0 ? R - 0.05 : rng.value(-1.0, R, R * 0.5);
+            const double w = trial % 9 == 0 ? 0.0 : rng.uniform(0.0, 6.0), s = r - w, S = R + w;
+            const double opacity = trial % 97 == 0 ? kNaN : rng.value(0.0, 1.2, 1.0);
+            const spans::CircleStroke c{R,
+                                        r,
+                                        s,
+                                        S,
+                                        R > 0.001 ? raster::clamp01(2 * (R - r)) : 0.0,
+                                        w != 0.0 ? raster::clamp01(2 * (S - s)) : 0.0,
+                                        opacity,
+                                        (S + 0.5) * (S + 0.5),
+                                        kFulls[trial % 3],
+                                        trial % 2 == 0,
+                                        R - r < 0.1};
+            const A_long n = 1 + rng.below(40);
+            std::vector<double> sq(n);
+            for (double& v : sq) {
+                const double d = rng.value(0.0, S + 2.0, trial % 4 < 2 ? R : r, S + 0.5);
+                v = d * d;
+            }
+            const double dy = rng.value(0.0, S + 1.0, R), dy2 = dy * dy;
+            std::vector<float> alpha(n + spans::kPad), alpha2(n + spans::kPad);
+            k.circleStroke(c, sq.data(), n, dy2, alpha.data(), alpha2.data());
+            for (A_long i = 0; i < n; ++i) {
+                const double d2 = sq[i] + dy2, d = std::sqrt(d2);
+                float want = 0.0f, want2 = 0.0f;
+                if (d2 > c.bound) {
+                } else if (c.strokeOnly) {
+                    double a = 0.0, b = 0.0;
+                    if (c.thinRing)
+                        a = covOut(d, S), b = covIn(d, s);
+                    else if (d > R - 0.5)
+                        a = covOut(d, S), b = covIn(d, R);
+                    else if (d < r + 0.5)
+                        a = covOut(d, r), b = covIn(d, s);
+                    want = alphaOf(c.full, a * b * c.strokeFactor * opacity);
+                } else {
+                    const double f = covOut(d, R) * c.ringFactor * covIn(d, r);
+                    if (f > 0.999999) {
+                        want = alphaOf(c.full, f * opacity);
+                        want2 = -1.0f;
+                    } else {
+                        want = alphaOf(c.full, f);
+                        want2 = alphaOf(c.full, covOut(d, S) * c.strokeFactor * covIn(d, s));
+                    }
+                }
+                ASSERT_TRUE(sameBits(alpha[i], want)) << "trial " << trial << " column " << i;
+                if (!c.strokeOnly) {
+                    ASSERT_TRUE(sameBits(alpha2[i], want2)) << "trial " << trial << " column " << i;
+                }
+            }
+        }
+    });
+}
+
+namespace {
+
+// The stroke rule of each pixel of the region, written out plainly: every
+// pixel within the outer bound visited and blended.
+template <class P>
+void plainStroke(World& w, const CircleDrawer& d) {
+    using D = raster::Depth<P>;
+    using raster::covIn;
+    using raster::covOut;
+    const CircleDrawer::Pattern& p = *d.pattern;
+    const double R = p.radius, r = p.innerRadius * (R + 0.5) - 0.5, s = r - p.strokeWidth, S = R + p.strokeWidth;
+    const double ring = R > 0.001 ? raster::clamp01(2 * (R - r)) : 0.0;
+    const double strokeFactor = p.strokeWidth != 0.0 ? raster::clamp01(2 * (S - s)) : 0.0;
+    const BlendFunc<P> blend = blendFunction<P>(p.blendMode);
+    P fill = D::fromColor(p.fill), stroke = D::fromColor(p.stroke);
+    for (A_long row = d.region.top; row < d.region.bottom; ++row)
+        for (A_long c = d.region.left; c < d.region.right; ++c) {
+            const double dx = std::fabs(c - p.x), d2 = dx * dx + (p.y - row) * (p.y - row);
+            if (d2 > (S + 0.5) * (S + 0.5)) continue;
+            const double dd = std::sqrt(d2);
+            P& o = w.at<P>(c, row);
+            if (p.fillMode == 2) {
+                double a, b;
+                if (R - r < 0.1)
+                    a = covOut(dd, S), b = covIn(dd, s);
+                else if (dd > R - 0.5)
+                    a = covOut(dd, S), b = covIn(dd, R);
+                else if (dd < r + 0.5)
+                    a = covOut(dd, r), b = covIn(dd, s);
+                else
+                    continue;
+                stroke.alpha = D::alpha(a * b * strokeFactor * p.opacity);
+                o = blend(stroke, o);
+                continue;
+            }
+            const double f = covOut(dd, R) * ring * covIn(dd, r);
+            if (f > 0.999999) {
+                fill.alpha = D::alpha(f * p.opacity);
+                o = blend(fill, o);
+                continue;
+            }
+            fill.alpha = D::alpha(f);
+            stroke.alpha = D::alpha(covOut(dd, S) * strokeFactor * covIn(dd, s));
+            P merged = Blend::normal(stroke, fill);
+            merged.alpha = D::scaleAlpha(merged.alpha, p.opacity);
+            o = blend(merged, o);
+        }
+}
+
+}  // namespace
+
+// Strokes and fills with strokes, at every level, against the plain rule.
+TEST_F(SpanDrawings, StrokedCirclesFollowThePlainRule) {
+    for (Depth depth : {Depth::Bits8, Depth::Bits16, Depth::Float}) {
+        SCOPED_TRACE("depth " + std::to_string(static_cast<int>(depth)));
+        atEveryLevel([&] {
+            World fast(150, 110, depth), plain(150, 110, depth);
+            background(fast, 3);
+            background(plain, 3);
+            Rng rng;
+            for (int k = 0; k < 60; ++k) {
+                CircleDrawer::Pattern p = circle(rng.uniform(-20, 170), rng.uniform(-20, 130),
+                                                 k % 9 == 0 ? rng.uniform(0, 1.5) : rng.uniform(0, 50), 2 + k % 2,
+                                                 k % 3 == 0 ? rng.uniform(0, 0.99) : 0.0,
+                                                 k % 5 == 0 ? 0.0 : rng.uniform(0, 6), rng.uniform(0.2, 1.0));
+                p.fill = randomColor(rng);
+                p.stroke = randomColor(rng);
+                p.blendMode = 1 + k % 15;
+                ASSERT_EQ(drawCircle(&in, *suites, fast, p), PF_Err_NONE);
+                CircleDrawer d(&in, *suites, 0, plain.get(), static_cast<int>(depth), p);
+                if (!d.doRender()) continue;
+                if (depth == Depth::Bits8) plainStroke<PF_Pixel>(plain, d);
+                if (depth == Depth::Bits16) plainStroke<PF_Pixel16>(plain, d);
+                if (depth == Depth::Float) plainStroke<PF_PixelFloat>(plain, d);
+                ASSERT_TRUE(sameWorld(fast, plain)) << "circle " << k;
+            }
+        });
+    }
+}
