@@ -8,6 +8,7 @@
 #include <dlfcn.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -19,7 +20,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
     hostsim::Host host;
     std::string error;
-    if (!host.load(VEMARO_MODULE_PATH, &error) || !tools::setUpParams(host, &error)) __builtin_trap();
+    if (!host.load(VEMARO_MODULE_PATH, &error) || !tools::setUpParams(host, &error)) {
+        std::fprintf(stderr, "instance setup failed: %s\n", error.c_str());
+        __builtin_trap();
+    }
     // Relative file names resolve against a directory that does not exist:
     // the fuzzer exercises the loader, not the file system.
     scene::Context context{host, "/nonexistent/fuzz.json", {}, 0};

@@ -190,7 +190,8 @@ bool ElementPipeline::queueable() {
         threads = static_cast<int>(n);
         if (threads > 1) drawer.suites->Iterate8Suite1();
     }
-    return true;
+    // On one thread a run would only copy the elements twice more.
+    return threads > 1;
 }
 
 void ElementPipeline::enqueue(const LayoutElement& e, const Vector& G, Cull cull) {

@@ -18,8 +18,6 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr double kTwoPi = 2.0 * kPi;
 // Above this reach the cheap angle is off by more than a pixel at the rim.
 constexpr double kFastAngleReach = 250.0;
-// Rows with fewer pixels than this left to decide go pixel by pixel.
-constexpr A_long kWalkRow = 8;
 
 // The angle of (x, y) by a rational approximation (error below 0.005 rad),
 // in (-pi, pi].
@@ -70,7 +68,6 @@ struct Frame {
     // when the start angle is small enough for them to be placed exactly.
     struct Ray {
         double x, y;
-        double invY;  // 1 / y, 0 for a level ray
     };
     std::vector<Ray> rays;
 
@@ -91,8 +88,7 @@ struct Frame {
             rays.resize(static_cast<std::size_t>(sectors) + 1);
             for (A_long j = 0; j <= sectors; ++j) {
                 const double a = startAngle + j * sectorWidth;
-                const double sy = std::sin(a);
-                rays[j] = {std::cos(a), sy, sy != 0.0 ? 1.0 / sy : 0.0};
+                rays[j] = {std::cos(a), std::sin(a)};
             }
         }
     }
@@ -102,7 +98,7 @@ struct Frame {
     // `margin` (a sine) from both of the wedge's rays. Wedges are at most a
     // third of a turn wide, so two positive cross products place the point
     // between the rays.
-    bool safelyIn(A_long k, double px, double py) const {
+    [[gnu::always_inline]] bool safelyIn(A_long k, double px, double py) const {
         const Ray& a = rays[k];
         const Ray& b = rays[k + 1];
         const double ca = a.x * py - a.y * px;  // |p| sin(angle from a)
@@ -148,6 +144,9 @@ struct Runs {
     // (see wedgeSpans).
     bool wedges = false;
     double depth = 0.0, far = 0.0;
+    // Rows with fewer pixels than this left to decide go pixel by pixel: the
+    // runs would cost more than they save.
+    A_long walkRow = 24;
 
     Runs() = default;
     // Pixels `outside` beyond the outline are left; those `inside` within it
@@ -190,7 +189,9 @@ struct Runs {
 Runs strokeRuns(const PolygonDrawer& dr, const Frame& g, double outside, double inside) {
     const PolygonDrawer::Pattern& p = *dr.pattern;
     if (p.fillMode == 2 && g.hole && !(p.innerRadius >= 0.0 && p.innerRadius <= 1.0)) return Runs();
-    return Runs(dr, g, outside + (g.w > 0.0 ? g.w : 0.0), inside);
+    Runs runs(dr, g, outside + (g.w > 0.0 ? g.w : 0.0), inside);
+    runs.walkRow = 16;  // stroked pixels cost more each
+    return runs;
 }
 
 // Calls f(output pixel, d, d2, px, py) for every pixel of the band that runs
@@ -224,7 +225,9 @@ public:
     // Row out at py: the pixels [from, to), of which [a, z) take the interior
     // value.
     void row(P* o, double y, A_long from, A_long to, A_long a, A_long z) {
-        out = o, py = y, ia = a, iz = z;
+        out = o, py = y;
+        if (!prepared) prepare();
+        ia = a, iz = z;
         fill(a, z);
         Piece pieces[Runs::kMaxWedges];
         const int count = safeRuns(from, to, pieces);
@@ -260,10 +263,32 @@ private:
     double py = 0.0;
     A_long ia = 0, iz = 0;            // the row's interior run
     A_long fillFrom = 0, fillTo = 0;  // the interior run being gathered
+    // Reciprocals for the estimates, once a row is walked: 1 / y of each
+    // ray and 1 / (-uy) of each side, 0 where level.
+    bool prepared = false;
+    double invY[Runs::kMaxWedges + 1];
+    double invSlope[Runs::kMaxWedges];
 
-    // Column positions are clamped in double before they become integers.
-    static A_long column(double v, A_long lo, A_long hi) {
-        return v <= lo ? lo : (v >= hi ? hi : static_cast<A_long>(v));
+    void prepare() {
+        const A_long n = std::min<A_long>(g.sectors, Runs::kMaxWedges);
+        for (A_long k = 0; k <= n; ++k) invY[k] = g.rays[k].y != 0.0 ? 1.0 / g.rays[k].y : 0.0;
+        for (A_long k = 0; k < n; ++k) invSlope[k] = outer[k].uy != 0.0 ? -1.0 / outer[k].uy : 0.0;
+        prepared = true;
+    }
+
+    // floor(v) and ceil(v) clamped to [lo, hi]; v is clamped in double before
+    // it becomes an integer (NaN gives lo).
+    static A_long floorIn(double v, A_long lo, A_long hi) {
+        if (!(v > lo)) return lo;
+        if (v >= hi) return hi;
+        const A_long i = static_cast<A_long>(v);
+        return i > v ? i - 1 : i;
+    }
+    static A_long ceilIn(double v, A_long lo, A_long hi) {
+        if (!(v > lo)) return lo;
+        if (v >= hi) return hi;
+        const A_long i = static_cast<A_long>(v);
+        return i < v ? i + 1 : i;
     }
 
     // Interior runs that touch are drawn as one.
@@ -319,7 +344,7 @@ private:
             double lo = cols[from], hi = cols[to - 1];
             // a.x py - a.y px >= need and px b.y - py b.x >= need, solved
             // for px; the ends are confirmed below.
-            const double ta = (a.x * py - need) * a.invY, tb = (py * b.x + need) * b.invY;
+            const double ta = (a.x * py - need) * invY[k], tb = (py * b.x + need) * invY[k + 1];
             if (a.y > 0.0)
                 hi = std::min(hi, ta);
             else if (a.y < 0.0)
@@ -333,8 +358,8 @@ private:
             else if (!(-py * b.x >= need))
                 continue;
             if (!(lo <= hi)) continue;
-            A_long c0 = column(std::ceil(lo + x), from, to);
-            A_long c1 = column(std::floor(hi + x) + 1.0, c0, to);
+            A_long c0 = ceilIn(lo + x, from, to);
+            A_long c1 = floorIn(hi + x, c0 - 1, to - 1) + 1;
             auto safe = [&](A_long c) {
                 const double px = cols[c];
                 return a.x * py - a.y * px >= need && px * b.y - py * b.x >= need;
@@ -352,41 +377,48 @@ private:
 
     // Columns [c0, c1) safely in wedge k: settled where the distance to side
     // k decides, the rest from that side without the angle.
-    void piece(A_long c0, A_long c1, A_long k) {
-        if (!runs.wedges) {
-            for (A_long c = c0; c < c1; ++c) pixel(c, k);
-            return;
-        }
+    [[gnu::flatten]] void piece(A_long c0, A_long c1, A_long k) {
         const PolygonDrawer::Edge& e = outer[k];
-        auto in = [&](A_long c) { return signedDistance(e, cols[c], py) >= runs.depth; };
-        auto outside = [&](A_long c) { return signedDistance(e, cols[c], py) <= -runs.far; };
-        // d = dAlpha + dBeta px along the row.
-        const double dAlpha = (py - e.y) * e.ux + e.x * e.uy, dBeta = -e.uy;
-        A_long s, t;  // [c0, s) settled one way, [s, t) from side k, [t, c1) the other
+        const PolygonDrawer::Edge& h = inner[k];
+        // signedDistance() with the row's part taken out of the loop.
+        const double de = (py - e.y) * e.ux, dh = (py - h.y) * h.ux;
+        auto known = [&](A_long a, A_long z) {
+            for (A_long c = a; c < z; ++c) {
+                const double px = cols[c];
+                f(out[c], de - (px - e.x) * e.uy, g.hole ? dh - (px - h.x) * h.uy : kNoHole, px, py);
+            }
+        };
+        if (!runs.wedges) return known(c0, c1);
+        auto in = [&](A_long c) { return de - (cols[c] - e.x) * e.uy >= runs.depth; };
+        auto outside = [&](A_long c) { return de - (cols[c] - e.x) * e.uy <= -runs.far; };
+        // d = dAlpha + dBeta px along the row: the columns where it meets
+        // the bounds, confirmed at the ends.
+        const double dAlpha = de + e.x * e.uy, dBeta = -e.uy, inv = invSlope[k];
+        const double atIn = (runs.depth - dAlpha) * inv + x, atOut = (-runs.far - dAlpha) * inv + x;
         if (dBeta > 0.0) {
             // Outside, then inside.
-            t = column(std::ceil((runs.depth - dAlpha) / dBeta + x), c0, c1);
+            A_long t = ceilIn(atIn, c0, c1);
             while (t < c1 && !in(t)) ++t;
             if (t < c1 && !in(c1 - 1)) t = c1;
-            s = column(std::floor((-runs.far - dAlpha) / dBeta + x) + 1.0, c0, t);
+            A_long s = floorIn(atOut, c0 - 1, t - 1) + 1;
             while (s > c0 && !outside(s - 1)) --s;
             if (s > c0 && !outside(c0)) s = c0;
-            for (A_long c = s; c < t; ++c) pixel(c, k);
+            known(s, t);
             fill(t, c1);
         } else if (dBeta < 0.0) {
             // Inside, then outside.
-            s = column(std::floor((runs.depth - dAlpha) / dBeta + x) + 1.0, c0, c1);
+            A_long s = floorIn(atIn, c0 - 1, c1 - 1) + 1;
             while (s > c0 && !in(s - 1)) --s;
             if (s > c0 && !in(c0)) s = c0;
-            t = column(std::ceil((-runs.far - dAlpha) / dBeta + x), s, c1);
+            A_long t = ceilIn(atOut, s, c1);
             while (t < c1 && !outside(t)) ++t;
             if (t < c1 && !outside(c1 - 1)) t = c1;
             fill(c0, s);
-            for (A_long c = s; c < t; ++c) pixel(c, k);
+            known(s, t);
         } else if (in(c0) && in(c1 - 1)) {
             fill(c0, c1);
         } else if (!(outside(c0) && outside(c1 - 1))) {
-            for (A_long c = c0; c < c1; ++c) pixel(c, k);
+            known(c0, c1);
         }
     }
 
@@ -463,7 +495,7 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
             while (z > a && sq(z - 1) + py2 > runs.inner2) --z;
         }
         // Short rows go pixel by pixel: finding the runs would cost more.
-        if (!walk || (to - from) - (z - a) < kWalkRow) {
+        if (!walk || (to - from) - (z - a) < runs.walkRow) {
             pixels(out, py, from, a);
             if (a < z) span(out, a, z);
             pixels(out, py, z, to);

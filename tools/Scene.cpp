@@ -228,7 +228,7 @@ void applyText(const std::string& text, Context& context) {
     json doc;
     try {
         doc = json::parse(text);
-    } catch (const json::parse_error& e) {
+    } catch (const json::exception& e) {  // syntax, and numbers beyond a double (1e400)
         fail(context.source, "not valid JSON: " + plainJsonMessage(e));
     }
     scene::apply(doc, context);

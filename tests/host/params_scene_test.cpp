@@ -169,6 +169,7 @@ TEST_F(SceneTest, ProblemsAreClearErrorsNamingTheParameter) {
         {R"({"params": {"Width": 3}})", {"must be a list"}},
         {R"({"layers": []})", {"unknown section \"layers\""}},
         {R"({"params": [)", {"not valid JSON"}},
+        {R"({"params": [{"param": 12, "value": 1e400}]})", {"not valid JSON", "number overflow", "1e400"}},
     };
     for (const Case& c : cases) {
         std::string message = error(c.scene);

@@ -3,10 +3,14 @@
 // thread count.
 #include "DrawCircle.h"
 #include "DrawFixture.h"
+#include "Params.h"
 #include "RenderFixture.h"
 #include "VemaroBlender.h"
+#include "VemaroElementPipeline.h"
 
+#include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 using hostsim::Depth;
@@ -186,5 +190,97 @@ TEST_F(FrameBands, FrameIsTheSameForEveryThreadCount) {
                 EXPECT_TRUE(w.paddingUntouched());
             }
         }
+    }
+}
+
+// ------------------------------------------------------------ element runs
+// The element pipeline works the elements a layout adds out in runs over the
+// host's threads. The list must be the one the pipeline makes element by
+// element (place, cull, emit), bit for bit and in order, at any thread count
+// and across the runs' boundaries.
+namespace {
+class ElementRuns : public DrawFixture {
+protected:
+    // The loaded effect: its hidden curve parameters are what the mappers read.
+    void SetUp() override {
+        std::string error;
+        ASSERT_TRUE(host.load(VEMARO_MODULE_PATH, &error)) << error;
+        ASSERT_EQ(host.globalSetup(), PF_Err_NONE);
+        ASSERT_EQ(host.get<hostsim::Params>().setup(), PF_Err_NONE);
+        in = host.nextInData();
+        suites = std::make_unique<AEGP_SuiteHandler>(in.pica_basicP);
+        DrawFixture::SetUp();
+        ASSERT_EQ(suites->PFInterfaceSuite1()->AEGP_GetNewEffectForEffect(host.pluginId(), in.effect_ref, &effect),
+                  PF_Err_NONE);
+    }
+    void TearDown() override {
+        if (effect) {
+            EXPECT_EQ(suites->EffectSuite2()->AEGP_DisposeEffect(effect), PF_Err_NONE);
+        }
+        DrawFixture::TearDown();
+    }
+    AEGP_EffectRefH effect = nullptr;
+    std::unique_ptr<ShapeDrawer> fresh() {
+        return std::make_unique<ShapeDrawer>(host.pluginId(), &in, *suites, effect, nullptr, output->get(), 0, record,
+                                             animator, 0);
+    }
+    static LayoutElement at(int k) {
+        LayoutElement e;
+        e.i = k % 211;
+        e.j = k / 211;
+        e.point = {e.i * 3.1 - 20.0, e.j * 2.7 - 15.0};
+        e.transitionIndex = k % 97;
+        e.u = (k % 101) / 100.0;
+        e.t = e.u;
+        return e;
+    }
+    static bool same(const ShapeDrawer::Pattern& a, const ShapeDrawer::Pattern& b) {
+        auto bits = [](const auto& x, const auto& y) { return std::memcmp(&x, &y, sizeof x) == 0; };
+        return bits(a.t, b.t) && bits(a.position, b.position) && bits(a.phase, b.phase) && bits(a.opacity, b.opacity) &&
+               bits(a.scale, b.scale) && bits(a.phaseOffset, b.phaseOffset) && bits(a.color1, b.color1) &&
+               bits(a.color2, b.color2) && bits(a.colorModifier, b.colorModifier) && a.shapeIndex == b.shapeIndex &&
+               a.i == b.i && a.j == b.j && a.hasScale == b.hasScale && a.hasColor1 == b.hasColor1 &&
+               a.hasColor2 == b.hasColor2 && a.hasColorModifier == b.hasColorModifier &&
+               a.hasPhaseOffset == b.hasPhaseOffset;
+    }
+};
+}  // namespace
+
+TEST_F(ElementRuns, MakeTheListElementByElementWould) {
+    shapes(3);
+    record.randomizeShape = 1;
+    record.displacementMode = 1;  // random
+    record.displacementX = 5.5;
+    record.displacementY = 3.25;
+    record.transitionOrder = 2;  // random order
+    record.transformRotation = 0.3;
+    record.transformScale = 1.7;
+    output = std::make_unique<hostsim::World>(640, 360, hostsim::Depth::Bits8);
+    constexpr int kCount = 45000;  // more than two runs
+    std::unique_ptr<ShapeDrawer> one = fresh();
+    {
+        ElementPipeline p(*one, 97);
+        for (int k = 0; k < kCount; ++k) {
+            const LayoutElement e = at(k);
+            p.place(e);
+            const Vector where = p.position(e);
+            if (p.inside(where, p.margin)) p.emit(e, where);
+        }
+        ASSERT_EQ(p.error(), PF_Err_NONE);
+    }
+    ASSERT_GT(one->patterns.size(), 5000u);
+    ASSERT_LT(one->patterns.size(), std::size_t(kCount));  // some culled
+    for (int threads : {1, 3, 8}) {
+        setThreads(threads);
+        std::unique_ptr<ShapeDrawer> runs = fresh();
+        {
+            ElementPipeline p(*runs, 97);
+            for (int k = 0; k < kCount; ++k) p.add(at(k), true);
+        }
+        EXPECT_EQ(runs->layoutError, PF_Err_NONE);
+        ASSERT_EQ(runs->patterns.size(), one->patterns.size()) << threads << " threads";
+        std::size_t differ = 0;
+        for (std::size_t n = 0; n < one->patterns.size(); ++n) differ += !same(one->patterns[n], runs->patterns[n]);
+        EXPECT_EQ(differ, 0u) << threads << " threads";
     }
 }
