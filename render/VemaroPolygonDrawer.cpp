@@ -568,12 +568,19 @@ void PolygonDrawer::createEdges() {
     if (p.sides < kMinSides || p.sides > kMaxSides) return;
     const A_long n = p.sides;
     const double start = kPi / 2.0 - p.phase, step = 2.0 * kPi / n, pull = 1.0 - p.starness;
+    // The directions of the outer points, shared by both outlines: point k + 1
+    // of one side is point k + 1 of the next.
+    std::vector<double> cs(static_cast<std::size_t>(2 * (n + 1)));
+    for (A_long k = 0; k <= n; ++k) {
+        const double a = start + k * step;
+        cs[2 * k] = std::cos(a);
+        cs[2 * k + 1] = std::sin(a);
+    }
     auto build = [&](std::vector<Edge>& out, double radius) {
         out.reserve(static_cast<std::size_t>(2 * n));
         for (A_long k = 0; k < n; ++k) {
-            const double a0 = start + k * step, a1 = start + (k + 1) * step;
-            const double ox = radius * std::cos(a0), oy = radius * std::sin(a0);
-            const double nx = radius * std::cos(a1), ny = radius * std::sin(a1);
+            const double ox = radius * cs[2 * k], oy = radius * cs[2 * k + 1];
+            const double nx = radius * cs[2 * k + 2], ny = radius * cs[2 * k + 3];
             // The inner point lies on the ray halfway between the outer two.
             const double ix = (ox + nx) / 2.0 * pull, iy = (oy + ny) / 2.0 * pull;
             out.push_back(edge(ox, oy, ix, iy));
