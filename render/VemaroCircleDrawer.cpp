@@ -224,12 +224,12 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
         float alpha[spans::kChunk + spans::kPad];
         for (A_long c = from; c < to; c += spans::kChunk) {
             const A_long n = to - c < spans::kChunk ? to - c : spans::kChunk;
-            kernels.circleFill(edge, sq + c, dist + c, n, ady2, rowInHole, alpha);
+            spans::kernelsFor(kernels, n).circleFill(edge, sq + c, dist + c, n, ady2, rowInHole, alpha);
             spans::blendAlphas(op, fillPx, alpha, out + c, n);
         }
     };
     auto span = [&, element = interiorPx](P* out, A_long from, A_long to) {
-        if (interiorVisible) spans::fillSpan(kernels, op, element, out, from, to);
+        if (interiorVisible) Blend::blendSpan(op, element, out, from, to);
     };
 
     for (A_long r = b.top; r < b.bottom; ++r) {
@@ -313,7 +313,7 @@ void CircleDrawer::drawLoop(const PF_LRect& b, Op op) const {
         P* out = raster::row<P>(world, r);
         for (A_long c = from; c < to; c += spans::kChunk) {
             const A_long n = to - c < spans::kChunk ? to - c : spans::kChunk;
-            kernels.circleStroke(edge, sq + c, n, dy2, alpha, alpha2);
+            spans::kernelsFor(kernels, n).circleStroke(edge, sq + c, n, dy2, alpha, alpha2);
             if (strokeOnly) {
                 spans::blendAlphas(op, strokePx, alpha, out + c, n);
                 continue;

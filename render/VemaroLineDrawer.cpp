@@ -66,9 +66,7 @@ void blendRows(const LineDrawer& d, const PF_LRect& b, double reachU, double rea
     const double* off = d.offsets.data() - d.region.left;
     const double a0 = d.axis[0], a1 = d.axis[1], a2 = d.axis[2], a3 = d.axis[3];
     const bool hasInterior = innerU > 0.0 && innerV > 0.0;
-    const spans::Kernels& kernels = spans::kernels();
-    auto span = [&](P* out, A_long from, A_long to)
-                    LAMBDA_INLINE { spans::fillSpan(kernels, op, inner, out, from, to); };
+    auto span = [&](P* out, A_long from, A_long to) LAMBDA_INLINE { Blend::blendSpan(op, inner, out, from, to); };
     // The columns [from, to) of the band within both ranges.
     auto columns = [&](const Columns& cu, const Columns& cv, A_long& from, A_long& to) {
         double lo = b.left, hi = b.right - 1;
@@ -247,7 +245,7 @@ void LineDrawer::drawLoop(const PF_LRect& b, Op op) const {
     auto pieces = [&](A_long from, A_long to, double bu, double bv, auto blend) LAMBDA_INLINE {
         for (A_long c = from; c < to; c += spans::kChunk) {
             const A_long n = to - c < spans::kChunk ? to - c : spans::kChunk;
-            kernels.line(edge, off + c, n, bu, bv, alpha, alpha2);
+            spans::kernelsFor(kernels, n).line(edge, off + c, n, bu, bv, alpha, alpha2);
             blend(c, n);
         }
     };

@@ -46,9 +46,13 @@ extern const Kernels kKernels;
 }
 #endif
 
+namespace {
+const Kernels plain{&portable::circleFill, &portable::circleStroke, &portable::line};
+}  // namespace
+
+const Kernels& plainKernels() { return plain; }
+
 const Kernels& kernels() {
-    static const Kernels plain{
-        &portable::circleFill, &portable::circleStroke, &portable::line, nullptr, nullptr, nullptr};
 #if VEMARO_HAVE_AVX2
     switch (simd::level()) {
         case simd::Level::Avx512: return avx512::kKernels;

@@ -8,7 +8,6 @@
 #pragma once
 
 #include "AE_Effect.h"
-#include "VemaroBlendRow.h"
 #include "VemaroRasteriser.h"
 
 #include <type_traits>
@@ -58,36 +57,22 @@ struct LineEdge {
     int mode;
 };
 
-// An element's pixel beneath the pixels [0, n) of a row where that needs no
-// arithmetic: from the start, whole groups whose alphas are all 0 take the
-// element, and with keepFull those whose alphas are all full stay; returns
-// where the first other group starts (or the last whole group ends).
-template <class P>
-using FillFn = A_long (*)(const P& element, P* row, A_long n, bool keepFull);
-
 struct Kernels {
     // alpha[k] for the columns k < n of the tables, which start at the run.
     void (*circleFill)(const CircleFill&, const double* sq, const double* dist, A_long n, double ady2, bool rowInHole,
                        float* alpha);
     void (*circleStroke)(const CircleStroke&, const double* sq, A_long n, double dy2, float* alpha, float* alpha2);
     void (*line)(const LineEdge&, const double* off, A_long n, double bu, double bv, float* alpha, float* alpha2);
-    // Null where the blend rows do as well.
-    FillFn<PF_Pixel> fill8;
-    FillFn<PF_Pixel16> fill16;
-    FillFn<PF_PixelFloat> fill32;
-    template <class P>
-    FillFn<P> fill() const {
-        if constexpr (std::is_same_v<P, PF_Pixel>)
-            return fill8;
-        else if constexpr (std::is_same_v<P, PF_Pixel16>)
-            return fill16;
-        else
-            return fill32;
-    }
 };
 
 // The kernels of the current simd::level().
 const Kernels& kernels();
+// The plain C++ kernels: for runs too short to repay a vector's set-up.
+const Kernels& plainKernels();
+// Runs up to this long go to the plain kernels.
+constexpr A_long kShortRun = 4;
+// The kernels for a run of n pixels.
+inline const Kernels& kernelsFor(const Kernels& vector, A_long n) { return n <= kShortRun ? plainKernels() : vector; }
 
 // row[k] = op(element with alpha[k], row[k]) for k < n; alpha 0 leaves the
 // pixel, as blending a transparent element beneath anything does.
@@ -99,26 +84,6 @@ inline void blendAlphas(Op op, P element, const float* alpha, P* row, A_long n) 
         element.alpha = static_cast<Chan>(alpha[k]);
         row[k] = op(element, row[k]);
     }
-}
-
-// Blend::blendSpan through the fill kernel: the runs of transparent (and, where
-// the mode leaves them, opaque) output pixels a whole vector at a time, the
-// other groups through blendSpan. Every pixel gets what blendSpan gives it.
-template <BlendMode M, class P>
-inline void fillSpan(const Kernels& k, BlendOp<M> op, const P& element, P* row, A_long from, A_long to) {
-    const FillFn<P> fill = k.fill<P>();
-    // Mixed groups are blended this many pixels at a time.
-    constexpr A_long kMixed = 32;
-    if (fill && element.alpha != 0) {
-        constexpr bool keepFull = BlendOp<M>::template keepsOpaqueTop<P>();
-        while (to - from >= kMixed) {
-            from += fill(element, row + from, to - from, keepFull);
-            const A_long end = to - from < kMixed ? to : from + kMixed;
-            Blend::blendSpan(op, element, row, from, end);
-            from = end;
-        }
-    }
-    Blend::blendSpan(op, element, row, from, to);
 }
 
 }  // namespace spans

@@ -7,9 +7,6 @@
 #if VEMARO_HAVE_AVX2
 #include <immintrin.h>
 
-#include <cstdint>
-#include <cstring>
-
 // The operations whose intrinsics differ only in their prefix.
 #define VEMARO_SPAN_ARITHMETIC(mm, cmp) \
     static D set1(double v) { return mm##_set1_pd(v); } \
@@ -24,10 +21,10 @@
     static M lt(D a, D b) { return cmp(a, b, _CMP_LT_OQ); }
 
 // The kernels of namespace VEMARO_SPAN_NS, for kernels().
-#define VEMARO_SPAN_TABLE(...) \
+#define VEMARO_SPAN_TABLE \
     namespace VEMARO_SPAN_NS { \
     extern const Kernels kKernels; \
-    const Kernels kKernels{&circleFill, &circleStroke, &line, __VA_ARGS__}; \
+    const Kernels kKernels{&circleFill, &circleStroke, &line}; \
     }
 
 #pragma GCC push_options
@@ -55,7 +52,7 @@ struct V {
 
 #define VEMARO_SPAN_NS avx2
 #include "VemaroSpanKernels.inl"
-VEMARO_SPAN_TABLE(nullptr, nullptr, nullptr)
+VEMARO_SPAN_TABLE
 #undef VEMARO_SPAN_NS
 }  // namespace spans
 
@@ -85,65 +82,9 @@ struct V {
 };
 }  // namespace avx512
 
-namespace avx512 {
-// Whole groups of G pixels of one 512-bit vector: alpha(v) gives a mask of the
-// group's transparent pixels and full(v) one of its opaque ones.
-template <int G, class P, class Alpha, class Full, class Store>
-A_long fillGroups(P* row, A_long n, bool keepFull, Alpha zero, Full full, Store store) {
-    constexpr unsigned kAll = (1u << G) - 1u;
-    A_long i = 0;
-    for (; i + G <= n; i += G) {
-        const __m512i v = _mm512_loadu_si512(row + i);
-        const unsigned z = zero(v);
-        if (z == kAll) {
-            store(row + i, kAll);
-            continue;
-        }
-        if (!keepFull || (z | full(v)) != kAll) break;
-        if (z) store(row + i, z);
-    }
-    return i;
-}
-
-A_long fill8(const PF_Pixel& element, PF_Pixel* row, A_long n, bool keepFull) {
-    uint32_t bits;
-    std::memcpy(&bits, &element, sizeof bits);
-    const __m512i e = _mm512_set1_epi32(static_cast<int>(bits)), alpha = _mm512_set1_epi32(0xFF);
-    return fillGroups<16>(
-        row, n, keepFull, [&](__m512i v) { return _mm512_testn_epi32_mask(v, alpha); },
-        [&](__m512i v) { return _mm512_cmpeq_epi32_mask(_mm512_and_si512(v, alpha), alpha); },
-        [&](PF_Pixel* p, unsigned m) { _mm512_mask_storeu_epi32(p, static_cast<__mmask16>(m), e); });
-}
-// Opaque 16-bit pixels are not left: normal blending clamps their channels.
-A_long fill16(const PF_Pixel16& element, PF_Pixel16* row, A_long n, bool) {
-    uint64_t bits;
-    std::memcpy(&bits, &element, sizeof bits);
-    const __m512i e = _mm512_set1_epi64(static_cast<long long>(bits)), alpha = _mm512_set1_epi64(0xFFFF);
-    return fillGroups<8>(
-        row, n, false, [&](__m512i v) { return _mm512_testn_epi64_mask(v, alpha); }, [](__m512i) { return 0u; },
-        [&](PF_Pixel16* p, unsigned m) { _mm512_mask_storeu_epi64(p, static_cast<__mmask8>(m), e); });
-}
-// Four pixels of four floats: the masks of their alpha lanes, one bit each.
-unsigned alphaLanes(__mmask16 m) { return (m & 1u) | ((m >> 3) & 2u) | ((m >> 6) & 4u) | ((m >> 9) & 8u); }
-A_long fill32(const PF_PixelFloat& element, PF_PixelFloat* row, A_long n, bool keepFull) {
-    const __m512 e = _mm512_broadcast_f32x4(_mm_loadu_ps(&element.alpha));
-    const __m512 zero = _mm512_setzero_ps(), one = _mm512_set1_ps(1.0f);
-    return fillGroups<4>(
-        row, n, keepFull,
-        [&](__m512i v) { return alphaLanes(_mm512_cmp_ps_mask(_mm512_castsi512_ps(v), zero, _CMP_EQ_OQ)); },
-        [&](__m512i v) { return alphaLanes(_mm512_cmp_ps_mask(_mm512_castsi512_ps(v), one, _CMP_EQ_OQ)); },
-        [&](PF_PixelFloat* p, unsigned m) {
-            // Each pixel's four lanes.
-            const __mmask16 lanes = static_cast<__mmask16>((m & 1u ? 0x000Fu : 0u) | (m & 2u ? 0x00F0u : 0u) |
-                                                           (m & 4u ? 0x0F00u : 0u) | (m & 8u ? 0xF000u : 0u));
-            _mm512_mask_storeu_ps(&p->alpha, lanes, e);
-        });
-}
-}  // namespace avx512
-
 #define VEMARO_SPAN_NS avx512
 #include "VemaroSpanKernels.inl"
-VEMARO_SPAN_TABLE(&fill8, &fill16, &fill32)
+VEMARO_SPAN_TABLE
 #undef VEMARO_SPAN_NS
 }  // namespace spans
 

@@ -2,6 +2,7 @@
 // the same random inputs give the same alphas as the plain per-pixel formulas,
 // to the bit, and whole drawings give the same bytes.
 #include "DrawCircle.h"
+#include "VemaroBlend.h"
 #include "VemaroSimd.h"
 #include "VemaroSpanKernels.h"
 #include "line_fixture.h"
@@ -226,54 +227,6 @@ TEST_F(SpanDrawings, LinesAreTheSameAtEveryLevel) {
             }
         });
     }
-}
-
-namespace {
-
-// A row of runs of transparent, opaque and partly transparent pixels.
-template <class P>
-std::vector<P> rowOfRuns(std::mt19937& g, int n) {
-    using D = raster::Depth<P>;
-    std::vector<P> row(n);
-    for (int x = 0; x < n;) {
-        const int kind = static_cast<int>(g() % 3), run = 1 + static_cast<int>(g() % 60);
-        for (int k = 0; k < run && x < n; ++k, ++x) {
-            const float a = kind == 0 ? 0.0f : (kind == 1 ? 1.0f : (g() % 1000) / 1000.0f);
-            row[x] = D::fromColor({a, (g() % 1000) / 1000.0f, (g() % 1000) / 1000.0f, (g() % 1000) / 1000.0f});
-        }
-    }
-    return row;
-}
-
-template <class P>
-void checkFillSpans(int popup) {
-    std::mt19937 g(static_cast<uint32_t>(popup) * 7919u);
-    for (int trial = 0; trial < 60; ++trial) {
-        const std::vector<P> start = rowOfRuns<P>(g, 400);
-        const float a = trial % 3 == 0 ? 1.0f : (g() % 1000) / 1000.0f;
-        const P element = raster::Depth<P>::fromColor({a, 0.25f, 0.5f, 0.75f});
-        const A_long from = static_cast<A_long>(g() % 40), to = 400 - static_cast<A_long>(g() % 40);
-        std::vector<P> want = start, got = start;
-        withBlendOp(popup, [&](auto op) {
-            Blend::blendSpan(op, element, want.data(), from, to);
-            spans::fillSpan(spans::kernels(), op, element, got.data(), from, to);
-        });
-        ASSERT_EQ(std::memcmp(want.data(), got.data(), want.size() * sizeof(P)), 0)
-            << "mode " << popup << ", trial " << trial;
-    }
-}
-
-}  // namespace
-
-// The interior runs' short cuts give what blending every pixel gives.
-TEST(SpanKernels, FilledSpansAreBlendedSpans) {
-    atEveryLevel([] {
-        for (int popup = 1; popup <= 15; ++popup) {
-            checkFillSpans<PF_Pixel>(popup);
-            checkFillSpans<PF_Pixel16>(popup);
-            checkFillSpans<PF_PixelFloat>(popup);
-        }
-    });
 }
 
 TEST(SpanKernels, CircleStrokeAlphasAreThePerPixelRule) {
