@@ -2,17 +2,30 @@
 // neutral frame record: the drawing half is driven with hand-made elements.
 #pragma once
 
+#include "Params.h"
 #include "RenderFixture.h"
 #include "VemaroDrawer.h"
 #include "VemaroTransitionAnimator.h"
 
 #include <cmath>
 #include <memory>
+#include <string>
 #include <vector>
 
 class DrawFixture : public RenderFixture {
 protected:
     void SetUp() override { neutral(); }
+    // With the effect loaded, for drawings that read its own parameters (the
+    // hidden curves, Layer parameters checked out per element).
+    void setUpWithEffect() {
+        std::string error;
+        ASSERT_TRUE(host.load(VEMARO_MODULE_PATH, &error)) << error;
+        ASSERT_EQ(host.globalSetup(), PF_Err_NONE);
+        ASSERT_EQ(host.get<hostsim::Params>().setup(), PF_Err_NONE);
+        in = host.nextInData();
+        suites = std::make_unique<AEGP_SuiteHandler>(in.pica_basicP);
+        DrawFixture::SetUp();
+    }
     void TearDown() override {
         drawer.reset();
         RenderFixture::TearDown();

@@ -203,13 +203,7 @@ class ElementRuns : public DrawFixture {
 protected:
     // The loaded effect: its hidden curve parameters are what the mappers read.
     void SetUp() override {
-        std::string error;
-        ASSERT_TRUE(host.load(VEMARO_MODULE_PATH, &error)) << error;
-        ASSERT_EQ(host.globalSetup(), PF_Err_NONE);
-        ASSERT_EQ(host.get<hostsim::Params>().setup(), PF_Err_NONE);
-        in = host.nextInData();
-        suites = std::make_unique<AEGP_SuiteHandler>(in.pica_basicP);
-        DrawFixture::SetUp();
+        ASSERT_NO_FATAL_FAILURE(setUpWithEffect());
         ASSERT_EQ(suites->PFInterfaceSuite1()->AEGP_GetNewEffectForEffect(host.pluginId(), in.effect_ref, &effect),
                   PF_Err_NONE);
     }

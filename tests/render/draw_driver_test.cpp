@@ -349,15 +349,7 @@ namespace {
 // times the drawing asks for.
 class DrawLayerFrames : public DrawFixture {
 protected:
-    void SetUp() override {
-        std::string error;
-        ASSERT_TRUE(host.load(VEMARO_MODULE_PATH, &error)) << error;
-        ASSERT_EQ(host.globalSetup(), PF_Err_NONE);
-        ASSERT_EQ(host.get<hostsim::Params>().setup(), PF_Err_NONE);
-        in = host.nextInData();
-        suites = std::make_unique<AEGP_SuiteHandler>(in.pica_basicP);
-        DrawFixture::SetUp();
-    }
+    void SetUp() override { ASSERT_NO_FATAL_FAILURE(setUpWithEffect()); }
 };
 }  // namespace
 
