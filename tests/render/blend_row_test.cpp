@@ -163,7 +163,10 @@ void checkRows(int popup, bool runs) {
     std::vector<P> bottom(kPixels), top(kPixels);
     for (P& p : bottom) src.fill(p);
     for (P& p : top) src.fill(p);
-    if (runs) frameLike(src, top);
+    if (runs) {
+        frameLike(src, top);
+        frameLike(src, bottom);
+    }
     const BlendMode mode = blendModeOfPopup(popup);
     withBlendOp(popup, [&](auto op) {
         constexpr BlendMode M = ModeOf<decltype(op)>::value;
@@ -213,6 +216,42 @@ TEST(BlendRow, RowsEqualTheFormulasAtEveryModeDepthAndVectorWidth) {
                 checkRows<PF_PixelFloat>(popup, runs);
             }
     }
+    simd::setLevelCap(simd::Level::Avx512);
+}
+
+// Groups with an opaque top or an opaque bottom take their own arithmetic at 8
+// bits. Every bottom and top channel pair under every alpha of the other
+// operand, three pairs a pixel, at every vector width.
+TEST(BlendRow, OpaqueGroupsEqualTheFormulasForEveryEightBitValue) {
+    constexpr int kPairs = 256 * 256, kPixels = (kPairs + 2) / 3;
+    std::vector<PF_Pixel> bottom(kPixels), top(kPixels), want(kPixels), got(kPixels);
+    for (const bool opaqueTop : {true, false})
+        for (int a = 0; a < 256; ++a) {
+            for (int i = 0; i < kPixels; ++i) {
+                auto pair = [&](int k, A_u_char& b, A_u_char& t) {
+                    const int c = (3 * i + k) % kPairs;
+                    b = static_cast<A_u_char>(c & 255);
+                    t = static_cast<A_u_char>(c >> 8);
+                };
+                PF_Pixel& b = bottom[i];
+                PF_Pixel& t = top[i];
+                pair(0, b.red, t.red);
+                pair(1, b.green, t.green);
+                pair(2, b.blue, t.blue);
+                b.alpha = static_cast<A_u_char>(opaqueTop ? a : 255);
+                t.alpha = static_cast<A_u_char>(opaqueTop ? 255 : a);
+                want[i] = reference<PF_Pixel>(BlendMode::Screen, b, t);
+            }
+            for (int level = 0; level <= static_cast<int>(simd::supported()); ++level) {
+                simd::setLevelCap(static_cast<simd::Level>(level));
+                got = top;
+                Blend::blendRow(BlendOp<BlendMode::Screen>{}, bottom.data(), got.data(), kPixels);
+                for (int i = 0; i < kPixels; ++i)
+                    if (std::memcmp(&got[i], &want[i], sizeof(PF_Pixel)) != 0)
+                        FAIL() << "level " << level << " bottom " << str(bottom[i]) << " top " << str(top[i])
+                               << ": got " << str(got[i]) << ", want " << str(want[i]);
+            }
+        }
     simd::setLevelCap(simd::Level::Avx512);
 }
 
