@@ -332,7 +332,11 @@ VEMARO_INLINE PlanesF kernelF(const PlanesF& B, const PlanesF& T) {
         };
         R = {A, mix(B.r, T.r), mix(B.g, T.g), mix(B.b, T.b)};
     }
-    auto pick = [&](F b, F t, F r) { return selectF(keepTop, t, selectF(keepBottom, b, r)); };
+    // Made NaNs as the one quiet NaN, as the per-pixel functions give them.
+    const F nan = V::set1F(std::numeric_limits<float>::quiet_NaN());
+    auto pick = [&](F b, F t, F r) {
+        return selectF(keepTop, t, selectF(keepBottom, b, selectF(V::cmpeqF(r, r), r, nan)));
+    };
     return {pick(B.a, T.a, R.a), pick(B.r, T.r, R.r), pick(B.g, T.g, R.g), pick(B.b, T.b, R.b)};
 }
 

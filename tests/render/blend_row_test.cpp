@@ -11,7 +11,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -97,6 +99,12 @@ struct ModeOf<BlendOp<M>> {
     static constexpr BlendMode value = M;
 };
 
+float bitsF(uint32_t u) {
+    float f;
+    std::memcpy(&f, &u, sizeof f);
+    return f;
+}
+
 // ------------------------------------------------------------ random pixels
 // Alphas and channels favour the values where the formulas branch.
 struct Source {
@@ -110,8 +118,13 @@ struct Source {
             default: return rng() % (full + 1);
         }
     }
+    // Besides values in and around 0..1, infinities, NaNs (a negative one with
+    // a payload too) and huge values, where the float arithmetic makes NaNs.
     float pickF() {
-        switch (rng() % 8) {
+        static const float kWild[] = {INFINITY, -INFINITY, NAN, -NAN, 1e30f, -1e30f, bitsF(0xFFC00001u)};
+        switch (rng() % 10) {
+            case 8:
+            case 9: return kWild[rng() % std::size(kWild)];
             case 0: return 0.0f;
             case 1: return 1.0f;
             case 2: return 0.5f;
@@ -131,8 +144,18 @@ struct Source {
 
 template <class P>
 std::string str(const P& p) {
-    return "{" + std::to_string(+p.alpha) + ", " + std::to_string(+p.red) + ", " + std::to_string(+p.green) + ", " +
-           std::to_string(+p.blue) + "}";
+    auto one = [](auto v) {
+        if constexpr (std::is_same_v<decltype(v), float>) {
+            uint32_t u;
+            std::memcpy(&u, &v, sizeof u);
+            char hex[16];
+            std::snprintf(hex, sizeof hex, "%08x", u);
+            return std::to_string(v) + " (" + hex + ")";
+        } else {
+            return std::to_string(+v);
+        }
+    };
+    return "{" + one(p.alpha) + ", " + one(p.red) + ", " + one(p.green) + ", " + one(p.blue) + "}";
 }
 
 // A drawing as a frame holds it: runs of transparent and of opaque pixels
@@ -215,6 +238,44 @@ TEST(BlendRow, RowsEqualTheFormulasAtEveryModeDepthAndVectorWidth) {
                 checkRows<PF_Pixel16>(popup, runs);
                 checkRows<PF_PixelFloat>(popup, runs);
             }
+    }
+    simd::setLevelCap(simd::Level::Avx512);
+}
+
+// Where float arithmetic makes a NaN (infinity less infinity, infinity times
+// 0, a NaN operand) every path gives the quiet NaN 0x7fc00000, whichever NaN
+// the operations met; finite channels of the same pixels are as computed by
+// hand.
+TEST(BlendRow, MadeNaNsAreTheQuietNaNOnEveryPath) {
+    const float inf = INFINITY, nan = bitsF(0x7fc00000u), payload = bitsF(0xffc00001u);
+    struct Case {
+        int popup;
+        PF_PixelFloat bottom, top, want;
+    };
+    const Case cases[] = {
+        // W2 = Wb = 0.5, Wt = 0, A = 1: inf * Wt and |inf - inf| are NaNs;
+        // 0.75 * 0 + 0.5 * 0.5 + 0.25 * 0.5 = 0.375.
+        {13, {1.0f, inf, 0.25f, -inf}, {0.5f, inf, 0.75f, -inf}, {1.0f, nan, 0.375f, nan}},
+        // wb = 0.5, A = 1: -inf * 0.5 + inf * 0.5, a NaN with a payload.
+        {1, {1.0f, inf, 0.25f, 0.5f}, {0.5f, -inf, 0.75f, payload}, {1.0f, nan, 0.5f, nan}},
+        // Screen of 0.25 under 1 is 1: 0 + 1 * 0.5 + 0.25 * 0.5.
+        {8, {1.0f, inf, 0.25f, 0.5f}, {0.5f, -inf, 1.0f, payload}, {1.0f, nan, 0.625f, nan}},
+        // A = 1: (inf * 0.5 + -inf * 0.5) / 1, which the clamp leaves a NaN.
+        {15, {0.5f, inf, 0.25f, 0.5f}, {0.5f, -inf, 0.75f, payload}, {1.0f, nan, 0.5f, nan}},
+    };
+    constexpr int kRow = 37;
+    for (const Case& c : cases) {
+        const PF_PixelFloat one = blendFunction<PF_PixelFloat>(c.popup)(c.bottom, c.top);
+        EXPECT_EQ(std::memcmp(&one, &c.want, sizeof one), 0)
+            << "popup " << c.popup << ": got " << str(one) << ", want " << str(c.want);
+        for (int level = 0; level <= static_cast<int>(simd::supported()); ++level) {
+            simd::setLevelCap(static_cast<simd::Level>(level));
+            std::vector<PF_PixelFloat> bottom(kRow, c.bottom), row(kRow, c.top);
+            withBlendOp(c.popup, [&](auto op) { Blend::blendRow(op, bottom.data(), row.data(), kRow); });
+            for (const PF_PixelFloat& p : row)
+                ASSERT_EQ(std::memcmp(&p, &c.want, sizeof p), 0)
+                    << "popup " << c.popup << " level " << level << ": got " << str(p) << ", want " << str(c.want);
+        }
     }
     simd::setLevelCap(simd::Level::Avx512);
 }
