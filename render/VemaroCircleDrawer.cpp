@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 
 using raster::covIn;
 using raster::covOut;
@@ -51,6 +52,8 @@ void prefetchSpan(const PF_LayerDef* world, A_long r, const PF_LRect& band, A_lo
     const char* end = reinterpret_cast<const char*>(raster::row<P>(world, r) + to);
     const char* stop = end - p > 8 * 64 ? p + 8 * 64 : end;
     for (; p < stop; p += 64) __builtin_prefetch(p, 1);
+    // The right edge may straddle two lines.
+    if (end - stop > 64) __builtin_prefetch(end - 65, 1);
     __builtin_prefetch(end - 1, 1);
 #else
     (void)world, (void)r, (void)band, (void)from, (void)to;
@@ -229,21 +232,71 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
         }
     };
     auto span = [&, element = interiorPx](P* out, A_long from, A_long to) {
-        if (interiorVisible) Blend::blendSpan(op, element, out, from, to);
+        if (!interiorVisible) return;
+        if constexpr (std::is_same_v<P, PF_Pixel>) {
+            // Transparent and (normal mode) opaque output pixels need no
+            // arithmetic; the row blend takes a block from each pixel that
+            // does, a whole number of its vector groups.
+            if (kernels.fillBeneath8) {
+                constexpr bool keepOpaque = Op::template keepsOpaqueTop<P>();
+                constexpr A_long kBlock = 32;
+                while (from < to) {
+                    from += kernels.fillBeneath8(element, out + from, to - from, keepOpaque);
+                    if (from == to) break;
+                    const A_long end = to - from > kBlock ? from + kBlock : to;
+                    Blend::blendSpan(op, element, out, from, end);
+                    from = end;
+                }
+                return;
+            }
+        }
+        Blend::blendSpan(op, element, out, from, to);
     };
 
+    // The columns of each row of a tall band are found kAhead rows before it
+    // is drawn, and its cache lines asked for then: the rows of an element
+    // are far apart in memory, and the edges move along the row from one row
+    // to the next. A short band's rows were asked for at the start.
+    constexpr A_long kAhead = 16;
+    struct Columns {
+        A_long from, to;
+        bool any;
+    };
+    auto columnsOf = [&](A_long r) {
+        Columns c{0, 0, false};
+        const double ady = std::fabs(p.y - r);
+        // Columns beyond the outer bound need no visit.
+        c.any = columnsWithin(p.x, fb.bound - ady * ady, b, c.from, c.to);
+        return c;
+    };
+    const bool tall = b.bottom - b.top > kAhead;
+    Columns ahead[kAhead];
+    auto find = [&](A_long r) {
+        if (r >= b.bottom) return;
+        const Columns c = columnsOf(r);
+        if (c.any && c.from < c.to) prefetchSpan<P>(world, r, b, c.from, c.to);
+        ahead[(r - b.top) % kAhead] = c;
+    };
+    if (tall)
+        for (A_long r = b.top; r < b.top + kAhead; ++r) find(r);
+
     for (A_long r = b.top; r < b.bottom; ++r) {
+        Columns cols;
+        if (tall) {
+            cols = ahead[(r - b.top) % kAhead];
+            find(r + kAhead);
+        } else {
+            cols = columnsOf(r);
+        }
+        if (!cols.any) continue;
+        const A_long from = cols.from, to = cols.to;
         const double ady = std::fabs(p.y - r);
         const double ady2 = ady * ady;
-        // Columns beyond the outer bound need no visit.
-        A_long from, to;
-        if (!columnsWithin(p.x, fb.bound - ady2, b, from, to)) continue;
         P* out = raster::row<P>(world, r);
         const bool rowInHole = ady < fb.innerSafe;
         auto column = [](double v, A_long lo, A_long hi) {
             return v <= lo ? lo : (v >= hi ? hi : static_cast<A_long>(v));
         };
-        if (from < to) prefetchSpan<P>(world, r + 16, b, from, to);
 
         // The run inside the outer edge: sq <= hi at both ends holds between
         // them, the squares being convex along the row. Short rows are not
