@@ -7,6 +7,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
+#include <type_traits>
 
 using raster::covIn;
 using raster::covOut;
@@ -51,6 +53,8 @@ void prefetchSpan(const PF_LayerDef* world, A_long r, const PF_LRect& band, A_lo
     const char* end = reinterpret_cast<const char*>(raster::row<P>(world, r) + to);
     const char* stop = end - p > 8 * 64 ? p + 8 * 64 : end;
     for (; p < stop; p += 64) __builtin_prefetch(p, 1);
+    // The right edge may straddle two lines.
+    if (end - stop > 64) __builtin_prefetch(end - 65, 1);
     __builtin_prefetch(end - 1, 1);
 #else
     (void)world, (void)r, (void)band, (void)from, (void)to;
@@ -178,7 +182,7 @@ void CircleDrawer::drawDraftLoop(const PF_LRect& b, Op op) const {
 // The columns [from, to) of the band that can lie within sqrt(reach2) of the
 // centre x, with a column to spare; false when none can. Positions are clamped
 // in double before they become integers.
-static bool columnsWithin(double x, double reach2, const PF_LRect& b, A_long& from, A_long& to) {
+static VEMARO_INLINE bool columnsWithin(double x, double reach2, const PF_LRect& b, A_long& from, A_long& to) {
     if (!(reach2 >= 0.0)) return false;
     auto column = [](double v, A_long lo, A_long hi) { return v <= lo ? lo : (v >= hi ? hi : static_cast<A_long>(v)); };
     const double reach = std::sqrt(reach2) + 1.0;
@@ -228,22 +232,108 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
             spans::blendAlphas(op, fillPx, alpha, out + c, n);
         }
     };
+    // The runs of a row between its interior runs, short in most rows: their
+    // columns gathered, one kernel call gives all their alphas.
+    struct Run {
+        A_long from, to;
+    };
+    auto edges = [&](P* out, std::initializer_list<Run> runs, double ady2, bool rowInHole) {
+        constexpr A_long kGather = 32;
+        A_long n = 0;
+        for (const Run& run : runs) n += run.to - run.from;
+        if (n > kGather) {
+            for (const Run& run : runs) exact(out, run.from, run.to, ady2, rowInHole);
+            return;
+        }
+        double sqs[kGather], dists[kGather];
+        float alpha[kGather + spans::kPad];
+        A_long k = 0;
+        for (const Run& run : runs)
+            for (A_long c = run.from; c < run.to; ++c, ++k) sqs[k] = sq[c], dists[k] = dist[c];
+        spans::kernelsFor(kernels, n).circleFill(edge, sqs, dists, n, ady2, rowInHole, alpha);
+        k = 0;
+        for (const Run& run : runs) {
+            spans::blendAlphas(op, fillPx, alpha + k, out + run.from, run.to - run.from);
+            k += run.to - run.from;
+        }
+    };
     auto span = [&, element = interiorPx](P* out, A_long from, A_long to) {
-        if (interiorVisible) Blend::blendSpan(op, element, out, from, to);
+        if (!interiorVisible) return;
+        if constexpr (std::is_same_v<P, PF_Pixel>) {
+            // Transparent and (normal mode) opaque output pixels need no
+            // arithmetic; the row blend takes a block from each pixel that
+            // does, a whole number of its vector groups.
+            if (kernels.fillBeneath8) {
+                constexpr bool keepOpaque = Op::template keepsOpaqueTop<P>();
+                constexpr A_long kBlock = 32;
+                bool single = false;
+                while (from < to) {
+                    const A_long done = kernels.fillBeneath8(element, out + from, to - from, keepOpaque);
+                    from += done;
+                    if (from == to) break;
+                    // A pixel alone (another element's edge, say) is blended
+                    // by itself; from the second of a run on, blocks.
+                    if (done > 0 || !single) {
+                        out[from] = op(element, out[from]);
+                        ++from;
+                        single = true;
+                        continue;
+                    }
+                    const A_long end = to - from > kBlock ? from + kBlock : to;
+                    Blend::blendSpan(op, element, out, from, end);
+                    from = end;
+                    single = false;
+                }
+                return;
+            }
+        }
+        Blend::blendSpan(op, element, out, from, to);
     };
 
+    // The columns of each row of a tall band are found kAhead rows before it
+    // is drawn, and its cache lines asked for then: the rows of an element
+    // are far apart in memory, and the edges move along the row from one row
+    // to the next. A short band's rows were asked for at the start.
+    constexpr A_long kAhead = 16;
+    struct Columns {
+        A_long from, to;
+        bool any;
+    };
+    auto columnsOf = [&](A_long r) {
+        Columns c{0, 0, false};
+        const double ady = std::fabs(p.y - r);
+        // Columns beyond the outer bound need no visit.
+        c.any = columnsWithin(p.x, fb.bound - ady * ady, b, c.from, c.to);
+        return c;
+    };
+    const bool tall = b.bottom - b.top > kAhead;
+    Columns ahead[kAhead];
+    auto find = [&](A_long r) {
+        if (r >= b.bottom) return;
+        const Columns c = columnsOf(r);
+        if (c.any && c.from < c.to) prefetchSpan<P>(world, r, b, c.from, c.to);
+        ahead[(r - b.top) % kAhead] = c;
+    };
+    if (tall)
+        for (A_long r = b.top; r < b.top + kAhead; ++r) find(r);
+
     for (A_long r = b.top; r < b.bottom; ++r) {
+        Columns cols;
+        if (tall) {
+            cols = ahead[(r - b.top) % kAhead];
+            find(r + kAhead);
+        } else {
+            cols = columnsOf(r);
+        }
+        if (!cols.any) continue;
+        const A_long from = cols.from, to = cols.to;
         const double ady = std::fabs(p.y - r);
         const double ady2 = ady * ady;
-        // Columns beyond the outer bound need no visit.
-        A_long from, to;
-        if (!columnsWithin(p.x, fb.bound - ady2, b, from, to)) continue;
         P* out = raster::row<P>(world, r);
         const bool rowInHole = ady < fb.innerSafe;
         auto column = [](double v, A_long lo, A_long hi) {
             return v <= lo ? lo : (v >= hi ? hi : static_cast<A_long>(v));
         };
-        if (from < to) prefetchSpan<P>(world, r + 16, b, from, to);
 
         // The run inside the outer edge: sq <= hi at both ends holds between
         // them, the squares being convex along the row. Short rows are not
@@ -269,11 +359,9 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
             while (leftEnd > a && sq[leftEnd - 1] < lo) --leftEnd;
             while (rightStart < z && sq[rightStart] < lo) ++rightStart;
         }
-        exact(out, from, a, ady2, rowInHole);
+        edges(out, {{from, a}, {leftEnd, rightStart}, {z, to}}, ady2, rowInHole);
         span(out, a, leftEnd);
-        exact(out, leftEnd, rightStart, ady2, rowInHole);
         span(out, rightStart, z);
-        exact(out, z, to, ady2, rowInHole);
     }
 }
 

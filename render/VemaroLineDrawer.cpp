@@ -31,95 +31,200 @@ struct Extents {
 inline double larger(double a, double b) { return a > b ? a : b; }
 inline double smaller(double a, double b) { return a < b ? a : b; }
 
-// The columns c of a row where |a (c - x) + b| < reach can hold, as a closed
-// range in double; empty when lo > hi. The reach is widened by far more than
-// the rounding of the per-pixel distance, and the range by a column, so no
-// column with a distance below the reach is left out.
+// A closed range of columns in double; empty when lo > hi.
 struct Columns {
     double lo, hi;
 };
-VEMARO_INLINE Columns within(double a, double b, double reach, double x) {
-    constexpr double inf = std::numeric_limits<double>::infinity();
-    const double r = reach + 1e-12 * (reach + std::fabs(b));
-    if (a == 0.0) return std::fabs(b) < r ? Columns{-inf, inf} : Columns{inf, -inf};
-    double p = (-r - b) / a, q = (r - b) / a;
-    if (p > q) std::swap(p, q);
-    return {x + p - 1.0, x + q + 1.0};
-}
 
-// Walks the rows of a band and, in each, the columns where the distance along
-// the axis is below reachU and the one across below reachV; every other pixel
-// of the band would get coverage 0, and blending a pixel of alpha 0 beneath
-// anything leaves it as it is. run(out, from, to, bu, bv) blends the
-// element's pixels of the columns [from, to) of a row whose terms of the
-// distances are bu and bv.
-//
-// Where u < innerU and v < innerV every pixel comes out the same, so that run
-// of each row takes the pixel inner without working out distances. Its ends
-// are found from the distances' formula and then checked against the very
-// distances the pixels would get: the computed distances grow monotonically
-// away from the axis, so the run checked at its ends is exact.
-template <class P, class Op, class Run>
-void blendRows(const LineDrawer& d, const PF_LRect& b, double reachU, double reachV, double innerU, double innerV,
-               Op op, const P& inner, Run exact) {
-    const LineDrawer::Pattern& p = *d.pattern;
-    const double* off = d.offsets.data() - d.region.left;
-    const double a0 = d.axis[0], a1 = d.axis[1], a2 = d.axis[2], a3 = d.axis[3];
-    const bool hasInterior = innerU > 0.0 && innerV > 0.0;
-    auto span = [&](P* out, A_long from, A_long to) LAMBDA_INLINE { Blend::blendSpan(op, inner, out, from, to); };
-    // The columns [from, to) of the band within both ranges.
-    auto columns = [&](const Columns& cu, const Columns& cv, A_long& from, A_long& to) {
-        double lo = b.left, hi = b.right - 1;
+// A run of columns [from, to) of a row.
+struct Run {
+    A_long from, to;
+    bool empty() const { return from >= to; }
+};
+
+// Bounds U, V on the distances u, v, with the reaches to estimate their runs
+// by: just above the bounds, so the estimate also holds the columns at them.
+// A bound no distance can meet (u and v are never negative) gives no run.
+struct Bounds {
+    double U, V, reachU, reachV;
+    bool none;
+    Bounds(double u, double v, bool strict)
+        : U(u),
+          V(v),
+          reachU(std::nextafter(u, std::numeric_limits<double>::infinity())),
+          reachV(std::nextafter(v, std::numeric_limits<double>::infinity())),
+          none(strict ? !(u > 0.0 && v > 0.0) : !(u >= 0.0 && v >= 0.0)) {}
+};
+
+// The distances of a band's pixels and the runs of columns they bound. In a
+// row, u = |a0 dx + bu| and v = |a2 dx + bv| with dx = off[c] = c - x: each
+// term grows monotonically with the column (rounding keeps that), so the
+// columns where u and v stay below given bounds form one run. Runs are first
+// estimated from the distances' formula, generously, then trimmed with the
+// very distances the pixels get: the result is exact whatever the estimate's
+// rounding, as long as it holds the run.
+struct Geometry {
+    const double* off;  // indexed by column
+    double x, a0, a2, inv0, inv2;
+    A_long left, right;  // the band's columns
+
+    Geometry(const LineDrawer& d, const PF_LRect& b)
+        : off(d.offsets.data() - d.region.left),
+          x(d.pattern->x),
+          a0(d.axis[0]),
+          a2(d.axis[2]),
+          inv0(d.axis[0] != 0.0 ? 1.0 / d.axis[0] : 0.0),
+          inv2(d.axis[2] != 0.0 ? 1.0 / d.axis[2] : 0.0),
+          left(b.left),
+          right(b.right) {}
+
+    double u(A_long c, double bu) const { return std::fabs(a0 * off[c] + bu); }
+    double v(A_long c, double bv) const { return std::fabs(a2 * off[c] + bv); }
+
+    // The columns where |a (c - x) + b| < reach can hold. The reach is widened
+    // by far more than the rounding of the per-pixel distance, and the range
+    // by a column, so no such column is left out. A reciprocal that is not
+    // finite gives a range that does not restrict.
+    VEMARO_INLINE static Columns within(double a, double inv, double b, double reach, double x) {
+        constexpr double inf = std::numeric_limits<double>::infinity();
+        const double r = reach + 1e-12 * (reach + std::fabs(b));
+        if (a == 0.0) return std::fabs(b) < r ? Columns{-inf, inf} : Columns{inf, -inf};
+        double p = (-r - b) * inv, q = (r - b) * inv;
+        if (p > q) std::swap(p, q);
+        return {x + p - 1.0, x + q + 1.0};
+    }
+
+    // The columns of the band where u < reachU and v < reachV can hold: a run
+    // holding every such column, perhaps a column or two more.
+    VEMARO_INLINE Run candidates(double bu, double bv, double reachU, double reachV) const {
+        const Columns cu = within(a0, inv0, bu, reachU, x), cv = within(a2, inv2, bv, reachV, x);
+        double lo = left, hi = right - 1;
         if (cu.lo > lo) lo = cu.lo;
         if (cv.lo > lo) lo = cv.lo;
         if (cu.hi < hi) hi = cu.hi;
         if (cv.hi < hi) hi = cv.hi;
         // Clamped to the band in double before becoming integers.
-        if (!(lo <= hi)) return false;
-        from = static_cast<A_long>(std::ceil(lo));
-        to = static_cast<A_long>(std::floor(hi)) + 1;
-        return true;
-    };
+        if (!(lo <= hi)) return {0, 0};
+        return {static_cast<A_long>(std::ceil(lo)), static_cast<A_long>(std::floor(hi)) + 1};
+    }
+
+    // Trims r to the columns where inside(c) holds, which form one run.
+    template <class Inside>
+    VEMARO_INLINE static Run trim(Run r, Inside inside) {
+        while (r.from < r.to && !inside(r.from)) ++r.from;
+        while (r.to > r.from && !inside(r.to - 1)) --r.to;
+        return r;
+    }
+    // Exactly the columns of `within` (a run of a row already known to hold
+    // them) where u < b.U and v < b.V (strict) or u <= b.U and v <= b.V.
+    template <bool kStrict>
+    VEMARO_INLINE Run exact(Run within, double bu, double bv, const Bounds& b) const;
+};
+
+template <bool kStrict>
+Run Geometry::exact(Run within, double bu, double bv, const Bounds& b) const {
+    if (b.none) return {0, 0};
+    Run r = candidates(bu, bv, b.reachU, b.reachV);
+    if (r.from < within.from) r.from = within.from;
+    if (r.to > within.to) r.to = within.to;
+    return trim(r, [&](A_long c) LAMBDA_INLINE {
+        const double du = u(c, bu), dv = v(c, bv);
+        return kStrict ? du < b.U && dv < b.V : du <= b.U && dv <= b.V;
+    });
+}
+
+// out[c] = op(px, out[c]) for an element pixel px that is not transparent.
+// Over a transparent output pixel every mode gives the element's pixel, and
+// Normal leaves an opaque one as it is (at the depths where it keeps it
+// whole); most pixels of a drawing are one or the other.
+template <class P, class Op>
+VEMARO_INLINE void blendPixel(Op op, const P& px, P& out) {
+    if (out.alpha == 0)
+        out = px;
+    else if (!(Op::template keepsOpaqueTop<P>() && out.alpha == raster::fullAlpha<P>()))
+        out = op(px, out);
+}
+
+// Whole vector groups of a run go through the row kernels: runs are cut to a
+// multiple of every vector level's group of pixels.
+constexpr A_long kGroups = 32;
+
+// An element's pixel repeated, as the bottom row the row kernels blend beneath
+// a run: built once per band, for the longest run of whole groups the band
+// can hold, up to a piece of kLength.
+template <class P>
+struct Repeated {
+    static constexpr A_long kLength = 256;
+    P px;
+    P row[kLength];
+    A_long length;
+    // A transparent pixel needs no row.
+    Repeated(const P& p, const PF_LRect& band) : px(p) {
+        const A_long w = (band.right - band.left) & ~(kGroups - 1);
+        length = px.alpha == 0 ? 0 : (w < kLength ? w : kLength);
+        for (A_long k = 0; k < length; ++k) row[k] = px;
+    }
+};
+
+// The element's pixel beneath the columns [from, to) of a row; nothing when
+// it is transparent.
+template <class P, class Op>
+VEMARO_INLINE void fillRun(Op op, const Repeated<P>& px, P* out, A_long from, A_long to) {
+    if (px.px.alpha == 0 || from >= to) return;
+    for (A_long whole = (to - from) & ~(kGroups - 1); whole > 0;) {
+        const A_long n = whole < px.length ? whole : px.length;
+        Blend::blendRow(op, px.row, out + from, n);
+        from += n;
+        whole -= n;
+    }
+    for (A_long c = from; c < to; ++c) blendPixel(op, px.px, out[c]);
+}
+
+// Walks the rows of a band that the element may meet: in each, draw(out,
+// run, bu, bv) with run the row's columns where u < reachU and v < reachV
+// can hold (more perhaps, none less) and bu, bv the row's terms of the
+// distances. Every other pixel of the band would be left as it is.
+template <class P, class Draw>
+void walkRows(const LineDrawer& d, const Geometry& g, const PF_LRect& b, double reachU, double reachV, Draw draw) {
+    const double y = d.pattern->y, a1 = d.axis[1], a3 = d.axis[3];
     // Each row's columns are found kAhead rows before it is drawn and its
     // pixels asked for then: a thin line meets new cache lines on every row,
     // and one row's work is shorter than their fetch.
-    constexpr A_long kAhead = 4;
-    struct Span {
-        A_long from, to;
-        bool any;
-    } ahead[kAhead];
+    constexpr A_long kAhead = 8;
+    Run ahead[kAhead];
     auto find = [&](A_long r) {
-        Span& s = ahead[(r - b.top) % kAhead];
-        const double dy = p.y - r;
-        s.any = columns(within(a0, a1 * dy, reachU, p.x), within(a2, a3 * dy, reachV, p.x), s.from, s.to);
-        if (s.any) raster::prefetchRow<P>(d.world, r, b, s.from, s.to);
+        const double dy = y - r;
+        Run& s = ahead[(r - b.top) % kAhead];
+        s = g.candidates(a1 * dy, a3 * dy, reachU, reachV);
+        if (!s.empty()) raster::prefetchRow<P>(d.world, r, b, s.from, s.to);
     };
     for (A_long r = b.top; r < b.bottom && r < b.top + kAhead; ++r) find(r);
     for (A_long r = b.top; r < b.bottom; ++r) {
-        const Span s = ahead[(r - b.top) % kAhead];
+        const Run s = ahead[(r - b.top) % kAhead];
         if (r + kAhead < b.bottom) find(r + kAhead);
-        if (!s.any) continue;
-        const A_long from = s.from, to = s.to;
-        const double dy = p.y - r;
-        const double bu = a1 * dy, bv = a3 * dy;
-        P* out = raster::row<P>(d.world, r);
-        A_long ia, ib;
-        if (!hasInterior || !columns(within(a0, bu, innerU, p.x), within(a2, bv, innerV, p.x), ia, ib)) {
-            exact(out, from, to, bu, bv);
-            continue;
-        }
-        ia = ia < from ? from : ia;
-        ib = ib > to ? to : (ib < ia ? ia : ib);
-        auto inside = [&](A_long c) {
-            const double dx = off[c];
-            return std::fabs(a0 * dx + bu) < innerU && std::fabs(a2 * dx + bv) < innerV;
-        };
-        while (ia < ib && !inside(ia)) ++ia;
-        while (ib > ia && !inside(ib - 1)) --ib;
-        exact(out, from, ia, bu, bv);
-        span(out, ia, ib);
-        exact(out, ib, to, bu, bv);
+        if (s.empty()) continue;
+        const double dy = y - r;
+        draw(raster::row<P>(d.world, r), s, a1 * dy, a3 * dy);
     }
+}
+
+// The anti-aliased rows: where u < innerU and v < innerV every pixel comes out
+// the same, inner, so that run of each row is filled with it; the rest of the
+// row's candidates get edge(out, from, to, bu, bv).
+template <class P, class Op, class Edge>
+void antiAliasedRows(const LineDrawer& d, const Geometry& g, const PF_LRect& b, double reachU, double reachV,
+                     double innerU, double innerV, Op op, const P& px, Edge edge) {
+    const Bounds interior(innerU, innerV, true);
+    P none = px;
+    none.alpha = 0;
+    const Repeated<P> inner(interior.none ? none : px, b);
+    walkRows<P>(d, g, b, reachU, reachV, [&](P* out, Run s, double bu, double bv) LAMBDA_INLINE {
+        const Run in = g.exact<true>(s, bu, bv, interior);
+        if (in.empty()) return edge(out, s.from, s.to, bu, bv);
+        edge(out, s.from, in.from, bu, bv);
+        fillRun(op, inner, out, in.from, in.to);
+        edge(out, in.to, s.to, bu, bv);
+    });
 }
 
 }  // namespace
@@ -180,6 +285,8 @@ void LineDrawer::drawT(PF_LRect b) const {
 }
 
 // Hard edges: a pixel is drawn whole with the fill or the stroke, or left.
+// Each rule's pixels in a row form runs (one for the fill, the outer box less
+// a hole for the stroke), found exactly and filled a vector at a time.
 template <class P, class Op>
 void LineDrawer::drawDraftLoop(const PF_LRect& b, Op op) const {
     using D = raster::Depth<P>;
@@ -187,112 +294,139 @@ void LineDrawer::drawDraftLoop(const PF_LRect& b, Op op) const {
     const Extents e(p);
     P fillPx = D::fromColor(p.fill), strokePx = D::fromColor(p.stroke);
     fillPx.alpha = strokePx.alpha = D::alpha(p.opacity);
-    P none = fillPx;
-    none.alpha = 0;
-    // f(u, v) gives each pixel, blended beneath the output unless transparent.
-    const double* off = offsets.data() - region.left;
-    const double a0 = axis[0], a2 = axis[2];
-    auto rows = [&](double reachU, double reachV, double innerU, double innerV, auto f) {
-        blendRows<P>(*this, b, reachU, reachV, innerU, innerV, op, f(0.0, 0.0),
-                     [&](P* out, A_long from, A_long to, double bu, double bv) LAMBDA_INLINE {
-                         for (A_long c = from; c < to; ++c) {
-                             const double dx = off[c];
-                             const P px = f(std::fabs(a0 * dx + bu), std::fabs(a2 * dx + bv));
-                             if (px.alpha != 0) out[c] = op(px, out[c]);
-                         }
-                     });
+    if (fillPx.alpha == 0) return;  // transparent pixels are not drawn
+    const Geometry g(*this, b);
+    const Bounds fill(e.L, e.T, false), hole(e.L, e.T, true), box(e.Ls, e.Ts, false);
+    // px over the run outer less the run hole.
+    const Repeated<P> fillRow(fillPx, b), strokeRow(strokePx, b);
+    auto outside = [&](P* out, Run outer, Run hole, const Repeated<P>& px) LAMBDA_INLINE {
+        if (hole.empty()) return fillRun(op, px, out, outer.from, outer.to);
+        fillRun(op, px, out, outer.from, outer.to < hole.from ? outer.to : hole.from);
+        fillRun(op, px, out, outer.from > hole.to ? outer.from : hole.to, outer.to);
     };
     switch (p.fillMode) {
-        case 1:
-            rows(e.L + 0.5, e.T + 0.5, e.L, e.T,
-                 [&](double u, double v) { return u <= e.L && v <= e.T ? fillPx : none; });
+        case 1:  // u <= L and v <= T
+            walkRows<P>(*this, g, b, e.L + 0.5, e.T + 0.5, [&](P* out, Run s, double bu, double bv) LAMBDA_INLINE {
+                const Run f = g.exact<false>(s, bu, bv, fill);
+                fillRun(op, fillRow, out, f.from, f.to);
+            });
             break;
-        case 2:
-            rows(e.Ls + 0.5, e.Ts + 0.5, smaller(e.L, e.Ls), smaller(e.T, e.Ts),
-                 [&](double u, double v) { return u <= e.Ls && v <= e.Ts && !(u < e.L && v < e.T) ? strokePx : none; });
+        case 2:  // u <= Ls and v <= Ts, but not u < L and v < T
+            walkRows<P>(*this, g, b, e.Ls + 0.5, e.Ts + 0.5, [&](P* out, Run s, double bu, double bv) LAMBDA_INLINE {
+                const Run stroke = g.exact<false>(s, bu, bv, box);
+                if (!stroke.empty()) outside(out, stroke, g.exact<true>(stroke, bu, bv, hole), strokeRow);
+            });
             break;
-        case 3:
-            rows(larger(e.L, e.Ls) + 0.5, larger(e.T, e.Ts) + 0.5, smaller(e.L, e.Ls), smaller(e.T, e.Ts),
-                 [&](double u, double v) {
-                     if (v <= e.T && u <= e.L) return fillPx;
-                     return v <= e.Ts && u <= e.Ls ? strokePx : none;
-                 });
+        case 3:  // the fill's pixels; the stroke's elsewhere
+            walkRows<P>(*this, g, b, larger(e.L, e.Ls) + 0.5, larger(e.T, e.Ts) + 0.5,
+                        [&](P* out, Run s, double bu, double bv) LAMBDA_INLINE {
+                            const Run f = g.exact<false>(s, bu, bv, fill);
+                            fillRun(op, fillRow, out, f.from, f.to);
+                            const Run stroke = g.exact<false>(s, bu, bv, box);
+                            if (!stroke.empty()) outside(out, stroke, f, strokeRow);
+                        });
             break;
         default: break;  // no such fill mode: nothing is drawn
     }
 }
 
 // Anti-aliased: each edge's coverage is the linear ramp over the pixel; the
-// coverages along and across the axis multiply. The alphas of a run come from
-// the kernel of the processor's vector level; the pixel of the interior runs,
-// where every coverage is 1, from the same formula in plain code.
+// coverages along and across the axis multiply. Short edge runs work out
+// each pixel inline; longer ones take their alphas from the kernel of the
+// processor's vector level, the same operations in the same order. The
+// interior runs, where every coverage is 1, get the one pixel of the same
+// formula.
 template <class P, class Op>
 void LineDrawer::drawLoop(const PF_LRect& b, Op op) const {
     using D = raster::Depth<P>;
+    using Chan = typename D::Chan;
     const Pattern& p = *pattern;
     const Extents e(p);
     const double opacity = p.opacity;
     P fillPx = D::fromColor(p.fill), strokePx = D::fromColor(p.stroke);
-    const double* off = offsets.data() - region.left;
+    const Geometry g(*this, b);
     const spans::Kernels& kernels = spans::kernels();
     // A line thinner or shorter than a pixel fades in proportion.
     const double thin = raster::clamp01(e.L < e.T ? e.L : e.T);
     const spans::LineEdge edge{
         axis[0], axis[2], e.L, e.T, e.Ls, e.Ts, thin, opacity, spans::fullOf<P>(), static_cast<int>(p.fillMode)};
-    // The alphas of the columns [from, to), a piece at a time; blend(out, k, n)
-    // blends the piece's pixels.
+    // Runs up to this long are worked out pixel by pixel.
+    constexpr A_long kShortEdge = 8;
     float alpha[spans::kChunk + spans::kPad], alpha2[spans::kChunk + spans::kPad];
-    auto pieces = [&](A_long from, A_long to, double bu, double bv, auto blend) LAMBDA_INLINE {
+    // The columns [from, to) of a row: pixelOf(u, v) gives a pixel; the
+    // kernel's alphas of a piece of n columns are blended by piece(out, n).
+    auto edgeRun = [&](P* out, A_long from, A_long to, double bu, double bv, auto pixelOf, auto piece) LAMBDA_INLINE {
+        if (to - from <= kShortEdge) {
+            for (A_long c = from; c < to; ++c) {
+                const P px = pixelOf(g.u(c, bu), g.v(c, bv));
+                if (px.alpha != 0) blendPixel(op, px, out[c]);
+            }
+            return;
+        }
         for (A_long c = from; c < to; c += spans::kChunk) {
             const A_long n = to - c < spans::kChunk ? to - c : spans::kChunk;
-            spans::kernelsFor(kernels, n).line(edge, off + c, n, bu, bv, alpha, alpha2);
-            blend(c, n);
+            kernels.line(edge, g.off + c, n, bu, bv, alpha, alpha2);
+            piece(out + c, n);
         }
+    };
+    // The element's pixel px with the alphas of a piece.
+    auto withAlphas = [&](P px) {
+        return [&, px](P* out, A_long n) mutable LAMBDA_INLINE {
+            for (A_long k = 0; k < n; ++k) {
+                if (alpha[k] == 0.0f) continue;
+                px.alpha = static_cast<Chan>(alpha[k]);
+                blendPixel(op, px, out[k]);
+            }
+        };
     };
     switch (p.fillMode) {
         case 1: {
-            P inner = fillPx;
-            inner.alpha = D::alpha(covOut(0.0, e.L) * thin * covOut(0.0, e.T) * opacity);
-            blendRows<P>(*this, b, e.L + 0.5, e.T + 0.5, e.L - 0.5, e.T - 0.5, op, inner,
-                         [&](P* out, A_long from, A_long to, double bu, double bv) LAMBDA_INLINE {
-                             pieces(from, to, bu, bv,
-                                    [&](A_long c, A_long n) { spans::blendAlphas(op, fillPx, alpha, out + c, n); });
-                         });
+            auto pixelOf = [&](double u, double v) LAMBDA_INLINE {
+                P px = fillPx;
+                px.alpha = D::alpha(covOut(u, e.L) * thin * covOut(v, e.T) * opacity);
+                return px;
+            };
+            antiAliasedRows<P>(*this, g, b, e.L + 0.5, e.T + 0.5, e.L - 0.5, e.T - 0.5, op, pixelOf(0.0, 0.0),
+                               [&](P* out, A_long from, A_long to, double bu, double bv)
+                                   LAMBDA_INLINE { edgeRun(out, from, to, bu, bv, pixelOf, withAlphas(fillPx)); });
             break;
         }
         case 2: {
-            P inner = strokePx;
-            inner.alpha =
-                D::alpha((1.0 - covOut(0.0, e.L) * covOut(0.0, e.T)) * covOut(0.0, e.Ls) * covOut(0.0, e.Ts) * opacity);
-            blendRows<P>(*this, b, e.Ls + 0.5, e.Ts + 0.5, smaller(e.L, e.Ls) - 0.5, smaller(e.T, e.Ts) - 0.5, op,
-                         inner, [&](P* out, A_long from, A_long to, double bu, double bv) LAMBDA_INLINE {
-                             pieces(from, to, bu, bv,
-                                    [&](A_long c, A_long n) { spans::blendAlphas(op, strokePx, alpha, out + c, n); });
-                         });
+            auto pixelOf = [&](double u, double v) LAMBDA_INLINE {
+                P px = strokePx;
+                px.alpha =
+                    D::alpha((1.0 - covOut(u, e.L) * covOut(v, e.T)) * covOut(u, e.Ls) * covOut(v, e.Ts) * opacity);
+                return px;
+            };
+            antiAliasedRows<P>(*this, g, b, e.Ls + 0.5, e.Ts + 0.5, smaller(e.L, e.Ls) - 0.5, smaller(e.T, e.Ts) - 0.5,
+                               op, pixelOf(0.0, 0.0),
+                               [&](P* out, A_long from, A_long to, double bu, double bv)
+                                   LAMBDA_INLINE { edgeRun(out, from, to, bu, bv, pixelOf, withAlphas(strokePx)); });
             break;
         }
         case 3: {
             // The fill lies over the stroke; the opacity applies to the merge.
-            auto merge = [&](typename D::Chan fillAlpha, typename D::Chan strokeAlpha) {
-                fillPx.alpha = fillAlpha;
-                strokePx.alpha = strokeAlpha;
-                P merged = Blend::normal(strokePx, fillPx);
+            auto merge = [&](Chan fillAlpha, Chan strokeAlpha) LAMBDA_INLINE {
+                P f = fillPx, s = strokePx;
+                f.alpha = fillAlpha;
+                s.alpha = strokeAlpha;
+                P merged = Blend::normal(s, f);
                 merged.alpha = D::scaleAlpha(merged.alpha, opacity);
                 return merged;
             };
-            const P inner =
-                merge(D::alpha(covOut(0.0, e.L) * covOut(0.0, e.T)), D::alpha(covOut(0.0, e.Ls) * covOut(0.0, e.Ts)));
-            blendRows<P>(*this, b, larger(e.L, e.Ls) + 0.5, larger(e.T, e.Ts) + 0.5, smaller(e.L, e.Ls) - 0.5,
-                         smaller(e.T, e.Ts) - 0.5, op, inner,
-                         [&](P* out, A_long from, A_long to, double bu, double bv) LAMBDA_INLINE {
-                             pieces(from, to, bu, bv, [&](A_long c, A_long n) {
-                                 for (A_long k = 0; k < n; ++k) {
-                                     using Chan = typename D::Chan;
-                                     const P px = merge(static_cast<Chan>(alpha[k]), static_cast<Chan>(alpha2[k]));
-                                     if (px.alpha != 0) out[c + k] = op(px, out[c + k]);
-                                 }
-                             });
-                         });
+            auto pixelOf = [&](double u, double v) LAMBDA_INLINE {
+                return merge(D::alpha(covOut(u, e.L) * covOut(v, e.T)), D::alpha(covOut(u, e.Ls) * covOut(v, e.Ts)));
+            };
+            auto piece = [&](P* out, A_long n) LAMBDA_INLINE {
+                for (A_long k = 0; k < n; ++k) {
+                    const P px = merge(static_cast<Chan>(alpha[k]), static_cast<Chan>(alpha2[k]));
+                    if (px.alpha != 0) blendPixel(op, px, out[k]);
+                }
+            };
+            antiAliasedRows<P>(*this, g, b, larger(e.L, e.Ls) + 0.5, larger(e.T, e.Ts) + 0.5, smaller(e.L, e.Ls) - 0.5,
+                               smaller(e.T, e.Ts) - 0.5, op, pixelOf(0.0, 0.0),
+                               [&](P* out, A_long from, A_long to, double bu, double bv)
+                                   LAMBDA_INLINE { edgeRun(out, from, to, bu, bv, pixelOf, piece); });
             break;
         }
         default: break;  // no such fill mode: nothing is drawn

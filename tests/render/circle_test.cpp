@@ -304,27 +304,40 @@ void plainFill(World& w, const CircleDrawer& d) {
 
 }  // namespace
 
+// Every vector level the processor has, over a blank output and over runs of
+// every kind of pixel; opaque fills (whose interior is written without
+// arithmetic where it may be) and translucent ones, in every blend mode.
 TEST_F(CircleTest, FillRunsGiveThePlainPerPixelResult) {
-    uint32_t s = 12345;
-    auto next = [&] {
-        s ^= s << 13, s ^= s >> 17, s ^= s << 5;
-        return s / 4294967296.0;
-    };
-    for (Depth depth : {Depth::Bits8, Depth::Bits16, Depth::Float}) {
-        World fast(160, 120, depth), plain(160, 120, depth);
-        for (int k = 0; k < 60; ++k) {
-            CircleDrawer::Pattern p = circle(next() * 180 - 10, next() * 140 - 10, next() * 40, 1,
-                                             k % 3 == 0 ? next() * 0.95 : 0.0, 0, 0.3 + 0.7 * next());
-            p.fill = {1, static_cast<float>(next()), static_cast<float>(next()), static_cast<float>(next())};
-            p.blendMode = 1 + k % 15;
-            if (k % 7 == 0) p.radius = 0.2 + next();  // tiny
-            ASSERT_EQ(drawCircle(&in, *suites, fast, p), PF_Err_NONE);
-            CircleDrawer d(&in, *suites, 0, plain.get(), static_cast<int>(depth), p);
-            if (!d.doRender()) continue;
-            if (depth == Depth::Bits8) plainFill<PF_Pixel>(plain, d);
-            if (depth == Depth::Bits16) plainFill<PF_Pixel16>(plain, d);
-            if (depth == Depth::Float) plainFill<PF_PixelFloat>(plain, d);
-            ASSERT_TRUE(sameWorld(fast, plain)) << "depth " << static_cast<int>(depth) << ", circle " << k;
-        }
-    }
+    atEveryLevel([&] {
+        uint32_t s = 12345;
+        auto next = [&] {
+            s ^= s << 13, s ^= s >> 17, s ^= s << 5;
+            return s / 4294967296.0;
+        };
+        for (Depth depth : {Depth::Bits8, Depth::Bits16, Depth::Float})
+            for (bool blank : {true, false}) {
+                World fast(200, 140, depth), plain(200, 140, depth);
+                if (!blank) {
+                    fillWithRuns(fast, 7);
+                    fillWithRuns(plain, 7);
+                }
+                for (int k = 0; k < 60; ++k) {
+                    CircleDrawer::Pattern p =
+                        circle(next() * 220 - 10, next() * 160 - 10, next() * 80, 1, k % 3 == 0 ? next() * 0.95 : 0.0,
+                               0, k % 2 == 0 ? 1.0 : 0.3 + 0.7 * next());
+                    p.fill = {k % 5 == 1 ? 0.6f : 1.0f, static_cast<float>(next()), static_cast<float>(next()),
+                              static_cast<float>(next())};
+                    p.blendMode = k % 4 == 0 ? 1 + k % 15 : 1;
+                    if (k % 7 == 0) p.radius = 0.2 + next();  // tiny
+                    ASSERT_EQ(drawCircle(&in, *suites, fast, p), PF_Err_NONE);
+                    CircleDrawer d(&in, *suites, 0, plain.get(), static_cast<int>(depth), p);
+                    if (!d.doRender()) continue;
+                    if (depth == Depth::Bits8) plainFill<PF_Pixel>(plain, d);
+                    if (depth == Depth::Bits16) plainFill<PF_Pixel16>(plain, d);
+                    if (depth == Depth::Float) plainFill<PF_PixelFloat>(plain, d);
+                    ASSERT_TRUE(sameWorld(fast, plain))
+                        << "depth " << static_cast<int>(depth) << (blank ? ", blank" : ", runs") << ", circle " << k;
+                }
+            }
+    });
 }

@@ -4,6 +4,7 @@
 #include "RenderFixture.h"
 #include "VemaroBlend.h"
 #include "VemaroRasteriser.h"
+#include "VemaroSimd.h"
 #include "line_fixture.h"
 
 #include <cairo.h>
@@ -360,38 +361,6 @@ void plainLine(World& w, const LineDrawer& d, bool draft) {
 
 }  // namespace
 
-TEST_F(LineTest, RowSpansGiveThePlainPerPixelResult) {
-    uint32_t s = 4242;
-    auto next = [&] {
-        s ^= s << 13, s ^= s >> 17, s ^= s << 5;
-        return s / 4294967296.0;
-    };
-    const double phases[] = {0.0, M_PI / 2, M_PI, -M_PI / 2, 1e-9, M_PI / 2 + 1e-12, M_PI / 4};
-    for (Depth depth : {Depth::Bits8, Depth::Bits16, Depth::Float}) {
-        World fast(160, 120, depth), plain(160, 120, depth);
-        for (int k = 0; k < 90; ++k) {
-            LineDrawer::Pattern p =
-                line(next() * 180 - 10, next() * 140 - 10, next() * 60, next() * 8,
-                     k % 3 == 0 ? phases[k / 3 % 7] : next() * 7 - 3.5, 1 + k % 3, next() * 4, 0.3 + 0.7 * next());
-            p.fill = {1, static_cast<float>(next()), static_cast<float>(next()), static_cast<float>(next())};
-            p.stroke = {1, static_cast<float>(next()), static_cast<float>(next()), static_cast<float>(next())};
-            p.blendMode = 1 + k % 15;
-            if (k % 11 == 0) p.halfThickness = 0.2 * next();  // thinner than a pixel
-            if (k % 13 == 0) p.strokeWidth = -next();         // a stroke inside the fill
-            if (k % 17 == 0) p.halfLength = 1e7;              // far beyond the output
-            const bool draft = k % 4 == 3;
-            ASSERT_EQ(drawLine(&in, *suites, fast, p, draft), PF_Err_NONE);
-            LineDrawer d(&in, *suites, draft, plain.get(), static_cast<int>(depth), p);
-            if (d.doRender()) {
-                if (depth == Depth::Bits8) plainLine<PF_Pixel>(plain, d, draft);
-                if (depth == Depth::Bits16) plainLine<PF_Pixel16>(plain, d, draft);
-                if (depth == Depth::Float) plainLine<PF_PixelFloat>(plain, d, draft);
-            }
-            ASSERT_TRUE(sameWorld(fast, plain)) << "depth " << static_cast<int>(depth) << ", line " << k;
-        }
-    }
-}
-
 // ------------------------------------------------------------ bands
 namespace {
 
@@ -405,6 +374,16 @@ void paint(World& w) {
             px.alpha = raster::Depth<P>::alpha(v);
             w.at<P>(x, y) = px;
         }
+}
+
+// paint, with a block of transparent pixels and one of opaque pixels, each
+// wider than any vector group.
+template <class P>
+void paintWithRuns(World& w) {
+    paint<P>(w);
+    for (int y = 0; y < w.height(); ++y)
+        for (int x = w.width() / 3; x < 2 * w.width() / 3; ++x)
+            w.at<P>(x, y).alpha = y < w.height() / 2 ? 0 : raster::fullAlpha<P>();
 }
 
 }  // namespace
@@ -439,6 +418,63 @@ TEST_F(LineTest, OutputIsTheSameForEveryBandCount) {
             EXPECT_TRUE(sameWorld(*w, *reference))
                 << "depth " << static_cast<int>(depth) << ", " << threads << " bands";
             EXPECT_TRUE(w->paddingUntouched());
+        }
+    }
+}
+
+// Random lines of every kind (thin and thick, short and longer than the
+// world, steep, flat and at any angle, every fill mode, hard-edged and
+// anti-aliased, strokes inside the fill, every blend mode) over an output of
+// every alpha, with runs of transparent and opaque pixels: each vector level
+// the processor has gives, line after line, the bytes of the plain per-pixel
+// rule.
+TEST_F(LineTest, EveryVectorLevelGivesThePlainPerPixelResult) {
+    struct Restore {
+        ~Restore() { simd::setLevelCap(simd::Level::Avx512); }
+    } restore;
+    const int W = 300, H = 140;
+    const double phases[] = {0.0, M_PI / 2, M_PI, -M_PI / 2, 1e-9, M_PI / 2 + 1e-12, M_PI / 4, 2e-3, M_PI / 2 - 3e-3};
+    for (int level = 0; level <= static_cast<int>(simd::supported()); ++level) {
+        simd::setLevelCap(static_cast<simd::Level>(level));
+        for (Depth depth : {Depth::Bits8, Depth::Bits16, Depth::Float}) {
+            uint32_t s = 4242;
+            auto next = [&] {
+                s ^= s << 13, s ^= s >> 17, s ^= s << 5;
+                return s / 4294967296.0;
+            };
+            World fast(W, H, depth), plain(W, H, depth);
+            for (World* w : {&fast, &plain})
+                raster::forDepth(static_cast<int>(depth), [&](auto px) { paintWithRuns<decltype(px)>(*w); });
+            for (int k = 0; k < 120; ++k) {
+                double x = next() * (W + 40) - 20, y = next() * (H + 40) - 20;
+                double L = next() * 60, T = next() * 8;
+                if (k % 5 == 1) L = 100 + next() * 300;  // long, often past the world's edges
+                if (k % 7 == 2) T = 10 + next() * 30;    // thick
+                if (k % 11 == 0) T = 0.2 * next();       // thinner than a pixel
+                if (k % 9 == 4) L = next();              // shorter than a pixel
+                if (k % 17 == 0) L = 1e7;                // far beyond the output
+                double phase = k % 3 == 0 ? phases[k / 3 % 9] : next() * 9 - 3;
+                if (k % 6 == 5) {  // axis-aligned on whole pixels: distances exactly at the bounds
+                    x = std::round(x), y = std::round(y), L = std::round(L), T = std::round(T);
+                    phase = k % 12 == 5 ? 0.0 : M_PI;
+                }
+                const double stroke = k % 6 == 5 ? std::round(next() * 4) : next() * 4;
+                LineDrawer::Pattern p = line(x, y, L, T, phase, 1 + k % 3, stroke, 0.3 + 0.9 * next());
+                p.fill = {1, static_cast<float>(next()), static_cast<float>(next()), static_cast<float>(next())};
+                p.stroke = {1, static_cast<float>(next()), static_cast<float>(next()), static_cast<float>(next())};
+                p.blendMode = 1 + k % 15;
+                if (k % 13 == 0) p.strokeWidth = -next();  // a stroke inside the fill
+                const bool draft = k % 4 >= 2;
+                ASSERT_EQ(drawLine(&in, *suites, fast, p, draft), PF_Err_NONE);
+                LineDrawer d(&in, *suites, draft, plain.get(), static_cast<int>(depth), p);
+                if (d.doRender()) {
+                    if (depth == Depth::Bits8) plainLine<PF_Pixel>(plain, d, draft);
+                    if (depth == Depth::Bits16) plainLine<PF_Pixel16>(plain, d, draft);
+                    if (depth == Depth::Float) plainLine<PF_PixelFloat>(plain, d, draft);
+                }
+                ASSERT_TRUE(sameWorld(fast, plain))
+                    << "level " << level << ", depth " << static_cast<int>(depth) << ", line " << k;
+            }
         }
     }
 }

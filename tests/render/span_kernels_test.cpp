@@ -19,18 +19,6 @@ using hostsim::World;
 
 namespace {
 
-// Runs f once per vector level the processor has, the level capped to it.
-template <class F>
-void atEveryLevel(F f) {
-    for (int level = 0; level <= static_cast<int>(simd::supported()); ++level) {
-        simd::setLevelCap(static_cast<simd::Level>(level));
-        SCOPED_TRACE("vector level " + std::to_string(level));
-        ASSERT_EQ(static_cast<int>(simd::level()), level);
-        f();
-    }
-    simd::setLevelCap(simd::Level::Avx512);
-}
-
 // The depth's alpha of a value, as the drawers convert it.
 float alphaOf(double full, double a) {
     if (full == 255.0) return raster::Depth<PF_Pixel>::alpha(a);
@@ -142,43 +130,56 @@ TEST(SpanKernels, LineAlphasAreThePerPixelFormula) {
     });
 }
 
+// The 8-bit kernel that puts an element beneath without arithmetic, with the
+// drawer's blend of each pixel it stops at, against the blend function alone:
+// runs of every length (the partial vector groups) over transparent, opaque
+// and translucent output pixels, in normal mode and in one that does not keep
+// an opaque output pixel.
+TEST(SpanKernels, FillBeneathWithoutArithmeticIsTheBlend) {
+    std::mt19937 g(77);
+    auto pixel = [&](int kind) {
+        const A_u_char a = kind == 0 ? 0 : (kind == 1 ? 255 : static_cast<A_u_char>(1 + g() % 254));
+        return PF_Pixel{a, static_cast<A_u_char>(g()), static_cast<A_u_char>(g()), static_cast<A_u_char>(g())};
+    };
+    atEveryLevel([&] {
+        const spans::Kernels& k = spans::kernels();
+        if (!k.fillBeneath8) return;
+        for (int trial = 0; trial < 3000; ++trial) {
+            const bool normal = trial % 3 != 0;
+            const BlendFunc8 blend = blendFunction<PF_Pixel>(normal ? 1 : 5);
+            const A_long n = 1 + static_cast<A_long>(g() % 70);
+            // Mostly one kind of output pixel, as drawings have runs of them.
+            const int usual = static_cast<int>(g() % 3);
+            std::vector<PF_Pixel> row(n), want(n);
+            for (PF_Pixel& p : row) p = pixel(g() % 8 == 0 ? static_cast<int>(g() % 3) : usual);
+            const PF_Pixel element = pixel(g() % 4 == 0 ? 2 : 1);
+            for (A_long c = 0; c < n; ++c) want[c] = blend(element, row[c]);
+            // A pixel the kernel stops at is blended, then it goes on after it.
+            for (A_long c = 0; c < n;) {
+                c += k.fillBeneath8(element, row.data() + c, n - c, normal);
+                if (c < n) row[c] = blend(element, row[c]), ++c;
+            }
+            ASSERT_EQ(std::memcmp(row.data(), want.data(), n * sizeof(PF_Pixel)), 0) << "trial " << trial;
+        }
+    });
+}
+
 namespace {
 
 // Random circles and lines of every fill mode, blend mode and quality over a
 // background of transparent, opaque and partly transparent runs.
 class SpanDrawings : public RenderFixture {
 protected:
-    void background(World& w, uint32_t seed) {
-        std::mt19937 g(seed);
-        // Runs of transparent, opaque and partly transparent pixels, as
-        // drawings have them.
-        int kind = 0, left = 0;
-        for (int y = 0; y < w.height(); ++y)
-            for (int x = 0; x < w.width(); ++x) {
-                if (left-- == 0) {
-                    kind = static_cast<int>(g() % 3);
-                    left = static_cast<int>(g() % 48);
-                }
-                const double a = kind == 0 ? 0.0 : (kind == 1 ? 1.0 : (g() % 1000) / 1000.0);
-                const Color c{static_cast<float>(a), (g() % 1000) / 1000.0f, (g() % 1000) / 1000.0f,
-                              (g() % 1000) / 1000.0f};
-                switch (w.depth()) {
-                    case Depth::Bits8: w.at<PF_Pixel>(x, y) = raster::Depth<PF_Pixel>::fromColor(c); break;
-                    case Depth::Bits16: w.at<PF_Pixel16>(x, y) = raster::Depth<PF_Pixel16>::fromColor(c); break;
-                    default: w.at<PF_PixelFloat>(x, y) = raster::Depth<PF_PixelFloat>::fromColor(c); break;
-                }
-            }
-    }
     // The same drawing at every level; each compared with the plain level's.
     template <class Draw>
     void compare(Depth depth, Draw draw) {
         World plain(150, 110, depth);
-        background(plain, 7);
+        fillWithRuns(plain, 7);
         simd::setLevelCap(simd::Level::Portable);
         draw(plain);
         atEveryLevel([&] {
             World w(150, 110, depth);
-            background(w, 7);
+            fillWithRuns(w, 7);
             draw(w);
             ASSERT_TRUE(sameWorld(w, plain));
         });
@@ -348,8 +349,8 @@ TEST_F(SpanDrawings, StrokedCirclesFollowThePlainRule) {
         SCOPED_TRACE("depth " + std::to_string(static_cast<int>(depth)));
         atEveryLevel([&] {
             World fast(150, 110, depth), plain(150, 110, depth);
-            background(fast, 3);
-            background(plain, 3);
+            fillWithRuns(fast, 3);
+            fillWithRuns(plain, 3);
             Rng rng;
             for (int k = 0; k < 60; ++k) {
                 CircleDrawer::Pattern p = circle(rng.uniform(-20, 170), rng.uniform(-20, 130),
