@@ -190,7 +190,7 @@ void walkRows(const LineDrawer& d, const Geometry& g, const PF_LRect& b, double 
     // Each row's columns are found kAhead rows before it is drawn and its
     // pixels asked for then: a thin line meets new cache lines on every row,
     // and one row's work is shorter than their fetch.
-    constexpr A_long kAhead = 8;
+    constexpr A_long kAhead = 4;
     Run ahead[kAhead];
     auto find = [&](A_long r) {
         const double dy = y - r;
