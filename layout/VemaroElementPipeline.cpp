@@ -252,6 +252,36 @@ void ElementPipeline::FreeSlots::operator()(ShapeDrawer::Pattern* p) const {
     std::allocator<ShapeDrawer::Pattern>().deallocate(p, kRunLength);
 }
 
+// The kept elements of a run appended in order, each stretch of kept ones in
+// one copy; the list grows at most once, within the budget.
+void ElementPipeline::append(std::size_t size) {
+    std::vector<ShapeDrawer::Pattern>& list = drawer.patterns;
+    std::size_t keep = 0;
+    for (std::size_t k = 0; k < size; ++k) keep += kept[k];
+    const std::size_t limit = elementLimit();
+    const std::size_t room = list.size() < limit ? limit - list.size() : 0;
+    if (keep > room) {
+        // Queued elements are all within the budget; should that ever fail,
+        // the list stops where the element-by-element walk would have.
+        keep = room;
+        full = true;
+        if (!err) err = PF_Err_OUT_OF_MEMORY;
+    }
+    if (list.capacity() - list.size() < keep)
+        list.reserve(std::min(limit, list.size() + std::max({keep, list.size() / 2, std::size_t{1024}})));
+    for (std::size_t k = 0; k < size && keep > 0;) {
+        if (!kept[k]) {
+            ++k;
+            continue;
+        }
+        std::size_t end = k + 1;
+        while (end < size && kept[end] && end - k < keep) ++end;
+        list.insert(list.end(), &slots[k], &slots[k] + (end - k));
+        keep -= end - k;
+        k = end;
+    }
+}
+
 void ElementPipeline::flush() {
     if (queue.empty()) return;
     const std::size_t size = queue.size();
@@ -273,11 +303,6 @@ void ElementPipeline::flush() {
     for (const PF_Err e : errors)
         if (e && !failed) failed = e;
     if (failed && !err) err = failed;
-    if (!failed)
-        for (std::size_t k = 0; k < size && !full; ++k) {
-            if (!kept[k]) continue;
-            if (drawer.patterns.size() == drawer.patterns.capacity() && !grow()) break;
-            drawer.patterns.push_back(slots[k]);
-        }
+    if (!failed) append(size);
     queue.clear();
 }

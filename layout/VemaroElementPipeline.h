@@ -142,6 +142,8 @@ private:
     struct Run;
 
     bool grow();
+    // Appends the kept elements of the run of `size` queued ones.
+    void append(std::size_t size);
     // Whether an element may be queued: its steps call the host only for
     // maths, and the budget holds it and every element queued before it.
     bool queueable();

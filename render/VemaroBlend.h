@@ -12,6 +12,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <type_traits>
 #include <utility>
 
@@ -209,6 +210,15 @@ VEMARO_INLINE typename D::Wide fromFloat(float f) {
 // ------------------------------------------------------------ float
 namespace detail {
 
+// A NaN made by the arithmetic (from infinite or NaN channels) comes out as
+// the one quiet NaN: which of two NaN operands an operation passes on, and so
+// the sign and payload, depends on an operand order that the compiler and the
+// vector paths choose freely.
+VEMARO_INLINE float canonicalNaN(float v) { return v == v ? v : std::numeric_limits<float>::quiet_NaN(); }
+VEMARO_INLINE PF_PixelFloat canonicalNaN(const PF_PixelFloat& p) {
+    return {canonicalNaN(p.alpha), canonicalNaN(p.red), canonicalNaN(p.green), canonicalNaN(p.blue)};
+}
+
 template <class F>
 VEMARO_INLINE PF_PixelFloat separableF(const PF_PixelFloat& bottom, const PF_PixelFloat& top, F channel) {
     if (bottom.alpha == 0.0f) return top;
@@ -219,7 +229,7 @@ VEMARO_INLINE PF_PixelFloat separableF(const PF_PixelFloat& bottom, const PF_Pix
     const float Wt = at - W2;
     const float A = at + Wb;
     auto mix = [&](float b, float t) { return (t * Wt + channel(b, t) * W2 + b * Wb) / A; };
-    return {A, mix(bottom.red, top.red), mix(bottom.green, top.green), mix(bottom.blue, top.blue)};
+    return canonicalNaN({A, mix(bottom.red, top.red), mix(bottom.green, top.green), mix(bottom.blue, top.blue)});
 }
 
 struct ChanF {
@@ -289,7 +299,8 @@ VEMARO_INLINE PF_PixelFloat normal(const PF_PixelFloat& bottom, const PF_PixelFl
     const float wb = ab * (1.0f - at);
     const float A = at + wb;
     auto mix = [&](float b, float t) { return (t * at + b * wb) / A; };
-    return {A, mix(bottom.red, top.red), mix(bottom.green, top.green), mix(bottom.blue, top.blue)};
+    return detail::canonicalNaN(
+        {A, mix(bottom.red, top.red), mix(bottom.green, top.green), mix(bottom.blue, top.blue)});
 }
 
 VEMARO_INLINE PF_PixelFloat softlight(const PF_PixelFloat& bottom, const PF_PixelFloat& top) {
@@ -331,7 +342,8 @@ VEMARO_INLINE PF_PixelFloat alpha_add(const PF_PixelFloat& bottom, const PF_Pixe
     const float ab = bottom.alpha, at = top.alpha;
     const float A = ab + at;
     auto mix = [&](float b, float t) { return detail::clamp01((b * ab + t * at) / A); };
-    return {detail::clamp01(A), mix(bottom.red, top.red), mix(bottom.green, top.green), mix(bottom.blue, top.blue)};
+    return detail::canonicalNaN(
+        {detail::clamp01(A), mix(bottom.red, top.red), mix(bottom.green, top.green), mix(bottom.blue, top.blue)});
 }
 
 }  // namespace Blend

@@ -47,7 +47,6 @@ inline Planes8 unpack8(I v0, I v1) {
     const I z = V::zero();
     return {V::unpacklo8(ar, z), V::unpackhi8(ar, z), V::unpacklo8(gb, z), V::unpackhi8(gb, z)};
 }
-inline Planes8 load8(const PF_Pixel* p) { return unpack8(V::load(p), V::load(p + kGroup8 / 2)); }
 
 // Lanes must hold 0..255.
 inline void store8(PF_Pixel* p, const Planes8& q) {
@@ -170,6 +169,47 @@ VEMARO_INLINE Planes8 kernel8(const Planes8& B, const Planes8& T) {
     return {pick(T.a, B.a, R.a), pick(T.r, B.r, R.r), pick(T.g, B.g, R.g), pick(T.b, B.b, R.b)};
 }
 
+// Groups whose top or bottom is all opaque, the runs of a drawing and most of
+// an input layer, have the weights of the separable modes collapse. With
+// B(b, t) at most 257 (every mode of kChannel but add) the sums fit 16-bit
+// lanes and the quotients by 256 A come from multiplications by constants.
+template <BlendMode M>
+constexpr bool kOpaque8 = kChannel<M> && M != BlendMode::Add;
+
+// at = 255: Wb = 0, A = ab + ((255 - ab) 255 >> 8) = 254 (255 where ab = 255),
+// and the sum is 255 P with P = (255 - ab) t + ab B <= 255 * 257. Then
+// floor(255 P / (256 * 254)) = floor(floor(floor(255 P / 256) / 2) / 127), the
+// first step (P * 65280) >> 16 and the last (y * 33027) >> 22, exact for
+// y < 2^15; and floor(255 P / (256 * 255)) = P >> 8. A transparent bottom
+// gives the top.
+template <BlendMode M>
+VEMARO_INLINE Planes8 kernelOpaqueTop8(const Planes8& B, const Planes8& T) {
+    const I full = V::set16(255), ab = B.a, k = V::sub16(full, ab);
+    const I bottomClear = V::cmpeq16(ab, V::zero()), bottomFull = V::cmpeq16(ab, full);
+    auto mix = [&](I t, I b) {
+        const I P = V::add16(V::mullo16(k, t), V::mullo16(ab, channel8<M>(b, t)));
+        const I y = V::template srli16<1>(V::mulhiu16(P, V::set16(static_cast<short>(65280))));
+        const I q = V::min16(V::template srli16<6>(V::mulhiu16(y, V::set16(static_cast<short>(33027)))), full);
+        return select(bottomClear, t, select(bottomFull, V::template srli16<8>(P), q));
+    };
+    return {V::sub16(full, V::andnot(V::or_(bottomClear, bottomFull), V::set16(1))), mix(T.r, B.r), mix(T.g, B.g),
+            mix(T.b, B.b)};
+}
+
+// ab = 255: Wt = 0, A = 255 and the sum is 255 Q with Q = (255 - at) b + at B,
+// so each channel is Q >> 8 and the alpha 255. A transparent top gives the
+// bottom.
+template <BlendMode M>
+VEMARO_INLINE Planes8 kernelOpaqueBottom8(const Planes8& B, const Planes8& T) {
+    const I full = V::set16(255), at = T.a, k = V::sub16(full, at);
+    const I topClear = V::cmpeq16(at, V::zero());
+    auto mix = [&](I t, I b) {
+        const I Q = V::add16(V::mullo16(k, b), V::mullo16(at, channel8<M>(b, t)));
+        return select(topClear, b, V::template srli16<8>(Q));
+    };
+    return {full, mix(T.r, B.r), mix(T.g, B.g), mix(T.b, B.b)};
+}
+
 // Whole groups of a row; returns how many pixels were done. The bottom is a
 // row, or one pixel repeated (kUniform).
 template <BlendMode M, bool kUniform>
@@ -194,10 +234,22 @@ inline A_long rows8(const PF_Pixel* bottom, PF_Pixel* top, A_long n) {
             V::store(dst + H, select(V::cmpeq32(V::and_(b1, alpha), z), t1, b1));
             continue;
         }
+        const bool topFull = V::allOnes(V::and_(V::cmpeq32(ta0, alpha), V::cmpeq32(ta1, alpha)));
         if constexpr (M == BlendMode::Normal) {
-            if (V::allOnes(V::and_(V::cmpeq32(ta0, alpha), V::cmpeq32(ta1, alpha)))) continue;
+            if (topFull) continue;
         }
-        store8(dst, kernel8<M>(load8(src), unpack8(t0, t1)));
+        const I b0 = V::load(src), b1 = V::load(src + H);
+        if constexpr (kOpaque8<M>) {
+            if (topFull) {
+                store8(dst, kernelOpaqueTop8<M>(unpack8(b0, b1), unpack8(t0, t1)));
+                continue;
+            }
+            if (V::allOnes(V::and_(V::cmpeq32(V::and_(b0, alpha), alpha), V::cmpeq32(V::and_(b1, alpha), alpha)))) {
+                store8(dst, kernelOpaqueBottom8<M>(unpack8(b0, b1), unpack8(t0, t1)));
+                continue;
+            }
+        }
+        store8(dst, kernel8<M>(unpack8(b0, b1), unpack8(t0, t1)));
     }
     return i;
 }
@@ -280,7 +332,11 @@ VEMARO_INLINE PlanesF kernelF(const PlanesF& B, const PlanesF& T) {
         };
         R = {A, mix(B.r, T.r), mix(B.g, T.g), mix(B.b, T.b)};
     }
-    auto pick = [&](F b, F t, F r) { return selectF(keepTop, t, selectF(keepBottom, b, r)); };
+    // Made NaNs as the one quiet NaN, as the per-pixel functions give them.
+    const F nan = V::set1F(std::numeric_limits<float>::quiet_NaN());
+    auto pick = [&](F b, F t, F r) {
+        return selectF(keepTop, t, selectF(keepBottom, b, selectF(V::cmpeqF(r, r), r, nan)));
+    };
     return {pick(B.a, T.a, R.a), pick(B.r, T.r, R.r), pick(B.g, T.g, R.g), pick(B.b, T.b, R.b)};
 }
 

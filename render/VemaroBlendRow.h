@@ -11,6 +11,7 @@
 #include "VemaroSimd.h"
 
 #include <cstring>
+#include <limits>
 #include <type_traits>
 
 #if defined(__SSE2__) || defined(_M_X64)

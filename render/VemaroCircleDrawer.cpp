@@ -227,14 +227,7 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
         float alpha[spans::kChunk + spans::kPad];
         for (A_long c = from; c < to; c += spans::kChunk) {
             const A_long n = to - c < spans::kChunk ? to - c : spans::kChunk;
-            kernels.circleFill(edge, sq + c, dist + c, n, ady2, rowInHole, alpha);
-            if constexpr (std::is_same_v<P, PF_Pixel>) {
-                // Most pixels lie over transparent or (normal mode) opaque
-                // output and need no arithmetic.
-                if (kernels.alphasBeneath8 &&
-                    kernels.alphasBeneath8(fillPx, alpha, out + c, n, Op::template keepsOpaqueTop<P>()) == 0)
-                    continue;
-            }
+            spans::kernelsFor(kernels, n).circleFill(edge, sq + c, dist + c, n, ady2, rowInHole, alpha);
             spans::blendAlphas(op, fillPx, alpha, out + c, n);
         }
     };
@@ -260,30 +253,41 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
         Blend::blendSpan(op, element, out, from, to);
     };
 
-    // Each row's columns are found kAhead rows before it is drawn, and its
-    // cache lines asked for then: the rows of an element are far apart in
-    // memory, and the edges move along the row from one row to the next.
+    // The columns of each row of a tall band are found kAhead rows before it
+    // is drawn, and its cache lines asked for then: the rows of an element
+    // are far apart in memory, and the edges move along the row from one row
+    // to the next. A short band's rows were asked for at the start.
     constexpr A_long kAhead = 16;
     struct Columns {
         A_long from, to;
         bool any;
     };
+    auto columnsOf = [&](A_long r) {
+        Columns c{0, 0, false};
+        const double ady = std::fabs(p.y - r);
+        // Columns beyond the outer bound need no visit.
+        c.any = columnsWithin(p.x, fb.bound - ady * ady, b, c.from, c.to);
+        return c;
+    };
+    const bool tall = b.bottom - b.top > kAhead;
     Columns ahead[kAhead];
     auto find = [&](A_long r) {
-        Columns c{0, 0, false};
-        if (r < b.bottom) {
-            const double ady = std::fabs(p.y - r);
-            // Columns beyond the outer bound need no visit.
-            c.any = columnsWithin(p.x, fb.bound - ady * ady, b, c.from, c.to);
-            if (c.any && c.from < c.to) prefetchSpan<P>(world, r, b, c.from, c.to);
-        }
+        if (r >= b.bottom) return;
+        const Columns c = columnsOf(r);
+        if (c.any && c.from < c.to) prefetchSpan<P>(world, r, b, c.from, c.to);
         ahead[(r - b.top) % kAhead] = c;
     };
-    for (A_long r = b.top; r < b.top + kAhead; ++r) find(r);
+    if (tall)
+        for (A_long r = b.top; r < b.top + kAhead; ++r) find(r);
 
     for (A_long r = b.top; r < b.bottom; ++r) {
-        const Columns cols = ahead[(r - b.top) % kAhead];
-        find(r + kAhead);
+        Columns cols;
+        if (tall) {
+            cols = ahead[(r - b.top) % kAhead];
+            find(r + kAhead);
+        } else {
+            cols = columnsOf(r);
+        }
         if (!cols.any) continue;
         const A_long from = cols.from, to = cols.to;
         const double ady = std::fabs(p.y - r);

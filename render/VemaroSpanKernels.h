@@ -71,12 +71,6 @@ struct Kernels {
     // many pixels came before it (n when none did). Null where the plain row
     // blend is as fast.
     A_long (*fillBeneath8)(PF_Pixel element, PF_Pixel* row, A_long n, bool keepOpaque);
-    // The same for an element with the alphas of a kernel above (whole
-    // numbers 0 ... 255) beneath n pixels of an 8-bit row; an alpha of 0
-    // leaves its pixel. The alphas of the pixels done are set to 0; returns
-    // how many pixels are left, to be blended with the alphas that remain
-    // (blendAlphas). Null where there is no such kernel.
-    A_long (*alphasBeneath8)(PF_Pixel element, float* alpha, PF_Pixel* row, A_long n, bool keepOpaque);
 };
 
 // The kernels of the current simd::level().

@@ -158,26 +158,6 @@ A_long fillBeneath8(PF_Pixel element, PF_Pixel* row, A_long n, bool keepOpaque) 
     return n;
 }
 
-A_long alphasBeneath8(PF_Pixel element, float* alpha, PF_Pixel* row, A_long n, bool keepOpaque) {
-    uint32_t bits;
-    std::memcpy(&bits, &element, sizeof bits);
-    const V::P colour = V::setPixels(bits & ~0xFFu), alphaByte = V::setPixels(0xFFu), zero = V::setPixels(0u);
-    A_long left = 0;
-    for (A_long i = 0; i < n; i += V::kPixels) {
-        const int m = n - i >= V::kPixels ? V::kPixels : static_cast<int>(n - i);
-        const unsigned valid = m == V::kPixels ? V::kAllPixels : (1u << m) - 1u;
-        const V::P a = V::loadAlphas(alpha + i, m);
-        const V::P below = V::andPixels(V::loadPixels(row + i, m), alphaByte);
-        const unsigned none = V::equalBits(a, zero);
-        const unsigned clear = V::equalBits(below, zero) & ~none & valid;
-        const unsigned keep = keepOpaque ? V::equalBits(below, alphaByte) : 0u;
-        const unsigned hard = valid & ~(none | clear | keep);
-        V::storePixels(row + i, V::orPixels(colour, a), clear);
-        if (hard != valid) V::zeroAlphas(alpha + i, valid & ~hard);
-        left += __builtin_popcount(hard);
-    }
-    return left;
-}
 #endif
 
 }  // namespace VEMARO_SPAN_NS

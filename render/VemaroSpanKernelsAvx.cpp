@@ -27,7 +27,7 @@
 #define VEMARO_SPAN_TABLE \
     namespace VEMARO_SPAN_NS { \
     extern const Kernels kKernels; \
-    const Kernels kKernels{&circleFill, &circleStroke, &line, &fillBeneath8, &alphasBeneath8}; \
+    const Kernels kKernels{&circleFill, &circleStroke, &line, &fillBeneath8}; \
     }
 
 #pragma GCC push_options
@@ -79,18 +79,6 @@ struct V {
         }
     }
     static P kLaneBits() { return _mm256_setr_epi32(1, 2, 4, 8, 16, 32, 64, 128); }
-    static P orPixels(P a, P b) { return _mm256_or_si256(a, b); }
-    // The first m alphas as integers (they are whole numbers); the others 0.
-    static P loadAlphas(const float* p, int m) {
-        const __m256 v = m == kPixels ? _mm256_loadu_ps(p) : _mm256_maskload_ps(p, lanesBelow(m));
-        return _mm256_cvttps_epi32(v);
-    }
-    // 0 into the alphas whose bit is set.
-    static void zeroAlphas(float* p, unsigned bits) {
-        const P lanes =
-            _mm256_cmpeq_epi32(_mm256_and_si256(_mm256_set1_epi32(static_cast<int>(bits)), kLaneBits()), kLaneBits());
-        _mm256_maskstore_ps(p, lanes, _mm256_setzero_ps());
-    }
 };
 }  // namespace avx2
 
@@ -142,15 +130,6 @@ struct V {
             _mm512_storeu_si512(p, v);
         else if (bits != 0u)
             _mm512_mask_storeu_epi32(p, static_cast<__mmask16>(bits), v);
-    }
-    static P orPixels(P a, P b) { return _mm512_or_si512(a, b); }
-    // The first m alphas as integers (they are whole numbers); the others 0.
-    static P loadAlphas(const float* p, int m) {
-        return _mm512_cvttps_epi32(_mm512_maskz_loadu_ps(static_cast<__mmask16>((1u << m) - 1u), p));
-    }
-    // 0 into the alphas whose bit is set.
-    static void zeroAlphas(float* p, unsigned bits) {
-        _mm512_mask_storeu_ps(p, static_cast<__mmask16>(bits), _mm512_setzero_ps());
     }
 };
 }  // namespace avx512

@@ -11,7 +11,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -97,6 +99,12 @@ struct ModeOf<BlendOp<M>> {
     static constexpr BlendMode value = M;
 };
 
+float bitsF(uint32_t u) {
+    float f;
+    std::memcpy(&f, &u, sizeof f);
+    return f;
+}
+
 // ------------------------------------------------------------ random pixels
 // Alphas and channels favour the values where the formulas branch.
 struct Source {
@@ -110,8 +118,13 @@ struct Source {
             default: return rng() % (full + 1);
         }
     }
+    // Besides values in and around 0..1, infinities, NaNs (a negative one with
+    // a payload too) and huge values, where the float arithmetic makes NaNs.
     float pickF() {
-        switch (rng() % 8) {
+        static const float kWild[] = {INFINITY, -INFINITY, NAN, -NAN, 1e30f, -1e30f, bitsF(0xFFC00001u)};
+        switch (rng() % 10) {
+            case 8:
+            case 9: return kWild[rng() % std::size(kWild)];
             case 0: return 0.0f;
             case 1: return 1.0f;
             case 2: return 0.5f;
@@ -131,8 +144,18 @@ struct Source {
 
 template <class P>
 std::string str(const P& p) {
-    return "{" + std::to_string(+p.alpha) + ", " + std::to_string(+p.red) + ", " + std::to_string(+p.green) + ", " +
-           std::to_string(+p.blue) + "}";
+    auto one = [](auto v) {
+        if constexpr (std::is_same_v<decltype(v), float>) {
+            uint32_t u;
+            std::memcpy(&u, &v, sizeof u);
+            char hex[16];
+            std::snprintf(hex, sizeof hex, "%08x", u);
+            return std::to_string(v) + " (" + hex + ")";
+        } else {
+            return std::to_string(+v);
+        }
+    };
+    return "{" + one(p.alpha) + ", " + one(p.red) + ", " + one(p.green) + ", " + one(p.blue) + "}";
 }
 
 // A drawing as a frame holds it: runs of transparent and of opaque pixels
@@ -163,7 +186,10 @@ void checkRows(int popup, bool runs) {
     std::vector<P> bottom(kPixels), top(kPixels);
     for (P& p : bottom) src.fill(p);
     for (P& p : top) src.fill(p);
-    if (runs) frameLike(src, top);
+    if (runs) {
+        frameLike(src, top);
+        frameLike(src, bottom);
+    }
     const BlendMode mode = blendModeOfPopup(popup);
     withBlendOp(popup, [&](auto op) {
         constexpr BlendMode M = ModeOf<decltype(op)>::value;
@@ -213,6 +239,80 @@ TEST(BlendRow, RowsEqualTheFormulasAtEveryModeDepthAndVectorWidth) {
                 checkRows<PF_PixelFloat>(popup, runs);
             }
     }
+    simd::setLevelCap(simd::Level::Avx512);
+}
+
+// Where float arithmetic makes a NaN (infinity less infinity, infinity times
+// 0, a NaN operand) every path gives the quiet NaN 0x7fc00000, whichever NaN
+// the operations met; finite channels of the same pixels are as computed by
+// hand.
+TEST(BlendRow, MadeNaNsAreTheQuietNaNOnEveryPath) {
+    const float inf = INFINITY, nan = bitsF(0x7fc00000u), payload = bitsF(0xffc00001u);
+    struct Case {
+        int popup;
+        PF_PixelFloat bottom, top, want;
+    };
+    const Case cases[] = {
+        // W2 = Wb = 0.5, Wt = 0, A = 1: inf * Wt and |inf - inf| are NaNs;
+        // 0.75 * 0 + 0.5 * 0.5 + 0.25 * 0.5 = 0.375.
+        {13, {1.0f, inf, 0.25f, -inf}, {0.5f, inf, 0.75f, -inf}, {1.0f, nan, 0.375f, nan}},
+        // wb = 0.5, A = 1: -inf * 0.5 + inf * 0.5, a NaN with a payload.
+        {1, {1.0f, inf, 0.25f, 0.5f}, {0.5f, -inf, 0.75f, payload}, {1.0f, nan, 0.5f, nan}},
+        // Screen of 0.25 under 1 is 1: 0 + 1 * 0.5 + 0.25 * 0.5.
+        {8, {1.0f, inf, 0.25f, 0.5f}, {0.5f, -inf, 1.0f, payload}, {1.0f, nan, 0.625f, nan}},
+        // A = 1: (inf * 0.5 + -inf * 0.5) / 1, which the clamp leaves a NaN.
+        {15, {0.5f, inf, 0.25f, 0.5f}, {0.5f, -inf, 0.75f, payload}, {1.0f, nan, 0.5f, nan}},
+    };
+    constexpr int kRow = 37;
+    for (const Case& c : cases) {
+        const PF_PixelFloat one = blendFunction<PF_PixelFloat>(c.popup)(c.bottom, c.top);
+        EXPECT_EQ(std::memcmp(&one, &c.want, sizeof one), 0)
+            << "popup " << c.popup << ": got " << str(one) << ", want " << str(c.want);
+        for (int level = 0; level <= static_cast<int>(simd::supported()); ++level) {
+            simd::setLevelCap(static_cast<simd::Level>(level));
+            std::vector<PF_PixelFloat> bottom(kRow, c.bottom), row(kRow, c.top);
+            withBlendOp(c.popup, [&](auto op) { Blend::blendRow(op, bottom.data(), row.data(), kRow); });
+            for (const PF_PixelFloat& p : row)
+                ASSERT_EQ(std::memcmp(&p, &c.want, sizeof p), 0)
+                    << "popup " << c.popup << " level " << level << ": got " << str(p) << ", want " << str(c.want);
+        }
+    }
+    simd::setLevelCap(simd::Level::Avx512);
+}
+
+// Groups with an opaque top or an opaque bottom take their own arithmetic at 8
+// bits. Every bottom and top channel pair under every alpha of the other
+// operand, three pairs a pixel, at every vector width.
+TEST(BlendRow, OpaqueGroupsEqualTheFormulasForEveryEightBitValue) {
+    constexpr int kPairs = 256 * 256, kPixels = (kPairs + 2) / 3;
+    std::vector<PF_Pixel> bottom(kPixels), top(kPixels), want(kPixels), got(kPixels);
+    for (const bool opaqueTop : {true, false})
+        for (int a = 0; a < 256; ++a) {
+            for (int i = 0; i < kPixels; ++i) {
+                auto pair = [&](int k, A_u_char& b, A_u_char& t) {
+                    const int c = (3 * i + k) % kPairs;
+                    b = static_cast<A_u_char>(c & 255);
+                    t = static_cast<A_u_char>(c >> 8);
+                };
+                PF_Pixel& b = bottom[i];
+                PF_Pixel& t = top[i];
+                pair(0, b.red, t.red);
+                pair(1, b.green, t.green);
+                pair(2, b.blue, t.blue);
+                b.alpha = static_cast<A_u_char>(opaqueTop ? a : 255);
+                t.alpha = static_cast<A_u_char>(opaqueTop ? 255 : a);
+                want[i] = reference<PF_Pixel>(BlendMode::Screen, b, t);
+            }
+            for (int level = 0; level <= static_cast<int>(simd::supported()); ++level) {
+                simd::setLevelCap(static_cast<simd::Level>(level));
+                got = top;
+                Blend::blendRow(BlendOp<BlendMode::Screen>{}, bottom.data(), got.data(), kPixels);
+                for (int i = 0; i < kPixels; ++i)
+                    if (std::memcmp(&got[i], &want[i], sizeof(PF_Pixel)) != 0)
+                        FAIL() << "level " << level << " bottom " << str(bottom[i]) << " top " << str(top[i])
+                               << ": got " << str(got[i]) << ", want " << str(want[i]);
+            }
+        }
     simd::setLevelCap(simd::Level::Avx512);
 }
 
