@@ -121,17 +121,16 @@ void cairo(benchmark::State& state) { fill(state, CAIRO_ANTIALIAS_DEFAULT); }
 // Pixels in or out by their centres, as the hard-edged lines.
 void cairoAliased(benchmark::State& state) { fill(state, CAIRO_ANTIALIAS_NONE); }
 
+// One size of a drawing, timed in milliseconds of real time.
+void sized(benchmark::internal::Benchmark* b, int length, int thickness) {
+    b->Args({length, thickness})->Unit(benchmark::kMillisecond)->UseRealTime();
+}
+
 const bool registered = [] {
     for (int length : {4, 16, 128, 512, 1024})
         for (int thickness : {1, 4, 16, 64}) {
-            benchmark::RegisterBenchmark("Line/ours", ours, simd::Level::Avx512)
-                ->Args({length, thickness})
-                ->Unit(benchmark::kMillisecond)
-                ->UseRealTime();
-            benchmark::RegisterBenchmark("Line/cairo", cairo)
-                ->Args({length, thickness})
-                ->Unit(benchmark::kMillisecond)
-                ->UseRealTime();
+            sized(benchmark::RegisterBenchmark("Line/ours", ours, simd::Level::Avx512), length, thickness);
+            sized(benchmark::RegisterBenchmark("Line/cairo", cairo), length, thickness);
             const std::string arg = "/" + std::to_string(length) + "/" + std::to_string(thickness);
             bench::addRatio("lines " + std::to_string(length) + "x" + std::to_string(thickness) + " ours/cairo",
                             "Line/ours" + arg, "Line/cairo" + arg);
@@ -139,10 +138,7 @@ const bool registered = [] {
     // The same drawings with the pixel loops held to the portable path.
     for (int length : {16, 512})
         for (int thickness : {1, 16}) {
-            benchmark::RegisterBenchmark("Line/ours_portable", ours, simd::Level::Portable)
-                ->Args({length, thickness})
-                ->Unit(benchmark::kMillisecond)
-                ->UseRealTime();
+            sized(benchmark::RegisterBenchmark("Line/ours_portable", ours, simd::Level::Portable), length, thickness);
             const std::string arg = "/" + std::to_string(length) + "/" + std::to_string(thickness);
             bench::addRatio(
                 "lines " + std::to_string(length) + "x" + std::to_string(thickness) + " widest vector level/portable",
@@ -156,14 +152,8 @@ const bool registered = [] {
             const std::string size = std::to_string(length) + "x" + std::to_string(thickness);
             for (auto [name, level] : {std::pair<const char*, simd::Level>{"Line/draft_ours", simd::Level::Avx512},
                                        {"Line/draft_ours_portable", simd::Level::Portable}})
-                benchmark::RegisterBenchmark(name, oursDraft, level)
-                    ->Args({length, thickness})
-                    ->Unit(benchmark::kMillisecond)
-                    ->UseRealTime();
-            benchmark::RegisterBenchmark("Line/draft_cairo", cairoAliased)
-                ->Args({length, thickness})
-                ->Unit(benchmark::kMillisecond)
-                ->UseRealTime();
+                sized(benchmark::RegisterBenchmark(name, oursDraft, level), length, thickness);
+            sized(benchmark::RegisterBenchmark("Line/draft_cairo", cairoAliased), length, thickness);
             bench::addRatio("draft lines " + size + " ours/cairo (no anti-aliasing)", "Line/draft_ours" + arg,
                             "Line/draft_cairo" + arg);
             bench::addRatio("draft lines " + size + " widest vector level/portable", "Line/draft_ours" + arg,
