@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -69,6 +70,16 @@ void raiseTo(std::atomic<int>& max, int n) {
 }
 
 }  // namespace
+
+// VEMARO_THREADS, when set to 1 to 256, replaces the default thread count (for
+// comparing renders of the CLI at several thread counts).
+int Iterate::defaultThreads() {
+    if (const char* v = std::getenv("VEMARO_THREADS")) {
+        const long n = std::strtol(v, nullptr, 10);
+        if (n >= 1 && n <= 256) return static_cast<int>(n);
+    }
+    return 4;
+}
 
 Iterate::Iterate(int threads) : threads_(threads < 1 ? 1 : threads) { startPool(threads_); }
 

@@ -21,7 +21,8 @@ namespace hostsim {
 
 class Iterate : public Component {
 public:
-    explicit Iterate(int threads = 4);
+    explicit Iterate(int threads = defaultThreads());
+    static int defaultThreads();
     ~Iterate() override;
     void install(Host& host) override;
 

@@ -112,6 +112,9 @@ public:
     PF_Err drawPattern(Pattern& element, const Vector& offset);
     // Adds one draw to the batch; a full batch is drawn.
     PF_Err emit(int shapeIndex, const Pattern& element, const Vector& offset);
+    // Adds every element at the offset, the last first, to the batch as one
+    // pass (see `passes`); full batches are drawn.
+    PF_Err emitPass(const Vector& offset);
     // Draws the batch in one launch over strips of the output (last: with the
     // frame's closing passes).
     PF_Err launch(bool last);
@@ -146,6 +149,10 @@ public:
     int heldFrames = 0;            // drawing state: jobs of the batch with a frame of their own
     bool cleared = false;          // drawing state
     bool drawing = false;          // drawing state: inside draw()
+    // Drawing state: the frame's plain passes go to the batch whole, their
+    // draws found in the set-up pass (no priority queue, no shape map, no
+    // frame checked out per element).
+    bool passes = false;
     // A failure of the element pipeline met after its layout returned (while
     // working out queued elements); the render reports it.
     PF_Err layoutError = PF_Err_NONE;

@@ -219,15 +219,17 @@ struct ElementPipeline::Run {
     PF_Err first;                          // the error kept before the run
     mutable std::atomic<int> finished{0};  // chunks worked out to their end
     std::vector<PF_Err>* errors;           // per chunk: the first error it met
+    std::size_t size;                      // elements in the run
     int operator()(int i, int n) const {
-        const std::size_t size = pipe->queue.size();
         const std::size_t from = size * static_cast<std::size_t>(i) / static_cast<std::size_t>(n);
         const std::size_t to = size * static_cast<std::size_t>(i + 1) / static_cast<std::size_t>(n);
         try {
             Transitioner t = pipe->transitioner;
             PF_Err error = first;
+            Queued made;
             for (std::size_t k = from; k < to; ++k) {
-                const Queued& q = pipe->queue[k];
+                const Queued& q =
+                    pipe->walking ? pipe->walking->at(k, pipe->transformer, pipe->origin, made) : pipe->queue[k];
                 Placed p;
                 pipe->placeWith(t, q.e, p, error);
                 Vector at;
@@ -252,9 +254,43 @@ void ElementPipeline::FreeSlots::operator()(ShapeDrawer::Pattern* p) const {
     std::allocator<ShapeDrawer::Pattern>().deallocate(p, kRunLength);
 }
 
+// The kept elements of a run appended in order, each stretch of kept ones in
+// one copy; the list grows at most once, within the budget.
+void ElementPipeline::append(std::size_t size) {
+    std::vector<ShapeDrawer::Pattern>& list = drawer.patterns;
+    std::size_t keep = 0;
+    for (std::size_t k = 0; k < size; ++k) keep += kept[k];
+    const std::size_t limit = elementLimit();
+    const std::size_t room = list.size() < limit ? limit - list.size() : 0;
+    if (keep > room) {
+        // Queued elements are all within the budget; should that ever fail,
+        // the list stops where the element-by-element walk would have.
+        keep = room;
+        full = true;
+        if (!err) err = PF_Err_OUT_OF_MEMORY;
+    }
+    if (list.capacity() - list.size() < keep)
+        list.reserve(std::min(limit, list.size() + std::max({keep, list.size() / 2, std::size_t{1024}})));
+    for (std::size_t k = 0; k < size && keep > 0;) {
+        if (!kept[k]) {
+            ++k;
+            continue;
+        }
+        std::size_t end = k + 1;
+        while (end < size && kept[end] && end - k < keep) ++end;
+        list.insert(list.end(), &slots[k], &slots[k] + (end - k));
+        keep -= end - k;
+        k = end;
+    }
+}
+
 void ElementPipeline::flush() {
     if (queue.empty()) return;
-    const std::size_t size = queue.size();
+    if (!work(queue.size())) append(queue.size());
+    queue.clear();
+}
+
+PF_Err ElementPipeline::work(std::size_t size) {
     if (slotCount < size) {
         // Raw room: each slot is made by the chunk that works it out.
         slots.reset();
@@ -265,7 +301,7 @@ void ElementPipeline::flush() {
     const int chunks =
         threads > 1 ? static_cast<int>(std::min<std::size_t>(std::size_t(threads) * 4, (size + 255) / 256)) : 1;
     std::vector<PF_Err> errors(static_cast<std::size_t>(chunks), PF_Err_NONE);
-    Run run{this, err, {0}, &errors};
+    Run run{this, err, {0}, &errors, size};
     PF_Err failed = chunks > 1 ? iterateGeneric(drawer.in_data, *drawer.suites, &run, chunks) : run(0, 1);
     // A run that was worked out to its end stands: the abort state the host
     // may report with it is the layout's to ask for, between its rows.
@@ -273,11 +309,63 @@ void ElementPipeline::flush() {
     for (const PF_Err e : errors)
         if (e && !failed) failed = e;
     if (failed && !err) err = failed;
-    if (!failed)
-        for (std::size_t k = 0; k < size && !full; ++k) {
-            if (!kept[k]) continue;
-            if (drawer.patterns.size() == drawer.patterns.capacity() && !grow()) break;
-            drawer.patterns.push_back(slots[k]);
+    return failed;
+}
+
+const ElementPipeline::Queued& ElementPipeline::LatticeWalk::at(std::size_t k, const Transformer& transformer,
+                                                                const Vector& origin, Queued& out) const {
+    const long long n = first + static_cast<long long>(k);
+    const int r = static_cast<int>(r0 + n / columns), c = static_cast<int>(c0 + n % columns);
+    out.e = LayoutElement();
+    make(context, r, c, out.e, out.G);
+    out.e.point = transformer.transform_inv(out.G + origin);
+    out.cull = kLattice;
+    return out;
+}
+
+bool ElementPipeline::walkLattice(int r0, int r1, int c0, int c1, const LatticePlacement& how, MakeFn make,
+                                  const void* context, PF_Err& result) {
+    result = PF_Err_NONE;
+    if (r0 > r1 || c0 > c1) return false;
+    const long long columns = static_cast<long long>(c1) - c0 + 1;
+    const long long count = (static_cast<long long>(r1) - r0 + 1) * columns;
+    if (!fits(static_cast<double>(count))) return false;
+    LatticeWalk walk{r0, c0, columns, 0, make, context};
+    long long n = 0;
+    // One by one while the elements cannot be worked out in runs (until the
+    // mappers have read their curves once, or throughout).
+    for (Queued one; n < count && !queueable();) {
+        walk.first = n;
+        walk.at(0, transformer, origin, one);
+        addAt(one.e, one.G, how);
+        if (++n % columns == 0)
+            if ((result = err ? err : PF_ABORT(drawer.in_data))) return true;
+    }
+    flush();
+    latticeHow = how;
+    struct Done {
+        const LatticeWalk*& w;
+        ~Done() { w = nullptr; }
+    } done{walking = &walk};
+    while (n < count) {
+        const std::size_t size = static_cast<std::size_t>(std::min<long long>(count - n, kRunLength));
+        walk.first = n;
+        if (work(size)) {
+            result = err;
+            return true;
         }
-    queue.clear();
+        // After each row ended in the run, what the row-by-row walk asks
+        // there (the first error kept, else the host's cancel): the walk
+        // ends with that row.
+        std::size_t upTo = size;
+        for (long long end = (n / columns + 1) * columns; end <= n + static_cast<long long>(size); end += columns)
+            if ((result = err ? err : PF_ABORT(drawer.in_data))) {
+                upTo = static_cast<std::size_t>(end - n);
+                break;
+            }
+        append(upTo);
+        if (result) return true;
+        n += static_cast<long long>(size);
+    }
+    return true;
 }

@@ -70,6 +70,21 @@ public:
         double scale, cosine, sine, margin;
     };
     void addAt(const LayoutElement& e, const Vector& G, const LatticePlacement& how);
+    // A whole lattice walk: rows r0 .. r1 of columns c0 .. c1, row by row,
+    // element (r, c) made by make(r, c, e, G) with its lattice point G in
+    // output pixels; e.point is found from G (the Transform group undone) and
+    // the element placed as addAt places it. After each row the host's abort
+    // is asked, and a kept error or a cancel ends the walk with that row, as
+    // in a walk that adds the elements one by one. False (nothing done) when
+    // the elements cannot be worked out in runs: the layout then adds them
+    // itself; else true, with the walk's error in `result`.
+    template <class Make>
+    bool addLattice(int r0, int r1, int c0, int c1, const LatticePlacement& how, const Make& make, PF_Err& result) {
+        const MakeFn call = [](const void* m, int r, int c, LayoutElement& e, Vector& G) {
+            (*static_cast<const Make*>(m))(r, c, e, G);
+        };
+        return walkLattice(r0, r1, c0, c1, how, call, &make, result);
+    }
     // Works out every queued element now.
     void flush();
 
@@ -140,8 +155,26 @@ private:
         int shapeIndex = 0;
     };
     struct Run;
+    using MakeFn = void (*)(const void* context, int r, int c, LayoutElement& e, Vector& G);
+    // The lattice being worked out in runs: element k of the run is element
+    // first + k of the walk, row by row.
+    struct LatticeWalk {
+        int r0, c0;
+        long long columns, first;
+        MakeFn make;
+        const void* context;
+        const Queued& at(std::size_t k, const Transformer& transformer, const Vector& origin, Queued& out) const;
+    };
+    bool walkLattice(int r0, int r1, int c0, int c1, const LatticePlacement& how, MakeFn make, const void* context,
+                     PF_Err& result);
+    // Works out `size` elements (of the queue, or of the lattice walked) into
+    // the slots; the run's error, which is also kept.
+    PF_Err work(std::size_t size);
+    const LatticeWalk* walking = nullptr;
 
     bool grow();
+    // Appends the kept elements of the run of `size` queued ones.
+    void append(std::size_t size);
     // Whether an element may be queued: its steps call the host only for
     // maths, and the budget holds it and every element queued before it.
     bool queueable();

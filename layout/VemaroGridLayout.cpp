@@ -34,33 +34,43 @@ PF_Err ShapeDrawer::createGridPatterns() {
 
     const Vector colAxis = f.U * colStep;
     const Vector rowAxis = f.V * rowStep;
+    // Element (r, c) of the walk and its lattice point.
+    const auto make = [&](int r, int c, LayoutElement& e, Vector& G) {
+        // Diagonal 2 walks the row backwards. The lattice column (not the
+        // counter) is the element's column number, so a cell keeps its
+        // random values while the covered range moves.
+        int col = c;
+        int idx = 0;
+        switch (P.gridOrder) {
+            case 1: idx = col; break;
+            case 2: idx = r; break;
+            case 3: idx = r + col; break;
+            case 4:
+                col = colFirst + colLast - c;
+                idx = r - col;
+                break;
+            default: break;
+        }
+        const int k = lattice::cycleClass(idx, P.cycleOffset, cycle);
+        e.i = col;
+        e.j = r;
+        e.transitionIndex = k;
+        e.u = k * mapStep;
+        e.t = static_cast<double>(k) / cycle;
+        e.phase = P.autoOrient ? P.gridRotation : 0.0;
+        e.shape = LayoutElement::ShapeChoice{col, r, idx};
+        G = f.origin + colAxis * col + rowAxis * r;
+    };
+    PF_Err stopped = PF_Err_NONE;
+    if (pipeline.addLattice(rowFirst, rowLast, colFirst, colLast, {f.scale, f.cosine, f.sine, f.cullMargin}, make,
+                            stopped))
+        return stopped;
     for (int r = rowFirst; r <= rowLast; ++r) {
         for (int c = colFirst; c <= colLast; ++c) {
-            // Diagonal 2 walks the row backwards. The lattice column (not the
-            // counter) is the element's column number, so a cell keeps its
-            // random values while the covered range moves.
-            int col = c;
-            int idx = 0;
-            switch (P.gridOrder) {
-                case 1: idx = col; break;
-                case 2: idx = r; break;
-                case 3: idx = r + col; break;
-                case 4:
-                    col = colFirst + colLast - c;
-                    idx = r - col;
-                    break;
-                default: break;
-            }
-            const int k = lattice::cycleClass(idx, P.cycleOffset, cycle);
             LayoutElement e;
-            e.i = col;
-            e.j = r;
-            e.transitionIndex = k;
-            e.u = k * mapStep;
-            e.t = static_cast<double>(k) / cycle;
-            e.phase = P.autoOrient ? P.gridRotation : 0.0;
-            e.shape = LayoutElement::ShapeChoice{col, r, idx};
-            lattice::addAt(pipeline, f, e, f.origin + colAxis * col + rowAxis * r);
+            Vector G;
+            make(r, c, e, G);
+            lattice::addAt(pipeline, f, e, G);
         }
         if (PF_Err err = lattice::endOfRow(pipeline, in_data)) return err;
     }

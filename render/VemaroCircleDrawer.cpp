@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 #include <type_traits>
 
 using raster::covIn;
@@ -181,7 +182,7 @@ void CircleDrawer::drawDraftLoop(const PF_LRect& b, Op op) const {
 // The columns [from, to) of the band that can lie within sqrt(reach2) of the
 // centre x, with a column to spare; false when none can. Positions are clamped
 // in double before they become integers.
-static bool columnsWithin(double x, double reach2, const PF_LRect& b, A_long& from, A_long& to) {
+static VEMARO_INLINE bool columnsWithin(double x, double reach2, const PF_LRect& b, A_long& from, A_long& to) {
     if (!(reach2 >= 0.0)) return false;
     auto column = [](double v, A_long lo, A_long hi) { return v <= lo ? lo : (v >= hi ? hi : static_cast<A_long>(v)); };
     const double reach = std::sqrt(reach2) + 1.0;
@@ -231,6 +232,31 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
             spans::blendAlphas(op, fillPx, alpha, out + c, n);
         }
     };
+    // The runs of a row between its interior runs, short in most rows: their
+    // columns gathered, one kernel call gives all their alphas.
+    struct Run {
+        A_long from, to;
+    };
+    auto edges = [&](P* out, std::initializer_list<Run> runs, double ady2, bool rowInHole) {
+        constexpr A_long kGather = 32;
+        A_long n = 0;
+        for (const Run& run : runs) n += run.to - run.from;
+        if (n > kGather) {
+            for (const Run& run : runs) exact(out, run.from, run.to, ady2, rowInHole);
+            return;
+        }
+        double sqs[kGather], dists[kGather];
+        float alpha[kGather + spans::kPad];
+        A_long k = 0;
+        for (const Run& run : runs)
+            for (A_long c = run.from; c < run.to; ++c, ++k) sqs[k] = sq[c], dists[k] = dist[c];
+        spans::kernelsFor(kernels, n).circleFill(edge, sqs, dists, n, ady2, rowInHole, alpha);
+        k = 0;
+        for (const Run& run : runs) {
+            spans::blendAlphas(op, fillPx, alpha + k, out + run.from, run.to - run.from);
+            k += run.to - run.from;
+        }
+    };
     auto span = [&, element = interiorPx](P* out, A_long from, A_long to) {
         if (!interiorVisible) return;
         if constexpr (std::is_same_v<P, PF_Pixel>) {
@@ -240,12 +266,23 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
             if (kernels.fillBeneath8) {
                 constexpr bool keepOpaque = Op::template keepsOpaqueTop<P>();
                 constexpr A_long kBlock = 32;
+                bool single = false;
                 while (from < to) {
-                    from += kernels.fillBeneath8(element, out + from, to - from, keepOpaque);
+                    const A_long done = kernels.fillBeneath8(element, out + from, to - from, keepOpaque);
+                    from += done;
                     if (from == to) break;
+                    // A pixel alone (another element's edge, say) is blended
+                    // by itself; from the second of a run on, blocks.
+                    if (done > 0 || !single) {
+                        out[from] = op(element, out[from]);
+                        ++from;
+                        single = true;
+                        continue;
+                    }
                     const A_long end = to - from > kBlock ? from + kBlock : to;
                     Blend::blendSpan(op, element, out, from, end);
                     from = end;
+                    single = false;
                 }
                 return;
             }
@@ -322,11 +359,9 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
             while (leftEnd > a && sq[leftEnd - 1] < lo) --leftEnd;
             while (rightStart < z && sq[rightStart] < lo) ++rightStart;
         }
-        exact(out, from, a, ady2, rowInHole);
+        edges(out, {{from, a}, {leftEnd, rightStart}, {z, to}}, ady2, rowInHole);
         span(out, a, leftEnd);
-        exact(out, leftEnd, rightStart, ady2, rowInHole);
         span(out, rightStart, z);
-        exact(out, z, to, ady2, rowInHole);
     }
 }
 

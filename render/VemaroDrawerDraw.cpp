@@ -176,6 +176,7 @@ struct RepeatGeometry {
 
 // Every element once at the offset, the last element first.
 PF_Err plainPass(ShapeDrawer& d, const Vector& offset) {
+    if (d.passes) return d.emitPass(offset);
     for (std::size_t k = d.patterns.size(); k-- > 0;)
         if (PF_Err err = d.drawPattern(d.patterns[k], offset)) return err;
     return PF_Err_NONE;
@@ -628,10 +629,12 @@ RecordKind recordKind(const Parameters::Shape& s) {
     }
 }
 
-// One element draw worked out: the rows its record meets.
+// One element draw worked out: its record and the rows the record meets.
 struct Drawn {
     A_long top = 0, bottom = 0;
     PF_Err err = PF_Err_NONE;
+    uint32_t slot = 0;
+    uint8_t kind = kNoRecord;
 };
 
 // Room for records that the set-up constructs in place, each slot by the
@@ -679,12 +682,33 @@ PF_Err guarded(F f) {
     }
 }
 
+// Part of a plain pass in a batch: draws start .. start + count - 1 of the
+// batch are the elements last, last - 1, ... at the offset. A frame whose
+// draws need nothing of the render thread (no priority queue, no shape map,
+// no frame checked out per element) hands whole passes to the batch, and the
+// set-up pass finds each draw's element and shape itself.
+struct Pass {
+    Vector offset;
+    std::size_t start, last, count;
+};
+
+// One set-up chunk's draws binned to the strips: strip s draws
+// order[start[s] .. start[s + 1]) of them, in the batch's order. Each chunk
+// bins its own draws, so that no pass over the whole batch runs on one thread.
+struct alignas(64) Bins {
+    std::vector<uint32_t> start, order, fill;
+    std::size_t failedAt = 0;  // the chunk's first draw whose set-up failed, if failed
+    PF_Err failed = PF_Err_NONE;
+};
+
 }  // namespace
 
 // A batch's draws worked out: their rows, the records of each kind, and the
 // strips they are binned to. Kept from launch to launch of one frame.
 struct ShapeDrawer::Batch {
     std::vector<DrawJob> jobs;  // the job list's storage between frames
+    std::vector<Pass> passes;   // the draws as passes (then `jobs` is unused)
+    std::size_t size = 0;       // draws in the batch
     std::vector<Drawn> drawn;
     Slots<LineDrawer::Pattern> lines;
     Slots<CircleDrawer::Pattern> circles;
@@ -692,9 +716,15 @@ struct ShapeDrawer::Batch {
     Slots<LayerDrawer::Pattern> layers;
     uint32_t count[5] = {};  // slots taken per kind
     std::size_t bytes = 0;   // what the batch's draws hold
-    // The strips: strip s draws order[start[s] .. start[s + 1]) in that order.
+    // Draws of passes keep their record in slot j (their place in the batch)
+    // of every kind the frame's shapes have (`passKinds`, one bit per kind);
+    // each counts `passBytes` towards the batch's bound.
+    unsigned passKinds = 0;
+    std::size_t passBytes = 0;
     A_long stripRows = 1;
-    std::vector<uint32_t> start, order, fill;
+    A_long strips = 1;
+    std::vector<Bins> bins;  // per set-up chunk
+    std::size_t chunks = 0;
 
     static std::size_t recordBytes(uint8_t kind) {
         switch (kind) {
@@ -705,8 +735,11 @@ struct ShapeDrawer::Batch {
             default: return 0;
         }
     }
-    void reserve(std::size_t jobs) {
-        if (drawn.size() < jobs) drawn.resize(jobs);
+    void reserve() {
+        if (!passes.empty())
+            for (uint8_t kind = kLineRecord; kind <= kLayerRecord; ++kind)
+                if ((passKinds >> kind) & 1u) count[kind] = static_cast<uint32_t>(size);
+        if (drawn.size() < size) drawn.resize(size);
         lines.reserve(count[kLineRecord]);
         circles.reserve(count[kCircleRecord]);
         polygons.reserve(count[kPolygonRecord]);
@@ -715,29 +748,42 @@ struct ShapeDrawer::Batch {
     void reset() {
         for (uint32_t& c : count) c = 0;
         bytes = 0;
+        size = 0;
+        passes.clear();
     }
     std::size_t held() const {
-        return jobs.capacity() * sizeof(DrawJob) + drawn.capacity() * sizeof(Drawn) + lines.bytes() + circles.bytes() +
-               polygons.bytes() + layers.bytes() +
-               (start.capacity() + order.capacity() + fill.capacity()) * sizeof(uint32_t);
+        std::size_t binBytes = bins.capacity() * sizeof(Bins);
+        for (const Bins& c : bins)
+            binBytes += (c.start.capacity() + c.order.capacity() + c.fill.capacity()) * sizeof(uint32_t);
+        return jobs.capacity() * sizeof(DrawJob) + passes.capacity() * sizeof(Pass) + drawn.capacity() * sizeof(Drawn) +
+               lines.bytes() + circles.bytes() + polygons.bytes() + layers.bytes() + binBytes;
     }
-    void bin(std::size_t n, A_long height, A_long strips) {
+    // Strips of the output for a launch, and `chunkCount` set-up chunks.
+    void layOut(A_long height, A_long stripCount, std::size_t chunkCount) {
+        strips = stripCount;
         stripRows = (height + strips - 1) / strips;
         if (stripRows < 1) stripRows = 1;
+        chunks = chunkCount;
+        if (bins.size() < chunks) bins.resize(chunks);
+    }
+    // Set-up chunk c's draws from .. to - 1 binned to the strips they meet.
+    void bin(std::size_t c, std::size_t from, std::size_t to) {
+        Bins& out = bins[c];
+        std::vector<uint32_t>& start = out.start;
         start.assign(static_cast<std::size_t>(strips) + 1, 0);
-        for (std::size_t j = 0; j < n; ++j) {
+        for (std::size_t j = from; j < to; ++j) {
             const Drawn& e = drawn[j];
             if (e.top < e.bottom)
                 for (A_long s = e.top / stripRows; s <= (e.bottom - 1) / stripRows; ++s) ++start[s + 1];
         }
         for (std::size_t s = 1; s < start.size(); ++s) start[s] += start[s - 1];
-        order.resize(start.back());
-        fill.assign(start.begin(), start.end() - 1);
-        for (std::size_t j = 0; j < n; ++j) {
+        out.order.resize(start.back());
+        out.fill.assign(start.begin(), start.end() - 1);
+        for (std::size_t j = from; j < to; ++j) {
             const Drawn& e = drawn[j];
             if (e.top < e.bottom)
                 for (A_long s = e.top / stripRows; s <= (e.bottom - 1) / stripRows; ++s)
-                    order[fill[s]++] = static_cast<uint32_t>(j);
+                    out.order[out.fill[s]++] = static_cast<uint32_t>(j);
         }
     }
 };
@@ -751,6 +797,8 @@ PF_Err prepare(ShapeDrawer& d, const ShapeDrawer::DrawJob& job, const PF_ParamDe
     const Parameters::Shape& s = d.params->shapes[k];
     const ShapeDrawer::Pattern& e = *job.element;
     out = Drawn{};
+    out.slot = job.slot;
+    out.kind = job.kind;
     VectorElement v;
     PF_Err err = PF_Err_NONE;
     switch (job.kind) {
@@ -810,12 +858,40 @@ struct SetUp {
         const std::size_t from = size * static_cast<std::size_t>(i) / static_cast<std::size_t>(n);
         const std::size_t to = size * static_cast<std::size_t>(i + 1) / static_cast<std::size_t>(n);
         return guarded([&] {
-            for (std::size_t j = from; j < to; ++j) {
-                const ShapeDrawer::DrawJob& job = d->jobs[j];
-                if (ownFrame(d->params->shapes[job.shapeIndex])) continue;
-                Drawn& out = d->batch->drawn[j];
-                if (const PF_Err err = prepare(*d, job, nullptr, out)) out.err = err;
+            ShapeDrawer::Batch& b = *d->batch;
+            Bins& bins = b.bins[static_cast<std::size_t>(i)];
+            bins.failed = PF_Err_NONE;
+            auto made = [&](std::size_t j, PF_Err err) {
+                if (!err) return;
+                b.drawn[j].err = err;
+                if (!bins.failed) bins.failed = err, bins.failedAt = j;
+            };
+            if (b.passes.empty()) {
+                for (std::size_t j = from; j < to; ++j) {
+                    const ShapeDrawer::DrawJob& job = d->jobs[j];
+                    if (ownFrame(d->params->shapes[job.shapeIndex])) continue;
+                    made(j, prepare(*d, job, nullptr, b.drawn[j]));
+                }
+            } else {
+                // The pass holding draw `from`, then the draws in turn.
+                std::size_t p = 0;
+                while (b.passes[p].start + b.passes[p].count <= from) ++p;
+                for (std::size_t j = from; j < to; ++j) {
+                    while (b.passes[p].start + b.passes[p].count <= j) ++p;
+                    const Pass& pass = b.passes[p];
+                    const ShapeDrawer::Pattern& e = d->patterns[pass.last - (j - pass.start)];
+                    const int k = e.shapeIndex;
+                    // An index outside the eight shapes draws nothing.
+                    if (k < 0 || k >= 8) {
+                        b.drawn[j] = Drawn{};
+                        continue;
+                    }
+                    const uint8_t kind = recordKind(d->params->shapes[k]);
+                    const ShapeDrawer::DrawJob job{&e, k, kind, static_cast<uint32_t>(j), pass.offset};
+                    made(j, prepare(*d, job, nullptr, b.drawn[j]));
+                }
             }
+            b.bin(static_cast<std::size_t>(i), from, to);
             return PF_Err_NONE;
         });
     }
@@ -841,6 +917,7 @@ struct Borrowed {
 // One launch's bands: strip i of the output.
 struct Strips {
     ShapeDrawer* d;
+    std::size_t limit;  // draws from this one on are not made
     bool clear, lighten, blend;
     mutable std::atomic<PF_Err> stop{PF_Err_NONE};  // an error or abort any band met
 
@@ -868,17 +945,27 @@ struct Strips {
         // Long draws (a huge Layer element) ask for the abort between runs of
         // their rows; the clock is shared with the checks between draws.
         raster::AbortClock clock(s.in_data, &stop, kAbortEvery);
-        for (uint32_t n = b.start[i], k = 0; n < b.start[i + 1]; ++n, ++k) {
-            if ((k & 7) == 7)
-                if (PF_Err err = clock.check()) return err;
-            if (PF_Err err = drawOne(s.jobs[b.order[n]], rows, clock)) return err;
+        uint32_t k = 0;
+        for (std::size_t c = 0; c < b.chunks; ++c) {
+            const Bins& bins = b.bins[c];
+            for (uint32_t n = bins.start[i]; n < bins.start[i + 1]; ++n, ++k) {
+                const uint32_t j = bins.order[n];
+                // Past a draw whose set-up failed nothing more is drawn.
+                if (j >= limit) {
+                    c = b.chunks - 1;
+                    break;
+                }
+                if ((k & 7) == 7)
+                    if (PF_Err err = clock.check()) return err;
+                if (PF_Err err = drawOne(b.drawn[j], rows, clock)) return err;
+            }
         }
         if (lighten) s.frameWork.blender->lightenRows(rows);
         if (blend) s.frameWork.blender->blendRows(rows);
         return PF_Err_NONE;
     }
 
-    PF_Err drawOne(const ShapeDrawer::DrawJob& job, const PF_LRect& rows, raster::AbortClock& clock) const {
+    PF_Err drawOne(const Drawn& job, const PF_LRect& rows, raster::AbortClock& clock) const {
         ShapeDrawer& s = *d;
         const ShapeDrawer::Batch& b = *s.batch;
         PF_Err err = PF_Err_NONE;
@@ -945,9 +1032,28 @@ PF_Err ShapeDrawer::emit(int k, const Pattern& element, const Vector& offset) {
     Batch& b = *batch;
     const uint8_t kind = recordKind(params->shapes[k]);
     jobs.push_back({&element, k, kind, b.count[kind]++, offset});
+    ++b.size;
     b.bytes += sizeof(DrawJob) + sizeof(Drawn) + Batch::recordBytes(kind);
     if (ownFrame(params->shapes[k])) ++heldFrames;
     if (b.bytes >= kBatchBytes || heldFrames >= kMaxHeldFrames) return launch(false);
+    return PF_Err_NONE;
+}
+
+PF_Err ShapeDrawer::emitPass(const Vector& offset) {
+    if (!batch) batch = std::make_shared<Batch>();
+    Batch& b = *batch;
+    const std::size_t each = b.passBytes;
+    // Cut where drawing element by element would have cut the batch.
+    for (std::size_t left = patterns.size(); left > 0;) {
+        const std::size_t room = (kBatchBytes - std::min(b.bytes, kBatchBytes - 1) + each - 1) / each;
+        const std::size_t take = std::min(left, room);
+        b.passes.push_back({offset, b.size, left - 1, take});
+        b.size += take;
+        b.bytes += take * each;
+        left -= take;
+        if (b.bytes >= kBatchBytes)
+            if (PF_Err err = launch(false)) return err;
+    }
     return PF_Err_NONE;
 }
 
@@ -974,11 +1080,11 @@ PF_Err ShapeDrawer::acquireBandSuites() {
 
 PF_Err ShapeDrawer::launch(bool last) {
     const bool clear = frameWork.clear && !cleared;
-    if (jobs.empty() && !clear && !(last && frameWork.blender)) return PF_Err_NONE;
     if (!batch) batch = std::make_shared<Batch>();
     Batch& b = *batch;
-    b.reserve(jobs.size());
-    std::size_t size = jobs.size();
+    if (b.size == 0 && !clear && !(last && frameWork.blender)) return PF_Err_NONE;
+    b.reserve();
+    const std::size_t size = b.size;
     HeldFrames frames{in_data, {}, {}};
     PF_Err err = PF_Err_NONE;
     // Frames of their own are checked out here, on the render thread.
@@ -986,7 +1092,7 @@ PF_Err ShapeDrawer::launch(bool last) {
         frames.frames.resize(static_cast<std::size_t>(heldFrames));
         frames.held.assign(frames.frames.size(), false);
         std::size_t n = 0;
-        for (std::size_t j = 0; j < size && !err; ++j) {
+        for (std::size_t j = 0; j < jobs.size() && !err; ++j) {
             const DrawJob& job = jobs[j];
             if (!ownFrame(params->shapes[job.shapeIndex])) continue;
             PF_ParamDef* f = n < frames.frames.size() ? &frames.frames[n] : nullptr;
@@ -999,27 +1105,25 @@ PF_Err ShapeDrawer::launch(bool last) {
         }
     }
     const int threadCount = threads > 1 ? threads : 1;
+    const A_long height = output->height;
+    A_long strips = std::min<A_long>(height / kMinStripRows, A_long{threadCount} * kStripsPerThread);
+    if (strips < 1) strips = 1;
+    b.layOut(height, strips,
+             size > 0 ? std::min<std::size_t>(std::size_t(threadCount) * 4, (size + 63) / 64) : std::size_t{0});
     if (!err && size > 0) {
         SetUp setUp{this, size};
-        const std::size_t chunks = std::min<std::size_t>(std::size_t(threadCount) * 4, (size + 63) / 64);
-        err = iterateGeneric(in_data, *suites, &setUp, static_cast<int>(chunks));
+        err = iterateGeneric(in_data, *suites, &setUp, static_cast<int>(b.chunks));
     }
     // A draw that failed its set-up ends the drawing: the draws before it
     // are still made, as drawing each element in turn would have.
     PF_Err failed = PF_Err_NONE;
-    for (std::size_t j = 0; j < size && !err; ++j)
-        if (b.drawn[j].err) {
-            failed = b.drawn[j].err;
-            size = j;
-        }
+    std::size_t limit = size;
+    for (std::size_t c = 0; c < b.chunks && !err && !failed; ++c)
+        if (b.bins[c].failed) failed = b.bins[c].failed, limit = b.bins[c].failedAt;
     if (failed) last = false;
     if (!err) {
-        const A_long height = output->height;
-        A_long strips = std::min<A_long>(height / kMinStripRows, A_long{threadCount} * kStripsPerThread);
-        if (strips < 1) strips = 1;
-        b.bin(size, height, strips);
         const bool finish = last && frameWork.blender;
-        Strips work{this, clear, finish && frameWork.lighten, finish && frameWork.blend};
+        Strips work{this, limit, clear, finish && frameWork.lighten, finish && frameWork.blend};
         err = iterateGeneric(in_data, *suites, &work, static_cast<int>(strips));
         cleared = true;
     }
@@ -1037,9 +1141,10 @@ PF_Err ShapeDrawer::launch(bool last) {
 
 PF_Err ShapeDrawer::draw() {
     struct Drawing {
-        bool& flag;
-        ~Drawing() { flag = false; }
-    } drawingNow{drawing = true};
+        ShapeDrawer& d;
+        ~Drawing() { d.drawing = d.passes = false; }
+    } drawingNow{*this};
+    drawing = true;
     cleared = false;
     if (!batch && spareBatch) {
         batch = std::move(spareBatch);
@@ -1069,6 +1174,32 @@ PF_Err ShapeDrawer::draw() {
     }
     if (!err) err = acquireBandSuites();
     queueMode = params->queueByPriority;
+    if (!err) {
+        // Plain passes go to the batch whole when no draw needs the render
+        // thread: the set-up pass then finds each draw's element and shape.
+        bool whole = !queueMode && !params->mapPost2D.shapeMap.layer;
+        unsigned kinds = 0;
+        for (const Parameters::Shape& s : params->shapes) {
+            whole = whole && !ownFrame(s);
+            kinds |= 1u << recordKind(s);
+        }
+        if (whole) {
+            if (!batch) batch = std::make_shared<Batch>();
+            // A pass draw counts what it holds (a slot of every kind), at
+            // least as much as the largest draw made element by element, so
+            // that a batch holds no more draws than then (and the abort is
+            // asked as often).
+            batch->passKinds = kinds & ~1u;
+            std::size_t most = 0, all = 0;
+            for (uint8_t kind = kNoRecord; kind <= kLayerRecord; ++kind)
+                if ((kinds >> kind) & 1u) {
+                    most = std::max(most, Batch::recordBytes(kind));
+                    all += Batch::recordBytes(kind);
+                }
+            batch->passBytes = std::max(sizeof(DrawJob) + most, all + sizeof(uint32_t)) + sizeof(Drawn);
+        }
+        passes = whole;
+    }
     if (!err) {
         // Point, Line Segment, Circle, Rectangle, Finite Grid, Path, Waveform,
         // Graph and Random repeat; the unbounded layouts never do.

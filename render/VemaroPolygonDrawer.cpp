@@ -2,10 +2,12 @@
 
 #include "VemaroBlend.h"
 #include "VemaroBlendRow.h"
+#include "VemaroPolygonKernels.h"
 #include "VemaroRasteriser.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <initializer_list>
 #include <limits>
 
@@ -230,7 +232,16 @@ public:
         ia = a, iz = z;
         fill(a, z);
         Piece pieces[Runs::kMaxWedges];
-        const int count = safeRuns(from, to, pieces);
+        // Only the wedges that meet the columns left of the interior run and
+        // right of it: the interior run settles the rest.
+        uint64_t visit = 0;
+        if (a < z) {
+            if (from < a) visit |= wedgesMeeting(from, a, hint[0], hint[1]);
+            if (z < to) visit |= wedgesMeeting(z - 1, to - 1, hint[2], hint[3]);
+        } else {
+            visit = wedgesMeeting(from, to - 1, hint[0], hint[3]);
+        }
+        const int count = safeRuns(from, to, visit, pieces);
         A_long c = from, prev = -1;
         for (int i = 0; i < count; ++i) {
             const Piece& q = pieces[i];
@@ -266,6 +277,7 @@ private:
     // Reciprocals for the estimates, once a row is walked: 1 / y of each
     // ray and 1 / (-uy) of each side, 0 where level.
     bool prepared = false;
+    A_long hint[4] = {0, 0, 0, 0};  // the wedges of the row's run ends
     double invY[Runs::kMaxWedges + 1];
     double invSlope[Runs::kMaxWedges];
 
@@ -326,16 +338,53 @@ private:
         f(out[c], d, d2, px, py);
     }
 
-    // The columns of [from, to) that lie safely in one wedge, at most one run
-    // per wedge, in column order; returns their count.
-    int safeRuns(A_long from, A_long to, Piece* pieces) const {
+    // The wedge holding (px, py), found from a nearby wedge k: the rays are
+    // crossed one by one. Only a guide to which wedges to look at (a wedge
+    // off by one is covered by the neighbours taken along).
+    A_long locate(A_long k, double px) const {
+        const A_long n = g.sectors;
+        for (A_long step = 0; step < n; ++step) {
+            const Frame::Ray& a = g.rays[k];
+            const Frame::Ray& b = g.rays[k + 1];
+            if (a.x * py - a.y * px < 0.0)
+                k = k == 0 ? n - 1 : k - 1;
+            else if (px * b.y - py * b.x <= 0.0)
+                k = k + 1 == n ? 0 : k + 1;
+            else
+                break;
+        }
+        return k;
+    }
+
+    // The wedges that meet the columns [c0, c1] of the row, one more at each
+    // end, as bits; h0 and h1 carry the wedges of the ends from row to row.
+    // Along a row that misses the centre the angle changes one way: it falls
+    // left to right above the centre and rises below it.
+    uint64_t wedgesMeeting(A_long c0, A_long c1, A_long& h0, A_long& h1) const {
+        const A_long n = g.sectors;
+        const uint64_t all = n >= 64 ? ~uint64_t{0} : (uint64_t{1} << n) - 1;
+        if (py == 0.0) return all;
+        h0 = locate(h0, cols[c0]);
+        h1 = locate(h1, cols[c1]);
+        const A_long d = py > 0.0 ? n - 1 : 1;  // the next wedge along the row, as a step mod n
+        const A_long span = ((py > 0.0 ? h0 - h1 : h1 - h0) % n + n) % n;
+        if (span + 3 >= n) return all;
+        uint64_t bits = 0;
+        for (A_long i = 0, k = (h0 + n - d) % n; i < span + 3; ++i, k = (k + d) % n) bits |= uint64_t{1} << k;
+        return bits;
+    }
+
+    // The columns of [from, to) that lie safely in one of the wedges `visit`,
+    // at most one run per wedge, in column order; returns their count.
+    int safeRuns(A_long from, A_long to, uint64_t visit, Piece* pieces) const {
         if (from >= to) return 0;
         // |p| of every pixel of the row is at most rowR; the wedge test asks
         // its cross products for margin |p|.
         const double rowR = std::sqrt(std::max(cols[from] * cols[from], cols[to - 1] * cols[to - 1]) + py * py);
         const double need = g.margin * (1.0 + 1e-6) * rowR + 1e-9;
         int count = 0;
-        for (A_long k = 0; k < g.sectors; ++k) {
+        for (; visit; visit &= visit - 1) {
+            const A_long k = __builtin_ctzll(visit);
             const Frame::Ray& a = g.rays[k];
             const Frame::Ray& b = g.rays[k + 1];
             // A wedge (narrower than half a turn) meets the row only if one
@@ -633,6 +682,7 @@ void PolygonDrawer::drawDraftLoop(const PF_LRect& b, Op op) const {
     P fillPx = D::fromColor(p.fill), strokePx = D::fromColor(p.stroke);
     fillPx.alpha = strokePx.alpha = D::alpha(p.opacity);
     const double w = g.w, M = g.M;
+    const polyspans::FillFn<P> fill = polyspans::fillKernel<P>();
 
     if (p.fillMode == 1) {
         forEachPixel<P>(
@@ -640,7 +690,7 @@ void PolygonDrawer::drawDraftLoop(const PF_LRect& b, Op op) const {
             [&](P& o, double d, double d2, double, double) {
                 if (d >= 0.0 && d2 <= 0.0) o = op(fillPx, o);
             },
-            [&](P* out, A_long from, A_long to) { Blend::blendSpan(op, fillPx, out, from, to); });
+            [&](P* out, A_long from, A_long to) { polyspans::beneath(fill, op, fillPx, out, from, to); });
     } else if (p.fillMode == 2) {
         // Outside the outline, and inside the hole; the interior is left.
         forEachPixel<P>(*this, g, strokeRuns(*this, g, 0.0, 0.0), b, [&](P& o, double d, double d2, double, double) {
@@ -655,7 +705,7 @@ void PolygonDrawer::drawDraftLoop(const PF_LRect& b, Op op) const {
                 else if (d >= -w && std::sqrt(px * px + py * py) <= M && d2 <= w)
                     o = op(strokePx, o);
             },
-            [&](P* out, A_long from, A_long to) { Blend::blendSpan(op, fillPx, out, from, to); });
+            [&](P* out, A_long from, A_long to) { polyspans::beneath(fill, op, fillPx, out, from, to); });
     }
 }
 
@@ -668,6 +718,7 @@ void PolygonDrawer::drawLoop(const PF_LRect& b, Op op) const {
     const Frame g(in_data, p);
     const double opacity = p.opacity, w = g.w, M = g.M;
     P fillPx = D::fromColor(p.fill), strokePx = D::fromColor(p.stroke);
+    const polyspans::FillFn<P> fill = polyspans::fillKernel<P>();
 
     if (p.fillMode == 1) {
         P interiorPx = fillPx;
@@ -679,7 +730,7 @@ void PolygonDrawer::drawLoop(const PF_LRect& b, Op op) const {
                 fillPx.alpha = D::alpha(f * opacity);
                 if (fillPx.alpha != 0) o = op(fillPx, o);
             },
-            [&](P* out, A_long from, A_long to) { Blend::blendSpan(op, interiorPx, out, from, to); });
+            [&](P* out, A_long from, A_long to) { polyspans::beneath(fill, op, interiorPx, out, from, to); });
     } else if (p.fillMode == 2) {
         // The interior is left: there the stroke's coverage is 0.
         forEachPixel<P>(*this, g, strokeRuns(*this, g, 0.5, 0.5), b, [&](P& o, double d, double d2, double, double) {
@@ -708,7 +759,7 @@ void PolygonDrawer::drawLoop(const PF_LRect& b, Op op) const {
                 const P merged = merge(f, covOut(dist, M) * g.strokeFactor * covIn(d, -w) * covOut(d2, w));
                 if (merged.alpha != 0) o = op(merged, o);
             },
-            [&](P* out, A_long from, A_long to) { Blend::blendSpan(op, interiorPx, out, from, to); });
+            [&](P* out, A_long from, A_long to) { polyspans::beneath(fill, op, interiorPx, out, from, to); });
     }
 }
 

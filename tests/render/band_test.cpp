@@ -193,6 +193,46 @@ TEST_F(FrameBands, FrameIsTheSameForEveryThreadCount) {
     }
 }
 
+// Plain passes go to the batch whole and are set up, binned and drawn by the
+// bands; the priority queue with equal priorities hands the same draws over
+// one by one. Both must give the same bytes: repeater copies (one pass each),
+// batches cut inside a pass, elements whose shape index draws nothing.
+TEST_F(FrameBands, WholePassesDrawWhatDrawsOneByOneDo) {
+    const Depth depth = Depth::Bits8;
+    hostsim::World source(12, 9, depth);
+    paint<PF_Pixel>(source);
+    neutral();
+    kinds(source);
+    record.repeaterType = 3;
+    record.repeaterX = {47, 3};
+    record.repeaterY = {-5, 41};
+    std::vector<ShapeDrawer::Pattern> list;
+    for (int n = 0; n < 400; ++n) {
+        ShapeDrawer::Pattern e = element((n * 37 % 180) - 20 + 0.3 * n / 7, (n * 53 % 160) - 20, n % 5, n, n / 3);
+        if (n % 97 == 0) e.shapeIndex = n % 2 ? 8 : -1;  // no such shape
+        e.opacity = 0.3 + 0.0003 * n;
+        list.push_back(e);
+    }
+    std::vector<std::unique_ptr<World>> frames;
+    for (int queued : {1, 0})
+        for (int threads : {1, 8}) {
+            setThreads(threads);
+            record.queueByPriority = static_cast<uint8_t>(queued);
+            frames.push_back(std::make_unique<World>(140, 120, depth));
+            ShapeDrawer d(0, &in, *suites, nullptr, nullptr, frames.back()->get(), 0, record, animator, 0);
+            d.patterns = list;
+            d.frameWork = {true, nullptr, false, false};
+            ASSERT_EQ(d.draw(), PF_Err_NONE);
+            EXPECT_TRUE(sameWorld(*frames.back(), *frames.front()))
+                << "queued " << queued << ", " << threads << " threads";
+        }
+    // Something of every kind was drawn.
+    std::size_t painted = 0;
+    for (int y = 0; y < 120; ++y)
+        for (int x = 0; x < 140; ++x) painted += frames.front()->at<PF_Pixel>(x, y).alpha != 0;
+    EXPECT_GT(painted, 140u * 120u / 2);
+}
+
 // ------------------------------------------------------------ element runs
 // The element pipeline works the elements a layout adds out in runs over the
 // host's threads. The list must be the one the pipeline makes element by
@@ -271,6 +311,43 @@ TEST_F(ElementRuns, MakeTheListElementByElementWould) {
             ElementPipeline p(*runs, 97);
             for (int k = 0; k < kCount; ++k) p.add(at(k), true);
         }
+        EXPECT_EQ(runs->layoutError, PF_Err_NONE);
+        ASSERT_EQ(runs->patterns.size(), one->patterns.size()) << threads << " threads";
+        std::size_t differ = 0;
+        for (std::size_t n = 0; n < one->patterns.size(); ++n) differ += !same(one->patterns[n], runs->patterns[n]);
+        EXPECT_EQ(differ, 0u) << threads << " threads";
+    }
+}
+
+// The Grid layout hands its whole walk to the pipeline, which makes the
+// elements in runs of whole and cut rows: the list is the one the walk cell by
+// cell makes (one thread), for a turned, mirrored, displaced grid of several
+// runs.
+TEST_F(ElementRuns, AGridWalkedInRunsIsTheGridWalkedCellByCell) {
+    shapes(3);
+    record.randomizeShape = 1;
+    record.displacementMode = 1;  // random
+    record.displacementX = 4.5;
+    record.displacementY = 2.25;
+    record.transitionOrder = 2;  // random order
+    record.transformRotation = 0.3;
+    record.transformScale = 1.7;
+    record.gridMode = 2;
+    record.gridWidth = 1.5;
+    record.gridHeight = 2.0;
+    record.gridRotation = 0.2;
+    record.gridOrder = 4;  // rows walked backwards
+    record.cycle = 7;
+    record.cycleOffset = 2;
+    output = std::make_unique<hostsim::World>(640, 360, hostsim::Depth::Bits8);
+    setThreads(1);
+    std::unique_ptr<ShapeDrawer> one = fresh();
+    ASSERT_EQ(one->createGridPatterns(), PF_Err_NONE);
+    ASSERT_GT(one->patterns.size(), 2u * 16384u);  // three runs or more
+    for (int threads : {3, 8}) {
+        setThreads(threads);
+        std::unique_ptr<ShapeDrawer> runs = fresh();
+        ASSERT_EQ(runs->createGridPatterns(), PF_Err_NONE);
         EXPECT_EQ(runs->layoutError, PF_Err_NONE);
         ASSERT_EQ(runs->patterns.size(), one->patterns.size()) << threads << " threads";
         std::size_t differ = 0;

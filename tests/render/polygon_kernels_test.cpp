@@ -1,0 +1,99 @@
+// The polygon's interior-run kernel at every vector level the processor has:
+// a pixel beneath runs of an output row gives the bytes of the per-pixel
+// blend, in every mode and at every depth, over rows that mix transparent,
+// opaque and partly covered pixels (and values the blends treat specially:
+// a float alpha of -0, 16-bit channels above full), and leaves every pixel
+// outside the run as it was.
+#include "VemaroBlend.h"
+#include "VemaroPolygonKernels.h"
+#include "VemaroSimd.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <type_traits>
+#include <vector>
+
+namespace {
+
+struct Rng {
+    std::mt19937_64 g{31337};
+    int below(int n) { return static_cast<int>(g() % static_cast<uint64_t>(n)); }
+    double unit() { return std::uniform_real_distribution<double>(0.0, 1.0)(g); }
+};
+
+// A top pixel of a kind: 0 transparent (colour left in), 1 opaque, 2 partly
+// covered, 3 a value the blends treat specially.
+template <class P>
+P topPixel(Rng& r, int kind) {
+    if constexpr (std::is_same_v<P, PF_PixelFloat>) {
+        auto c = [&] { return static_cast<float>(r.unit() * 1.2 - 0.1); };
+        const float alpha[] = {0.0f, 1.0f, static_cast<float>(r.unit()), r.below(2) ? -0.0f : 1.5f};
+        return {alpha[kind], c(), c(), c()};
+    } else {
+        using C = decltype(P{}.alpha);
+        constexpr int full = raster::fullAlpha<P>();
+        const bool wide = std::is_same_v<P, PF_Pixel16>;
+        auto c = [&] { return static_cast<C>(r.below((wide && r.below(8) == 0 ? 65535 : full) + 1)); };
+        const int alpha[] = {0, full, 1 + r.below(full - 1), wide ? 32769 + r.below(32767) : r.below(full + 1)};
+        return {static_cast<C>(alpha[kind]), c(), c(), c()};
+    }
+}
+
+template <class P>
+P element(Rng& r) {
+    using D = raster::Depth<P>;
+    const double a = r.below(3) == 0 ? 1.0 : r.unit();
+    P p = D::fromColor(
+        Color{1.0f, static_cast<float>(r.unit()), static_cast<float>(r.unit()), static_cast<float>(r.unit())});
+    p.alpha = D::alpha(a);
+    return p;
+}
+
+// Stretches of one kind, or of kinds mixed pixel by pixel.
+template <class P>
+std::vector<P> topRow(Rng& r, int n) {
+    std::vector<P> row;
+    while (static_cast<int>(row.size()) < n) {
+        const int kind = r.below(5), len = 1 + r.below(r.below(4) == 0 ? 90 : 24);
+        for (int i = 0; i < len; ++i) row.push_back(topPixel<P>(r, kind == 4 ? r.below(4) : kind));
+    }
+    row.resize(static_cast<std::size_t>(n));
+    return row;
+}
+
+template <class P>
+void checkDepth(const char* depth) {
+    Rng r;
+    constexpr int kWidth = 300;
+    for (int popup = 1; popup <= 15; ++popup)
+        withBlendOp(popup, [&](auto op) {
+            for (int trial = 0; trial < 40; ++trial) {
+                const std::vector<P> top = topRow<P>(r, kWidth);
+                const P e = element<P>(r);
+                // Short and long runs, some reaching the row's ends.
+                const int from = r.below(3) == 0 ? 0 : r.below(kWidth);
+                const int to = r.below(3) == 0 ? kWidth : from + r.below(kWidth - from + 1);
+                std::vector<P> want = top;
+                if (e.alpha != 0)
+                    for (int c = from; c < to; ++c) want[c] = op(e, want[c]);
+                for (int level = 0; level <= static_cast<int>(simd::supported()); ++level) {
+                    std::vector<P> got = top;
+                    polyspans::beneath(polyspans::fillKernelAt<P>(static_cast<simd::Level>(level)), op, e, got.data(),
+                                       from, to);
+                    ASSERT_EQ(std::memcmp(got.data(), want.data(), sizeof(P) * kWidth), 0)
+                        << depth << ", popup " << popup << ", trial " << trial << ", level " << level << ", run "
+                        << from << ".." << to;
+                }
+            }
+        });
+}
+
+}  // namespace
+
+TEST(PolygonKernels, InteriorRunsGiveThePerPixelBlendAtEveryLevel) {
+    checkDepth<PF_Pixel>("8 bits");
+    checkDepth<PF_Pixel16>("16 bits");
+    checkDepth<PF_PixelFloat>("float");
+}
