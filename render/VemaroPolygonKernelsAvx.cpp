@@ -32,7 +32,9 @@ struct V {
     static bool equal(I a, I b) { return _mm256_movemask_epi8(_mm256_cmpeq_epi8(a, b)) == -1; }
     static bool testz(I v, I mask) { return _mm256_testz_si256(v, mask) != 0; }
     // The first `words` 32-bit words; the others are neither read nor written.
-    static I words(int n) { return _mm256_cmpgt_epi32(_mm256_set1_epi32(n), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7)); }
+    static I words(int n) {
+        return _mm256_cmpgt_epi32(_mm256_set1_epi32(n), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+    }
     static I loadPart(const void* p, int n) { return _mm256_maskload_epi32(static_cast<const int*>(p), words(n)); }
     static void storePart(void* p, I v, int n) { _mm256_maskstore_epi32(static_cast<int*>(p), words(n), v); }
 };

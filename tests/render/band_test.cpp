@@ -277,19 +277,24 @@ protected:
                a.hasColor2 == b.hasColor2 && a.hasColorModifier == b.hasColorModifier &&
                a.hasPhaseOffset == b.hasPhaseOffset;
     }
+    // Random displacement, transition order and shape choice, turned and
+    // scaled by the Transform group: every step of an element in play.
+    void varied(double dx, double dy) {
+        shapes(3);
+        record.randomizeShape = 1;
+        record.displacementMode = 1;  // random
+        record.displacementX = dx;
+        record.displacementY = dy;
+        record.transitionOrder = 2;  // random order
+        record.transformRotation = 0.3;
+        record.transformScale = 1.7;
+        output = std::make_unique<hostsim::World>(640, 360, hostsim::Depth::Bits8);
+    }
 };
 }  // namespace
 
 TEST_F(ElementRuns, MakeTheListElementByElementWould) {
-    shapes(3);
-    record.randomizeShape = 1;
-    record.displacementMode = 1;  // random
-    record.displacementX = 5.5;
-    record.displacementY = 3.25;
-    record.transitionOrder = 2;  // random order
-    record.transformRotation = 0.3;
-    record.transformScale = 1.7;
-    output = std::make_unique<hostsim::World>(640, 360, hostsim::Depth::Bits8);
+    varied(5.5, 3.25);
     constexpr int kCount = 45000;  // more than two runs
     std::unique_ptr<ShapeDrawer> one = fresh();
     {
@@ -324,14 +329,7 @@ TEST_F(ElementRuns, MakeTheListElementByElementWould) {
 // cell makes (one thread), for a turned, mirrored, displaced grid of several
 // runs.
 TEST_F(ElementRuns, AGridWalkedInRunsIsTheGridWalkedCellByCell) {
-    shapes(3);
-    record.randomizeShape = 1;
-    record.displacementMode = 1;  // random
-    record.displacementX = 4.5;
-    record.displacementY = 2.25;
-    record.transitionOrder = 2;  // random order
-    record.transformRotation = 0.3;
-    record.transformScale = 1.7;
+    varied(4.5, 2.25);
     record.gridMode = 2;
     record.gridWidth = 1.5;
     record.gridHeight = 2.0;
@@ -339,7 +337,6 @@ TEST_F(ElementRuns, AGridWalkedInRunsIsTheGridWalkedCellByCell) {
     record.gridOrder = 4;  // rows walked backwards
     record.cycle = 7;
     record.cycleOffset = 2;
-    output = std::make_unique<hostsim::World>(640, 360, hostsim::Depth::Bits8);
     setThreads(1);
     std::unique_ptr<ShapeDrawer> one = fresh();
     ASSERT_EQ(one->createGridPatterns(), PF_Err_NONE);

@@ -45,8 +45,8 @@ template <class P>
 P element(Rng& r) {
     using D = raster::Depth<P>;
     const double a = r.below(3) == 0 ? 1.0 : r.unit();
-    P p = D::fromColor(Color{1.0f, static_cast<float>(r.unit()), static_cast<float>(r.unit()),
-                             static_cast<float>(r.unit())});
+    P p = D::fromColor(
+        Color{1.0f, static_cast<float>(r.unit()), static_cast<float>(r.unit()), static_cast<float>(r.unit())});
     p.alpha = D::alpha(a);
     return p;
 }
