@@ -1,6 +1,7 @@
 // The same random lines drawn into a 1920x1080 8-bit frame by our LineDrawer
 // and by Cairo (the rotated rectangle filled); full lengths 16, 128 and 512
-// pixels, full thicknesses 1, 4 and 16.
+// pixels, full thicknesses 1, 4 and 16; and hard-edged (draft) lines against
+// Cairo without anti-aliasing.
 #include "BenchHost.h"
 #include "VemaroLineDrawer.h"
 #include "VemaroRenderHelpers.h"
@@ -51,7 +52,7 @@ const std::vector<Bar>& bars(int length, int thickness) {
     return v;
 }
 
-void ours(benchmark::State& state, simd::Level level) {
+void draw(benchmark::State& state, simd::Level level, unsigned char draft) {
     simd::setLevelCap(level);
     bench::Env& e = bench::env();
     e.threads(1);
@@ -73,7 +74,7 @@ void ours(benchmark::State& state, simd::Level level) {
         frame.fill(PF_Pixel{0, 0, 0, 0});
         state.ResumeTiming();
         for (const LineDrawer::Pattern& p : patterns) {
-            LineDrawer d(&e.in, e.suites, 0, frame.get(), 0, p);
+            LineDrawer d(&e.in, e.suites, draft, frame.get(), 0, p);
             if (d.doRender()) iterateGeneric(&e.in, e.suites, &d, 1);
         }
         benchmark::ClobberMemory();
@@ -81,10 +82,15 @@ void ours(benchmark::State& state, simd::Level level) {
     simd::setLevelCap(simd::Level::Avx512);
 }
 
-void cairo(benchmark::State& state) {
+void ours(benchmark::State& state, simd::Level level) { draw(state, level, 0); }
+// Hard-edged: whole pixels whose centres lie inside.
+void oursDraft(benchmark::State& state, simd::Level level) { draw(state, level, 1); }
+
+void fill(benchmark::State& state, cairo_antialias_t antialias) {
     const int length = static_cast<int>(state.range(0)), thickness = static_cast<int>(state.range(1));
     cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kW, kH);
     cairo_t* cr = cairo_create(s);
+    cairo_set_antialias(cr, antialias);
     unsigned char* data = cairo_image_surface_get_data(s);
     const std::size_t bytes = std::size_t(cairo_image_surface_get_stride(s)) * kH;
     for (auto _ : state) {
@@ -111,17 +117,20 @@ void cairo(benchmark::State& state) {
     cairo_surface_destroy(s);
 }
 
+void cairo(benchmark::State& state) { fill(state, CAIRO_ANTIALIAS_DEFAULT); }
+// Pixels in or out by their centres, as the hard-edged lines.
+void cairoAliased(benchmark::State& state) { fill(state, CAIRO_ANTIALIAS_NONE); }
+
+// One size of a drawing, timed in milliseconds of real time.
+void sized(benchmark::internal::Benchmark* b, int length, int thickness) {
+    b->Args({length, thickness})->Unit(benchmark::kMillisecond)->UseRealTime();
+}
+
 const bool registered = [] {
     for (int length : {4, 16, 128, 512, 1024})
         for (int thickness : {1, 4, 16, 64}) {
-            benchmark::RegisterBenchmark("Line/ours", ours, simd::Level::Avx512)
-                ->Args({length, thickness})
-                ->Unit(benchmark::kMillisecond)
-                ->UseRealTime();
-            benchmark::RegisterBenchmark("Line/cairo", cairo)
-                ->Args({length, thickness})
-                ->Unit(benchmark::kMillisecond)
-                ->UseRealTime();
+            sized(benchmark::RegisterBenchmark("Line/ours", ours, simd::Level::Avx512), length, thickness);
+            sized(benchmark::RegisterBenchmark("Line/cairo", cairo), length, thickness);
             const std::string arg = "/" + std::to_string(length) + "/" + std::to_string(thickness);
             bench::addRatio("lines " + std::to_string(length) + "x" + std::to_string(thickness) + " ours/cairo",
                             "Line/ours" + arg, "Line/cairo" + arg);
@@ -129,14 +138,26 @@ const bool registered = [] {
     // The same drawings with the pixel loops held to the portable path.
     for (int length : {16, 512})
         for (int thickness : {1, 16}) {
-            benchmark::RegisterBenchmark("Line/ours_portable", ours, simd::Level::Portable)
-                ->Args({length, thickness})
-                ->Unit(benchmark::kMillisecond)
-                ->UseRealTime();
+            sized(benchmark::RegisterBenchmark("Line/ours_portable", ours, simd::Level::Portable), length, thickness);
             const std::string arg = "/" + std::to_string(length) + "/" + std::to_string(thickness);
             bench::addRatio(
                 "lines " + std::to_string(length) + "x" + std::to_string(thickness) + " widest vector level/portable",
                 "Line/ours" + arg, "Line/ours_portable" + arg);
+        }
+    // Hard-edged lines against Cairo without anti-aliasing, and on the
+    // portable path.
+    for (int length : {16, 128, 1024})
+        for (int thickness : {1, 16}) {
+            const std::string arg = "/" + std::to_string(length) + "/" + std::to_string(thickness);
+            const std::string size = std::to_string(length) + "x" + std::to_string(thickness);
+            for (auto [name, level] : {std::pair<const char*, simd::Level>{"Line/draft_ours", simd::Level::Avx512},
+                                       {"Line/draft_ours_portable", simd::Level::Portable}})
+                sized(benchmark::RegisterBenchmark(name, oursDraft, level), length, thickness);
+            sized(benchmark::RegisterBenchmark("Line/draft_cairo", cairoAliased), length, thickness);
+            bench::addRatio("draft lines " + size + " ours/cairo (no anti-aliasing)", "Line/draft_ours" + arg,
+                            "Line/draft_cairo" + arg);
+            bench::addRatio("draft lines " + size + " widest vector level/portable", "Line/draft_ours" + arg,
+                            "Line/draft_ours_portable" + arg);
         }
     return true;
 }();

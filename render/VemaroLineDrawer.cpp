@@ -190,7 +190,7 @@ void walkRows(const LineDrawer& d, const Geometry& g, const PF_LRect& b, double 
     // Each row's columns are found kAhead rows before it is drawn and its
     // pixels asked for then: a thin line meets new cache lines on every row,
     // and one row's work is shorter than their fetch.
-    constexpr A_long kAhead = 8;
+    constexpr A_long kAhead = 4;
     Run ahead[kAhead];
     auto find = [&](A_long r) {
         const double dy = y - r;
@@ -351,7 +351,7 @@ void LineDrawer::drawLoop(const PF_LRect& b, Op op) const {
     const spans::LineEdge edge{
         axis[0], axis[2], e.L, e.T, e.Ls, e.Ts, thin, opacity, spans::fullOf<P>(), static_cast<int>(p.fillMode)};
     // Runs up to this long are worked out pixel by pixel.
-    constexpr A_long kShortEdge = 8;
+    constexpr A_long kShortEdge = 32;
     float alpha[spans::kChunk + spans::kPad], alpha2[spans::kChunk + spans::kPad];
     // The columns [from, to) of a row: pixelOf(u, v) gives a pixel; the
     // kernel's alphas of a piece of n columns are blended by piece(out, n).
