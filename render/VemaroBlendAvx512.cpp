@@ -78,6 +78,7 @@ struct V {
     // Lane 0 of each group of four 16-bit lanes into all four.
     static I spreadAlpha16(I a) { return _mm512_shufflehi_epi16(_mm512_shufflelo_epi16(a, 0), 0); }
     static bool allOnes(I m) { return _mm512_movepi8_mask(m) == ~__mmask64{0}; }
+    static bool allEqual32(I a, I b) { return _mm512_cmpeq_epi32_mask(a, b) == 0xFFFF; }
     static F cvt32F(I a) { return _mm512_cvtepi32_ps(a); }
     static I cvttF32(F a) { return _mm512_cvttps_epi32(a); }
 

@@ -227,14 +227,14 @@ inline A_long rows8(const PF_Pixel* bottom, PF_Pixel* top, A_long n) {
         PF_Pixel* dst = top + i;
         if constexpr (!kUniform) fetchAhead<sizeof(PF_Pixel) * N>(src);
         const I t0 = V::load(dst), t1 = V::load(dst + H);
-        const I ta0 = V::and_(t0, alpha), ta1 = V::and_(t1, alpha);
-        if (V::allOnes(V::and_(V::cmpeq32(ta0, z), V::cmpeq32(ta1, z)))) {
+        // All alphas 0: their bits together are 0; all 255: each is 255 in all.
+        if (V::allEqual32(V::and_(V::or_(t0, t1), alpha), z)) {
             const I b0 = V::load(src), b1 = V::load(src + H);
             V::store(dst, select(V::cmpeq32(V::and_(b0, alpha), z), t0, b0));
             V::store(dst + H, select(V::cmpeq32(V::and_(b1, alpha), z), t1, b1));
             continue;
         }
-        const bool topFull = V::allOnes(V::and_(V::cmpeq32(ta0, alpha), V::cmpeq32(ta1, alpha)));
+        const bool topFull = V::allEqual32(V::and_(V::and_(t0, t1), alpha), alpha);
         if constexpr (M == BlendMode::Normal) {
             if (topFull) continue;
         }
@@ -244,7 +244,7 @@ inline A_long rows8(const PF_Pixel* bottom, PF_Pixel* top, A_long n) {
                 store8(dst, kernelOpaqueTop8<M>(unpack8(b0, b1), unpack8(t0, t1)));
                 continue;
             }
-            if (V::allOnes(V::and_(V::cmpeq32(V::and_(b0, alpha), alpha), V::cmpeq32(V::and_(b1, alpha), alpha)))) {
+            if (V::allEqual32(V::and_(V::and_(b0, b1), alpha), alpha)) {
                 store8(dst, kernelOpaqueBottom8<M>(unpack8(b0, b1), unpack8(t0, t1)));
                 continue;
             }

@@ -59,6 +59,7 @@ struct V {
         return _mm_slli_epi32(a, S);
     }
     static I cmpgt32(I a, I b) { return _mm_cmpgt_epi32(a, b); }
+    static bool allEqual32(I a, I b) { return _mm_movemask_epi8(_mm_cmpeq_epi32(a, b)) == 0xFFFF; }
     static I mullo32(I a, I b) {
         const I even = _mm_mul_epu32(a, b), odd = _mm_mul_epu32(_mm_srli_epi64(a, 32), _mm_srli_epi64(b, 32));
         return _mm_unpacklo_epi32(_mm_shuffle_epi32(even, _MM_SHUFFLE(0, 0, 2, 0)),

@@ -31,6 +31,7 @@ struct V {
         return _mm256_slli_epi32(a, S);
     }
     static I cmpgt32(I a, I b) { return _mm256_cmpgt_epi32(a, b); }
+    static bool allEqual32(I a, I b) { return _mm256_movemask_epi8(_mm256_cmpeq_epi32(a, b)) == -1; }
     static I mullo32(I a, I b) { return _mm256_mullo_epi32(a, b); }
     static I min32(I a, I b) { return _mm256_min_epi32(a, b); }
     static I max32(I a, I b) { return _mm256_max_epi32(a, b); }
