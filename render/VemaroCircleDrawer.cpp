@@ -191,6 +191,14 @@ static VEMARO_INLINE bool columnsWithin(double x, double reach2, const PF_LRect&
     return true;
 }
 
+// Narrows [from, to) to the columns whose squared distance passes the
+// kernels' own bound test: a column dropped here is one the kernel would give
+// alpha 0, by the very same sum and compare.
+static VEMARO_INLINE void trimToBound(const double* sq, double dy2, double bound, A_long& from, A_long& to) {
+    while (from < to && sq[from] + dy2 > bound) ++from;
+    while (to > from && sq[to - 1] + dy2 > bound) --to;
+}
+
 // Rows of a fill up to this long go to the edge kernel whole.
 constexpr A_long kWholeRow = 24;
 
@@ -304,6 +312,7 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
         const double ady = std::fabs(p.y - r);
         // Columns beyond the outer bound need no visit.
         c.any = columnsWithin(p.x, fb.bound - ady * ady, b, c.from, c.to);
+        if (c.any) trimToBound(sq, ady * ady, fb.bound, c.from, c.to);
         return c;
     };
     const bool tall = b.bottom - b.top > kAhead;
@@ -325,7 +334,7 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
         } else {
             cols = columnsOf(r);
         }
-        if (!cols.any) continue;
+        if (!cols.any || cols.from >= cols.to) continue;
         const A_long from = cols.from, to = cols.to;
         const double ady = std::fabs(p.y - r);
         const double ady2 = ady * ady;
@@ -398,6 +407,7 @@ void CircleDrawer::drawLoop(const PF_LRect& b, Op op) const {
         const double dy2 = dy * dy;
         A_long from, to;
         if (!columnsWithin(p.x, bound - dy2, b, from, to)) continue;
+        trimToBound(sq, dy2, bound, from, to);
         P* out = raster::row<P>(world, r);
         for (A_long c = from; c < to; c += spans::kChunk) {
             const A_long n = to - c < spans::kChunk ? to - c : spans::kChunk;
