@@ -323,23 +323,22 @@ const ElementPipeline::Queued& ElementPipeline::LatticeWalk::at(std::size_t k, c
     return out;
 }
 
-bool ElementPipeline::walkLattice(int r0, int r1, int c0, int c1, const LatticePlacement& how, MakeFn make,
-                                  const void* context, PF_Err& result) {
-    result = PF_Err_NONE;
-    if (r0 > r1 || c0 > c1) return false;
+PF_Err ElementPipeline::walkLattice(int r0, int r1, int c0, int c1, const LatticePlacement& how, MakeFn make,
+                                    const void* context) {
+    if (r0 > r1 || c0 > c1) return PF_Err_NONE;
     const long long columns = static_cast<long long>(c1) - c0 + 1;
     const long long count = (static_cast<long long>(r1) - r0 + 1) * columns;
-    if (!fits(static_cast<double>(count))) return false;
     LatticeWalk walk{r0, c0, columns, 0, make, context};
     long long n = 0;
     // One by one while the elements cannot be worked out in runs (until the
-    // mappers have read their curves once, or throughout).
-    for (Queued one; n < count && !queueable();) {
+    // mappers have read their curves once, or throughout), or the budget
+    // cannot hold the rest of the walk.
+    for (Queued one; n < count && !(queueable() && fits(static_cast<double>(count - n)));) {
         walk.first = n;
         walk.at(0, transformer, origin, one);
         addAt(one.e, one.G, how);
         if (++n % columns == 0)
-            if ((result = err ? err : PF_ABORT(drawer.in_data))) return true;
+            if (const PF_Err stop = err ? err : PF_ABORT(drawer.in_data)) return stop;
     }
     flush();
     latticeHow = how;
@@ -350,22 +349,20 @@ bool ElementPipeline::walkLattice(int r0, int r1, int c0, int c1, const LatticeP
     while (n < count) {
         const std::size_t size = static_cast<std::size_t>(std::min<long long>(count - n, kRunLength));
         walk.first = n;
-        if (work(size)) {
-            result = err;
-            return true;
-        }
+        if (work(size)) return err;
         // After each row ended in the run, what the row-by-row walk asks
         // there (the first error kept, else the host's cancel): the walk
         // ends with that row.
         std::size_t upTo = size;
+        PF_Err stop = PF_Err_NONE;
         for (long long end = (n / columns + 1) * columns; end <= n + static_cast<long long>(size); end += columns)
-            if ((result = err ? err : PF_ABORT(drawer.in_data))) {
+            if ((stop = err ? err : PF_ABORT(drawer.in_data))) {
                 upTo = static_cast<std::size_t>(end - n);
                 break;
             }
         append(upTo);
-        if (result) return true;
+        if (stop) return stop;
         n += static_cast<long long>(size);
     }
-    return true;
+    return PF_Err_NONE;
 }

@@ -73,17 +73,16 @@ public:
     // A whole lattice walk: rows r0 .. r1 of columns c0 .. c1, row by row,
     // element (r, c) made by make(r, c, e, G) with its lattice point G in
     // output pixels; e.point is found from G (the Transform group undone) and
-    // the element placed as addAt places it. After each row the host's abort
-    // is asked, and a kept error or a cancel ends the walk with that row, as
-    // in a walk that adds the elements one by one. False (nothing done) when
-    // the elements cannot be worked out in runs: the layout then adds them
-    // itself; else true, with the walk's error in `result`.
+    // the element placed as addAt places it. After each row the first error
+    // kept, else the host's cancel, ends the walk with that row and is
+    // returned. The elements are made in the runs themselves when they can be
+    // worked out in runs, else one by one.
     template <class Make>
-    bool addLattice(int r0, int r1, int c0, int c1, const LatticePlacement& how, const Make& make, PF_Err& result) {
+    PF_Err addLattice(int r0, int r1, int c0, int c1, const LatticePlacement& how, const Make& make) {
         const MakeFn call = [](const void* m, int r, int c, LayoutElement& e, Vector& G) {
             (*static_cast<const Make*>(m))(r, c, e, G);
         };
-        return walkLattice(r0, r1, c0, c1, how, call, &make, result);
+        return walkLattice(r0, r1, c0, c1, how, call, &make);
     }
     // Works out every queued element now.
     void flush();
@@ -165,8 +164,7 @@ private:
         const void* context;
         const Queued& at(std::size_t k, const Transformer& transformer, const Vector& origin, Queued& out) const;
     };
-    bool walkLattice(int r0, int r1, int c0, int c1, const LatticePlacement& how, MakeFn make, const void* context,
-                     PF_Err& result);
+    PF_Err walkLattice(int r0, int r1, int c0, int c1, const LatticePlacement& how, MakeFn make, const void* context);
     // Works out `size` elements (of the queue, or of the lattice walked) into
     // the slots; the run's error, which is also kept.
     PF_Err work(std::size_t size);

@@ -61,18 +61,5 @@ PF_Err ShapeDrawer::createGridPatterns() {
         e.shape = LayoutElement::ShapeChoice{col, r, idx};
         G = f.origin + colAxis * col + rowAxis * r;
     };
-    PF_Err stopped = PF_Err_NONE;
-    if (pipeline.addLattice(rowFirst, rowLast, colFirst, colLast, {f.scale, f.cosine, f.sine, f.cullMargin}, make,
-                            stopped))
-        return stopped;
-    for (int r = rowFirst; r <= rowLast; ++r) {
-        for (int c = colFirst; c <= colLast; ++c) {
-            LayoutElement e;
-            Vector G;
-            make(r, c, e, G);
-            lattice::addAt(pipeline, f, e, G);
-        }
-        if (PF_Err err = lattice::endOfRow(pipeline, in_data)) return err;
-    }
-    return PF_Err_NONE;
+    return pipeline.addLattice(rowFirst, rowLast, colFirst, colLast, {f.scale, f.cosine, f.sine, f.cullMargin}, make);
 }

@@ -34,20 +34,17 @@ PF_Err ShapeDrawer::createTriangularGridPatterns() {
 
     const Vector colAxis = f.U * colStep;
     const Vector rowAxis = f.V * rowStep;
-    for (int v = vMin; v <= vMax; ++v) {
+    // Element (u, v) of the walk, row v, and its lattice point.
+    const auto make = [&](int v, int u, LayoutElement& e, Vector& G) {
         const int k = lattice::cycleClass(v, P.cycleOffset, cycle);
         const double half = (v & 1) ? 0.5 : 0.0;
-        for (int u = uMin; u <= uMax; ++u) {
-            LayoutElement e;
-            e.i = u;
-            e.j = v;
-            e.transitionIndex = k;
-            e.u = k * mapStep;
-            e.t = static_cast<double>(k) / cycle;
-            e.phase = P.autoOrient ? P.triangularGridRotation : 0.0;
-            lattice::addAt(pipeline, f, e, f.origin + colAxis * (u + half) + rowAxis * v);
-        }
-        if (PF_Err err = lattice::endOfRow(pipeline, in_data)) return err;
-    }
-    return PF_Err_NONE;
+        e.i = u;
+        e.j = v;
+        e.transitionIndex = k;
+        e.u = k * mapStep;
+        e.t = static_cast<double>(k) / cycle;
+        e.phase = P.autoOrient ? P.triangularGridRotation : 0.0;
+        G = f.origin + colAxis * (u + half) + rowAxis * v;
+    };
+    return pipeline.addLattice(vMin, vMax, uMin, uMax, {f.scale, f.cosine, f.sine, f.cullMargin}, make);
 }

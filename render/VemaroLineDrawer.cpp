@@ -219,6 +219,9 @@ void antiAliasedRows(const LineDrawer& d, const Geometry& g, const PF_LRect& b, 
     none.alpha = 0;
     const Repeated<P> inner(interior.none ? none : px, b);
     walkRows<P>(d, g, b, reachU, reachV, [&](P* out, Run s, double bu, double bv) LAMBDA_INLINE {
+        // The candidates' ends where a distance reaches its bound have
+        // coverage 0: a cheaper test than working out their alphas.
+        s = Geometry::trim(s, [&](A_long c) LAMBDA_INLINE { return g.u(c, bu) < reachU && g.v(c, bv) < reachV; });
         const Run in = g.exact<true>(s, bu, bv, interior);
         if (in.empty()) return edge(out, s.from, s.to, bu, bv);
         edge(out, s.from, in.from, bu, bv);

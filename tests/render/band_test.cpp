@@ -277,19 +277,24 @@ protected:
                a.hasColor2 == b.hasColor2 && a.hasColorModifier == b.hasColorModifier &&
                a.hasPhaseOffset == b.hasPhaseOffset;
     }
+    // Random displacement, transition order and shape choice, turned and
+    // scaled by the Transform group: every step of an element in play.
+    void varied(double dx, double dy) {
+        shapes(3);
+        record.randomizeShape = 1;
+        record.displacementMode = 1;  // random
+        record.displacementX = dx;
+        record.displacementY = dy;
+        record.transitionOrder = 2;  // random order
+        record.transformRotation = 0.3;
+        record.transformScale = 1.7;
+        output = std::make_unique<hostsim::World>(640, 360, hostsim::Depth::Bits8);
+    }
 };
 }  // namespace
 
 TEST_F(ElementRuns, MakeTheListElementByElementWould) {
-    shapes(3);
-    record.randomizeShape = 1;
-    record.displacementMode = 1;  // random
-    record.displacementX = 5.5;
-    record.displacementY = 3.25;
-    record.transitionOrder = 2;  // random order
-    record.transformRotation = 0.3;
-    record.transformScale = 1.7;
-    output = std::make_unique<hostsim::World>(640, 360, hostsim::Depth::Bits8);
+    varied(5.5, 3.25);
     constexpr int kCount = 45000;  // more than two runs
     std::unique_ptr<ShapeDrawer> one = fresh();
     {
@@ -319,39 +324,36 @@ TEST_F(ElementRuns, MakeTheListElementByElementWould) {
     }
 }
 
-// The Grid layout hands its whole walk to the pipeline, which makes the
+// The lattice layouts hand their whole walk to the pipeline, which makes the
 // elements in runs of whole and cut rows: the list is the one the walk cell by
-// cell makes (one thread), for a turned, mirrored, displaced grid of several
-// runs.
-TEST_F(ElementRuns, AGridWalkedInRunsIsTheGridWalkedCellByCell) {
-    shapes(3);
-    record.randomizeShape = 1;
-    record.displacementMode = 1;  // random
-    record.displacementX = 4.5;
-    record.displacementY = 2.25;
-    record.transitionOrder = 2;  // random order
-    record.transformRotation = 0.3;
-    record.transformScale = 1.7;
+// cell makes (one thread), for turned, displaced lattices of several runs
+// (the grid mirrored, the triangular grid with its shifted odd rows).
+TEST_F(ElementRuns, LatticesWalkedInRunsAreTheLatticesWalkedCellByCell) {
+    varied(4.5, 2.25);
     record.gridMode = 2;
     record.gridWidth = 1.5;
     record.gridHeight = 2.0;
     record.gridRotation = 0.2;
     record.gridOrder = 4;  // rows walked backwards
+    record.triangularGridRadius = 1.5;
+    record.triangularGridHeight = 1.2;
+    record.triangularGridRotation = -0.4;
     record.cycle = 7;
     record.cycleOffset = 2;
-    output = std::make_unique<hostsim::World>(640, 360, hostsim::Depth::Bits8);
-    setThreads(1);
-    std::unique_ptr<ShapeDrawer> one = fresh();
-    ASSERT_EQ(one->createGridPatterns(), PF_Err_NONE);
-    ASSERT_GT(one->patterns.size(), 2u * 16384u);  // three runs or more
-    for (int threads : {3, 8}) {
-        setThreads(threads);
-        std::unique_ptr<ShapeDrawer> runs = fresh();
-        ASSERT_EQ(runs->createGridPatterns(), PF_Err_NONE);
-        EXPECT_EQ(runs->layoutError, PF_Err_NONE);
-        ASSERT_EQ(runs->patterns.size(), one->patterns.size()) << threads << " threads";
-        std::size_t differ = 0;
-        for (std::size_t n = 0; n < one->patterns.size(); ++n) differ += !same(one->patterns[n], runs->patterns[n]);
-        EXPECT_EQ(differ, 0u) << threads << " threads";
+    for (auto layout : {&ShapeDrawer::createGridPatterns, &ShapeDrawer::createTriangularGridPatterns}) {
+        setThreads(1);
+        std::unique_ptr<ShapeDrawer> one = fresh();
+        ASSERT_EQ(((*one).*layout)(), PF_Err_NONE);
+        ASSERT_GT(one->patterns.size(), 2u * 16384u);  // three runs or more
+        for (int threads : {3, 8}) {
+            setThreads(threads);
+            std::unique_ptr<ShapeDrawer> runs = fresh();
+            ASSERT_EQ(((*runs).*layout)(), PF_Err_NONE);
+            EXPECT_EQ(runs->layoutError, PF_Err_NONE);
+            ASSERT_EQ(runs->patterns.size(), one->patterns.size()) << threads << " threads";
+            std::size_t differ = 0;
+            for (std::size_t n = 0; n < one->patterns.size(); ++n) differ += !same(one->patterns[n], runs->patterns[n]);
+            EXPECT_EQ(differ, 0u) << threads << " threads";
+        }
     }
 }
