@@ -497,9 +497,25 @@ VEMARO_INLINE Planes16 kernel16(const Planes16& B, const Planes16& T) {
     }
 }
 
+// The separable modes over a group whose top alphas (kTop) or bottom alphas
+// are all full. With w the alpha of the other operand and u the channel of the
+// opaque one, A = full and the sum is full * P, P = (full - w) u + w B <=
+// full * max(u, B) <= 2^31; each channel is min(P >> 15, full), the alpha
+// full. Lanes of transparent operands come out as anything, as from kernel16.
+template <BlendMode M, bool kTop>
+VEMARO_INLINE Planes16 kernelOpaque16(const Planes16& B, const Planes16& T) {
+    const I full = V::set32(32768), w = kTop ? B.a : T.a, k = V::sub32(full, w);
+    auto mix = [&](I t, I b) {
+        const I P = V::add32(V::mullo32(k, kTop ? t : b), V::mullo32(w, channel16<M>(b, t)));
+        return V::min32(V::template srli32<15>(P), full);
+    };
+    return {full, mix(T.r, B.r), mix(T.g, B.g), mix(T.b, B.b)};
+}
+
 // Groups of kGroup16 pixels whose top alphas are all 0, or in normal mode all
 // at least full (the top with its channels clamped to full), are done whole,
-// the others by kernel16 with the transparent operands put back.
+// the others by kernel16 (kernelOpaque16 where it can) with the transparent
+// operands put back.
 template <BlendMode M, bool kUniform>
 inline A_long rows16(const PF_Pixel16* bottom, PF_Pixel16* top, A_long n) {
     constexpr int N = kGroup16, H = N / 2;
@@ -536,9 +552,21 @@ inline A_long rows16(const PF_Pixel16* bottom, PF_Pixel16* top, A_long n) {
                 continue;
             }
         }
+        const Planes16 B = unpack16(clampFull16(b0), clampFull16(b1)), T = unpack16(clampFull16(t0), clampFull16(t1));
         I r0, r1;
-        interleave16(kernel16<M>(unpack16(clampFull16(b0), clampFull16(b1)), unpack16(clampFull16(t0), clampFull16(t1))),
-                     r0, r1);
+        if constexpr (kChannel<M>) {
+            auto opaque = [&](I v0, I v1) {
+                return V::allOnes(V::and_(V::cmpeq16(V::and_(v0, high), high), V::cmpeq16(V::and_(v1, high), high)));
+            };
+            if (opaque(t0, t1))
+                interleave16(kernelOpaque16<M, true>(B, T), r0, r1);
+            else if (opaque(b0, b1))
+                interleave16(kernelOpaque16<M, false>(B, T), r0, r1);
+            else
+                interleave16(kernel16<M>(B, T), r0, r1);
+        } else {
+            interleave16(kernel16<M>(B, T), r0, r1);
+        }
         // A transparent bottom gives the top, else a transparent top the bottom.
         V::store(dst, select(clear(b0), t0, select(clear(t0), b0, r0)));
         V::store(dst + H, select(clear(b1), t1, select(clear(t1), b1, r1)));
