@@ -256,10 +256,13 @@ void ElementPipeline::FreeSlots::operator()(ShapeDrawer::Pattern* p) const {
 
 // The kept elements of a run appended in order, each stretch of kept ones in
 // one copy; the list grows at most once, within the budget.
-void ElementPipeline::append(std::size_t size) {
+void ElementPipeline::append(std::size_t size) { appendFrom(slots.get(), kept, size); }
+
+void ElementPipeline::appendFrom(const ShapeDrawer::Pattern* from, const std::vector<uint8_t>& flags,
+                                 std::size_t size) {
     std::vector<ShapeDrawer::Pattern>& list = drawer.patterns;
     std::size_t keep = 0;
-    for (std::size_t k = 0; k < size; ++k) keep += kept[k];
+    for (std::size_t k = 0; k < size; ++k) keep += flags[k];
     const std::size_t limit = elementLimit();
     const std::size_t room = list.size() < limit ? limit - list.size() : 0;
     if (keep > room) {
@@ -272,13 +275,13 @@ void ElementPipeline::append(std::size_t size) {
     if (list.capacity() - list.size() < keep)
         list.reserve(std::min(limit, list.size() + std::max({keep, list.size() / 2, std::size_t{1024}})));
     for (std::size_t k = 0; k < size && keep > 0;) {
-        if (!kept[k]) {
+        if (!flags[k]) {
             ++k;
             continue;
         }
         std::size_t end = k + 1;
-        while (end < size && kept[end] && end - k < keep) ++end;
-        list.insert(list.end(), &slots[k], &slots[k] + (end - k));
+        while (end < size && flags[end] && end - k < keep) ++end;
+        list.insert(list.end(), from + k, from + end);
         keep -= end - k;
         k = end;
     }
@@ -286,11 +289,30 @@ void ElementPipeline::append(std::size_t size) {
 
 void ElementPipeline::flush() {
     if (queue.empty()) return;
-    if (!work(queue.size())) append(queue.size());
+    if (!work(queue.size(), nullptr)) append(queue.size());
     queue.clear();
 }
 
-PF_Err ElementPipeline::work(std::size_t size) {
+// A launch's bands: band 0 appends the run before (while the list is touched
+// by no other band), the others are the run's chunks.
+struct ElementPipeline::WithAppend {
+    const Run* run;
+    Pending* pending;
+    int operator()(int i, int n) const {
+        if (i > 0) return (*run)(i - 1, n - 1);
+        try {
+            pending->pipe->appendFrom(pending->slots, *pending->kept, pending->size);
+        } catch (const std::bad_alloc&) {
+            pending->err = PF_Err_OUT_OF_MEMORY;
+        } catch (...) {
+            pending->err = PF_Err_INTERNAL_STRUCT_DAMAGED;
+        }
+        pending->done = true;
+        return PF_Err_NONE;
+    }
+};
+
+PF_Err ElementPipeline::work(std::size_t size, Pending* pending) {
     if (slotCount < size) {
         // Raw room: each slot is made by the chunk that works it out.
         slots.reset();
@@ -302,7 +324,18 @@ PF_Err ElementPipeline::work(std::size_t size) {
         threads > 1 ? static_cast<int>(std::min<std::size_t>(std::size_t(threads) * 4, (size + 255) / 256)) : 1;
     std::vector<PF_Err> errors(static_cast<std::size_t>(chunks), PF_Err_NONE);
     Run run{this, err, {0}, &errors, size};
-    PF_Err failed = chunks > 1 ? iterateGeneric(drawer.in_data, *drawer.suites, &run, chunks) : run(0, 1);
+    PF_Err failed = PF_Err_NONE;
+    if (pending && chunks > 1) {
+        WithAppend both{&run, pending};
+        failed = iterateGeneric(drawer.in_data, *drawer.suites, &both, chunks + 1);
+    } else {
+        failed = chunks > 1 ? iterateGeneric(drawer.in_data, *drawer.suites, &run, chunks) : run(0, 1);
+    }
+    // The run before is appended whatever the launch did.
+    if (pending) {
+        if (!pending->done) appendFrom(pending->slots, *pending->kept, pending->size);
+        if (pending->err && !err) err = pending->err;
+    }
     // A run that was worked out to its end stands: the abort state the host
     // may report with it is the layout's to ask for, between its rows.
     if (run.finished.load() == chunks) failed = PF_Err_NONE;
@@ -346,10 +379,16 @@ PF_Err ElementPipeline::walkLattice(int r0, int r1, int c0, int c1, const Lattic
         const LatticeWalk*& w;
         ~Done() { w = nullptr; }
     } done{walking = &walk};
+    // Each run's kept elements are appended by a band of the next run's
+    // launch, from the other of two slot buffers; the last run's here.
+    Pending pending;
+    bool waiting = false;
     while (n < count) {
         const std::size_t size = static_cast<std::size_t>(std::min<long long>(count - n, kRunLength));
         walk.first = n;
-        if (work(size)) return err;
+        const PF_Err failed = work(size, waiting ? &pending : nullptr);
+        waiting = false;
+        if (failed) return err;
         // After each row ended in the run, what the row-by-row walk asks
         // there (the first error kept, else the host's cancel): the walk
         // ends with that row.
@@ -360,9 +399,16 @@ PF_Err ElementPipeline::walkLattice(int r0, int r1, int c0, int c1, const Lattic
                 upTo = static_cast<std::size_t>(end - n);
                 break;
             }
-        append(upTo);
-        if (stop) return stop;
         n += static_cast<long long>(size);
+        if (stop || n >= count) {
+            append(upTo);
+            return stop;
+        }
+        slots.swap(spareSlots);
+        std::swap(slotCount, spareCount);
+        kept.swap(spareKept);
+        pending = Pending{this, spareSlots.get(), &spareKept, upTo};
+        waiting = true;
     }
     return PF_Err_NONE;
 }

@@ -165,14 +165,26 @@ private:
         const Queued& at(std::size_t k, const Transformer& transformer, const Vector& origin, Queued& out) const;
     };
     PF_Err walkLattice(int r0, int r1, int c0, int c1, const LatticePlacement& how, MakeFn make, const void* context);
+    // A run's kept elements still to be appended, and how that went.
+    struct Pending {
+        ElementPipeline* pipe = nullptr;
+        const ShapeDrawer::Pattern* slots = nullptr;
+        const std::vector<uint8_t>* kept = nullptr;
+        std::size_t size = 0;
+        PF_Err err = PF_Err_NONE;
+        bool done = false;
+    };
+    struct WithAppend;
     // Works out `size` elements (of the queue, or of the lattice walked) into
-    // the slots; the run's error, which is also kept.
-    PF_Err work(std::size_t size);
+    // the slots, appending `pending` (if any) meanwhile; the run's error,
+    // which is also kept.
+    PF_Err work(std::size_t size, Pending* pending);
     const LatticeWalk* walking = nullptr;
 
     bool grow();
     // Appends the kept elements of the run of `size` queued ones.
     void append(std::size_t size);
+    void appendFrom(const ShapeDrawer::Pattern* from, const std::vector<uint8_t>& flags, std::size_t size);
     // Whether an element may be queued: its steps call the host only for
     // maths, and the budget holds it and every element queued before it.
     bool queueable();
@@ -198,4 +210,8 @@ private:
     std::unique_ptr<ShapeDrawer::Pattern[], FreeSlots> slots;
     std::size_t slotCount = 0;
     std::vector<uint8_t> kept;
+    // A lattice walk's other slots: the run before, being appended.
+    std::unique_ptr<ShapeDrawer::Pattern[], FreeSlots> spareSlots;
+    std::size_t spareCount = 0;
+    std::vector<uint8_t> spareKept;
 };

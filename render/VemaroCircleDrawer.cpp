@@ -191,6 +191,14 @@ static VEMARO_INLINE bool columnsWithin(double x, double reach2, const PF_LRect&
     return true;
 }
 
+// Narrows [from, to) to the columns whose squared distance passes the
+// kernels' own bound test: a column dropped here is one the kernel would give
+// alpha 0, by the very same sum and compare.
+static VEMARO_INLINE void trimToBound(const double* sq, double dy2, double bound, A_long& from, A_long& to) {
+    while (from < to && sq[from] + dy2 > bound) ++from;
+    while (to > from && sq[to - 1] + dy2 > bound) --to;
+}
+
 // Rows of a fill up to this long go to the edge kernel whole.
 constexpr A_long kWholeRow = 24;
 
@@ -233,7 +241,8 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
         }
     };
     // The runs of a row between its interior runs, short in most rows: their
-    // columns gathered, one kernel call gives all their alphas.
+    // columns gathered, one call of the vector kernel gives all their alphas,
+    // however few (a masked vector beats the plain code's pixel at a time).
     struct Run {
         A_long from, to;
     };
@@ -250,7 +259,7 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
         A_long k = 0;
         for (const Run& run : runs)
             for (A_long c = run.from; c < run.to; ++c, ++k) sqs[k] = sq[c], dists[k] = dist[c];
-        spans::kernelsFor(kernels, n).circleFill(edge, sqs, dists, n, ady2, rowInHole, alpha);
+        kernels.circleFill(edge, sqs, dists, n, ady2, rowInHole, alpha);
         k = 0;
         for (const Run& run : runs) {
             spans::blendAlphas(op, fillPx, alpha + k, out + run.from, run.to - run.from);
@@ -304,6 +313,7 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
         const double ady = std::fabs(p.y - r);
         // Columns beyond the outer bound need no visit.
         c.any = columnsWithin(p.x, fb.bound - ady * ady, b, c.from, c.to);
+        if (c.any) trimToBound(sq, ady * ady, fb.bound, c.from, c.to);
         return c;
     };
     const bool tall = b.bottom - b.top > kAhead;
@@ -325,7 +335,7 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
         } else {
             cols = columnsOf(r);
         }
-        if (!cols.any) continue;
+        if (!cols.any || cols.from >= cols.to) continue;
         const A_long from = cols.from, to = cols.to;
         const double ady = std::fabs(p.y - r);
         const double ady2 = ady * ady;
@@ -398,6 +408,7 @@ void CircleDrawer::drawLoop(const PF_LRect& b, Op op) const {
         const double dy2 = dy * dy;
         A_long from, to;
         if (!columnsWithin(p.x, bound - dy2, b, from, to)) continue;
+        trimToBound(sq, dy2, bound, from, to);
         P* out = raster::row<P>(world, r);
         for (A_long c = from; c < to; c += spans::kChunk) {
             const A_long n = to - c < spans::kChunk ? to - c : spans::kChunk;

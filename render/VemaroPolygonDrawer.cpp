@@ -236,10 +236,10 @@ public:
         // right of it: the interior run settles the rest.
         uint64_t visit = 0;
         if (a < z) {
-            if (from < a) visit |= wedgesMeeting(from, a, hint[0], hint[1]);
-            if (z < to) visit |= wedgesMeeting(z - 1, to - 1, hint[2], hint[3]);
+            if (from < a) visit |= wedgesMeeting(from, a, hint[0], hint[1], false, true);
+            if (z < to) visit |= wedgesMeeting(z - 1, to - 1, hint[2], hint[3], true, false);
         } else {
-            visit = wedgesMeeting(from, to - 1, hint[0], hint[3]);
+            visit = wedgesMeeting(from, to - 1, hint[0], hint[3], false, false);
         }
         const int count = safeRuns(from, to, visit, pieces);
         A_long c = from, prev = -1;
@@ -356,11 +356,13 @@ private:
         return k;
     }
 
-    // The wedges that meet the columns [c0, c1] of the row, one more at each
-    // end, as bits; h0 and h1 carry the wedges of the ends from row to row.
-    // Along a row that misses the centre the angle changes one way: it falls
-    // left to right above the centre and rises below it.
-    uint64_t wedgesMeeting(A_long c0, A_long c1, A_long& h0, A_long& h1) const {
+    // The wedges that meet the columns [c0, c1] of the row, as bits, with the
+    // next one beyond an end that lies in the interior run (so that the
+    // columns next to the ray there are settled by the wedges on both sides);
+    // h0 and h1 carry the wedges of the ends from row to row. Along a row
+    // that misses the centre the angle changes one way: it falls left to
+    // right above the centre and rises below it.
+    uint64_t wedgesMeeting(A_long c0, A_long c1, A_long& h0, A_long& h1, bool grow0, bool grow1) const {
         const A_long n = g.sectors;
         const uint64_t all = n >= 64 ? ~uint64_t{0} : (uint64_t{1} << n) - 1;
         if (py == 0.0) return all;
@@ -368,9 +370,10 @@ private:
         h1 = locate(h1, cols[c1]);
         const A_long d = py > 0.0 ? n - 1 : 1;  // the next wedge along the row, as a step mod n
         const A_long span = ((py > 0.0 ? h0 - h1 : h1 - h0) % n + n) % n;
-        if (span + 3 >= n) return all;
+        const A_long count = span + 1 + grow0 + grow1;
+        if (count >= n) return all;
         uint64_t bits = 0;
-        for (A_long i = 0, k = (h0 + n - d) % n; i < span + 3; ++i, k = (k + d) % n) bits |= uint64_t{1} << k;
+        for (A_long i = 0, k = grow0 ? (h0 + n - d) % n : h0; i < count; ++i, k = (k + d) % n) bits |= uint64_t{1} << k;
         return bits;
     }
 

@@ -355,5 +355,20 @@ TEST_F(ElementRuns, LatticesWalkedInRunsAreTheLatticesWalkedCellByCell) {
             for (std::size_t n = 0; n < one->patterns.size(); ++n) differ += !same(one->patterns[n], runs->patterns[n]);
             EXPECT_EQ(differ, 0u) << threads << " threads";
         }
+        // A launch the host refuses ends the walk with its error; the runs
+        // before it (one appended while the refused one would have run) stay.
+        std::size_t before = 0;
+        for (int nth : {1, 2, 3}) {
+            host.faults().clear();
+            host.faults().failCall("iterate_generic", nth, PF_Err_OUT_OF_MEMORY);
+            std::unique_ptr<ShapeDrawer> cut = fresh();
+            EXPECT_EQ(((*cut).*layout)(), PF_Err_OUT_OF_MEMORY) << nth;
+            EXPECT_GT(cut->patterns.size(), before) << nth;  // one run more each time
+            before = cut->patterns.size();
+            ASSERT_LT(cut->patterns.size(), one->patterns.size()) << nth;
+            for (std::size_t n = 0; n < cut->patterns.size(); ++n)
+                ASSERT_TRUE(same(cut->patterns[n], one->patterns[n])) << nth << ", element " << n;
+        }
+        host.faults().clear();
     }
 }
