@@ -148,7 +148,6 @@ void Iterate::work(int index, unsigned long long seen) {
 void Iterate::runBands(int thread) {
     Job& j = job_;
     bool joined = false;
-    long long bands = 0;
     for (;;) {
         const A_long i = j.next.fetch_add(1);
         if (i >= j.count) break;
@@ -157,7 +156,9 @@ void Iterate::runBands(int thread) {
             ++j.joined;
         }
         const PF_Err e = j.fn(j.refcon, thread, i, j.count);
-        ++bands;
+        // Counted before the band is marked done: the launcher may return,
+        // and its caller read the counts, as soon as the last band is done.
+        counts_[std::size_t(thread)]->bands.fetch_add(1, std::memory_order_relaxed);
         if (e) {
             std::lock_guard<std::mutex> g(j.errorMutex);
             if (i < j.errorBand) {
@@ -170,7 +171,6 @@ void Iterate::runBands(int thread) {
             finished_.notify_all();
         }
     }
-    if (bands) counts_[std::size_t(thread)]->bands.fetch_add(bands, std::memory_order_relaxed);
 }
 
 PF_Err Iterate::runInline(A_long iterations, void* refcon, PF_IterateGenericFunc fn) {
