@@ -374,11 +374,12 @@ void LineDrawer::drawLoop(const PF_LRect& b, Op op) const {
     };
     // The element's pixel px with the alphas of a piece.
     auto withAlphas = [&](P px) {
-        return [&, px](P* out, A_long n) mutable LAMBDA_INLINE {
+        return [&, px](P* out, A_long n) LAMBDA_INLINE {
+            P q = px;
             for (A_long k = 0; k < n; ++k) {
                 if (alpha[k] == 0.0f) continue;
-                px.alpha = static_cast<Chan>(alpha[k]);
-                blendPixel(op, px, out[k]);
+                q.alpha = static_cast<Chan>(alpha[k]);
+                blendPixel(op, q, out[k]);
             }
         };
     };
