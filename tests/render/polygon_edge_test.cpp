@@ -45,11 +45,11 @@ TEST(PolygonEdge, EveryLevelFollowsThePerPixelRule) {
     std::mt19937_64 rng(90210);
     auto uniform = [&](double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(rng); };
     std::vector<Case> cases = {
-        {0.0, 20.5, 1.0, 6, false, true, 40},       // the row through the centre
-        {3.0, 20.0, -2.0, 8, false, true, 40},      // a column on the axis
-        {-7.25, 31.0, -8.9, 24, true, false, 64},   // wraps up by a turn
-        {5.5, 12.3, 8.9, 64, false, true, 64},      // wraps down by a turn
-        {-0.5, 3.7, 0.0, 7, true, true, 1},         // one column
+        {0.0, 20.5, 1.0, 6, false, true, 40},      // the row through the centre
+        {3.0, 20.0, -2.0, 8, false, true, 40},     // a column on the axis
+        {-7.25, 31.0, -8.9, 24, true, false, 64},  // wraps up by a turn
+        {5.5, 12.3, 8.9, 64, false, true, 64},     // wraps down by a turn
+        {-0.5, 3.7, 0.0, 7, true, true, 1},        // one column
         {1e-9, 0.25, 1.5707963267948966, 20, false, true, 63},
     };
     // Columns on the diagonals (|px| = |py|, where the approximation
@@ -61,14 +61,20 @@ TEST(PolygonEdge, EveryLevelFollowsThePerPixelRule) {
     for (int i = 0; i < 400; ++i) {
         const double x = i % 5 == 0 ? std::floor(uniform(0, 60)) : uniform(0, 60);
         const double py = i % 7 == 0 ? 0.0 : uniform(-80, 80) * (i % 3 == 0 ? 0.05 : 1.0);
-        cases.push_back({py, x, uniform(-polyedge::kMaxStart, polyedge::kMaxStart), 6 + static_cast<int>(uniform(0, 59)),
-                         i % 4 == 0, i % 3 != 0, 1 + static_cast<int>(uniform(0, 64))});
+        cases.push_back({py, x, uniform(-polyedge::kMaxStart, polyedge::kMaxStart),
+                         6 + static_cast<int>(uniform(0, 59)), i % 4 == 0, i % 3 != 0,
+                         1 + static_cast<int>(uniform(0, 64))});
     }
     // Start angles that put a column exactly on a ray: its angle less the
     // start is a whole number of wedges, where any other rounding of the
     // division moves it to the wedge before.
     for (int i = 0; i < 200; ++i) {
-        Case k{uniform(-60, 60), std::floor(uniform(0, 60)), 0.0, 6 + 2 * static_cast<int>(uniform(0, 29)), false, true,
+        Case k{uniform(-60, 60),
+               std::floor(uniform(0, 60)),
+               0.0,
+               6 + 2 * static_cast<int>(uniform(0, 29)),
+               false,
+               true,
                64};
         const double px = static_cast<int>(uniform(-30, 10)) + 5 - k.x, width = M_PI / (k.sectors / 2.0);
         const double target = static_cast<int>(uniform(0, k.sectors)) * width;
@@ -87,9 +93,9 @@ TEST(PolygonEdge, EveryLevelFollowsThePerPixelRule) {
         uy[0] = 0.0, de[0] = 0.5 + 1e-7;
         if (n > 1) uy[1] = 0.0, de[1] = -(3.5 + 1e-7);
         const double width = M_PI / (n / 2.0);
-        const polyedge::Row row{k.py,      k.start,   width,     static_cast<double>(n),
-                                k.settle,  0.5 + 1e-7, 3.5 + 1e-7, de.data(),
-                                ex.data(), uy.data(), k.hole ? dh.data() : nullptr, hx.data(), huy.data()};
+        const polyedge::Row row{
+            k.py,      k.start,   width,     static_cast<double>(n),       k.settle,  0.5 + 1e-7, 3.5 + 1e-7,
+            de.data(), ex.data(), uy.data(), k.hole ? dh.data() : nullptr, hx.data(), huy.data()};
         std::vector<double> cols(k.n);
         const int first = static_cast<int>(uniform(-30, -26));  // takes in every on-ray column
         for (int c = 0; c < k.n; ++c) cols[c] = (first + c) - k.x;
