@@ -94,14 +94,36 @@ inline I twiceScreenLess255(I b, I t) {
     return V::sub16(V::add16(s, s), V::set16(255));
 }
 
+// floor(y / d) of 16-bit lanes, y < 2^16 and 1 <= d <= 255, through single
+// precision: the rounded quotient is within 2^-9 of y / d and the next integer
+// at least 1 / d away from it, so it truncates to the floor. Lanes as they
+// came in.
+VEMARO_INLINE I divide8(I y, I d) {
+    const I z = V::zero();
+    const F lo = V::divF(V::cvt32F(V::unpacklo16(y, z)), V::cvt32F(V::unpacklo16(d, z)));
+    const F hi = V::divF(V::cvt32F(V::unpackhi16(y, z)), V::cvt32F(V::unpackhi16(d, z)));
+    return V::packs32(V::cvttF32(lo), V::cvttF32(hi));
+}
+inline I times255(I v) { return V::mullo16(v, V::set16(255)); }
+
 // The separable channel function B(b, t) of a mode, where it has one here;
 // the other modes go pixel by pixel.
 template <BlendMode M>
 constexpr bool kChannel = M == BlendMode::Add || M == BlendMode::Multiply || M == BlendMode::Screen ||
                           M == BlendMode::Overlay || M == BlendMode::Hardlight || M == BlendMode::Darken ||
-                          M == BlendMode::Lighten || M == BlendMode::Difference || M == BlendMode::Exclusion;
+                          M == BlendMode::Lighten || M == BlendMode::Difference || M == BlendMode::Exclusion ||
+                          M == BlendMode::Dodge || M == BlendMode::Burn;
 template <BlendMode M>
-inline I channel8(I b, I t) {
+VEMARO_INLINE I channel8(I b, I t) {
+    const I full = V::set16(255);
+    if constexpr (M == BlendMode::Dodge) {  // b < 255 - t: 255 b / (255 - t), else 255
+        const I d = V::sub16(full, t);
+        return select(V::cmpgt16(d, b), divide8(times255(b), V::max16(d, V::set16(1))), full);
+    }
+    if constexpr (M == BlendMode::Burn) {  // 255 - b < t: 255 - 255 (255 - b) / t, else 0
+        const I c = V::sub16(full, b);
+        return V::and_(V::cmpgt16(t, c), V::sub16(full, divide8(times255(c), V::max16(t, V::set16(1)))));
+    }
     if constexpr (M == BlendMode::Add) return V::add16(t, b);
     if constexpr (M == BlendMode::Multiply) return mulShift8<8>(t, b);
     if constexpr (M == BlendMode::Screen) return screen8(b, t);
@@ -287,9 +309,19 @@ inline F highF(F b, F t) {
     const F one = V::set1F(1.0f);
     return V::subF(one, V::mulF(V::mulF(V::set1F(2.0f), V::subF(one, b)), V::subF(one, t)));
 }
+// a >= b, false where either is a NaN.
+inline F cmpgeF(F a, F b) { return V::orF(V::cmpltF(b, a), V::cmpeqF(a, b)); }
 template <BlendMode M>
-inline F channelF(F b, F t) {
+VEMARO_INLINE F channelF(F b, F t) {
     const F one = V::set1F(1.0f), half = V::set1F(0.5f);
+    if constexpr (M == BlendMode::Dodge) {  // b = 0: 0; b >= 1 - t: 1; else b / (1 - t)
+        const F d = V::subF(one, t);
+        return V::andnotF(V::cmpeqF(b, V::zeroF()), selectF(cmpgeF(b, d), one, V::divF(b, d)));
+    }
+    if constexpr (M == BlendMode::Burn) {  // b >= 1: 1; 1 - b >= t: 0; else 1 - (1 - b) / t
+        const F c = V::subF(one, b);
+        return selectF(cmpgeF(b, one), one, V::andnotF(cmpgeF(c, t), V::subF(one, V::divF(c, t))));
+    }
     if constexpr (M == BlendMode::Add) return V::addF(t, b);
     if constexpr (M == BlendMode::Multiply) return V::mulF(t, b);
     if constexpr (M == BlendMode::Screen) return V::subF(one, V::mulF(V::subF(one, b), V::subF(one, t)));
@@ -303,7 +335,12 @@ inline F channelF(F b, F t) {
 }
 
 template <BlendMode M>
-constexpr bool kVectorF = M == BlendMode::Normal || kChannel<M>;
+constexpr bool kVectorF = M == BlendMode::Normal || M == BlendMode::AlphaAdd || kChannel<M>;
+
+inline F clamp01F(F v) {
+    const F one = V::set1F(1.0f);
+    return selectF(V::cmpltF(v, V::zeroF()), V::zeroF(), selectF(V::cmpltF(one, v), one, v));
+}
 
 // Composites with the operations of the scalar functions, in their order; a
 // transparent bottom gives the top, else a transparent top the bottom, and
@@ -321,6 +358,11 @@ VEMARO_INLINE PlanesF kernelF(const PlanesF& B, const PlanesF& T) {
         const F A = V::addF(at, wb);
         auto mix = [&](F b, F t) { return V::divF(V::addF(V::mulF(t, at), V::mulF(b, wb)), A); };
         R = {A, mix(B.r, T.r), mix(B.g, T.g), mix(B.b, T.b)};
+    } else if constexpr (M == BlendMode::AlphaAdd) {
+        // The only float mode that clamps.
+        const F A = V::addF(ab, at);
+        auto mix = [&](F b, F t) { return clamp01F(V::divF(V::addF(V::mulF(b, ab), V::mulF(t, at)), A)); };
+        R = {clamp01F(A), mix(B.r, T.r), mix(B.g, T.g), mix(B.b, T.b)};
     } else {
         const F W2 = V::mulF(ab, at);
         const F Wb = V::subF(ab, W2);
@@ -410,7 +452,7 @@ struct Quotient16 {
     F inv;
     explicit Quotient16(I a)
         : A(V::max32(a, V::set32(1))), negA(V::sub32(V::zero(), A)), inv(V::divF(V::set1F(1.0f), V::cvt32F(A))) {}
-    I operator()(I x) const {
+    VEMARO_INLINE I operator()(I x) const {
         const I q = V::cvttF32(V::mulF(V::cvt32F(x), inv));
         const I r = V::sub32(x, V::mullo32(q, A));
         // cmpgt gives -1 where true.
@@ -433,7 +475,16 @@ inline I twiceScreenLessFull16(I b, I t) {
 // The channel function B(b, t) of the separable modes of kChannel; b and t at
 // most full, the result at most 2^16 (add) and never negative.
 template <BlendMode M>
-inline I channel16(I b, I t) {
+VEMARO_INLINE I channel16(I b, I t) {
+    const I full = V::set32(32768);
+    if constexpr (M == BlendMode::Dodge) {  // b < full - t: full b / (full - t), else full
+        const I d = V::sub32(full, t), under = V::cmpgt32(d, b);
+        return select(under, Quotient16(d)(V::template slli32<15>(V::and_(under, b))), full);
+    }
+    if constexpr (M == BlendMode::Burn) {  // full - b < t: full - full (full - b) / t, else 0
+        const I c = V::sub32(full, b), over = V::cmpgt32(t, c);
+        return V::and_(over, V::sub32(full, Quotient16(t)(V::template slli32<15>(V::and_(over, c)))));
+    }
     if constexpr (M == BlendMode::Add) return V::add32(t, b);
     if constexpr (M == BlendMode::Multiply) return mulShift16<15>(t, b);
     if constexpr (M == BlendMode::Screen) return screen16(b, t);
@@ -599,9 +650,11 @@ inline A_long rowsOf(BlendMode mode, bool uniform, const P* bottom, P* top, A_lo
         VEMARO_MODE(Normal)
         VEMARO_MODE(Darken)
         VEMARO_MODE(Multiply)
+        VEMARO_MODE(Burn)
         VEMARO_MODE(Add)
         VEMARO_MODE(Lighten)
         VEMARO_MODE(Screen)
+        VEMARO_MODE(Dodge)
         VEMARO_MODE(Overlay)
         VEMARO_MODE(Hardlight)
         VEMARO_MODE(Difference)

@@ -3,6 +3,7 @@
 #include "VemaroBlend.h"
 #include "VemaroBlendRow.h"
 #include "VemaroRasteriser.h"
+#include "VemaroRunKernels.h"
 #include "VemaroSpanKernels.h"
 
 #include <cmath>
@@ -160,18 +161,6 @@ Run Geometry::exact(Run within, double bu, double bv, const Bounds& b) const {
     });
 }
 
-// out[c] = op(px, out[c]) for an element pixel px that is not transparent.
-// Over a transparent output pixel every mode gives the element's pixel, and
-// Normal leaves an opaque one as it is (at the depths where it keeps it
-// whole); most pixels of a drawing are one or the other.
-template <class P, class Op>
-VEMARO_INLINE void blendPixel(Op op, const P& px, P& out) {
-    if (out.alpha == 0)
-        out = px;
-    else if (!(Op::template keepsOpaqueTop<P>() && out.alpha == raster::fullAlpha<P>()))
-        out = op(px, out);
-}
-
 // Whole vector groups of a run go through the row kernels: runs are cut to a
 // multiple of every vector level's group of pixels.
 constexpr A_long kGroups = 32;
@@ -204,7 +193,7 @@ VEMARO_INLINE void fillRun(Op op, const Repeated<P>& px, P* out, A_long from, A_
         from += n;
         whole -= n;
     }
-    for (A_long c = from; c < to; ++c) blendPixel(op, px.px, out[c]);
+    for (A_long c = from; c < to; ++c) runs::blendPixel(op, px.px, out[c]);
 }
 
 // Walks the rows of a band that the element may meet: in each, draw(out,
@@ -391,7 +380,7 @@ void LineDrawer::drawLoop(const PF_LRect& b, Op op) const {
         if (to - from <= kShortEdge) {
             for (A_long c = from; c < to; ++c) {
                 const P px = pixelOf(g.u(c, bu), g.v(c, bv));
-                if (px.alpha != 0) blendPixel(op, px, out[c]);
+                if (px.alpha != 0) runs::blendPixel(op, px, out[c]);
             }
             return;
         }
@@ -408,7 +397,7 @@ void LineDrawer::drawLoop(const PF_LRect& b, Op op) const {
             for (A_long k = 0; k < n; ++k) {
                 if (alpha[k] == 0.0f) continue;
                 q.alpha = static_cast<Chan>(alpha[k]);
-                blendPixel(op, q, out[k]);
+                runs::blendPixel(op, q, out[k]);
             }
         };
     };
@@ -453,7 +442,7 @@ void LineDrawer::drawLoop(const PF_LRect& b, Op op) const {
             auto piece = [&](P* out, A_long n) LAMBDA_INLINE {
                 for (A_long k = 0; k < n; ++k) {
                     const P px = merge(static_cast<Chan>(alpha[k]), static_cast<Chan>(alpha2[k]));
-                    if (px.alpha != 0) blendPixel(op, px, out[k]);
+                    if (px.alpha != 0) runs::blendPixel(op, px, out[k]);
                 }
             };
             antiAliasedRows<P>(*this, g, b, larger(e.L, e.Ls) + 0.5, larger(e.T, e.Ts) + 0.5, smaller(e.L, e.Ls) - 0.5,

@@ -2,8 +2,8 @@
 
 #include "VemaroBlend.h"
 #include "VemaroBlendRow.h"
-#include "VemaroPolygonKernels.h"
 #include "VemaroRasteriser.h"
+#include "VemaroRunKernels.h"
 
 #include <algorithm>
 #include <cmath>
@@ -685,7 +685,7 @@ void PolygonDrawer::drawDraftLoop(const PF_LRect& b, Op op) const {
     P fillPx = D::fromColor(p.fill), strokePx = D::fromColor(p.stroke);
     fillPx.alpha = strokePx.alpha = D::alpha(p.opacity);
     const double w = g.w, M = g.M;
-    const polyspans::FillFn<P> fill = polyspans::fillKernel<P>();
+    const runs::FillFn<P> fill = runs::fillKernel<P>();
 
     if (p.fillMode == 1) {
         forEachPixel<P>(
@@ -693,7 +693,7 @@ void PolygonDrawer::drawDraftLoop(const PF_LRect& b, Op op) const {
             [&](P& o, double d, double d2, double, double) {
                 if (d >= 0.0 && d2 <= 0.0) o = op(fillPx, o);
             },
-            [&](P* out, A_long from, A_long to) { polyspans::beneath(fill, op, fillPx, out, from, to); });
+            [&](P* out, A_long from, A_long to) { runs::beneath(fill, op, fillPx, out, from, to); });
     } else if (p.fillMode == 2) {
         // Outside the outline, and inside the hole; the interior is left.
         forEachPixel<P>(*this, g, strokeRuns(*this, g, 0.0, 0.0), b, [&](P& o, double d, double d2, double, double) {
@@ -708,7 +708,7 @@ void PolygonDrawer::drawDraftLoop(const PF_LRect& b, Op op) const {
                 else if (d >= -w && std::sqrt(px * px + py * py) <= M && d2 <= w)
                     o = op(strokePx, o);
             },
-            [&](P* out, A_long from, A_long to) { polyspans::beneath(fill, op, fillPx, out, from, to); });
+            [&](P* out, A_long from, A_long to) { runs::beneath(fill, op, fillPx, out, from, to); });
     }
 }
 
@@ -721,7 +721,7 @@ void PolygonDrawer::drawLoop(const PF_LRect& b, Op op) const {
     const Frame g(in_data, p);
     const double opacity = p.opacity, w = g.w, M = g.M;
     P fillPx = D::fromColor(p.fill), strokePx = D::fromColor(p.stroke);
-    const polyspans::FillFn<P> fill = polyspans::fillKernel<P>();
+    const runs::FillFn<P> fill = runs::fillKernel<P>();
 
     if (p.fillMode == 1) {
         P interiorPx = fillPx;
@@ -733,7 +733,7 @@ void PolygonDrawer::drawLoop(const PF_LRect& b, Op op) const {
                 fillPx.alpha = D::alpha(f * opacity);
                 if (fillPx.alpha != 0) o = op(fillPx, o);
             },
-            [&](P* out, A_long from, A_long to) { polyspans::beneath(fill, op, interiorPx, out, from, to); });
+            [&](P* out, A_long from, A_long to) { runs::beneath(fill, op, interiorPx, out, from, to); });
     } else if (p.fillMode == 2) {
         // The interior is left: there the stroke's coverage is 0.
         forEachPixel<P>(*this, g, strokeRuns(*this, g, 0.5, 0.5), b, [&](P& o, double d, double d2, double, double) {
@@ -762,7 +762,7 @@ void PolygonDrawer::drawLoop(const PF_LRect& b, Op op) const {
                 const P merged = merge(f, covOut(dist, M) * g.strokeFactor * covIn(d, -w) * covOut(d2, w));
                 if (merged.alpha != 0) o = op(merged, o);
             },
-            [&](P* out, A_long from, A_long to) { polyspans::beneath(fill, op, interiorPx, out, from, to); });
+            [&](P* out, A_long from, A_long to) { runs::beneath(fill, op, interiorPx, out, from, to); });
     }
 }
 

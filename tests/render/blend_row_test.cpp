@@ -121,7 +121,7 @@ struct Source {
     // Besides values in and around 0..1, infinities, NaNs (a negative one with
     // a payload too) and huge values, where the float arithmetic makes NaNs.
     float pickF() {
-        static const float kWild[] = {INFINITY, -INFINITY, NAN, -NAN, 1e30f, -1e30f, bitsF(0xFFC00001u)};
+        static const float kWild[] = {INFINITY, -INFINITY, NAN, -NAN, 1e30f, -1e30f, bitsF(0xFFC00001u), -0.0f};
         switch (rng() % 10) {
             case 8:
             case 9: return kWild[rng() % std::size(kWild)];
@@ -278,6 +278,69 @@ TEST(BlendRow, MadeNaNsAreTheQuietNaNOnEveryPath) {
         }
     }
     simd::setLevelCap(simd::Level::Avx512);
+}
+
+// Dodge and burn divide per channel in the rows. Opaque pixels (the channel
+// is B itself) and half-transparent ones, worked out by hand, through rows
+// long enough for every vector width, at every width.
+template <class P>
+void checkHandWorked(int popup, const P& bottom, const P& top, const P& want) {
+    constexpr int kRow = 70;
+    for (int level = 0; level <= static_cast<int>(simd::supported()); ++level) {
+        simd::setLevelCap(static_cast<simd::Level>(level));
+        std::vector<P> below(kRow, bottom), row(kRow, top), beneath(kRow, top);
+        withBlendOp(popup, [&](auto op) {
+            Blend::blendRow(op, below.data(), row.data(), kRow);
+            Blend::blendRowBeneath(op, bottom, beneath.data(), kRow);
+        });
+        for (int i = 0; i < kRow; ++i) {
+            ASSERT_EQ(std::memcmp(&row[i], &want, sizeof(P)), 0)
+                << "popup " << popup << " level " << level << ": got " << str(row[i]) << ", want " << str(want);
+            ASSERT_EQ(std::memcmp(&beneath[i], &want, sizeof(P)), 0) << "popup " << popup << " level " << level;
+        }
+    }
+    simd::setLevelCap(simd::Level::Avx512);
+}
+
+TEST(BlendRow, DodgeAndBurnRowsGiveHandWorkedPixels) {
+    // 8 bits, opaque: dodge 25500 / 155 = 164 -> 164 * 255 * 255 / 255 >> 8
+    // = 163; burn 255 - 14025 / 100 = 115 -> 114; dodge at b >= 255 - t is
+    // 255 -> 254; burn at 255 - b >= t is 0. Alpha 128 over 255: A = 255,
+    // Wt = 0, Wb = 127 * 255, W2 = 128 * 255: dodge (100 * 127 + 164 * 128)
+    // / 256 = 131.6 -> 131.
+    struct Case8 {
+        int popup;
+        PF_Pixel bottom, top, want;
+    };
+    const Case8 cases8[] = {
+        {9, {255, 100, 200, 0}, {255, 100, 60, 255}, {255, 163, 254, 254}},
+        {5, {255, 200, 0, 255}, {255, 100, 255, 0}, {255, 114, 0, 0}},
+        {9, {255, 100, 0, 0}, {128, 100, 0, 0}, {255, 131, 0, 0}},
+    };
+    for (const Case8& c : cases8) checkHandWorked(c.popup, c.bottom, c.top, c.want);
+    // 16 bits, opaque: dodge 10000 * 32768 / 12768 = 25664.2; burn 32768 -
+    // 2768 * 32768 / 10000 = 32768 - 9070.3 = 23698; channels above full are
+    // full (dodge of 0 under full is full).
+    struct Case16 {
+        int popup;
+        PF_Pixel16 bottom, top, want;
+    };
+    const Case16 cases16[] = {
+        {9, {32768, 10000, 0, 0}, {32768, 20000, 40000, 0}, {32768, 25664, 32768, 0}},
+        {5, {32768, 30000, 32768, 0}, {32768, 10000, 0, 0}, {32768, 23698, 0, 0}},
+    };
+    for (const Case16& c : cases16) checkHandWorked(c.popup, c.bottom, c.top, c.want);
+    // Float, opaque: dodge 0.25 / (1 - 0.5) = 0.5, of 0 under 1 is 0, of -0
+    // is +0; burn 1 - 0.25 / 0.5 = 0.5, of 1 under 0 is 1.
+    struct CaseF {
+        int popup;
+        PF_PixelFloat bottom, top, want;
+    };
+    const CaseF casesF[] = {
+        {9, {1.0f, 0.25f, 0.0f, -0.0f}, {1.0f, 0.5f, 1.0f, 0.5f}, {1.0f, 0.5f, 0.0f, 0.0f}},
+        {5, {1.0f, 0.75f, 1.0f, 0.5f}, {1.0f, 0.5f, 0.0f, 0.25f}, {1.0f, 0.5f, 1.0f, 0.0f}},
+    };
+    for (const CaseF& c : casesF) checkHandWorked(c.popup, c.bottom, c.top, c.want);
 }
 
 // Groups with an opaque top or an opaque bottom take their own arithmetic at 8
