@@ -462,6 +462,15 @@ struct Quotient16 {
     }
 };
 
+// floor(x / d) for 32-bit lanes 0 <= x <= 2^30 and 1 <= d with a quotient
+// below 2^24. x and d convert exactly, so the rounded quotient lies between
+// the floor and the next integer, and truncates to one of them; a negative
+// remainder means the next one.
+VEMARO_INLINE I divide16(I x, I d) {
+    const I q = V::cvttF32(V::divF(V::cvt32F(x), V::cvt32F(d)));
+    return V::add32(q, V::cmpgt32(V::mullo32(q, d), x));
+}
+
 // (u * w) >> S of 32-bit lanes whose product stays below 2^31.
 template <int S>
 inline I mulShift16(I u, I w) {
@@ -479,11 +488,11 @@ VEMARO_INLINE I channel16(I b, I t) {
     const I full = V::set32(32768);
     if constexpr (M == BlendMode::Dodge) {  // b < full - t: full b / (full - t), else full
         const I d = V::sub32(full, t), under = V::cmpgt32(d, b);
-        return select(under, Quotient16(d)(V::template slli32<15>(V::and_(under, b))), full);
+        return select(under, divide16(V::template slli32<15>(V::and_(under, b)), V::max32(d, V::set32(1))), full);
     }
     if constexpr (M == BlendMode::Burn) {  // full - b < t: full - full (full - b) / t, else 0
         const I c = V::sub32(full, b), over = V::cmpgt32(t, c);
-        return V::and_(over, V::sub32(full, Quotient16(t)(V::template slli32<15>(V::and_(over, c)))));
+        return V::and_(over, V::sub32(full, divide16(V::template slli32<15>(V::and_(over, c)), V::max32(t, V::set32(1)))));
     }
     if constexpr (M == BlendMode::Add) return V::add32(t, b);
     if constexpr (M == BlendMode::Multiply) return mulShift16<15>(t, b);
