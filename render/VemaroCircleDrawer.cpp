@@ -1,14 +1,13 @@
 #include "VemaroCircleDrawer.h"
 
 #include "VemaroBlend.h"
-#include "VemaroBlendRow.h"
 #include "VemaroRasteriser.h"
+#include "VemaroRunKernels.h"
 #include "VemaroSpanKernels.h"
 
 #include <cmath>
 #include <cstring>
 #include <initializer_list>
-#include <type_traits>
 
 using raster::covIn;
 using raster::covOut;
@@ -266,37 +265,10 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
             k += run.to - run.from;
         }
     };
-    auto span = [&, element = interiorPx](P* out, A_long from, A_long to) {
-        if (!interiorVisible) return;
-        if constexpr (std::is_same_v<P, PF_Pixel>) {
-            // Transparent and (normal mode) opaque output pixels need no
-            // arithmetic; the row blend takes a block from each pixel that
-            // does, a whole number of its vector groups.
-            if (kernels.fillBeneath8) {
-                constexpr bool keepOpaque = Op::template keepsOpaqueTop<P>();
-                constexpr A_long kBlock = 32;
-                bool single = false;
-                while (from < to) {
-                    const A_long done = kernels.fillBeneath8(element, out + from, to - from, keepOpaque);
-                    from += done;
-                    if (from == to) break;
-                    // A pixel alone (another element's edge, say) is blended
-                    // by itself; from the second of a run on, blocks.
-                    if (done > 0 || !single) {
-                        out[from] = op(element, out[from]);
-                        ++from;
-                        single = true;
-                        continue;
-                    }
-                    const A_long end = to - from > kBlock ? from + kBlock : to;
-                    Blend::blendSpan(op, element, out, from, end);
-                    from = end;
-                    single = false;
-                }
-                return;
-            }
-        }
-        Blend::blendSpan(op, element, out, from, to);
+    // Transparent and (normal mode) opaque output pixels need no arithmetic.
+    const runs::FillFn<P> fill = runs::fillKernel<P>();
+    auto span = [&](P* out, A_long from, A_long to) {
+        if (interiorVisible) runs::beneath(fill, op, interiorPx, out, from, to);
     };
 
     // The columns of each row of a tall band are found kAhead rows before it

@@ -29,3 +29,12 @@ inline bool useAvx2() { return level() >= Level::Avx2; }
 #else
 #define VEMARO_HAVE_AVX2 0
 #endif
+
+// Brackets code compiled for AVX-512 alone. GCC 12 flags the deliberately
+// undefined pass-through operand of its own 512-bit intrinsics, hence the
+// two warnings left out there.
+#define VEMARO_AVX512_BEGIN \
+    _Pragma("GCC push_options") _Pragma("GCC target(\"avx2,avx512f,avx512bw\")") _Pragma("GCC diagnostic push") \
+        _Pragma("GCC diagnostic ignored \"-Wmaybe-uninitialized\"") \
+            _Pragma("GCC diagnostic ignored \"-Wuninitialized\"")
+#define VEMARO_AVX512_END _Pragma("GCC diagnostic pop") _Pragma("GCC pop_options")

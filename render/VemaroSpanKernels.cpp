@@ -47,7 +47,7 @@ extern const Kernels kKernels;
 #endif
 
 namespace {
-const Kernels plain{&portable::circleFill, &portable::circleStroke, &portable::line, nullptr};
+const Kernels plain{&portable::circleFill, &portable::circleStroke, &portable::line};
 }  // namespace
 
 const Kernels& plainKernels() { return plain; }

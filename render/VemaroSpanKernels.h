@@ -64,13 +64,6 @@ struct Kernels {
                        float* alpha);
     void (*circleStroke)(const CircleStroke&, const double* sq, A_long n, double dy2, float* alpha, float* alpha2);
     void (*line)(const LineEdge&, const double* off, A_long n, double bu, double bv, float* alpha, float* alpha2);
-    // An element pixel (its alpha not 0) beneath the n pixels of an 8-bit row
-    // where the blend's result needs no arithmetic: a transparent pixel
-    // becomes the element and, with keepOpaque (normal mode), an opaque one
-    // stays. Stops at the first pixel that needs a real blend and returns how
-    // many pixels came before it (n when none did). Null where the plain row
-    // blend is as fast.
-    A_long (*fillBeneath8)(PF_Pixel element, PF_Pixel* row, A_long n, bool keepOpaque);
 };
 
 // The kernels of the current simd::level().

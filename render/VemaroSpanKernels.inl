@@ -134,30 +134,4 @@ void line(const spans::LineEdge& k, const double* off, A_long n, double bu, doub
     }
 }
 
-#if defined(VEMARO_SPAN_PIXELS)
-// Groups of V::kPixels pixels, the last one partial. Only the alpha byte of a
-// row pixel is looked at; what the kernel writes is the element whole.
-A_long fillBeneath8(PF_Pixel element, PF_Pixel* row, A_long n, bool keepOpaque) {
-    uint32_t bits;
-    std::memcpy(&bits, &element, sizeof bits);
-    const V::P e = V::setPixels(bits), alphaByte = V::setPixels(0xFFu), zero = V::setPixels(0u);
-    for (A_long i = 0; i < n; i += V::kPixels) {
-        const int m = n - i >= V::kPixels ? V::kPixels : static_cast<int>(n - i);
-        const unsigned valid = m == V::kPixels ? V::kAllPixels : (1u << m) - 1u;
-        const V::P a = V::andPixels(V::loadPixels(row + i, m), alphaByte);
-        const unsigned clear = V::equalBits(a, zero) & valid;
-        const unsigned keep = keepOpaque ? V::equalBits(a, alphaByte) : 0u;
-        const unsigned hard = valid & ~(clear | keep);
-        if (hard != 0u) {
-            // The transparent pixels before the first that needs a blend.
-            V::storePixels(row + i, e, clear & ((hard & (0u - hard)) - 1u));
-            return i + __builtin_ctz(hard);
-        }
-        V::storePixels(row + i, e, clear);
-    }
-    return n;
-}
-
-#endif
-
 }  // namespace VEMARO_SPAN_NS

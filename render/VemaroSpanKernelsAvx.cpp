@@ -27,7 +27,7 @@
 #define VEMARO_SPAN_TABLE \
     namespace VEMARO_SPAN_NS { \
     extern const Kernels kKernels; \
-    const Kernels kKernels{&circleFill, &circleStroke, &line, &fillBeneath8}; \
+    const Kernels kKernels{&circleFill, &circleStroke, &line}; \
     }
 
 #pragma GCC push_options
@@ -50,40 +50,10 @@ struct V {
     static M mor(M a, M b) { return _mm256_or_pd(a, b); }
     static D select(M m, D a, D b) { return _mm256_blendv_pd(b, a, m); }
     static void storeF(float* p, D v) { _mm_storeu_ps(p, _mm256_cvtpd_ps(v)); }
-    // 8-bit pixels, eight to a vector.
-    using P = __m256i;
-    static constexpr int kPixels = 8;
-    static constexpr unsigned kAllPixels = 0xFFu;
-    static P setPixels(uint32_t v) { return _mm256_set1_epi32(static_cast<int>(v)); }
-    static P lanesBelow(int m) {
-        return _mm256_cmpgt_epi32(_mm256_set1_epi32(m), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
-    }
-    // The first m pixels; the others 0, without touching their memory.
-    static P loadPixels(const PF_Pixel* p, int m) {
-        const int* q = reinterpret_cast<const int*>(p);
-        return m == kPixels ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p))
-                            : _mm256_maskload_epi32(q, lanesBelow(m));
-    }
-    static P andPixels(P a, P b) { return _mm256_and_si256(a, b); }
-    static unsigned equalBits(P a, P b) {
-        return static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(a, b))));
-    }
-    // v into the pixels whose bit is set.
-    static void storePixels(PF_Pixel* p, P v, unsigned bits) {
-        if (bits == kAllPixels) {
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
-        } else if (bits != 0u) {
-            const P lanes = _mm256_cmpeq_epi32(_mm256_and_si256(_mm256_set1_epi32(static_cast<int>(bits)), kLaneBits()),
-                                               kLaneBits());
-            _mm256_maskstore_epi32(reinterpret_cast<int*>(p), lanes, v);
-        }
-    }
-    static P kLaneBits() { return _mm256_setr_epi32(1, 2, 4, 8, 16, 32, 64, 128); }
 };
 }  // namespace avx2
 
 #define VEMARO_SPAN_NS avx2
-#define VEMARO_SPAN_PIXELS 1
 #include "VemaroSpanKernels.inl"
 VEMARO_SPAN_TABLE
 #undef VEMARO_SPAN_NS
@@ -91,13 +61,7 @@ VEMARO_SPAN_TABLE
 
 #pragma GCC pop_options
 
-#pragma GCC push_options
-#pragma GCC target("avx2,avx512f,avx512bw")
-// GCC 12 flags the deliberately undefined pass-through operand of its own
-// 512-bit intrinsics.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#pragma GCC diagnostic ignored "-Wuninitialized"
+VEMARO_AVX512_BEGIN
 
 namespace spans {
 namespace avx512 {
@@ -112,25 +76,6 @@ struct V {
     static M mor(M a, M b) { return static_cast<M>(a | b); }
     static D select(M m, D a, D b) { return _mm512_mask_blend_pd(m, b, a); }
     static void storeF(float* p, D v) { _mm256_storeu_ps(p, _mm512_cvtpd_ps(v)); }
-    // 8-bit pixels, sixteen to a vector.
-    using P = __m512i;
-    static constexpr int kPixels = 16;
-    static constexpr unsigned kAllPixels = 0xFFFFu;
-    static P setPixels(uint32_t v) { return _mm512_set1_epi32(static_cast<int>(v)); }
-    // The first m pixels; the others 0, without touching their memory.
-    static P loadPixels(const PF_Pixel* p, int m) {
-        return m == kPixels ? _mm512_loadu_si512(p)
-                            : _mm512_maskz_loadu_epi32(static_cast<__mmask16>((1u << m) - 1u), p);
-    }
-    static P andPixels(P a, P b) { return _mm512_and_si512(a, b); }
-    static unsigned equalBits(P a, P b) { return _mm512_cmpeq_epi32_mask(a, b); }
-    // v into the pixels whose bit is set.
-    static void storePixels(PF_Pixel* p, P v, unsigned bits) {
-        if (bits == kAllPixels)
-            _mm512_storeu_si512(p, v);
-        else if (bits != 0u)
-            _mm512_mask_storeu_epi32(p, static_cast<__mmask16>(bits), v);
-    }
 };
 }  // namespace avx512
 
@@ -140,9 +85,7 @@ VEMARO_SPAN_TABLE
 #undef VEMARO_SPAN_NS
 }  // namespace spans
 
-#pragma GCC diagnostic pop
-#pragma GCC pop_options
-#undef VEMARO_SPAN_PIXELS
+VEMARO_AVX512_END
 #undef VEMARO_SPAN_ARITHMETIC
 #undef VEMARO_SPAN_TABLE
 #endif

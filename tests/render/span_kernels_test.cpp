@@ -130,40 +130,6 @@ TEST(SpanKernels, LineAlphasAreThePerPixelFormula) {
     });
 }
 
-// The 8-bit kernel that puts an element beneath without arithmetic, with the
-// drawer's blend of each pixel it stops at, against the blend function alone:
-// runs of every length (the partial vector groups) over transparent, opaque
-// and translucent output pixels, in normal mode and in one that does not keep
-// an opaque output pixel.
-TEST(SpanKernels, FillBeneathWithoutArithmeticIsTheBlend) {
-    std::mt19937 g(77);
-    auto pixel = [&](int kind) {
-        const A_u_char a = kind == 0 ? 0 : (kind == 1 ? 255 : static_cast<A_u_char>(1 + g() % 254));
-        return PF_Pixel{a, static_cast<A_u_char>(g()), static_cast<A_u_char>(g()), static_cast<A_u_char>(g())};
-    };
-    atEveryLevel([&] {
-        const spans::Kernels& k = spans::kernels();
-        if (!k.fillBeneath8) return;
-        for (int trial = 0; trial < 3000; ++trial) {
-            const bool normal = trial % 3 != 0;
-            const BlendFunc8 blend = blendFunction<PF_Pixel>(normal ? 1 : 5);
-            const A_long n = 1 + static_cast<A_long>(g() % 70);
-            // Mostly one kind of output pixel, as drawings have runs of them.
-            const int usual = static_cast<int>(g() % 3);
-            std::vector<PF_Pixel> row(n), want(n);
-            for (PF_Pixel& p : row) p = pixel(g() % 8 == 0 ? static_cast<int>(g() % 3) : usual);
-            const PF_Pixel element = pixel(g() % 4 == 0 ? 2 : 1);
-            for (A_long c = 0; c < n; ++c) want[c] = blend(element, row[c]);
-            // A pixel the kernel stops at is blended, then it goes on after it.
-            for (A_long c = 0; c < n;) {
-                c += k.fillBeneath8(element, row.data() + c, n - c, normal);
-                if (c < n) row[c] = blend(element, row[c]), ++c;
-            }
-            ASSERT_EQ(std::memcmp(row.data(), want.data(), n * sizeof(PF_Pixel)), 0) << "trial " << trial;
-        }
-    });
-}
-
 namespace {
 
 // Random circles and lines of every fill mode, blend mode and quality over a

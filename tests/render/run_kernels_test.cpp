@@ -1,16 +1,17 @@
-// The polygon's interior-run kernel at every vector level the processor has:
-// a pixel beneath runs of an output row gives the bytes of the per-pixel
-// blend, in every mode and at every depth, over rows that mix transparent,
-// opaque and partly covered pixels (and values the blends treat specially:
-// a float alpha of -0, 16-bit channels above full), and leaves every pixel
-// outside the run as it was.
+// The interior-run kernel at every vector level the processor has, over rows
+// that mix transparent, opaque and partly covered pixels (and values the
+// blends treat specially: a float alpha of -0 or NaN, 16-bit channels above
+// full): the kernel alone against its rule written out pixel by pixel, and a
+// pixel beneath runs against the per-pixel blend of every mode and depth;
+// every pixel outside the run stays as it was.
 #include "VemaroBlend.h"
-#include "VemaroPolygonKernels.h"
+#include "VemaroRunKernels.h"
 #include "VemaroSimd.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
 #include <random>
 #include <type_traits>
 #include <vector>
@@ -29,7 +30,8 @@ template <class P>
 P topPixel(Rng& r, int kind) {
     if constexpr (std::is_same_v<P, PF_PixelFloat>) {
         auto c = [&] { return static_cast<float>(r.unit() * 1.2 - 0.1); };
-        const float alpha[] = {0.0f, 1.0f, static_cast<float>(r.unit()), r.below(2) ? -0.0f : 1.5f};
+        const float odd[] = {-0.0f, 1.5f, std::numeric_limits<float>::quiet_NaN(), 1.0f + 0x1p-23f};
+        const float alpha[] = {0.0f, 1.0f, static_cast<float>(r.unit()), odd[r.below(4)]};
         return {alpha[kind], c(), c(), c()};
     } else {
         using C = decltype(P{}.alpha);
@@ -80,8 +82,7 @@ void checkDepth(const char* depth) {
                     for (int c = from; c < to; ++c) want[c] = op(e, want[c]);
                 for (int level = 0; level <= static_cast<int>(simd::supported()); ++level) {
                     std::vector<P> got = top;
-                    polyspans::beneath(polyspans::fillKernelAt<P>(static_cast<simd::Level>(level)), op, e, got.data(),
-                                       from, to);
+                    runs::beneath(runs::fillKernelAt<P>(static_cast<simd::Level>(level)), op, e, got.data(), from, to);
                     ASSERT_EQ(std::memcmp(got.data(), want.data(), sizeof(P) * kWidth), 0)
                         << depth << ", popup " << popup << ", trial " << trial << ", level " << level << ", run "
                         << from << ".." << to;
@@ -90,9 +91,53 @@ void checkDepth(const char* depth) {
         });
 }
 
+// The kernel's rule, pixel by pixel: a transparent pixel becomes the element,
+// a full one stays when keepOpaque, and the first other pixel stops the run.
+template <class P>
+A_long byRule(P* row, A_long n, const P& element, bool keepOpaque) {
+    for (A_long i = 0; i < n; ++i) {
+        const auto a = row[i].alpha;
+        if (a == 0)
+            row[i] = element;
+        else if (!(keepOpaque && a == raster::fullAlpha<P>()))
+            return i;
+    }
+    return n;
+}
+
+// Runs of every length up to a few vectors at every offset into a row with
+// guard pixels on both sides: the index the kernel stops at, the pixels it
+// wrote and those it must leave.
+template <class P>
+void checkKernel(const char* depth) {
+    Rng r;
+    constexpr int kWidth = 160, kGuard = 20;
+    for (int trial = 0; trial < 4000; ++trial) {
+        const std::vector<P> top = topRow<P>(r, kWidth);
+        const P e = element<P>(r);
+        const bool keep = r.below(2) == 0;
+        const int from = kGuard + r.below(24), n = 1 + r.below(kWidth - 2 * kGuard - 24);
+        std::vector<P> want = top;
+        const A_long stop = byRule(want.data() + from, n, e, keep);
+        for (int level = 0; level <= static_cast<int>(simd::supported()); ++level) {
+            std::vector<P> got = top;
+            const A_long at = runs::fillKernelAt<P>(static_cast<simd::Level>(level))(got.data() + from, n, e, keep);
+            ASSERT_EQ(at, stop) << depth << ", trial " << trial << ", level " << level << ", run of " << n;
+            ASSERT_EQ(std::memcmp(got.data(), want.data(), sizeof(P) * kWidth), 0)
+                << depth << ", trial " << trial << ", level " << level << ", run of " << n << ", stop " << stop;
+        }
+    }
+}
+
 }  // namespace
 
-TEST(PolygonKernels, InteriorRunsGiveThePerPixelBlendAtEveryLevel) {
+TEST(RunKernels, KernelStopsAtTheFirstPixelThatNeedsABlend) {
+    checkKernel<PF_Pixel>("8 bits");
+    checkKernel<PF_Pixel16>("16 bits");
+    checkKernel<PF_PixelFloat>("float");
+}
+
+TEST(RunKernels, InteriorRunsGiveThePerPixelBlendAtEveryLevel) {
     checkDepth<PF_Pixel>("8 bits");
     checkDepth<PF_Pixel16>("16 bits");
     checkDepth<PF_PixelFloat>("float");
