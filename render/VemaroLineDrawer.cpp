@@ -98,15 +98,42 @@ struct Geometry {
     // The columns of the band where u < reachU and v < reachV can hold: a run
     // holding every such column, perhaps a column or two more.
     VEMARO_INLINE Run candidates(double bu, double bv, double reachU, double reachV) const {
-        const Columns cu = within(a0, inv0, bu, reachU, x), cv = within(a2, inv2, bv, reachV, x);
-        double lo = left, hi = right - 1;
+        return columns(left, right - 1, within(a0, inv0, bu, reachU, x), within(a2, inv2, bv, reachV, x));
+    }
+
+    // The columns from lo up to hi (in the range of A_long) that lie in both
+    // cu and cv; none where the ranges do not meet or hold NaN. The ends are
+    // clamped in double, where truncation and a compare are the ceiling and
+    // the floor without the plain x86-64 build's long way round.
+    VEMARO_INLINE static Run columns(double lo, double hi, const Columns& cu, const Columns& cv) {
         if (cu.lo > lo) lo = cu.lo;
         if (cv.lo > lo) lo = cv.lo;
         if (cu.hi < hi) hi = cu.hi;
         if (cv.hi < hi) hi = cv.hi;
-        // Clamped to the band in double before becoming integers.
         if (!(lo <= hi)) return {0, 0};
-        return {static_cast<A_long>(std::ceil(lo)), static_cast<A_long>(std::floor(hi)) + 1};
+        const A_long from = static_cast<A_long>(lo), to = static_cast<A_long>(hi);
+        return {from + (from < lo ? 1 : 0), to - (to > hi ? 1 : 0) + 1};
+    }
+
+    // Columns where |a (c - x) + b| < reach holds for certain, by the
+    // per-pixel distance too: the reach narrowed by far more than its
+    // rounding, and the range by a column. A range in doubt (NaN) is empty.
+    VEMARO_INLINE static Columns surely(double a, double inv, double b, double reach, double x) {
+        constexpr double inf = std::numeric_limits<double>::infinity();
+        const double r = reach - 1e-12 * (reach + std::fabs(b));
+        if (a == 0.0) return std::fabs(b) < r ? Columns{-inf, inf} : Columns{inf, -inf};
+        double p = (-r - b) * inv, q = (r - b) * inv;
+        if (p > q) std::swap(p, q);
+        if (!(p <= q)) return {inf, -inf};
+        return {x + p + 1.0, x + q - 1.0};
+    }
+
+    // Columns of `within` where u < b.U and v < b.V (b strict): not all of
+    // them perhaps, a column or two at each end left out, but none that do
+    // not qualify.
+    VEMARO_INLINE Run inner(Run within, double bu, double bv, const Bounds& b) const {
+        if (b.none || within.empty()) return {0, 0};
+        return columns(within.from, within.to - 1, surely(a0, inv0, bu, b.U, x), surely(a2, inv2, bv, b.V, x));
     }
 
     // Trims r to the columns where inside(c) holds, which form one run.
@@ -211,7 +238,9 @@ void antiAliasedRows(const LineDrawer& d, const Geometry& g, const PF_LRect& b, 
         // The candidates' ends where a distance reaches its bound have
         // coverage 0: a cheaper test than working out their alphas.
         s = Geometry::trim(s, [&](A_long c) LAMBDA_INLINE { return g.u(c, bu) < reachU && g.v(c, bv) < reachV; });
-        const Run in = g.exact<true>(s, bu, bv, interior);
+        // Interior columns left out of `in` go to edge(), whose formula
+        // gives them the same pixel.
+        const Run in = g.inner(s, bu, bv, interior);
         if (in.empty()) return edge(out, s.from, s.to, bu, bv);
         edge(out, s.from, in.from, bu, bv);
         fillRun(op, inner, out, in.from, in.to);
