@@ -2,6 +2,7 @@
 
 #include "VemaroBlend.h"
 #include "VemaroBlendRow.h"
+#include "VemaroPolygonEdge.h"
 #include "VemaroRasteriser.h"
 #include "VemaroRunKernels.h"
 
@@ -20,6 +21,9 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr double kTwoPi = 2.0 * kPi;
 // Above this reach the cheap angle is off by more than a pixel at the rim.
 constexpr double kFastAngleReach = 250.0;
+// Rows with at most this many columns left to decide go to the edge kernel
+// whole; on longer ones the wedge runs settle more for less.
+constexpr A_long kEdgeRow = 32;
 
 // The angle of (x, y) by a rational approximation (error below 0.005 rad),
 // in (-pi, pi].
@@ -519,6 +523,71 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
     };
     const bool walk = track && g.sectors <= Runs::kMaxWedges;
     RowWalk<P, F, S> walker(dr, g, runs, f, span);
+    // Rows with few columns to decide go to the edge kernel: every pixel's
+    // wedge and distances a vector at a time, only the pixels near the
+    // outline through f.
+    const bool edges = g.fast && g.sectors <= polyedge::kMaxWedges && std::fabs(g.startAngle) <= polyedge::kMaxStart;
+    const polyedge::ClassifyFn classify = edges ? polyedge::classifyKernel() : nullptr;
+    double ex[polyedge::kMaxWedges], uy[polyedge::kMaxWedges], de[polyedge::kMaxWedges];
+    double hx[polyedge::kMaxWedges], huy[polyedge::kMaxWedges], dh[polyedge::kMaxWedges];
+    polyedge::Row er{};
+    if (edges) {
+        for (A_long k = 0; k < g.sectors; ++k) {
+            ex[k] = outer[k].x, uy[k] = outer[k].uy;
+            hx[k] = inner[k].x, huy[k] = inner[k].uy;
+        }
+        er = {0.0,
+              g.startAngle,
+              g.sectorWidth,
+              static_cast<double>(g.sectors),
+              runs.wedges,
+              runs.depth,
+              runs.far,
+              de,
+              ex,
+              uy,
+              g.hole ? dh : nullptr,
+              hx,
+              huy};
+    }
+    auto edgeRow = [&](P* out, double py, A_long from, A_long to, A_long a, A_long z) {
+        // signedDistance() with the row's part taken out of the loop.
+        for (A_long k = 0; k < g.sectors; ++k) de[k] = (py - outer[k].y) * outer[k].ux;
+        if (g.hole)
+            for (A_long k = 0; k < g.sectors; ++k) dh[k] = (py - inner[k].y) * inner[k].ux;
+        er.py = py;
+        // Interior runs that touch are drawn as one.
+        A_long fa = 0, fz = 0;
+        auto fill = [&](A_long c0, A_long c1) {
+            if (fa < fz && c0 == fz) {
+                fz = c1;
+                return;
+            }
+            if (fa < fz) span(out, fa, fz);
+            fa = c0, fz = c1;
+        };
+        auto part = [&](A_long c0, A_long c1) {
+            double d[polyedge::kChunk], d2[polyedge::kChunk];
+            for (A_long c = c0; c < c1; c += polyedge::kChunk) {
+                const polyedge::Result res = classify(er, cols + c, std::min(polyedge::kChunk, c1 - c), d, d2);
+                for (uint64_t u = res.interior; u;) {
+                    const int j = __builtin_ctzll(u);
+                    const uint64_t rest = ~(u >> j);
+                    const int end = rest ? j + __builtin_ctzll(rest) : 64;
+                    fill(c + j, c + end);
+                    u = end >= 64 ? 0 : u & ~((uint64_t{1} << end) - 1);
+                }
+                for (uint64_t e = res.edge; e; e &= e - 1) {
+                    const int j = __builtin_ctzll(e);
+                    f(out[c + j], d[j], d2[j], cols[c + j], py);
+                }
+            }
+        };
+        part(from, a);
+        if (a < z) fill(a, z);
+        part(z, to);
+        if (fa < fz) span(out, fa, fz);
+    };
     // Column positions are clamped in double before they become integers.
     auto column = [](double v, A_long lo, A_long hi) { return v <= lo ? lo : (v >= hi ? hi : static_cast<A_long>(v)); };
     auto sq = [&](A_long c) { return cols[c] * cols[c]; };
@@ -545,6 +614,10 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
             z = column(std::floor(x + half) + 1.0, a, to);
             while (a < z && sq(a) + py2 > runs.inner2) ++a;
             while (z > a && sq(z - 1) + py2 > runs.inner2) --z;
+        }
+        if (edges && (to - from) - (z - a) <= kEdgeRow) {
+            edgeRow(out, py, from, to, a, z);
+            continue;
         }
         // Short rows go pixel by pixel: finding the runs would cost more.
         if (!walk || (to - from) - (z - a) < runs.walkRow) {

@@ -5,6 +5,7 @@
 #include "VemaroBlend.h"
 #include "VemaroRasteriser.h"
 #include "VemaroSimd.h"
+#include "polygon_angle.h"
 #include "polygon_draw.h"
 
 #include <cmath>
@@ -465,17 +466,6 @@ TEST_F(PolygonTest, OutputIsTheSameForEveryBandCount) {
 // beyond), its coverage from the signed distances, every pixel blended
 // beneath the output.
 namespace {
-
-double approximateAngle(double y, double x) {
-    if (x == 0.0) return y > 0.0 ? M_PI / 2 : (y == 0.0 ? 0.0 : -M_PI / 2);
-    const double z = y / x;
-    if (std::fabs(z) < 1.0) {
-        const double a = z / (1.0 + 0.28 * (z * z));
-        return x < 0.0 ? (y < 0.0 ? a - M_PI : a + M_PI) : a;
-    }
-    const double a = M_PI / 2 - z / (z * z + 0.28);
-    return y < 0.0 ? a - M_PI : a;
-}
 
 template <class P>
 void plainDraw(World& w, const PolygonDrawer& d, bool draft) {
