@@ -307,7 +307,8 @@ void LineDrawer::drawT(PF_LRect b) const {
 
 // Hard edges: a pixel is drawn whole with the fill or the stroke, or left.
 // Each rule's pixels in a row form runs (one for the fill, the outer box less
-// a hole for the stroke), found exactly and filled a vector at a time.
+// a hole for the stroke), found exactly and filled by the interior-run
+// kernel, whose vectors also take a run's short end.
 template <class P, class Op>
 void LineDrawer::drawDraftLoop(const PF_LRect& b, Op op) const {
     using D = raster::Depth<P>;
@@ -319,32 +320,32 @@ void LineDrawer::drawDraftLoop(const PF_LRect& b, Op op) const {
     const Geometry g(*this, b);
     const Bounds fill(e.L, e.T, false), hole(e.L, e.T, true), box(e.Ls, e.Ts, false);
     // px over the run outer less the run hole.
-    const Repeated<P> fillRow(fillPx, b), strokeRow(strokePx, b);
-    auto outside = [&](P* out, Run outer, Run hole, const Repeated<P>& px) LAMBDA_INLINE {
-        if (hole.empty()) return fillRun(op, px, out, outer.from, outer.to);
-        fillRun(op, px, out, outer.from, outer.to < hole.from ? outer.to : hole.from);
-        fillRun(op, px, out, outer.from > hole.to ? outer.from : hole.to, outer.to);
+    const runs::FillFn<P> kernel = runs::fillKernel<P>();
+    auto outside = [&](P* out, Run outer, Run hole, const P& px) LAMBDA_INLINE {
+        if (hole.empty()) return runs::beneath(kernel, op, px, out, outer.from, outer.to);
+        runs::beneath(kernel, op, px, out, outer.from, outer.to < hole.from ? outer.to : hole.from);
+        runs::beneath(kernel, op, px, out, outer.from > hole.to ? outer.from : hole.to, outer.to);
     };
     switch (p.fillMode) {
         case 1:  // u <= L and v <= T
             walkRows<P>(*this, g, b, e.L + 0.5, e.T + 0.5, [&](P* out, Run s, double bu, double bv) LAMBDA_INLINE {
                 const Run f = g.exact<false>(s, bu, bv, fill);
-                fillRun(op, fillRow, out, f.from, f.to);
+                runs::beneath(kernel, op, fillPx, out, f.from, f.to);
             });
             break;
         case 2:  // u <= Ls and v <= Ts, but not u < L and v < T
             walkRows<P>(*this, g, b, e.Ls + 0.5, e.Ts + 0.5, [&](P* out, Run s, double bu, double bv) LAMBDA_INLINE {
                 const Run stroke = g.exact<false>(s, bu, bv, box);
-                if (!stroke.empty()) outside(out, stroke, g.exact<true>(stroke, bu, bv, hole), strokeRow);
+                if (!stroke.empty()) outside(out, stroke, g.exact<true>(stroke, bu, bv, hole), strokePx);
             });
             break;
         case 3:  // the fill's pixels; the stroke's elsewhere
             walkRows<P>(*this, g, b, larger(e.L, e.Ls) + 0.5, larger(e.T, e.Ts) + 0.5,
                         [&](P* out, Run s, double bu, double bv) LAMBDA_INLINE {
                             const Run f = g.exact<false>(s, bu, bv, fill);
-                            fillRun(op, fillRow, out, f.from, f.to);
+                            runs::beneath(kernel, op, fillPx, out, f.from, f.to);
                             const Run stroke = g.exact<false>(s, bu, bv, box);
-                            if (!stroke.empty()) outside(out, stroke, f, strokeRow);
+                            if (!stroke.empty()) outside(out, stroke, f, strokePx);
                         });
             break;
         default: break;  // no such fill mode: nothing is drawn
