@@ -24,6 +24,8 @@ constexpr double kFastAngleReach = 250.0;
 // Rows with at most this many columns left to decide go to the edge kernel
 // whole; on longer ones the wedge runs settle more for less.
 constexpr A_long kEdgeRow = 32;
+// Below this many the kernel's set-up costs more than the pixels.
+constexpr A_long kEdgeRowMin = 8;
 
 // The angle of (x, y) by a rational approximation (error below 0.005 rad),
 // in (-pi, pi].
@@ -622,7 +624,8 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
             while (a < z && sq(a) + py2 > runs.inner2) ++a;
             while (z > a && sq(z - 1) + py2 > runs.inner2) --z;
         }
-        if (edges && (to - from) - (z - a) <= kEdgeRow) {
+        const A_long undecided = (to - from) - (z - a);
+        if (edges && undecided >= kEdgeRowMin && undecided <= kEdgeRow) {
             edgeRow(out, py, from, to, a, z);
             continue;
         }
