@@ -30,6 +30,57 @@ inline void fetchAhead(const void* group) {
 
 inline I select(I m, I a, I b) { return V::or_(V::and_(m, a), V::andnot(m, b)); }
 inline F selectF(F m, F a, F b) { return V::orF(V::andF(m, a), V::andnotF(m, b)); }
+// a >= b, false where either is a NaN.
+inline F cmpgeF(F a, F b) { return V::orF(V::cmpltF(b, a), V::cmpeqF(a, b)); }
+
+// ------------------------------------------------------------ float lanes
+// What the float blends and soft light at every depth share.
+
+// The weights of the float separable modes and one channel's composite,
+// (t Wt + B W2 + b Wb) / A, in the order of the scalar function.
+struct WeightsF {
+    F W2, Wb, Wt, A;
+    WeightsF(F ab, F at) : W2(V::mulF(ab, at)), Wb(V::subF(ab, W2)), Wt(V::subF(at, W2)), A(V::addF(at, Wb)) {}
+    F mix(F b, F t, F channel) const {
+        return V::divF(V::addF(V::addF(V::mulF(t, Wt), V::mulF(channel, W2)), V::mulF(b, Wb)), A);
+    }
+};
+
+// Soft light's channel function b^e, e = t < 0.5 ? 2 (1 - t) : 1 / (2 t): the
+// exponent on the lanes, the power lane by lane through the C library's pow,
+// which no vector arithmetic would round alike.
+VEMARO_INLINE F softlightF(F b, F t) {
+    const F one = V::set1F(1.0f), two = V::set1F(2.0f);
+    const F e = selectF(V::cmpltF(t, V::set1F(0.5f)), V::mulF(two, V::subF(one, t)), V::divF(one, V::mulF(two, t)));
+    float bs[V::kLanesF], es[V::kLanesF];
+    V::storeF(bs, b);
+    V::storeF(es, e);
+    for (int k = 0; k < V::kLanesF; ++k) bs[k] = std::pow(bs[k], es[k]);
+    return V::loadF(bs);
+}
+
+// A float channel back to an integer depth of full value kFull: f kFull + 0.5
+// in single precision, below 0 (or NaN) 0, above full full, truncated.
+template <int kFull>
+VEMARO_INLINE I fromFloatF(F f) {
+    const F full = V::set1F(static_cast<float>(kFull));
+    const F v = V::addF(V::mulF(f, full), V::set1F(0.5f));
+    return V::cvttF32(V::minF(V::andF(cmpgeF(v, V::zeroF()), v), full));
+}
+
+// Soft light of integer channels given as floats, alphas not 0: the float
+// blend, every channel, alpha included, back to the integer depth. S(b, t)
+// gives the channel function of a plane's operands.
+struct SoftInt {
+    I a, r, g, b;
+};
+template <int kFull, class S>
+VEMARO_INLINE SoftInt softInt(F ab, F at, const F (&bc)[3], const F (&tc)[3], S channel) {
+    const WeightsF w(ab, at);
+    I c[3];
+    for (int k = 0; k < 3; ++k) c[k] = fromFloatF<kFull>(w.mix(bc[k], tc[k], channel(k)));
+    return {fromFloatF<kFull>(w.A), c[0], c[1], c[2]};
+}
 
 // ------------------------------------------------------------ 8 bits
 // kLanes16 pixels as planes of 16-bit lanes. The wider sets unpack within
@@ -139,7 +190,35 @@ VEMARO_INLINE I channel8(I b, I t) {
 }
 
 template <BlendMode M>
-constexpr bool kVector8 = M == BlendMode::Normal || M == BlendMode::AlphaAdd || kChannel<M>;
+constexpr bool kVector8 =
+    M == BlendMode::Normal || M == BlendMode::AlphaAdd || M == BlendMode::Softlight || kChannel<M>;
+
+// Soft light of a group in float lanes, half a group at a time. The channels
+// convert as c / 255.0f (which rounds as the scalar c / 255.0 taken to float
+// does, for every c), and the channel function comes from the table of all
+// its 8-bit operands, lane by lane.
+VEMARO_INLINE Planes8 kernelSoft8(const Planes8& B, const Planes8& T) {
+    const I z = V::zero();
+    const float* table = rowdetail::softlightTable8();
+    auto half = [&](auto part) {
+        auto toF = [&](I v) { return V::divF(V::cvt32F(part(v)), V::set1F(255.0f)); };
+        const I bs[3] = {part(B.r), part(B.g), part(B.b)}, ts[3] = {part(T.r), part(T.g), part(T.b)};
+        const F bc[3] = {toF(B.r), toF(B.g), toF(B.b)}, tc[3] = {toF(T.r), toF(T.g), toF(T.b)};
+        return softInt<255>(toF(B.a), toF(T.a), bc, tc, [&](int k) {
+            int32_t index[V::kLanesF];
+            float s[V::kLanesF];
+            V::store(index, V::or_(V::template slli32<8>(bs[k]), ts[k]));
+            for (int j = 0; j < V::kLanesF; ++j) s[j] = table[index[j]];
+            return V::loadF(s);
+        });
+    };
+    const SoftInt lo = half([z](I v) { return V::unpacklo16(v, z); });
+    const SoftInt hi = half([z](I v) { return V::unpackhi16(v, z); });
+    const I special = V::or_(V::cmpeq16(T.a, z), V::cmpeq16(B.a, z)), bottomClear = V::cmpeq16(B.a, z);
+    auto pick = [&](I t, I b, I rlo, I rhi) { return select(special, select(bottomClear, t, b), V::packs32(rlo, rhi)); };
+    return {pick(T.a, B.a, lo.a, hi.a), pick(T.r, B.r, lo.r, hi.r), pick(T.g, B.g, lo.g, hi.g),
+            pick(T.b, B.b, lo.b, hi.b)};
+}
 
 // The composites of a group. Lanes with a transparent operand, which the
 // arithmetic does not cover, take the operand as the per-pixel functions do.
@@ -271,7 +350,10 @@ inline A_long rows8(const PF_Pixel* bottom, PF_Pixel* top, A_long n) {
                 continue;
             }
         }
-        store8(dst, kernel8<M>(unpack8(b0, b1), unpack8(t0, t1)));
+        if constexpr (M == BlendMode::Softlight)
+            store8(dst, kernelSoft8(unpack8(b0, b1), unpack8(t0, t1)));
+        else
+            store8(dst, kernel8<M>(unpack8(b0, b1), unpack8(t0, t1)));
     }
     return i;
 }
@@ -309,8 +391,6 @@ inline F highF(F b, F t) {
     const F one = V::set1F(1.0f);
     return V::subF(one, V::mulF(V::mulF(V::set1F(2.0f), V::subF(one, b)), V::subF(one, t)));
 }
-// a >= b, false where either is a NaN.
-inline F cmpgeF(F a, F b) { return V::orF(V::cmpltF(b, a), V::cmpeqF(a, b)); }
 template <BlendMode M>
 VEMARO_INLINE F channelF(F b, F t) {
     const F one = V::set1F(1.0f), half = V::set1F(0.5f);
@@ -331,11 +411,13 @@ VEMARO_INLINE F channelF(F b, F t) {
     if constexpr (M == BlendMode::Lighten) return V::maxF(b, t);
     if constexpr (M == BlendMode::Difference) return V::andnotF(V::set1F(-0.0f), V::subF(b, t));
     if constexpr (M == BlendMode::Exclusion) return V::subF(V::addF(b, t), lowF(b, t));
+    if constexpr (M == BlendMode::Softlight) return softlightF(b, t);
     return b;
 }
 
 template <BlendMode M>
-constexpr bool kVectorF = M == BlendMode::Normal || M == BlendMode::AlphaAdd || kChannel<M>;
+constexpr bool kVectorF =
+    M == BlendMode::Normal || M == BlendMode::AlphaAdd || M == BlendMode::Softlight || kChannel<M>;
 
 inline F clamp01F(F v) {
     const F one = V::set1F(1.0f);
@@ -364,15 +446,9 @@ VEMARO_INLINE PlanesF kernelF(const PlanesF& B, const PlanesF& T) {
         auto mix = [&](F b, F t) { return clamp01F(V::divF(V::addF(V::mulF(b, ab), V::mulF(t, at)), A)); };
         R = {clamp01F(A), mix(B.r, T.r), mix(B.g, T.g), mix(B.b, T.b)};
     } else {
-        const F W2 = V::mulF(ab, at);
-        const F Wb = V::subF(ab, W2);
-        const F Wt = V::subF(at, W2);
-        const F A = V::addF(at, Wb);
-        auto mix = [&](F b, F t) {
-            const F s = V::addF(V::mulF(t, Wt), V::mulF(channelF<M>(b, t), W2));
-            return V::divF(V::addF(s, V::mulF(b, Wb)), A);
-        };
-        R = {A, mix(B.r, T.r), mix(B.g, T.g), mix(B.b, T.b)};
+        const WeightsF w(ab, at);
+        auto mix = [&](F b, F t) { return w.mix(b, t, channelF<M>(b, t)); };
+        R = {w.A, mix(B.r, T.r), mix(B.g, T.g), mix(B.b, T.b)};
     }
     // Made NaNs as the one quiet NaN, as the per-pixel functions give them.
     const F nan = V::set1F(std::numeric_limits<float>::quiet_NaN());
@@ -462,6 +538,15 @@ struct Quotient16 {
     }
 };
 
+// floor(x / d) for 32-bit lanes 0 <= x <= 2^30 and 1 <= d with a quotient
+// below 2^24. x and d convert exactly, so the rounded quotient lies between
+// the floor and the next integer, and truncates to one of them; a negative
+// remainder means the next one.
+VEMARO_INLINE I divide16(I x, I d) {
+    const I q = V::cvttF32(V::divF(V::cvt32F(x), V::cvt32F(d)));
+    return V::add32(q, V::cmpgt32(V::mullo32(q, d), x));
+}
+
 // (u * w) >> S of 32-bit lanes whose product stays below 2^31.
 template <int S>
 inline I mulShift16(I u, I w) {
@@ -479,11 +564,11 @@ VEMARO_INLINE I channel16(I b, I t) {
     const I full = V::set32(32768);
     if constexpr (M == BlendMode::Dodge) {  // b < full - t: full b / (full - t), else full
         const I d = V::sub32(full, t), under = V::cmpgt32(d, b);
-        return select(under, Quotient16(d)(V::template slli32<15>(V::and_(under, b))), full);
+        return select(under, divide16(V::template slli32<15>(V::and_(under, b)), V::max32(d, V::set32(1))), full);
     }
     if constexpr (M == BlendMode::Burn) {  // full - b < t: full - full (full - b) / t, else 0
         const I c = V::sub32(full, b), over = V::cmpgt32(t, c);
-        return V::and_(over, V::sub32(full, Quotient16(t)(V::template slli32<15>(V::and_(over, c)))));
+        return V::and_(over, V::sub32(full, divide16(V::template slli32<15>(V::and_(over, c)), V::max32(t, V::set32(1)))));
     }
     if constexpr (M == BlendMode::Add) return V::add32(t, b);
     if constexpr (M == BlendMode::Multiply) return mulShift16<15>(t, b);
@@ -500,14 +585,21 @@ VEMARO_INLINE I channel16(I b, I t) {
 }
 
 template <BlendMode M>
-constexpr bool kVector16 = M == BlendMode::Normal || M == BlendMode::AlphaAdd || kChannel<M>;
+constexpr bool kVector16 =
+    M == BlendMode::Normal || M == BlendMode::AlphaAdd || M == BlendMode::Softlight || kChannel<M>;
 
 // The composites of operands with channels at most full and alphas not 0
 // (other lanes come out as anything).
 template <BlendMode M>
 VEMARO_INLINE Planes16 kernel16(const Planes16& B, const Planes16& T) {
     const I full = V::set32(32768), at = T.a, ab = B.a;
-    if constexpr (M == BlendMode::Normal || M == BlendMode::AlphaAdd) {
+    if constexpr (M == BlendMode::Softlight) {
+        // In float, the channels taken as c / 32768 (exactly).
+        auto toF = [&](I v) { return V::mulF(V::cvt32F(v), V::set1F(1.0f / 32768.0f)); };
+        const F bc[3] = {toF(B.r), toF(B.g), toF(B.b)}, tc[3] = {toF(T.r), toF(T.g), toF(T.b)};
+        const SoftInt s = softInt<32768>(toF(ab), toF(at), bc, tc, [&](int k) { return softlightF(bc[k], tc[k]); });
+        return {s.a, s.r, s.g, s.b};
+    } else if constexpr (M == BlendMode::Normal || M == BlendMode::AlphaAdd) {
         // Normal: wb = ((full - at) ab) >> 15, A = at + wb <= full (an opaque
         // top gives the top by itself). Alpha add: wb = ab, A <= 2 full. The
         // sums t at + b wb are taken less half (at + wb), so that they stay
@@ -656,6 +748,7 @@ inline A_long rowsOf(BlendMode mode, bool uniform, const P* bottom, P* top, A_lo
         VEMARO_MODE(Screen)
         VEMARO_MODE(Dodge)
         VEMARO_MODE(Overlay)
+        VEMARO_MODE(Softlight)
         VEMARO_MODE(Hardlight)
         VEMARO_MODE(Difference)
         VEMARO_MODE(Exclusion)

@@ -34,6 +34,10 @@ inline uint32_t biasedQuotient(uint32_t y, float reciprocal) {
     return static_cast<uint32_t>(static_cast<float>(y) * reciprocal);
 }
 
+// Soft light's float channel function of every pair of 8-bit channels as the
+// 8-bit blend converts them, at [b * 256 + t]; made on first use.
+const float* softlightTable8();
+
 }  // namespace rowdetail
 
 #if VEMARO_BLEND_SSE2

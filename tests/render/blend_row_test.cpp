@@ -302,45 +302,49 @@ void checkHandWorked(int popup, const P& bottom, const P& top, const P& want) {
     simd::setLevelCap(simd::Level::Avx512);
 }
 
+template <class P>
+struct Worked {
+    int popup;
+    P bottom, top, want;
+};
+
 TEST(BlendRow, DodgeAndBurnRowsGiveHandWorkedPixels) {
     // 8 bits, opaque: dodge 25500 / 155 = 164 -> 164 * 255 * 255 / 255 >> 8
     // = 163; burn 255 - 14025 / 100 = 115 -> 114; dodge at b >= 255 - t is
     // 255 -> 254; burn at 255 - b >= t is 0. Alpha 128 over 255: A = 255,
     // Wt = 0, Wb = 127 * 255, W2 = 128 * 255: dodge (100 * 127 + 164 * 128)
     // / 256 = 131.6 -> 131.
-    struct Case8 {
-        int popup;
-        PF_Pixel bottom, top, want;
-    };
-    const Case8 cases8[] = {
+    const Worked<PF_Pixel> cases8[] = {
         {9, {255, 100, 200, 0}, {255, 100, 60, 255}, {255, 163, 254, 254}},
         {5, {255, 200, 0, 255}, {255, 100, 255, 0}, {255, 114, 0, 0}},
         {9, {255, 100, 0, 0}, {128, 100, 0, 0}, {255, 131, 0, 0}},
     };
-    for (const Case8& c : cases8) checkHandWorked(c.popup, c.bottom, c.top, c.want);
     // 16 bits, opaque: dodge 10000 * 32768 / 12768 = 25664.2; burn 32768 -
     // 2768 * 32768 / 10000 = 32768 - 9070.3 = 23698; channels above full are
     // full (dodge of 0 under full is full).
-    struct Case16 {
-        int popup;
-        PF_Pixel16 bottom, top, want;
-    };
-    const Case16 cases16[] = {
+    const Worked<PF_Pixel16> cases16[] = {
         {9, {32768, 10000, 0, 0}, {32768, 20000, 40000, 0}, {32768, 25664, 32768, 0}},
         {5, {32768, 30000, 32768, 0}, {32768, 10000, 0, 0}, {32768, 23698, 0, 0}},
     };
-    for (const Case16& c : cases16) checkHandWorked(c.popup, c.bottom, c.top, c.want);
     // Float, opaque: dodge 0.25 / (1 - 0.5) = 0.5, of 0 under 1 is 0, of -0
     // is +0; burn 1 - 0.25 / 0.5 = 0.5, of 1 under 0 is 1.
-    struct CaseF {
-        int popup;
-        PF_PixelFloat bottom, top, want;
-    };
-    const CaseF casesF[] = {
+    const Worked<PF_PixelFloat> casesF[] = {
         {9, {1.0f, 0.25f, 0.0f, -0.0f}, {1.0f, 0.5f, 1.0f, 0.5f}, {1.0f, 0.5f, 0.0f, 0.0f}},
         {5, {1.0f, 0.75f, 1.0f, 0.5f}, {1.0f, 0.5f, 0.0f, 0.25f}, {1.0f, 0.5f, 1.0f, 0.0f}},
     };
-    for (const CaseF& c : casesF) checkHandWorked(c.popup, c.bottom, c.top, c.want);
+    for (const auto& c : cases8) checkHandWorked(c.popup, c.bottom, c.top, c.want);
+    for (const auto& c : cases16) checkHandWorked(c.popup, c.bottom, c.top, c.want);
+    for (const auto& c : casesF) checkHandWorked(c.popup, c.bottom, c.top, c.want);
+}
+
+// The 8-bit soft light rows convert channels with a float division by 255,
+// the per-pixel function with a double one taken to float: the same for
+// every channel value.
+TEST(BlendRow, EightBitChannelsConvertAlikeInFloatAndDouble) {
+    for (unsigned c = 0; c < 256; ++c) {
+        volatile float f = static_cast<float>(c);
+        EXPECT_EQ(f / 255.0f, static_cast<float>(c / 255.0)) << c;
+    }
 }
 
 // Groups with an opaque top or an opaque bottom take their own arithmetic at 8
