@@ -372,13 +372,20 @@ private:
         if (py == 0.0) return all;
         h0 = locate(h0, cols[c0]);
         h1 = locate(h1, cols[c1]);
-        const A_long d = py > 0.0 ? n - 1 : 1;  // the next wedge along the row, as a step mod n
-        const A_long span = ((py > 0.0 ? h0 - h1 : h1 - h0) % n + n) % n;
-        const A_long count = span + 1 + grow0 + grow1;
+        const bool up = py < 0.0;  // the wedge numbers rise along the row
+        const A_long diff = up ? h1 - h0 : h0 - h1;
+        const A_long count = (diff < 0 ? diff + n : diff) + 1 + grow0 + grow1;
         if (count >= n) return all;
-        uint64_t bits = 0;
-        for (A_long i = 0, k = grow0 ? (h0 + n - d) % n : h0; i < count; ++i, k = (k + d) % n) bits |= uint64_t{1} << k;
-        return bits;
+        // count wedges on from h0 (one before it with grow0), as a run of
+        // bits turned round the n wedges.
+        A_long s = h0;
+        if (grow0) s = up ? (s == 0 ? n - 1 : s - 1) : (s + 1 == n ? 0 : s + 1);
+        A_long lo = up ? s : s - (count - 1);
+        if (lo < 0) lo += n;
+        const uint64_t run = (uint64_t{1} << count) - 1;
+        uint64_t bits = run << lo;
+        if (lo > 0) bits |= run >> (n - lo);
+        return bits & all;
     }
 
     // The columns of [from, to) that lie safely in one of the wedges `visit`,
