@@ -86,7 +86,8 @@ template <class P>
 #if defined(__GNUC__)
 __attribute__((always_inline))
 #endif
-inline void prefetchRow(const PF_LayerDef* world, A_long r, const PF_LRect& band, A_long from, A_long to) {
+inline void
+prefetchRow(const PF_LayerDef* world, A_long r, const PF_LRect& band, A_long from, A_long to) {
 #if defined(__GNUC__)
     if (r >= band.bottom) return;
     const P* p = row<P>(world, r);
