@@ -479,6 +479,51 @@ TEST_F(LineTest, EveryVectorLevelGivesThePlainPerPixelResult) {
     }
 }
 
+// Axes on the grid and a hair off it, down to a sine whose reciprocal
+// overflows, with distances landing exactly on the interior's bounds or just
+// past them: the interior runs, taken from inside the rows without trimming,
+// hold only pixels the per-pixel rule gives the interior's pixel, at every
+// vector level, over transparent, opaque and partial output.
+TEST_F(LineTest, InteriorRunsNearTheAxesStopAtExactBounds) {
+    struct Restore {
+        ~Restore() { simd::setLevelCap(simd::Level::Avx512); }
+    } restore;
+    const double phases[] = {0.0, 5e-324, 1e-300, 1e-17, -1e-13, M_PI / 2 + 1e-16, M_PI / 2, M_PI};
+    struct Case {
+        double x, y, L, T;
+    };
+    // Bounds on pixel centres, and bounds past them by more than half a
+    // pixel, where a run one column too long would take a pixel of partial
+    // coverage.
+    const Case cases[] = {{32, 24, 20.5, 6.5},  {32.5, 24, 20, 6},    {31, 23.5, 9.5, 12.5},
+                          {32, 24, 0.75, 20.5}, {32, 24, 21.2, 10.2}, {31.5, 23, 14.3, 5.9}};
+    for (int level = 0; level <= static_cast<int>(simd::supported()); ++level) {
+        simd::setLevelCap(static_cast<simd::Level>(level));
+        for (Depth depth : {Depth::Bits8, Depth::Float}) {
+            World fast(64, 48, depth), plain(64, 48, depth);
+            for (World* w : {&fast, &plain})
+                raster::forDepth(static_cast<int>(depth), [&](auto px) { paintWithRuns<decltype(px)>(*w); });
+            int k = 0;
+            for (double phase : phases)
+                for (const Case& c : cases)
+                    for (int mode = 1; mode <= 3; ++mode, ++k) {
+                        LineDrawer::Pattern p = line(c.x, c.y, c.L, c.T, phase, mode, 1.0, 0.85);
+                        p.fill = {1, 0.2f, 0.6f, 0.9f};
+                        p.blendMode = 1 + k % 15;
+                        ASSERT_EQ(drawLine(&in, *suites, fast, p), PF_Err_NONE);
+                        LineDrawer d(&in, *suites, 0, plain.get(), static_cast<int>(depth), p);
+                        if (d.doRender()) {
+                            if (depth == Depth::Bits8) plainLine<PF_Pixel>(plain, d, false);
+                            if (depth == Depth::Float) plainLine<PF_PixelFloat>(plain, d, false);
+                        }
+                        ASSERT_TRUE(sameWorld(fast, plain))
+                            << "level " << level << ", depth " << static_cast<int>(depth) << ", phase " << phase
+                            << ", case " << (&c - cases) << ", mode " << mode;
+                    }
+        }
+    }
+}
+
 // ------------------------------------------------------------ stacking and edges
 // A later element goes beneath what is drawn: an opaque red bar keeps its
 // pixels where a blue bar crossing it is drawn after it, and its
