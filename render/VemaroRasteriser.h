@@ -83,11 +83,8 @@ inline P* row(const PF_LayerDef* world, int r) {
 // rest. Forced inline: out of line, GCC takes a function of prefetches alone
 // for one without effects and drops its calls.
 template <class P>
-#if defined(__GNUC__)
-__attribute__((always_inline))
-#endif
-inline void
-prefetchRow(const PF_LayerDef* world, A_long r, const PF_LRect& band, A_long from, A_long to) {
+[[gnu::always_inline]] inline void prefetchRow(const PF_LayerDef* world, A_long r, const PF_LRect& band, A_long from,
+                                               A_long to) {
 #if defined(__GNUC__)
     if (r >= band.bottom) return;
     const P* p = row<P>(world, r);
