@@ -30,11 +30,14 @@ inline bool useAvx2() { return level() >= Level::Avx2; }
 #define VEMARO_HAVE_AVX2 0
 #endif
 
-// Brackets code compiled for AVX-512 alone. GCC 12 flags the deliberately
-// undefined pass-through operand of its own 512-bit intrinsics, hence the
-// two warnings left out there.
-#define VEMARO_AVX512_BEGIN \
-    _Pragma("GCC push_options") _Pragma("GCC target(\"avx2,avx512f,avx512bw\")") _Pragma("GCC diagnostic push") \
+// Bracket code compiled for AVX2, or for AVX-512, alone. GCC 12 flags the
+// deliberately undefined pass-through operand of its own gather and 512-bit
+// intrinsics, hence the two warnings left out there.
+#define VEMARO_TARGET_BEGIN(isa) \
+    _Pragma("GCC push_options") _Pragma(isa) _Pragma("GCC diagnostic push") \
         _Pragma("GCC diagnostic ignored \"-Wmaybe-uninitialized\"") \
             _Pragma("GCC diagnostic ignored \"-Wuninitialized\"")
-#define VEMARO_AVX512_END _Pragma("GCC diagnostic pop") _Pragma("GCC pop_options")
+#define VEMARO_AVX2_BEGIN VEMARO_TARGET_BEGIN("GCC target(\"avx2\")")
+#define VEMARO_AVX512_BEGIN VEMARO_TARGET_BEGIN("GCC target(\"avx2,avx512f,avx512bw\")")
+#define VEMARO_AVX2_END _Pragma("GCC diagnostic pop") _Pragma("GCC pop_options")
+#define VEMARO_AVX512_END VEMARO_AVX2_END

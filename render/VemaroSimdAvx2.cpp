@@ -1,12 +1,11 @@
-// The blend row kernels over 256-bit vectors. Only the code below the target
-// pragma uses AVX2; it runs only where simd::level() allows it.
+// The blend row kernels over 256-bit vectors. Only the code between the
+// target brackets uses AVX2; it runs only where simd::level() allows it.
 #include "VemaroBlendRow.h"
 
 #if VEMARO_BLEND_SSE2 && VEMARO_HAVE_AVX2
 #include <immintrin.h>
 
-#pragma GCC push_options
-#pragma GCC target("avx2")
+VEMARO_AVX2_BEGIN
 
 namespace Blend {
 namespace avx2 {
@@ -50,5 +49,5 @@ namespace Blend {
 #undef VEMARO_SIMD_NS
 }  // namespace Blend
 
-#pragma GCC pop_options
+VEMARO_AVX2_END
 #endif
