@@ -90,6 +90,7 @@ struct V {
     static F subF(F a, F b) { return _mm512_sub_ps(a, b); }
     static F mulF(F a, F b) { return _mm512_mul_ps(a, b); }
     static F divF(F a, F b) { return _mm512_div_ps(a, b); }
+    static F gatherF(const float* base, I index) { return _mm512_i32gather_ps(index, base, 4); }
     static F minF(F a, F b) { return _mm512_min_ps(a, b); }
     static F maxF(F a, F b) { return _mm512_max_ps(a, b); }
     static F cmpeqF(F a, F b) { return of32F(_mm512_cmp_ps_mask(a, b, _CMP_EQ_OQ)); }

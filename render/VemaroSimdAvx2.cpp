@@ -18,6 +18,7 @@ struct V {
     static constexpr int kAllBytes = -1, kAllFloats = 0xFF;
     static F cmpeqF(F a, F b) { return _mm256_cmp_ps(a, b, _CMP_EQ_OQ); }
     static F cmpltF(F a, F b) { return _mm256_cmp_ps(a, b, _CMP_LT_OQ); }
+    static F gatherF(const float* base, I index) { return _mm256_i32gather_ps(base, index, 4); }
 #define VEMARO_MM(op) _mm256_##op
 #define VEMARO_MMSI(op) _mm256_##op##_si256
 #include "VemaroSimdOps.inl"
