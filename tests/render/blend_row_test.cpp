@@ -222,6 +222,45 @@ void checkRows(int popup, bool runs) {
     });
 }
 
+// Every pair of 8-bit bottom and top channel values, three pairs a pixel,
+// under the alphas ab and at.
+void everyChannelPair(int ab, int at, std::vector<PF_Pixel>& bottom, std::vector<PF_Pixel>& top) {
+    constexpr int kPairs = 256 * 256, kPixels = (kPairs + 2) / 3;
+    bottom.resize(kPixels);
+    top.resize(kPixels);
+    for (int i = 0; i < kPixels; ++i) {
+        auto pair = [&](int k, A_u_char& b, A_u_char& t) {
+            const int c = (3 * i + k) % kPairs;
+            b = static_cast<A_u_char>(c & 255);
+            t = static_cast<A_u_char>(c >> 8);
+        };
+        pair(0, bottom[i].red, top[i].red);
+        pair(1, bottom[i].green, top[i].green);
+        pair(2, bottom[i].blue, top[i].blue);
+        bottom[i].alpha = static_cast<A_u_char>(ab);
+        top[i].alpha = static_cast<A_u_char>(at);
+    }
+}
+
+// One row of bottom beneath top gives want, at every vector width.
+template <class Op, class P>
+void expectRowsAtEveryLevel(Op op, const std::vector<P>& bottom, const std::vector<P>& top,
+                            const std::vector<P>& want) {
+    std::vector<P> got;
+    for (int level = 0; level <= static_cast<int>(simd::supported()); ++level) {
+        simd::setLevelCap(static_cast<simd::Level>(level));
+        got = top;
+        Blend::blendRow(op, bottom.data(), got.data(), static_cast<A_long>(got.size()));
+        for (std::size_t i = 0; i < got.size(); ++i)
+            if (std::memcmp(&got[i], &want[i], sizeof(P)) != 0) {
+                simd::setLevelCap(simd::Level::Avx512);
+                FAIL() << "level " << level << " bottom " << str(bottom[i]) << " top " << str(top[i]) << ": got "
+                       << str(got[i]) << ", want " << str(want[i]);
+            }
+    }
+    simd::setLevelCap(simd::Level::Avx512);
+}
+
 }  // namespace
 
 // Every vector width the processor has, and the portable one, on the same
@@ -351,36 +390,15 @@ TEST(BlendRow, EightBitChannelsConvertAlikeInFloatAndDouble) {
 // bits. Every bottom and top channel pair under every alpha of the other
 // operand, three pairs a pixel, at every vector width.
 TEST(BlendRow, OpaqueGroupsEqualTheFormulasForEveryEightBitValue) {
-    constexpr int kPairs = 256 * 256, kPixels = (kPairs + 2) / 3;
-    std::vector<PF_Pixel> bottom(kPixels), top(kPixels), want(kPixels), got(kPixels);
+    std::vector<PF_Pixel> bottom, top, want;
     for (const bool opaqueTop : {true, false})
         for (int a = 0; a < 256; ++a) {
-            for (int i = 0; i < kPixels; ++i) {
-                auto pair = [&](int k, A_u_char& b, A_u_char& t) {
-                    const int c = (3 * i + k) % kPairs;
-                    b = static_cast<A_u_char>(c & 255);
-                    t = static_cast<A_u_char>(c >> 8);
-                };
-                PF_Pixel& b = bottom[i];
-                PF_Pixel& t = top[i];
-                pair(0, b.red, t.red);
-                pair(1, b.green, t.green);
-                pair(2, b.blue, t.blue);
-                b.alpha = static_cast<A_u_char>(opaqueTop ? a : 255);
-                t.alpha = static_cast<A_u_char>(opaqueTop ? 255 : a);
-                want[i] = reference<PF_Pixel>(BlendMode::Screen, b, t);
-            }
-            for (int level = 0; level <= static_cast<int>(simd::supported()); ++level) {
-                simd::setLevelCap(static_cast<simd::Level>(level));
-                got = top;
-                Blend::blendRow(BlendOp<BlendMode::Screen>{}, bottom.data(), got.data(), kPixels);
-                for (int i = 0; i < kPixels; ++i)
-                    if (std::memcmp(&got[i], &want[i], sizeof(PF_Pixel)) != 0)
-                        FAIL() << "level " << level << " bottom " << str(bottom[i]) << " top " << str(top[i])
-                               << ": got " << str(got[i]) << ", want " << str(want[i]);
-            }
+            everyChannelPair(opaqueTop ? a : 255, opaqueTop ? 255 : a, bottom, top);
+            want.resize(top.size());
+            for (std::size_t i = 0; i < top.size(); ++i)
+                want[i] = reference<PF_Pixel>(BlendMode::Screen, bottom[i], top[i]);
+            expectRowsAtEveryLevel(BlendOp<BlendMode::Screen>{}, bottom, top, want);
         }
-    simd::setLevelCap(simd::Level::Avx512);
 }
 
 // The 8-bit rows divide by multiplying with a reciprocal biased upwards; the
@@ -435,37 +453,15 @@ TEST(BlendRow, SixteenBitQuotientsAreExactFloors) {
 // Every bottom and top channel pair, three a pixel, under alphas at and
 // between the ends, at every vector width.
 TEST(BlendRow, EightBitSoftLightEqualsThePixelFunctionForEveryChannelPair) {
-    constexpr int kPairs = 256 * 256, kPixels = (kPairs + 2) / 3;
-    std::vector<PF_Pixel> bottom(kPixels), top(kPixels), want(kPixels), got(kPixels);
+    std::vector<PF_Pixel> bottom, top, want;
     const BlendOp<BlendMode::Softlight> op;
     for (const int ab : {1, 128, 255})
         for (const int at : {1, 127, 255}) {
-            for (int i = 0; i < kPixels; ++i) {
-                auto pair = [&](int k, A_u_char& b, A_u_char& t) {
-                    const int c = (3 * i + k) % kPairs;
-                    b = static_cast<A_u_char>(c & 255);
-                    t = static_cast<A_u_char>(c >> 8);
-                };
-                PF_Pixel& b = bottom[i];
-                PF_Pixel& t = top[i];
-                pair(0, b.red, t.red);
-                pair(1, b.green, t.green);
-                pair(2, b.blue, t.blue);
-                b.alpha = static_cast<A_u_char>(ab);
-                t.alpha = static_cast<A_u_char>(at);
-                want[i] = op(b, t);
-            }
-            for (int level = 0; level <= static_cast<int>(simd::supported()); ++level) {
-                simd::setLevelCap(static_cast<simd::Level>(level));
-                got = top;
-                Blend::blendRow(op, bottom.data(), got.data(), kPixels);
-                for (int i = 0; i < kPixels; ++i)
-                    if (std::memcmp(&got[i], &want[i], sizeof(PF_Pixel)) != 0)
-                        FAIL() << "level " << level << " bottom " << str(bottom[i]) << " top " << str(top[i])
-                               << ": got " << str(got[i]) << ", want " << str(want[i]);
-            }
+            everyChannelPair(ab, at, bottom, top);
+            want.resize(top.size());
+            for (std::size_t i = 0; i < top.size(); ++i) want[i] = op(bottom[i], top[i]);
+            expectRowsAtEveryLevel(op, bottom, top, want);
         }
-    simd::setLevelCap(simd::Level::Avx512);
 }
 
 // Soft light at 16 bits settles most channels from bounds on the power and
@@ -475,7 +471,7 @@ TEST(BlendRow, EightBitSoftLightEqualsThePixelFunctionForEveryChannelPair) {
 TEST(BlendRow, SixteenBitSoftLightEqualsThePixelFunctionOnManyPixels) {
     Source src;
     constexpr int kPixels = 60000;
-    std::vector<PF_Pixel16> bottom(kPixels), top(kPixels), want(kPixels), got(kPixels);
+    std::vector<PF_Pixel16> bottom(kPixels), top(kPixels), want(kPixels);
     for (PF_Pixel16& p : bottom) src.fill(p);
     for (PF_Pixel16& p : top) src.fill(p);
     // Random channels rather than the picked edge values for most pixels.
@@ -488,16 +484,7 @@ TEST(BlendRow, SixteenBitSoftLightEqualsThePixelFunctionOnManyPixels) {
     }
     const BlendOp<BlendMode::Softlight> op;
     for (int i = 0; i < kPixels; ++i) want[i] = op(bottom[i], top[i]);
-    for (int level = 0; level <= static_cast<int>(simd::supported()); ++level) {
-        simd::setLevelCap(static_cast<simd::Level>(level));
-        got = top;
-        Blend::blendRow(op, bottom.data(), got.data(), kPixels);
-        for (int i = 0; i < kPixels; ++i)
-            if (std::memcmp(&got[i], &want[i], sizeof(PF_Pixel16)) != 0)
-                FAIL() << "level " << level << " bottom " << str(bottom[i]) << " top " << str(top[i]) << ": got "
-                       << str(got[i]) << ", want " << str(want[i]);
-    }
-    simd::setLevelCap(simd::Level::Avx512);
+    expectRowsAtEveryLevel(op, bottom, top, want);
 }
 
 #if VEMARO_BLEND_SSE2
