@@ -44,7 +44,8 @@ public:
         Pattern() : hasScale(0), hasColor1(0), hasColor2(0), hasColorModifier(0), hasPhaseOffset(0) {}
     };
 
-    // One postponed draw of the priority queue.
+    // One draw: the element, its shape and the repeater copy (what `trace`
+    // records).
     struct PatternQueue {
         int32_t shapeIndex;
         const Parameters::Shape* shape;
@@ -70,13 +71,6 @@ public:
         const Blender* blender = nullptr;
         bool lighten = false;
         bool blend = false;
-    };
-
-    // a before b when a's shape has the strictly greater priority.
-    struct PatternQueueComperator {
-        bool operator()(const PatternQueue& a, const PatternQueue& b) const {
-            return a.shape->priority > b.shape->priority;
-        }
     };
 
     // Fields 1 to 17 from the render, then the shape transitioner from the
@@ -110,6 +104,9 @@ public:
     bool hitRectangle(const Vector& aMin, const Vector& aMax, const Vector& bMin, const Vector& bMax) const;
     // Chooses the element's shape and queues it or hands it to the schedule.
     PF_Err drawPattern(Pattern& element, const Vector& offset);
+    // The shape an element draws with (the post-2D shape map may choose
+    // another); outside 0..7 it draws nothing.
+    int chooseShape(const Pattern& element, const Vector& offset, PF_Err& err);
     // Adds one draw to the batch; a full batch is drawn.
     PF_Err emit(int shapeIndex, const Pattern& element, const Vector& offset);
     // Adds every element at the offset, the last first, to the batch as one
@@ -134,9 +131,13 @@ public:
     int bpc;
     const Parameters* params;
     std::vector<Pattern> patterns;
-    uint8_t queueMode = 0;  // drawing state
-    std::vector<PatternQueue> queue;
-    AEGP_LayerH layer = nullptr;  // drawing state
+    // With different priorities the frame walks its draws once per priority,
+    // greatest first, and draws only those of shapes at queueLevel: each
+    // priority's draws in the order they come, with no list of the draws.
+    uint8_t queueMode = 0;                       // drawing state
+    int32_t queueLevel = 0;                      // drawing state
+    std::vector<PatternQueue>* trace = nullptr;  // when set, every draw is also recorded there (tests)
+    AEGP_LayerH layer = nullptr;                 // drawing state
     uint8_t draft;
     int width;  // layer size in downsampled pixels
     int height;

@@ -1,5 +1,5 @@
 // The blend row kernels over 512-bit vectors (AVX-512 F and BW). Only the code
-// below the target pragma uses them; it runs only where simd::level() allows.
+// between the target brackets uses them; it runs only where simd::level() allows.
 // Comparisons give masks here; the kernels take them as vectors of all-ones
 // lanes, as on the narrower sets.
 #include "VemaroBlendRow.h"
@@ -7,13 +7,7 @@
 #if VEMARO_BLEND_SSE2 && VEMARO_HAVE_AVX2
 #include <immintrin.h>
 
-#pragma GCC push_options
-#pragma GCC target("avx2,avx512f,avx512bw")
-// GCC 12's AVX-512 headers start many intrinsics from an undefined vector on
-// purpose and then warn about it wherever they are inlined.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#pragma GCC diagnostic ignored "-Wuninitialized"
+VEMARO_AVX512_BEGIN
 
 namespace Blend {
 namespace avx512 {
@@ -90,6 +84,7 @@ struct V {
     static F subF(F a, F b) { return _mm512_sub_ps(a, b); }
     static F mulF(F a, F b) { return _mm512_mul_ps(a, b); }
     static F divF(F a, F b) { return _mm512_div_ps(a, b); }
+    static F gatherF(const float* base, I index) { return _mm512_i32gather_ps(index, base, 4); }
     static F minF(F a, F b) { return _mm512_min_ps(a, b); }
     static F maxF(F a, F b) { return _mm512_max_ps(a, b); }
     static F cmpeqF(F a, F b) { return of32F(_mm512_cmp_ps_mask(a, b, _CMP_EQ_OQ)); }
@@ -120,6 +115,5 @@ private:
 #undef VEMARO_SIMD_NS
 }  // namespace Blend
 
-#pragma GCC diagnostic pop
-#pragma GCC pop_options
+VEMARO_AVX512_END
 #endif

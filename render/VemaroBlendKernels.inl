@@ -46,12 +46,18 @@ struct WeightsF {
     }
 };
 
-// Soft light's channel function b^e, e = t < 0.5 ? 2 (1 - t) : 1 / (2 t): the
-// exponent on the lanes, the power lane by lane through the C library's pow,
-// which no vector arithmetic would round alike.
-VEMARO_INLINE F softlightF(F b, F t) {
+// Soft light's exponent e = t < 0.5 ? 2 (1 - t) : 1 / (2 t), as the scalar
+// function takes it.
+VEMARO_INLINE F softExponentF(F t) {
     const F one = V::set1F(1.0f), two = V::set1F(2.0f);
-    const F e = selectF(V::cmpltF(t, V::set1F(0.5f)), V::mulF(two, V::subF(one, t)), V::divF(one, V::mulF(two, t)));
+    return selectF(V::cmpltF(t, V::set1F(0.5f)), V::mulF(two, V::subF(one, t)), V::divF(one, V::mulF(two, t)));
+}
+
+// Soft light's channel function b^e: the exponent on the lanes, the power lane
+// by lane through the C library's pow, which no vector arithmetic would round
+// alike.
+VEMARO_INLINE F softlightF(F b, F t) {
+    const F e = softExponentF(t);
     float bs[V::kLanesF], es[V::kLanesF];
     V::storeF(bs, b);
     V::storeF(es, e);
@@ -68,17 +74,92 @@ VEMARO_INLINE I fromFloatF(F f) {
     return V::cvttF32(V::minF(V::andF(cmpgeF(v, V::zeroF()), v), full));
 }
 
+// Bounds lo <= pow(b, e) <= hi of N lanes, for b the float of integer channel
+// c (log2b[c] its log2, 0 at c = 0) and 1/2 <= e <= 2. b^e = 2^x, x = e log2 b
+// at least -32, comes from 2^x = 2^k 2^f, k the nearest integer, |f| <= 1/2,
+// 2^f by its series to the power 10 (truncation below 2^-41): within 2^-40
+// of the exact power. The library's powf is within one unit in the last place
+// (2^-23 relatively) of it, and the bounds are 2^-21 off: they hold it even
+// after rounding to float. b = 0 and b = 1 give 0 and 1 exactly.
+template <int N>
+VEMARO_INLINE void powBounds(const int32_t* c, const float* e, const double* log2b, int32_t full, float* lo,
+                             float* hi) {
+    static constexpr std::array<double, 11> kSeries = [] {  // ln2^n / n!
+        std::array<double, 11> a{};
+        double term = 1.0;
+        for (int n = 0; n < 11; ++n) {
+            a[n] = term;
+            term = term * 0x1.62e42fefa39efp-1 / (n + 1);
+        }
+        return a;
+    }();
+    static constexpr std::array<double, 33> kScale = [] {  // 2^-n
+        std::array<double, 33> a{};
+        double v = 1.0;
+        for (double& x : a) {
+            x = v;
+            v *= 0.5;
+        }
+        return a;
+    }();
+    for (int j = 0; j < N; ++j) {
+        const double x = static_cast<double>(e[j]) * log2b[c[j]];
+        const double k = (x + 0x1.8p52) - 0x1.8p52;  // nearest integer
+        const double f = x - k;
+        const double* a = kSeries.data();
+        double p = a[9] + f * a[10];
+        p = a[8] + f * p, p = a[7] + f * p, p = a[6] + f * p, p = a[5] + f * p, p = a[4] + f * p;
+        p = a[3] + f * p, p = a[2] + f * p, p = a[1] + f * p, p = a[0] + f * p;
+        p *= kScale[static_cast<int>(-k)];
+        lo[j] = static_cast<float>(p * (1.0 - 0x1p-21));
+        hi[j] = static_cast<float>(p * (1.0 + 0x1p-21));
+    }
+    for (int j = 0; j < N; ++j) {
+        if (c[j] == 0) lo[j] = hi[j] = 0.0f;
+        if (c[j] == full) lo[j] = hi[j] = 1.0f;
+    }
+}
+
 // Soft light of integer channels given as floats, alphas not 0: the float
-// blend, every channel, alpha included, back to the integer depth. S(b, t)
-// gives the channel function of a plane's operands.
+// blend, every channel, alpha included, back to the integer depth (the
+// channels of an integer pixel as planes). bi holds the bottom's integer
+// channels, log2b the log2 of their floats.
+//
+// The power only matters through the rounding to the integer depth, and the
+// composite is monotone in it (every operation rounds monotonically and the
+// power's weight is not negative): the composites of the bounds of powBounds
+// round to the same integer nearly everywhere, and then so does that of powf.
+// The other lanes call powf.
 struct SoftInt {
     I a, r, g, b;
 };
-template <int kFull, class S>
-VEMARO_INLINE SoftInt softInt(F ab, F at, const F (&bc)[3], const F (&tc)[3], S channel) {
+template <int kFull>
+VEMARO_INLINE SoftInt softIntBounded(F ab, F at, const F (&bc)[3], const F (&tc)[3], const I (&bi)[3],
+                              const double* log2b) {
+    constexpr int N = V::kLanesF;
     const WeightsF w(ab, at);
     I c[3];
-    for (int k = 0; k < 3; ++k) c[k] = fromFloatF<kFull>(w.mix(bc[k], tc[k], channel(k)));
+    for (int k = 0; k < 3; ++k) {
+        int32_t index[N];
+        float es[N], lo[N], hi[N];
+        V::store(index, bi[k]);
+        V::storeF(es, softExponentF(tc[k]));
+        powBounds<N>(index, es, log2b, kFull, lo, hi);
+        const I low = fromFloatF<kFull>(w.mix(bc[k], tc[k], V::loadF(lo)));
+        const I high = fromFloatF<kFull>(w.mix(bc[k], tc[k], V::loadF(hi)));
+        const I same = V::cmpeq32(low, high);
+        if (V::allOnes(same)) {
+            c[k] = low;
+            continue;
+        }
+        int32_t settled[N];
+        float bs[N];
+        V::store(settled, same);
+        V::storeF(bs, bc[k]);
+        for (int j = 0; j < N; ++j)
+            if (!settled[j]) lo[j] = std::pow(bs[j], es[j]);
+        c[k] = select(same, low, fromFloatF<kFull>(w.mix(bc[k], tc[k], V::loadF(lo))));
+    }
     return {fromFloatF<kFull>(w.A), c[0], c[1], c[2]};
 }
 
@@ -196,7 +277,7 @@ constexpr bool kVector8 =
 // Soft light of a group in float lanes, half a group at a time. The channels
 // convert as c / 255.0f (which rounds as the scalar c / 255.0 taken to float
 // does, for every c), and the channel function comes from the table of all
-// its 8-bit operands, lane by lane.
+// its 8-bit operands.
 VEMARO_INLINE Planes8 kernelSoft8(const Planes8& B, const Planes8& T) {
     const I z = V::zero();
     const float* table = rowdetail::softlightTable8();
@@ -204,13 +285,12 @@ VEMARO_INLINE Planes8 kernelSoft8(const Planes8& B, const Planes8& T) {
         auto toF = [&](I v) { return V::divF(V::cvt32F(part(v)), V::set1F(255.0f)); };
         const I bs[3] = {part(B.r), part(B.g), part(B.b)}, ts[3] = {part(T.r), part(T.g), part(T.b)};
         const F bc[3] = {toF(B.r), toF(B.g), toF(B.b)}, tc[3] = {toF(T.r), toF(T.g), toF(T.b)};
-        return softInt<255>(toF(B.a), toF(T.a), bc, tc, [&](int k) {
-            int32_t index[V::kLanesF];
-            float s[V::kLanesF];
-            V::store(index, V::or_(V::template slli32<8>(bs[k]), ts[k]));
-            for (int j = 0; j < V::kLanesF; ++j) s[j] = table[index[j]];
-            return V::loadF(s);
-        });
+        const WeightsF w(toF(B.a), toF(T.a));
+        I c[3];
+        for (int k = 0; k < 3; ++k)
+            c[k] = fromFloatF<255>(
+                w.mix(bc[k], tc[k], V::gatherF(table, V::or_(V::template slli32<8>(bs[k]), ts[k]))));
+        return SoftInt{fromFloatF<255>(w.A), c[0], c[1], c[2]};
     };
     const SoftInt lo = half([z](I v) { return V::unpacklo16(v, z); });
     const SoftInt hi = half([z](I v) { return V::unpackhi16(v, z); });
@@ -597,7 +677,8 @@ VEMARO_INLINE Planes16 kernel16(const Planes16& B, const Planes16& T) {
         // In float, the channels taken as c / 32768 (exactly).
         auto toF = [&](I v) { return V::mulF(V::cvt32F(v), V::set1F(1.0f / 32768.0f)); };
         const F bc[3] = {toF(B.r), toF(B.g), toF(B.b)}, tc[3] = {toF(T.r), toF(T.g), toF(T.b)};
-        const SoftInt s = softInt<32768>(toF(ab), toF(at), bc, tc, [&](int k) { return softlightF(bc[k], tc[k]); });
+        const I bi[3] = {B.r, B.g, B.b};
+        const SoftInt s = softIntBounded<32768>(toF(ab), toF(at), bc, tc, bi, rowdetail::softlightLog2Table16());
         return {s.a, s.r, s.g, s.b};
     } else if constexpr (M == BlendMode::Normal || M == BlendMode::AlphaAdd) {
         // Normal: wb = ((full - at) ab) >> 15, A = at + wb <= full (an opaque

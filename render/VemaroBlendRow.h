@@ -37,6 +37,8 @@ inline uint32_t biasedQuotient(uint32_t y, float reciprocal) {
 // Soft light's float channel function of every pair of 8-bit channels as the
 // 8-bit blend converts them, at [b * 256 + t]; made on first use.
 const float* softlightTable8();
+// log2 of the float of each 16-bit channel c, c / 32768 (0 for c = 0).
+const double* softlightLog2Table16();
 
 }  // namespace rowdetail
 
@@ -51,6 +53,11 @@ struct V {
     static constexpr int kAllBytes = 0xFFFF, kAllFloats = 0xF;
     static F cmpeqF(F a, F b) { return _mm_cmpeq_ps(a, b); }
     static F cmpltF(F a, F b) { return _mm_cmplt_ps(a, b); }
+    static F gatherF(const float* base, I index) {
+        alignas(16) int32_t k[4];
+        _mm_store_si128(reinterpret_cast<I*>(k), index);
+        return _mm_setr_ps(base[k[0]], base[k[1]], base[k[2]], base[k[3]]);
+    }
 #define VEMARO_MM(op) _mm_##op
 #define VEMARO_MMSI(op) _mm_##op##_si128
 #include "VemaroSimdOps.inl"

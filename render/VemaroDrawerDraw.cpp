@@ -25,6 +25,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <new>
 #include <type_traits>
 #include <variant>
@@ -303,10 +304,9 @@ bool ShapeDrawer::hitRectangle(const Vector& aMin, const Vector& aMax, const Vec
 }
 
 // ------------------------------------------------------------ dispatch
-PF_Err ShapeDrawer::drawPattern(Pattern& element, const Vector& offset) {
+int ShapeDrawer::chooseShape(const Pattern& element, const Vector& offset, PF_Err& err) {
     const Parameters& p = *params;
     int k = element.shapeIndex;
-    PF_Err err = PF_Err_NONE;
     const ShapeMapSettings& map = p.mapPost2D.shapeMap;
     if (map.layer) {
         const int N = std::max(1, p.shapeWeightTotal);
@@ -325,14 +325,18 @@ PF_Err ShapeDrawer::drawPattern(Pattern& element, const Vector& offset) {
                 break;
             }
     }
+    return k;
+}
+
+PF_Err ShapeDrawer::drawPattern(Pattern& element, const Vector& offset) {
+    PF_Err err = PF_Err_NONE;
+    const int k = chooseShape(element, offset, err);
+    if (err) return err;
     // An index outside the eight shapes draws nothing.
     if (k < 0 || k >= 8) return err;
-    const Parameters::Shape& shape = p.shapes[k];
-    if (queueMode) {
-        queue.push_back({k, &shape, &element, offset});
-        return err;
-    }
-    if (err) return err;
+    const Parameters::Shape& shape = params->shapes[k];
+    if (queueMode && shape.priority != queueLevel) return err;
+    if (trace) trace->push_back({k, &shape, &element, offset});
     if (!drawing) {
         // Called on its own, outside a frame's draw: the element is drawn now.
         err = emit(k, element, offset);
@@ -1200,31 +1204,37 @@ PF_Err ShapeDrawer::draw() {
         }
         passes = whole;
     }
-    if (!err) {
-        // Point, Line Segment, Circle, Rectangle, Finite Grid, Path, Waveform,
-        // Graph and Random repeat; the unbounded layouts never do.
-        const unsigned kind = static_cast<unsigned>(params->pattern) - 1u;
-        const bool repeats = kind < 12u && ((0xF5Du >> kind) & 1u);
-        if (!repeats) {
-            err = drawNormal();
-        } else {
-            switch (params->repeaterType) {
-                case 1: err = drawNormal(); break;
-                case 2: err = drawRepeater1D(); break;
-                case 3: err = drawRepeater2D(); break;
-                default: break;
-            }
+    // Point, Line Segment, Circle, Rectangle, Finite Grid, Path, Waveform,
+    // Graph and Random repeat; the unbounded layouts never do.
+    const unsigned kind = static_cast<unsigned>(params->pattern) - 1u;
+    const bool repeats = kind < 12u && ((0xF5Du >> kind) & 1u);
+    const auto walk = [&]() -> PF_Err {
+        if (!repeats) return drawNormal();
+        switch (params->repeaterType) {
+            case 1: return drawNormal();
+            case 2: return drawRepeater1D();
+            case 3: return drawRepeater2D();
+            default: return PF_Err_NONE;
+        }
+    };
+    if (!err && !queueMode) err = walk();
+    if (!err && queueMode) {
+        // The draws of greater priority first, each priority's in the order
+        // the walk meets them: a walk per priority the shapes have, so that
+        // no list of every draw (repeater copies can make billions) is held.
+        std::vector<int32_t> levels;
+        for (const Parameters::Shape& s : params->shapes) levels.push_back(s.priority);
+        std::sort(levels.begin(), levels.end(), std::greater<int32_t>());
+        levels.erase(std::unique(levels.begin(), levels.end()), levels.end());
+        for (int32_t level : levels) {
+            queueLevel = level;
+            if ((err = walk())) break;
         }
     }
     if (err) {
         jobs.clear();
         if (batch) batch->reset();
         return err;
-    }
-    if (queueMode) {
-        std::stable_sort(queue.begin(), queue.end(), PatternQueueComperator());
-        for (const PatternQueue& q : queue)
-            if ((err = emit(q.shapeIndex, *q.pattern, q.offset))) return err;
     }
     return launch(true);
 }

@@ -1,5 +1,5 @@
 // The interior-run kernel over 256-bit (AVX2) and 512-bit (AVX-512) vectors.
-// Only the code below the target pragmas uses those instructions; it runs
+// Only the code between the target brackets uses those instructions; it runs
 // only where simd::level() allows it. Each level's code lives in its own
 // namespace, so no inline function is shared with the portable build.
 #include "VemaroRunKernels.h"
@@ -12,8 +12,7 @@
 #if VEMARO_HAVE_AVX2
 #include <immintrin.h>
 
-#pragma GCC push_options
-#pragma GCC target("avx2")
+VEMARO_AVX2_BEGIN
 
 namespace runs {
 namespace avx2 {
@@ -57,7 +56,7 @@ struct V {
 #undef VEMARO_RUN_NS
 }  // namespace runs
 
-#pragma GCC pop_options
+VEMARO_AVX2_END
 
 VEMARO_AVX512_BEGIN
 

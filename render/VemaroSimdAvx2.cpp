@@ -1,12 +1,11 @@
-// The blend row kernels over 256-bit vectors. Only the code below the target
-// pragma uses AVX2; it runs only where simd::level() allows it.
+// The blend row kernels over 256-bit vectors. Only the code between the
+// target brackets uses AVX2; it runs only where simd::level() allows it.
 #include "VemaroBlendRow.h"
 
 #if VEMARO_BLEND_SSE2 && VEMARO_HAVE_AVX2
 #include <immintrin.h>
 
-#pragma GCC push_options
-#pragma GCC target("avx2")
+VEMARO_AVX2_BEGIN
 
 namespace Blend {
 namespace avx2 {
@@ -19,6 +18,7 @@ struct V {
     static constexpr int kAllBytes = -1, kAllFloats = 0xFF;
     static F cmpeqF(F a, F b) { return _mm256_cmp_ps(a, b, _CMP_EQ_OQ); }
     static F cmpltF(F a, F b) { return _mm256_cmp_ps(a, b, _CMP_LT_OQ); }
+    static F gatherF(const float* base, I index) { return _mm256_i32gather_ps(base, index, 4); }
 #define VEMARO_MM(op) _mm256_##op
 #define VEMARO_MMSI(op) _mm256_##op##_si256
 #include "VemaroSimdOps.inl"
@@ -50,5 +50,5 @@ namespace Blend {
 #undef VEMARO_SIMD_NS
 }  // namespace Blend
 
-#pragma GCC pop_options
+VEMARO_AVX2_END
 #endif

@@ -1,33 +1,12 @@
 // The plain C++ span kernels, and the choice of kernels by vector level.
 #include "VemaroSpanKernels.h"
 
-#include "VemaroSimd.h"
-
-#include <cmath>
+#include "VemaroDoubleLanes.h"
 
 namespace spans {
 
 namespace portable {
-// One lane: the selects are the branches of the per-pixel code.
-struct V {
-    using D = double;
-    using M = bool;
-    static constexpr int kLanes = 1;
-    static D set1(double v) { return v; }
-    static D load(const double* p) { return *p; }
-    static D loadPartial(const double* p, int) { return *p; }
-    static D add(D a, D b) { return a + b; }
-    static D sub(D a, D b) { return a - b; }
-    static D mul(D a, D b) { return a * b; }
-    static D sqrt(D a) { return std::sqrt(a); }
-    static D abs(D a) { return std::fabs(a); }
-    static D trunc(D a) { return std::trunc(a); }
-    static M le(D a, D b) { return a <= b; }
-    static M ge(D a, D b) { return a >= b; }
-    static M gt(D a, D b) { return a > b; }
-    static M lt(D a, D b) { return a < b; }
-    static M mor(M a, M b) { return a || b; }
-    static D select(M m, D a, D b) { return m ? a : b; }
+struct V : lanes::Scalar {
     static void storeF(float* p, D v) { *p = static_cast<float>(v); }
 };
 }  // namespace portable

@@ -222,6 +222,45 @@ void checkRows(int popup, bool runs) {
     });
 }
 
+// Every pair of 8-bit bottom and top channel values, three pairs a pixel,
+// under the alphas ab and at.
+void everyChannelPair(int ab, int at, std::vector<PF_Pixel>& bottom, std::vector<PF_Pixel>& top) {
+    constexpr int kPairs = 256 * 256, kPixels = (kPairs + 2) / 3;
+    bottom.resize(kPixels);
+    top.resize(kPixels);
+    for (int i = 0; i < kPixels; ++i) {
+        auto pair = [&](int k, A_u_char& b, A_u_char& t) {
+            const int c = (3 * i + k) % kPairs;
+            b = static_cast<A_u_char>(c & 255);
+            t = static_cast<A_u_char>(c >> 8);
+        };
+        pair(0, bottom[i].red, top[i].red);
+        pair(1, bottom[i].green, top[i].green);
+        pair(2, bottom[i].blue, top[i].blue);
+        bottom[i].alpha = static_cast<A_u_char>(ab);
+        top[i].alpha = static_cast<A_u_char>(at);
+    }
+}
+
+// One row of bottom beneath top gives want, at every vector width.
+template <class Op, class P>
+void expectRowsAtEveryLevel(Op op, const std::vector<P>& bottom, const std::vector<P>& top,
+                            const std::vector<P>& want) {
+    std::vector<P> got;
+    for (int level = 0; level <= static_cast<int>(simd::supported()); ++level) {
+        simd::setLevelCap(static_cast<simd::Level>(level));
+        got = top;
+        Blend::blendRow(op, bottom.data(), got.data(), static_cast<A_long>(got.size()));
+        for (std::size_t i = 0; i < got.size(); ++i)
+            if (std::memcmp(&got[i], &want[i], sizeof(P)) != 0) {
+                simd::setLevelCap(simd::Level::Avx512);
+                FAIL() << "level " << level << " bottom " << str(bottom[i]) << " top " << str(top[i]) << ": got "
+                       << str(got[i]) << ", want " << str(want[i]);
+            }
+    }
+    simd::setLevelCap(simd::Level::Avx512);
+}
+
 }  // namespace
 
 // Every vector width the processor has, and the portable one, on the same
@@ -351,36 +390,15 @@ TEST(BlendRow, EightBitChannelsConvertAlikeInFloatAndDouble) {
 // bits. Every bottom and top channel pair under every alpha of the other
 // operand, three pairs a pixel, at every vector width.
 TEST(BlendRow, OpaqueGroupsEqualTheFormulasForEveryEightBitValue) {
-    constexpr int kPairs = 256 * 256, kPixels = (kPairs + 2) / 3;
-    std::vector<PF_Pixel> bottom(kPixels), top(kPixels), want(kPixels), got(kPixels);
+    std::vector<PF_Pixel> bottom, top, want;
     for (const bool opaqueTop : {true, false})
         for (int a = 0; a < 256; ++a) {
-            for (int i = 0; i < kPixels; ++i) {
-                auto pair = [&](int k, A_u_char& b, A_u_char& t) {
-                    const int c = (3 * i + k) % kPairs;
-                    b = static_cast<A_u_char>(c & 255);
-                    t = static_cast<A_u_char>(c >> 8);
-                };
-                PF_Pixel& b = bottom[i];
-                PF_Pixel& t = top[i];
-                pair(0, b.red, t.red);
-                pair(1, b.green, t.green);
-                pair(2, b.blue, t.blue);
-                b.alpha = static_cast<A_u_char>(opaqueTop ? a : 255);
-                t.alpha = static_cast<A_u_char>(opaqueTop ? 255 : a);
-                want[i] = reference<PF_Pixel>(BlendMode::Screen, b, t);
-            }
-            for (int level = 0; level <= static_cast<int>(simd::supported()); ++level) {
-                simd::setLevelCap(static_cast<simd::Level>(level));
-                got = top;
-                Blend::blendRow(BlendOp<BlendMode::Screen>{}, bottom.data(), got.data(), kPixels);
-                for (int i = 0; i < kPixels; ++i)
-                    if (std::memcmp(&got[i], &want[i], sizeof(PF_Pixel)) != 0)
-                        FAIL() << "level " << level << " bottom " << str(bottom[i]) << " top " << str(top[i])
-                               << ": got " << str(got[i]) << ", want " << str(want[i]);
-            }
+            everyChannelPair(opaqueTop ? a : 255, opaqueTop ? 255 : a, bottom, top);
+            want.resize(top.size());
+            for (std::size_t i = 0; i < top.size(); ++i)
+                want[i] = reference<PF_Pixel>(BlendMode::Screen, bottom[i], top[i]);
+            expectRowsAtEveryLevel(BlendOp<BlendMode::Screen>{}, bottom, top, want);
         }
-    simd::setLevelCap(simd::Level::Avx512);
 }
 
 // The 8-bit rows divide by multiplying with a reciprocal biased upwards; the
@@ -426,6 +444,71 @@ TEST(BlendRow, SixteenBitQuotientsAreExactFloors) {
                              div(_mm_loadu_si128(reinterpret_cast<const __m128i*>(&xs[k]))));
             for (int j = 0; j < 4; ++j)
                 if (got[j] != floorDiv(xs[k + j], A)) FAIL() << xs[k + j] << " / " << A << ": got " << got[j];
+        }
+    }
+}
+#endif
+
+// Soft light at 8 bits looks its channel function up by the two channels.
+// Every bottom and top channel pair, three a pixel, under alphas at and
+// between the ends, at every vector width.
+TEST(BlendRow, EightBitSoftLightEqualsThePixelFunctionForEveryChannelPair) {
+    std::vector<PF_Pixel> bottom, top, want;
+    const BlendOp<BlendMode::Softlight> op;
+    for (const int ab : {1, 128, 255})
+        for (const int at : {1, 127, 255}) {
+            everyChannelPair(ab, at, bottom, top);
+            want.resize(top.size());
+            for (std::size_t i = 0; i < top.size(); ++i) want[i] = op(bottom[i], top[i]);
+            expectRowsAtEveryLevel(op, bottom, top, want);
+        }
+}
+
+// Soft light at 16 bits settles most channels from bounds on the power and
+// calls the library only where the bounds round apart. Many random pixels,
+// so that both ways run often, against the per-pixel function at every width;
+// channels at and above full among them.
+TEST(BlendRow, SixteenBitSoftLightEqualsThePixelFunctionOnManyPixels) {
+    Source src;
+    constexpr int kPixels = 60000;
+    std::vector<PF_Pixel16> bottom(kPixels), top(kPixels), want(kPixels);
+    for (PF_Pixel16& p : bottom) src.fill(p);
+    for (PF_Pixel16& p : top) src.fill(p);
+    // Random channels rather than the picked edge values for most pixels.
+    for (int i = 0; i < kPixels; i += 2) {
+        for (A_u_short* c :
+             {&bottom[i].red, &bottom[i].green, &bottom[i].blue, &top[i].red, &top[i].green, &top[i].blue})
+            *c = static_cast<A_u_short>(src.rng() % 32769);
+        bottom[i].alpha = static_cast<A_u_short>(1 + src.rng() % 32768);
+        top[i].alpha = static_cast<A_u_short>(1 + src.rng() % 32768);
+    }
+    const BlendOp<BlendMode::Softlight> op;
+    for (int i = 0; i < kPixels; ++i) want[i] = op(bottom[i], top[i]);
+    expectRowsAtEveryLevel(op, bottom, top, want);
+}
+
+#if VEMARO_BLEND_SSE2
+// The bounds must hold the C library's powf for every 16-bit bottom channel
+// and the exponents of top channels across the range (both sides of one
+// half, where the exponent's formula switches, and the ends).
+TEST(BlendRow, SoftLightPowerBoundsHoldTheLibraryPower) {
+    const double* log2b = Blend::rowdetail::softlightLog2Table16();
+    std::vector<int> tops = {0, 1, 2, 16383, 16384, 16385, 32766, 32767, 32768};
+    for (int u = 3; u < 32768; u += 211) tops.push_back(u);
+    for (const int u : tops) {
+        const float t = static_cast<float>(u) * (1.0f / 32768.0f);
+        const float e = t < 0.5f ? 2.0f * (1.0f - t) : 1.0f / (2.0f * t);
+        for (int32_t c = 0; c <= 32768; c += 4) {
+            int32_t cs[4];
+            float es[4] = {e, e, e, e}, lo[4], hi[4];
+            for (int j = 0; j < 4; ++j) cs[j] = std::min(c + j, 32768);
+            Blend::sse2::powBounds<4>(cs, es, log2b, 32768, lo, hi);
+            for (int j = 0; j < 4; ++j) {
+                const float p = std::pow(static_cast<float>(cs[j]) * (1.0f / 32768.0f), e);
+                if (!(lo[j] <= p && p <= hi[j]))
+                    FAIL() << "channel " << cs[j] << " exponent " << e << ": " << lo[j] << " <= " << p
+                           << " <= " << hi[j];
+            }
         }
     }
 }

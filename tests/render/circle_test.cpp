@@ -1,6 +1,7 @@
 // The circle rasteriser: its region, coverage against Cairo, the hard-edged
 // circle against a lattice-point count, agreement across depths, stacking and
 // the edge cases of rings and strokes.
+#include "CairoCoverage.h"
 #include "DrawCircle.h"
 #include "RenderFixture.h"
 #include "VemaroBlend.h"
@@ -70,19 +71,10 @@ namespace {
 // Cairo's coverage of the same disc; our pixel centres sit on whole
 // coordinates, Cairo's at half ones.
 std::vector<double> cairoDisc(int w, int h, double x, double y, double r) {
-    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_A8, w, h);
-    cairo_t* cr = cairo_create(s);
-    cairo_arc(cr, x + 0.5, y + 0.5, r, 0, 2 * M_PI);
-    cairo_fill(cr);
-    cairo_surface_flush(s);
-    std::vector<double> cov(std::size_t(w) * h);
-    const unsigned char* data = cairo_image_surface_get_data(s);
-    const int stride = cairo_image_surface_get_stride(s);
-    for (int j = 0; j < h; ++j)
-        for (int i = 0; i < w; ++i) cov[std::size_t(j) * w + i] = data[j * stride + i] / 255.0;
-    cairo_destroy(cr);
-    cairo_surface_destroy(s);
-    return cov;
+    return cairoCoverage(w, h, [&](cairo_t* cr) {
+        cairo_arc(cr, x + 0.5, y + 0.5, r, 0, 2 * M_PI);
+        cairo_fill(cr);
+    });
 }
 
 }  // namespace
@@ -155,12 +147,6 @@ std::vector<CircleDrawer::Pattern> scene() {
     return s;
 }
 
-template <class P>
-Norm premultipliedAt(const World& w, int x, int y) {
-    const Norm n = norm(w.at<P>(x, y));
-    return {n.a, n.r * n.a, n.g * n.a, n.b * n.a};
-}
-
 }  // namespace
 
 // One scene at the three depths: 16 bits within 0.1/255 of float, 8 bits
@@ -171,20 +157,10 @@ TEST_F(CircleTest, DepthsAgree) {
     World w8(W, H, Depth::Bits8), w16(W, H, Depth::Bits16), w32(W, H, Depth::Float);
     for (World* w : {&w8, &w16, &w32})
         for (const CircleDrawer::Pattern& p : scene()) ASSERT_EQ(drawCircle(&in, *suites, *w, p), PF_Err_NONE);
-    double worst16 = 0, worst8 = 0;
-    for (int y = 0; y < H; ++y)
-        for (int x = 0; x < W; ++x) {
-            const Norm f = premultipliedAt<PF_PixelFloat>(w32, x, y);
-            const Norm s = premultipliedAt<PF_Pixel16>(w16, x, y);
-            const Norm e = premultipliedAt<PF_Pixel>(w8, x, y);
-            worst16 = std::max(
-                {worst16, std::fabs(f.a - s.a), std::fabs(f.r - s.r), std::fabs(f.g - s.g), std::fabs(f.b - s.b)});
-            worst8 = std::max(
-                {worst8, std::fabs(f.a - e.a), std::fabs(f.r - e.r), std::fabs(f.g - e.g), std::fabs(f.b - e.b)});
-        }
-    EXPECT_LE(worst16 * 255, 0.1);
-    EXPECT_LE(worst8 * 255, 4.0);
-    std::printf("worst difference from float: 16 bits %.4f/255, 8 bits %.3f/255\n", worst16 * 255, worst8 * 255);
+    const DepthGap gap = depthGap(w8, w16, w32);
+    EXPECT_LE(gap.bits16, 0.1);
+    EXPECT_LE(gap.bits8, 4.0);
+    std::printf("worst difference from float: 16 bits %.4f/255, 8 bits %.3f/255\n", gap.bits16, gap.bits8);
 }
 
 // ------------------------------------------------------------ stacking and edges

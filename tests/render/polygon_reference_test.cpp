@@ -5,6 +5,7 @@
 // exactly, pixels on a side within a tolerance, and pixels near a corner
 // (where one side's distance stands for two, and the cheap angle may pick the
 // neighbour) only through the total.
+#include "CairoCoverage.h"
 #include "RenderFixture.h"
 #include "polygon_draw.h"
 
@@ -103,24 +104,6 @@ void tracePath(cairo_t* cr, const std::vector<Pt>& v) {
     cairo_close_path(cr);
 }
 
-// Cairo's coverage of what draw() paints, as alphas in [0, 1].
-std::vector<double> cairoCoverage(int w, int h, const std::function<void(cairo_t*)>& draw) {
-    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_A8, w, h);
-    cairo_t* cr = cairo_create(s);
-    cairo_set_miter_limit(cr, 1000.0);
-    cairo_set_line_join(cr, CAIRO_LINE_JOIN_MITER);
-    draw(cr);
-    cairo_surface_flush(s);
-    std::vector<double> cov(std::size_t(w) * h);
-    const unsigned char* data = cairo_image_surface_get_data(s);
-    const int stride = cairo_image_surface_get_stride(s);
-    for (int j = 0; j < h; ++j)
-        for (int i = 0; i < w; ++i) cov[std::size_t(j) * w + i] = data[j * stride + i] / 255.0;
-    cairo_destroy(cr);
-    cairo_surface_destroy(s);
-    return cov;
-}
-
 // Cairo's picture of the filled shape (with its hole, by the even-odd rule).
 std::vector<double> cairoFill(int w, int h, const PolygonDrawer::Pattern& p) {
     return cairoCoverage(w, h, [&](cairo_t* cr) {
@@ -136,6 +119,8 @@ std::vector<double> cairoFill(int w, int h, const PolygonDrawer::Pattern& p) {
 // the hole cleared and its own stroke laid again.
 std::vector<double> cairoGrown(int w, int h, const PolygonDrawer::Pattern& p) {
     return cairoCoverage(w, h, [&](cairo_t* cr) {
+        cairo_set_miter_limit(cr, 1000.0);
+        cairo_set_line_join(cr, CAIRO_LINE_JOIN_MITER);
         cairo_set_line_width(cr, 2 * p.strokeWidth);
         tracePath(cr, outline(p, p.radius));
         cairo_fill_preserve(cr);
