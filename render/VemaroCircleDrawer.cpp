@@ -1,6 +1,7 @@
 #include "VemaroCircleDrawer.h"
 
 #include "VemaroBlend.h"
+#include "VemaroColumnRounding.h"
 #include "VemaroRasteriser.h"
 #include "VemaroRunKernels.h"
 #include "VemaroSpanKernels.h"
@@ -193,14 +194,12 @@ void CircleDrawer::drawDraftLoop(const PF_LRect& b, Op op) const {
 }
 
 // The columns [from, to) of the band that can lie within sqrt(reach2) of the
-// centre x, with a column to spare; false when none can. Positions are clamped
-// in double before they become integers.
+// centre x, with a column to spare; false when none can.
 static VEMARO_INLINE bool columnsWithin(double x, double reach2, const PF_LRect& b, A_long& from, A_long& to) {
     if (!(reach2 >= 0.0)) return false;
-    auto column = [](double v, A_long lo, A_long hi) { return v <= lo ? lo : (v >= hi ? hi : static_cast<A_long>(v)); };
     const double reach = std::sqrt(reach2) + 1.0;
-    from = column(std::floor(x - reach), b.left, b.right);
-    to = column(std::floor(x + reach) + 1.0, from, b.right);
+    from = raster::floorIn(x - reach, b.left, b.right);
+    to = raster::floorPlusOneIn(x + reach, from, b.right);
     return true;
 }
 
@@ -327,9 +326,6 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
         const double ady2 = ady * ady;
         P* out = raster::row<P>(world, r);
         const bool rowInHole = ady < fb.innerSafe;
-        auto column = [](double v, A_long lo, A_long hi) {
-            return v <= lo ? lo : (v >= hi ? hi : static_cast<A_long>(v));
-        };
 
         // The run inside the outer edge: sq <= hi at both ends holds between
         // them, the squares being convex along the row. Short rows are not
@@ -340,8 +336,8 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
             continue;
         }
         const double hw = std::sqrt(hi);
-        A_long a = column(std::ceil(p.x - hw), from, to);
-        A_long z = column(std::floor(p.x + hw) + 1.0, a, to);
+        A_long a = raster::ceilIn(p.x - hw, from, to);
+        A_long z = raster::floorPlusOneIn(p.x + hw, a, to);
         while (a < z && sq[a] > hi) ++a;
         while (z > a && sq[z - 1] > hi) --z;
         // Cut out the hole: on each side of the centre the squares are
@@ -350,8 +346,8 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
         A_long leftEnd = z, rightStart = z;
         if (lo > 0.0 && a < z) {
             const double hh = std::sqrt(lo);
-            leftEnd = column(std::floor(p.x - hh) + 1.0, a, z);
-            rightStart = column(std::ceil(p.x + hh), leftEnd, z);
+            leftEnd = raster::floorPlusOneIn(p.x - hh, a, z);
+            rightStart = raster::ceilIn(p.x + hh, leftEnd, z);
             while (leftEnd > a && sq[leftEnd - 1] < lo) --leftEnd;
             while (rightStart < z && sq[rightStart] < lo) ++rightStart;
         }
