@@ -82,9 +82,17 @@ struct Geometry {
     double u(A_long c, double bu) const { return std::fabs(a0 * off[c] + bu); }
     double v(A_long c, double bv) const { return std::fabs(a2 * off[c] + bv); }
 
+    // Far more than the rounding of x + p and x + q, the ends of a range of
+    // columns, and of p and q themselves; at most a column, which is all
+    // where the magnitudes are huge or not finite.
+    VEMARO_INLINE static double slack(double x, double p, double q) {
+        const double m = 1e-9 * (1.0 + std::fabs(x) + std::fabs(p) + std::fabs(q));
+        return m < 1.0 ? m : 1.0;
+    }
+
     // The columns where |a (c - x) + b| < reach can hold. The reach is widened
     // by far more than the rounding of the per-pixel distance, and the range
-    // by a column, so no such column is left out. A reciprocal that is not
+    // by the slack, so no such column is left out. A reciprocal that is not
     // finite gives a range that does not restrict.
     VEMARO_INLINE static Columns within(double a, double inv, double b, double reach, double x) {
         constexpr double inf = std::numeric_limits<double>::infinity();
@@ -92,7 +100,8 @@ struct Geometry {
         if (a == 0.0) return std::fabs(b) < r ? Columns{-inf, inf} : Columns{inf, -inf};
         double p = (-r - b) * inv, q = (r - b) * inv;
         if (p > q) std::swap(p, q);
-        return {x + p - 1.0, x + q + 1.0};
+        const double m = slack(x, p, q);
+        return {x + p - m, x + q + m};
     }
 
     // The columns of the band where u < reachU and v < reachV can hold: a run
@@ -117,7 +126,7 @@ struct Geometry {
 
     // Columns where |a (c - x) + b| < reach holds for certain, by the
     // per-pixel distance too: the reach narrowed by far more than its
-    // rounding, and the range by a column. A range in doubt (NaN) is empty.
+    // rounding, and the range by the slack. A range in doubt (NaN) is empty.
     VEMARO_INLINE static Columns surely(double a, double inv, double b, double reach, double x) {
         constexpr double inf = std::numeric_limits<double>::infinity();
         const double r = reach - 1e-12 * (reach + std::fabs(b));
@@ -125,7 +134,8 @@ struct Geometry {
         double p = (-r - b) * inv, q = (r - b) * inv;
         if (p > q) std::swap(p, q);
         if (!(p <= q)) return {inf, -inf};
-        return {x + p + 1.0, x + q - 1.0};
+        const double m = slack(x, p, q);
+        return {x + p + m, x + q - m};
     }
 
     // Columns of `within` where u < b.U and v < b.V (b strict): not all of

@@ -471,9 +471,16 @@ TEST_F(LineTest, InteriorRunsNearTheAxesStopAtExactBounds) {
     };
     // Bounds on pixel centres, and bounds past them by more than half a
     // pixel, where a run one column too long would take a pixel of partial
-    // coverage.
-    const Case cases[] = {{32, 24, 20.5, 6.5},  {32.5, 24, 20, 6},    {31, 23.5, 9.5, 12.5},
-                          {32, 24, 0.75, 20.5}, {32, 24, 21.2, 10.2}, {31.5, 23, 14.3, 5.9}};
+    // coverage; bounds a hair from a centre, where the float alpha of the
+    // column beyond is a hair above 0 (outer edge) or below 1 (interior).
+    const Case cases[] = {{32, 24, 20.5, 6.5},
+                          {32.5, 24, 20, 6},
+                          {31, 23.5, 9.5, 12.5},
+                          {32, 24, 0.75, 20.5},
+                          {32, 24, 21.2, 10.2},
+                          {31.5, 23, 14.3, 5.9},
+                          {32, 24, 20.5 + 1e-8, 6.5 + 1e-8},
+                          {32, 24, 20.5 - 5e-8, 6.5 - 5e-8}};
     for (int level = 0; level <= static_cast<int>(simd::supported()); ++level) {
         simd::setLevelCap(static_cast<simd::Level>(level));
         for (Depth depth : {Depth::Bits8, Depth::Float}) {
