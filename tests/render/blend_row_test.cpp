@@ -401,6 +401,24 @@ TEST(BlendRow, OpaqueGroupsEqualTheFormulasForEveryEightBitValue) {
         }
 }
 
+// Dodge and burn divide every channel at 8 bits. Every bottom and top channel
+// pair under alphas that take the general kernel and the opaque ones, at every
+// vector width, against plain integer division.
+TEST(BlendRow, EightBitDodgeAndBurnEqualTheFormulasForEveryChannelPair) {
+    std::vector<PF_Pixel> bottom, top, want;
+    for (const BlendMode mode : {BlendMode::Dodge, BlendMode::Burn})
+        for (const int ab : {1, 200, 255})
+            for (const int at : {3, 128, 255}) {
+                everyChannelPair(ab, at, bottom, top);
+                want.resize(top.size());
+                for (std::size_t i = 0; i < top.size(); ++i) want[i] = reference<PF_Pixel>(mode, bottom[i], top[i]);
+                if (mode == BlendMode::Dodge)
+                    expectRowsAtEveryLevel(BlendOp<BlendMode::Dodge>{}, bottom, top, want);
+                else
+                    expectRowsAtEveryLevel(BlendOp<BlendMode::Burn>{}, bottom, top, want);
+            }
+}
+
 // The 8-bit rows divide by multiplying with a reciprocal biased upwards; the
 // floor of the product must be the quotient for every dividend and divisor
 // they meet (dividends below 2^17, divisors up to 510).
