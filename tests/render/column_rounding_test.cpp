@@ -15,7 +15,8 @@ A_long clamped(double rounded, A_long lo, A_long hi) {
 }
 
 void expectAll(double v, A_long lo, A_long hi) {
-    EXPECT_EQ(raster::floorIn(v, lo, hi), clamped(std::floor(v), lo, hi)) << "floor " << v << " in " << lo << ".." << hi;
+    EXPECT_EQ(raster::floorIn(v, lo, hi), clamped(std::floor(v), lo, hi))
+        << "floor " << v << " in " << lo << ".." << hi;
     EXPECT_EQ(raster::floorPlusOneIn(v, lo, hi), clamped(std::floor(v) + 1.0, lo, hi))
         << "floor + 1 " << v << " in " << lo << ".." << hi;
     EXPECT_EQ(raster::ceilIn(v, lo, hi), clamped(std::ceil(v), lo, hi)) << "ceil " << v << " in " << lo << ".." << hi;
@@ -31,9 +32,9 @@ TEST(ColumnRounding, MatchesTheClampedLibraryRounding) {
         const A_long lo = range[0], hi = range[1];
         for (A_long k = lo - 3; k <= hi + 3; ++k)
             for (double d : {0.0, 0.5, 1e-9, -1e-9, 0.25, -0.75}) expectAll(k + d, lo, hi);
-        for (double v : {std::nextafter(static_cast<double>(lo), -1e9), std::nextafter(static_cast<double>(hi), 1e9),
-                         std::nextafter(lo + 1.0, -1e9), std::nextafter(hi - 1.0, 1e9), -0.0, 1e15, -1e15,
-                         HUGE_VAL, -HUGE_VAL})
+        for (double v :
+             {std::nextafter(static_cast<double>(lo), -1e9), std::nextafter(static_cast<double>(hi), 1e9),
+              std::nextafter(lo + 1.0, -1e9), std::nextafter(hi - 1.0, 1e9), -0.0, 1e15, -1e15, HUGE_VAL, -HUGE_VAL})
             expectAll(v, lo, hi);
     }
     std::mt19937_64 g(7);
