@@ -102,7 +102,8 @@ public:
     PF_Err drawRepeater2D();
     void calculateBoundingBox(Vector& min, Vector& max) const;
     bool hitRectangle(const Vector& aMin, const Vector& aMax, const Vector& bMin, const Vector& bMax) const;
-    // Chooses the element's shape and queues it or hands it to the schedule.
+    // Chooses the element's shape and, when it is at the priority being
+    // drawn, hands it to the schedule.
     PF_Err drawPattern(Pattern& element, const Vector& offset);
     // The shape an element draws with (the post-2D shape map may choose
     // another); outside 0..7 it draws nothing.

@@ -63,18 +63,6 @@ VEMARO_INLINE void prefetchSpan(const PF_LayerDef* world, A_long r, const PF_LRe
 #endif
 }
 
-// The two ends of a row's span.
-template <class P>
-VEMARO_INLINE void prefetchEnds(const PF_LayerDef* world, A_long r, A_long from, A_long to) {
-#if defined(__GNUC__)
-    const P* p = raster::row<P>(world, r);
-    __builtin_prefetch(p + from, 1);
-    __builtin_prefetch(p + to - 1, 1);
-#else
-    (void)world, (void)r, (void)from, (void)to;
-#endif
-}
-
 }  // namespace
 
 CircleDrawer::CircleDrawer(PF_InData* in_data_, AEGP_SuiteHandler& suites_, unsigned char draft_, PF_LayerDef* world_,
@@ -225,7 +213,7 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
     using D = raster::Depth<P>;
     // The first rows are asked for before the set-up below, which hides
     // most of their fetch for small elements.
-    for (A_long r = b.top; r < b.bottom && r < b.top + 16; ++r) prefetchEnds<P>(world, r, b.left, b.right);
+    for (A_long r = b.top; r < b.bottom && r < b.top + 16; ++r) raster::prefetchRow<P>(world, r, b, b.left, b.right);
     const Pattern& p = *pattern;
     const Edges e(p);
     const double opacity = p.opacity;
