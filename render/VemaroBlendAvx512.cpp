@@ -101,6 +101,31 @@ struct V {
     static F halvesLoF(F a, F b) { return _mm512_shuffle_ps(a, b, _MM_SHUFFLE(1, 0, 1, 0)); }
     static F halvesHiF(F a, F b) { return _mm512_shuffle_ps(a, b, _MM_SHUFFLE(3, 2, 3, 2)); }
 
+    // Double lanes of soft light's power bounds.
+    using D = __m512d;
+    static F asF(I a) { return _mm512_castsi512_ps(a); }
+    static D set1D(double v) { return _mm512_set1_pd(v); }
+    static D addD(D a, D b) { return _mm512_add_pd(a, b); }
+    static D subD(D a, D b) { return _mm512_sub_pd(a, b); }
+    static D mulD(D a, D b) { return _mm512_mul_pd(a, b); }
+    static D lowD(F f) { return _mm512_cvtps_pd(_mm512_castps512_ps256(f)); }
+    static D highD(F f) { return _mm512_cvtps_pd(_mm256_castpd_ps(_mm512_extractf64x4_pd(_mm512_castps_pd(f), 1))); }
+    static D gatherLowD(const double* base, I index) {
+        return _mm512_i32gather_pd(_mm512_castsi512_si256(index), base, 8);
+    }
+    static D gatherHighD(const double* base, I index) {
+        return _mm512_i32gather_pd(_mm512_extracti64x4_epi64(index, 1), base, 8);
+    }
+    static D exp2BitsD(D v) {
+        return _mm512_castsi512_pd(
+            _mm512_slli_epi64(_mm512_add_epi64(_mm512_castpd_si512(v), _mm512_set1_epi64(1023)), 52));
+    }
+    static F floatsD(D low, D high) {
+        const __m256 l = _mm512_cvtpd_ps(low), h = _mm512_cvtpd_ps(high);
+        return _mm512_castpd_ps(
+            _mm512_insertf64x4(_mm512_castpd256_pd512(_mm256_castps_pd(l)), _mm256_castps_pd(h), 1));
+    }
+
 private:
     static I bits(F a) { return _mm512_castps_si512(a); }
     static F bitsF(I a) { return _mm512_castsi512_ps(a); }

@@ -74,50 +74,47 @@ VEMARO_INLINE I fromFloatF(F f) {
     return V::cvttF32(V::minF(V::andF(cmpgeF(v, V::zeroF()), v), full));
 }
 
-// Bounds lo <= pow(b, e) <= hi of N lanes, for b the float of integer channel
-// c (log2b[c] its log2, 0 at c = 0) and 1/2 <= e <= 2. b^e = 2^x, x = e log2 b
-// at least -32, comes from 2^x = 2^k 2^f, k the nearest integer, |f| <= 1/2,
-// 2^f by its series to the power 10 (truncation below 2^-41): within 2^-40
-// of the exact power. The library's powf is within one unit in the last place
-// (2^-23 relatively) of it, and the bounds are 2^-21 off: they hold it even
-// after rounding to float. b = 0 and b = 1 give 0 and 1 exactly.
-template <int N>
-VEMARO_INLINE void powBounds(const int32_t* c, const float* e, const double* log2b, int32_t full, float* lo,
-                             float* hi) {
-    static constexpr std::array<double, 11> kSeries = [] {  // ln2^n / n!
-        std::array<double, 11> a{};
+// Bounds lo <= pow(b, e) <= hi on the lanes, for b the float of integer
+// channel c (log2b[c] its log2, 0 at c = 0) and 1/2 <= e <= 2. b^e = 2^x,
+// x = e log2 b at least -32, comes from 2^x = 2^k 2^f, k the nearest integer,
+// |f| <= 1/2, 2^f by its series to the power 7 (the rest below 2^-26 of it;
+// the roundings of the double arithmetic are far smaller). The library's powf
+// is within one unit in the last place (2^-23 relatively) of the exact power,
+// and the bounds are 2^-21 off: they hold it even after rounding to float.
+// b = 0 and b = 1 give 0 and 1 exactly. In double lanes, half the float lanes
+// at a time; 2^k is made from the bits that rounding x to k leaves.
+struct PowBounds {
+    F lo, hi;
+};
+template <int kFull>
+VEMARO_INLINE PowBounds powBounds(I c, F e, const double* log2b) {
+    static constexpr std::array<double, 8> kSeries = [] {  // ln2^n / n!
+        std::array<double, 8> a{};
         double term = 1.0;
-        for (int n = 0; n < 11; ++n) {
+        for (int n = 0; n < 8; ++n) {
             a[n] = term;
             term = term * 0x1.62e42fefa39efp-1 / (n + 1);
         }
         return a;
     }();
-    static constexpr std::array<double, 33> kScale = [] {  // 2^-n
-        std::array<double, 33> a{};
-        double v = 1.0;
-        for (double& x : a) {
-            x = v;
-            v *= 0.5;
-        }
-        return a;
-    }();
-    for (int j = 0; j < N; ++j) {
-        const double x = static_cast<double>(e[j]) * log2b[c[j]];
-        const double k = (x + 0x1.8p52) - 0x1.8p52;  // nearest integer
-        const double f = x - k;
-        const double* a = kSeries.data();
-        double p = a[9] + f * a[10];
-        p = a[8] + f * p, p = a[7] + f * p, p = a[6] + f * p, p = a[5] + f * p, p = a[4] + f * p;
-        p = a[3] + f * p, p = a[2] + f * p, p = a[1] + f * p, p = a[0] + f * p;
-        p *= kScale[static_cast<int>(-k)];
-        lo[j] = static_cast<float>(p * (1.0 - 0x1p-21));
-        hi[j] = static_cast<float>(p * (1.0 + 0x1p-21));
-    }
-    for (int j = 0; j < N; ++j) {
-        if (c[j] == 0) lo[j] = hi[j] = 0.0f;
-        if (c[j] == full) lo[j] = hi[j] = 1.0f;
-    }
+    using D = V::D;
+    struct Pair {
+        D lo, hi;
+    };
+    auto bounds = [](D e, D log2) {
+        const D x = V::mulD(e, log2);
+        const D shifted = V::addD(x, V::set1D(0x1.8p52));
+        const D f = V::subD(x, V::subD(shifted, V::set1D(0x1.8p52)));  // x less the nearest integer k
+        D p = V::addD(V::set1D(kSeries[6]), V::mulD(f, V::set1D(kSeries[7])));
+        for (int n = 5; n >= 0; --n) p = V::addD(V::set1D(kSeries[n]), V::mulD(f, p));
+        p = V::mulD(p, V::exp2BitsD(shifted));  // k is in the low bits of shifted
+        return Pair{V::mulD(p, V::set1D(1.0 - 0x1p-21)), V::mulD(p, V::set1D(1.0 + 0x1p-21))};
+    };
+    const auto low = bounds(V::lowD(e), V::gatherLowD(log2b, c));
+    const auto high = bounds(V::highD(e), V::gatherHighD(log2b, c));
+    const F zero = V::asF(V::cmpeq32(c, V::zero())), one = V::asF(V::cmpeq32(c, V::set32(kFull)));
+    auto exact = [&](F v) { return selectF(one, V::set1F(1.0f), V::andnotF(zero, v)); };
+    return {exact(V::floatsD(low.lo, high.lo)), exact(V::floatsD(low.hi, high.hi))};
 }
 
 // Soft light of integer channels given as floats, alphas not 0: the float
@@ -135,30 +132,27 @@ struct SoftInt {
 };
 template <int kFull>
 VEMARO_INLINE SoftInt softIntBounded(F ab, F at, const F (&bc)[3], const F (&tc)[3], const I (&bi)[3],
-                              const double* log2b) {
+                                     const double* log2b) {
     constexpr int N = V::kLanesF;
     const WeightsF w(ab, at);
     I c[3];
     for (int k = 0; k < 3; ++k) {
-        int32_t index[N];
-        float es[N], lo[N], hi[N];
-        V::store(index, bi[k]);
-        V::storeF(es, softExponentF(tc[k]));
-        powBounds<N>(index, es, log2b, kFull, lo, hi);
-        const I low = fromFloatF<kFull>(w.mix(bc[k], tc[k], V::loadF(lo)));
-        const I high = fromFloatF<kFull>(w.mix(bc[k], tc[k], V::loadF(hi)));
+        const F e = softExponentF(tc[k]);
+        const PowBounds p = powBounds<kFull>(bi[k], e, log2b);
+        const I low = fromFloatF<kFull>(w.mix(bc[k], tc[k], p.lo));
+        const I high = fromFloatF<kFull>(w.mix(bc[k], tc[k], p.hi));
         const I same = V::cmpeq32(low, high);
         if (V::allOnes(same)) {
             c[k] = low;
             continue;
         }
         int32_t settled[N];
-        float bs[N];
+        float bs[N], es[N], pw[N];
         V::store(settled, same);
         V::storeF(bs, bc[k]);
-        for (int j = 0; j < N; ++j)
-            if (!settled[j]) lo[j] = std::pow(bs[j], es[j]);
-        c[k] = select(same, low, fromFloatF<kFull>(w.mix(bc[k], tc[k], V::loadF(lo))));
+        V::storeF(es, e);
+        for (int j = 0; j < N; ++j) pw[j] = settled[j] ? 0.0f : std::pow(bs[j], es[j]);
+        c[k] = select(same, low, fromFloatF<kFull>(w.mix(bc[k], tc[k], V::loadF(pw))));
     }
     return {fromFloatF<kFull>(w.A), c[0], c[1], c[2]};
 }

@@ -89,6 +89,27 @@ struct V {
                              _mm_set1_epi16(static_cast<short>(0x8000)));
     }
 
+    // Double lanes, for soft light's power bounds: the first and the second
+    // half of the float lanes, and back.
+    using D = __m128d;
+    static F asF(I a) { return _mm_castsi128_ps(a); }
+    static D set1D(double v) { return _mm_set1_pd(v); }
+    static D addD(D a, D b) { return _mm_add_pd(a, b); }
+    static D subD(D a, D b) { return _mm_sub_pd(a, b); }
+    static D mulD(D a, D b) { return _mm_mul_pd(a, b); }
+    static D lowD(F f) { return _mm_cvtps_pd(f); }
+    static D highD(F f) { return _mm_cvtps_pd(_mm_movehl_ps(f, f)); }
+    static D gatherLowD(const double* base, I index) {
+        return _mm_setr_pd(base[_mm_cvtsi128_si32(index)], base[_mm_cvtsi128_si32(_mm_srli_si128(index, 4))]);
+    }
+    static D gatherHighD(const double* base, I index) { return gatherLowD(base, _mm_srli_si128(index, 8)); }
+    // 2^k for the integer k that v = k + 1.5 * 2^52 holds in its low bits
+    // (as rounding to an integer with that constant leaves it).
+    static D exp2BitsD(D v) {
+        return _mm_castsi128_pd(_mm_slli_epi64(_mm_add_epi64(_mm_castpd_si128(v), _mm_set1_epi64x(1023)), 52));
+    }
+    static F floatsD(D low, D high) { return _mm_movelh_ps(_mm_cvtpd_ps(low), _mm_cvtpd_ps(high)); }
+
 private:
     static I pick(I m, I a, I b) { return _mm_or_si128(_mm_and_si128(m, a), _mm_andnot_si128(m, b)); }
 };

@@ -37,6 +37,26 @@ struct V {
     static I max32(I a, I b) { return _mm256_max_epi32(a, b); }
     static I minu32(I a, I b) { return _mm256_min_epu32(a, b); }
     static I packus32(I a, I b) { return _mm256_packus_epi32(a, b); }
+    // Double lanes of soft light's power bounds.
+    using D = __m256d;
+    static F asF(I a) { return _mm256_castsi256_ps(a); }
+    static D set1D(double v) { return _mm256_set1_pd(v); }
+    static D addD(D a, D b) { return _mm256_add_pd(a, b); }
+    static D subD(D a, D b) { return _mm256_sub_pd(a, b); }
+    static D mulD(D a, D b) { return _mm256_mul_pd(a, b); }
+    static D lowD(F f) { return _mm256_cvtps_pd(_mm256_castps256_ps128(f)); }
+    static D highD(F f) { return _mm256_cvtps_pd(_mm256_extractf128_ps(f, 1)); }
+    static D gatherLowD(const double* base, I index) {
+        return _mm256_i32gather_pd(base, _mm256_castsi256_si128(index), 8);
+    }
+    static D gatherHighD(const double* base, I index) {
+        return _mm256_i32gather_pd(base, _mm256_extracti128_si256(index, 1), 8);
+    }
+    static D exp2BitsD(D v) {
+        return _mm256_castsi256_pd(
+            _mm256_slli_epi64(_mm256_add_epi64(_mm256_castpd_si256(v), _mm256_set1_epi64x(1023)), 52));
+    }
+    static F floatsD(D low, D high) { return _mm256_set_m128(_mm256_cvtpd_ps(high), _mm256_cvtpd_ps(low)); }
 };
 
 }  // namespace avx2

@@ -518,9 +518,12 @@ TEST(BlendRow, SoftLightPowerBoundsHoldTheLibraryPower) {
         const float e = t < 0.5f ? 2.0f * (1.0f - t) : 1.0f / (2.0f * t);
         for (int32_t c = 0; c <= 32768; c += 4) {
             int32_t cs[4];
-            float es[4] = {e, e, e, e}, lo[4], hi[4];
+            float lo[4], hi[4];
             for (int j = 0; j < 4; ++j) cs[j] = std::min(c + j, 32768);
-            Blend::sse2::powBounds<4>(cs, es, log2b, 32768, lo, hi);
+            const Blend::sse2::PowBounds b = Blend::sse2::powBounds<32768>(
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(cs)), _mm_set1_ps(e), log2b);
+            _mm_storeu_ps(lo, b.lo);
+            _mm_storeu_ps(hi, b.hi);
             for (int j = 0; j < 4; ++j) {
                 const float p = std::pow(static_cast<float>(cs[j]) * (1.0f / 32768.0f), e);
                 if (!(lo[j] <= p && p <= hi[j]))
