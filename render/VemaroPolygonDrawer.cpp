@@ -6,7 +6,8 @@
 #include <vector>
 
 // The drawing routines are in VemaroPolygonDrawer.inl, compiled once per
-// depth by VemaroPolygonDrawer8/16/32.cpp.
+// depth and kind by VemaroPolygonDrawer8/16/32.cpp and VemaroPolygonDraft8/16/
+// 32.cpp.
 
 namespace {
 

@@ -79,5 +79,6 @@ private:
 };
 
 // Instantiated in the drawer's own file; the drawing routines it calls, once
-// per depth in VemaroPolygonDrawer8/16/32.cpp.
+// per depth and kind in VemaroPolygonDrawer8/16/32.cpp and
+// VemaroPolygonDraft8/16/32.cpp.
 extern template class raster::Rasteriser<PolygonDrawer>;

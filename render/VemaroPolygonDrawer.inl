@@ -1,6 +1,7 @@
-// The polygon drawer's drawing routines, included by one file per depth
-// (VemaroPolygonDrawer8/16/32.cpp): each instantiates them for its pixel type
-// alone, so the three compile side by side.
+// The polygon drawer's drawing routines, included by one file per depth and
+// kind (VemaroPolygonDrawer8/16/32.cpp anti-aliased, VemaroPolygonDraft8/16/
+// 32.cpp hard-edged): each instantiates one routine for one pixel type, so
+// the six compile side by side.
 #pragma once
 
 #include "VemaroPolygonDrawer.h"
@@ -741,7 +742,3 @@ void PolygonDrawer::drawLoop(const PF_LRect& b, Op op) const {
     }
 }
 
-// Instantiates the drawing routines for one pixel type.
-#define VEMARO_POLYGON_DEPTH(P)                              \
-    template void PolygonDrawer::drawT<P>(PF_LRect b) const; \
-    template void PolygonDrawer::drawDraftT<P>(PF_LRect b) const;

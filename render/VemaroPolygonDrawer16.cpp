@@ -1,4 +1,4 @@
-// The polygon drawer's drawing routines for PF_Pixel16.
+// The polygon drawer's anti-aliased drawing routine for PF_Pixel16.
 #include "VemaroPolygonDrawer.inl"
 
-VEMARO_POLYGON_DEPTH(PF_Pixel16)
+template void PolygonDrawer::drawT<PF_Pixel16>(PF_LRect b) const;

@@ -1,4 +1,4 @@
-// The polygon drawer's drawing routines for PF_PixelFloat.
+// The polygon drawer's anti-aliased drawing routine for PF_PixelFloat.
 #include "VemaroPolygonDrawer.inl"
 
-VEMARO_POLYGON_DEPTH(PF_PixelFloat)
+template void PolygonDrawer::drawT<PF_PixelFloat>(PF_LRect b) const;

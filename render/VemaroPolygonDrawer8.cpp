@@ -1,4 +1,4 @@
-// The polygon drawer's drawing routines for PF_Pixel.
+// The polygon drawer's anti-aliased drawing routine for PF_Pixel.
 #include "VemaroPolygonDrawer.inl"
 
-VEMARO_POLYGON_DEPTH(PF_Pixel)
+template void PolygonDrawer::drawT<PF_Pixel>(PF_LRect b) const;
