@@ -78,5 +78,6 @@ private:
     bool ready() const;
 };
 
-// Instantiated with the drawing routines, in the drawer's own file.
+// Instantiated in the drawer's own file; the drawing routines it calls, once
+// per depth in VemaroPolygonDrawer8/16/32.cpp.
 extern template class raster::Rasteriser<PolygonDrawer>;
