@@ -8,7 +8,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <initializer_list>
 
 using raster::covIn;
 using raster::covOut;
@@ -231,45 +230,58 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
     // the kernel of the processor's vector level, then blended. The interior
     // rule needs no case of its own there: both coverages are exactly 1.
     const spans::Kernels& kernels = spans::kernels();
-    const spans::CircleFill edge{e.R, e.r, e.ringFactor, opacity, fb.innerSafe, fb.bound, spans::fullOf<P>()};
+    const spans::CircleFill edgeRule{e.R, e.r, e.ringFactor, opacity, fb.innerSafe, fb.bound, spans::fullOf<P>()};
     auto exact = [&](P* out, A_long from, A_long to, double ady2, bool rowInHole) {
         float alpha[spans::kChunk + spans::kPad];
         for (A_long c = from; c < to; c += spans::kChunk) {
             const A_long n = to - c < spans::kChunk ? to - c : spans::kChunk;
-            spans::kernelsFor(kernels, n).circleFill(edge, sq + c, dist + c, n, ady2, rowInHole, alpha);
+            spans::kernelsFor(kernels, n).circleFill(edgeRule, sq + c, dist + c, n, ady2, rowInHole, alpha);
             spans::blendAlphas(op, fillPx, alpha, out + c, n);
-        }
-    };
-    // The runs of a row between its interior runs, short in most rows: their
-    // columns gathered, one call of the vector kernel gives all their alphas,
-    // however few (a masked vector beats the plain code's pixel at a time).
-    struct Run {
-        A_long from, to;
-    };
-    auto edges = [&](P* out, std::initializer_list<Run> runs, double ady2, bool rowInHole) {
-        constexpr A_long kGather = 32;
-        A_long n = 0;
-        for (const Run& run : runs) n += run.to - run.from;
-        if (n > kGather) {
-            for (const Run& run : runs) exact(out, run.from, run.to, ady2, rowInHole);
-            return;
-        }
-        double sqs[kGather], dists[kGather];
-        float alpha[kGather + spans::kPad];
-        A_long k = 0;
-        for (const Run& run : runs)
-            for (A_long c = run.from; c < run.to; ++c, ++k) sqs[k] = sq[c], dists[k] = dist[c];
-        kernels.circleFill(edge, sqs, dists, n, ady2, rowInHole, alpha);
-        k = 0;
-        for (const Run& run : runs) {
-            spans::blendAlphas(op, fillPx, alpha + k, out + run.from, run.to - run.from);
-            k += run.to - run.from;
         }
     };
     // Transparent and (normal mode) opaque output pixels need no arithmetic.
     const runs::FillFn<P> fill = runs::fillKernel<P>();
     auto span = [&](P* out, A_long from, A_long to) {
         if (interiorVisible) runs::beneath(fill, op, interiorPx, out, from, to);
+    };
+    // A row from its three edge runs, short in most rows, and the two interior
+    // runs between them. The edge columns gathered, one call of the vector
+    // kernel gives all their alphas, however few (a masked vector beats the
+    // plain code's pixel at a time). The runs are then written from left to
+    // right: a vector load of the interior never meets the edge pixels just
+    // stored, which would wait for those stores to complete.
+    struct Run {
+        A_long from, to;
+    };
+    auto row = [&](P* out, const Run(&edge)[3], const Run(&inner)[2], double ady2, bool rowInHole) {
+        constexpr A_long kGather = 32;
+        A_long n = 0;
+        for (const Run& run : edge) n += run.to - run.from;
+        if (n > kGather) {
+            for (int i = 0; i < 3; ++i) {
+                exact(out, edge[i].from, edge[i].to, ady2, rowInHole);
+                if (i < 2) span(out, inner[i].from, inner[i].to);
+            }
+            return;
+        }
+        double sqs[kGather], dists[kGather];
+        float alpha[kGather + spans::kPad];
+        A_long k = 0;
+        for (const Run& run : edge)
+            for (A_long c = run.from; c < run.to; ++c, ++k) sqs[k] = sq[c];
+        // The kernel reads the distances only on rows crossing the hole.
+        if (rowInHole) {
+            k = 0;
+            for (const Run& run : edge)
+                for (A_long c = run.from; c < run.to; ++c, ++k) dists[k] = dist[c];
+        }
+        kernels.circleFill(edgeRule, sqs, dists, n, ady2, rowInHole, alpha);
+        k = 0;
+        for (int i = 0; i < 3; ++i) {
+            spans::blendAlphas(op, fillPx, alpha + k, out + edge[i].from, edge[i].to - edge[i].from);
+            k += edge[i].to - edge[i].from;
+            if (i < 2) span(out, inner[i].from, inner[i].to);
+        }
     };
 
     // The columns of each row of a tall band are found kAhead rows before it
@@ -339,9 +351,7 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
             while (leftEnd > a && sq[leftEnd - 1] < lo) --leftEnd;
             while (rightStart < z && sq[rightStart] < lo) ++rightStart;
         }
-        edges(out, {{from, a}, {leftEnd, rightStart}, {z, to}}, ady2, rowInHole);
-        span(out, a, leftEnd);
-        span(out, rightStart, z);
+        row(out, {{from, a}, {leftEnd, rightStart}, {z, to}}, {{a, leftEnd}, {rightStart, z}}, ady2, rowInHole);
     }
 }
 

@@ -78,5 +78,7 @@ private:
     bool ready() const;
 };
 
-// Instantiated with the drawing routines, in the drawer's own file.
+// Instantiated in the drawer's own file; the drawing routines it calls, once
+// per depth and kind in VemaroPolygonDrawer8/16/32.cpp and
+// VemaroPolygonDraft8/16/32.cpp.
 extern template class raster::Rasteriser<PolygonDrawer>;

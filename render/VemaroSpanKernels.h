@@ -9,6 +9,7 @@
 
 #include "AE_Effect.h"
 #include "VemaroRasteriser.h"
+#include "VemaroRunKernels.h"
 
 #include <cstdint>
 #include <type_traits>
@@ -76,14 +77,16 @@ constexpr A_long kShortRun = 4;
 inline const Kernels& kernelsFor(const Kernels& vector, A_long n) { return n <= kShortRun ? plainKernels() : vector; }
 
 // row[k] = op(element with alpha[k], row[k]) for k < n; alpha 0 leaves the
-// pixel, as blending a transparent element beneath anything does.
+// pixel, as blending a transparent element beneath anything does. Most edge
+// pixels meet a transparent output or another element's opaque interior:
+// those take no blend arithmetic.
 template <class P, class Op>
 inline void blendAlphas(Op op, P element, const float* alpha, P* row, A_long n) {
     using Chan = decltype(element.alpha);
     for (A_long k = 0; k < n; ++k) {
         if (alpha[k] == 0.0f) continue;
         element.alpha = static_cast<Chan>(alpha[k]);
-        row[k] = op(element, row[k]);
+        runs::blendPixel(op, element, row[k]);
     }
 }
 

@@ -513,6 +513,38 @@ void plainDraw(World& w, const PolygonDrawer& d, bool draft) {
         }
 }
 
+// Draws the shapes into a w x h world painted by paint, at every depth, hard
+// and anti-aliased, on every vector level the processor has, and expects the
+// plain per-pixel result to the bit.
+template <class Paint>
+void everyLevelGivesThePlainResult(PF_InData* in, AEGP_SuiteHandler& suites,
+                                   const std::vector<PolygonDrawer::Pattern>& shapes, int w, int h, Paint paint) {
+    struct Restore {
+        ~Restore() { simd::setLevelCap(simd::Level::Avx512); }
+    } restore;
+    for (Depth depth : {Depth::Bits8, Depth::Bits16, Depth::Float})
+        for (bool draft : {false, true}) {
+            World plain(w, h, depth);
+            paint(plain);
+            for (const PolygonDrawer::Pattern& p : shapes) {
+                PolygonDrawer d(in, suites, draft, plain.get(), static_cast<int>(depth), p);
+                if (!d.doRender()) continue;
+                if (depth == Depth::Bits8) plainDraw<PF_Pixel>(plain, d, draft);
+                if (depth == Depth::Bits16) plainDraw<PF_Pixel16>(plain, d, draft);
+                if (depth == Depth::Float) plainDraw<PF_PixelFloat>(plain, d, draft);
+            }
+            for (int level = 0; level <= static_cast<int>(simd::supported()); ++level) {
+                simd::setLevelCap(static_cast<simd::Level>(level));
+                World fast(w, h, depth);
+                paint(fast);
+                for (const PolygonDrawer::Pattern& p : shapes)
+                    ASSERT_EQ(drawPolygon(in, suites, fast, p, draft), PF_Err_NONE);
+                EXPECT_TRUE(sameWorld(fast, plain))
+                    << "depth " << static_cast<int>(depth) << (draft ? ", draft" : "") << ", level " << level;
+            }
+        }
+}
+
 }  // namespace
 
 TEST_F(PolygonTest, RunsGiveThePlainPerPixelResult) {
@@ -554,9 +586,6 @@ TEST_F(PolygonTest, RunsGiveThePlainPerPixelResult) {
 // has: the wedge runs, the columns next to the rays and the edge pixels all
 // give the plain per-pixel result to the bit.
 TEST_F(PolygonTest, EveryVectorLevelGivesThePlainPerPixelResult) {
-    struct Restore {
-        ~Restore() { simd::setLevelCap(simd::Level::Avx512); }
-    } restore;
     uint32_t s = 777;
     auto next = [&] {
         s ^= s << 13, s ^= s >> 17, s ^= s << 5;
@@ -581,23 +610,60 @@ TEST_F(PolygonTest, EveryVectorLevelGivesThePlainPerPixelResult) {
         p.blendMode = k % 3 ? 1 : 1 + k % 15;
         shapes.push_back(p);
     }
-    for (Depth depth : {Depth::Bits8, Depth::Bits16, Depth::Float})
-        for (bool draft : {false, true}) {
-            World plain(260, 200, depth);
-            for (const PolygonDrawer::Pattern& p : shapes) {
-                PolygonDrawer d(&in, *suites, draft, plain.get(), static_cast<int>(depth), p);
-                if (!d.doRender()) continue;
-                if (depth == Depth::Bits8) plainDraw<PF_Pixel>(plain, d, draft);
-                if (depth == Depth::Bits16) plainDraw<PF_Pixel16>(plain, d, draft);
-                if (depth == Depth::Float) plainDraw<PF_PixelFloat>(plain, d, draft);
-            }
-            for (int level = 0; level <= static_cast<int>(simd::supported()); ++level) {
-                simd::setLevelCap(static_cast<simd::Level>(level));
-                World fast(260, 200, depth);
-                for (const PolygonDrawer::Pattern& p : shapes)
-                    ASSERT_EQ(drawPolygon(&in, *suites, fast, p, draft), PF_Err_NONE);
-                EXPECT_TRUE(sameWorld(fast, plain))
-                    << "depth " << static_cast<int>(depth) << (draft ? ", draft" : "") << ", level " << level;
-            }
+    everyLevelGivesThePlainResult(&in, *suites, shapes, 260, 200, [](World&) {});
+}
+
+// The interior runs and the edge pixels over output that is not empty: rows
+// left transparent, opaque and half covered, beneath plain and shallow-star
+// polygons from a few pixels to far larger than the layer (the outline
+// crossing it, or the layer wholly inside), filled, stroked and both, on
+// every vector level: the same bits as the plain per-pixel rule.
+TEST_F(PolygonTest, RunsOverCoveredRowsGiveThePlainPerPixelResult) {
+    uint32_t s = 9090;
+    auto next = [&] {
+        s ^= s << 13, s ^= s >> 17, s ^= s << 5;
+        return s / 4294967296.0;
+    };
+    struct Case {
+        double radius, starness;
+        int mode;
+        double fillAlpha, opacity;
+    };
+    static constexpr Case kCases[] = {
+        {3, 0, 1, 1, 1},     {20, 0, 1, 1, 0.6}, {90, 0, 1, 1, 1},     {300, 0, 1, 1, 1},
+        {4000, 0, 1, 1, 1},  {60, 0.1, 1, 1, 1}, {60, 0.25, 1, 1, 1},  {60, 0.3, 1, 1, 1},
+        {70, 0, 3, 1, 1},    {70, 0, 3, 1, 0.5}, {70, 0, 3, 0.5, 1},   {400, 0.2, 3, 1, 1},
+        {50, -0.2, 1, 1, 1}, {40, 0, 2, 1, 1},   {120, 0.05, 1, 1, 1}, {6000, 0.1, 3, 1, 1},
+    };
+    std::vector<PolygonDrawer::Pattern> shapes;
+    for (int round = 0; round < 2; ++round)
+        for (const Case& c : kCases) {
+            const double r = c.radius * (0.9 + 0.2 * next());
+            double cx = next() * 280 - 20, cy = next() * 220 - 20;
+            // The huge ones: the outline through the layer, or all around it.
+            if (c.radius > 1000) cx = 120 + (round ? 0 : 0.93 * r), cy = 90 + (round ? 0.91 * r : 0);
+            const int sides = next() < 0.2 ? 33 + static_cast<int>(next() * 8) : 3 + static_cast<int>(next() * 14);
+            PolygonDrawer::Pattern p =
+                polygon(cx, cy, r, sides, c.starness, next() * 7, c.mode, 1 + next() * 4, 0.0, c.opacity);
+            p.fill = {static_cast<float>(c.fillAlpha), static_cast<float>(next()), static_cast<float>(next()),
+                      static_cast<float>(next())};
+            p.stroke = {1, static_cast<float>(next()), static_cast<float>(next()), static_cast<float>(next())};
+            shapes.push_back(p);
         }
+    // Rows in threes: left transparent, opaque, half covered.
+    auto paint = [](World& w) {
+        auto rows = [&](auto px) {
+            using P = decltype(px);
+            using D = raster::Depth<P>;
+            for (int y = 0; y < w.height(); ++y) {
+                if (y % 3 == 0) continue;
+                const P c = D::fromColor(y % 3 == 1 ? Color{1, 0.2f, 0.7f, 0.4f} : Color{0.5f, 0.9f, 0.1f, 0.3f});
+                for (int x = 0; x < w.width(); ++x) w.at<P>(x, y) = c;
+            }
+        };
+        if (w.depth() == Depth::Bits8) rows(PF_Pixel{});
+        if (w.depth() == Depth::Bits16) rows(PF_Pixel16{});
+        if (w.depth() == Depth::Float) rows(PF_PixelFloat{});
+    };
+    everyLevelGivesThePlainResult(&in, *suites, shapes, 240, 180, paint);
 }
