@@ -11,19 +11,19 @@ namespace raster {
 // integer, and the rounding is that integer corrected by one: the per-row
 // searches of small circles spent much of their time in the library's
 // rounding, which the portable build cannot do in one instruction.
-inline A_long floorIn(double v, A_long lo, A_long hi) {
+[[gnu::always_inline]] inline A_long floorIn(double v, A_long lo, A_long hi) {
     if (v < lo + 1.0) return lo;
     if (v >= hi) return hi;
     const A_long t = static_cast<A_long>(v);
     return t - (static_cast<double>(t) > v ? 1 : 0);
 }
-inline A_long floorPlusOneIn(double v, A_long lo, A_long hi) {
+[[gnu::always_inline]] inline A_long floorPlusOneIn(double v, A_long lo, A_long hi) {
     if (v < lo) return lo;
     if (v >= hi - 1.0) return hi;
     const A_long t = static_cast<A_long>(v);
     return t - (static_cast<double>(t) > v ? 1 : 0) + 1;
 }
-inline A_long ceilIn(double v, A_long lo, A_long hi) {
+[[gnu::always_inline]] inline A_long ceilIn(double v, A_long lo, A_long hi) {
     if (v <= lo) return lo;
     if (v > hi - 1.0) return hi;
     const A_long t = static_cast<A_long>(v);
