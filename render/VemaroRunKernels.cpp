@@ -90,11 +90,15 @@ struct V {
 namespace avx2 {
 template <class P>
 FillFn<P> fillKernel();
-}
+template <class P>
+StoreFn<P> storeKernel();
+}  // namespace avx2
 namespace avx512 {
 template <class P>
 FillFn<P> fillKernel();
-}
+template <class P>
+StoreFn<P> storeKernel();
+}  // namespace avx512
 #endif
 
 template <class P>
@@ -120,6 +124,35 @@ FillFn<P> fillKernel() {
     return fillKernelAt<P>(simd::level());
 }
 
+template <class P>
+StoreFn<P> storeKernelAt(simd::Level level) {
+#if VEMARO_HAVE_AVX2
+    switch (level) {
+        case simd::Level::Avx512: return avx512::storeKernel<P>();
+        case simd::Level::Avx2: return avx2::storeKernel<P>();
+        case simd::Level::Portable: break;
+    }
+#else
+    (void)level;
+#endif
+#if VEMARO_BLEND_SSE2
+    return sse2::storeKernel<P>();
+#else
+    return plain::storeKernel<P>();
+#endif
+}
+
+template <class P>
+StoreFn<P> storeKernel() {
+    return storeKernelAt<P>(simd::level());
+}
+
+template StoreFn<PF_Pixel> storeKernel<PF_Pixel>();
+template StoreFn<PF_Pixel16> storeKernel<PF_Pixel16>();
+template StoreFn<PF_PixelFloat> storeKernel<PF_PixelFloat>();
+template StoreFn<PF_Pixel> storeKernelAt<PF_Pixel>(simd::Level);
+template StoreFn<PF_Pixel16> storeKernelAt<PF_Pixel16>(simd::Level);
+template StoreFn<PF_PixelFloat> storeKernelAt<PF_PixelFloat>(simd::Level);
 template FillFn<PF_Pixel> fillKernel<PF_Pixel>();
 template FillFn<PF_Pixel16> fillKernel<PF_Pixel16>();
 template FillFn<PF_PixelFloat> fillKernel<PF_PixelFloat>();
