@@ -101,22 +101,23 @@ StoreFn<P> storeKernel();
 }  // namespace avx512
 #endif
 
+#if VEMARO_BLEND_SSE2
+namespace base = sse2;
+#else
+namespace base = plain;
+#endif
+
+// The kernel `fn` of the given level's namespace; every level has one.
+#if VEMARO_HAVE_AVX2
+#define VEMARO_RUN_AT(level, fn) \
+    ((level) == simd::Level::Avx512 ? avx512::fn<P>() : (level) == simd::Level::Avx2 ? avx2::fn<P>() : base::fn<P>())
+#else
+#define VEMARO_RUN_AT(level, fn) ((void)(level), base::fn<P>())
+#endif
+
 template <class P>
 FillFn<P> fillKernelAt(simd::Level level) {
-#if VEMARO_HAVE_AVX2
-    switch (level) {
-        case simd::Level::Avx512: return avx512::fillKernel<P>();
-        case simd::Level::Avx2: return avx2::fillKernel<P>();
-        case simd::Level::Portable: break;
-    }
-#else
-    (void)level;
-#endif
-#if VEMARO_BLEND_SSE2
-    return sse2::fillKernel<P>();
-#else
-    return plain::fillKernel<P>();
-#endif
+    return VEMARO_RUN_AT(level, fillKernel);
 }
 
 template <class P>
@@ -126,21 +127,9 @@ FillFn<P> fillKernel() {
 
 template <class P>
 StoreFn<P> storeKernelAt(simd::Level level) {
-#if VEMARO_HAVE_AVX2
-    switch (level) {
-        case simd::Level::Avx512: return avx512::storeKernel<P>();
-        case simd::Level::Avx2: return avx2::storeKernel<P>();
-        case simd::Level::Portable: break;
-    }
-#else
-    (void)level;
-#endif
-#if VEMARO_BLEND_SSE2
-    return sse2::storeKernel<P>();
-#else
-    return plain::storeKernel<P>();
-#endif
+    return VEMARO_RUN_AT(level, storeKernel);
 }
+#undef VEMARO_RUN_AT
 
 template <class P>
 StoreFn<P> storeKernel() {
