@@ -318,8 +318,10 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
         return c;
     };
     // The rows of a small element are too short for stores to repay the
-    // record's upkeep row by row: its band is taken as written, whole.
-    const bool rowRecord = known && region.right - region.left > kWholeRow;
+    // record's upkeep row by row (the cache lines are fetched either way):
+    // its band is taken as written, whole.
+    constexpr A_long kRecordWidth = 96;
+    const bool rowRecord = known && region.right - region.left > kRecordWidth;
     if (known && !rowRecord) known->widen(b);
     const bool tall = b.bottom - b.top > kAhead;
     Columns ahead[kAhead];
