@@ -32,6 +32,8 @@ constexpr double kFastAngleReach = 250.0;
 constexpr A_long kEdgeRow = 32;
 // Below this many the kernel's set-up costs more than the pixels.
 constexpr A_long kEdgeRowMin = 8;
+// Bands of fewer rows are not worth the outline's set-up.
+constexpr A_long kOutlineRows = 100;
 
 // The angle of (x, y) by a rational approximation (error below 0.005 rad),
 // in (-pi, pi].
@@ -185,6 +187,144 @@ struct Runs {
     }
     // Above this many wedges the inscribed circle leaves little to find.
     static constexpr A_long kMaxWedges = 64;
+};
+
+// A closed polygon cut row by row, rows taken downwards (y up): the columns
+// where each row enters and leaves it, by the active edges only.
+class ScanPolygon {
+public:
+    static constexpr int kMaxVertices = 5 * Runs::kMaxWedges;
+
+    // The vertices in order round the polygon.
+    void build(const double* vx, const double* vy, int n) {
+        count = active = taken = 0;
+        for (int i = 0; i < n; ++i) {
+            const int j = i + 1 == n ? 0 : i + 1;
+            if (vy[i] == vy[j]) continue;  // level: no crossing of its own
+            const bool down = vy[i] > vy[j];
+            const double tx = down ? vx[i] : vx[j], ty = down ? vy[i] : vy[j], by = down ? vy[j] : vy[i];
+            edges[count++] = {ty, by, tx, ((down ? vx[j] : vx[i]) - tx) / (by - ty)};
+        }
+        std::sort(edges, edges + count, [](const Edge& a, const Edge& b) { return a.top > b.top; });
+    }
+
+    // The crossings of the row at py in increasing order, an even count:
+    // the row lies inside between xs[0] and xs[1], xs[2] and xs[3], ...
+    // An edge takes the rows with bottom <= py < top.
+    int crossings(double py, double* xs) {
+        while (taken < count && edges[taken].top > py) list[active++] = taken++;
+        int n = 0;
+        for (int i = 0; i < active; ++i) {
+            const Edge& e = edges[list[i]];
+            if (e.bottom > py) continue;
+            list[n++] = list[i];
+            // Insertion into order: few are active.
+            const double v = e.x + (py - e.top) * e.slope;
+            int k = n - 1;
+            for (; k > 0 && xs[k - 1] > v; --k) xs[k] = xs[k - 1];
+            xs[k] = v;
+        }
+        active = n;
+        return n & ~1;
+    }
+
+private:
+    struct Edge {
+        double top, bottom, x, slope;  // x at the top, dx / dy
+    };
+    Edge edges[kMaxVertices];
+    int list[kMaxVertices];
+    int count = 0, active = 0, taken = 0;
+};
+
+// Where a row's pixels are settled without the angle, for a shape without a
+// hole whose wedges the runs take: the sector() of a pixel is one of the
+// wedges that hold it once widened by more than the angle can err (one away
+// from the rays, one of the two beside a ray close to it). So
+// - outside `outer` every wedge that may hold a pixel puts it more than
+//   `far` outside its side: the pixel is left;
+// - inside `inner` every such wedge puts it at least `depth` inside: the
+//   interior value.
+// Both are star-shaped round the centre: in the widened wedge's angles away
+// from the rays each follows its side's line moved out (in) by those depths,
+// in the few angles round a ray the farther (nearer) of the two lines; the
+// distances carry a margin for the rounding of the points and rows.
+struct Outline {
+    ScanPolygon outer, inner;
+    bool ok = false;
+
+    Outline(const PolygonDrawer& dr, const Frame& g, const Runs& runs, bool wanted) {
+        if (!(wanted && runs.cut && runs.wedges && std::isfinite(runs.depth))) return;
+        const A_long n = g.sectors;
+        // Twice the angle's error bound (a sine: below the angle by far less
+        // than that).
+        const double m = 2.0 * g.margin, cm = std::cos(m), sm = std::sin(m);
+        const double slack = 1e-6 + 1e-9 * std::sqrt(runs.outer2);
+        const double sOut = runs.far + slack, sIn = -(runs.depth + slack);
+        // Along the unit direction u, side k's line moved out by far (in by
+        // depth) lies at (h + sOut) / (u.n) ((h + sIn) / (u.n)), h the
+        // side's distance from the centre and n its outward normal: the
+        // four of ray j are those of sides j - 1 and j just before it (b)
+        // and just after it (a).
+        struct At {
+            double bx, by, ax, ay;
+            double o[4], in[4];  // sides j - 1 and j at b, then at a
+        };
+        auto at = [&](A_long j, At& r) {
+            const Frame::Ray& ray = g.rays[j];
+            r.bx = ray.x * cm + ray.y * sm, r.by = ray.y * cm - ray.x * sm;
+            r.ax = ray.x * cm - ray.y * sm, r.ay = ray.y * cm + ray.x * sm;
+            const PolygonDrawer::Edge& e0 = dr.edges[j == 0 ? n - 1 : j - 1];
+            const PolygonDrawer::Edge& e1 = dr.edges[j];
+            const double h0 = signedDistance(e0, 0.0, 0.0), h1 = signedDistance(e1, 0.0, 0.0);
+            const double towards[4] = {r.bx * e0.uy - r.by * e0.ux, r.bx * e1.uy - r.by * e1.ux,
+                                       r.ax * e0.uy - r.ay * e0.ux, r.ax * e1.uy - r.ay * e1.ux};
+            for (int i = 0; i < 4; ++i) {
+                const double h = i & 1 ? h1 : h0, inv = 1.0 / towards[i];
+                r.o[i] = (h + sOut) * inv, r.in[i] = (h + sIn) * inv;
+                if (!(towards[i] > 1e-3 && r.in[i] > 0.0 && r.o[i] <= raster::kMaxExtent)) return false;
+            }
+            return true;
+        };
+        double ox[ScanPolygon::kMaxVertices], oy[ScanPolygon::kMaxVertices];
+        double ix[ScanPolygon::kMaxVertices], iy[ScanPolygon::kMaxVertices];
+        int no = 0, ni = 0;
+        auto push = [](double* vx, double* vy, int& c, double t, double ux, double uy) {
+            const double px = t * ux, py = t * uy;
+            if (c > 0 && vx[c - 1] == px && vy[c - 1] == py) return;
+            vx[c] = px, vy[c] = py, ++c;
+        };
+        // Round ray j: the farther line outside, the nearer inside, with the
+        // point where the two lines cross when they swap.
+        auto zone = [&](const At& r, const double* t, bool far, double* vx, double* vy, int& c) {
+            push(vx, vy, c, far ? std::max(t[0], t[1]) : std::min(t[0], t[1]), r.bx, r.by);
+            if ((t[0] > t[1]) != (t[2] > t[3])) {
+                // Lines j - 1 and j from their points at b to those at a.
+                const double p0x = t[0] * r.bx, p0y = t[0] * r.by, p1x = t[2] * r.ax, p1y = t[2] * r.ay;
+                const double q0x = t[1] * r.bx, q0y = t[1] * r.by, q1x = t[3] * r.ax, q1y = t[3] * r.ay;
+                const double dpx = p1x - p0x, dpy = p1y - p0y, dqx = q1x - q0x, dqy = q1y - q0y;
+                const double u = ((q0x - p0x) * dqy - (q0y - p0y) * dqx) / (dpx * dqy - dpy * dqx);
+                if (u > 0.0 && u < 1.0) push(vx, vy, c, 1.0, p0x + u * dpx, p0y + u * dpy);
+            }
+            push(vx, vy, c, far ? std::max(t[2], t[3]) : std::min(t[2], t[3]), r.ax, r.ay);
+        };
+        At cur, next;
+        if (!at(0, cur)) return;
+        for (A_long j = 0; j < n; ++j) {
+            zone(cur, cur.o, true, ox, oy, no);
+            zone(cur, cur.in, false, ix, iy, ni);
+            if (!at(j + 1 == n ? 0 : j + 1, next)) return;
+            // Wedge j alone from just after ray j to just before ray j + 1.
+            push(ox, oy, no, cur.o[3], cur.ax, cur.ay);
+            push(ox, oy, no, next.o[0], next.bx, next.by);
+            push(ix, iy, ni, cur.in[3], cur.ax, cur.ay);
+            push(ix, iy, ni, next.in[0], next.bx, next.by);
+            cur = next;
+        }
+        outer.build(ox, oy, no);
+        inner.build(ix, iy, ni);
+        ok = true;
+    }
 };
 
 // The runs of a stroke: it reaches its width further out. Stroke only also
@@ -516,7 +656,7 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
     // pixel safely inside the previous pixel's wedge keeps its side without
     // the angle.
     const bool track = !g.rays.empty();
-    auto pixels = [&](P* out, double py, A_long from, A_long to) {
+    auto pixels = [&](P* out, double py, A_long from, A_long to) __attribute__((always_inline)) {
         A_long k = -1;
         for (A_long c = from; c < to; ++c) {
             const double px = cols[c];
@@ -555,47 +695,116 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
               hx,
               huy};
     }
-    auto edgeRow = [&](P* out, double py, A_long from, A_long to, A_long a, A_long z) {
+    // The row's part of the kernel's tables.
+    auto edgeStart = [&](double py) {
         // signedDistance() with the row's part taken out of the loop.
         for (A_long k = 0; k < g.sectors; ++k) de[k] = (py - outer[k].y) * outer[k].ux;
         if (g.hole)
             for (A_long k = 0; k < g.sectors; ++k) dh[k] = (py - inner[k].y) * inner[k].ux;
         er.py = py;
-        // Interior runs that touch are drawn as one.
+    };
+    // Interior runs that touch are drawn as one.
+    struct Merge {
+        S& span;
+        P* out;
         A_long fa = 0, fz = 0;
-        auto fill = [&](A_long c0, A_long c1) {
+        void operator()(A_long c0, A_long c1) {
             if (fa < fz && c0 == fz) {
                 fz = c1;
                 return;
             }
             if (fa < fz) span(out, fa, fz);
             fa = c0, fz = c1;
-        };
-        auto part = [&](A_long c0, A_long c1) {
-            double d[polyedge::kChunk], d2[polyedge::kChunk];
-            for (A_long c = c0; c < c1; c += polyedge::kChunk) {
-                const polyedge::Result res = classify(er, cols + c, std::min(polyedge::kChunk, c1 - c), d, d2);
-                for (uint64_t u = res.interior; u;) {
-                    const int j = __builtin_ctzll(u);
-                    const uint64_t rest = ~(u >> j);
-                    const int end = rest ? j + __builtin_ctzll(rest) : 64;
-                    fill(c + j, c + end);
-                    u = end >= 64 ? 0 : u & ~((uint64_t{1} << end) - 1);
-                }
-                for (uint64_t e = res.edge; e; e &= e - 1) {
-                    const int j = __builtin_ctzll(e);
-                    f(out[c + j], d[j], d2[j], cols[c + j], py);
-                }
+        }
+        ~Merge() {
+            if (fa < fz) span(out, fa, fz);
+        }
+    };
+    // Columns [c0, c1) through the kernel.
+    auto part = [&](P* out, double py, A_long c0, A_long c1, Merge& fill) {
+        double d[polyedge::kChunk], d2[polyedge::kChunk];
+        for (A_long c = c0; c < c1; c += polyedge::kChunk) {
+            const polyedge::Result res = classify(er, cols + c, std::min(polyedge::kChunk, c1 - c), d, d2);
+            for (uint64_t u = res.interior; u;) {
+                const int j = __builtin_ctzll(u);
+                const uint64_t rest = ~(u >> j);
+                const int end = rest ? j + __builtin_ctzll(rest) : 64;
+                fill(c + j, c + end);
+                u = end >= 64 ? 0 : u & ~((uint64_t{1} << end) - 1);
             }
-        };
-        part(from, a);
+            for (uint64_t e = res.edge; e; e &= e - 1) {
+                const int j = __builtin_ctzll(e);
+                f(out[c + j], d[j], d2[j], cols[c + j], py);
+            }
+        }
+    };
+    auto edgeRow = [&](P* out, double py, A_long from, A_long to, A_long a, A_long z) {
+        edgeStart(py);
+        Merge fill{span, out};
+        part(out, py, from, a, fill);
         if (a < z) fill(a, z);
-        part(z, to);
-        if (fa < fz) span(out, fa, fz);
+        part(out, py, z, to, fill);
     };
     // Column positions are clamped in double before they become integers.
     auto column = [](double v, A_long lo, A_long hi) { return v <= lo ? lo : (v >= hi ? hi : static_cast<A_long>(v)); };
     auto sq = [&](A_long c) { return cols[c] * cols[c]; };
+    // Rows through the outline's bounds: the interior runs filled, the
+    // columns between the bounds through the kernel or one by one, the rest
+    // left.
+    Outline outline(dr, g, runs, b.bottom - b.top >= kOutlineRows);
+    auto outlineRow = [&](P* out, double py, A_long from, A_long to) {
+        double xo[ScanPolygon::kMaxVertices], xi[ScanPolygon::kMaxVertices];
+        A_long o[ScanPolygon::kMaxVertices];
+        const int no = outline.outer.crossings(py, xo), ni = outline.inner.crossings(py, xi);
+        if (no == 0 || from >= to) return;
+        for (int i = 0; i < no; i += 2) {
+            o[i] = column(std::ceil(xo[i] + x), i ? o[i - 1] : from, to);
+            o[i + 1] = column(std::floor(xo[i + 1] + x) + 1.0, o[i], to);
+        }
+        // With the kernel, the columns left to decide are gathered and
+        // decided together a chunk at a time; a settled interior pixel goes
+        // through f like an edge pixel (f gives it the interior value).
+        double gx[polyedge::kChunk];
+        A_long gc[polyedge::kChunk];
+        int gathered = 0;
+        auto decide = [&] {
+            double d[polyedge::kChunk], d2[polyedge::kChunk];
+            const polyedge::Result res = classify(er, gx, gathered, d, d2);
+            for (uint64_t e = res.edge | res.interior; e; e &= e - 1) {
+                const int j = __builtin_ctzll(e);
+                f(out[gc[j]], d[j], d2[j], gx[j], py);
+            }
+            gathered = 0;
+        };
+        if (edges) edgeStart(py);
+        int oi = 0;
+        // The columns of [g0, g1) within the outer runs.
+        auto gap = [&](A_long g0, A_long g1) {
+            for (; oi < no && o[oi] < g1; oi += 2) {
+                const A_long c0 = std::max(o[oi], g0), c1 = std::min(o[oi + 1], g1);
+                if (!edges) {
+                    pixels(out, py, c0, c1);
+                } else {
+                    for (A_long c = c0; c < c1; ++c) {
+                        gx[gathered] = cols[c], gc[gathered] = c;
+                        if (++gathered == polyedge::kChunk) decide();
+                    }
+                }
+                if (o[oi + 1] > g1) break;
+            }
+        };
+        A_long c = from;
+        for (int i = 0; i < ni; i += 2) {
+            const A_long a = column(std::ceil(xi[i] + x), c, to);
+            const A_long z = column(std::floor(xi[i + 1] + x) + 1.0, a, to);
+            if (a >= z) continue;
+            gap(c, a);
+            span(out, a, z);
+            c = z;
+        }
+        gap(c, to);
+        if (gathered) decide();
+    };
     for (A_long r = b.top; r < b.bottom; ++r) {
         P* out = raster::row<P>(dr.world, r);
         const double py = dr.pattern->y - r;
@@ -611,6 +820,10 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
             to = column(std::ceil(x + half) + 2.0, from, b.right);
             while (from < to && sq(from) + py2 >= runs.outer2) ++from;
             while (to > from && sq(to - 1) + py2 >= runs.outer2) --to;
+        }
+        if (outline.ok) {
+            outlineRow(out, py, from, to);
+            continue;
         }
         A_long a = to, z = to;
         if (runs.interior && runs.inner2 - py2 >= 0.0 && from < to) {
