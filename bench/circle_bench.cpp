@@ -60,7 +60,9 @@ const std::vector<Disc>& discs(int radius) {
     return v;
 }
 
-void ours(benchmark::State& state, int threads, simd::Level level) {
+// With `record`, the drawing is told the frame is clear (as the frame driver
+// tells it after clearing a strip), the record reset with the clearing.
+void ours(benchmark::State& state, int threads, simd::Level level, bool record) {
     simd::setLevelCap(level);
     bench::Env& e = bench::env();
     e.threads(threads);
@@ -75,12 +77,16 @@ void ours(benchmark::State& state, int threads, simd::Level level) {
         p.fill = {1.0f, d.red, d.green, d.blue};
         patterns.push_back(p);
     }
+    // The bands own disjoint rows: one record serves them all.
+    raster::KnownClear known;
     for (auto _ : state) {
         state.PauseTiming();
         frame.fill(PF_Pixel{0, 0, 0, 0});
+        known.reset(0, kH);
         state.ResumeTiming();
         for (const CircleDrawer::Pattern& p : patterns) {
             CircleDrawer d(&e.in, e.suites, 0, frame.get(), 0, p);
+            if (record) d.known = &known;
             if (d.doRender()) iterateGeneric(&e.in, e.suites, &d, d.doMultithread(threads) ? threads : 1);
         }
         benchmark::ClobberMemory();
@@ -138,7 +144,7 @@ const int kRadii[] = {2, 8, 32, 128, 512};
 
 const bool registered = [] {
     for (int r : kRadii) {
-        benchmark::RegisterBenchmark("Circle/ours", ours, 1, simd::Level::Avx512)
+        benchmark::RegisterBenchmark("Circle/ours", ours, 1, simd::Level::Avx512, true)
             ->Arg(r)
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime();
@@ -148,19 +154,26 @@ const bool registered = [] {
         bench::addRatio("circles r" + std::to_string(r) + " ours/cairo", "Circle/ours" + arg, "Circle/cairo" + arg);
         bench::addRatio("circles r" + std::to_string(r) + " ours/agg", "Circle/ours" + arg, "Circle/agg" + arg);
         // The same drawing with the pixel loops held to the portable path.
-        benchmark::RegisterBenchmark("Circle/ours_portable", ours, 1, simd::Level::Portable)
+        benchmark::RegisterBenchmark("Circle/ours_portable", ours, 1, simd::Level::Portable, true)
             ->Arg(r)
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime();
         bench::addRatio("circles r" + std::to_string(r) + " widest vector level/portable", "Circle/ours" + arg,
                         "Circle/ours_portable" + arg);
+        // The same drawing not told the frame is clear.
+        benchmark::RegisterBenchmark("Circle/ours_unknown", ours, 1, simd::Level::Avx512, false)
+            ->Arg(r)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+        bench::addRatio("circles r" + std::to_string(r) + " known clear/unknown", "Circle/ours" + arg,
+                        "Circle/ours_unknown" + arg);
     }
     // Large circles on the host's threads.
     for (int r : {128, 512})
         for (int t : {2, 4, 8}) {
             const std::string name = "Circle/ours_threads" + std::to_string(t);
             const std::string arg = "/" + std::to_string(r);
-            benchmark::RegisterBenchmark(name.c_str(), ours, t, simd::Level::Avx512)
+            benchmark::RegisterBenchmark(name.c_str(), ours, t, simd::Level::Avx512, true)
                 ->Arg(r)
                 ->Unit(benchmark::kMillisecond)
                 ->UseRealTime();

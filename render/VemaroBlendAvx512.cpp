@@ -101,13 +101,11 @@ struct V {
     static F halvesLoF(F a, F b) { return _mm512_shuffle_ps(a, b, _MM_SHUFFLE(1, 0, 1, 0)); }
     static F halvesHiF(F a, F b) { return _mm512_shuffle_ps(a, b, _MM_SHUFFLE(3, 2, 3, 2)); }
 
-    // Double lanes of soft light's power bounds.
-    using D = __m512d;
+    // Double lanes of soft light's power bounds, their arithmetic from the
+    // shared level.
+    using DL = lanes::Avx512;
+    using D = DL::D;
     static F asF(I a) { return _mm512_castsi512_ps(a); }
-    static D set1D(double v) { return _mm512_set1_pd(v); }
-    static D addD(D a, D b) { return _mm512_add_pd(a, b); }
-    static D subD(D a, D b) { return _mm512_sub_pd(a, b); }
-    static D mulD(D a, D b) { return _mm512_mul_pd(a, b); }
     static D lowD(F f) { return _mm512_cvtps_pd(_mm512_castps512_ps256(f)); }
     static D highD(F f) { return _mm512_cvtps_pd(_mm256_castpd_ps(_mm512_extractf64x4_pd(_mm512_castps_pd(f), 1))); }
     static D gatherLowD(const double* base, I index) {

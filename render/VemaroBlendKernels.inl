@@ -97,18 +97,19 @@ VEMARO_INLINE PowBounds powBounds(I c, F e, const double* log2b) {
         }
         return a;
     }();
-    using D = V::D;
+    using L = V::DL;
+    using D = L::D;
     struct Pair {
         D lo, hi;
     };
     auto bounds = [](D e, D log2) {
-        const D x = V::mulD(e, log2);
-        const D shifted = V::addD(x, V::set1D(0x1.8p52));
-        const D f = V::subD(x, V::subD(shifted, V::set1D(0x1.8p52)));  // x less the nearest integer k
-        D p = V::addD(V::set1D(kSeries[6]), V::mulD(f, V::set1D(kSeries[7])));
-        for (int n = 5; n >= 0; --n) p = V::addD(V::set1D(kSeries[n]), V::mulD(f, p));
-        p = V::mulD(p, V::exp2BitsD(shifted));  // k is in the low bits of shifted
-        return Pair{V::mulD(p, V::set1D(1.0 - 0x1p-21)), V::mulD(p, V::set1D(1.0 + 0x1p-21))};
+        const D x = L::mul(e, log2);
+        const D shifted = L::add(x, L::set1(0x1.8p52));
+        const D f = L::sub(x, L::sub(shifted, L::set1(0x1.8p52)));  // x less the nearest integer k
+        D p = L::add(L::set1(kSeries[6]), L::mul(f, L::set1(kSeries[7])));
+        for (int n = 5; n >= 0; --n) p = L::add(L::set1(kSeries[n]), L::mul(f, p));
+        p = L::mul(p, V::exp2BitsD(shifted));  // k is in the low bits of shifted
+        return Pair{L::mul(p, L::set1(1.0 - 0x1p-21)), L::mul(p, L::set1(1.0 + 0x1p-21))};
     };
     const auto low = bounds(V::lowD(e), V::gatherLowD(log2b, c));
     const auto high = bounds(V::highD(e), V::gatherHighD(log2b, c));

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "VemaroBlend.h"
+#include "VemaroDoubleLanes.h"
 #include "VemaroRasteriser.h"
 #include "VemaroSimd.h"
 
@@ -89,14 +90,12 @@ struct V {
                              _mm_set1_epi16(static_cast<short>(0x8000)));
     }
 
-    // Double lanes, for soft light's power bounds: the first and the second
-    // half of the float lanes, and back.
-    using D = __m128d;
+    // Double lanes, for soft light's power bounds: their arithmetic from the
+    // shared level (DL); the first and the second half of the float lanes,
+    // and back.
+    using DL = lanes::Sse2;
+    using D = DL::D;
     static F asF(I a) { return _mm_castsi128_ps(a); }
-    static D set1D(double v) { return _mm_set1_pd(v); }
-    static D addD(D a, D b) { return _mm_add_pd(a, b); }
-    static D subD(D a, D b) { return _mm_sub_pd(a, b); }
-    static D mulD(D a, D b) { return _mm_mul_pd(a, b); }
     static D lowD(F f) { return _mm_cvtps_pd(f); }
     static D highD(F f) { return _mm_cvtps_pd(_mm_movehl_ps(f, f)); }
     static D gatherLowD(const double* base, I index) {

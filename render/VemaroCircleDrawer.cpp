@@ -149,6 +149,7 @@ void CircleDrawer::drawDraftLoop(const PF_LRect& b, Op op) const {
     P fillPx = D::fromColor(p.fill), strokePx = D::fromColor(p.stroke);
     fillPx.alpha = strokePx.alpha = D::alpha(p.opacity);
     const bool thinRing = R - rd < 0.1;
+    if (known) known->widen(b);
 
     for (A_long r = b.top; r < b.bottom; ++r) {
         P* out = raster::row<P>(world, r);
@@ -231,18 +232,31 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
     // rule needs no case of its own there: both coverages are exactly 1.
     const spans::Kernels& kernels = spans::kernels();
     const spans::CircleFill edgeRule{e.R, e.r, e.ringFactor, opacity, fb.innerSafe, fb.bound, spans::fullOf<P>()};
-    auto exact = [&](P* out, A_long from, A_long to, double ady2, bool rowInHole) {
+    // The alphas of columns [from, to) put in the row: stored where the row
+    // is known clear, blended elsewhere.
+    using Hull = raster::KnownClear::Hull;
+    auto put = [&](const float* alpha, P* out, A_long from, A_long to, Hull h) {
+        raster::KnownClear::split(
+            from, to, h, [&](A_long a, A_long z) { spans::storeAlphas(fillPx, alpha + (a - from), out + a, z - a); },
+            [&](A_long a, A_long z) { spans::blendAlphas(op, fillPx, alpha + (a - from), out + a, z - a); });
+    };
+    auto exact = [&](P* out, A_long from, A_long to, double ady2, bool rowInHole, Hull h) {
         float alpha[spans::kChunk + spans::kPad];
         for (A_long c = from; c < to; c += spans::kChunk) {
             const A_long n = to - c < spans::kChunk ? to - c : spans::kChunk;
             spans::kernelsFor(kernels, n).circleFill(edgeRule, sq + c, dist + c, n, ady2, rowInHole, alpha);
-            spans::blendAlphas(op, fillPx, alpha, out + c, n);
+            put(alpha, out, c, c + n, h);
         }
     };
-    // Transparent and (normal mode) opaque output pixels need no arithmetic.
+    // Transparent and (normal mode) opaque output pixels need no arithmetic;
+    // known clear ones not even a read.
     const runs::FillFn<P> fill = runs::fillKernel<P>();
-    auto span = [&](P* out, A_long from, A_long to) {
-        if (interiorVisible) runs::beneath(fill, op, interiorPx, out, from, to);
+    const runs::StoreFn<P> store = runs::storeKernel<P>();
+    auto span = [&](P* out, A_long from, A_long to, Hull h) {
+        if (!interiorVisible) return;
+        raster::KnownClear::split(
+            from, to, h, [&](A_long a, A_long z) { store(out + a, z - a, interiorPx); },
+            [&](A_long a, A_long z) { runs::beneath(fill, op, interiorPx, out, a, z); });
     };
     // A row from its three edge runs, short in most rows, and the two interior
     // runs between them. The edge columns gathered, one call of the vector
@@ -253,14 +267,14 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
     struct Run {
         A_long from, to;
     };
-    auto row = [&](P* out, const Run(&edge)[3], const Run(&inner)[2], double ady2, bool rowInHole) {
+    auto row = [&](P* out, const Run(&edge)[3], const Run(&inner)[2], double ady2, bool rowInHole, Hull h) {
         constexpr A_long kGather = 32;
         A_long n = 0;
         for (const Run& run : edge) n += run.to - run.from;
         if (n > kGather) {
             for (int i = 0; i < 3; ++i) {
-                exact(out, edge[i].from, edge[i].to, ady2, rowInHole);
-                if (i < 2) span(out, inner[i].from, inner[i].to);
+                exact(out, edge[i].from, edge[i].to, ady2, rowInHole, h);
+                if (i < 2) span(out, inner[i].from, inner[i].to, h);
             }
             return;
         }
@@ -278,9 +292,9 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
         kernels.circleFill(edgeRule, sqs, dists, n, ady2, rowInHole, alpha);
         k = 0;
         for (int i = 0; i < 3; ++i) {
-            spans::blendAlphas(op, fillPx, alpha + k, out + edge[i].from, edge[i].to - edge[i].from);
+            put(alpha + k, out, edge[i].from, edge[i].to, h);
             k += edge[i].to - edge[i].from;
-            if (i < 2) span(out, inner[i].from, inner[i].to);
+            if (i < 2) span(out, inner[i].from, inner[i].to, h);
         }
     };
 
@@ -326,13 +340,15 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
         const double ady2 = ady * ady;
         P* out = raster::row<P>(world, r);
         const bool rowInHole = ady < fb.innerSafe;
+        const Hull h = known ? known->hull(r) : raster::KnownClear::kAll;
+        if (known) known->widen(r, from, to);
 
         // The run inside the outer edge: sq <= hi at both ends holds between
         // them, the squares being convex along the row. Short rows are not
         // worth the search: the kernel gives interior pixels their alpha too.
         const double hi = fb.insideOuter2 - ady2;
         if (!(hi >= 0.0) || to - from <= kWholeRow) {
-            exact(out, from, to, ady2, rowInHole);
+            exact(out, from, to, ady2, rowInHole, h);
             continue;
         }
         const double hw = std::sqrt(hi);
@@ -351,7 +367,7 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
             while (leftEnd > a && sq[leftEnd - 1] < lo) --leftEnd;
             while (rightStart < z && sq[rightStart] < lo) ++rightStart;
         }
-        row(out, {{from, a}, {leftEnd, rightStart}, {z, to}}, {{a, leftEnd}, {rightStart, z}}, ady2, rowInHole);
+        row(out, {{from, a}, {leftEnd, rightStart}, {z, to}}, {{a, leftEnd}, {rightStart, z}}, ady2, rowInHole, h);
     }
 }
 
@@ -389,6 +405,7 @@ void CircleDrawer::drawLoop(const PF_LRect& b, Op op) const {
         A_long from, to;
         if (!columnsWithin(p.x, bound - dy2, b, from, to)) continue;
         trimToBound(sq, dy2, bound, from, to);
+        if (known) known->widen(r, from, to);
         P* out = raster::row<P>(world, r);
         for (A_long c = from; c < to; c += spans::kChunk) {
             const A_long n = to - c < spans::kChunk ? to - c : spans::kChunk;

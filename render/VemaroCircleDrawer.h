@@ -5,6 +5,7 @@
 
 #include "AE_Effect.h"
 #include "Color.h"
+#include "VemaroKnownClear.h"
 #include "VemaroRasteriser.h"
 
 #include <vector>
@@ -52,6 +53,9 @@ public:
     const Pattern* pattern;
     std::vector<double> distances;         // |c - x| per region column
     std::vector<double> squaredDistances;  // its square
+    // The output's known-clear columns, or null: the fill stores there
+    // without reading; every routine widens the hulls of the rows it writes.
+    raster::KnownClear* known = nullptr;
 
 private:
     bool ready() const;

@@ -924,6 +924,8 @@ struct Strips {
     std::size_t limit;  // draws from this one on are not made
     bool clear, lighten, blend;
     mutable std::atomic<PF_Err> stop{PF_Err_NONE};  // an error or abort any band met
+    // Per thread, the strip's known-clear columns, kept from strip to strip.
+    inline static thread_local raster::KnownClear clearRows;
 
     int operator()(int i, int) const {
         const ShapeDrawer::Batch& b = *d->batch;
@@ -941,10 +943,15 @@ struct Strips {
     PF_Err run(int i, const PF_LRect& rows) const {
         ShapeDrawer& s = *d;
         const ShapeDrawer::Batch& b = *s.batch;
+        // What the strip's draws leave clear, known only where this launch
+        // cleared it.
+        raster::KnownClear* known = nullptr;
         if (clear) {
             const std::size_t bytes = std::size_t(rows.right) * (s.bpc == 2 ? 16 : s.bpc == 1 ? 8 : 4);
             for (A_long y = rows.top; y < rows.bottom; ++y)
                 std::memset(static_cast<char*>(s.output->data) + std::ptrdiff_t(s.output->rowbytes) * y, 0, bytes);
+            known = &clearRows;
+            known->reset(rows.top, rows.bottom);
         }
         // Long draws (a huge Layer element) ask for the abort between runs of
         // their rows; the clock is shared with the checks between draws.
@@ -961,7 +968,7 @@ struct Strips {
                 }
                 if ((k & 7) == 7)
                     if (PF_Err err = clock.check()) return err;
-                if (PF_Err err = drawOne(b.drawn[j], rows, clock)) return err;
+                if (PF_Err err = drawOne(b.drawn[j], rows, clock, known)) return err;
             }
         }
         if (lighten) s.frameWork.blender->lightenRows(rows);
@@ -969,7 +976,9 @@ struct Strips {
         return PF_Err_NONE;
     }
 
-    PF_Err drawOne(const Drawn& job, const PF_LRect& rows, raster::AbortClock& clock) const {
+    // Circles keep `known` themselves; the other drawers' whole extent is
+    // taken as written.
+    PF_Err drawOne(const Drawn& job, const PF_LRect& rows, raster::AbortClock& clock, raster::KnownClear* known) const {
         ShapeDrawer& s = *d;
         const ShapeDrawer::Batch& b = *s.batch;
         PF_Err err = PF_Err_NONE;
@@ -978,26 +987,36 @@ struct Strips {
             case kCircleRecord: {
                 CircleDrawer drawer(s.in_data, *s.suites, s.draft, s.output, s.bpc, b.circles[job.slot]);
                 const Borrowed<double> a(drawer.distances, t.a), c(drawer.squaredDistances, t.b);
+                drawer.known = known;
                 if (drawer.doRender()) err = drawer.drawRows(rows);
                 break;
             }
             case kLineRecord: {
                 LineDrawer drawer(s.in_data, *s.suites, s.draft, s.output, s.bpc, b.lines[job.slot]);
                 const Borrowed<double> a(drawer.offsets, t.a);
-                if (drawer.doRender()) err = drawer.drawRows(rows);
+                if (drawer.doRender()) {
+                    if (known) known->widen(drawer.region);
+                    err = drawer.drawRows(rows);
+                }
                 break;
             }
             case kPolygonRecord: {
                 PolygonDrawer drawer(s.in_data, *s.suites, s.draft, s.output, s.bpc, b.polygons[job.slot]);
                 const Borrowed<double> a(drawer.columnOffsets, t.a);
                 const Borrowed<PolygonDrawer::Edge> e(drawer.edges, t.e), f(drawer.innerEdges, t.f);
-                if (drawer.doRender()) err = drawer.drawRows(rows);
+                if (drawer.doRender()) {
+                    if (known) known->widen(drawer.region);
+                    err = drawer.drawRows(rows);
+                }
                 break;
             }
             case kLayerRecord: {
                 // The record's bounds are known: the drawer writes nothing to it.
                 LayerDrawer drawer(s.in_data, *s.suites, s.draft, s.output, s.bpc, b.layers[job.slot]);
-                if (drawer.doRender()) err = drawer.drawRows(rows, &clock);
+                if (drawer.doRender()) {
+                    if (known) known->widen(drawer.region);
+                    err = drawer.drawRows(rows, &clock);
+                }
                 break;
             }
             default: break;

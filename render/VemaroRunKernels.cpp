@@ -90,29 +90,34 @@ struct V {
 namespace avx2 {
 template <class P>
 FillFn<P> fillKernel();
-}
+template <class P>
+StoreFn<P> storeKernel();
+}  // namespace avx2
 namespace avx512 {
 template <class P>
 FillFn<P> fillKernel();
-}
+template <class P>
+StoreFn<P> storeKernel();
+}  // namespace avx512
+#endif
+
+#if VEMARO_BLEND_SSE2
+namespace base = sse2;
+#else
+namespace base = plain;
+#endif
+
+// The kernel `fn` of the given level's namespace; every level has one.
+#if VEMARO_HAVE_AVX2
+#define VEMARO_RUN_AT(level, fn) \
+    ((level) == simd::Level::Avx512 ? avx512::fn<P>() : (level) == simd::Level::Avx2 ? avx2::fn<P>() : base::fn<P>())
+#else
+#define VEMARO_RUN_AT(level, fn) ((void)(level), base::fn<P>())
 #endif
 
 template <class P>
 FillFn<P> fillKernelAt(simd::Level level) {
-#if VEMARO_HAVE_AVX2
-    switch (level) {
-        case simd::Level::Avx512: return avx512::fillKernel<P>();
-        case simd::Level::Avx2: return avx2::fillKernel<P>();
-        case simd::Level::Portable: break;
-    }
-#else
-    (void)level;
-#endif
-#if VEMARO_BLEND_SSE2
-    return sse2::fillKernel<P>();
-#else
-    return plain::fillKernel<P>();
-#endif
+    return VEMARO_RUN_AT(level, fillKernel);
 }
 
 template <class P>
@@ -120,6 +125,23 @@ FillFn<P> fillKernel() {
     return fillKernelAt<P>(simd::level());
 }
 
+template <class P>
+StoreFn<P> storeKernelAt(simd::Level level) {
+    return VEMARO_RUN_AT(level, storeKernel);
+}
+#undef VEMARO_RUN_AT
+
+template <class P>
+StoreFn<P> storeKernel() {
+    return storeKernelAt<P>(simd::level());
+}
+
+template StoreFn<PF_Pixel> storeKernel<PF_Pixel>();
+template StoreFn<PF_Pixel16> storeKernel<PF_Pixel16>();
+template StoreFn<PF_PixelFloat> storeKernel<PF_PixelFloat>();
+template StoreFn<PF_Pixel> storeKernelAt<PF_Pixel>(simd::Level);
+template StoreFn<PF_Pixel16> storeKernelAt<PF_Pixel16>(simd::Level);
+template StoreFn<PF_PixelFloat> storeKernelAt<PF_PixelFloat>(simd::Level);
 template FillFn<PF_Pixel> fillKernel<PF_Pixel>();
 template FillFn<PF_Pixel16> fillKernel<PF_Pixel16>();
 template FillFn<PF_PixelFloat> fillKernel<PF_PixelFloat>();

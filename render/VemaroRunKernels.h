@@ -43,6 +43,15 @@ FillFn<P> fillKernel();
 template <class P>
 FillFn<P> fillKernelAt(simd::Level level);
 
+// Writes `element` into row[0, n) without reading the row: for pixels known
+// to be transparent (the element goes there whole in every blend mode).
+template <class P>
+using StoreFn = void (*)(P* row, A_long n, const P& element);
+template <class P>
+StoreFn<P> storeKernel();
+template <class P>
+StoreFn<P> storeKernelAt(simd::Level level);
+
 // Runs shorter than this go pixel by pixel: a vector's set-up would cost more.
 constexpr A_long kShortRun = 8;
 // Where the kernel stops twice in a row, the output holds other elements'

@@ -102,7 +102,42 @@ A_long fillRun(P* row, A_long n, const P& element, bool keepOpaque) {
     return n;
 }
 
-// The kernel of this level, for runs::fillKernelAt().
+template <class P>
+void storeRun(P* row, A_long n, const P& element) {
+    using I = V::I;
+    constexpr int W = static_cast<int>(sizeof(P) / 4);
+    constexpr A_long G = V::kWords / W;
+    uint32_t e[4];
+    for (unsigned k = 0; k < sizeof(e); k += sizeof(P)) std::memcpy(reinterpret_cast<char*>(e) + k, &element, sizeof(P));
+    const I px = V::rep(e);
+    A_long i = 0;
+    if constexpr (V::kMasked) {
+        // Whole vectors on vector boundaries: a store across two cache lines
+        // costs two. Rows hold whole pixels, so the boundary falls on one.
+        constexpr std::uintptr_t kBytes = sizeof(I);
+        const std::uintptr_t head = ((kBytes - reinterpret_cast<std::uintptr_t>(row) % kBytes) % kBytes) / sizeof(P);
+        if (head > 0 && reinterpret_cast<std::uintptr_t>(row) % sizeof(P) == 0) {
+            const A_long m = static_cast<A_long>(head) < n ? static_cast<A_long>(head) : n;
+            V::storeBits(row, px, (1u << (m * W)) - 1u);
+            i = m;
+        }
+    }
+    for (; i + 2 * G <= n; i += 2 * G) {
+        V::store(row + i, px);
+        V::store(row + i + G, px);
+    }
+    if (i + G <= n) {
+        V::store(row + i, px);
+        i += G;
+    }
+    if constexpr (V::kMasked) {
+        if (i < n) V::storeBits(row + i, px, (1u << ((n - i) * W)) - 1u);
+        return;
+    }
+    for (; i < n; ++i) row[i] = element;
+}
+
+// The kernels of this level, for runs::fillKernelAt() and storeKernelAt().
 template <class P>
 FillFn<P> fillKernel() {
     return &fillRun<P>;
@@ -110,5 +145,12 @@ FillFn<P> fillKernel() {
 template FillFn<PF_Pixel> fillKernel<PF_Pixel>();
 template FillFn<PF_Pixel16> fillKernel<PF_Pixel16>();
 template FillFn<PF_PixelFloat> fillKernel<PF_PixelFloat>();
+template <class P>
+StoreFn<P> storeKernel() {
+    return &storeRun<P>;
+}
+template StoreFn<PF_Pixel> storeKernel<PF_Pixel>();
+template StoreFn<PF_Pixel16> storeKernel<PF_Pixel16>();
+template StoreFn<PF_PixelFloat> storeKernel<PF_PixelFloat>();
 
 }  // namespace VEMARO_RUN_NS

@@ -37,13 +37,11 @@ struct V {
     static I max32(I a, I b) { return _mm256_max_epi32(a, b); }
     static I minu32(I a, I b) { return _mm256_min_epu32(a, b); }
     static I packus32(I a, I b) { return _mm256_packus_epi32(a, b); }
-    // Double lanes of soft light's power bounds.
-    using D = __m256d;
+    // Double lanes of soft light's power bounds, their arithmetic from the
+    // shared level.
+    using DL = lanes::Avx2;
+    using D = DL::D;
     static F asF(I a) { return _mm256_castsi256_ps(a); }
-    static D set1D(double v) { return _mm256_set1_pd(v); }
-    static D addD(D a, D b) { return _mm256_add_pd(a, b); }
-    static D subD(D a, D b) { return _mm256_sub_pd(a, b); }
-    static D mulD(D a, D b) { return _mm256_mul_pd(a, b); }
     static D lowD(F f) { return _mm256_cvtps_pd(_mm256_castps256_ps128(f)); }
     static D highD(F f) { return _mm256_cvtps_pd(_mm256_extractf128_ps(f, 1)); }
     static D gatherLowD(const double* base, I index) {

@@ -90,4 +90,16 @@ inline void blendAlphas(Op op, P element, const float* alpha, P* row, A_long n) 
     }
 }
 
+// row[k] = element with alpha[k] for k < n, over pixels known to be
+// transparent: the row is not read, and alpha 0 leaves the pixel clear.
+template <class P>
+inline void storeAlphas(P element, const float* alpha, P* row, A_long n) {
+    using Chan = decltype(element.alpha);
+    for (A_long k = 0; k < n; ++k) {
+        if (alpha[k] == 0.0f) continue;
+        element.alpha = static_cast<Chan>(alpha[k]);
+        row[k] = element;
+    }
+}
+
 }  // namespace spans

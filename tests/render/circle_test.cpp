@@ -9,6 +9,8 @@
 
 #include <cairo.h>
 
+#include <cmath>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -315,5 +317,147 @@ TEST_F(CircleTest, FillRunsGiveThePlainPerPixelResult) {
                         << "depth " << static_cast<int>(depth) << (blank ? ", blank" : ", runs") << ", circle " << k;
                 }
             }
+    });
+}
+
+// ------------------------------------------------------------ known-clear columns
+// A drawer told which columns of each row are still clear stores there
+// without reading the output. The bytes must be those of the drawing that is
+// not told, over a clear output and over one partly drawn already, and the
+// record must stay true: no byte outside a row's hull is other than zero.
+namespace {
+
+std::size_t pixelBytes(Depth depth) { return depth == Depth::Bits8 ? 4 : depth == Depth::Bits16 ? 8 : 16; }
+
+// Rows [0, height) with a pixel outside its row's hull that is not all zeros.
+int untrueRows(const World& w, const raster::KnownClear& known) {
+    const std::size_t size = pixelBytes(w.depth());
+    int rows = 0;
+    for (int y = 0; y < w.height(); ++y) {
+        const unsigned char* row = w.row<unsigned char>(y);
+        const raster::KnownClear::Hull h = known.hull(y);
+        bool clear = true;
+        for (int x = 0; x < w.width() && clear; ++x)
+            if (x < h.lo || x >= h.hi)
+                for (std::size_t b = 0; b < size; ++b) clear = clear && row[x * size + b] == 0;
+        rows += clear ? 0 : 1;
+    }
+    return rows;
+}
+
+}  // namespace
+
+TEST_F(CircleTest, KnownClearColumnsGiveTheBytesOfTheReadingDrawing) {
+    atEveryLevel([&] {
+        uint32_t s = 777;
+        auto next = [&] {
+            s ^= s << 13, s ^= s >> 17, s ^= s << 5;
+            return s / 4294967296.0;
+        };
+        for (Depth depth : {Depth::Bits8, Depth::Bits16, Depth::Float})
+            for (bool predrawn : {false, true}) {
+                const int W = 230, H = 150;
+                World told(W, H, depth), plain(W, H, depth), runs(W, H, depth);
+                raster::KnownClear known;
+                known.reset(0, H);
+                if (predrawn) {
+                    // Blocks of other drawings' pixels, the record widened over them.
+                    fillWithRuns(runs, 3);
+                    const std::size_t size = pixelBytes(depth);
+                    for (int k = 0; k < 6; ++k) {
+                        const PF_LRect r{static_cast<A_long>(next() * W), static_cast<A_long>(next() * H),
+                                         static_cast<A_long>(next() * W), static_cast<A_long>(next() * H)};
+                        for (int y = r.top; y < r.bottom; ++y)
+                            for (int x = r.left; x < r.right; ++x)
+                                for (World* w : {&told, &plain})
+                                    std::memcpy(w->row<unsigned char>(y) + x * size,
+                                                runs.row<unsigned char>(y) + x * size, size);
+                        known.widen(r);
+                    }
+                }
+                for (int k = 0; k < 50; ++k) {
+                    const int mode = 1 + k % 3;
+                    CircleDrawer::Pattern p = circle(next() * (W + 40) - 20, next() * (H + 40) - 20, next() * 70, mode,
+                                                     k % 4 == 0 ? next() * 0.9 : 0.0, mode == 1 ? 0.0 : next() * 6,
+                                                     k % 2 == 0 ? 1.0 : 0.2 + 0.8 * next());
+                    p.fill = {k % 5 == 1 ? 0.6f : 1.0f, static_cast<float>(next()), static_cast<float>(next()),
+                              static_cast<float>(next())};
+                    p.blendMode = k % 3 == 0 ? 1 + k % 15 : 1;
+                    if (k % 7 == 0) p.radius = 0.2 + next();  // tiny
+                    const bool draft = k % 6 == 5;
+                    ASSERT_EQ(drawCircle(&in, *suites, plain, p, draft), PF_Err_NONE);
+                    CircleDrawer d(&in, *suites, draft ? 1 : 0, told.get(), static_cast<int>(depth), p);
+                    d.known = &known;
+                    // Bands over disjoint rows share the record.
+                    if (d.doRender()) {
+                        ASSERT_EQ(iterateGeneric(&in, *suites, &d, 1 + k % 4), PF_Err_NONE);
+                    }
+                    ASSERT_TRUE(sameWorld(told, plain)) << "depth " << static_cast<int>(depth)
+                                                        << (predrawn ? ", predrawn" : ", clear") << ", circle " << k;
+                    ASSERT_EQ(untrueRows(told, known), 0) << "circle " << k;
+                }
+                EXPECT_TRUE(told.paddingUntouched());
+            }
+    });
+}
+
+// The record is taken at its word: an opaque pixel it calls clear is stored
+// over (the drawing beneath would keep it), at every level and depth. Only
+// what lies outside the hull is stored over.
+TEST_F(CircleTest, KnownClearColumnsAreStoredWithoutReading) {
+    atEveryLevel([&] {
+        for (Depth depth : {Depth::Bits8, Depth::Bits16, Depth::Float}) {
+            World w(120, 60, depth), reference(120, 60, depth);
+            const Color red{1.0f, 1.0f, 0.0f, 0.0f};
+            auto paint = [&](World& x) {
+                for (int y = 0; y < 60; ++y)
+                    for (int c = 0; c < 120; ++c) {
+                        if (depth == Depth::Bits8) x.at<PF_Pixel>(c, y) = raster::Depth<PF_Pixel>::fromColor(red);
+                        if (depth == Depth::Bits16) x.at<PF_Pixel16>(c, y) = raster::Depth<PF_Pixel16>::fromColor(red);
+                        if (depth == Depth::Float)
+                            x.at<PF_PixelFloat>(c, y) = raster::Depth<PF_PixelFloat>::fromColor(red);
+                    }
+            };
+            paint(w);
+            raster::KnownClear known;
+            known.reset(0, 60);
+            known.widen(10, 0, 120);  // row 10 written whole: read as always
+            CircleDrawer::Pattern p = circle(60.3, 30.2, 28.0);
+            p.fill = {1.0f, 0.0f, 0.0f, 1.0f};
+            CircleDrawer d(&in, *suites, 0, w.get(), static_cast<int>(depth), p);
+            d.known = &known;
+            ASSERT_TRUE(d.doRender());
+            ASSERT_EQ(iterateGeneric(&in, *suites, &d, 1), PF_Err_NONE);
+            // What the circle gives over a clear output, hand-checked at the
+            // centre (opaque blue) and outside the disc (untouched).
+            ASSERT_EQ(drawCircle(&in, *suites, reference, p), PF_Err_NONE);
+            auto same = [&](int c, int y, const World& x) {
+                const std::size_t size = pixelBytes(depth);
+                return std::memcmp(w.row<unsigned char>(y) + c * size, x.row<unsigned char>(y) + c * size, size) == 0;
+            };
+            World redWorld(120, 60, depth);
+            paint(redWorld);
+            for (int y = 0; y < 60; ++y)
+                for (int c = 0; c < 120; ++c) {
+                    const double r = std::hypot(c - 60.3, y - 30.2);
+                    if (y == 10 || r > 29.0) {
+                        ASSERT_TRUE(same(c, y, redWorld)) << c << ", " << y;
+                    } else if (r < 27.0) {
+                        ASSERT_TRUE(same(c, y, reference)) << c << ", " << y;
+                    }
+                }
+            if (depth == Depth::Bits8) {
+                const PF_Pixel centre = w.at<PF_Pixel>(60, 30);
+                EXPECT_EQ(centre.alpha, 255);
+                EXPECT_EQ(centre.red, 0);
+                EXPECT_EQ(centre.blue, 255);
+            }
+            // Widened over the columns within R + 0.5 of the centre, 32 to 88
+            // on row 30, and never narrowed.
+            EXPECT_EQ(known.hull(30).lo, 32);
+            EXPECT_EQ(known.hull(30).hi, 89);
+            EXPECT_EQ(known.hull(10).lo, 0);
+            EXPECT_EQ(known.hull(10).hi, 120);
+        }
     });
 }

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <limits>
 #include <random>
+#include <string>
 #include <type_traits>
 #include <vector>
 
@@ -141,4 +142,36 @@ TEST(RunKernels, InteriorRunsGiveThePerPixelBlendAtEveryLevel) {
     checkDepth<PF_Pixel>("8 bits");
     checkDepth<PF_Pixel16>("16 bits");
     checkDepth<PF_PixelFloat>("float");
+}
+
+// The store kernel writes exactly row[0, n) at any start within a vector
+// (its aligned body and masked ends) and nothing before or after.
+namespace {
+template <class P>
+void checkStore(simd::Level level) {
+    const runs::StoreFn<P> store = runs::storeKernelAt<P>(level);
+    Rng r;
+    const P element = topPixel<P>(r, 2);
+    for (int start = 0; start < 17; ++start)
+        for (int n = 0; n < 70; ++n) {
+            std::vector<P> row(96);
+            for (P& p : row) p = topPixel<P>(r, 1);
+            const std::vector<P> before = row;
+            store(row.data() + start, n, element);
+            for (int k = 0; k < 96; ++k) {
+                const P& want = k >= start && k < start + n ? element : before[static_cast<std::size_t>(k)];
+                ASSERT_EQ(std::memcmp(&row[static_cast<std::size_t>(k)], &want, sizeof(P)), 0)
+                    << "start " << start << ", n " << n << ", pixel " << k;
+            }
+        }
+}
+}  // namespace
+
+TEST(RunKernels, StoreWritesTheRunAndNothingElse) {
+    for (int level = 0; level <= static_cast<int>(simd::supported()); ++level) {
+        SCOPED_TRACE("vector level " + std::to_string(level));
+        checkStore<PF_Pixel>(static_cast<simd::Level>(level));
+        checkStore<PF_Pixel16>(static_cast<simd::Level>(level));
+        checkStore<PF_PixelFloat>(static_cast<simd::Level>(level));
+    }
 }
