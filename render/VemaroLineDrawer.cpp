@@ -211,9 +211,11 @@ struct Sweep {
     double a, inv, ar, reach, x;
     double slope = 0.0, half = 0.0;
     bool byRow = true;
-    Sweep(double a_, double inv_, double ar_, double reach_, double x_, double maxDy)
+    // Not needed: left unset, as a thin line without interior runs would
+    // spend more on it than on its few rows.
+    Sweep(double a_, double inv_, double ar_, double reach_, double x_, double maxDy, bool needed = true)
         : a(a_), inv(inv_), ar(ar_), reach(reach_), x(x_) {
-        if (a == 0.0) return;
+        if (a == 0.0 || !needed) return;
         slope = -ar * inv;
         const double d = 1e-12 * (reach + std::fabs(ar) * maxDy);
         const double h = (kWide ? reach + d : reach - d) * std::fabs(inv);
@@ -272,8 +274,8 @@ void antiAliasedRows(const LineDrawer& d, const Geometry& g, const PF_LRect& b, 
     none.alpha = 0;
     const Repeated<P> inner(interior.none ? none : px, b);
     const double y = d.pattern->y;
-    const Sweep<false> iu(g.a0, g.inv0, d.axis[1], innerU, g.x, maxDy(y, b)),
-        iv(g.a2, g.inv2, d.axis[3], innerV, g.x, maxDy(y, b));
+    const Sweep<false> iu(g.a0, g.inv0, d.axis[1], innerU, g.x, maxDy(y, b), !interior.none),
+        iv(g.a2, g.inv2, d.axis[3], innerV, g.x, maxDy(y, b), !interior.none);
     walkRows<P>(d, g, b, reachU, reachV, [&](P* out, Run s, double bu, double bv, double dy) LAMBDA_INLINE {
         // The candidates' ends where a distance reaches its bound have
         // coverage 0: a cheaper test than working out their alphas.
