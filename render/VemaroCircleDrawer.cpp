@@ -236,6 +236,7 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
     // is known clear, blended elsewhere.
     using Hull = raster::KnownClear::Hull;
     auto put = [&](const float* alpha, P* out, A_long from, A_long to, Hull h) {
+        if (h.lo <= from && to <= h.hi) return spans::blendAlphas(op, fillPx, alpha, out + from, to - from);
         raster::KnownClear::split(
             from, to, h, [&](A_long a, A_long z) { spans::storeAlphas(fillPx, alpha + (a - from), out + a, z - a); },
             [&](A_long a, A_long z) { spans::blendAlphas(op, fillPx, alpha + (a - from), out + a, z - a); });
@@ -254,6 +255,7 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
     const runs::StoreFn<P> store = runs::storeKernel<P>();
     auto span = [&](P* out, A_long from, A_long to, Hull h) {
         if (!interiorVisible) return;
+        if (h.lo <= from && to <= h.hi) return runs::beneath(fill, op, interiorPx, out, from, to);
         raster::KnownClear::split(
             from, to, h, [&](A_long a, A_long z) { store(out + a, z - a, interiorPx); },
             [&](A_long a, A_long z) { runs::beneath(fill, op, interiorPx, out, a, z); });
@@ -315,6 +317,12 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
         if (c.any) trimToBound(sq, ady * ady, fb.bound, c.from, c.to);
         return c;
     };
+    // The rows of a small element are too short for stores to repay the
+    // record's upkeep row by row (the cache lines are fetched either way):
+    // its band is taken as written, whole.
+    constexpr A_long kRecordWidth = 96;
+    const bool rowRecord = known && region.right - region.left > kRecordWidth;
+    if (known && !rowRecord) known->widen(b);
     const bool tall = b.bottom - b.top > kAhead;
     Columns ahead[kAhead];
     auto find = [&](A_long r) {
@@ -340,8 +348,8 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
         const double ady2 = ady * ady;
         P* out = raster::row<P>(world, r);
         const bool rowInHole = ady < fb.innerSafe;
-        const Hull h = known ? known->hull(r) : raster::KnownClear::kAll;
-        if (known) known->widen(r, from, to);
+        const Hull h = rowRecord ? known->hull(r) : raster::KnownClear::kAll;
+        if (rowRecord) known->widen(r, from, to);
 
         // The run inside the outer edge: sq <= hi at both ends holds between
         // them, the squares being convex along the row. Short rows are not

@@ -377,7 +377,7 @@ TEST_F(CircleTest, KnownClearColumnsGiveTheBytesOfTheReadingDrawing) {
                 }
                 for (int k = 0; k < 50; ++k) {
                     const int mode = 1 + k % 3;
-                    CircleDrawer::Pattern p = circle(next() * (W + 40) - 20, next() * (H + 40) - 20, next() * 70, mode,
+                    CircleDrawer::Pattern p = circle(next() * (W + 40) - 20, next() * (H + 40) - 20, next() * 110, mode,
                                                      k % 4 == 0 ? next() * 0.9 : 0.0, mode == 1 ? 0.0 : next() * 6,
                                                      k % 2 == 0 ? 1.0 : 0.2 + 0.8 * next());
                     p.fill = {k % 5 == 1 ? 0.6f : 1.0f, static_cast<float>(next()), static_cast<float>(next()),
@@ -394,7 +394,10 @@ TEST_F(CircleTest, KnownClearColumnsGiveTheBytesOfTheReadingDrawing) {
                     }
                     ASSERT_TRUE(sameWorld(told, plain)) << "depth " << static_cast<int>(depth)
                                                         << (predrawn ? ", predrawn" : ", clear") << ", circle " << k;
-                    ASSERT_EQ(untrueRows(told, known), 0) << "circle " << k;
+                    // A hull left narrow stays so: checked every few circles.
+                    if (k % 5 == 4) {
+                        ASSERT_EQ(untrueRows(told, known), 0) << "circle " << k;
+                    }
                 }
                 EXPECT_TRUE(told.paddingUntouched());
             }
@@ -407,11 +410,11 @@ TEST_F(CircleTest, KnownClearColumnsGiveTheBytesOfTheReadingDrawing) {
 TEST_F(CircleTest, KnownClearColumnsAreStoredWithoutReading) {
     atEveryLevel([&] {
         for (Depth depth : {Depth::Bits8, Depth::Bits16, Depth::Float}) {
-            World w(120, 60, depth), reference(120, 60, depth);
+            World w(160, 120, depth), reference(160, 120, depth);
             const Color red{1.0f, 1.0f, 0.0f, 0.0f};
             auto paint = [&](World& x) {
-                for (int y = 0; y < 60; ++y)
-                    for (int c = 0; c < 120; ++c) {
+                for (int y = 0; y < 120; ++y)
+                    for (int c = 0; c < 160; ++c) {
                         if (depth == Depth::Bits8) x.at<PF_Pixel>(c, y) = raster::Depth<PF_Pixel>::fromColor(red);
                         if (depth == Depth::Bits16) x.at<PF_Pixel16>(c, y) = raster::Depth<PF_Pixel16>::fromColor(red);
                         if (depth == Depth::Float)
@@ -420,9 +423,9 @@ TEST_F(CircleTest, KnownClearColumnsAreStoredWithoutReading) {
             };
             paint(w);
             raster::KnownClear known;
-            known.reset(0, 60);
-            known.widen(10, 0, 120);  // row 10 written whole: read as always
-            CircleDrawer::Pattern p = circle(60.3, 30.2, 28.0);
+            known.reset(0, 120);
+            known.widen(10, 0, 160);  // row 10 written whole: read as always
+            CircleDrawer::Pattern p = circle(80.3, 60.2, 58.0);
             p.fill = {1.0f, 0.0f, 0.0f, 1.0f};
             CircleDrawer d(&in, *suites, 0, w.get(), static_cast<int>(depth), p);
             d.known = &known;
@@ -435,29 +438,29 @@ TEST_F(CircleTest, KnownClearColumnsAreStoredWithoutReading) {
                 const std::size_t size = pixelBytes(depth);
                 return std::memcmp(w.row<unsigned char>(y) + c * size, x.row<unsigned char>(y) + c * size, size) == 0;
             };
-            World redWorld(120, 60, depth);
+            World redWorld(160, 120, depth);
             paint(redWorld);
-            for (int y = 0; y < 60; ++y)
-                for (int c = 0; c < 120; ++c) {
-                    const double r = std::hypot(c - 60.3, y - 30.2);
-                    if (y == 10 || r > 29.0) {
+            for (int y = 0; y < 120; ++y)
+                for (int c = 0; c < 160; ++c) {
+                    const double r = std::hypot(c - 80.3, y - 60.2);
+                    if (y == 10 || r > 59.0) {
                         ASSERT_TRUE(same(c, y, redWorld)) << c << ", " << y;
-                    } else if (r < 27.0) {
+                    } else if (r < 57.0) {
                         ASSERT_TRUE(same(c, y, reference)) << c << ", " << y;
                     }
                 }
             if (depth == Depth::Bits8) {
-                const PF_Pixel centre = w.at<PF_Pixel>(60, 30);
+                const PF_Pixel centre = w.at<PF_Pixel>(80, 60);
                 EXPECT_EQ(centre.alpha, 255);
                 EXPECT_EQ(centre.red, 0);
                 EXPECT_EQ(centre.blue, 255);
             }
-            // Widened over the columns within R + 0.5 of the centre, 32 to 88
-            // on row 30, and never narrowed.
-            EXPECT_EQ(known.hull(30).lo, 32);
-            EXPECT_EQ(known.hull(30).hi, 89);
+            // Widened over the columns within R + 0.5 of the centre, 22 to 138
+            // on row 60, and never narrowed.
+            EXPECT_EQ(known.hull(60).lo, 22);
+            EXPECT_EQ(known.hull(60).hi, 139);
             EXPECT_EQ(known.hull(10).lo, 0);
-            EXPECT_EQ(known.hull(10).hi, 120);
+            EXPECT_EQ(known.hull(10).hi, 160);
         }
     });
 }
