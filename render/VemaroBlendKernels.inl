@@ -372,6 +372,30 @@ VEMARO_INLINE Planes8 kernelOpaqueTop8(const Planes8& B, const Planes8& T) {
             mix(T.b, B.b)};
 }
 
+// Add over an opaque top: as above, but B(b, t) = t + b reaches 510 and
+// P = 255 t + ab b needs 17 bits. In 32-bit halves y = 255 P >> 8 < 2^17, and
+// its quotient by A (254, 255 where ab = 255) comes from the biased
+// reciprocals of the two constants.
+VEMARO_INLINE Planes8 kernelOpaqueTopAdd8(const Planes8& B, const Planes8& T) {
+    const I full = V::set16(255), ab = B.a, z = V::zero();
+    const I bottomClear = V::cmpeq16(ab, z), bottomFull = V::cmpeq16(ab, full);
+    const F r254 = V::set1F(rowdetail::biasedReciprocal(254.0f)), r255 = V::set1F(rowdetail::biasedReciprocal(255.0f));
+    const F rlo = selectF(V::asF(V::unpacklo16(bottomFull, bottomFull)), r255, r254);
+    const F rhi = selectF(V::asF(V::unpackhi16(bottomFull, bottomFull)), r255, r254);
+    auto quotient = [&](I P, F r) {
+        const I y = V::template srli32<8>(V::sub32(V::template slli32<8>(P), P));
+        return V::cvttF32(V::mulF(V::cvt32F(y), r));
+    };
+    auto mix = [&](I t, I b) {
+        const I u = V::mullo16(t, full), w = V::mullo16(ab, b);
+        const I q = V::packs32(quotient(V::add32(V::unpacklo16(u, z), V::unpacklo16(w, z)), rlo),
+                               quotient(V::add32(V::unpackhi16(u, z), V::unpackhi16(w, z)), rhi));
+        return select(bottomClear, t, V::min16(q, full));
+    };
+    return {V::sub16(full, V::andnot(V::or_(bottomClear, bottomFull), V::set16(1))), mix(T.r, B.r), mix(T.g, B.g),
+            mix(T.b, B.b)};
+}
+
 // ab = 255: Wt = 0, A = 255 and the sum is 255 Q with Q = (255 - at) b + at B,
 // so each channel is Q >> 8 and the alpha 255. A transparent top gives the
 // bottom.
@@ -415,6 +439,12 @@ inline A_long rows8(const PF_Pixel* bottom, PF_Pixel* top, A_long n) {
             if (topFull) continue;
         }
         const I b0 = V::load(src), b1 = V::load(src + H);
+        if constexpr (M == BlendMode::Add) {
+            if (topFull) {
+                store8(dst, kernelOpaqueTopAdd8(unpack8(b0, b1), unpack8(t0, t1)));
+                continue;
+            }
+        }
         if constexpr (kOpaque8<M>) {
             if (topFull) {
                 store8(dst, kernelOpaqueTop8<M>(unpack8(b0, b1), unpack8(t0, t1)));

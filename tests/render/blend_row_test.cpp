@@ -387,18 +387,25 @@ TEST(BlendRow, EightBitChannelsConvertAlikeInFloatAndDouble) {
 }
 
 // Groups with an opaque top or an opaque bottom take their own arithmetic at 8
-// bits. Every bottom and top channel pair under every alpha of the other
-// operand, three pairs a pixel, at every vector width.
+// bits (add, whose channel function overflows 16-bit sums, its own over an
+// opaque top). Every bottom and top channel pair under every alpha of the
+// other operand (for add over an opaque top, the ends and a spread between:
+// its quotients are checked whole below), three pairs a pixel, at every vector
+// width.
 TEST(BlendRow, OpaqueGroupsEqualTheFormulasForEveryEightBitValue) {
     std::vector<PF_Pixel> bottom, top, want;
-    for (const bool opaqueTop : {true, false})
-        for (int a = 0; a < 256; ++a) {
-            everyChannelPair(opaqueTop ? a : 255, opaqueTop ? 255 : a, bottom, top);
-            want.resize(top.size());
-            for (std::size_t i = 0; i < top.size(); ++i)
-                want[i] = reference<PF_Pixel>(BlendMode::Screen, bottom[i], top[i]);
-            expectRowsAtEveryLevel(BlendOp<BlendMode::Screen>{}, bottom, top, want);
-        }
+    auto check = [&](auto op, BlendMode mode, int ab, int at) {
+        everyChannelPair(ab, at, bottom, top);
+        want.resize(top.size());
+        for (std::size_t i = 0; i < top.size(); ++i) want[i] = reference<PF_Pixel>(mode, bottom[i], top[i]);
+        expectRowsAtEveryLevel(op, bottom, top, want);
+    };
+    for (int a = 0; a < 256; ++a) {
+        check(BlendOp<BlendMode::Screen>{}, BlendMode::Screen, a, 255);
+        check(BlendOp<BlendMode::Screen>{}, BlendMode::Screen, 255, a);
+    }
+    for (int a : {0, 1, 2, 3, 64, 101, 127, 128, 129, 170, 200, 239, 252, 253, 254, 255})
+        check(BlendOp<BlendMode::Add>{}, BlendMode::Add, a, 255);
 }
 
 // Dodge and burn divide every channel at 8 bits. Every bottom and top channel

@@ -667,3 +667,52 @@ TEST_F(PolygonTest, RunsOverCoveredRowsGiveThePlainPerPixelResult) {
     };
     everyLevelGivesThePlainResult(&in, *suites, shapes, 240, 180, paint);
 }
+
+// Tall shapes, sharp and blunt, plain and starred: pixels next to the rays
+// (where the cheap angle may pick either wedge), at corners, in the notches
+// of stars and where a row grazes a corner must come out as the plain
+// per-pixel rule gives them, for the cheap angle and the exact one, filled,
+// stroked and both, over empty and covered rows, on every vector level.
+TEST_F(PolygonTest, TallShapesGiveThePlainPerPixelResult) {
+    uint32_t s = 31337;
+    auto next = [&] {
+        s ^= s << 13, s ^= s >> 17, s ^= s << 5;
+        return s / 4294967296.0;
+    };
+    struct Case {
+        double radius;
+        int sides;
+        double starness;
+        int mode;
+        double stroke, opacity;
+    };
+    static constexpr Case kCases[] = {
+        {70, 3, 0, 1, 0, 1},    {90, 4, 0, 1, 0, 0.7},    {110, 5, 0.3, 1, 0, 1},   {80, 6, 0.6, 1, 0, 1},
+        {130, 7, 0.9, 1, 0, 1}, {100, 12, 0.15, 1, 0, 1}, {120, 31, 0, 1, 0, 1},    {150, 32, 0.4, 1, 0, 1},
+        {240, 5, 0, 1, 0, 1},   {300, 3, 0.2, 1, 0, 1},   {400, 9, 0.5, 1, 0, 1},   {90, 5, 0.3, 3, 3, 1},
+        {120, 4, 0, 3, 6, 1},   {80, 8, 0.5, 2, 2, 1},    {260, 6, 0.1, 3, 2, 0.5}, {70, 3, -0.3, 1, 0, 1},
+    };
+    std::vector<PolygonDrawer::Pattern> shapes;
+    for (int round = 0; round < 2; ++round)
+        for (const Case& c : kCases) {
+            PolygonDrawer::Pattern p = polygon(40 + next() * 240, 40 + next() * 160, c.radius * (0.95 + 0.1 * next()),
+                                               c.sides, c.starness, next() * 7, c.mode, c.stroke, 0.0, c.opacity);
+            // The second round's corners on whole and half pixels.
+            if (round) p.x = std::floor(p.x) + (c.sides % 2 ? 0.5 : 0.0), p.y = std::floor(p.y), p.phase = 0;
+            p.fill = {1, static_cast<float>(next()), static_cast<float>(next()), static_cast<float>(next())};
+            p.stroke = {1, static_cast<float>(next()), static_cast<float>(next()), static_cast<float>(next())};
+            shapes.push_back(p);
+        }
+    auto paint = [](World& w) {
+        auto rows = [&](auto px) {
+            using P = decltype(px);
+            const P c = raster::Depth<P>::fromColor(Color{0.5f, 0.9f, 0.1f, 0.3f});
+            for (int y = 1; y < w.height(); y += 2)
+                for (int x = 0; x < w.width(); ++x) w.at<P>(x, y) = c;
+        };
+        if (w.depth() == Depth::Bits8) rows(PF_Pixel{});
+        if (w.depth() == Depth::Bits16) rows(PF_Pixel16{});
+        if (w.depth() == Depth::Float) rows(PF_PixelFloat{});
+    };
+    everyLevelGivesThePlainResult(&in, *suites, shapes, 320, 240, paint);
+}
