@@ -138,14 +138,6 @@ struct Geometry {
         return {x + p + m, x + q - m};
     }
 
-    // Columns of `within` where u < b.U and v < b.V (b strict): not all of
-    // them perhaps, a column or two at each end left out, but none that do
-    // not qualify.
-    VEMARO_INLINE Run inner(Run within, double bu, double bv, const Bounds& b) const {
-        if (b.none || within.empty()) return {0, 0};
-        return columns(within.from, within.to - 1, surely(a0, inv0, bu, b.U, x), surely(a2, inv2, bv, b.V, x));
-    }
-
     // Trims r to the columns where inside(c) holds, which form one run.
     template <class Inside>
     VEMARO_INLINE static Run trim(Run r, Inside inside) {
@@ -206,13 +198,50 @@ VEMARO_INLINE void fillRun(Op op, const Repeated<P>& px, P* out, A_long from, A_
     for (A_long c = from; c < to; ++c) runs::blendPixel(op, px.px, out[c]);
 }
 
+// The columns of a band's rows where |a (c - x) + ar dy| < reach, dy = y -
+// row, can hold (kWide: Geometry::within) or holds for certain
+// (Geometry::surely), but from a line in dy worked out once per band: centre
+// x - ar dy / a, half width the band's widest (narrowest) reach over |a|,
+// widened (narrowed) by three times the most their slack can be, so each
+// row's range holds within's (lies in surely's) whatever either rounds. A
+// margin too coarse for that (an axis nearly on the grid, huge magnitudes,
+// no finite reciprocal) goes row by row.
+template <bool kWide>
+struct Sweep {
+    double a, inv, ar, reach, x;
+    double slope = 0.0, half = 0.0;
+    bool byRow = true;
+    // Not needed: left unset, as a thin line without interior runs would
+    // spend more on it than on its few rows.
+    Sweep(double a_, double inv_, double ar_, double reach_, double x_, double maxDy, bool needed = true)
+        : a(a_), inv(inv_), ar(ar_), reach(reach_), x(x_) {
+        if (a == 0.0 || !needed) return;
+        slope = -ar * inv;
+        const double d = 1e-12 * (reach + std::fabs(ar) * maxDy);
+        const double h = (kWide ? reach + d : reach - d) * std::fabs(inv);
+        const double m = 3e-9 * (1.0 + std::fabs(x) + std::fabs(slope) * maxDy + std::fabs(h));
+        half = kWide ? h + m : h - m;
+        byRow = !(m < 0.25 && std::isfinite(slope) && std::isfinite(half));
+    }
+    VEMARO_INLINE Columns at(double dy) const {
+        if (byRow)
+            return kWide ? Geometry::within(a, inv, ar * dy, reach, x) : Geometry::surely(a, inv, ar * dy, reach, x);
+        const double c = x + slope * dy;
+        return {c - half, c + half};
+    }
+};
+
+// The row's maximum |dy| in a band.
+inline double maxDy(double y, const PF_LRect& b) { return larger(std::fabs(y - b.top), std::fabs(y - (b.bottom - 1))); }
+
 // Walks the rows of a band that the element may meet: in each, draw(out,
-// run, bu, bv) with run the row's columns where u < reachU and v < reachV
+// run, bu, bv, dy) with run the row's columns where u < reachU and v < reachV
 // can hold (more perhaps, none less) and bu, bv the row's terms of the
 // distances. Every other pixel of the band would be left as it is.
 template <class P, class Draw>
 void walkRows(const LineDrawer& d, const Geometry& g, const PF_LRect& b, double reachU, double reachV, Draw draw) {
     const double y = d.pattern->y, a1 = d.axis[1], a3 = d.axis[3];
+    const Sweep<true> su(g.a0, g.inv0, a1, reachU, g.x, maxDy(y, b)), sv(g.a2, g.inv2, a3, reachV, g.x, maxDy(y, b));
     // Each row's columns are found kAhead rows before it is drawn and its
     // pixels asked for then: a thin line meets new cache lines on every row,
     // and one row's work is shorter than their fetch.
@@ -221,7 +250,7 @@ void walkRows(const LineDrawer& d, const Geometry& g, const PF_LRect& b, double 
     auto find = [&](A_long r) {
         const double dy = y - r;
         Run& s = ahead[(r - b.top) % kAhead];
-        s = g.candidates(a1 * dy, a3 * dy, reachU, reachV);
+        s = Geometry::columns(g.left, g.right - 1, su.at(dy), sv.at(dy));
         if (!s.empty()) raster::prefetchRow<P>(d.world, r, b, s.from, s.to);
     };
     for (A_long r = b.top; r < b.bottom && r < b.top + kAhead; ++r) find(r);
@@ -230,7 +259,7 @@ void walkRows(const LineDrawer& d, const Geometry& g, const PF_LRect& b, double 
         if (r + kAhead < b.bottom) find(r + kAhead);
         if (s.empty()) continue;
         const double dy = y - r;
-        draw(raster::row<P>(d.world, r), s, a1 * dy, a3 * dy);
+        draw(raster::row<P>(d.world, r), s, a1 * dy, a3 * dy, dy);
     }
 }
 
@@ -244,13 +273,17 @@ void antiAliasedRows(const LineDrawer& d, const Geometry& g, const PF_LRect& b, 
     P none = px;
     none.alpha = 0;
     const Repeated<P> inner(interior.none ? none : px, b);
-    walkRows<P>(d, g, b, reachU, reachV, [&](P* out, Run s, double bu, double bv) LAMBDA_INLINE {
+    const double y = d.pattern->y;
+    const Sweep<false> iu(g.a0, g.inv0, d.axis[1], innerU, g.x, maxDy(y, b), !interior.none),
+        iv(g.a2, g.inv2, d.axis[3], innerV, g.x, maxDy(y, b), !interior.none);
+    walkRows<P>(d, g, b, reachU, reachV, [&](P* out, Run s, double bu, double bv, double dy) LAMBDA_INLINE {
         // The candidates' ends where a distance reaches its bound have
         // coverage 0: a cheaper test than working out their alphas.
         s = Geometry::trim(s, [&](A_long c) LAMBDA_INLINE { return g.u(c, bu) < reachU && g.v(c, bv) < reachV; });
         // Interior columns left out of `in` go to edge(), whose formula
         // gives them the same pixel.
-        const Run in = g.inner(s, bu, bv, interior);
+        const Run in =
+            interior.none || s.empty() ? Run{0, 0} : Geometry::columns(s.from, s.to - 1, iu.at(dy), iv.at(dy));
         if (in.empty()) return edge(out, s.from, s.to, bu, bv);
         edge(out, s.from, in.from, bu, bv);
         fillRun(op, inner, out, in.from, in.to);
@@ -338,20 +371,22 @@ void LineDrawer::drawDraftLoop(const PF_LRect& b, Op op) const {
     };
     switch (p.fillMode) {
         case 1:  // u <= L and v <= T
-            walkRows<P>(*this, g, b, e.L + 0.5, e.T + 0.5, [&](P* out, Run s, double bu, double bv) LAMBDA_INLINE {
-                const Run f = g.exact<false>(s, bu, bv, fill);
-                runs::beneath(kernel, op, fillPx, out, f.from, f.to);
-            });
+            walkRows<P>(*this, g, b, e.L + 0.5, e.T + 0.5,
+                        [&](P* out, Run s, double bu, double bv, double) LAMBDA_INLINE {
+                            const Run f = g.exact<false>(s, bu, bv, fill);
+                            runs::beneath(kernel, op, fillPx, out, f.from, f.to);
+                        });
             break;
         case 2:  // u <= Ls and v <= Ts, but not u < L and v < T
-            walkRows<P>(*this, g, b, e.Ls + 0.5, e.Ts + 0.5, [&](P* out, Run s, double bu, double bv) LAMBDA_INLINE {
-                const Run stroke = g.exact<false>(s, bu, bv, box);
-                if (!stroke.empty()) outside(out, stroke, g.exact<true>(stroke, bu, bv, hole), strokePx);
-            });
+            walkRows<P>(*this, g, b, e.Ls + 0.5, e.Ts + 0.5,
+                        [&](P* out, Run s, double bu, double bv, double) LAMBDA_INLINE {
+                            const Run stroke = g.exact<false>(s, bu, bv, box);
+                            if (!stroke.empty()) outside(out, stroke, g.exact<true>(stroke, bu, bv, hole), strokePx);
+                        });
             break;
         case 3:  // the fill's pixels; the stroke's elsewhere
             walkRows<P>(*this, g, b, larger(e.L, e.Ls) + 0.5, larger(e.T, e.Ts) + 0.5,
-                        [&](P* out, Run s, double bu, double bv) LAMBDA_INLINE {
+                        [&](P* out, Run s, double bu, double bv, double) LAMBDA_INLINE {
                             const Run f = g.exact<false>(s, bu, bv, fill);
                             runs::beneath(kernel, op, fillPx, out, f.from, f.to);
                             const Run stroke = g.exact<false>(s, bu, bv, box);
