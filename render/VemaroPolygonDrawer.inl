@@ -477,7 +477,7 @@ private:
         const double px = cols[c];
         const double d = signedDistance(outer[k], px, py);
         const double d2 = g.hole ? signedDistance(inner[k], px, py) : kNoHole;
-        f(out[c], d, d2, px, py);
+        f(out, c, d, d2, px, py);
     }
 
     // The wedge holding (px, py), found from a nearby wedge k: the rays are
@@ -586,7 +586,7 @@ private:
         auto known = [&](A_long a, A_long z) {
             for (A_long c = a; c < z; ++c) {
                 const double px = cols[c];
-                f(out[c], de - (px - e.x) * e.uy, g.hole ? dh - (px - h.x) * h.uy : kNoHole, px, py);
+                f(out, c, de - (px - e.x) * e.uy, g.hole ? dh - (px - h.x) * h.uy : kNoHole, px, py);
             }
         };
         if (!runs.wedges) return known(c0, c1);
@@ -646,7 +646,19 @@ private:
 };
 
 template <class P, class F, class S>
-void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, const PF_LRect& b, F f, S span) {
+void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, const PF_LRect& b, F f, S fillSpan) {
+    // The row's known-clear hull: the pixels outside it are told so.
+    using Hull = raster::KnownClear::Hull;
+    Hull hull = raster::KnownClear::kAll;
+    auto put = [&](P* out, A_long c, double d, double d2, double px, double py) __attribute__((always_inline)) {
+        f(out[c], d, d2, px, py, c < hull.lo || c >= hull.hi);
+    };
+    auto interior = [&](P* out, A_long from, A_long to) {
+        if (hull.lo <= from && to <= hull.hi) return fillSpan(out, from, to, false);
+        raster::KnownClear::split(
+            from, to, hull, [&](A_long a, A_long z) { fillSpan(out, a, z, true); },
+            [&](A_long a, A_long z) { fillSpan(out, a, z, false); });
+    };
     const PolygonDrawer::Edge* outer = dr.edges.data();
     const PolygonDrawer::Edge* inner = dr.innerEdges.data();
     const double* cols = dr.columnOffsets.data() - dr.region.left;
@@ -663,11 +675,11 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
             if (!(track && k >= 0 && g.safelyIn(k, px, py))) k = g.sector(px, py);
             const double d = signedDistance(outer[k], px, py);
             const double d2 = g.hole ? signedDistance(inner[k], px, py) : kNoHole;
-            f(out[c], d, d2, px, py);
+            put(out, c, d, d2, px, py);
         }
     };
     const bool walk = track && g.sectors <= Runs::kMaxWedges;
-    RowWalk<P, F, S> walker(dr, g, runs, f, span);
+    RowWalk<P, decltype(put), decltype(interior)> walker(dr, g, runs, put, interior);
     // Rows with few columns to decide go to the edge kernel: every pixel's
     // wedge and distances a vector at a time, only the pixels near the
     // outline through f.
@@ -705,7 +717,7 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
     };
     // Interior runs that touch are drawn as one.
     struct Merge {
-        S& span;
+        decltype(interior)& span;
         P* out;
         A_long fa = 0, fz = 0;
         void operator()(A_long c0, A_long c1) {
@@ -734,13 +746,13 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
             }
             for (uint64_t e = res.edge; e; e &= e - 1) {
                 const int j = __builtin_ctzll(e);
-                f(out[c + j], d[j], d2[j], cols[c + j], py);
+                put(out, c + j, d[j], d2[j], cols[c + j], py);
             }
         }
     };
     auto edgeRow = [&](P* out, double py, A_long from, A_long to, A_long a, A_long z) {
         edgeStart(py);
-        Merge fill{span, out};
+        Merge fill{interior, out};
         part(out, py, from, a, fill);
         if (a < z) fill(a, z);
         part(out, py, z, to, fill);
@@ -772,7 +784,7 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
             const polyedge::Result res = classify(er, gx, gathered, d, d2);
             for (uint64_t e = res.edge | res.interior; e; e &= e - 1) {
                 const int j = __builtin_ctzll(e);
-                f(out[gc[j]], d[j], d2[j], gx[j], py);
+                put(out, gc[j], d[j], d2[j], gx[j], py);
             }
             gathered = 0;
         };
@@ -799,7 +811,7 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
             const A_long z = column(std::floor(xi[i + 1] + x) + 1.0, a, to);
             if (a >= z) continue;
             gap(c, a);
-            span(out, a, z);
+            interior(out, a, z);
             c = z;
         }
         gap(c, to);
@@ -821,6 +833,10 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
             while (from < to && sq(from) + py2 >= runs.outer2) ++from;
             while (to > from && sq(to - 1) + py2 >= runs.outer2) --to;
         }
+        if (dr.known) {
+            hull = dr.known->hull(r);
+            dr.known->widen(r, from, to);
+        }
         if (outline.ok) {
             outlineRow(out, py, from, to);
             continue;
@@ -841,7 +857,7 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
         // Short rows go pixel by pixel: finding the runs would cost more.
         if (!walk || (to - from) - (z - a) < runs.walkRow) {
             pixels(out, py, from, a);
-            if (a < z) span(out, a, z);
+            if (a < z) interior(out, a, z);
             pixels(out, py, z, to);
             continue;
         }
@@ -850,7 +866,30 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
 }
 template <class P, class F>
 void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, const PF_LRect& b, F f) {
-    forEachPixel<P>(dr, g, runs, b, f, [](P*, A_long, A_long) {});
+    forEachPixel<P>(dr, g, runs, b, f, [](P*, A_long, A_long, bool) {});
+}
+
+// out = op(px, out): a transparent px leaves the output; over an output pixel
+// known to be clear the result is px, stored without reading.
+template <class P, class Op>
+VEMARO_INLINE void put(Op op, const P& px, P& out, bool clear) {
+    if (px.alpha == 0) return;
+    if (clear)
+        out = px;
+    else
+        runs::blendPixel(op, px, out);
+}
+
+// The interior run [from, to) of a row: stored where the output is known
+// clear, blended beneath elsewhere.
+template <class P, class Op>
+VEMARO_INLINE void putRun(runs::FillFn<P> fill, runs::StoreFn<P> store, Op op, const P& px, P* out, A_long from,
+                          A_long to, bool clear) {
+    if (px.alpha == 0) return;
+    if (clear)
+        store(out + from, to - from, px);
+    else
+        runs::beneath(fill, op, px, out, from, to);
 }
 
 }  // namespace
@@ -875,29 +914,35 @@ void PolygonDrawer::drawDraftLoop(const PF_LRect& b, Op op) const {
     fillPx.alpha = strokePx.alpha = D::alpha(p.opacity);
     const double w = g.w, M = g.M;
     const runs::FillFn<P> fill = runs::fillKernel<P>();
+    const runs::StoreFn<P> store = runs::storeKernel<P>();
 
     if (p.fillMode == 1) {
         forEachPixel<P>(
             *this, g, Runs(*this, g, 0.0, 0.0), b,
-            [&](P& o, double d, double d2, double, double) {
-                if (d >= 0.0 && d2 <= 0.0) o = op(fillPx, o);
+            [&](P& o, double d, double d2, double, double, bool clear) {
+                if (d >= 0.0 && d2 <= 0.0) put(op, fillPx, o, clear);
             },
-            [&](P* out, A_long from, A_long to) { runs::beneath(fill, op, fillPx, out, from, to); });
+            [&](P* out, A_long from, A_long to, bool clear) {
+                putRun(fill, store, op, fillPx, out, from, to, clear);
+            });
     } else if (p.fillMode == 2) {
         // Outside the outline, and inside the hole; the interior is left.
-        forEachPixel<P>(*this, g, strokeRuns(*this, g, 0.0, 0.0), b, [&](P& o, double d, double d2, double, double) {
-            if ((-w <= d && d <= 0.0) || (0.0 <= d2 && d2 <= w)) o = op(strokePx, o);
+        forEachPixel<P>(*this, g, strokeRuns(*this, g, 0.0, 0.0), b,
+                        [&](P& o, double d, double d2, double, double, bool clear) {
+            if ((-w <= d && d <= 0.0) || (0.0 <= d2 && d2 <= w)) put(op, strokePx, o, clear);
         });
     } else {
         forEachPixel<P>(
             *this, g, strokeRuns(*this, g, 0.0, 0.0), b,
-            [&](P& o, double d, double d2, double px, double py) {
+            [&](P& o, double d, double d2, double px, double py, bool clear) {
                 if (d >= 0.0 && d2 <= 0.0)
-                    o = op(fillPx, o);
+                    put(op, fillPx, o, clear);
                 else if (d >= -w && std::sqrt(px * px + py * py) <= M && d2 <= w)
-                    o = op(strokePx, o);
+                    put(op, strokePx, o, clear);
             },
-            [&](P* out, A_long from, A_long to) { runs::beneath(fill, op, fillPx, out, from, to); });
+            [&](P* out, A_long from, A_long to, bool clear) {
+                putRun(fill, store, op, fillPx, out, from, to, clear);
+            });
     }
 }
 
@@ -911,25 +956,29 @@ void PolygonDrawer::drawLoop(const PF_LRect& b, Op op) const {
     const double opacity = p.opacity, w = g.w, M = g.M;
     P fillPx = D::fromColor(p.fill), strokePx = D::fromColor(p.stroke);
     const runs::FillFn<P> fill = runs::fillKernel<P>();
+    const runs::StoreFn<P> store = runs::storeKernel<P>();
 
     if (p.fillMode == 1) {
         P interiorPx = fillPx;
         interiorPx.alpha = D::alpha(g.ringFactor * opacity);
         forEachPixel<P>(
             *this, g, Runs(*this, g, 0.5, 0.5), b,
-            [&](P& o, double d, double d2, double, double) {
+            [&](P& o, double d, double d2, double, double, bool clear) {
                 const double f = covIn(d, 0.0) * g.ringFactor * covOut(d2, 0.0);
                 fillPx.alpha = D::alpha(f * opacity);
-                if (fillPx.alpha != 0) o = op(fillPx, o);
+                put(op, fillPx, o, clear);
             },
-            [&](P* out, A_long from, A_long to) { runs::beneath(fill, op, interiorPx, out, from, to); });
+            [&](P* out, A_long from, A_long to, bool clear) {
+                putRun(fill, store, op, interiorPx, out, from, to, clear);
+            });
     } else if (p.fillMode == 2) {
         // The interior is left: there the stroke's coverage is 0.
-        forEachPixel<P>(*this, g, strokeRuns(*this, g, 0.5, 0.5), b, [&](P& o, double d, double d2, double, double) {
+        forEachPixel<P>(*this, g, strokeRuns(*this, g, 0.5, 0.5), b,
+                        [&](P& o, double d, double d2, double, double, bool clear) {
             const double outside = covIn(d, -w) * covOut(d, 0.0);
             const double s = raster::clamp01(outside + covIn(d2, 0.0) * covOut(d2, w));
             strokePx.alpha = D::alpha(s * g.strokeFactor * opacity);
-            if (strokePx.alpha != 0) o = op(strokePx, o);
+            put(op, strokePx, o, clear);
         });
     } else {
         // The fill lies over the stroke; the opacity applies to the merge.
@@ -945,13 +994,15 @@ void PolygonDrawer::drawLoop(const PF_LRect& b, Op op) const {
         const P interiorPx = merge(g.ringFactor, g.strokeFactor);
         forEachPixel<P>(
             *this, g, strokeRuns(*this, g, 0.5, opaqueFill ? 0.5 : -1.0), b,
-            [&](P& o, double d, double d2, double px, double py) {
+            [&](P& o, double d, double d2, double px, double py, bool clear) {
                 const double f = covIn(d, 0.0) * g.ringFactor * covOut(d2, 0.0);
                 const double dist = std::sqrt(px * px + py * py);
                 const P merged = merge(f, covOut(dist, M) * g.strokeFactor * covIn(d, -w) * covOut(d2, w));
-                if (merged.alpha != 0) o = op(merged, o);
+                put(op, merged, o, clear);
             },
-            [&](P* out, A_long from, A_long to) { runs::beneath(fill, op, interiorPx, out, from, to); });
+            [&](P* out, A_long from, A_long to, bool clear) {
+                putRun(fill, store, op, interiorPx, out, from, to, clear);
+            });
     }
 }
 

@@ -489,10 +489,36 @@ TEST(BlendRow, EightBitSoftLightEqualsThePixelFunctionForEveryChannelPair) {
         }
 }
 
+// Over opaque tops the 8-bit soft light rows drop the bottom's channels and
+// the division by A, and over opaque bottoms too they read the rounded
+// channel from a table. Every bottom alpha (a transparent one too) with every
+// top channel and a spread of bottom channels, under an opaque top, at every
+// vector width; groups where only some bottoms are opaque among them.
+TEST(BlendRow, EightBitSoftLightOverOpaqueTopsEqualsThePixelFunctionForEveryBottomAlpha) {
+    const int kBottoms[] = {0, 1, 2, 17, 63, 64, 127, 128, 129, 191, 200, 230, 252, 253, 254, 255};
+    std::vector<PF_Pixel> bottom, top, want;
+    constexpr int kN = static_cast<int>(std::size(kBottoms));
+    for (int ab = 0; ab < 256; ++ab)
+        for (int t = 0; t < 256; ++t)
+            for (int k = 0; k < kN; ++k) {
+                // Every fourth pixel opaque beneath, so that groups mix.
+                const int a = bottom.size() % 4 == 0 ? 255 : ab;
+                bottom.push_back({static_cast<A_u_char>(a), static_cast<A_u_char>(kBottoms[k]),
+                                  static_cast<A_u_char>(kBottoms[(k + 5) % kN]),
+                                  static_cast<A_u_char>(kBottoms[(k + 11) % kN])});
+                top.push_back(
+                    {255, static_cast<A_u_char>(t), static_cast<A_u_char>(255 - t), static_cast<A_u_char>(t * 7)});
+            }
+    const BlendOp<BlendMode::Softlight> op;
+    want.resize(top.size());
+    for (std::size_t i = 0; i < top.size(); ++i) want[i] = op(bottom[i], top[i]);
+    expectRowsAtEveryLevel(op, bottom, top, want);
+}
+
 // Soft light at 16 bits settles most channels from bounds on the power and
 // calls the library only where the bounds round apart. Many random pixels,
 // so that both ways run often, against the per-pixel function at every width;
-// channels at and above full among them.
+// channels at and above full among them; then the same under opaque tops.
 TEST(BlendRow, SixteenBitSoftLightEqualsThePixelFunctionOnManyPixels) {
     Source src;
     constexpr int kPixels = 60000;
@@ -509,6 +535,12 @@ TEST(BlendRow, SixteenBitSoftLightEqualsThePixelFunctionOnManyPixels) {
     }
     const BlendOp<BlendMode::Softlight> op;
     for (int i = 0; i < kPixels; ++i) want[i] = op(bottom[i], top[i]);
+    expectRowsAtEveryLevel(op, bottom, top, want);
+    // Opaque tops (some alphas above full), which drop the division.
+    for (int i = 0; i < kPixels; ++i) {
+        top[i].alpha = static_cast<A_u_short>(i % 5 == 0 ? 32768 + src.rng() % 32768 : 32768);
+        want[i] = op(bottom[i], top[i]);
+    }
     expectRowsAtEveryLevel(op, bottom, top, want);
 }
 
