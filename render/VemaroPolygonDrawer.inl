@@ -33,7 +33,7 @@ constexpr A_long kEdgeRow = 32;
 // Below this many the kernel's set-up costs more than the pixels.
 constexpr A_long kEdgeRowMin = 8;
 // Bands of fewer rows are not worth the outline's set-up.
-constexpr A_long kOutlineRows = 100;
+constexpr A_long kOutlineRows = 40;
 
 // The angle of (x, y) by a rational approximation (error below 0.005 rad),
 // in (-pi, pi].
@@ -198,14 +198,37 @@ public:
     // The vertices in order round the polygon.
     void build(const double* vx, const double* vy, int n) {
         count = active = taken = 0;
+        Edge round[kMaxVertices];
+        int top = 0;
         for (int i = 0; i < n; ++i) {
             const int j = i + 1 == n ? 0 : i + 1;
             if (vy[i] == vy[j]) continue;  // level: no crossing of its own
             const bool down = vy[i] > vy[j];
             const double tx = down ? vx[i] : vx[j], ty = down ? vy[i] : vy[j], by = down ? vy[j] : vy[i];
-            edges[count++] = {ty, by, tx, ((down ? vx[j] : vx[i]) - tx) / (by - ty)};
+            if (count > 0 && ty > round[top].top) top = count;
+            round[count++] = {ty, by, tx, ((down ? vx[j] : vx[i]) - tx) / (by - ty)};
         }
-        std::sort(edges, edges + count, [](const Edge& a, const Edge& b) { return a.top > b.top; });
+        if (count == 0) return;
+        // Round an outline about its centre the tops fall both ways from the
+        // highest edge but for small zigzags at the rays: the two ways are
+        // merged, then the few edges out of order moved into place.
+        int f = top + 1 == count ? 0 : top + 1, k = top == 0 ? count - 1 : top - 1;
+        edges[0] = round[top];
+        for (int i = 1; i < count; ++i) {
+            if (round[f].top >= round[k].top) {
+                edges[i] = round[f];
+                f = f + 1 == count ? 0 : f + 1;
+            } else {
+                edges[i] = round[k];
+                k = k == 0 ? count - 1 : k - 1;
+            }
+        }
+        for (int i = 1; i < count; ++i) {
+            const Edge e = edges[i];
+            int j = i;
+            for (; j > 0 && edges[j - 1].top < e.top; --j) edges[j] = edges[j - 1];
+            edges[j] = e;
+        }
     }
 
     // The crossings of the row at py in increasing order, an even count:
@@ -667,12 +690,22 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
     // Along a row the sector changes only where the row crosses a ray: a
     // pixel safely inside the previous pixel's wedge keeps its side without
     // the angle.
+    // A pixel past the previous one's wedge is most often safely in the
+    // next wedge either way.
     const bool track = !g.rays.empty();
-    auto pixels = [&](P* out, double py, A_long from, A_long to) __attribute__((always_inline)) {
-        A_long k = -1;
+    auto wedge = [&](A_long k, double px, double py) __attribute__((always_inline)) {
+        if (track && k >= 0) {
+            const A_long up = k + 1 == g.sectors ? 0 : k + 1, down = k == 0 ? g.sectors - 1 : k - 1;
+            if (g.safelyIn(up, px, py)) return up;
+            if (g.safelyIn(down, px, py)) return down;
+        }
+        return g.sector(px, py);
+    };
+    // k: the wedge of a pixel nearby (-1: none), left with that of the last.
+    auto pixels = [&](P* out, double py, A_long from, A_long to, A_long& k) __attribute__((always_inline)) {
         for (A_long c = from; c < to; ++c) {
             const double px = cols[c];
-            if (!(track && k >= 0 && g.safelyIn(k, px, py))) k = g.sector(px, py);
+            if (!(track && k >= 0 && g.safelyIn(k, px, py))) k = wedge(k, px, py);
             const double d = signedDistance(outer[k], px, py);
             const double d2 = g.hole ? signedDistance(inner[k], px, py) : kNoHole;
             put(out, c, d, d2, px, py);
@@ -764,6 +797,9 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
     // columns between the bounds through the kernel or one by one, the rest
     // left.
     Outline outline(dr, g, runs, b.bottom - b.top >= kOutlineRows);
+    // Each outer run's wedge from row to row: the run moves little.
+    A_long hints[ScanPolygon::kMaxVertices];
+    std::fill_n(hints, ScanPolygon::kMaxVertices, A_long{-1});
     auto outlineRow = [&](P* out, double py, A_long from, A_long to) {
         double xo[ScanPolygon::kMaxVertices], xi[ScanPolygon::kMaxVertices];
         A_long o[ScanPolygon::kMaxVertices];
@@ -773,35 +809,12 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
             o[i] = column(std::ceil(xo[i] + x), i ? o[i - 1] : from, to);
             o[i + 1] = column(std::floor(xo[i + 1] + x) + 1.0, o[i], to);
         }
-        // With the kernel, the columns left to decide are gathered and
-        // decided together a chunk at a time; a settled interior pixel goes
-        // through f like an edge pixel (f gives it the interior value).
-        double gx[polyedge::kChunk];
-        A_long gc[polyedge::kChunk];
-        int gathered = 0;
-        auto decide = [&] {
-            double d[polyedge::kChunk], d2[polyedge::kChunk];
-            const polyedge::Result res = classify(er, gx, gathered, d, d2);
-            for (uint64_t e = res.edge | res.interior; e; e &= e - 1) {
-                const int j = __builtin_ctzll(e);
-                put(out, gc[j], d[j], d2[j], gx[j], py);
-            }
-            gathered = 0;
-        };
-        if (edges) edgeStart(py);
         int oi = 0;
         // The columns of [g0, g1) within the outer runs.
         auto gap = [&](A_long g0, A_long g1) {
             for (; oi < no && o[oi] < g1; oi += 2) {
                 const A_long c0 = std::max(o[oi], g0), c1 = std::min(o[oi + 1], g1);
-                if (!edges) {
-                    pixels(out, py, c0, c1);
-                } else {
-                    for (A_long c = c0; c < c1; ++c) {
-                        gx[gathered] = cols[c], gc[gathered] = c;
-                        if (++gathered == polyedge::kChunk) decide();
-                    }
-                }
+                pixels(out, py, c0, c1, hints[oi / 2]);
                 if (o[oi + 1] > g1) break;
             }
         };
@@ -815,7 +828,6 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
             c = z;
         }
         gap(c, to);
-        if (gathered) decide();
     };
     for (A_long r = b.top; r < b.bottom; ++r) {
         P* out = raster::row<P>(dr.world, r);
@@ -856,9 +868,10 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
         }
         // Short rows go pixel by pixel: finding the runs would cost more.
         if (!walk || (to - from) - (z - a) < runs.walkRow) {
-            pixels(out, py, from, a);
+            A_long k = -1;
+            pixels(out, py, from, a, k);
             if (a < z) interior(out, a, z);
-            pixels(out, py, z, to);
+            pixels(out, py, z, to, k);
             continue;
         }
         walker.row(out, py, from, to, a, z);
