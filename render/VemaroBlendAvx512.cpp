@@ -84,6 +84,9 @@ struct V {
     static F subF(F a, F b) { return _mm512_sub_ps(a, b); }
     static F mulF(F a, F b) { return _mm512_mul_ps(a, b); }
     static F divF(F a, F b) { return _mm512_div_ps(a, b); }
+    // Rounded toward zero rather than to nearest.
+    static constexpr bool kDivTowardZero = true;
+    static F divTowardZeroF(F a, F b) { return _mm512_div_round_ps(a, b, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC); }
     static F gatherF(const float* base, I index) { return _mm512_i32gather_ps(index, base, 4); }
     static F minF(F a, F b) { return _mm512_min_ps(a, b); }
     static F maxF(F a, F b) { return _mm512_max_ps(a, b); }

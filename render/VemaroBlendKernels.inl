@@ -690,9 +690,24 @@ struct Quotient16 {
 // below 2^24. x and d convert exactly, so the rounded quotient lies between
 // the floor and the next integer, and truncates to one of them; a negative
 // remainder means the next one.
+//
+//
+// Where the set divides rounding toward zero (kDivTowardZero and
+// divTowardZeroF), the quotient never passes x / d and never falls below
+// floor(x / d), which float holds exactly: it truncates to the floor without
+// the remainder.
+template <class W, class = void>
+constexpr bool kDividesTowardZero = false;
+template <class W>
+constexpr bool kDividesTowardZero<W, std::void_t<decltype(W::kDivTowardZero)>> = W::kDivTowardZero;
+template <class W = V>
 VEMARO_INLINE I divide16(I x, I d) {
-    const I q = V::cvttF32(V::divF(V::cvt32F(x), V::cvt32F(d)));
-    return V::add32(q, V::cmpgt32(V::mullo32(q, d), x));
+    if constexpr (kDividesTowardZero<W>) {
+        return W::cvttF32(W::divTowardZeroF(W::cvt32F(x), W::cvt32F(d)));
+    } else {
+        const I q = W::cvttF32(W::divF(W::cvt32F(x), W::cvt32F(d)));
+        return W::add32(q, W::cmpgt32(W::mullo32(q, d), x));
+    }
 }
 
 // (u * w) >> S of 32-bit lanes whose product stays below 2^31.

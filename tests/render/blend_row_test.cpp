@@ -474,6 +474,47 @@ TEST(BlendRow, SixteenBitQuotientsAreExactFloors) {
 }
 #endif
 
+// The 16-bit dodge and burn rows divide every channel: the widest set rounds
+// its quotient toward zero, the others put it right by the remainder. Opaque
+// over opaque pixels come out as the channel function itself. For every
+// divisor d, the numerators c < d whose quotients c 2^15 / d lie closest
+// below an integer (where a rounded quotient reaches it), with d = 2^s m (m
+// odd) those with c 2^(15 - s) = -1 (mod m), and the largest, c = d - 1; at
+// every width, against integer division.
+TEST(BlendRow, SixteenBitDodgeAndBurnDivideExactlyForEveryDivisor) {
+    constexpr uint32_t full = 32768;
+    std::vector<PF_Pixel16> bottom, top, want;
+    for (const BlendMode mode : {BlendMode::Dodge, BlendMode::Burn}) {
+        bottom.clear();
+        top.clear();
+        for (uint32_t d = 1; d <= full; ++d) {
+            int s = 0;
+            while ((d >> s) % 2 == 0) ++s;
+            const uint64_t m = d >> s;
+            uint64_t inverse = 1 % m;  // of 2^(15 - s) modulo m, from that of 2
+            for (int k = s; k < 15; ++k) inverse = inverse * ((m + 1) / 2) % m;
+            const uint64_t c0 = (m - inverse) % m;
+            const uint64_t cs[3] = {c0, c0 + ((d - 1 - c0) / m) * m, d - 1};
+            PF_Pixel16 b{static_cast<A_u_short>(full), 0, 0, 0}, t = b;
+            A_u_short* bc[3] = {&b.red, &b.green, &b.blue};
+            A_u_short* tc[3] = {&t.red, &t.green, &t.blue};
+            for (int k = 0; k < 3; ++k) {
+                // Dodge divides b 2^15 by full - t, burn (full - b) 2^15 by t.
+                *bc[k] = static_cast<A_u_short>(mode == BlendMode::Dodge ? cs[k] : full - cs[k]);
+                *tc[k] = static_cast<A_u_short>(mode == BlendMode::Dodge ? full - d : d);
+            }
+            bottom.push_back(b);
+            top.push_back(t);
+        }
+        want.resize(top.size());
+        for (std::size_t i = 0; i < top.size(); ++i) want[i] = reference<PF_Pixel16>(mode, bottom[i], top[i]);
+        if (mode == BlendMode::Dodge)
+            expectRowsAtEveryLevel(BlendOp<BlendMode::Dodge>{}, bottom, top, want);
+        else
+            expectRowsAtEveryLevel(BlendOp<BlendMode::Burn>{}, bottom, top, want);
+    }
+}
+
 // Soft light at 8 bits looks its channel function up by the two channels.
 // Every bottom and top channel pair, three a pixel, under alphas at and
 // between the ends, at every vector width.
