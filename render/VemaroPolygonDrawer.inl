@@ -797,9 +797,11 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
     // columns between the bounds through the kernel or one by one, the rest
     // left.
     Outline outline(dr, g, runs, b.bottom - b.top >= kOutlineRows);
-    // Each outer run's wedge from row to row: the run moves little.
-    A_long hints[ScanPolygon::kMaxVertices];
-    std::fill_n(hints, ScanPolygon::kMaxVertices, A_long{-1});
+    // The wedge of each piece of a row left to decide, left to right, from
+    // row to row: the pieces move little. A row has at most one piece per
+    // outer run and one more per inner run.
+    A_long hints[ScanPolygon::kMaxVertices + 1];
+    std::fill_n(hints, ScanPolygon::kMaxVertices + 1, A_long{-1});
     auto outlineRow = [&](P* out, double py, A_long from, A_long to) {
         double xo[ScanPolygon::kMaxVertices], xi[ScanPolygon::kMaxVertices];
         A_long o[ScanPolygon::kMaxVertices];
@@ -809,12 +811,12 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
             o[i] = column(std::ceil(xo[i] + x), i ? o[i - 1] : from, to);
             o[i + 1] = column(std::floor(xo[i + 1] + x) + 1.0, o[i], to);
         }
-        int oi = 0;
+        int oi = 0, piece = 0;
         // The columns of [g0, g1) within the outer runs.
         auto gap = [&](A_long g0, A_long g1) {
             for (; oi < no && o[oi] < g1; oi += 2) {
                 const A_long c0 = std::max(o[oi], g0), c1 = std::min(o[oi + 1], g1);
-                pixels(out, py, c0, c1, hints[oi / 2]);
+                if (c0 < c1) pixels(out, py, c0, c1, hints[piece++]);
                 if (o[oi + 1] > g1) break;
             }
         };
