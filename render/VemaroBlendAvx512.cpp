@@ -47,6 +47,14 @@ struct V {
     static I cmpeq32(I a, I b) { return of32(_mm512_cmpeq_epi32_mask(a, b)); }
     static I cmpgt32(I a, I b) { return of32(_mm512_cmpgt_epi32_mask(a, b)); }
     static I mullo32(I a, I b) { return _mm512_mullo_epi32(a, b); }
+    // q + 1 or q - 1 where a > b, straight from the comparison's mask.
+    static constexpr bool kMaskedSteps = true;
+    static I incWhereGreater32(I q, I a, I b) {
+        return _mm512_mask_add_epi32(q, _mm512_cmpgt_epi32_mask(a, b), q, set32(1));
+    }
+    static I decWhereGreater32(I q, I a, I b) {
+        return _mm512_mask_sub_epi32(q, _mm512_cmpgt_epi32_mask(a, b), q, set32(1));
+    }
     static I min32(I a, I b) { return _mm512_min_epi32(a, b); }
     static I max32(I a, I b) { return _mm512_max_epi32(a, b); }
     static I minu32(I a, I b) { return _mm512_min_epu32(a, b); }

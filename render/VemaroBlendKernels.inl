@@ -664,6 +664,21 @@ inline I clampFull16(I v) {
     return V::sub16(v, V::subsu16(v, full));
 }
 
+// q + kStep where a > b (32-bit lanes, kStep 1 or -1): by a masked addition
+// where the set has one (kMaskedSteps), else by the comparison's -1.
+template <class W, class = void>
+constexpr bool kHasMaskedSteps = false;
+template <class W>
+constexpr bool kHasMaskedSteps<W, std::void_t<decltype(W::kMaskedSteps)>> = W::kMaskedSteps;
+template <int kStep, class W = V>
+VEMARO_INLINE I stepWhereGreater(I q, I a, I b) {
+    static_assert(kStep == 1 || kStep == -1);
+    if constexpr (kHasMaskedSteps<W>)
+        return kStep == 1 ? W::incWhereGreater32(q, a, b) : W::decWhereGreater32(q, a, b);
+    else
+        return kStep == 1 ? W::sub32(q, W::cmpgt32(a, b)) : W::add32(q, W::cmpgt32(a, b));
+}
+
 // floor(x / A) for 32-bit lanes with |x| <= 2^30, 1 <= A and |x / A| <= 2^15.
 // The float estimate is within 3.1 * 2^-24 of x / A relatively (three
 // roundings), so within 2^-7 absolutely; truncated toward zero it is the
@@ -679,10 +694,8 @@ struct Quotient16 {
     VEMARO_INLINE I operator()(I x) const {
         const I q = V::cvttF32(V::mulF(V::cvt32F(x), inv));
         const I r = V::sub32(x, V::mullo32(q, A));
-        // cmpgt gives -1 where true.
-        const I up = V::cmpgt32(r, V::sub32(A, V::set32(1)));
-        const I down = V::add32(V::cmpgt32(V::zero(), r), V::cmpgt32(negA, r));
-        return V::add32(V::sub32(q, up), down);
+        const I up = stepWhereGreater<1>(q, r, V::sub32(A, V::set32(1)));
+        return stepWhereGreater<-1>(stepWhereGreater<-1>(up, V::zero(), r), negA, r);
     }
 };
 

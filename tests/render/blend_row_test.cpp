@@ -261,6 +261,17 @@ void expectRowsAtEveryLevel(Op op, const std::vector<P>& bottom, const std::vect
     simd::setLevelCap(simd::Level::Avx512);
 }
 
+// Dodge or burn rows, as mode says, against integer division at every width.
+template <class P>
+void expectDodgeOrBurnRows(BlendMode mode, const std::vector<P>& bottom, const std::vector<P>& top) {
+    std::vector<P> want(top.size());
+    for (std::size_t i = 0; i < top.size(); ++i) want[i] = reference<P>(mode, bottom[i], top[i]);
+    if (mode == BlendMode::Dodge)
+        expectRowsAtEveryLevel(BlendOp<BlendMode::Dodge>{}, bottom, top, want);
+    else
+        expectRowsAtEveryLevel(BlendOp<BlendMode::Burn>{}, bottom, top, want);
+}
+
 }  // namespace
 
 // Every vector width the processor has, and the portable one, on the same
@@ -412,17 +423,12 @@ TEST(BlendRow, OpaqueGroupsEqualTheFormulasForEveryEightBitValue) {
 // pair under alphas that take the general kernel and the opaque ones, at every
 // vector width, against plain integer division.
 TEST(BlendRow, EightBitDodgeAndBurnEqualTheFormulasForEveryChannelPair) {
-    std::vector<PF_Pixel> bottom, top, want;
+    std::vector<PF_Pixel> bottom, top;
     for (const BlendMode mode : {BlendMode::Dodge, BlendMode::Burn})
         for (const int ab : {1, 200, 255})
             for (const int at : {3, 128, 255}) {
                 everyChannelPair(ab, at, bottom, top);
-                want.resize(top.size());
-                for (std::size_t i = 0; i < top.size(); ++i) want[i] = reference<PF_Pixel>(mode, bottom[i], top[i]);
-                if (mode == BlendMode::Dodge)
-                    expectRowsAtEveryLevel(BlendOp<BlendMode::Dodge>{}, bottom, top, want);
-                else
-                    expectRowsAtEveryLevel(BlendOp<BlendMode::Burn>{}, bottom, top, want);
+                expectDodgeOrBurnRows(mode, bottom, top);
             }
 }
 
@@ -483,7 +489,7 @@ TEST(BlendRow, SixteenBitQuotientsAreExactFloors) {
 // every width, against integer division.
 TEST(BlendRow, SixteenBitDodgeAndBurnDivideExactlyForEveryDivisor) {
     constexpr uint32_t full = 32768;
-    std::vector<PF_Pixel16> bottom, top, want;
+    std::vector<PF_Pixel16> bottom, top;
     for (const BlendMode mode : {BlendMode::Dodge, BlendMode::Burn}) {
         bottom.clear();
         top.clear();
@@ -506,12 +512,7 @@ TEST(BlendRow, SixteenBitDodgeAndBurnDivideExactlyForEveryDivisor) {
             bottom.push_back(b);
             top.push_back(t);
         }
-        want.resize(top.size());
-        for (std::size_t i = 0; i < top.size(); ++i) want[i] = reference<PF_Pixel16>(mode, bottom[i], top[i]);
-        if (mode == BlendMode::Dodge)
-            expectRowsAtEveryLevel(BlendOp<BlendMode::Dodge>{}, bottom, top, want);
-        else
-            expectRowsAtEveryLevel(BlendOp<BlendMode::Burn>{}, bottom, top, want);
+        expectDodgeOrBurnRows(mode, bottom, top);
     }
 }
 
