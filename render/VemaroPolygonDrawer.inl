@@ -682,6 +682,11 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
             from, to, hull, [&](A_long a, A_long z) { fillSpan(out, a, z, true); },
             [&](A_long a, A_long z) { fillSpan(out, a, z, false); });
     };
+    // The rows of a small element are too short for stores to repay the
+    // record's upkeep row by row: its band is taken as written, whole.
+    constexpr A_long kRecordWidth = 96;
+    const bool rowRecord = dr.known && dr.region.right - dr.region.left > kRecordWidth;
+    if (dr.known && !rowRecord) dr.known->widen(b);
     const PolygonDrawer::Edge* outer = dr.edges.data();
     const PolygonDrawer::Edge* inner = dr.innerEdges.data();
     const double* cols = dr.columnOffsets.data() - dr.region.left;
@@ -815,7 +820,7 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
         }
         const A_long from = o[0], to = o[no - 1];
         if (from >= to) return;
-        if (dr.known) {
+        if (rowRecord) {
             hull = dr.known->hull(r);
             dr.known->widen(r, from, to);
         }
@@ -862,7 +867,7 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
             while (from < to && sq(from) + py2 >= runs.outer2) ++from;
             while (to > from && sq(to - 1) + py2 >= runs.outer2) --to;
         }
-        if (dr.known) {
+        if (rowRecord) {
             hull = dr.known->hull(r);
             dr.known->widen(r, from, to);
         }

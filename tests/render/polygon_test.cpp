@@ -836,63 +836,82 @@ TEST_F(PolygonTest, KnownClearColumnsGiveThePlainPerPixelResult) {
 // The record is taken at its word: an opaque pixel it calls clear is stored
 // over (the drawing beneath would keep it), in the interior runs and at the
 // edges, filled and hard-edged. Only what lies outside the hull is stored
-// over, and the hull grows over the columns the shape may reach.
+// over, and the hull grows over the columns the shape may reach. A small
+// element (rows of up to 96 columns) takes its band as written whole and
+// blends beneath as without the record.
 TEST_F(PolygonTest, KnownClearColumnsAreStoredWithoutReading) {
-    atEveryLevel([&] {
-        for (Depth depth : {Depth::Bits8, Depth::Bits16, Depth::Float})
-            for (bool draft : {false, true}) {
-                auto red = [&] {
-                    auto w = std::make_unique<World>(40, 40, depth);
-                    const Color c{1.0f, 1.0f, 0.0f, 0.0f};
-                    for (int y = 0; y < 40; ++y)
-                        for (int x = 0; x < 40; ++x) {
-                            if (depth == Depth::Bits8) w->at<PF_Pixel>(x, y) = raster::Depth<PF_Pixel>::fromColor(c);
-                            if (depth == Depth::Bits16)
-                                w->at<PF_Pixel16>(x, y) = raster::Depth<PF_Pixel16>::fromColor(c);
-                            if (depth == Depth::Float)
-                                w->at<PF_PixelFloat>(x, y) = raster::Depth<PF_PixelFloat>::fromColor(c);
+    struct Case {
+        double half;  // half the square's side; its centre is (W/2 + 0.25, W/2 + 0.35)
+        bool stores;
+    };
+    constexpr int W = 160;
+    for (const Case c : {Case{50, true}, Case{5, false}})
+        atEveryLevel([&] {
+            for (Depth depth : {Depth::Bits8, Depth::Bits16, Depth::Float})
+                for (bool draft : {false, true}) {
+                    auto red = [&] {
+                        auto w = std::make_unique<World>(W, W, depth);
+                        const Color col{1.0f, 1.0f, 0.0f, 0.0f};
+                        for (int y = 0; y < W; ++y)
+                            for (int x = 0; x < W; ++x) {
+                                if (depth == Depth::Bits8)
+                                    w->at<PF_Pixel>(x, y) = raster::Depth<PF_Pixel>::fromColor(col);
+                                if (depth == Depth::Bits16)
+                                    w->at<PF_Pixel16>(x, y) = raster::Depth<PF_Pixel16>::fromColor(col);
+                                if (depth == Depth::Float)
+                                    w->at<PF_PixelFloat>(x, y) = raster::Depth<PF_PixelFloat>::fromColor(col);
+                            }
+                        return w;
+                    };
+                    const auto w = red(), untouched = red();
+                    World clear(W, W, depth);
+                    constexpr int kMid = W / 2;
+                    raster::KnownClear known;
+                    known.reset(0, W);
+                    known.widen(kMid, 0, W);  // the middle row written whole: read as always
+                    // Opaque blue, sides at 0.25 and 0.35 past whole columns and rows
+                    // (AxisAlignedSquareByHand's square, and one ten times as large).
+                    PolygonDrawer::Pattern sq =
+                        polygon(kMid + 0.25, kMid + 0.35, c.half * std::sqrt(2.0), 4, 0, M_PI / 4);
+                    sq.fill = {1.0f, 0.0f, 0.0f, 1.0f};
+                    PolygonDrawer d(&in, *suites, draft, w->get(), static_cast<int>(depth), sq);
+                    d.known = &known;
+                    ASSERT_TRUE(d.doRender());
+                    ASSERT_EQ(iterateGeneric(&in, *suites, &d, 1), PF_Err_NONE);
+                    ASSERT_EQ(drawPolygon(&in, *suites, clear, sq, draft), PF_Err_NONE);
+                    const std::size_t size = hostsim::pixelSize(depth);
+                    auto same = [&](int x, int y, const World& o) {
+                        return std::memcmp(w->row<unsigned char>(y) + x * size, o.row<unsigned char>(y) + x * size,
+                                           size) == 0;
+                    };
+                    // Columns and rows lo to hi hold the square's pixels, edges
+                    // included; beyond them nothing is drawn.
+                    const int lo = kMid - static_cast<int>(c.half), hi = kMid + static_cast<int>(c.half);
+                    for (int y = 0; y < W; ++y)
+                        for (int x = 0; x < W; ++x) {
+                            const bool square = x >= lo && x <= hi && y >= lo && y <= hi;
+                            const bool drawn = c.stores && square && !(draft && (x == lo || y == lo));
+                            if (y == kMid || !drawn) {
+                                ASSERT_TRUE(same(x, y, *untouched)) << x << ", " << y << (draft ? " draft" : "");
+                            } else {
+                                ASSERT_TRUE(same(x, y, clear)) << x << ", " << y << (draft ? " draft" : "");
+                            }
                         }
-                    return w;
-                };
-                const auto w = red(), untouched = red();
-                World clear(40, 40, depth);
-                raster::KnownClear known;
-                known.reset(0, 40);
-                known.widen(20, 0, 40);  // row 20 written whole: read as always
-                // The square of AxisAlignedSquareByHand, opaque blue.
-                PolygonDrawer::Pattern sq = polygon(20.25, 20.35, 5 * std::sqrt(2.0), 4, 0, M_PI / 4);
-                sq.fill = {1.0f, 0.0f, 0.0f, 1.0f};
-                PolygonDrawer d(&in, *suites, draft, w->get(), static_cast<int>(depth), sq);
-                d.known = &known;
-                ASSERT_TRUE(d.doRender());
-                ASSERT_EQ(iterateGeneric(&in, *suites, &d, 1), PF_Err_NONE);
-                ASSERT_EQ(drawPolygon(&in, *suites, clear, sq, draft), PF_Err_NONE);
-                const std::size_t size = hostsim::pixelSize(depth);
-                auto same = [&](int x, int y, const World& o) {
-                    return std::memcmp(w->row<unsigned char>(y) + x * size, o.row<unsigned char>(y) + x * size, size) ==
-                           0;
-                };
-                // Columns 15 to 25 and rows 15 to 25 hold the square's pixels,
-                // edges included; beyond them nothing is drawn.
-                for (int y = 0; y < 40; ++y)
-                    for (int x = 0; x < 40; ++x) {
-                        const bool square = x >= 15 && x <= 25 && y >= 15 && y <= 25;
-                        const bool drawn = square && !(draft && (x == 15 || y == 15));
-                        if (y == 20 || !drawn) {
-                            ASSERT_TRUE(same(x, y, *untouched)) << x << ", " << y << (draft ? " draft" : "");
-                        } else {
-                            ASSERT_TRUE(same(x, y, clear)) << x << ", " << y << (draft ? " draft" : "");
-                        }
+                    // The hull of a row near the bottom spans the square's
+                    // columns, not beyond the region (a small element's whole
+                    // band); the middle row stays whole; rows above untouched.
+                    const raster::KnownClear::Hull h = known.hull(hi);
+                    EXPECT_LE(h.lo, lo);
+                    EXPECT_GE(h.hi, hi + 1);
+                    EXPECT_GE(h.lo, d.region.left);
+                    EXPECT_LE(h.hi, d.region.right);
+                    if (!c.stores) {
+                        EXPECT_EQ(h.lo, d.region.left);
+                        EXPECT_EQ(h.hi, d.region.right);
                     }
-                // The hull of row 25 spans the square's columns, not beyond the
-                // region; row 20 stays whole.
-                EXPECT_LE(known.hull(25).lo, 15);
-                EXPECT_GE(known.hull(25).hi, 26);
-                EXPECT_GE(known.hull(25).lo, d.region.left);
-                EXPECT_LE(known.hull(25).hi, d.region.right);
-                EXPECT_EQ(known.hull(20).lo, 0);
-                EXPECT_EQ(known.hull(20).hi, 40);
-                EXPECT_EQ(known.hull(0).lo, raster::KnownClear::kEmpty.lo);
-            }
-    });
+                    EXPECT_EQ(known.hull(kMid).lo, 0);
+                    EXPECT_EQ(known.hull(kMid).hi, W);
+                    EXPECT_EQ(known.hull(0).lo, raster::KnownClear::kEmpty.lo);
+                }
+        });
 }
