@@ -48,8 +48,10 @@ std::vector<Shape> shapes(int radius) {
     return v;
 }
 
-// state.range(1): stroke width (0: fill only).
-void ours(benchmark::State& state) {
+// state.range(1): stroke width (0: fill only). With `record`, the drawing is
+// told the frame is clear (as the frame driver tells it after clearing a
+// strip), the record reset with the clearing.
+void ours(benchmark::State& state, bool record) {
     bench::Env& e = bench::env();
     e.threads(1);
     const int radius = static_cast<int>(state.range(0));
@@ -70,12 +72,15 @@ void ours(benchmark::State& state) {
         p.strokeWidth = stroke;
         patterns.push_back(p);
     }
+    raster::KnownClear known;
     for (auto _ : state) {
         state.PauseTiming();
         frame.fill(PF_Pixel{0, 0, 0, 0});
+        known.reset(0, kH);
         state.ResumeTiming();
         for (const PolygonDrawer::Pattern& p : patterns) {
             PolygonDrawer d(&e.in, e.suites, 0, frame.get(), 0, p);
+            if (record) d.known = &known;
             if (d.doRender()) iterateGeneric(&e.in, e.suites, &d, 1);
         }
         benchmark::ClobberMemory();
@@ -131,7 +136,7 @@ void cairo(benchmark::State& state) {
 const bool registered = [] {
     for (int r : {2, 8, 32, 128, 512})
         for (int w : {0, 3}) {
-            benchmark::RegisterBenchmark("Polygon/ours", ours)
+            benchmark::RegisterBenchmark("Polygon/ours", ours, true)
                 ->Args({r, w})
                 ->Unit(benchmark::kMillisecond)
                 ->UseRealTime();
@@ -142,6 +147,14 @@ const bool registered = [] {
             const std::string arg = "/" + std::to_string(r) + "/" + std::to_string(w);
             bench::addRatio("polygons r" + std::to_string(r) + (w ? " stroked" : "") + " ours/cairo",
                             "Polygon/ours" + arg, "Polygon/cairo" + arg);
+            // The same drawing not told the frame is clear.
+            if (w) continue;
+            benchmark::RegisterBenchmark("Polygon/ours_unknown", ours, false)
+                ->Args({r, w})
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime();
+            bench::addRatio("polygons r" + std::to_string(r) + " known clear/unknown", "Polygon/ours" + arg,
+                            "Polygon/ours_unknown" + arg);
         }
     return true;
 }();

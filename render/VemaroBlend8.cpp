@@ -16,3 +16,14 @@ const float* Blend::rowdetail::softlightTable8() {
     }();
     return table.data();
 }
+
+const A_u_char* Blend::rowdetail::softlightBytes8() {
+    static const std::vector<A_u_char> table = [] {
+        const float* power = softlightTable8();
+        std::vector<A_u_char> t(256 * 256);
+        for (std::size_t k = 0; k < t.size(); ++k)
+            t[k] = static_cast<A_u_char>(detail::fromFloat<detail::Depth8>(power[k]));
+        return t;
+    }();
+    return table.data();
+}

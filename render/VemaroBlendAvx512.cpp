@@ -47,6 +47,14 @@ struct V {
     static I cmpeq32(I a, I b) { return of32(_mm512_cmpeq_epi32_mask(a, b)); }
     static I cmpgt32(I a, I b) { return of32(_mm512_cmpgt_epi32_mask(a, b)); }
     static I mullo32(I a, I b) { return _mm512_mullo_epi32(a, b); }
+    // q + 1 or q - 1 where a > b, straight from the comparison's mask.
+    static constexpr bool kMaskedSteps = true;
+    static I incWhereGreater32(I q, I a, I b) {
+        return _mm512_mask_add_epi32(q, _mm512_cmpgt_epi32_mask(a, b), q, set32(1));
+    }
+    static I decWhereGreater32(I q, I a, I b) {
+        return _mm512_mask_sub_epi32(q, _mm512_cmpgt_epi32_mask(a, b), q, set32(1));
+    }
     static I min32(I a, I b) { return _mm512_min_epi32(a, b); }
     static I max32(I a, I b) { return _mm512_max_epi32(a, b); }
     static I minu32(I a, I b) { return _mm512_min_epu32(a, b); }
@@ -84,6 +92,9 @@ struct V {
     static F subF(F a, F b) { return _mm512_sub_ps(a, b); }
     static F mulF(F a, F b) { return _mm512_mul_ps(a, b); }
     static F divF(F a, F b) { return _mm512_div_ps(a, b); }
+    // Rounded toward zero rather than to nearest.
+    static constexpr bool kDivTowardZero = true;
+    static F divTowardZeroF(F a, F b) { return _mm512_div_round_ps(a, b, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC); }
     static F gatherF(const float* base, I index) { return _mm512_i32gather_ps(index, base, 4); }
     static F minF(F a, F b) { return _mm512_min_ps(a, b); }
     static F maxF(F a, F b) { return _mm512_max_ps(a, b); }

@@ -131,17 +131,26 @@ VEMARO_INLINE PowBounds powBounds(I c, F e, const double* log2b) {
 struct SoftInt {
     I a, r, g, b;
 };
-template <int kFull>
+//
+// Over an opaque top (kOpaqueTop, at = 1) the composite is t Wt + P ab to the
+// bit, without the bottom's channel or a division (see kernelSoft8).
+template <int kFull, bool kOpaqueTop = false>
 VEMARO_INLINE SoftInt softIntBounded(F ab, F at, const F (&bc)[3], const F (&tc)[3], const I (&bi)[3],
                                      const double* log2b) {
     constexpr int N = V::kLanesF;
     const WeightsF w(ab, at);
+    auto mix = [&](int k, F power) {
+        if constexpr (kOpaqueTop)
+            return V::addF(V::mulF(tc[k], w.Wt), V::mulF(power, w.W2));
+        else
+            return w.mix(bc[k], tc[k], power);
+    };
     I c[3];
     for (int k = 0; k < 3; ++k) {
         const F e = softExponentF(tc[k]);
         const PowBounds p = powBounds<kFull>(bi[k], e, log2b);
-        const I low = fromFloatF<kFull>(w.mix(bc[k], tc[k], p.lo));
-        const I high = fromFloatF<kFull>(w.mix(bc[k], tc[k], p.hi));
+        const I low = fromFloatF<kFull>(mix(k, p.lo));
+        const I high = fromFloatF<kFull>(mix(k, p.hi));
         const I same = V::cmpeq32(low, high);
         if (V::allOnes(same)) {
             c[k] = low;
@@ -153,9 +162,9 @@ VEMARO_INLINE SoftInt softIntBounded(F ab, F at, const F (&bc)[3], const F (&tc)
         V::storeF(bs, bc[k]);
         V::storeF(es, e);
         for (int j = 0; j < N; ++j) pw[j] = settled[j] ? 0.0f : std::pow(bs[j], es[j]);
-        c[k] = select(same, low, fromFloatF<kFull>(w.mix(bc[k], tc[k], V::loadF(pw))));
+        c[k] = select(same, low, fromFloatF<kFull>(mix(k, V::loadF(pw))));
     }
-    return {fromFloatF<kFull>(w.A), c[0], c[1], c[2]};
+    return {kOpaqueTop ? V::set32(kFull) : fromFloatF<kFull>(w.A), c[0], c[1], c[2]};
 }
 
 // ------------------------------------------------------------ 8 bits
@@ -273,26 +282,55 @@ constexpr bool kVector8 =
 // convert as c / 255.0f (which rounds as the scalar c / 255.0 taken to float
 // does, for every c), and the channel function comes from the table of all
 // its 8-bit operands.
+//
+// Over an opaque top (kOpaqueTop) the weights collapse without rounding:
+// at = 1 gives W2 = ab, Wt = 1 - ab, Wb = ab - ab = 0 and A = 1 + 0 = 1, so a
+// channel is t Wt + P ab (adding b * 0 = +0 to a sum of non-negative products
+// and dividing by 1 change no bit) and the alpha full. The bottom's channels
+// and the division drop out.
+template <bool kOpaqueTop>
 VEMARO_INLINE Planes8 kernelSoft8(const Planes8& B, const Planes8& T) {
     const I z = V::zero();
     const float* table = rowdetail::softlightTable8();
     auto half = [&](auto part) {
         auto toF = [&](I v) { return V::divF(V::cvt32F(part(v)), V::set1F(255.0f)); };
         const I bs[3] = {part(B.r), part(B.g), part(B.b)}, ts[3] = {part(T.r), part(T.g), part(T.b)};
-        const F bc[3] = {toF(B.r), toF(B.g), toF(B.b)}, tc[3] = {toF(T.r), toF(T.g), toF(T.b)};
-        const WeightsF w(toF(B.a), toF(T.a));
+        auto power = [&](int k) { return V::gatherF(table, V::or_(V::template slli32<8>(bs[k]), ts[k])); };
+        const F tc[3] = {toF(T.r), toF(T.g), toF(T.b)};
         I c[3];
-        for (int k = 0; k < 3; ++k)
-            c[k] = fromFloatF<255>(
-                w.mix(bc[k], tc[k], V::gatherF(table, V::or_(V::template slli32<8>(bs[k]), ts[k]))));
-        return SoftInt{fromFloatF<255>(w.A), c[0], c[1], c[2]};
+        if constexpr (kOpaqueTop) {
+            const F ab = toF(B.a), Wt = V::subF(V::set1F(1.0f), ab);
+            for (int k = 0; k < 3; ++k)
+                c[k] = fromFloatF<255>(V::addF(V::mulF(tc[k], Wt), V::mulF(power(k), ab)));
+            return SoftInt{V::set32(255), c[0], c[1], c[2]};
+        } else {
+            const F bc[3] = {toF(B.r), toF(B.g), toF(B.b)};
+            const WeightsF w(toF(B.a), toF(T.a));
+            for (int k = 0; k < 3; ++k) c[k] = fromFloatF<255>(w.mix(bc[k], tc[k], power(k)));
+            return SoftInt{fromFloatF<255>(w.A), c[0], c[1], c[2]};
+        }
     };
     const SoftInt lo = half([z](I v) { return V::unpacklo16(v, z); });
     const SoftInt hi = half([z](I v) { return V::unpackhi16(v, z); });
-    const I special = V::or_(V::cmpeq16(T.a, z), V::cmpeq16(B.a, z)), bottomClear = V::cmpeq16(B.a, z);
+    const I bottomClear = V::cmpeq16(B.a, z);
+    const I special = kOpaqueTop ? bottomClear : V::or_(V::cmpeq16(T.a, z), bottomClear);
     auto pick = [&](I t, I b, I rlo, I rhi) { return select(special, select(bottomClear, t, b), V::packs32(rlo, rhi)); };
     return {pick(T.a, B.a, lo.a, hi.a), pick(T.r, B.r, lo.r, hi.r), pick(T.g, B.g, lo.g, hi.g),
             pick(T.b, B.b, lo.b, hi.b)};
+}
+
+// Soft light of opaque pixels over opaque pixels: W2 = 1, Wt = Wb = 0 and
+// A = 1 make each channel the rounded channel function itself, which the
+// byte table holds for every pair; the alpha stays full.
+inline void softOpaque8(const PF_Pixel* bottom, PF_Pixel* top, int n) {
+    const A_u_char* table = rowdetail::softlightBytes8();
+    for (int j = 0; j < n; ++j) {
+        const PF_Pixel& b = bottom[j];
+        PF_Pixel& t = top[j];
+        t.red = table[b.red << 8 | t.red];
+        t.green = table[b.green << 8 | t.green];
+        t.blue = table[b.blue << 8 | t.blue];
+    }
 }
 
 // The composites of a group. Lanes with a transparent operand, which the
@@ -455,9 +493,14 @@ inline A_long rows8(const PF_Pixel* bottom, PF_Pixel* top, A_long n) {
                 continue;
             }
         }
-        if constexpr (M == BlendMode::Softlight)
-            store8(dst, kernelSoft8(unpack8(b0, b1), unpack8(t0, t1)));
-        else
+        if constexpr (M == BlendMode::Softlight) {
+            if (!topFull)
+                store8(dst, kernelSoft8<false>(unpack8(b0, b1), unpack8(t0, t1)));
+            else if (V::allEqual32(V::and_(V::and_(b0, b1), alpha), alpha))
+                softOpaque8(src, dst, N);
+            else
+                store8(dst, kernelSoft8<true>(unpack8(b0, b1), unpack8(t0, t1)));
+        } else
             store8(dst, kernel8<M>(unpack8(b0, b1), unpack8(t0, t1)));
     }
     return i;
@@ -621,6 +664,21 @@ inline I clampFull16(I v) {
     return V::sub16(v, V::subsu16(v, full));
 }
 
+// q + kStep where a > b (32-bit lanes, kStep 1 or -1): by a masked addition
+// where the set has one (kMaskedSteps), else by the comparison's -1.
+template <class W, class = void>
+constexpr bool kHasMaskedSteps = false;
+template <class W>
+constexpr bool kHasMaskedSteps<W, std::void_t<decltype(W::kMaskedSteps)>> = W::kMaskedSteps;
+template <int kStep, class W = V>
+VEMARO_INLINE I stepWhereGreater(I q, I a, I b) {
+    static_assert(kStep == 1 || kStep == -1);
+    if constexpr (kHasMaskedSteps<W>)
+        return kStep == 1 ? W::incWhereGreater32(q, a, b) : W::decWhereGreater32(q, a, b);
+    else
+        return kStep == 1 ? W::sub32(q, W::cmpgt32(a, b)) : W::add32(q, W::cmpgt32(a, b));
+}
+
 // floor(x / A) for 32-bit lanes with |x| <= 2^30, 1 <= A and |x / A| <= 2^15.
 // The float estimate is within 3.1 * 2^-24 of x / A relatively (three
 // roundings), so within 2^-7 absolutely; truncated toward zero it is the
@@ -636,10 +694,8 @@ struct Quotient16 {
     VEMARO_INLINE I operator()(I x) const {
         const I q = V::cvttF32(V::mulF(V::cvt32F(x), inv));
         const I r = V::sub32(x, V::mullo32(q, A));
-        // cmpgt gives -1 where true.
-        const I up = V::cmpgt32(r, V::sub32(A, V::set32(1)));
-        const I down = V::add32(V::cmpgt32(V::zero(), r), V::cmpgt32(negA, r));
-        return V::add32(V::sub32(q, up), down);
+        const I up = stepWhereGreater<1>(q, r, V::sub32(A, V::set32(1)));
+        return stepWhereGreater<-1>(stepWhereGreater<-1>(up, V::zero(), r), negA, r);
     }
 };
 
@@ -647,9 +703,24 @@ struct Quotient16 {
 // below 2^24. x and d convert exactly, so the rounded quotient lies between
 // the floor and the next integer, and truncates to one of them; a negative
 // remainder means the next one.
+//
+//
+// Where the set divides rounding toward zero (kDivTowardZero and
+// divTowardZeroF), the quotient never passes x / d and never falls below
+// floor(x / d), which float holds exactly: it truncates to the floor without
+// the remainder.
+template <class W, class = void>
+constexpr bool kDividesTowardZero = false;
+template <class W>
+constexpr bool kDividesTowardZero<W, std::void_t<decltype(W::kDivTowardZero)>> = W::kDivTowardZero;
+template <class W = V>
 VEMARO_INLINE I divide16(I x, I d) {
-    const I q = V::cvttF32(V::divF(V::cvt32F(x), V::cvt32F(d)));
-    return V::add32(q, V::cmpgt32(V::mullo32(q, d), x));
+    if constexpr (kDividesTowardZero<W>) {
+        return W::cvttF32(W::divTowardZeroF(W::cvt32F(x), W::cvt32F(d)));
+    } else {
+        const I q = W::cvttF32(W::divF(W::cvt32F(x), W::cvt32F(d)));
+        return W::add32(q, W::cmpgt32(W::mullo32(q, d), x));
+    }
 }
 
 // (u * w) >> S of 32-bit lanes whose product stays below 2^31.
@@ -693,18 +764,25 @@ template <BlendMode M>
 constexpr bool kVector16 =
     M == BlendMode::Normal || M == BlendMode::AlphaAdd || M == BlendMode::Softlight || kChannel<M>;
 
+// Soft light of 16-bit operands as kernel16 takes them, in float with the
+// channels as c / 32768 (exactly); kOpaqueTop where every top alpha is full.
+template <bool kOpaqueTop>
+VEMARO_INLINE Planes16 kernelSoft16(const Planes16& B, const Planes16& T) {
+    auto toF = [&](I v) { return V::mulF(V::cvt32F(v), V::set1F(1.0f / 32768.0f)); };
+    const F bc[3] = {toF(B.r), toF(B.g), toF(B.b)}, tc[3] = {toF(T.r), toF(T.g), toF(T.b)};
+    const I bi[3] = {B.r, B.g, B.b};
+    const SoftInt s =
+        softIntBounded<32768, kOpaqueTop>(toF(B.a), toF(T.a), bc, tc, bi, rowdetail::softlightLog2Table16());
+    return {s.a, s.r, s.g, s.b};
+}
+
 // The composites of operands with channels at most full and alphas not 0
 // (other lanes come out as anything).
 template <BlendMode M>
 VEMARO_INLINE Planes16 kernel16(const Planes16& B, const Planes16& T) {
     const I full = V::set32(32768), at = T.a, ab = B.a;
     if constexpr (M == BlendMode::Softlight) {
-        // In float, the channels taken as c / 32768 (exactly).
-        auto toF = [&](I v) { return V::mulF(V::cvt32F(v), V::set1F(1.0f / 32768.0f)); };
-        const F bc[3] = {toF(B.r), toF(B.g), toF(B.b)}, tc[3] = {toF(T.r), toF(T.g), toF(T.b)};
-        const I bi[3] = {B.r, B.g, B.b};
-        const SoftInt s = softIntBounded<32768>(toF(ab), toF(at), bc, tc, bi, rowdetail::softlightLog2Table16());
-        return {s.a, s.r, s.g, s.b};
+        return kernelSoft16<false>(B, T);
     } else if constexpr (M == BlendMode::Normal || M == BlendMode::AlphaAdd) {
         // Normal: wb = ((full - at) ab) >> 15, A = at + wb <= full (an opaque
         // top gives the top by itself). Alpha add: wb = ab, A <= 2 full. The
@@ -803,10 +881,15 @@ inline A_long rows16(const PF_Pixel16* bottom, PF_Pixel16* top, A_long n) {
         }
         const Planes16 B = unpack16(clampFull16(b0), clampFull16(b1)), T = unpack16(clampFull16(t0), clampFull16(t1));
         I r0, r1;
-        if constexpr (kChannel<M>) {
-            auto opaque = [&](I v0, I v1) {
-                return V::allOnes(V::and_(V::cmpeq16(V::and_(v0, high), high), V::cmpeq16(V::and_(v1, high), high)));
-            };
+        auto opaque = [&](I v0, I v1) {
+            return V::allOnes(V::and_(V::cmpeq16(V::and_(v0, high), high), V::cmpeq16(V::and_(v1, high), high)));
+        };
+        if constexpr (M == BlendMode::Softlight) {
+            if (opaque(t0, t1))
+                interleave16(kernelSoft16<true>(B, T), r0, r1);
+            else
+                interleave16(kernelSoft16<false>(B, T), r0, r1);
+        } else if constexpr (kChannel<M>) {
             if (opaque(t0, t1))
                 interleave16(kernelOpaque16<M, true>(B, T), r0, r1);
             else if (opaque(b0, b1))

@@ -38,6 +38,8 @@ inline uint32_t biasedQuotient(uint32_t y, float reciprocal) {
 // Soft light's float channel function of every pair of 8-bit channels as the
 // 8-bit blend converts them, at [b * 256 + t]; made on first use.
 const float* softlightTable8();
+// The same rounded to 8 bits: the channel of opaque over opaque pixels.
+const A_u_char* softlightBytes8();
 // log2 of the float of each 16-bit channel c, c / 32768 (0 for c = 0).
 const double* softlightLog2Table16();
 

@@ -269,8 +269,8 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
     struct Run {
         A_long from, to;
     };
+    constexpr A_long kGather = 32;
     auto row = [&](P* out, const Run(&edge)[3], const Run(&inner)[2], double ady2, bool rowInHole, Hull h) {
-        constexpr A_long kGather = 32;
         A_long n = 0;
         for (const Run& run : edge) n += run.to - run.from;
         if (n > kGather) {
@@ -298,6 +298,52 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
             k += edge[i].to - edge[i].from;
             if (i < 2) span(out, inner[i].from, inner[i].to, h);
         }
+    };
+
+    // Rows clear of the hole whose edge runs are short wait in a batch: one
+    // kernel call then gives the edge alphas of several rows, the call's
+    // set-up and its latency shared. Each row is written whole, as row() does.
+    constexpr int kBatchRows = 8;
+    constexpr A_long kBatchColumns = 4 * kGather;
+    struct Waiting {
+        P* out;
+        Run edge[3], inner[2];
+        Hull h;
+    };
+    Waiting waiting[kBatchRows];
+    int rows = 0;
+    A_long columns = 0;
+    double batchSq[kBatchColumns], batchRowSq[kBatchColumns];
+    float batchAlpha[kBatchColumns + spans::kPad];
+    auto flush = [&] {
+        if (columns > 0) kernels.circleFillRows(edgeRule, batchSq, batchRowSq, columns, batchAlpha);
+        A_long k = 0;
+        for (int w = 0; w < rows; ++w) {
+            const Waiting& x = waiting[w];
+            for (int i = 0; i < 3; ++i) {
+                put(batchAlpha + k, x.out, x.edge[i].from, x.edge[i].to, x.h);
+                k += x.edge[i].to - x.edge[i].from;
+                if (i < 2) span(x.out, x.inner[i].from, x.inner[i].to, x.h);
+            }
+        }
+        rows = 0;
+        columns = 0;
+    };
+    // Draws the row now or later; n is the length of its edge runs.
+    auto draw = [&](P* out, const Run(&edge)[3], const Run(&inner)[2], A_long n, double ady2, bool rowInHole, Hull h) {
+        if (rowInHole || n > kGather) return row(out, edge, inner, ady2, rowInHole, h);
+        if (rows == kBatchRows || columns + n > kBatchColumns) flush();
+        Waiting& x = waiting[rows++];
+        x.out = out;
+        x.h = h;
+        for (int i = 0; i < 3; ++i) {
+            x.edge[i] = edge[i];
+            for (A_long c = edge[i].from; c < edge[i].to; ++c, ++columns) {
+                batchSq[columns] = sq[c];
+                batchRowSq[columns] = ady2;
+            }
+        }
+        for (int i = 0; i < 2; ++i) x.inner[i] = inner[i];
     };
 
     // The columns of each row of a tall band are found kAhead rows before it
@@ -375,8 +421,10 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
             while (leftEnd > a && sq[leftEnd - 1] < lo) --leftEnd;
             while (rightStart < z && sq[rightStart] < lo) ++rightStart;
         }
-        row(out, {{from, a}, {leftEnd, rightStart}, {z, to}}, {{a, leftEnd}, {rightStart, z}}, ady2, rowInHole, h);
+        draw(out, {{from, a}, {leftEnd, rightStart}, {z, to}}, {{a, leftEnd}, {rightStart, z}},
+             (a - from) + (rightStart - leftEnd) + (to - z), ady2, rowInHole, h);
     }
+    flush();
 }
 
 // Stroke, and fill and stroke: the alphas a run at a time from the kernel of

@@ -976,8 +976,8 @@ struct Strips {
         return PF_Err_NONE;
     }
 
-    // Circles keep `known` themselves; the other drawers' whole extent is
-    // taken as written.
+    // Circles and polygons keep `known` themselves; the other drawers' whole
+    // extent is taken as written.
     PF_Err drawOne(const Drawn& job, const PF_LRect& rows, raster::AbortClock& clock, raster::KnownClear* known) const {
         ShapeDrawer& s = *d;
         const ShapeDrawer::Batch& b = *s.batch;
@@ -1004,10 +1004,8 @@ struct Strips {
                 PolygonDrawer drawer(s.in_data, *s.suites, s.draft, s.output, s.bpc, b.polygons[job.slot]);
                 const Borrowed<double> a(drawer.columnOffsets, t.a);
                 const Borrowed<PolygonDrawer::Edge> e(drawer.edges, t.e), f(drawer.innerEdges, t.f);
-                if (drawer.doRender()) {
-                    if (known) known->widen(drawer.region);
-                    err = drawer.drawRows(rows);
-                }
+                drawer.known = known;
+                if (drawer.doRender()) err = drawer.drawRows(rows);
                 break;
             }
             case kLayerRecord: {

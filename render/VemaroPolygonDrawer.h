@@ -6,6 +6,7 @@
 
 #include "AE_Effect.h"
 #include "Color.h"
+#include "VemaroKnownClear.h"
 #include "VemaroRasteriser.h"
 
 #include <vector>
@@ -65,6 +66,10 @@ public:
     std::vector<Edge> edges;            // the outline
     std::vector<Edge> innerEdges;       // the hole's outline
     std::vector<double> columnOffsets;  // c - x per region column
+    // The output's known-clear columns, or null: pixels outside a row's hull
+    // are stored without reading, and the hull is widened over every row's
+    // columns the drawing may write.
+    raster::KnownClear* known = nullptr;
 
 private:
     template <class P>

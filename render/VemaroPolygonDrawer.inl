@@ -33,7 +33,7 @@ constexpr A_long kEdgeRow = 32;
 // Below this many the kernel's set-up costs more than the pixels.
 constexpr A_long kEdgeRowMin = 8;
 // Bands of fewer rows are not worth the outline's set-up.
-constexpr A_long kOutlineRows = 100;
+constexpr A_long kOutlineRows = 40;
 
 // The angle of (x, y) by a rational approximation (error below 0.005 rad),
 // in (-pi, pi].
@@ -198,14 +198,37 @@ public:
     // The vertices in order round the polygon.
     void build(const double* vx, const double* vy, int n) {
         count = active = taken = 0;
+        Edge round[kMaxVertices];
+        int top = 0;
         for (int i = 0; i < n; ++i) {
             const int j = i + 1 == n ? 0 : i + 1;
             if (vy[i] == vy[j]) continue;  // level: no crossing of its own
             const bool down = vy[i] > vy[j];
             const double tx = down ? vx[i] : vx[j], ty = down ? vy[i] : vy[j], by = down ? vy[j] : vy[i];
-            edges[count++] = {ty, by, tx, ((down ? vx[j] : vx[i]) - tx) / (by - ty)};
+            if (count > 0 && ty > round[top].top) top = count;
+            round[count++] = {ty, by, tx, ((down ? vx[j] : vx[i]) - tx) / (by - ty)};
         }
-        std::sort(edges, edges + count, [](const Edge& a, const Edge& b) { return a.top > b.top; });
+        if (count == 0) return;
+        // Round an outline about its centre the tops fall both ways from the
+        // highest edge but for small zigzags at the rays: the two ways are
+        // merged, then the few edges out of order moved into place.
+        int f = top + 1 == count ? 0 : top + 1, k = top == 0 ? count - 1 : top - 1;
+        edges[0] = round[top];
+        for (int i = 1; i < count; ++i) {
+            if (round[f].top >= round[k].top) {
+                edges[i] = round[f];
+                f = f + 1 == count ? 0 : f + 1;
+            } else {
+                edges[i] = round[k];
+                k = k == 0 ? count - 1 : k - 1;
+            }
+        }
+        for (int i = 1; i < count; ++i) {
+            const Edge e = edges[i];
+            int j = i;
+            for (; j > 0 && edges[j - 1].top < e.top; --j) edges[j] = edges[j - 1];
+            edges[j] = e;
+        }
     }
 
     // The crossings of the row at py in increasing order, an even count:
@@ -477,7 +500,7 @@ private:
         const double px = cols[c];
         const double d = signedDistance(outer[k], px, py);
         const double d2 = g.hole ? signedDistance(inner[k], px, py) : kNoHole;
-        f(out[c], d, d2, px, py);
+        f(out, c, d, d2, px, py);
     }
 
     // The wedge holding (px, py), found from a nearby wedge k: the rays are
@@ -586,7 +609,7 @@ private:
         auto known = [&](A_long a, A_long z) {
             for (A_long c = a; c < z; ++c) {
                 const double px = cols[c];
-                f(out[c], de - (px - e.x) * e.uy, g.hole ? dh - (px - h.x) * h.uy : kNoHole, px, py);
+                f(out, c, de - (px - e.x) * e.uy, g.hole ? dh - (px - h.x) * h.uy : kNoHole, px, py);
             }
         };
         if (!runs.wedges) return known(c0, c1);
@@ -646,7 +669,19 @@ private:
 };
 
 template <class P, class F, class S>
-void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, const PF_LRect& b, F f, S span) {
+void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, const PF_LRect& b, F f, S fillSpan) {
+    // The row's known-clear hull: the pixels outside it are told so.
+    using Hull = raster::KnownClear::Hull;
+    Hull hull = raster::KnownClear::kAll;
+    auto put = [&](P* out, A_long c, double d, double d2, double px, double py) __attribute__((always_inline)) {
+        f(out[c], d, d2, px, py, c < hull.lo || c >= hull.hi);
+    };
+    auto interior = [&](P* out, A_long from, A_long to) {
+        if (hull.lo <= from && to <= hull.hi) return fillSpan(out, from, to, false);
+        raster::KnownClear::split(
+            from, to, hull, [&](A_long a, A_long z) { fillSpan(out, a, z, true); },
+            [&](A_long a, A_long z) { fillSpan(out, a, z, false); });
+    };
     const PolygonDrawer::Edge* outer = dr.edges.data();
     const PolygonDrawer::Edge* inner = dr.innerEdges.data();
     const double* cols = dr.columnOffsets.data() - dr.region.left;
@@ -655,19 +690,29 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
     // Along a row the sector changes only where the row crosses a ray: a
     // pixel safely inside the previous pixel's wedge keeps its side without
     // the angle.
+    // A pixel past the previous one's wedge is most often safely in the
+    // next wedge either way.
     const bool track = !g.rays.empty();
-    auto pixels = [&](P* out, double py, A_long from, A_long to) __attribute__((always_inline)) {
-        A_long k = -1;
+    auto wedge = [&](A_long k, double px, double py) __attribute__((always_inline)) {
+        if (track && k >= 0) {
+            const A_long up = k + 1 == g.sectors ? 0 : k + 1, down = k == 0 ? g.sectors - 1 : k - 1;
+            if (g.safelyIn(up, px, py)) return up;
+            if (g.safelyIn(down, px, py)) return down;
+        }
+        return g.sector(px, py);
+    };
+    // k: the wedge of a pixel nearby (-1: none), left with that of the last.
+    auto pixels = [&](P* out, double py, A_long from, A_long to, A_long& k) __attribute__((always_inline)) {
         for (A_long c = from; c < to; ++c) {
             const double px = cols[c];
-            if (!(track && k >= 0 && g.safelyIn(k, px, py))) k = g.sector(px, py);
+            if (!(track && k >= 0 && g.safelyIn(k, px, py))) k = wedge(k, px, py);
             const double d = signedDistance(outer[k], px, py);
             const double d2 = g.hole ? signedDistance(inner[k], px, py) : kNoHole;
-            f(out[c], d, d2, px, py);
+            put(out, c, d, d2, px, py);
         }
     };
     const bool walk = track && g.sectors <= Runs::kMaxWedges;
-    RowWalk<P, F, S> walker(dr, g, runs, f, span);
+    RowWalk<P, decltype(put), decltype(interior)> walker(dr, g, runs, put, interior);
     // Rows with few columns to decide go to the edge kernel: every pixel's
     // wedge and distances a vector at a time, only the pixels near the
     // outline through f.
@@ -705,7 +750,7 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
     };
     // Interior runs that touch are drawn as one.
     struct Merge {
-        S& span;
+        decltype(interior)& span;
         P* out;
         A_long fa = 0, fz = 0;
         void operator()(A_long c0, A_long c1) {
@@ -734,13 +779,13 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
             }
             for (uint64_t e = res.edge; e; e &= e - 1) {
                 const int j = __builtin_ctzll(e);
-                f(out[c + j], d[j], d2[j], cols[c + j], py);
+                put(out, c + j, d[j], d2[j], cols[c + j], py);
             }
         }
     };
     auto edgeRow = [&](P* out, double py, A_long from, A_long to, A_long a, A_long z) {
         edgeStart(py);
-        Merge fill{span, out};
+        Merge fill{interior, out};
         part(out, py, from, a, fill);
         if (a < z) fill(a, z);
         part(out, py, z, to, fill);
@@ -752,43 +797,36 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
     // columns between the bounds through the kernel or one by one, the rest
     // left.
     Outline outline(dr, g, runs, b.bottom - b.top >= kOutlineRows);
-    auto outlineRow = [&](P* out, double py, A_long from, A_long to) {
+    // The wedge of each piece of a row left to decide, left to right, from
+    // row to row: the pieces move little. A row has at most one piece per
+    // outer run and one more per inner run.
+    A_long hints[ScanPolygon::kMaxVertices + 1];
+    int hinted = 0;  // hints[0, hinted) set
+    // The outline alone bounds what a row writes: the columns of its outer
+    // runs, which hold its inner runs.
+    auto outlineRow = [&](A_long r, P* out, double py) {
         double xo[ScanPolygon::kMaxVertices], xi[ScanPolygon::kMaxVertices];
         A_long o[ScanPolygon::kMaxVertices];
         const int no = outline.outer.crossings(py, xo), ni = outline.inner.crossings(py, xi);
-        if (no == 0 || from >= to) return;
+        if (no == 0) return;
         for (int i = 0; i < no; i += 2) {
-            o[i] = column(std::ceil(xo[i] + x), i ? o[i - 1] : from, to);
-            o[i + 1] = column(std::floor(xo[i + 1] + x) + 1.0, o[i], to);
+            o[i] = column(std::ceil(xo[i] + x), i ? o[i - 1] : b.left, b.right);
+            o[i + 1] = column(std::floor(xo[i + 1] + x) + 1.0, o[i], b.right);
         }
-        // With the kernel, the columns left to decide are gathered and
-        // decided together a chunk at a time; a settled interior pixel goes
-        // through f like an edge pixel (f gives it the interior value).
-        double gx[polyedge::kChunk];
-        A_long gc[polyedge::kChunk];
-        int gathered = 0;
-        auto decide = [&] {
-            double d[polyedge::kChunk], d2[polyedge::kChunk];
-            const polyedge::Result res = classify(er, gx, gathered, d, d2);
-            for (uint64_t e = res.edge | res.interior; e; e &= e - 1) {
-                const int j = __builtin_ctzll(e);
-                f(out[gc[j]], d[j], d2[j], gx[j], py);
-            }
-            gathered = 0;
-        };
-        if (edges) edgeStart(py);
-        int oi = 0;
+        const A_long from = o[0], to = o[no - 1];
+        if (from >= to) return;
+        if (dr.known) {
+            hull = dr.known->hull(r);
+            dr.known->widen(r, from, to);
+        }
+        int oi = 0, piece = 0;
         // The columns of [g0, g1) within the outer runs.
         auto gap = [&](A_long g0, A_long g1) {
             for (; oi < no && o[oi] < g1; oi += 2) {
                 const A_long c0 = std::max(o[oi], g0), c1 = std::min(o[oi + 1], g1);
-                if (!edges) {
-                    pixels(out, py, c0, c1);
-                } else {
-                    for (A_long c = c0; c < c1; ++c) {
-                        gx[gathered] = cols[c], gc[gathered] = c;
-                        if (++gathered == polyedge::kChunk) decide();
-                    }
+                if (c0 < c1) {
+                    if (piece == hinted) hints[hinted++] = -1;
+                    pixels(out, py, c0, c1, hints[piece++]);
                 }
                 if (o[oi + 1] > g1) break;
             }
@@ -799,15 +837,18 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
             const A_long z = column(std::floor(xi[i + 1] + x) + 1.0, a, to);
             if (a >= z) continue;
             gap(c, a);
-            span(out, a, z);
+            interior(out, a, z);
             c = z;
         }
         gap(c, to);
-        if (gathered) decide();
     };
     for (A_long r = b.top; r < b.bottom; ++r) {
         P* out = raster::row<P>(dr.world, r);
         const double py = dr.pattern->y - r;
+        if (outline.ok) {
+            outlineRow(r, out, py);
+            continue;
+        }
         const double py2 = py * py;
         A_long from = b.left, to = b.right;
         if (runs.cut) {
@@ -821,9 +862,9 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
             while (from < to && sq(from) + py2 >= runs.outer2) ++from;
             while (to > from && sq(to - 1) + py2 >= runs.outer2) --to;
         }
-        if (outline.ok) {
-            outlineRow(out, py, from, to);
-            continue;
+        if (dr.known) {
+            hull = dr.known->hull(r);
+            dr.known->widen(r, from, to);
         }
         A_long a = to, z = to;
         if (runs.interior && runs.inner2 - py2 >= 0.0 && from < to) {
@@ -840,9 +881,10 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
         }
         // Short rows go pixel by pixel: finding the runs would cost more.
         if (!walk || (to - from) - (z - a) < runs.walkRow) {
-            pixels(out, py, from, a);
-            if (a < z) span(out, a, z);
-            pixels(out, py, z, to);
+            A_long k = -1;
+            pixels(out, py, from, a, k);
+            if (a < z) interior(out, a, z);
+            pixels(out, py, z, to, k);
             continue;
         }
         walker.row(out, py, from, to, a, z);
@@ -850,7 +892,30 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
 }
 template <class P, class F>
 void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, const PF_LRect& b, F f) {
-    forEachPixel<P>(dr, g, runs, b, f, [](P*, A_long, A_long) {});
+    forEachPixel<P>(dr, g, runs, b, f, [](P*, A_long, A_long, bool) {});
+}
+
+// out = op(px, out): a transparent px leaves the output; over an output pixel
+// known to be clear the result is px, stored without reading.
+template <class P, class Op>
+VEMARO_INLINE void put(Op op, const P& px, P& out, bool clear) {
+    if (px.alpha == 0) return;
+    if (clear)
+        out = px;
+    else
+        runs::blendPixel(op, px, out);
+}
+
+// The interior run [from, to) of a row: stored where the output is known
+// clear, blended beneath elsewhere.
+template <class P, class Op>
+VEMARO_INLINE void putRun(runs::FillFn<P> fill, runs::StoreFn<P> store, Op op, const P& px, P* out, A_long from,
+                          A_long to, bool clear) {
+    if (px.alpha == 0) return;
+    if (clear)
+        store(out + from, to - from, px);
+    else
+        runs::beneath(fill, op, px, out, from, to);
 }
 
 }  // namespace
@@ -875,29 +940,35 @@ void PolygonDrawer::drawDraftLoop(const PF_LRect& b, Op op) const {
     fillPx.alpha = strokePx.alpha = D::alpha(p.opacity);
     const double w = g.w, M = g.M;
     const runs::FillFn<P> fill = runs::fillKernel<P>();
+    const runs::StoreFn<P> store = runs::storeKernel<P>();
 
     if (p.fillMode == 1) {
         forEachPixel<P>(
             *this, g, Runs(*this, g, 0.0, 0.0), b,
-            [&](P& o, double d, double d2, double, double) {
-                if (d >= 0.0 && d2 <= 0.0) o = op(fillPx, o);
+            [&](P& o, double d, double d2, double, double, bool clear) {
+                if (d >= 0.0 && d2 <= 0.0) put(op, fillPx, o, clear);
             },
-            [&](P* out, A_long from, A_long to) { runs::beneath(fill, op, fillPx, out, from, to); });
+            [&](P* out, A_long from, A_long to, bool clear) {
+                putRun(fill, store, op, fillPx, out, from, to, clear);
+            });
     } else if (p.fillMode == 2) {
         // Outside the outline, and inside the hole; the interior is left.
-        forEachPixel<P>(*this, g, strokeRuns(*this, g, 0.0, 0.0), b, [&](P& o, double d, double d2, double, double) {
-            if ((-w <= d && d <= 0.0) || (0.0 <= d2 && d2 <= w)) o = op(strokePx, o);
+        forEachPixel<P>(*this, g, strokeRuns(*this, g, 0.0, 0.0), b,
+                        [&](P& o, double d, double d2, double, double, bool clear) {
+            if ((-w <= d && d <= 0.0) || (0.0 <= d2 && d2 <= w)) put(op, strokePx, o, clear);
         });
     } else {
         forEachPixel<P>(
             *this, g, strokeRuns(*this, g, 0.0, 0.0), b,
-            [&](P& o, double d, double d2, double px, double py) {
+            [&](P& o, double d, double d2, double px, double py, bool clear) {
                 if (d >= 0.0 && d2 <= 0.0)
-                    o = op(fillPx, o);
+                    put(op, fillPx, o, clear);
                 else if (d >= -w && std::sqrt(px * px + py * py) <= M && d2 <= w)
-                    o = op(strokePx, o);
+                    put(op, strokePx, o, clear);
             },
-            [&](P* out, A_long from, A_long to) { runs::beneath(fill, op, fillPx, out, from, to); });
+            [&](P* out, A_long from, A_long to, bool clear) {
+                putRun(fill, store, op, fillPx, out, from, to, clear);
+            });
     }
 }
 
@@ -911,25 +982,29 @@ void PolygonDrawer::drawLoop(const PF_LRect& b, Op op) const {
     const double opacity = p.opacity, w = g.w, M = g.M;
     P fillPx = D::fromColor(p.fill), strokePx = D::fromColor(p.stroke);
     const runs::FillFn<P> fill = runs::fillKernel<P>();
+    const runs::StoreFn<P> store = runs::storeKernel<P>();
 
     if (p.fillMode == 1) {
         P interiorPx = fillPx;
         interiorPx.alpha = D::alpha(g.ringFactor * opacity);
         forEachPixel<P>(
             *this, g, Runs(*this, g, 0.5, 0.5), b,
-            [&](P& o, double d, double d2, double, double) {
+            [&](P& o, double d, double d2, double, double, bool clear) {
                 const double f = covIn(d, 0.0) * g.ringFactor * covOut(d2, 0.0);
                 fillPx.alpha = D::alpha(f * opacity);
-                if (fillPx.alpha != 0) o = op(fillPx, o);
+                put(op, fillPx, o, clear);
             },
-            [&](P* out, A_long from, A_long to) { runs::beneath(fill, op, interiorPx, out, from, to); });
+            [&](P* out, A_long from, A_long to, bool clear) {
+                putRun(fill, store, op, interiorPx, out, from, to, clear);
+            });
     } else if (p.fillMode == 2) {
         // The interior is left: there the stroke's coverage is 0.
-        forEachPixel<P>(*this, g, strokeRuns(*this, g, 0.5, 0.5), b, [&](P& o, double d, double d2, double, double) {
+        forEachPixel<P>(*this, g, strokeRuns(*this, g, 0.5, 0.5), b,
+                        [&](P& o, double d, double d2, double, double, bool clear) {
             const double outside = covIn(d, -w) * covOut(d, 0.0);
             const double s = raster::clamp01(outside + covIn(d2, 0.0) * covOut(d2, w));
             strokePx.alpha = D::alpha(s * g.strokeFactor * opacity);
-            if (strokePx.alpha != 0) o = op(strokePx, o);
+            put(op, strokePx, o, clear);
         });
     } else {
         // The fill lies over the stroke; the opacity applies to the merge.
@@ -945,13 +1020,15 @@ void PolygonDrawer::drawLoop(const PF_LRect& b, Op op) const {
         const P interiorPx = merge(g.ringFactor, g.strokeFactor);
         forEachPixel<P>(
             *this, g, strokeRuns(*this, g, 0.5, opaqueFill ? 0.5 : -1.0), b,
-            [&](P& o, double d, double d2, double px, double py) {
+            [&](P& o, double d, double d2, double px, double py, bool clear) {
                 const double f = covIn(d, 0.0) * g.ringFactor * covOut(d2, 0.0);
                 const double dist = std::sqrt(px * px + py * py);
                 const P merged = merge(f, covOut(dist, M) * g.strokeFactor * covIn(d, -w) * covOut(d2, w));
-                if (merged.alpha != 0) o = op(merged, o);
+                put(op, merged, o, clear);
             },
-            [&](P* out, A_long from, A_long to) { runs::beneath(fill, op, interiorPx, out, from, to); });
+            [&](P* out, A_long from, A_long to, bool clear) {
+                putRun(fill, store, op, interiorPx, out, from, to, clear);
+            });
     }
 }
 

@@ -26,7 +26,7 @@ extern const Kernels kKernels;
 #endif
 
 namespace {
-const Kernels plain{&portable::circleFill, &portable::circleStroke, &portable::line};
+const Kernels plain{&portable::circleFill, &portable::circleFillRows, &portable::circleStroke, &portable::line};
 }  // namespace
 
 const Kernels& plainKernels() { return plain; }

@@ -63,6 +63,9 @@ struct Kernels {
     // alpha[k] for the columns k < n of the tables, which start at the run.
     void (*circleFill)(const CircleFill&, const double* sq, const double* dist, A_long n, double ady2, bool rowInHole,
                        float* alpha);
+    // alpha[k] of pixels of several rows none of which crosses the hole,
+    // d = sqrt(sq[k] + rowSq[k]): circleFill of each pixel's row.
+    void (*circleFillRows)(const CircleFill&, const double* sq, const double* rowSq, A_long n, float* alpha);
     void (*circleStroke)(const CircleStroke&, const double* sq, A_long n, double dy2, float* alpha, float* alpha2);
     void (*line)(const LineEdge&, const double* off, A_long n, double bu, double bv, float* alpha, float* alpha2);
 };

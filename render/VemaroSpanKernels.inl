@@ -51,20 +51,41 @@ struct Alpha {
 // The kLanes (or, at the end of a run, m) entries of a table.
 inline D load(const double* p, A_long m) { return m >= V::kLanes ? V::load(p) : V::loadPartial(p, static_cast<int>(m)); }
 
-void circleFill(const spans::CircleFill& k, const double* sq, const double* dist, A_long n, double ady2,
-                bool rowInHole, float* alpha) {
+// The fill's alphas, each pixel's row square from rowSq(i, m).
+struct SameRow {
+    D v;
+    D operator()(A_long, A_long) const { return v; }
+};
+struct RowTable {
+    const double* p;
+    D operator()(A_long i, A_long m) const { return load(p + i, m); }
+};
+template <class RowSq>
+inline void fillAlphas(const spans::CircleFill& k, const double* sq, const double* dist, A_long n, RowSq rowSq,
+                       bool rowInHole, float* alpha) {
     const Edge R(k.R), r(k.r);
     const Alpha toAlpha(k.full);
-    const D rowSq = V::set1(ady2), bound = V::set1(k.bound), innerSafe = V::set1(k.innerSafe);
+    const D bound = V::set1(k.bound), innerSafe = V::set1(k.innerSafe);
     const D ring = V::set1(k.ringFactor), opacity = V::set1(k.opacity);
     for (A_long i = 0; i < n; i += V::kLanes) {
-        const D d2 = V::add(load(sq + i, n - i), rowSq);
+        const D d2 = V::add(load(sq + i, n - i), rowSq(i, n - i));
         M skip = V::gt(d2, bound);
         if (rowInHole) skip = V::mor(skip, V::lt(load(dist + i, n - i), innerSafe));
         const D d = V::sqrt(d2);
         const D a = V::mul(V::mul(V::mul(covOut(d, R), ring), covIn(d, r)), opacity);
         V::storeF(alpha + i, V::select(skip, toAlpha.zero, toAlpha(a)));
     }
+}
+
+void circleFill(const spans::CircleFill& k, const double* sq, const double* dist, A_long n, double ady2,
+                bool rowInHole, float* alpha) {
+    fillAlphas(k, sq, dist, n, SameRow{V::set1(ady2)}, rowInHole, alpha);
+}
+
+// The same for pixels of several rows, none crossing the hole: each with its
+// own row's square.
+void circleFillRows(const spans::CircleFill& k, const double* sq, const double* rowSq, A_long n, float* alpha) {
+    fillAlphas(k, sq, nullptr, n, RowTable{rowSq}, false, alpha);
 }
 
 void circleStroke(const spans::CircleStroke& k, const double* sq, A_long n, double dy2, float* alpha, float* alpha2) {

@@ -10,7 +10,7 @@
 #define VEMARO_SPAN_TABLE \
     namespace VEMARO_SPAN_NS { \
     extern const Kernels kKernels; \
-    const Kernels kKernels{&circleFill, &circleStroke, &line}; \
+    const Kernels kKernels{&circleFill, &circleFillRows, &circleStroke, &line}; \
     }
 
 VEMARO_AVX2_BEGIN

@@ -261,6 +261,17 @@ void expectRowsAtEveryLevel(Op op, const std::vector<P>& bottom, const std::vect
     simd::setLevelCap(simd::Level::Avx512);
 }
 
+// Dodge or burn rows, as mode says, against integer division at every width.
+template <class P>
+void expectDodgeOrBurnRows(BlendMode mode, const std::vector<P>& bottom, const std::vector<P>& top) {
+    std::vector<P> want(top.size());
+    for (std::size_t i = 0; i < top.size(); ++i) want[i] = reference<P>(mode, bottom[i], top[i]);
+    if (mode == BlendMode::Dodge)
+        expectRowsAtEveryLevel(BlendOp<BlendMode::Dodge>{}, bottom, top, want);
+    else
+        expectRowsAtEveryLevel(BlendOp<BlendMode::Burn>{}, bottom, top, want);
+}
+
 }  // namespace
 
 // Every vector width the processor has, and the portable one, on the same
@@ -412,17 +423,12 @@ TEST(BlendRow, OpaqueGroupsEqualTheFormulasForEveryEightBitValue) {
 // pair under alphas that take the general kernel and the opaque ones, at every
 // vector width, against plain integer division.
 TEST(BlendRow, EightBitDodgeAndBurnEqualTheFormulasForEveryChannelPair) {
-    std::vector<PF_Pixel> bottom, top, want;
+    std::vector<PF_Pixel> bottom, top;
     for (const BlendMode mode : {BlendMode::Dodge, BlendMode::Burn})
         for (const int ab : {1, 200, 255})
             for (const int at : {3, 128, 255}) {
                 everyChannelPair(ab, at, bottom, top);
-                want.resize(top.size());
-                for (std::size_t i = 0; i < top.size(); ++i) want[i] = reference<PF_Pixel>(mode, bottom[i], top[i]);
-                if (mode == BlendMode::Dodge)
-                    expectRowsAtEveryLevel(BlendOp<BlendMode::Dodge>{}, bottom, top, want);
-                else
-                    expectRowsAtEveryLevel(BlendOp<BlendMode::Burn>{}, bottom, top, want);
+                expectDodgeOrBurnRows(mode, bottom, top);
             }
 }
 
@@ -474,6 +480,42 @@ TEST(BlendRow, SixteenBitQuotientsAreExactFloors) {
 }
 #endif
 
+// The 16-bit dodge and burn rows divide every channel: the widest set rounds
+// its quotient toward zero, the others put it right by the remainder. Opaque
+// over opaque pixels come out as the channel function itself. For every
+// divisor d, the numerators c < d whose quotients c 2^15 / d lie closest
+// below an integer (where a rounded quotient reaches it), with d = 2^s m (m
+// odd) those with c 2^(15 - s) = -1 (mod m), and the largest, c = d - 1; at
+// every width, against integer division.
+TEST(BlendRow, SixteenBitDodgeAndBurnDivideExactlyForEveryDivisor) {
+    constexpr uint32_t full = 32768;
+    std::vector<PF_Pixel16> bottom, top;
+    for (const BlendMode mode : {BlendMode::Dodge, BlendMode::Burn}) {
+        bottom.clear();
+        top.clear();
+        for (uint32_t d = 1; d <= full; ++d) {
+            int s = 0;
+            while ((d >> s) % 2 == 0) ++s;
+            const uint64_t m = d >> s;
+            uint64_t inverse = 1 % m;  // of 2^(15 - s) modulo m, from that of 2
+            for (int k = s; k < 15; ++k) inverse = inverse * ((m + 1) / 2) % m;
+            const uint64_t c0 = (m - inverse) % m;
+            const uint64_t cs[3] = {c0, c0 + ((d - 1 - c0) / m) * m, d - 1};
+            PF_Pixel16 b{static_cast<A_u_short>(full), 0, 0, 0}, t = b;
+            A_u_short* bc[3] = {&b.red, &b.green, &b.blue};
+            A_u_short* tc[3] = {&t.red, &t.green, &t.blue};
+            for (int k = 0; k < 3; ++k) {
+                // Dodge divides b 2^15 by full - t, burn (full - b) 2^15 by t.
+                *bc[k] = static_cast<A_u_short>(mode == BlendMode::Dodge ? cs[k] : full - cs[k]);
+                *tc[k] = static_cast<A_u_short>(mode == BlendMode::Dodge ? full - d : d);
+            }
+            bottom.push_back(b);
+            top.push_back(t);
+        }
+        expectDodgeOrBurnRows(mode, bottom, top);
+    }
+}
+
 // Soft light at 8 bits looks its channel function up by the two channels.
 // Every bottom and top channel pair, three a pixel, under alphas at and
 // between the ends, at every vector width.
@@ -489,10 +531,36 @@ TEST(BlendRow, EightBitSoftLightEqualsThePixelFunctionForEveryChannelPair) {
         }
 }
 
+// Over opaque tops the 8-bit soft light rows drop the bottom's channels and
+// the division by A, and over opaque bottoms too they read the rounded
+// channel from a table. Every bottom alpha (a transparent one too) with every
+// top channel and a spread of bottom channels, under an opaque top, at every
+// vector width; groups where only some bottoms are opaque among them.
+TEST(BlendRow, EightBitSoftLightOverOpaqueTopsEqualsThePixelFunctionForEveryBottomAlpha) {
+    const int kBottoms[] = {0, 1, 2, 17, 63, 64, 127, 128, 129, 191, 200, 230, 252, 253, 254, 255};
+    std::vector<PF_Pixel> bottom, top, want;
+    constexpr int kN = static_cast<int>(std::size(kBottoms));
+    for (int ab = 0; ab < 256; ++ab)
+        for (int t = 0; t < 256; ++t)
+            for (int k = 0; k < kN; ++k) {
+                // Every fourth pixel opaque beneath, so that groups mix.
+                const int a = bottom.size() % 4 == 0 ? 255 : ab;
+                bottom.push_back({static_cast<A_u_char>(a), static_cast<A_u_char>(kBottoms[k]),
+                                  static_cast<A_u_char>(kBottoms[(k + 5) % kN]),
+                                  static_cast<A_u_char>(kBottoms[(k + 11) % kN])});
+                top.push_back(
+                    {255, static_cast<A_u_char>(t), static_cast<A_u_char>(255 - t), static_cast<A_u_char>(t * 7)});
+            }
+    const BlendOp<BlendMode::Softlight> op;
+    want.resize(top.size());
+    for (std::size_t i = 0; i < top.size(); ++i) want[i] = op(bottom[i], top[i]);
+    expectRowsAtEveryLevel(op, bottom, top, want);
+}
+
 // Soft light at 16 bits settles most channels from bounds on the power and
 // calls the library only where the bounds round apart. Many random pixels,
 // so that both ways run often, against the per-pixel function at every width;
-// channels at and above full among them.
+// channels at and above full among them; then the same under opaque tops.
 TEST(BlendRow, SixteenBitSoftLightEqualsThePixelFunctionOnManyPixels) {
     Source src;
     constexpr int kPixels = 60000;
@@ -509,6 +577,12 @@ TEST(BlendRow, SixteenBitSoftLightEqualsThePixelFunctionOnManyPixels) {
     }
     const BlendOp<BlendMode::Softlight> op;
     for (int i = 0; i < kPixels; ++i) want[i] = op(bottom[i], top[i]);
+    expectRowsAtEveryLevel(op, bottom, top, want);
+    // Opaque tops (some alphas above full), which drop the division.
+    for (int i = 0; i < kPixels; ++i) {
+        top[i].alpha = static_cast<A_u_short>(i % 5 == 0 ? 32768 + src.rng() % 32768 : 32768);
+        want[i] = op(bottom[i], top[i]);
+    }
     expectRowsAtEveryLevel(op, bottom, top, want);
 }
 

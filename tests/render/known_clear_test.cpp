@@ -15,11 +15,12 @@ namespace {
 
 class KnownClearFrames : public DrawFixture {
 protected:
-    // Lines, circles, polygons and an image, filled, stroked or both.
+    // Lines, circles, polygons and an image, filled, stroked or both; the
+    // last two a tall star and a polygon with a hole.
     void mixedShapes(World& source) {
-        shapes(5);
-        const int types[] = {1, 2, 3, 2, 5};
-        for (int s = 0; s < 5; ++s) {
+        shapes(kKinds);
+        const int types[kKinds] = {1, 2, 3, 2, 5, 3, 3};
+        for (int s = 0; s < kKinds; ++s) {
             Parameters::Shape& sh = record.shapes[s];
             sh.type = types[s];
             sh.size = 12 + 11 * s;
@@ -34,7 +35,12 @@ protected:
             sh.layerRect = {-1, -1, source.width(), source.height()};
             sh.boundingBox = 1;
         }
+        record.shapes[5].size = 70;
+        record.shapes[5].starness = 0.5;
+        record.shapes[6].sides = 40;
+        record.shapes[6].innerRadius = 0.5;
     }
+    static constexpr int kKinds = 7;
     std::vector<ShapeDrawer::Pattern> elements(int count, int width, int height) {
         std::vector<ShapeDrawer::Pattern> list;
         uint32_t s = 99;
@@ -44,7 +50,7 @@ protected:
         };
         for (int n = 0; n < count; ++n) {
             ShapeDrawer::Pattern e = element(next() * (width + 40) - 20, next() * (height + 40) - 20,
-                                             static_cast<int>(next() * 5), n, n / 3);
+                                             static_cast<int>(next() * kKinds), n, n / 3);
             e.opacity = n % 4 == 0 ? 1.0 : 0.5 + 0.5 * next();
             list.push_back(e);
         }

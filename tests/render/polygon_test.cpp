@@ -1,14 +1,17 @@
 // The polygon rasteriser: its region and reach, hand-computed pixels of an
 // axis-aligned square, orientation, holes and strokes, degenerate records,
 // stacking, agreement across depths and invariance under the band count.
+#include "DrawCircle.h"
 #include "RenderFixture.h"
 #include "VemaroBlend.h"
+#include "VemaroKnownClear.h"
 #include "VemaroRasteriser.h"
 #include "VemaroSimd.h"
 #include "polygon_angle.h"
 #include "polygon_draw.h"
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <vector>
@@ -715,4 +718,181 @@ TEST_F(PolygonTest, TallShapesGiveThePlainPerPixelResult) {
         if (w.depth() == Depth::Float) rows(PF_PixelFloat{});
     };
     everyLevelGivesThePlainResult(&in, *suites, shapes, 320, 240, paint);
+}
+
+// ------------------------------------------------------------ known-clear columns
+// Told which columns of each row are still clear, the drawer stores there
+// without reading the output. The bytes must be the plain per-pixel rule's
+// over a clear output and over one partly drawn already, with bands sharing
+// the record, on every vector level; and the record must stay true: outside a
+// row's hull every byte is still zero.
+namespace {
+
+// The first row with a byte outside its hull that is not zero, or -1.
+int firstUntrueRow(const World& w, const raster::KnownClear& known) {
+    const std::size_t size = hostsim::pixelSize(w.depth());
+    for (int y = 0; y < w.height(); ++y) {
+        const raster::KnownClear::Hull h = known.hull(y);
+        const unsigned char* row = w.row<unsigned char>(y);
+        for (std::size_t b = 0; b < size * static_cast<std::size_t>(w.width()); ++b)
+            if (row[b] != 0 && (static_cast<A_long>(b / size) < h.lo || static_cast<A_long>(b / size) >= h.hi))
+                return y;
+    }
+    return -1;
+}
+
+template <class P>
+void plainDraw(World& w, const PolygonDrawer& d) {
+    plainDraw<P>(w, d, d.draft != 0);
+}
+
+}  // namespace
+
+TEST_F(PolygonTest, KnownClearColumnsGiveThePlainPerPixelResult) {
+    uint32_t s = 2468;
+    auto next = [&] {
+        s ^= s << 13, s ^= s >> 17, s ^= s << 5;
+        return s / 4294967296.0;
+    };
+    const int W = 230, H = 170;
+    struct Shape {
+        PolygonDrawer::Pattern p;
+        bool draft;
+    };
+    std::vector<Shape> shapes;
+    for (int k = 0; k < 40; ++k) {
+        // From a few pixels to beyond the cheap angle's reach, partly off the
+        // layer; stars, holes, every fill mode.
+        static constexpr double kRadius[][2] = {{0.5, 8}, {8, 40}, {40, 200}, {200, 600}};
+        const double* r = kRadius[k % 4];
+        const int mode = k % 5 < 2 ? 1 : k % 5 == 2 ? 2 : 3;
+        PolygonDrawer::Pattern p =
+            polygon(next() * (W + 60) - 30, next() * (H + 60) - 30, r[0] + next() * (r[1] - r[0]),
+                    3 + static_cast<int>(next() * 14), k % 2 ? next() * 0.8 : 0.0, next() * 7, mode, next() * 5,
+                    k % 7 == 3 ? next() * 0.9 : 0.0, k % 3 ? 1.0 : 0.3 + 0.7 * next());
+        if (k % 9 == 4) p.sides = 33 + static_cast<int>(next() * 40);  // more wedges than the runs take
+        p.fill = {k % 5 == 1 ? 0.6f : 1.0f, static_cast<float>(next()), static_cast<float>(next()),
+                  static_cast<float>(next())};
+        p.stroke = {1, static_cast<float>(next()), static_cast<float>(next()), static_cast<float>(next())};
+        p.blendMode = k % 4 == 0 ? 1 + k % 15 : 1;
+        shapes.push_back({p, k % 6 == 5});
+    }
+    for (Depth depth : {Depth::Bits8, Depth::Bits16, Depth::Float})
+        for (bool predrawn : {false, true}) {
+            // Blocks of other drawings' pixels, the record widened over them.
+            World runs(W, H, depth);
+            fillWithRuns(runs, 3);
+            std::vector<PF_LRect> blocks;
+            for (int k = 0; predrawn && k < 6; ++k)
+                blocks.push_back({static_cast<A_long>(next() * W), static_cast<A_long>(next() * H),
+                                  static_cast<A_long>(next() * W), static_cast<A_long>(next() * H)});
+            auto predraw = [&](World& w, raster::KnownClear* known) {
+                const std::size_t size = hostsim::pixelSize(depth);
+                for (const PF_LRect& r : blocks) {
+                    for (int y = r.top; y < r.bottom; ++y)
+                        for (int x = r.left; x < r.right; ++x)
+                            std::memcpy(w.row<unsigned char>(y) + x * size, runs.row<unsigned char>(y) + x * size,
+                                        size);
+                    if (known) known->widen(r);
+                }
+            };
+            // A few shapes per frame, so that the hulls stay narrow.
+            constexpr std::size_t kPerFrame = 4;
+            for (std::size_t first = 0; first < shapes.size(); first += kPerFrame) {
+                const std::size_t last = std::min(shapes.size(), first + kPerFrame);
+                World plain(W, H, depth);
+                predraw(plain, nullptr);
+                for (std::size_t k = first; k < last; ++k) {
+                    PolygonDrawer d(&in, *suites, shapes[k].draft, plain.get(), static_cast<int>(depth), shapes[k].p);
+                    if (!d.doRender()) continue;
+                    if (depth == Depth::Bits8) plainDraw<PF_Pixel>(plain, d);
+                    if (depth == Depth::Bits16) plainDraw<PF_Pixel16>(plain, d);
+                    if (depth == Depth::Float) plainDraw<PF_PixelFloat>(plain, d);
+                }
+                atEveryLevel([&] {
+                    World told(W, H, depth);
+                    raster::KnownClear known;
+                    known.reset(0, H);
+                    predraw(told, &known);
+                    for (std::size_t k = first; k < last; ++k) {
+                        PolygonDrawer d(&in, *suites, shapes[k].draft, told.get(), static_cast<int>(depth),
+                                        shapes[k].p);
+                        d.known = &known;
+                        // Bands over disjoint rows share the record.
+                        if (d.doRender()) {
+                            ASSERT_EQ(iterateGeneric(&in, *suites, &d, 1 + static_cast<int>(k % 4)), PF_Err_NONE);
+                        }
+                        ASSERT_EQ(firstUntrueRow(told, known), -1) << "shape " << k;
+                    }
+                    EXPECT_TRUE(sameWorld(told, plain))
+                        << "depth " << static_cast<int>(depth) << (predrawn ? ", predrawn" : ", clear")
+                        << ", shapes from " << first;
+                    EXPECT_TRUE(told.paddingUntouched());
+                });
+            }
+        }
+}
+
+// The record is taken at its word: an opaque pixel it calls clear is stored
+// over (the drawing beneath would keep it), in the interior runs and at the
+// edges, filled and hard-edged. Only what lies outside the hull is stored
+// over, and the hull grows over the columns the shape may reach.
+TEST_F(PolygonTest, KnownClearColumnsAreStoredWithoutReading) {
+    atEveryLevel([&] {
+        for (Depth depth : {Depth::Bits8, Depth::Bits16, Depth::Float})
+            for (bool draft : {false, true}) {
+                auto red = [&] {
+                    auto w = std::make_unique<World>(40, 40, depth);
+                    const Color c{1.0f, 1.0f, 0.0f, 0.0f};
+                    for (int y = 0; y < 40; ++y)
+                        for (int x = 0; x < 40; ++x) {
+                            if (depth == Depth::Bits8) w->at<PF_Pixel>(x, y) = raster::Depth<PF_Pixel>::fromColor(c);
+                            if (depth == Depth::Bits16)
+                                w->at<PF_Pixel16>(x, y) = raster::Depth<PF_Pixel16>::fromColor(c);
+                            if (depth == Depth::Float)
+                                w->at<PF_PixelFloat>(x, y) = raster::Depth<PF_PixelFloat>::fromColor(c);
+                        }
+                    return w;
+                };
+                const auto w = red(), untouched = red();
+                World clear(40, 40, depth);
+                raster::KnownClear known;
+                known.reset(0, 40);
+                known.widen(20, 0, 40);  // row 20 written whole: read as always
+                // The square of AxisAlignedSquareByHand, opaque blue.
+                PolygonDrawer::Pattern sq = polygon(20.25, 20.35, 5 * std::sqrt(2.0), 4, 0, M_PI / 4);
+                sq.fill = {1.0f, 0.0f, 0.0f, 1.0f};
+                PolygonDrawer d(&in, *suites, draft, w->get(), static_cast<int>(depth), sq);
+                d.known = &known;
+                ASSERT_TRUE(d.doRender());
+                ASSERT_EQ(iterateGeneric(&in, *suites, &d, 1), PF_Err_NONE);
+                ASSERT_EQ(drawPolygon(&in, *suites, clear, sq, draft), PF_Err_NONE);
+                const std::size_t size = hostsim::pixelSize(depth);
+                auto same = [&](int x, int y, const World& o) {
+                    return std::memcmp(w->row<unsigned char>(y) + x * size, o.row<unsigned char>(y) + x * size, size) ==
+                           0;
+                };
+                // Columns 15 to 25 and rows 15 to 25 hold the square's pixels,
+                // edges included; beyond them nothing is drawn.
+                for (int y = 0; y < 40; ++y)
+                    for (int x = 0; x < 40; ++x) {
+                        const bool square = x >= 15 && x <= 25 && y >= 15 && y <= 25;
+                        const bool drawn = square && !(draft && (x == 15 || y == 15));
+                        if (y == 20 || !drawn) {
+                            ASSERT_TRUE(same(x, y, *untouched)) << x << ", " << y << (draft ? " draft" : "");
+                        } else {
+                            ASSERT_TRUE(same(x, y, clear)) << x << ", " << y << (draft ? " draft" : "");
+                        }
+                    }
+                // The hull of row 25 spans the square's columns, not beyond the
+                // region; row 20 stays whole.
+                EXPECT_LE(known.hull(25).lo, 15);
+                EXPECT_GE(known.hull(25).hi, 26);
+                EXPECT_GE(known.hull(25).lo, d.region.left);
+                EXPECT_LE(known.hull(25).hi, d.region.right);
+                EXPECT_EQ(known.hull(20).lo, 0);
+                EXPECT_EQ(known.hull(20).hi, 40);
+                EXPECT_EQ(known.hull(0).lo, raster::KnownClear::kEmpty.lo);
+            }
+    });
 }

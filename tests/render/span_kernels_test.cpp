@@ -73,18 +73,30 @@ TEST(SpanKernels, CircleFillAlphasAreThePerPixelFormula) {
                 sq[c] = dist[c] * dist[c];
             }
             const double ady = rng.value(0.0, R + 1.0, r), ady2 = ady * ady;
+            // Pixels of one row (half of them crossing the hole), and pixels
+            // of several rows in one call, each with its own row's square.
+            std::vector<double> rowSq(n);
+            for (A_long c = 0; c < n; ++c) {
+                const double a = rng.value(0.0, R + 1.0, R);
+                rowSq[c] = a * a;
+            }
             const bool inHole = trial % 2 == 0;
             std::vector<float> alpha(n + spans::kPad);
-            k.circleFill(f, sq.data(), dist.data(), n, ady2, inHole, alpha.data());
-            for (A_long c = 0; c < n; ++c) {
-                const double d2 = sq[c] + ady2;
-                float want = 0.0f;
-                if (!(d2 > f.bound) && !(inHole && dist[c] < f.innerSafe)) {
-                    const double d = std::sqrt(d2);
-                    want = alphaOf(f.full, raster::covOut(d, R) * f.ringFactor * raster::covIn(d, r) * opacity);
+            for (bool rows : {false, true}) {
+                if (rows)
+                    k.circleFillRows(f, sq.data(), rowSq.data(), n, alpha.data());
+                else
+                    k.circleFill(f, sq.data(), dist.data(), n, ady2, inHole, alpha.data());
+                for (A_long c = 0; c < n; ++c) {
+                    const double d2 = sq[c] + (rows ? rowSq[c] : ady2);
+                    float want = 0.0f;
+                    if (!(d2 > f.bound) && !(!rows && inHole && dist[c] < f.innerSafe)) {
+                        const double d = std::sqrt(d2);
+                        want = alphaOf(f.full, raster::covOut(d, R) * f.ringFactor * raster::covIn(d, r) * opacity);
+                    }
+                    ASSERT_TRUE(sameBits(alpha[c], want)) << (rows ? "rows, " : "") << "trial " << trial << " column "
+                                                          << c << ": " << alpha[c] << " vs " << want;
                 }
-                ASSERT_TRUE(sameBits(alpha[c], want))
-                    << "trial " << trial << " column " << c << ": " << alpha[c] << " vs " << want;
             }
         }
     });
