@@ -801,22 +801,33 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
     // row to row: the pieces move little. A row has at most one piece per
     // outer run and one more per inner run.
     A_long hints[ScanPolygon::kMaxVertices + 1];
-    std::fill_n(hints, ScanPolygon::kMaxVertices + 1, A_long{-1});
-    auto outlineRow = [&](P* out, double py, A_long from, A_long to) {
+    int hinted = 0;  // hints[0, hinted) set
+    // The outline alone bounds what a row writes: the columns of its outer
+    // runs, which hold its inner runs.
+    auto outlineRow = [&](A_long r, P* out, double py) {
         double xo[ScanPolygon::kMaxVertices], xi[ScanPolygon::kMaxVertices];
         A_long o[ScanPolygon::kMaxVertices];
         const int no = outline.outer.crossings(py, xo), ni = outline.inner.crossings(py, xi);
-        if (no == 0 || from >= to) return;
+        if (no == 0) return;
         for (int i = 0; i < no; i += 2) {
-            o[i] = column(std::ceil(xo[i] + x), i ? o[i - 1] : from, to);
-            o[i + 1] = column(std::floor(xo[i + 1] + x) + 1.0, o[i], to);
+            o[i] = column(std::ceil(xo[i] + x), i ? o[i - 1] : b.left, b.right);
+            o[i + 1] = column(std::floor(xo[i + 1] + x) + 1.0, o[i], b.right);
+        }
+        const A_long from = o[0], to = o[no - 1];
+        if (from >= to) return;
+        if (dr.known) {
+            hull = dr.known->hull(r);
+            dr.known->widen(r, from, to);
         }
         int oi = 0, piece = 0;
         // The columns of [g0, g1) within the outer runs.
         auto gap = [&](A_long g0, A_long g1) {
             for (; oi < no && o[oi] < g1; oi += 2) {
                 const A_long c0 = std::max(o[oi], g0), c1 = std::min(o[oi + 1], g1);
-                if (c0 < c1) pixels(out, py, c0, c1, hints[piece++]);
+                if (c0 < c1) {
+                    if (piece == hinted) hints[hinted++] = -1;
+                    pixels(out, py, c0, c1, hints[piece++]);
+                }
                 if (o[oi + 1] > g1) break;
             }
         };
@@ -834,6 +845,10 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
     for (A_long r = b.top; r < b.bottom; ++r) {
         P* out = raster::row<P>(dr.world, r);
         const double py = dr.pattern->y - r;
+        if (outline.ok) {
+            outlineRow(r, out, py);
+            continue;
+        }
         const double py2 = py * py;
         A_long from = b.left, to = b.right;
         if (runs.cut) {
@@ -850,10 +865,6 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
         if (dr.known) {
             hull = dr.known->hull(r);
             dr.known->widen(r, from, to);
-        }
-        if (outline.ok) {
-            outlineRow(out, py, from, to);
-            continue;
         }
         A_long a = to, z = to;
         if (runs.interior && runs.inner2 - py2 >= 0.0 && from < to) {
