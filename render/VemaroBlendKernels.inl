@@ -959,6 +959,12 @@ A_long rows(BlendMode mode, bool uniform, const PF_Pixel16* bottom, PF_Pixel16* 
 A_long rows(BlendMode mode, bool uniform, const PF_PixelFloat* bottom, PF_PixelFloat* top, A_long n) {
     return rowsOf(mode, uniform, bottom, top, n);
 }
+A_long floorQuotients16(int32_t A, const int32_t* x, int32_t* q, A_long n) {
+    const Quotient16 div(V::set32(A));
+    A_long i = 0;
+    for (; i + V::kLanesF <= n; i += V::kLanesF) V::store(q + i, div(V::load(x + i)));
+    return i;
+}
 #endif
 
 }  // namespace VEMARO_SIMD_NS

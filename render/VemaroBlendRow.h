@@ -128,11 +128,15 @@ namespace avx2 {
 A_long rows(BlendMode mode, bool uniform, const PF_Pixel* bottom, PF_Pixel* top, A_long n);
 A_long rows(BlendMode mode, bool uniform, const PF_Pixel16* bottom, PF_Pixel16* top, A_long n);
 A_long rows(BlendMode mode, bool uniform, const PF_PixelFloat* bottom, PF_PixelFloat* top, A_long n);
+// q[i] = floor(x[i] / A) as the 16-bit rows divide, for the tests; whole
+// groups of the set's 32-bit lanes (16 at most), how many were done.
+A_long floorQuotients16(int32_t A, const int32_t* x, int32_t* q, A_long n);
 }  // namespace avx2
 namespace avx512 {
 A_long rows(BlendMode mode, bool uniform, const PF_Pixel* bottom, PF_Pixel* top, A_long n);
 A_long rows(BlendMode mode, bool uniform, const PF_Pixel16* bottom, PF_Pixel16* top, A_long n);
 A_long rows(BlendMode mode, bool uniform, const PF_PixelFloat* bottom, PF_PixelFloat* top, A_long n);
+A_long floorQuotients16(int32_t A, const int32_t* x, int32_t* q, A_long n);
 }  // namespace avx512
 #endif
 

@@ -445,16 +445,24 @@ TEST(BlendRow, BiasedReciprocalsGiveExactQuotients) {
 }
 
 #if VEMARO_BLEND_SSE2
-// The 16-bit rows divide with a float estimate that the remainder puts right.
-// It must give floor(x / A) over the whole range they use: divisors up to 2^15
-// with dividends from -2^14 A to 2^15 A, divisors up to 2^16 with dividends
-// within 2^14 A. Every divisor, with the ends of the range, the largest
-// quotients (where the estimate is least precise) and random multiples of the
-// divisor with their neighbours.
+// The 16-bit rows divide with a float estimate that the remainder puts right,
+// at every vector width. It must give floor(x / A) over the whole range they
+// use: divisors up to 2^15 with dividends from -2^14 A to 2^15 A, divisors up
+// to 2^16 with dividends within 2^14 A. Every divisor, with the ends of the
+// range, the largest quotients (where the estimate is least precise) and
+// random multiples of the divisor with their neighbours.
 TEST(BlendRow, SixteenBitQuotientsAreExactFloors) {
     std::mt19937 rng(11);
     auto floorDiv = [](int64_t x, int64_t A) { return x / A - (x % A < 0 ? 1 : 0); };
-    std::vector<int32_t> xs;
+    std::vector<int32_t> xs, got;
+    auto expect = [&](int level, int64_t A) {
+        for (std::size_t k = 0; k < xs.size(); ++k)
+            if (got[k] != floorDiv(xs[k], A)) {
+                ADD_FAILURE() << "level " << level << ": " << xs[k] << " / " << A << ": got " << got[k];
+                return false;
+            }
+        return true;
+    };
     for (int64_t A = 1; A <= 65536; ++A) {
         const int64_t qlo = -16384, qhi = A <= 32768 ? 32768 : 16384;
         xs.clear();
@@ -467,15 +475,24 @@ TEST(BlendRow, SixteenBitQuotientsAreExactFloors) {
             const int64_t q = qlo + static_cast<int64_t>(rng() % static_cast<uint32_t>(qhi - qlo + 1));
             for (const int64_t d : {int64_t{-1}, int64_t{0}, A - 1, static_cast<int64_t>(rng() % A)}) add(q * A + d);
         }
-        while (xs.size() % 4 != 0) xs.push_back(0);
+        while (xs.size() % 16 != 0) xs.push_back(0);
+        got.assign(xs.size(), 0);
         const Blend::sse2::Quotient16 div(_mm_set1_epi32(static_cast<int>(A)));
-        for (std::size_t k = 0; k < xs.size(); k += 4) {
-            int32_t got[4];
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(got),
+        for (std::size_t k = 0; k < xs.size(); k += 4)
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(&got[k]),
                              div(_mm_loadu_si128(reinterpret_cast<const __m128i*>(&xs[k]))));
-            for (int j = 0; j < 4; ++j)
-                if (got[j] != floorDiv(xs[k + j], A)) FAIL() << xs[k + j] << " / " << A << ": got " << got[j];
+        if (!expect(0, A)) return;
+#if VEMARO_HAVE_AVX2
+        const A_long n = static_cast<A_long>(xs.size());
+        if (simd::supported() >= simd::Level::Avx2) {
+            if (Blend::avx2::floorQuotients16(static_cast<int32_t>(A), xs.data(), got.data(), n) != n) FAIL();
+            if (!expect(1, A)) return;
         }
+        if (simd::supported() >= simd::Level::Avx512) {
+            if (Blend::avx512::floorQuotients16(static_cast<int32_t>(A), xs.data(), got.data(), n) != n) FAIL();
+            if (!expect(2, A)) return;
+        }
+#endif
     }
 }
 #endif
