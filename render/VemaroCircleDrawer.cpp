@@ -236,7 +236,6 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
     // is known clear, blended elsewhere.
     using Hull = raster::KnownClear::Hull;
     auto put = [&](const float* alpha, P* out, A_long from, A_long to, Hull h) {
-        if (h.lo <= from && to <= h.hi) return spans::blendAlphas(op, fillPx, alpha, out + from, to - from);
         raster::KnownClear::split(
             from, to, h, [&](A_long a, A_long z) { spans::storeAlphas(fillPx, alpha + (a - from), out + a, z - a); },
             [&](A_long a, A_long z) { spans::blendAlphas(op, fillPx, alpha + (a - from), out + a, z - a); });
@@ -255,7 +254,6 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
     const runs::StoreFn<P> store = runs::storeKernel<P>();
     auto span = [&](P* out, A_long from, A_long to, Hull h) {
         if (!interiorVisible) return;
-        if (h.lo <= from && to <= h.hi) return runs::beneath(fill, op, interiorPx, out, from, to);
         raster::KnownClear::split(
             from, to, h, [&](A_long a, A_long z) { store(out + a, z - a, interiorPx); },
             [&](A_long a, A_long z) { runs::beneath(fill, op, interiorPx, out, a, z); });
@@ -363,12 +361,7 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
         if (c.any) trimToBound(sq, ady * ady, fb.bound, c.from, c.to);
         return c;
     };
-    // The rows of a small element are too short for stores to repay the
-    // record's upkeep row by row (the cache lines are fetched either way):
-    // its band is taken as written, whole.
-    constexpr A_long kRecordWidth = 96;
-    const bool rowRecord = known && region.right - region.left > kRecordWidth;
-    if (known && !rowRecord) known->widen(b);
+    const bool rowRecord = raster::KnownClear::byRow(known, region, b);
     const bool tall = b.bottom - b.top > kAhead;
     Columns ahead[kAhead];
     auto find = [&](A_long r) {

@@ -44,6 +44,18 @@ public:
         for (A_long r = top; r < bottom; ++r) widen(r, rect.left, rect.right);
     }
 
+    // Whether a drawer of `region` keeps the record row by row in `band`. The
+    // rows of an element this narrow are too short for stores to repay that
+    // upkeep (the cache lines are fetched either way): its band is taken as
+    // written, whole, here.
+    static constexpr A_long kRowRecordWidth = 96;
+    static bool byRow(KnownClear* known, const PF_LRect& region, const PF_LRect& band) {
+        if (!known) return false;
+        if (region.right - region.left > kRowRecordWidth) return true;
+        known->widen(band);
+        return false;
+    }
+
     // Splits [from, to) of a row with hull h into the parts outside it,
     // clear(a, b), and the part within it, written(a, b), left to right.
     template <class Clear, class Written>

@@ -677,16 +677,11 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
         f(out[c], d, d2, px, py, c < hull.lo || c >= hull.hi);
     };
     auto interior = [&](P* out, A_long from, A_long to) {
-        if (hull.lo <= from && to <= hull.hi) return fillSpan(out, from, to, false);
         raster::KnownClear::split(
             from, to, hull, [&](A_long a, A_long z) { fillSpan(out, a, z, true); },
             [&](A_long a, A_long z) { fillSpan(out, a, z, false); });
     };
-    // The rows of a small element are too short for stores to repay the
-    // record's upkeep row by row: its band is taken as written, whole.
-    constexpr A_long kRecordWidth = 96;
-    const bool rowRecord = dr.known && dr.region.right - dr.region.left > kRecordWidth;
-    if (dr.known && !rowRecord) dr.known->widen(b);
+    const bool rowRecord = raster::KnownClear::byRow(dr.known, dr.region, b);
     const PolygonDrawer::Edge* outer = dr.edges.data();
     const PolygonDrawer::Edge* inner = dr.innerEdges.data();
     const double* cols = dr.columnOffsets.data() - dr.region.left;
