@@ -62,6 +62,30 @@ VEMARO_INLINE void prefetchSpan(const PF_LayerDef* world, A_long r, const PF_LRe
 #endif
 }
 
+// The edge columns of several rows, waiting for one kernel call to give all
+// their alphas: the call's set-up and its latency shared.
+template <class Waiting, int kRows, A_long kColumns>
+struct EdgeBatch {
+    Waiting waiting[kRows];
+    int rows = 0;
+    A_long columns = 0;
+    double sq[kColumns], rowSq[kColumns];
+    float alpha[kColumns + spans::kPad];
+    // Whether a row of n more columns fits.
+    bool fits(A_long n) const { return rows < kRows && columns + n <= kColumns; }
+    // Columns [from, to) of a row with square ady2, table holding the squares.
+    void add(const double* table, A_long from, A_long to, double ady2) {
+        for (A_long c = from; c < to; ++c, ++columns) {
+            sq[columns] = table[c];
+            rowSq[columns] = ady2;
+        }
+    }
+    void alphas(const spans::Kernels& kernels, const spans::CircleFill& rule) {
+        if (columns > 0) kernels.circleFillRows(rule, sq, rowSq, columns, alpha);
+    }
+    void clear() { rows = columns = 0; }
+};
+
 }  // namespace
 
 CircleDrawer::CircleDrawer(PF_InData* in_data_, AEGP_SuiteHandler& suites_, unsigned char draft_, PF_LayerDef* world_,
@@ -199,6 +223,43 @@ static VEMARO_INLINE void trimToBound(const double* sq, double dy2, double bound
     while (to > from && sq[to - 1] + dy2 > bound) --to;
 }
 
+#if defined(__GNUC__)
+#define VEMARO_INLINE_LAMBDA __attribute__((always_inline))
+#else
+#define VEMARO_INLINE_LAMBDA
+#endif
+
+// Calls draw(r, c) for each row r of band b whose columns c = columnsOf(r)
+// (from, to) are not empty. The columns of each row of a tall band are found
+// kAhead rows before it is drawn, and its cache lines asked for then: the rows
+// of an element are far apart in memory, and the edges move along the row
+// from one row to the next. A short band's rows were asked for at the start.
+template <class P, class ColumnsOf, class Draw>
+static VEMARO_INLINE void eachRowAhead(const PF_LayerDef* world, const PF_LRect& b, ColumnsOf columnsOf, Draw draw) {
+    constexpr A_long kAhead = 16;
+    using Columns = decltype(columnsOf(A_long{}));
+    const bool tall = b.bottom - b.top > kAhead;
+    Columns ahead[kAhead];
+    auto find = [&](A_long r) VEMARO_INLINE_LAMBDA {
+        if (r >= b.bottom) return;
+        const Columns c = columnsOf(r);
+        if (c.from < c.to) prefetchSpan<P>(world, r, b, c.from, c.to);
+        ahead[(r - b.top) % kAhead] = c;
+    };
+    if (tall)
+        for (A_long r = b.top; r < b.top + kAhead; ++r) find(r);
+    for (A_long r = b.top; r < b.bottom; ++r) {
+        Columns c;
+        if (tall) {
+            c = ahead[(r - b.top) % kAhead];
+            find(r + kAhead);
+        } else {
+            c = columnsOf(r);
+        }
+        if (c.from < c.to) draw(r, c);
+    }
+}
+
 // Rows of a fill up to this long go to the edge kernel whole.
 constexpr A_long kWholeRow = 24;
 
@@ -298,111 +359,128 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
         }
     };
 
+    const bool rowRecord = raster::KnownClear::byRow(known, region, b);
+    // A row's columns within the outer bound, [from, to), and within them
+    // the run inside the outer edge, [a, z): sq <= hi at both ends holds
+    // between them, the squares being convex along the row. Short rows are
+    // not worth the search (the kernel gives interior pixels their alpha
+    // too): a = z = to.
+    struct Row {
+        A_long from, a, z, to;
+    };
+    auto columnsOf = [&](A_long r) VEMARO_INLINE_LAMBDA {
+        const double ady = std::fabs(p.y - r);
+        const double ady2 = ady * ady;
+        Row g{0, 0, 0, 0};
+        if (!columnsWithin(p.x, fb.bound - ady2, b, g.from, g.to)) return Row{0, 0, 0, 0};
+        trimToBound(sq, ady2, fb.bound, g.from, g.to);
+        g.a = g.z = g.to;
+        const double hi = fb.insideOuter2 - ady2;
+        if (!(hi >= 0.0) || g.to - g.from <= kWholeRow) return g;
+        const double hw = std::sqrt(hi);
+        A_long a = raster::ceilIn(p.x - hw, g.from, g.to);
+        A_long z = raster::floorPlusOneIn(p.x + hw, a, g.to);
+        while (a < z && sq[a] > hi) ++a;
+        while (z > a && sq[z - 1] > hi) --z;
+        g.a = a;
+        g.z = z;
+        return g;
+    };
+
+    // A disc without a hole, the common element, has in each row one
+    // interior run between two edge runs: the edges of many rows wait for
+    // one kernel call, and each row is then written whole, left to right.
+    if (!(fb.innerSafe > 0.0) && !(fb.insideInner2 > 0.0)) {
+        struct Waiting {
+            P* out;
+            Row g;
+            Hull h;
+        };
+        EdgeBatch<Waiting, 16, 256> batch;
+        auto flush = [&] {
+            batch.alphas(kernels, edgeRule);
+            const float* alpha = batch.alpha;
+            for (int w = 0; w < batch.rows; ++w) {
+                const Waiting& x = batch.waiting[w];
+                put(alpha, x.out, x.g.from, x.g.a, x.h);
+                alpha += x.g.a - x.g.from;
+                span(x.out, x.g.a, x.g.z, x.h);
+                put(alpha, x.out, x.g.z, x.g.to, x.h);
+                alpha += x.g.to - x.g.z;
+            }
+            batch.clear();
+        };
+        eachRowAhead<P>(world, b, columnsOf, [&](A_long r, const Row& g) VEMARO_INLINE_LAMBDA {
+            const double ady = std::fabs(p.y - r);
+            const double ady2 = ady * ady;
+            P* out = raster::row<P>(world, r);
+            const Hull h = rowRecord ? known->hull(r) : raster::KnownClear::kAll;
+            if (rowRecord) known->widen(r, g.from, g.to);
+            const A_long n = (g.a - g.from) + (g.to - g.z);
+            if (!batch.fits(n)) flush();
+            if (!batch.fits(n)) {
+                exact(out, g.from, g.a, ady2, false, h);
+                span(out, g.a, g.z, h);
+                exact(out, g.z, g.to, ady2, false, h);
+                return;
+            }
+            batch.waiting[batch.rows++] = Waiting{out, g, h};
+            batch.add(sq, g.from, g.a, ady2);
+            batch.add(sq, g.z, g.to, ady2);
+        });
+        flush();
+        return;
+    }
+
     // Rows clear of the hole whose edge runs are short wait in a batch: one
     // kernel call then gives the edge alphas of several rows, the call's
     // set-up and its latency shared. Each row is written whole, as row() does.
-    constexpr int kBatchRows = 8;
-    constexpr A_long kBatchColumns = 4 * kGather;
     struct Waiting {
         P* out;
         Run edge[3], inner[2];
         Hull h;
     };
-    Waiting waiting[kBatchRows];
-    int rows = 0;
-    A_long columns = 0;
-    double batchSq[kBatchColumns], batchRowSq[kBatchColumns];
-    float batchAlpha[kBatchColumns + spans::kPad];
+    EdgeBatch<Waiting, 8, 4 * kGather> batch;
     auto flush = [&] {
-        if (columns > 0) kernels.circleFillRows(edgeRule, batchSq, batchRowSq, columns, batchAlpha);
+        batch.alphas(kernels, edgeRule);
         A_long k = 0;
-        for (int w = 0; w < rows; ++w) {
-            const Waiting& x = waiting[w];
+        for (int w = 0; w < batch.rows; ++w) {
+            const Waiting& x = batch.waiting[w];
             for (int i = 0; i < 3; ++i) {
-                put(batchAlpha + k, x.out, x.edge[i].from, x.edge[i].to, x.h);
+                put(batch.alpha + k, x.out, x.edge[i].from, x.edge[i].to, x.h);
                 k += x.edge[i].to - x.edge[i].from;
                 if (i < 2) span(x.out, x.inner[i].from, x.inner[i].to, x.h);
             }
         }
-        rows = 0;
-        columns = 0;
+        batch.clear();
     };
     // Draws the row now or later; n is the length of its edge runs.
     auto draw = [&](P* out, const Run(&edge)[3], const Run(&inner)[2], A_long n, double ady2, bool rowInHole, Hull h) {
         if (rowInHole || n > kGather) return row(out, edge, inner, ady2, rowInHole, h);
-        if (rows == kBatchRows || columns + n > kBatchColumns) flush();
-        Waiting& x = waiting[rows++];
+        if (!batch.fits(n)) flush();
+        Waiting& x = batch.waiting[batch.rows++];
         x.out = out;
         x.h = h;
         for (int i = 0; i < 3; ++i) {
             x.edge[i] = edge[i];
-            for (A_long c = edge[i].from; c < edge[i].to; ++c, ++columns) {
-                batchSq[columns] = sq[c];
-                batchRowSq[columns] = ady2;
-            }
+            batch.add(sq, edge[i].from, edge[i].to, ady2);
         }
         for (int i = 0; i < 2; ++i) x.inner[i] = inner[i];
     };
 
-    // The columns of each row of a tall band are found kAhead rows before it
-    // is drawn, and its cache lines asked for then: the rows of an element
-    // are far apart in memory, and the edges move along the row from one row
-    // to the next. A short band's rows were asked for at the start.
-    constexpr A_long kAhead = 16;
-    struct Columns {
-        A_long from, to;
-        bool any;
-    };
-    auto columnsOf = [&](A_long r) {
-        Columns c{0, 0, false};
-        const double ady = std::fabs(p.y - r);
-        // Columns beyond the outer bound need no visit.
-        c.any = columnsWithin(p.x, fb.bound - ady * ady, b, c.from, c.to);
-        if (c.any) trimToBound(sq, ady * ady, fb.bound, c.from, c.to);
-        return c;
-    };
-    const bool rowRecord = raster::KnownClear::byRow(known, region, b);
-    const bool tall = b.bottom - b.top > kAhead;
-    Columns ahead[kAhead];
-    auto find = [&](A_long r) {
-        if (r >= b.bottom) return;
-        const Columns c = columnsOf(r);
-        if (c.any && c.from < c.to) prefetchSpan<P>(world, r, b, c.from, c.to);
-        ahead[(r - b.top) % kAhead] = c;
-    };
-    if (tall)
-        for (A_long r = b.top; r < b.top + kAhead; ++r) find(r);
-
-    for (A_long r = b.top; r < b.bottom; ++r) {
-        Columns cols;
-        if (tall) {
-            cols = ahead[(r - b.top) % kAhead];
-            find(r + kAhead);
-        } else {
-            cols = columnsOf(r);
-        }
-        if (!cols.any || cols.from >= cols.to) continue;
-        const A_long from = cols.from, to = cols.to;
+    eachRowAhead<P>(world, b, columnsOf, [&](A_long r, const Row& g) VEMARO_INLINE_LAMBDA {
         const double ady = std::fabs(p.y - r);
         const double ady2 = ady * ady;
         P* out = raster::row<P>(world, r);
         const bool rowInHole = ady < fb.innerSafe;
         const Hull h = rowRecord ? known->hull(r) : raster::KnownClear::kAll;
-        if (rowRecord) known->widen(r, from, to);
-
-        // The run inside the outer edge: sq <= hi at both ends holds between
-        // them, the squares being convex along the row. Short rows are not
-        // worth the search: the kernel gives interior pixels their alpha too.
-        const double hi = fb.insideOuter2 - ady2;
-        if (!(hi >= 0.0) || to - from <= kWholeRow) {
-            exact(out, from, to, ady2, rowInHole, h);
-            continue;
+        if (rowRecord) known->widen(r, g.from, g.to);
+        // No interior run: the kernel gives every pixel its alpha.
+        if (g.a == g.z) {
+            exact(out, g.from, g.to, ady2, rowInHole, h);
+            return;
         }
-        const double hw = std::sqrt(hi);
-        A_long a = raster::ceilIn(p.x - hw, from, to);
-        A_long z = raster::floorPlusOneIn(p.x + hw, a, to);
-        while (a < z && sq[a] > hi) ++a;
-        while (z > a && sq[z - 1] > hi) --z;
+        const A_long from = g.from, a = g.a, z = g.z, to = g.to;
         // Cut out the hole: on each side of the centre the squares are
         // monotonic, so the end nearest the centre decides.
         const double lo = fb.insideInner2 - ady2;
@@ -416,7 +494,7 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
         }
         draw(out, {{from, a}, {leftEnd, rightStart}, {z, to}}, {{a, leftEnd}, {rightStart, z}},
              (a - from) + (rightStart - leftEnd) + (to - z), ady2, rowInHole, h);
-    }
+    });
     flush();
 }
 
