@@ -464,3 +464,62 @@ TEST_F(CircleTest, KnownClearColumnsAreStoredWithoutReading) {
         }
     });
 }
+
+// Discs whose rows carry edges of every length: rows that are all edge and
+// wider than any batch of waiting edge columns, edges that fill such a batch
+// by their columns or by their rows, clipped at every side, over a blank
+// output and over runs of every kind, told the output is clear and not.
+TEST_F(CircleTest, DiscEdgesOfEveryLengthGiveThePlainPerPixelResult) {
+    struct Case {
+        const char* what;
+        double x, y, radius;
+    };
+    const Case cases[] = {
+        {"top edge 400 columns wide", 320.4, 20005.3, 20000.0},
+        {"bottom edge 400 columns wide", 319.6, -19960.2, 20000.0},
+        {"edges of some hundred columns", 300.2, 3010.7, 3000.0},
+        {"left edge crossing the rows", -2900.3, 24.5, 2950.0},
+        {"right edge crossing the rows", 3530.8, 23.1, 2950.0},
+        {"taller than the output", 320.5, 24.5, 160.25},
+        {"rows of a few edge pixels", 100.3, 20.6, 19.7},
+        {"tiny", 50.5, 10.5, 1.3},
+    };
+    atEveryLevel([&] {
+        for (Depth depth : {Depth::Bits8, Depth::Bits16, Depth::Float})
+            for (bool blank : {true, false})
+                for (bool told : {false, true}) {
+                    const int W = 640, H = 48;
+                    World fast(W, H, depth), plain(W, H, depth);
+                    if (!blank) {
+                        fillWithRuns(fast, 11);
+                        fillWithRuns(plain, 11);
+                    }
+                    raster::KnownClear known;
+                    known.reset(0, H);
+                    if (!blank) known.widen(PF_LRect{0, 0, W, H});
+                    int k = 0;
+                    for (const Case& c : cases)
+                        for (double opacity : {1.0, 0.55}) {
+                            CircleDrawer::Pattern p = circle(c.x, c.y, c.radius, 1, 0.0, 0.0, opacity);
+                            p.fill = {1.0f, 0.25f, 0.5f, 0.75f};
+                            p.blendMode = ++k % 3 == 0 ? 1 + k % 15 : 1;
+                            CircleDrawer d(&in, *suites, 0, fast.get(), static_cast<int>(depth), p);
+                            if (told) d.known = &known;
+                            ASSERT_TRUE(d.doRender()) << c.what;
+                            ASSERT_EQ(iterateGeneric(&in, *suites, &d, 1 + k % 3), PF_Err_NONE);
+                            CircleDrawer ref(&in, *suites, 0, plain.get(), static_cast<int>(depth), p);
+                            ASSERT_TRUE(ref.doRender());
+                            if (depth == Depth::Bits8) plainFill<PF_Pixel>(plain, ref);
+                            if (depth == Depth::Bits16) plainFill<PF_Pixel16>(plain, ref);
+                            if (depth == Depth::Float) plainFill<PF_PixelFloat>(plain, ref);
+                            ASSERT_TRUE(sameWorld(fast, plain))
+                                << c.what << ", opacity " << opacity << ", depth " << static_cast<int>(depth)
+                                << (blank ? ", blank" : ", runs") << (told ? ", told" : "");
+                        }
+                    if (told) {
+                        EXPECT_EQ(untrueRows(fast, known), 0);
+                    }
+                    EXPECT_TRUE(fast.paddingUntouched());
+                }
+    });
+}
