@@ -1,5 +1,7 @@
-// Runs the benchmarks (five repetitions unless asked otherwise) and prints the
-// ratios of their medians: our work against Cairo, AGG and memcpy.
+// Runs the benchmarks (five repetitions unless asked otherwise, interleaved in
+// random order so that a ratio's two sides see the same spread of machine
+// load) and prints the ratios of their medians: our work against Cairo, AGG
+// and memcpy.
 #include "BenchHost.h"
 
 #include <benchmark/benchmark.h>
@@ -84,15 +86,20 @@ void addRatio(const std::string& label, const std::string& numerator, const std:
 
 int main(int argc, char** argv) {
     std::vector<char*> args(argv, argv + argc);
-    bool repetitionsGiven = false;
-    for (int i = 1; i < argc; ++i)
-        if (std::string(argv[i]).rfind("--benchmark_repetitions", 0) == 0) repetitionsGiven = true;
+    bool repetitionsGiven = false, interleavingGiven = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a.rfind("--benchmark_repetitions", 0) == 0) repetitionsGiven = true;
+        if (a.rfind("--benchmark_enable_random_interleaving", 0) == 0) interleavingGiven = true;
+    }
     char reps[] = "--benchmark_repetitions=5";
     char aggregates[] = "--benchmark_report_aggregates_only=true";
+    char interleave[] = "--benchmark_enable_random_interleaving=true";
     if (!repetitionsGiven) {
         args.push_back(reps);
         args.push_back(aggregates);
     }
+    if (!interleavingGiven) args.push_back(interleave);
     int n = static_cast<int>(args.size());
     benchmark::Initialize(&n, args.data());
     if (benchmark::ReportUnrecognizedArguments(n, args.data())) return 1;
