@@ -213,7 +213,8 @@ inline Planes8 unpack8(I v0, I v1) {
     return {V::unpacklo8(ar, z), V::unpackhi8(ar, z), V::unpacklo8(gb, z), V::unpackhi8(gb, z)};
 }
 
-// Lanes must hold 0..255.
+// Lanes above 255 store as 255 (the separable kernels leave their channels
+// unclamped for it), negative ones as 0.
 inline void store8(PF_Pixel* p, const Planes8& q) {
     const I ar = V::packus16(q.a, q.r), gb = V::packus16(q.g, q.b);
     const I y0 = V::unpacklo8(ar, gb), y1 = V::unpackhi8(ar, gb);
