@@ -70,6 +70,9 @@ struct V {
     static I slli32(I a) {
         return _mm512_slli_epi32(a, S);
     }
+    // Words of a and b (indices 32..63) picked by idx.
+    static constexpr bool kPermutes16 = true;
+    static I permute2x16(I a, I idx, I b) { return _mm512_permutex2var_epi16(a, idx, b); }
     static I unpacklo8(I a, I b) { return _mm512_unpacklo_epi8(a, b); }
     static I unpackhi8(I a, I b) { return _mm512_unpackhi_epi8(a, b); }
     static I unpacklo16(I a, I b) { return _mm512_unpacklo_epi16(a, b); }

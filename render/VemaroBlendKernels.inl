@@ -176,7 +176,36 @@ struct Planes8 {
 };
 constexpr int kGroup8 = V::kLanes16;
 
+// Where the set permutes words across two vectors (kPermutes16), the alpha |
+// red << 8 words (kOdd 0) or green | blue << 8 words (kOdd 1) of v0's and v1's
+// pixels in the order that unpack8 below leaves them: within each 128-bit
+// part, its four pixels of v0, then its four of v1.
+template <class W, class = void>
+constexpr bool kPermutes16 = false;
+template <class W>
+constexpr bool kPermutes16<W, std::void_t<decltype(W::kPermutes16)>> = W::kPermutes16;
+template <int kOdd, class W = V>
+inline I pixelWords8(I v0, I v1) {
+    struct Index {
+        int16_t w[kGroup8];
+    };
+    static constexpr Index kIndex = [] {
+        Index x{};
+        for (int k = 0; k < kGroup8; ++k) {
+            const int part = k / 8, j = k % 8, pixel = 4 * part + j % 4;
+            x.w[k] = static_cast<int16_t>((j < 4 ? 0 : kGroup8) + 2 * pixel + kOdd);
+        }
+        return x;
+    }();
+    return W::permute2x16(v0, W::load(kIndex.w), v1);
+}
+
+template <class W = V>
 inline Planes8 unpack8(I v0, I v1) {
+    if constexpr (kPermutes16<W>) {
+        const I ar = pixelWords8<0>(v0, v1), gb = pixelWords8<1>(v0, v1), low = V::set16(0xFF);
+        return {V::and_(ar, low), V::template srli16<8>(ar), V::and_(gb, low), V::template srli16<8>(gb)};
+    }
     const I u0 = V::unpacklo8(v0, v1), u1 = V::unpackhi8(v0, v1);
     const I w0 = V::unpacklo8(u0, u1), w1 = V::unpackhi8(u0, u1);
     const I ar = V::unpacklo8(w0, w1), gb = V::unpackhi8(w0, w1);
@@ -184,7 +213,8 @@ inline Planes8 unpack8(I v0, I v1) {
     return {V::unpacklo8(ar, z), V::unpackhi8(ar, z), V::unpacklo8(gb, z), V::unpackhi8(gb, z)};
 }
 
-// Lanes must hold 0..255.
+// Lanes above 255 store as 255 (the separable kernels leave their channels
+// unclamped for it), negative ones as 0.
 inline void store8(PF_Pixel* p, const Planes8& q) {
     const I ar = V::packus16(q.a, q.r), gb = V::packus16(q.g, q.b);
     const I y0 = V::unpacklo8(ar, gb), y1 = V::unpackhi8(ar, gb);
@@ -203,12 +233,60 @@ struct Reciprocal8 {
         hi = V::divF(c, V::cvt32F(V::unpackhi16(a, z)));
     }
     // floor(y / A) of two halves of 32-bit y < 2^19, packed to 16-bit lanes.
-    I quotient(I ylo, I yhi) const {
+    I quotient(I ylo, I yhi) const { return quotient(ylo, yhi, lo, hi); }
+    static I quotient(I ylo, I yhi, F lo, F hi) {
         const I qlo = V::cvttF32(V::mulF(V::cvt32F(ylo), lo));
         const I qhi = V::cvttF32(V::mulF(V::cvt32F(yhi), hi));
         return V::packs32(qlo, qhi);
     }
 };
+
+// Quotients by the 16-bit lanes A (1 <= A <= 255; lanes of A = 0 come out as
+// anything) of two halves of 32-bit lanes, packed to 16-bit lanes with signed
+// saturation. Where the set divides rounding toward zero the dividends and
+// divisors are exact floats and the quotient never passes the true one nor
+// falls below its floor, an exact float too: it truncates to the floor. The
+// other sets multiply by the biased reciprocals.
+template <class W, class = void>
+constexpr bool kDividesTowardZero = false;
+template <class W>
+constexpr bool kDividesTowardZero<W, std::void_t<decltype(W::kDivTowardZero)>> = W::kDivTowardZero;
+template <class W = V>
+struct Quotient8T {
+    F lo, hi, lo256, hi256;
+    explicit Quotient8T(I A) {
+        if constexpr (kDividesTowardZero<W>) {
+            const I a = W::max16(A, W::set16(1)), z = W::zero();
+            const F s = W::set1F(256.0f);
+            lo = W::cvt32F(W::unpacklo16(a, z));
+            hi = W::cvt32F(W::unpackhi16(a, z));
+            lo256 = W::mulF(lo, s);
+            hi256 = W::mulF(hi, s);
+        } else {
+            const Reciprocal8 inv(A);
+            lo = lo256 = inv.lo;
+            hi = hi256 = inv.hi;
+        }
+    }
+    // floor(y / A), y < 2^19.
+    I operator()(I ylo, I yhi) const {
+        if constexpr (kDividesTowardZero<W>)
+            return W::packs32(W::cvttF32(W::divTowardZeroF(W::cvt32F(ylo), lo)),
+                              W::cvttF32(W::divTowardZeroF(W::cvt32F(yhi), hi)));
+        else
+            return Reciprocal8::quotient(ylo, yhi, lo, hi);
+    }
+    // floor(x / (256 A)) = floor(floor(x / 256) / A), x < 2^24: 256 A is as
+    // exact a float as A.
+    I shifted(I xlo, I xhi) const {
+        if constexpr (kDividesTowardZero<W>)
+            return W::packs32(W::cvttF32(W::divTowardZeroF(W::cvt32F(xlo), lo256)),
+                              W::cvttF32(W::divTowardZeroF(W::cvt32F(xhi), hi256)));
+        else
+            return (*this)(W::template srli32<8>(xlo), W::template srli32<8>(xhi));
+    }
+};
+using Quotient8 = Quotient8T<>;
 
 // u * w of 16-bit unsigned lanes as two halves of 32-bit lanes.
 struct Product {
@@ -361,23 +439,42 @@ VEMARO_INLINE Planes8 kernel8(const Planes8& B, const Planes8& T) {
             return V::min16(inv.quotient(lo, hi), full);
         };
         R = {V::min16(A, full), mix(T.r, B.r), mix(T.g, B.g), mix(T.b, B.b)};
-    } else {
-        // Weights for top only, bottom only and both; x = t Wt + b Wb + B W2
-        // stays below 2^25, its quotient by 256 A is that of x >> 8 by A.
+    } else if constexpr (M == BlendMode::Add) {
+        // B = t + b collapses the weights: with Wt + W2 = 255 at and
+        // Wb + W2 = 255 ab, x = 255 m, m = t at + b ab (one pair product),
+        // and the quotient by 256 A is that of y = 255 m >> 8 < 2^17 by A.
         special = V::or_(V::cmpeq16(at, z), V::cmpeq16(ab, z));
-        const I Wt = V::mullo16(V::sub16(full, ab), at);
-        const I Wb = V::mullo16(V::sub16(full, at), ab);
-        const I W2 = V::mullo16(at, ab);
-        const I A = V::add16(ab, V::template srli16<8>(Wt));
-        const Reciprocal8 inv(A);
+        const I A = V::add16(ab, V::template srli16<8>(V::mullo16(V::sub16(full, ab), at)));
+        const Quotient8 q(A);
+        const I wlo = V::unpacklo16(at, ab), whi = V::unpackhi16(at, ab);
+        auto y = [&](I m) { return V::template srli32<8>(V::sub32(V::template slli32<8>(m), m)); };
         auto mix = [&](I t, I b) {
-            const Product pt(t, Wt), pb(b, Wb), p2(channel8<M>(b, t), W2);
-            const I ylo = V::template srli32<8>(V::add32(V::add32(pt.lo, pb.lo), p2.lo));
-            const I yhi = V::template srli32<8>(V::add32(V::add32(pt.hi, pb.hi), p2.hi));
-            return V::min16(inv.quotient(ylo, yhi), full);
+            return q(y(V::madd16(V::unpacklo16(t, b), wlo)), y(V::madd16(V::unpackhi16(t, b), whi)));
         };
-        R = {V::min16(A, full), mix(T.r, B.r), mix(T.g, B.g), mix(T.b, B.b)};
+        R = {A, mix(T.r, B.r), mix(T.g, B.g), mix(T.b, B.b)};
+    } else {
+        // Weights for top only, bottom only and both: x = t Wt + b Wb + B W2
+        // = at u + ab v with u = (255 - ab) t + ab B and v = (255 - at) b,
+        // both at most 255 * 255 (B is at most 255 here). Less 2^15 they are
+        // signed 16-bit lanes, and one pair product takes x less
+        // K = 2^15 (at + ab), itself the pair product of at, ab and -2^15 each;
+        // x < 2^24 and A <= 255.
+        special = V::or_(V::cmpeq16(at, z), V::cmpeq16(ab, z));
+        const I p = V::sub16(full, ab), r = V::sub16(full, at);
+        const I A = V::add16(ab, V::template srli16<8>(V::mullo16(p, at)));
+        const Quotient8 q(A);
+        const I wlo = V::unpacklo16(at, ab), whi = V::unpackhi16(at, ab), bias = V::set16(static_cast<short>(0x8000));
+        const I klo = V::madd16(wlo, bias), khi = V::madd16(whi, bias);  // -K
+        auto mix = [&](I t, I b) {
+            const I u = V::add16(V::add16(V::mullo16(p, t), V::mullo16(ab, channel8<M>(b, t))), bias);
+            const I v = V::add16(V::mullo16(r, b), bias);
+            return q.shifted(V::sub32(V::madd16(V::unpacklo16(u, v), wlo), klo),
+                             V::sub32(V::madd16(V::unpackhi16(u, v), whi), khi));
+        };
+        R = {A, mix(T.r, B.r), mix(T.g, B.g), mix(T.b, B.b)};
     }
+    // Most groups have no transparent operand.
+    if (V::allOnes(V::cmpeq16(special, z))) return R;
     const I bottomClear = V::cmpeq16(ab, z);
     auto pick = [&](I t, I b, I r) { return select(special, select(bottomClear, t, b), r); };
     return {pick(T.a, B.a, R.a), pick(T.r, B.r, R.r), pick(T.g, B.g, R.g), pick(T.b, B.b, R.b)};
@@ -709,10 +806,6 @@ struct Quotient16 {
 // divTowardZeroF), the quotient never passes x / d and never falls below
 // floor(x / d), which float holds exactly: it truncates to the floor without
 // the remainder.
-template <class W, class = void>
-constexpr bool kDividesTowardZero = false;
-template <class W>
-constexpr bool kDividesTowardZero<W, std::void_t<decltype(W::kDivTowardZero)>> = W::kDivTowardZero;
 template <class W = V>
 VEMARO_INLINE I divide16(I x, I d) {
     if constexpr (kDividesTowardZero<W>) {

@@ -432,6 +432,37 @@ TEST(BlendRow, EightBitDodgeAndBurnEqualTheFormulasForEveryChannelPair) {
             }
 }
 
+// The general 8-bit kernels take each channel's weighted sum as one pair
+// product of 16-bit lanes and divide it by 256 A at once. Every pair of alphas
+// (transparent ones among them), each with the channel pairs at the ends of the
+// range and where the channel functions branch, three pairs a pixel, for every
+// mode but soft light (its own tests above), at every vector width, against
+// plain integer arithmetic.
+TEST(BlendRow, EightBitModesEqualTheFormulasForEveryAlphaPair) {
+    const int kChannels[] = {0, 1, 127, 128, 254, 255};
+    std::vector<std::pair<int, int>> pairs;  // (bottom, top)
+    for (int b : kChannels)
+        for (int t : kChannels) pairs.emplace_back(b, t);
+    const int perAlphas = static_cast<int>(pairs.size() / 3);
+    std::vector<PF_Pixel> bottom, top, want;
+    for (int ab = 0; ab < 256; ++ab)
+        for (int at = 0; at < 256; ++at)
+            for (int k = 0; k < perAlphas; ++k) {
+                auto chan = [&](int j) { return pairs[3 * k + j]; };
+                auto u8 = [](int v) { return static_cast<A_u_char>(v); };
+                bottom.push_back({u8(ab), u8(chan(0).first), u8(chan(1).first), u8(chan(2).first)});
+                top.push_back({u8(at), u8(chan(0).second), u8(chan(1).second), u8(chan(2).second)});
+            }
+    want.resize(top.size());
+    for (int popup = 1; popup <= 15; ++popup) {
+        const BlendMode mode = blendModeOfPopup(popup);
+        if (popup == 2 || mode == BlendMode::Softlight) continue;
+        SCOPED_TRACE("popup " + std::to_string(popup));
+        for (std::size_t i = 0; i < top.size(); ++i) want[i] = reference<PF_Pixel>(mode, bottom[i], top[i]);
+        withBlendOp(popup, [&](auto op) { expectRowsAtEveryLevel(op, bottom, top, want); });
+    }
+}
+
 // The 8-bit rows divide by multiplying with a reciprocal biased upwards; the
 // floor of the product must be the quotient for every dividend and divisor
 // they meet (dividends below 2^17, divisors up to 510).
