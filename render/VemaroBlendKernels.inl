@@ -53,17 +53,9 @@ VEMARO_INLINE F softExponentF(F t) {
     return selectF(V::cmpltF(t, V::set1F(0.5f)), V::mulF(two, V::subF(one, t)), V::divF(one, V::mulF(two, t)));
 }
 
-// Soft light's channel function b^e: the exponent on the lanes, the power lane
-// by lane through the C library's pow, which no vector arithmetic would round
-// alike.
-VEMARO_INLINE F softlightF(F b, F t) {
-    const F e = softExponentF(t);
-    float bs[V::kLanesF], es[V::kLanesF];
-    V::storeF(bs, b);
-    V::storeF(es, e);
-    for (int k = 0; k < V::kLanesF; ++k) bs[k] = std::pow(bs[k], es[k]);
-    return V::loadF(bs);
-}
+// Soft light's channel function b^e: the exponent on the lanes, the power as
+// the C library's powf gives it (see VemaroPowLanes.h).
+VEMARO_INLINE F softlightF(F b, F t) { return V::powF(b, softExponentF(t)); }
 
 // A float channel back to an integer depth of full value kFull: f kFull + 0.5
 // in single precision, below 0 (or NaN) 0, above full full, truncated.
@@ -146,6 +138,11 @@ VEMARO_INLINE SoftInt softIntBounded(F ab, F at, const F (&bc)[3], const F (&tc)
             return w.mix(bc[k], tc[k], power);
     };
     I c[3];
+    if (V::powMode() != powlanes::Mode::Library) {
+        // The exact power on the lanes settles every channel at once.
+        for (int k = 0; k < 3; ++k) c[k] = fromFloatF<kFull>(mix(k, V::powF(bc[k], softExponentF(tc[k]))));
+        return {kOpaqueTop ? V::set32(kFull) : fromFloatF<kFull>(w.A), c[0], c[1], c[2]};
+    }
     for (int k = 0; k < 3; ++k) {
         const F e = softExponentF(tc[k]);
         const PowBounds p = powBounds<kFull>(bi[k], e, log2b);

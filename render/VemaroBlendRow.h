@@ -8,6 +8,7 @@
 
 #include "VemaroBlend.h"
 #include "VemaroDoubleLanes.h"
+#include "VemaroPowLanes.h"
 #include "VemaroRasteriser.h"
 #include "VemaroSimd.h"
 
@@ -110,6 +111,10 @@ struct V {
         return _mm_castsi128_pd(_mm_slli_epi64(_mm_add_epi64(_mm_castpd_si128(v), _mm_set1_epi64x(1023)), 52));
     }
     static F floatsD(D low, D high) { return _mm_movelh_ps(_mm_cvtpd_ps(low), _mm_cvtpd_ps(high)); }
+    // Soft light's powers, the library's powf to the bit, and how the level
+    // takes them.
+    static F powF(F x, F y) { return powlanes::sse2::pow(x, y); }
+    static powlanes::Mode powMode() { return powlanes::sse2::mode(); }
 
 private:
     static I pick(I m, I a, I b) { return _mm_or_si128(_mm_and_si128(m, a), _mm_andnot_si128(m, b)); }
