@@ -21,6 +21,16 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
+#include <vector>
+
+// The lanes' steps go inline into the kernels: called, they would pass their
+// vectors through memory.
+#if defined(__GNUC__)
+#define VEMARO_POW_INLINE inline __attribute__((always_inline))
+#else
+#define VEMARO_POW_INLINE inline
+#endif
 
 namespace powlanes {
 

@@ -56,8 +56,7 @@ struct V {
             _mm256_slli_epi64(_mm256_add_epi64(_mm256_castpd_si256(v), _mm256_set1_epi64x(1023)), 52));
     }
     static F floatsD(D low, D high) { return _mm256_set_m128(_mm256_cvtpd_ps(high), _mm256_cvtpd_ps(low)); }
-    static F powF(F x, F y) { return powlanes::avx2::pow(x, y); }
-    static powlanes::Mode powMode() { return powlanes::avx2::mode(); }
+    VEMARO_SOFT_POWERS(avx2)
 };
 
 }  // namespace avx2
