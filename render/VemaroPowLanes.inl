@@ -163,7 +163,7 @@ inline bool agreesWithLibrary(Mode m) {
         ys[filled] = y;
         if (++filled == N) flush();
     };
-    for (const CheckCase& c : kDistinguishing) add(c.x, c.y);
+    for (const CheckCase& c : kHardCases) add(c.x, c.y);
     for (uint32_t i = 0; i < 16; ++i)
         for (int j = 0; j < 32; ++j) {
             // Inside interval i, scaled by 2^5 or 2^-6, and y bringing
