@@ -132,6 +132,7 @@ struct V {
         return _mm512_castsi512_pd(
             _mm512_slli_epi64(_mm512_add_epi64(_mm512_castpd_si512(v), _mm512_set1_epi64(1023)), 52));
     }
+    VEMARO_SOFT_POWERS(avx512)
     static F floatsD(D low, D high) {
         const __m256 l = _mm512_cvtpd_ps(low), h = _mm512_cvtpd_ps(high);
         return _mm512_castpd_ps(

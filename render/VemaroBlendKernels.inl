@@ -53,17 +53,9 @@ VEMARO_INLINE F softExponentF(F t) {
     return selectF(V::cmpltF(t, V::set1F(0.5f)), V::mulF(two, V::subF(one, t)), V::divF(one, V::mulF(two, t)));
 }
 
-// Soft light's channel function b^e: the exponent on the lanes, the power lane
-// by lane through the C library's pow, which no vector arithmetic would round
-// alike.
-VEMARO_INLINE F softlightF(F b, F t) {
-    const F e = softExponentF(t);
-    float bs[V::kLanesF], es[V::kLanesF];
-    V::storeF(bs, b);
-    V::storeF(es, e);
-    for (int k = 0; k < V::kLanesF; ++k) bs[k] = std::pow(bs[k], es[k]);
-    return V::loadF(bs);
-}
+// Soft light's channel function b^e: the exponent on the lanes, the power as
+// the C library's powf gives it (see VemaroPowLanes.h).
+VEMARO_INLINE F softlightF(F b, F t) { return V::powF(b, softExponentF(t)); }
 
 // A float channel back to an integer depth of full value kFull: f kFull + 0.5
 // in single precision, below 0 (or NaN) 0, above full full, truncated.
@@ -127,7 +119,8 @@ VEMARO_INLINE PowBounds powBounds(I c, F e, const double* log2b) {
 // composite is monotone in it (every operation rounds monotonically and the
 // power's weight is not negative): the composites of the bounds of powBounds
 // round to the same integer nearly everywhere, and then so does that of powf.
-// The other lanes call powf.
+// The other lanes call powf. Levels with the library's powers on their lanes
+// (VemaroPowLanes.h) take those instead, which need neither.
 struct SoftInt {
     I a, r, g, b;
 };
@@ -146,6 +139,21 @@ VEMARO_INLINE SoftInt softIntBounded(F ab, F at, const F (&bc)[3], const F (&tc)
             return w.mix(bc[k], tc[k], power);
     };
     I c[3];
+    if (kFull == 32768 && V::powMode() != powlanes::Mode::Library) {
+        // The exact powers on the lanes settle every channel at once; log2 of
+        // the bottom's channels comes from the level's table of them.
+        const double* log2 = V::powLog2Table16();
+        F e[3], p[3];
+        V::D lg[6];
+        for (int k = 0; k < 3; ++k) {
+            e[k] = softExponentF(tc[k]);
+            lg[2 * k] = V::gatherLowD(log2, bi[k]);
+            lg[2 * k + 1] = V::gatherHighD(log2, bi[k]);
+        }
+        V::powOfLog2F(bc, e, lg, p);
+        for (int k = 0; k < 3; ++k) c[k] = fromFloatF<kFull>(mix(k, p[k]));
+        return {kOpaqueTop ? V::set32(kFull) : fromFloatF<kFull>(w.A), c[0], c[1], c[2]};
+    }
     for (int k = 0; k < 3; ++k) {
         const F e = softExponentF(tc[k]);
         const PowBounds p = powBounds<kFull>(bi[k], e, log2b);
@@ -690,6 +698,13 @@ VEMARO_INLINE PlanesF kernelF(const PlanesF& B, const PlanesF& T) {
         const F A = V::addF(ab, at);
         auto mix = [&](F b, F t) { return clamp01F(V::divF(V::addF(V::mulF(b, ab), V::mulF(t, at)), A)); };
         R = {clamp01F(A), mix(B.r, T.r), mix(B.g, T.g), mix(B.b, T.b)};
+    } else if constexpr (M == BlendMode::Softlight) {
+        // The three channels' powers side by side (see softlightF).
+        const WeightsF w(ab, at);
+        const F b[3] = {B.r, B.g, B.b}, e[3] = {softExponentF(T.r), softExponentF(T.g), softExponentF(T.b)};
+        F p[3];
+        V::powF(b, e, p);
+        R = {w.A, w.mix(B.r, T.r, p[0]), w.mix(B.g, T.g, p[1]), w.mix(B.b, T.b, p[2])};
     } else {
         const WeightsF w(ab, at);
         auto mix = [&](F b, F t) { return w.mix(b, t, channelF<M>(b, t)); };

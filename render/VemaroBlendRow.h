@@ -8,6 +8,7 @@
 
 #include "VemaroBlend.h"
 #include "VemaroDoubleLanes.h"
+#include "VemaroPowLanes.h"
 #include "VemaroRasteriser.h"
 #include "VemaroSimd.h"
 
@@ -44,6 +45,24 @@ const A_u_char* softlightBytes8();
 const double* softlightLog2Table16();
 
 }  // namespace rowdetail
+
+// Soft light's powers at a level (ns of VemaroPowLanes.h), the library's powf
+// to the bit: powF(x, y) of one vector or several side by side; powOfLog2F
+// the same for x[n] = c 2^-15 with the halves of log2 x[n] from the level's
+// table (for a level that does not take the library's powers); and how the
+// level takes them.
+#define VEMARO_SOFT_POWERS(ns) \
+    VEMARO_POW_INLINE static F powF(F x, F y) { return powlanes::ns::pow(x, y); } \
+    template <int N> \
+    VEMARO_POW_INLINE static void powF(const F(&x)[N], const F(&y)[N], F(&out)[N]) { \
+        powlanes::ns::pow(x, y, out); \
+    } \
+    template <int N> \
+    VEMARO_POW_INLINE static void powOfLog2F(const F(&x)[N], const F(&y)[N], D(&log2x)[2 * N], F(&out)[N]) { \
+        powlanes::ns::powOfLog2(x, y, log2x, out); \
+    } \
+    static const double* powLog2Table16() { return powlanes::ns::log2Table16(); } \
+    static powlanes::Mode powMode() { return powlanes::ns::mode(); }
 
 #if VEMARO_BLEND_SSE2
 // The SSE2 operations the row kernels are written in.
@@ -110,6 +129,7 @@ struct V {
         return _mm_castsi128_pd(_mm_slli_epi64(_mm_add_epi64(_mm_castpd_si128(v), _mm_set1_epi64x(1023)), 52));
     }
     static F floatsD(D low, D high) { return _mm_movelh_ps(_mm_cvtpd_ps(low), _mm_cvtpd_ps(high)); }
+    VEMARO_SOFT_POWERS(sse2)
 
 private:
     static I pick(I m, I a, I b) { return _mm_or_si128(_mm_and_si128(m, a), _mm_andnot_si128(m, b)); }

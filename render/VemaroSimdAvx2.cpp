@@ -1,11 +1,12 @@
 // The blend row kernels over 256-bit vectors. Only the code between the
-// target brackets uses AVX2; it runs only where simd::level() allows it.
+// target brackets uses AVX2 (and FMA, in soft light's powers alone, where the
+// library fuses too); it runs only where simd::level() allows it.
 #include "VemaroBlendRow.h"
 
 #if VEMARO_BLEND_SSE2 && VEMARO_HAVE_AVX2
 #include <immintrin.h>
 
-VEMARO_AVX2_BEGIN
+VEMARO_AVX2_FMA_BEGIN
 
 namespace Blend {
 namespace avx2 {
@@ -55,6 +56,7 @@ struct V {
             _mm256_slli_epi64(_mm256_add_epi64(_mm256_castpd_si256(v), _mm256_set1_epi64x(1023)), 52));
     }
     static F floatsD(D low, D high) { return _mm256_set_m128(_mm256_cvtpd_ps(high), _mm256_cvtpd_ps(low)); }
+    VEMARO_SOFT_POWERS(avx2)
 };
 
 }  // namespace avx2
