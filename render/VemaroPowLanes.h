@@ -21,6 +21,9 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#if defined(__GLIBC__)
+#include <gnu/libc-version.h>
+#endif
 #include <limits>
 #include <vector>
 
@@ -70,6 +73,18 @@ inline constexpr uint32_t kOffset = 0x3f330000;
 // How a level computes powers: the library lane by lane, or the lanes with
 // the plain or the fused build's steps.
 enum class Mode { Library, Plain, Fused };
+
+// Whether the C library is the release whose steps and constants the lanes
+// copy. Another release (or a build by another compiler) may fuse elsewhere
+// and still agree on the self-check's inputs, so it keeps the library's own
+// calls.
+inline bool libraryIsCopied() {
+#if defined(__GLIBC__)
+    return std::strcmp(gnu_get_libc_version(), "2.36") == 0;
+#else
+    return false;
+#endif
+}
 
 // The library's own choice of build.
 inline bool libraryFuses() {

@@ -185,6 +185,7 @@ inline bool agreesWithLibrary(Mode m) {
 // level has its operations, kept only if it agrees with the library.
 inline Mode mode() {
     static const Mode m = [] {
+        if (!libraryIsCopied()) return Mode::Library;
         const Mode want = libraryFuses() ? Mode::Fused : Mode::Plain;
         if (want == Mode::Fused && !W::kCanFuse) return Mode::Library;
         return agreesWithLibrary(want) ? want : Mode::Library;

@@ -57,12 +57,14 @@ struct Level {
 
 // Each level the processor has; the mode the library's build asks of it.
 std::vector<Level> levels() {
-    const bool fuses = powlanes::libraryFuses();
-    const powlanes::Mode lanes = fuses ? powlanes::Mode::Fused : powlanes::Mode::Plain;
+    // Under another release of the C library every level keeps to its calls.
+    const bool copied = powlanes::libraryIsCopied(), fuses = powlanes::libraryFuses();
+    const powlanes::Mode lanes = !copied ? powlanes::Mode::Library
+                                 : fuses ? powlanes::Mode::Fused
+                                         : powlanes::Mode::Plain;
     std::vector<Level> v;
 #if VEMARO_LANES_SSE2
-    v.push_back({"SSE2", fuses ? powlanes::Mode::Library : powlanes::Mode::Plain, &powlanes::sse2::powRows,
-                 &powlanes::sse2::mode});
+    v.push_back({"SSE2", fuses ? powlanes::Mode::Library : lanes, &powlanes::sse2::powRows, &powlanes::sse2::mode});
 #endif
 #if VEMARO_HAVE_AVX2
     if (simd::supported() >= simd::Level::Avx2)
