@@ -456,6 +456,65 @@ TEST_F(LineTest, EveryVectorLevelGivesThePlainPerPixelResult) {
     }
 }
 
+// The interior runs of wide rows: every length from one vector group to well
+// past two, so the part after the whole groups takes every length, with the
+// columns beneath it transparent, opaque, a lone partial pixel in a clear
+// stretch and stretches of partial pixels; opaque and translucent fills in
+// the mode that keeps an opaque top and in one that does not. Each vector
+// level gives the bytes of the plain per-pixel rule.
+namespace {
+
+template <class P>
+void paintStretches(World& w) {
+    paint<P>(w);
+    for (int y = 0; y < w.height(); ++y)
+        for (int x = 0; x < w.width(); ++x) {
+            const int k = (x + 2 * y) % 12;
+            if (k < 4 || k == 10) w.at<P>(x, y).alpha = 0;
+            if (k >= 4 && k < 7) w.at<P>(x, y).alpha = raster::fullAlpha<P>();
+        }
+}
+
+}  // namespace
+
+TEST_F(LineTest, InteriorRunsOfEveryLengthOverMixedOutputGiveThePlainPerPixelResult) {
+    struct Restore {
+        ~Restore() { simd::setLevelCap(simd::Level::Avx512); }
+    } restore;
+    struct Case {
+        double phase, opacity;
+        A_long blendMode;
+    };
+    const Case cases[] = {{0.0, 1.0, 1}, {0.03, 1.0, 1}, {M_PI / 2 + 0.02, 1.0, 1}, {0.0, 0.6, 1}, {0.05, 1.0, 5}};
+    for (int level = 0; level <= static_cast<int>(simd::supported()); ++level) {
+        simd::setLevelCap(static_cast<simd::Level>(level));
+        for (Depth depth : {Depth::Bits8, Depth::Bits16, Depth::Float})
+            for (const Case& c : cases) {
+                World fast(200, 120, depth), plain(200, 120, depth);
+                for (World* w : {&fast, &plain})
+                    raster::forDepth(static_cast<int>(depth), [&](auto px) { paintStretches<decltype(px)>(*w); });
+                for (int k = 0; k < 72; ++k) {
+                    // Interior runs of about 2 L - 1 columns, 31 to 102: along the
+                    // axis, or across it for the axis near the vertical.
+                    const bool across = c.phase > 1.0;
+                    const double L = 16.0 + 0.5 * k, x = 99.3 + 0.1 * (k % 7), y = 7.0 + 1.5 * (k % 70);
+                    LineDrawer::Pattern p = line(x, y, across ? 2.5 : L, across ? L : 2.5, c.phase, 1, 0.0, c.opacity);
+                    p.fill = {1, 0.2f, 0.7f, 0.4f};
+                    p.blendMode = c.blendMode;
+                    ASSERT_EQ(drawLine(&in, *suites, fast, p), PF_Err_NONE);
+                    LineDrawer d(&in, *suites, 0, plain.get(), static_cast<int>(depth), p);
+                    if (d.doRender()) {
+                        if (depth == Depth::Bits8) plainLine<PF_Pixel>(plain, d, false);
+                        if (depth == Depth::Bits16) plainLine<PF_Pixel16>(plain, d, false);
+                        if (depth == Depth::Float) plainLine<PF_PixelFloat>(plain, d, false);
+                    }
+                    ASSERT_TRUE(sameWorld(fast, plain)) << "level " << level << ", depth " << static_cast<int>(depth)
+                                                        << ", phase " << c.phase << ", line " << k;
+                }
+            }
+    }
+}
+
 // Axes on the grid and a hair off it, down to a sine whose reciprocal
 // overflows, with distances landing exactly on the interior's bounds or just
 // past them: the interior runs, taken from inside the rows without trimming,
