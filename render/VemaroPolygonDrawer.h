@@ -85,7 +85,7 @@ public:
 private:
     // Rows asked for ahead of their drawing: an element's rows start on cache
     // lines nothing touched lately, and the drawing waits on them.
-    static constexpr A_long kAheadRows = 16;
+    static constexpr A_long kAheadRows = 32;
     // The cache lines of row r's columns [from, to): of a long span its start
     // and end alone (the processor follows the rest). Forced inline: GCC
     // takes a function of prefetches alone for one without effects.
