@@ -824,13 +824,23 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
             dr.known->widen(r, from, to);
         }
         int oi = 0, piece = 0;
+        // Long pieces (along sides that run nearly with the row) go to the
+        // edge kernel, its interior runs gathered in `settled`.
+        Merge settled{interior, out};
+        bool started = false;
         // The columns of [g0, g1) within the outer runs.
         auto gap = [&](A_long g0, A_long g1) {
             for (; oi < no && o[oi] < g1; oi += 2) {
                 const A_long c0 = std::max(o[oi], g0), c1 = std::min(o[oi + 1], g1);
                 if (c0 < c1) {
                     if (piece == hinted) hints[hinted++] = -1;
-                    pixels(out, py, c0, c1, hints[piece++]);
+                    if (edges && c1 - c0 >= kEdgeRowMin) {
+                        if (!started) edgeStart(py), started = true;
+                        part(out, py, c0, c1, settled);
+                        ++piece;
+                    } else {
+                        pixels(out, py, c0, c1, hints[piece++]);
+                    }
                 }
                 if (o[oi + 1] > g1) break;
             }
