@@ -15,7 +15,8 @@ constexpr double kPi = 3.14159265358979323846;
 
 PolygonDrawer::Edge edge(double x0, double y0, double x1, double y1) {
     double ux = x1 - x0, uy = y1 - y0;
-    const double len = std::hypot(ux, uy);  // no overflow for far-out points
+    // hypot of two zeros is zero: the sides of a hole of size 0 skip the call.
+    const double len = ux == 0.0 && uy == 0.0 ? 0.0 : std::hypot(ux, uy);  // no overflow for far-out points
     if (len > 0.0) {
         ux /= len;
         uy /= len;
@@ -79,22 +80,25 @@ void PolygonDrawer::createEdges() {
     const Pattern& p = *pattern;
     edges.clear();
     innerEdges.clear();
+    rays.clear();
     if (p.sides < kMinSides || p.sides > kMaxSides) return;
     const A_long n = p.sides;
-    const double start = kPi / 2.0 - p.phase, step = 2.0 * kPi / n, pull = 1.0 - p.starness;
-    // The directions of the outer points, shared by both outlines: point k + 1
-    // of one side is point k + 1 of the next.
-    std::vector<double> cs(static_cast<std::size_t>(2 * (n + 1)));
-    for (A_long k = 0; k <= n; ++k) {
-        const double a = start + k * step;
-        cs[2 * k] = std::cos(a);
-        cs[2 * k + 1] = std::sin(a);
+    const double start = kPi / 2.0 - p.phase, width = kPi / n, pull = 1.0 - p.starness;
+    // Direction j at start + j * width. The outer points' directions are the
+    // even ones: 2 pi / n is pi / n doubled, k of it 2k of pi / n, each
+    // doubling exact, so the angles are the bits the points' own steps give.
+    const bool between = std::fabs(start) <= kRayStart;
+    rays.resize(static_cast<std::size_t>(2 * n + 1));
+    for (A_long j = 0; j <= 2 * n; ++j) {
+        if (j & 1 && !between) continue;
+        const double a = start + j * width;
+        rays[j] = {std::cos(a), std::sin(a)};
     }
     auto build = [&](std::vector<Edge>& out, double radius) {
         out.reserve(static_cast<std::size_t>(2 * n));
         for (A_long k = 0; k < n; ++k) {
-            const double ox = radius * cs[2 * k], oy = radius * cs[2 * k + 1];
-            const double nx = radius * cs[2 * k + 2], ny = radius * cs[2 * k + 3];
+            const double ox = radius * rays[2 * k].x, oy = radius * rays[2 * k].y;
+            const double nx = radius * rays[2 * k + 2].x, ny = radius * rays[2 * k + 2].y;
             // The inner point lies on the ray halfway between the outer two.
             const double ix = (ox + nx) / 2.0 * pull, iy = (oy + ny) / 2.0 * pull;
             out.push_back(edge(ox, oy, ix, iy));
@@ -107,6 +111,13 @@ void PolygonDrawer::createEdges() {
 
 bool PolygonDrawer::doRender() {
     if (!visible()) return false;
+    // The first rows are asked for before the tables, whose sines and square
+    // roots hide most of their fetch for small elements.
+    raster::forDepth(bpc, [&](auto pixel) {
+        using P = decltype(pixel);
+        for (A_long r = region.top; r < region.bottom && r < region.top + kAheadRows; ++r)
+            prefetch<P>(r, region.left, region.right);
+    });
     createEdges();
     preDraw();
     return true;
@@ -124,7 +135,7 @@ bool PolygonDrawer::ready() const {
     const A_long n = pattern->sides;
     if (n < kMinSides || n > kMaxSides) return false;
     const std::size_t sides2 = static_cast<std::size_t>(2 * n);
-    return edges.size() == sides2 && innerEdges.size() == sides2 &&
+    return edges.size() == sides2 && innerEdges.size() == sides2 && rays.size() == sides2 + 1 &&
            columnOffsets.size() == static_cast<std::size_t>(region.right - region.left);
 }
 

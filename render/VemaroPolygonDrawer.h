@@ -39,6 +39,10 @@ public:
     struct Edge {
         double x, y, ux, uy;
     };
+    // A unit direction from the centre (y up).
+    struct Ray {
+        double x, y;
+    };
 
     // Fewer sides than this is no polygon; more would only cost memory.
     static constexpr A_long kMinSides = 3;
@@ -50,7 +54,8 @@ public:
 
     void calculateRegion();
     // The outline and the hole's outline, 2 * sides edges each, counter-
-    // clockwise in the y-up frame so that the filled side is on the left.
+    // clockwise in the y-up frame so that the filled side is on the left;
+    // and the rays between the sides' wedges.
     void createEdges();
     // False when nothing is to be drawn; otherwise builds the tables.
     bool doRender();
@@ -63,8 +68,14 @@ public:
     PF_LayerDef* world;
     A_long bpc;
     const Pattern* pattern;
-    std::vector<Edge> edges;            // the outline
-    std::vector<Edge> innerEdges;       // the hole's outline
+    std::vector<Edge> edges;       // the outline
+    std::vector<Edge> innerEdges;  // the hole's outline
+    // The 2 * sides + 1 directions at start + j pi / sides (the last is the
+    // first): those at even j are the outer points'; those at odd j are
+    // only made when the start angle is small enough for the drawing to
+    // place its wedges by them (kRayStart).
+    std::vector<Ray> rays;
+    static constexpr double kRayStart = 1e3;
     std::vector<double> columnOffsets;  // c - x per region column
     // The output's known-clear columns, or null: pixels outside a row's hull
     // are stored without reading, and the hull is widened over every row's
@@ -72,6 +83,24 @@ public:
     raster::KnownClear* known = nullptr;
 
 private:
+    // Rows asked for ahead of their drawing: an element's rows start on cache
+    // lines nothing touched lately, and the drawing waits on them.
+    static constexpr A_long kAheadRows = 32;
+    // The cache lines of row r's columns [from, to): of a long span its start
+    // and end alone (the processor follows the rest). Forced inline: GCC
+    // takes a function of prefetches alone for one without effects.
+    template <class P>
+    [[gnu::always_inline]] void prefetch(A_long r, A_long from, A_long to) const {
+#if defined(__GNUC__)
+        const char* p = reinterpret_cast<const char*>(raster::row<P>(world, r) + from);
+        const char* end = reinterpret_cast<const char*>(raster::row<P>(world, r) + to) - 1;
+        for (int k = 0; k < 4 && p < end; ++k, p += 64) __builtin_prefetch(p, 1);
+        __builtin_prefetch(end, 1);
+#else
+        (void)r, (void)from, (void)to;
+#endif
+    }
+
     template <class P>
     void drawDraftT(PF_LRect band) const;
     template <class P>

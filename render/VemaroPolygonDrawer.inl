@@ -71,13 +71,17 @@ struct Frame {
     bool hole;
     double ringFactor, strokeFactor;
     // The rays between the wedges, 2n + 1 of them (the last is the first),
-    // when the start angle is small enough for them to be placed exactly.
-    struct Ray {
-        double x, y;
-    };
-    std::vector<Ray> rays;
+    // when the start angle is small enough for them to be placed exactly:
+    // the drawer's table.
+    using Ray = PolygonDrawer::Ray;
+    struct Rays {
+        const Ray* at = nullptr;
+        bool empty() const { return at == nullptr; }
+        const Ray& operator[](A_long j) const { return at[j]; }
+    } rays;
 
-    Frame(const PF_InData* in_data, const PolygonDrawer::Pattern& p) : in(in_data) {
+    explicit Frame(const PolygonDrawer& dr) : in(dr.in_data) {
+        const PolygonDrawer::Pattern& p = *dr.pattern;
         const double R = p.radius;
         startAngle = kPi / 2.0 - p.phase;
         sectorWidth = kPi / p.sides;
@@ -90,13 +94,7 @@ struct Frame {
         hole = h > 0.01;
         ringFactor = R > 0.001 ? raster::clamp01(2.0 * (R - h)) : 0.0;
         strokeFactor = w > 0.001 ? raster::clamp01(2.0 * w) : 0.0;
-        if (std::fabs(startAngle) <= 1e3) {
-            rays.resize(static_cast<std::size_t>(sectors) + 1);
-            for (A_long j = 0; j <= sectors; ++j) {
-                const double a = startAngle + j * sectorWidth;
-                rays[j] = {std::cos(a), std::sin(a)};
-            }
-        }
+        if (std::fabs(startAngle) <= PolygonDrawer::kRayStart) rays.at = dr.rays.data();
     }
 
     // Whether the point lies inside wedge k by more than the angle can err,
@@ -162,6 +160,10 @@ struct Runs {
         double hMin = std::numeric_limits<double>::infinity(), R = 0.0;
         for (const PolygonDrawer::Edge& ed : dr.edges) {
             hMin = std::min(hMin, signedDistance(ed, 0.0, 0.0));
+            // A point whose square is below R^2 by far more than rounding
+            // and hypot's last-place error can reach lies inside R: most
+            // inner points skip the call.
+            if (R > 1e-100 && R < 1e100 && ed.x * ed.x + ed.y * ed.y < R * R * 0.999998) continue;
             R = std::max(R, std::hypot(ed.x, ed.y));
         }
         if (!(hMin > 0.0 && R > 0.0 && R < raster::kMaxExtent)) return;
@@ -238,14 +240,16 @@ public:
         while (taken < count && edges[taken].top > py) list[active++] = taken++;
         int n = 0;
         for (int i = 0; i < active; ++i) {
-            const Edge& e = edges[list[i]];
+            const int id = list[i];
+            const Edge& e = edges[id];
             if (e.bottom > py) continue;
-            list[n++] = list[i];
-            // Insertion into order: few are active.
+            // Insertion into order: few are active, and the list is kept in
+            // the last row's order, which the next row mostly repeats.
             const double v = e.x + (py - e.top) * e.slope;
-            int k = n - 1;
-            for (; k > 0 && xs[k - 1] > v; --k) xs[k] = xs[k - 1];
+            int k = n++;
+            for (; k > 0 && xs[k - 1] > v; --k) xs[k] = xs[k - 1], list[k] = list[k - 1];
             xs[k] = v;
+            list[k] = id;
         }
         active = n;
         return n & ~1;
@@ -294,7 +298,7 @@ struct Outline {
             double o[4], in[4];  // sides j - 1 and j at b, then at a
         };
         auto at = [&](A_long j, At& r) {
-            const Frame::Ray& ray = g.rays[j];
+            const PolygonDrawer::Ray& ray = g.rays[j];
             r.bx = ray.x * cm + ray.y * sm, r.by = ray.y * cm - ray.x * sm;
             r.ax = ray.x * cm - ray.y * sm, r.ay = ray.y * cm + ray.x * sm;
             const PolygonDrawer::Edge& e0 = dr.edges[j == 0 ? n - 1 : j - 1];
@@ -509,8 +513,8 @@ private:
     A_long locate(A_long k, double px) const {
         const A_long n = g.sectors;
         for (A_long step = 0; step < n; ++step) {
-            const Frame::Ray& a = g.rays[k];
-            const Frame::Ray& b = g.rays[k + 1];
+            const PolygonDrawer::Ray& a = g.rays[k];
+            const PolygonDrawer::Ray& b = g.rays[k + 1];
             if (a.x * py - a.y * px < 0.0)
                 k = k == 0 ? n - 1 : k - 1;
             else if (px * b.y - py * b.x <= 0.0)
@@ -560,8 +564,8 @@ private:
         int count = 0;
         for (; visit; visit &= visit - 1) {
             const A_long k = __builtin_ctzll(visit);
-            const Frame::Ray& a = g.rays[k];
-            const Frame::Ray& b = g.rays[k + 1];
+            const PolygonDrawer::Ray& a = g.rays[k];
+            const PolygonDrawer::Ray& b = g.rays[k + 1];
             // A wedge (narrower than half a turn) meets the row only if one
             // of its rays points to the row's side.
             if ((py > 0.0 && a.y <= 0.0 && b.y <= 0.0) || (py < 0.0 && a.y >= 0.0 && b.y >= 0.0)) continue;
@@ -820,13 +824,23 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
             dr.known->widen(r, from, to);
         }
         int oi = 0, piece = 0;
+        // Long pieces (along sides that run nearly with the row) go to the
+        // edge kernel, its interior runs gathered in `settled`.
+        Merge settled{interior, out};
+        bool started = false;
         // The columns of [g0, g1) within the outer runs.
         auto gap = [&](A_long g0, A_long g1) {
             for (; oi < no && o[oi] < g1; oi += 2) {
                 const A_long c0 = std::max(o[oi], g0), c1 = std::min(o[oi + 1], g1);
                 if (c0 < c1) {
                     if (piece == hinted) hints[hinted++] = -1;
-                    pixels(out, py, c0, c1, hints[piece++]);
+                    if (edges && c1 - c0 >= kEdgeRowMin) {
+                        if (!started) edgeStart(py), started = true;
+                        part(out, py, c0, c1, settled);
+                        ++piece;
+                    } else {
+                        pixels(out, py, c0, c1, hints[piece++]);
+                    }
                 }
                 if (o[oi + 1] > g1) break;
             }
@@ -935,7 +949,7 @@ template <class P, class Op>
 void PolygonDrawer::drawDraftLoop(const PF_LRect& b, Op op) const {
     using D = raster::Depth<P>;
     const Pattern& p = *pattern;
-    const Frame g(in_data, p);
+    const Frame g(*this);
     P fillPx = D::fromColor(p.fill), strokePx = D::fromColor(p.stroke);
     fillPx.alpha = strokePx.alpha = D::alpha(p.opacity);
     const double w = g.w, M = g.M;
@@ -978,7 +992,7 @@ template <class P, class Op>
 void PolygonDrawer::drawLoop(const PF_LRect& b, Op op) const {
     using D = raster::Depth<P>;
     const Pattern& p = *pattern;
-    const Frame g(in_data, p);
+    const Frame g(*this);
     const double opacity = p.opacity, w = g.w, M = g.M;
     P fillPx = D::fromColor(p.fill), strokePx = D::fromColor(p.stroke);
     const runs::FillFn<P> fill = runs::fillKernel<P>();

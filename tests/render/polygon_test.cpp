@@ -115,6 +115,41 @@ TEST_F(PolygonTest, OutlineStartsAboveTheCentreAndRunsCounterClockwise) {
     EXPECT_GT(area2, 0.0);
 }
 
+// The outer points and the rays between the wedges come from one table of
+// directions: a point's direction must be the bits its own angle, k steps of
+// 2 pi / n from the start, gives, and each ray's those of k steps of pi / n;
+// the rays between the points only where the start angle is small enough for
+// the drawing to use them. Side counts and phases of every kind, to the bit.
+TEST_F(PolygonTest, OuterPointsAndRaysKeepTheBitsOfTheirOwnAngles) {
+    World w(64, 64, Depth::Bits8);
+    struct Case {
+        int sides;
+        double phase;
+        bool between;
+    };
+    const Case cases[] = {{3, 0.0, true},   {5, 0.3, true},       {7, -2.9, true},    {12, 6.28, true},
+                          {13, 1e-9, true}, {31, 100.0, true},    {64, -998.4, true}, {97, 0.77, true},
+                          {333, 3.3, true}, {1024, -1.234, true}, {6, 1001.6, false}, {9, -2.5e4, false}};
+    for (const Case& c : cases) {
+        const PolygonDrawer::Pattern p = polygon(32, 32, 20, c.sides, 0.3, c.phase);
+        PolygonDrawer d(&in, *suites, 0, w.get(), 0, p);
+        ASSERT_TRUE(d.doRender()) << c.sides;
+        ASSERT_EQ(d.rays.size(), static_cast<std::size_t>(2 * c.sides + 1));
+        const double start = M_PI / 2.0 - c.phase, step = 2.0 * M_PI / c.sides, half = M_PI / c.sides;
+        for (int k = 0; k < c.sides; ++k) {
+            const double a = start + k * step;
+            EXPECT_EQ(d.edges[2 * k].x, 20 * std::cos(a)) << c.sides << " " << c.phase << " point " << k;
+            EXPECT_EQ(d.edges[2 * k].y, 20 * std::sin(a)) << c.sides << " " << c.phase << " point " << k;
+        }
+        if (!c.between) continue;
+        for (int j = 0; j <= 2 * c.sides; ++j) {
+            const double a = start + j * half;
+            EXPECT_EQ(d.rays[j].x, std::cos(a)) << c.sides << " " << c.phase << " ray " << j;
+            EXPECT_EQ(d.rays[j].y, std::sin(a)) << c.sides << " " << c.phase << " ray " << j;
+        }
+    }
+}
+
 // ------------------------------------------------------------ hand-computed
 // A square turned by 45 degrees has its sides on the axes: with R = 5 sqrt 2
 // and the centre at (20.25, 20.35) they lie at x = 15.25 and 25.25, y = 15.35
@@ -611,6 +646,29 @@ TEST_F(PolygonTest, EveryVectorLevelGivesThePlainPerPixelResult) {
         p.stroke = {k % 4 ? 1.0f : 0.6f, static_cast<float>(next()), static_cast<float>(next()),
                     static_cast<float>(next())};
         p.blendMode = k % 3 ? 1 : 1 + k % 15;
+        shapes.push_back(p);
+    }
+    everyLevelGivesThePlainResult(&in, *suites, shapes, 260, 200, [](World&) {});
+}
+
+// A negative starness pushes the inner points out: beyond the outer points'
+// circle they are the shape's farthest corners, and the bound outside which
+// nothing is drawn must reach them. Small, mid-sized and tall shapes, filled,
+// stroked and both, to the bit of the plain per-pixel rule.
+TEST_F(PolygonTest, InnerPointsBeyondTheOuterPointsGiveThePlainPerPixelResult) {
+    struct Case {
+        double x, y, radius;
+        int sides;
+        double starness;
+        int mode;
+    };
+    const Case cases[] = {{30, 30, 9, 6, -0.3, 1},     {200, 40, 14, 8, -0.15, 3}, {60, 140, 25, 5, -0.6, 1},
+                          {150, 130, 40, 12, -0.1, 1}, {110, 90, 55, 7, -0.45, 2}, {230, 170, 70, 9, -0.25, 3},
+                          {130, 100, 30, 4, -0.9, 1}};
+    std::vector<PolygonDrawer::Pattern> shapes;
+    for (const Case& c : cases) {
+        PolygonDrawer::Pattern p = polygon(c.x, c.y, c.radius, c.sides, c.starness, 0.37 * c.sides, c.mode, 2.5);
+        p.fill = {1, 0.2f, 0.7f, 0.4f};
         shapes.push_back(p);
     }
     everyLevelGivesThePlainResult(&in, *suites, shapes, 260, 200, [](World&) {});
