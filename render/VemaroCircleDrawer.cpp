@@ -41,26 +41,6 @@ struct FillBounds {
         insideInner2 = e.r + 0.5 > 0.0 ? (e.r + 0.5) * (e.r + 0.5) * (1.0 + 1e-12) : 0.0;
     }
 };
-// Asks for the cache lines of a row's span a little ahead: the fill is bound
-// by the latency of the rows it meets, not by bandwidth. Of a long span only
-// the start and the end: the processor follows the rest by itself. Forced
-// inline: GCC takes a separate function of prefetches and an early return
-// for one without effects and drops its calls.
-template <class P>
-VEMARO_INLINE void prefetchSpan(const PF_LayerDef* world, A_long r, const PF_LRect& band, A_long from, A_long to) {
-#if defined(__GNUC__)
-    if (r >= band.bottom) return;
-    const char* p = reinterpret_cast<const char*>(raster::row<P>(world, r) + from);
-    const char* end = reinterpret_cast<const char*>(raster::row<P>(world, r) + to);
-    const char* stop = end - p > 8 * 64 ? p + 8 * 64 : end;
-    for (; p < stop; p += 64) __builtin_prefetch(p, 1);
-    // The right edge may straddle two lines.
-    if (end - stop > 64) __builtin_prefetch(end - 65, 1);
-    __builtin_prefetch(end - 1, 1);
-#else
-    (void)world, (void)r, (void)band, (void)from, (void)to;
-#endif
-}
 
 // The edge columns of several rows, waiting for one kernel call to give all
 // their alphas: the call's set-up and its latency shared.
@@ -243,7 +223,7 @@ static VEMARO_INLINE void eachRowAhead(const PF_LayerDef* world, const PF_LRect&
     auto find = [&](A_long r) VEMARO_INLINE_LAMBDA {
         if (r >= b.bottom) return;
         const Columns c = columnsOf(r);
-        if (c.from < c.to) prefetchSpan<P>(world, r, b, c.from, c.to);
+        if (c.from < c.to) raster::prefetchSpan<P, 8>(world, r, b, c.from, c.to);
         ahead[(r - b.top) % kAhead] = c;
     };
     if (tall)

@@ -116,7 +116,7 @@ bool PolygonDrawer::doRender() {
     raster::forDepth(bpc, [&](auto pixel) {
         using P = decltype(pixel);
         for (A_long r = region.top; r < region.bottom && r < region.top + kAheadRows; ++r)
-            prefetch<P>(r, region.left, region.right);
+            raster::prefetchSpan<P, 4>(world, r, region, region.left, region.right);
     });
     createEdges();
     preDraw();

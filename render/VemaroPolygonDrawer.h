@@ -86,20 +86,6 @@ private:
     // Rows asked for ahead of their drawing: an element's rows start on cache
     // lines nothing touched lately, and the drawing waits on them.
     static constexpr A_long kAheadRows = 32;
-    // The cache lines of row r's columns [from, to): of a long span its start
-    // and end alone (the processor follows the rest). Forced inline: GCC
-    // takes a function of prefetches alone for one without effects.
-    template <class P>
-    [[gnu::always_inline]] void prefetch(A_long r, A_long from, A_long to) const {
-#if defined(__GNUC__)
-        const char* p = reinterpret_cast<const char*>(raster::row<P>(world, r) + from);
-        const char* end = reinterpret_cast<const char*>(raster::row<P>(world, r) + to) - 1;
-        for (int k = 0; k < 4 && p < end; ++k, p += 64) __builtin_prefetch(p, 1);
-        __builtin_prefetch(end, 1);
-#else
-        (void)r, (void)from, (void)to;
-#endif
-    }
 
     template <class P>
     void drawDraftT(PF_LRect band) const;
