@@ -8,6 +8,7 @@
 
 #include "VemaroBlend.h"
 #include "VemaroBlendRow.h"
+#include "VemaroColumnRounding.h"
 #include "VemaroPolygonEdge.h"
 #include "VemaroRasteriser.h"
 #include "VemaroRunKernels.h"
@@ -236,20 +237,20 @@ public:
     // The crossings of the row at py in increasing order, an even count:
     // the row lies inside between xs[0] and xs[1], xs[2] and xs[3], ...
     // An edge takes the rows with bottom <= py < top.
-    int crossings(double py, double* xs) {
-        while (taken < count && edges[taken].top > py) list[active++] = taken++;
+    [[gnu::always_inline]] int crossings(double py, double* xs) {
+        while (taken < count && edges[taken].top > py) live[active++] = edges[taken++];
         int n = 0;
         for (int i = 0; i < active; ++i) {
-            const int id = list[i];
-            const Edge& e = edges[id];
+            // By value: the row reads each active edge once, with no lookup.
+            const Edge e = live[i];
             if (e.bottom > py) continue;
             // Insertion into order: few are active, and the list is kept in
             // the last row's order, which the next row mostly repeats.
             const double v = e.x + (py - e.top) * e.slope;
             int k = n++;
-            for (; k > 0 && xs[k - 1] > v; --k) xs[k] = xs[k - 1], list[k] = list[k - 1];
+            for (; k > 0 && xs[k - 1] > v; --k) xs[k] = xs[k - 1], live[k] = live[k - 1];
             xs[k] = v;
-            list[k] = id;
+            if (k != i) live[k] = e;
         }
         active = n;
         return n & ~1;
@@ -260,7 +261,7 @@ private:
         double top, bottom, x, slope;  // x at the top, dx / dy
     };
     Edge edges[kMaxVertices];
-    int list[kMaxVertices];
+    Edge live[kMaxVertices];  // the active edges, in the last row's order
     int count = 0, active = 0, taken = 0;
 };
 
@@ -796,6 +797,15 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
     };
     // Column positions are clamped in double before they become integers.
     auto column = [](double v, A_long lo, A_long hi) { return v <= lo ? lo : (v >= hi ? hi : static_cast<A_long>(v)); };
+    // column(ceil(v), lo, hi) and column(floor(v) + 1, lo, hi) without the
+    // library's rounding, which the portable build cannot do in one
+    // instruction; NaN keeps the calls.
+    auto ceilColumn = [&](double v, A_long lo, A_long hi) {
+        return v != v ? column(std::ceil(v), lo, hi) : raster::ceilIn(v, lo, hi);
+    };
+    auto floorColumnEnd = [&](double v, A_long lo, A_long hi) {
+        return v != v ? column(std::floor(v) + 1.0, lo, hi) : raster::floorPlusOneIn(v, lo, hi);
+    };
     auto sq = [&](A_long c) { return cols[c] * cols[c]; };
     // Rows through the outline's bounds: the interior runs filled, the
     // columns between the bounds through the kernel or one by one, the rest
@@ -811,11 +821,15 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
     auto outlineRow = [&](A_long r, P* out, double py) {
         double xo[ScanPolygon::kMaxVertices], xi[ScanPolygon::kMaxVertices];
         A_long o[ScanPolygon::kMaxVertices];
-        const int no = outline.outer.crossings(py, xo), ni = outline.inner.crossings(py, xi);
+        // The hole's bound only matters within the outer runs; a row it
+        // skips changes no later row's crossings, which each row works out
+        // from its active edges.
+        const int no = outline.outer.crossings(py, xo);
         if (no == 0) return;
+        const int ni = outline.inner.crossings(py, xi);
         for (int i = 0; i < no; i += 2) {
-            o[i] = column(std::ceil(xo[i] + x), i ? o[i - 1] : b.left, b.right);
-            o[i + 1] = column(std::floor(xo[i + 1] + x) + 1.0, o[i], b.right);
+            o[i] = ceilColumn(xo[i] + x, i ? o[i - 1] : b.left, b.right);
+            o[i + 1] = floorColumnEnd(xo[i + 1] + x, o[i], b.right);
         }
         const A_long from = o[0], to = o[no - 1];
         if (from >= to) return;
@@ -847,8 +861,8 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
         };
         A_long c = from;
         for (int i = 0; i < ni; i += 2) {
-            const A_long a = column(std::ceil(xi[i] + x), c, to);
-            const A_long z = column(std::floor(xi[i + 1] + x) + 1.0, a, to);
+            const A_long a = ceilColumn(xi[i] + x, c, to);
+            const A_long z = floorColumnEnd(xi[i + 1] + x, a, to);
             if (a >= z) continue;
             gap(c, a);
             interior(out, a, z);
@@ -883,8 +897,8 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
         A_long a = to, z = to;
         if (runs.interior && runs.inner2 - py2 >= 0.0 && from < to) {
             const double half = std::sqrt(runs.inner2 - py2);
-            a = column(std::ceil(x - half), from, to);
-            z = column(std::floor(x + half) + 1.0, a, to);
+            a = ceilColumn(x - half, from, to);
+            z = floorColumnEnd(x + half, a, to);
             while (a < z && sq(a) + py2 > runs.inner2) ++a;
             while (z > a && sq(z - 1) + py2 > runs.inner2) --z;
         }
