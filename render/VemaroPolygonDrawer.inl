@@ -237,20 +237,20 @@ public:
     // The crossings of the row at py in increasing order, an even count:
     // the row lies inside between xs[0] and xs[1], xs[2] and xs[3], ...
     // An edge takes the rows with bottom <= py < top.
-    [[gnu::always_inline]] int crossings(double py, double* xs) {
-        while (taken < count && edges[taken].top > py) live[active++] = edges[taken++];
+    int crossings(double py, double* xs) {
+        while (taken < count && edges[taken].top > py) list[active++] = taken++;
         int n = 0;
         for (int i = 0; i < active; ++i) {
-            // By value: the row reads each active edge once, with no lookup.
-            const Edge e = live[i];
+            const int id = list[i];
+            const Edge& e = edges[id];
             if (e.bottom > py) continue;
             // Insertion into order: few are active, and the list is kept in
             // the last row's order, which the next row mostly repeats.
             const double v = e.x + (py - e.top) * e.slope;
             int k = n++;
-            for (; k > 0 && xs[k - 1] > v; --k) xs[k] = xs[k - 1], live[k] = live[k - 1];
+            for (; k > 0 && xs[k - 1] > v; --k) xs[k] = xs[k - 1], list[k] = list[k - 1];
             xs[k] = v;
-            if (k != i) live[k] = e;
+            list[k] = id;
         }
         active = n;
         return n & ~1;
@@ -261,7 +261,7 @@ private:
         double top, bottom, x, slope;  // x at the top, dx / dy
     };
     Edge edges[kMaxVertices];
-    Edge live[kMaxVertices];  // the active edges, in the last row's order
+    int list[kMaxVertices];
     int count = 0, active = 0, taken = 0;
 };
 
