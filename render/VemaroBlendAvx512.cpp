@@ -41,6 +41,11 @@ struct V {
     static I max16(I a, I b) { return _mm512_max_epi16(a, b); }
     static I cmpeq16(I a, I b) { return of16(_mm512_cmpeq_epi16_mask(a, b)); }
     static I cmpgt16(I a, I b) { return of16(_mm512_cmpgt_epi16_mask(a, b)); }
+    // a > b ? x : y, straight from the comparison's mask.
+    static constexpr bool kMaskBlends16 = true;
+    static I blendWhereGreater16(I a, I b, I x, I y) {
+        return _mm512_mask_blend_epi16(_mm512_cmpgt_epi16_mask(a, b), y, x);
+    }
     static I madd16(I a, I b) { return _mm512_madd_epi16(a, b); }
     static I add32(I a, I b) { return _mm512_add_epi32(a, b); }
     static I sub32(I a, I b) { return _mm512_sub_epi32(a, b); }

@@ -29,6 +29,19 @@ inline void fetchAhead(const void* group) {
 }
 
 inline I select(I m, I a, I b) { return V::or_(V::and_(m, a), V::andnot(m, b)); }
+// a > b ? x : y of signed 16-bit lanes: straight from the comparison's mask
+// where the set blends by one (kMaskBlends16), else through select.
+template <class W, class = void>
+constexpr bool kMaskBlends16 = false;
+template <class W>
+constexpr bool kMaskBlends16<W, std::void_t<decltype(W::kMaskBlends16)>> = W::kMaskBlends16;
+template <class W = V>
+inline I selectGreater16(I a, I b, I x, I y) {
+    if constexpr (kMaskBlends16<W>)
+        return W::blendWhereGreater16(a, b, x, y);
+    else
+        return select(W::cmpgt16(a, b), x, y);
+}
 inline F selectF(F m, F a, F b) { return V::orF(V::andF(m, a), V::andnotF(m, b)); }
 // a >= b, false where either is a NaN.
 inline F cmpgeF(F a, F b) { return V::orF(V::cmpltF(b, a), V::cmpeqF(a, b)); }
@@ -311,15 +324,19 @@ inline I mulShift8(I b, I t) {  // (b * t) >> S, b * t < 2^16
     return V::template srli16<S>(V::mullo16(b, t));
 }
 inline I screen8(I b, I t) { return V::sub16(V::add16(t, b), mulShift8<8>(t, b)); }
-inline I twiceScreenLess255(I b, I t) {
-    const I s = screen8(b, t);
-    return V::sub16(V::add16(s, s), V::set16(255));
+// Overlay and hard light, by the operand c they test (b or t): c >= 128 gives
+// 2 (t + b - (t b >> 8)) - 255, else t b >> 7. Both halves come from one
+// product: with s = t b >> 7, 2 (t b >> 8) is s with its low bit cleared.
+inline I overlay8(I b, I t, I c) {
+    const I s = mulShift8<7>(t, b), sum = V::add16(t, b);
+    const I high = V::sub16(V::sub16(V::add16(sum, sum), V::set16(255)), V::andnot(V::set16(1), s));
+    return selectGreater16(c, V::set16(127), high, s);
 }
 
 // floor(y / d) of 16-bit lanes, y < 2^16 and 1 <= d <= 255, through single
 // precision: the rounded quotient is within 2^-9 of y / d and the next integer
 // at least 1 / d away from it, so it truncates to the floor. Lanes as they
-// came in.
+// came in; lanes of d = 0 come out as anything.
 VEMARO_INLINE I divide8(I y, I d) {
     const I z = V::zero();
     const F lo = V::divF(V::cvt32F(V::unpacklo16(y, z)), V::cvt32F(V::unpacklo16(d, z)));
@@ -338,21 +355,21 @@ constexpr bool kChannel = M == BlendMode::Add || M == BlendMode::Multiply || M =
 template <BlendMode M>
 VEMARO_INLINE I channel8(I b, I t) {
     const I full = V::set16(255);
+    // The divisor is 0 only in lanes that the comparison replaces, whatever
+    // the quotient comes out as there.
     if constexpr (M == BlendMode::Dodge) {  // b < 255 - t: 255 b / (255 - t), else 255
         const I d = V::sub16(full, t);
-        return select(V::cmpgt16(d, b), divide8(times255(b), V::max16(d, V::set16(1))), full);
+        return selectGreater16(d, b, divide8(times255(b), d), full);
     }
     if constexpr (M == BlendMode::Burn) {  // 255 - b < t: 255 - 255 (255 - b) / t, else 0
         const I c = V::sub16(full, b);
-        return V::and_(V::cmpgt16(t, c), V::sub16(full, divide8(times255(c), V::max16(t, V::set16(1)))));
+        return selectGreater16(t, c, V::sub16(full, divide8(times255(c), t)), V::zero());
     }
     if constexpr (M == BlendMode::Add) return V::add16(t, b);
     if constexpr (M == BlendMode::Multiply) return mulShift8<8>(t, b);
     if constexpr (M == BlendMode::Screen) return screen8(b, t);
-    if constexpr (M == BlendMode::Overlay)
-        return select(V::cmpgt16(b, V::set16(127)), twiceScreenLess255(b, t), mulShift8<7>(t, b));
-    if constexpr (M == BlendMode::Hardlight)
-        return select(V::cmpgt16(t, V::set16(127)), twiceScreenLess255(b, t), mulShift8<7>(b, t));
+    if constexpr (M == BlendMode::Overlay) return overlay8(b, t, b);
+    if constexpr (M == BlendMode::Hardlight) return overlay8(b, t, t);
     if constexpr (M == BlendMode::Darken) return V::min16(b, t);
     if constexpr (M == BlendMode::Lighten) return V::max16(b, t);
     if constexpr (M == BlendMode::Difference) return V::sub16(V::max16(b, t), V::min16(b, t));

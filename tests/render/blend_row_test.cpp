@@ -432,6 +432,25 @@ TEST(BlendRow, EightBitDodgeAndBurnEqualTheFormulasForEveryChannelPair) {
             }
 }
 
+// Overlay and hard light take both halves of their channel function from one
+// product at 8 bits. Every bottom and top channel pair under alphas that take
+// the general kernel and the opaque ones, at every vector width, against plain
+// integer arithmetic.
+TEST(BlendRow, EightBitOverlayAndHardlightEqualTheFormulasForEveryChannelPair) {
+    std::vector<PF_Pixel> bottom, top, want;
+    for (const int popup : {10, 12}) {
+        const BlendMode mode = blendModeOfPopup(popup);
+        SCOPED_TRACE("popup " + std::to_string(popup));
+        for (const int ab : {1, 200, 255})
+            for (const int at : {3, 128, 255}) {
+                everyChannelPair(ab, at, bottom, top);
+                want.resize(top.size());
+                for (std::size_t i = 0; i < top.size(); ++i) want[i] = reference<PF_Pixel>(mode, bottom[i], top[i]);
+                withBlendOp(popup, [&](auto op) { expectRowsAtEveryLevel(op, bottom, top, want); });
+            }
+    }
+}
+
 // The general 8-bit kernels take each channel's weighted sum as one pair
 // product of 16-bit lanes and divide it by 256 A at once. Every pair of alphas
 // (transparent ones among them), each with the channel pairs at the ends of the
