@@ -23,6 +23,12 @@
 #else
 #define VEMARO_INLINE inline __attribute__((always_inline))
 #endif
+// The same for the lambdas that pixel loops are written with.
+#if defined(__GNUC__)
+#define VEMARO_INLINE_LAMBDA __attribute__((always_inline))
+#else
+#define VEMARO_INLINE_LAMBDA
+#endif
 
 namespace Blend {
 

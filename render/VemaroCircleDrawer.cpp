@@ -203,12 +203,6 @@ static VEMARO_INLINE void trimToBound(const double* sq, double dy2, double bound
     while (to > from && sq[to - 1] + dy2 > bound) --to;
 }
 
-#if defined(__GNUC__)
-#define VEMARO_INLINE_LAMBDA __attribute__((always_inline))
-#else
-#define VEMARO_INLINE_LAMBDA
-#endif
-
 // Calls draw(r, c) for each row r of band b whose columns c = columnsOf(r)
 // (from, to) are not empty. The columns of each row of a tall band are found
 // kAhead rows before it is drawn, and its cache lines asked for then: the rows

@@ -12,14 +12,6 @@
 
 using raster::covOut;
 
-// The row loop's helpers are lambdas; the pixel loops depend on their being
-// inlined.
-#if defined(__GNUC__)
-#define LAMBDA_INLINE __attribute__((always_inline))
-#else
-#define LAMBDA_INLINE
-#endif
-
 namespace {
 
 // Half extents of the fill and of the stroke's outer edge.
@@ -157,7 +149,7 @@ Run Geometry::exact(Run within, double bu, double bv, const Bounds& b) const {
     Run r = candidates(bu, bv, b.reachU, b.reachV);
     if (r.from < within.from) r.from = within.from;
     if (r.to > within.to) r.to = within.to;
-    return trim(r, [&](A_long c) LAMBDA_INLINE {
+    return trim(r, [&](A_long c) VEMARO_INLINE_LAMBDA {
         const double du = u(c, bu), dv = v(c, bv);
         return kStrict ? du < b.U && dv < b.V : du <= b.U && dv <= b.V;
     });
@@ -286,7 +278,7 @@ void antiAliasedRows(const LineDrawer& d, const Geometry& g, const PF_LRect& b, 
     const Sweep<false> iu(g.a0, g.inv0, d.axis[1], innerU, g.x, maxDy(y, b), !interior.none),
         iv(g.a2, g.inv2, d.axis[3], innerV, g.x, maxDy(y, b), !interior.none);
     const runs::FillFn<P> kernel = runs::fillKernel<P>();
-    walkRows<P>(d, g, b, reachU, reachV, [&](P* out, Run s, double bu, double bv, double dy) LAMBDA_INLINE {
+    walkRows<P>(d, g, b, reachU, reachV, [&](P* out, Run s, double bu, double bv, double dy) VEMARO_INLINE_LAMBDA {
         // Interior columns left out of `in` go to edge(), whose formula
         // gives them the same pixel; candidates where a distance reaches its
         // reach get alpha 0 there, which leaves them. (Trimming those first
@@ -372,7 +364,7 @@ void LineDrawer::drawDraftLoop(const PF_LRect& b, Op op) const {
     const Bounds fill(e.L, e.T, false), hole(e.L, e.T, true), box(e.Ls, e.Ts, false);
     // px over the run outer less the run hole.
     const runs::FillFn<P> kernel = runs::fillKernel<P>();
-    auto outside = [&](P* out, Run outer, Run hole, const P& px) LAMBDA_INLINE {
+    auto outside = [&](P* out, Run outer, Run hole, const P& px) VEMARO_INLINE_LAMBDA {
         if (hole.empty()) return runs::beneath(kernel, op, px, out, outer.from, outer.to);
         runs::beneath(kernel, op, px, out, outer.from, outer.to < hole.from ? outer.to : hole.from);
         runs::beneath(kernel, op, px, out, outer.from > hole.to ? outer.from : hole.to, outer.to);
@@ -380,21 +372,21 @@ void LineDrawer::drawDraftLoop(const PF_LRect& b, Op op) const {
     switch (p.fillMode) {
         case 1:  // u <= L and v <= T
             walkRows<P>(*this, g, b, e.L + 0.5, e.T + 0.5,
-                        [&](P* out, Run s, double bu, double bv, double) LAMBDA_INLINE {
+                        [&](P* out, Run s, double bu, double bv, double) VEMARO_INLINE_LAMBDA {
                             const Run f = g.exact<false>(s, bu, bv, fill);
                             runs::beneath(kernel, op, fillPx, out, f.from, f.to);
                         });
             break;
         case 2:  // u <= Ls and v <= Ts, but not u < L and v < T
             walkRows<P>(*this, g, b, e.Ls + 0.5, e.Ts + 0.5,
-                        [&](P* out, Run s, double bu, double bv, double) LAMBDA_INLINE {
+                        [&](P* out, Run s, double bu, double bv, double) VEMARO_INLINE_LAMBDA {
                             const Run stroke = g.exact<false>(s, bu, bv, box);
                             if (!stroke.empty()) outside(out, stroke, g.exact<true>(stroke, bu, bv, hole), strokePx);
                         });
             break;
         case 3:  // the fill's pixels; the stroke's elsewhere
             walkRows<P>(*this, g, b, larger(e.L, e.Ls) + 0.5, larger(e.T, e.Ts) + 0.5,
-                        [&](P* out, Run s, double bu, double bv, double) LAMBDA_INLINE {
+                        [&](P* out, Run s, double bu, double bv, double) VEMARO_INLINE_LAMBDA {
                             const Run f = g.exact<false>(s, bu, bv, fill);
                             runs::beneath(kernel, op, fillPx, out, f.from, f.to);
                             const Run stroke = g.exact<false>(s, bu, bv, box);
@@ -430,23 +422,24 @@ void LineDrawer::drawLoop(const PF_LRect& b, Op op) const {
     float alpha[spans::kChunk + spans::kPad], alpha2[spans::kChunk + spans::kPad];
     // The columns [from, to) of a row: pixelOf(u, v) gives a pixel; the
     // kernel's alphas of a piece of n columns are blended by piece(out, n).
-    auto edgeRun = [&](P* out, A_long from, A_long to, double bu, double bv, auto pixelOf, auto piece) LAMBDA_INLINE {
-        if (to - from <= kShortEdge) {
-            for (A_long c = from; c < to; ++c) {
-                const P px = pixelOf(g.u(c, bu), g.v(c, bv));
-                if (px.alpha != 0) runs::blendPixel(op, px, out[c]);
-            }
-            return;
-        }
-        for (A_long c = from; c < to; c += spans::kChunk) {
-            const A_long n = to - c < spans::kChunk ? to - c : spans::kChunk;
-            kernels.line(edge, g.off + c, n, bu, bv, alpha, alpha2);
-            piece(out + c, n);
-        }
-    };
+    auto edgeRun = [&](P* out, A_long from, A_long to, double bu, double bv, auto pixelOf, auto piece)
+                       VEMARO_INLINE_LAMBDA {
+                           if (to - from <= kShortEdge) {
+                               for (A_long c = from; c < to; ++c) {
+                                   const P px = pixelOf(g.u(c, bu), g.v(c, bv));
+                                   if (px.alpha != 0) runs::blendPixel(op, px, out[c]);
+                               }
+                               return;
+                           }
+                           for (A_long c = from; c < to; c += spans::kChunk) {
+                               const A_long n = to - c < spans::kChunk ? to - c : spans::kChunk;
+                               kernels.line(edge, g.off + c, n, bu, bv, alpha, alpha2);
+                               piece(out + c, n);
+                           }
+                       };
     // The element's pixel px with the alphas of a piece.
     auto withAlphas = [&](P px) {
-        return [&, px](P* out, A_long n) LAMBDA_INLINE {
+        return [&, px](P* out, A_long n) VEMARO_INLINE_LAMBDA {
             P q = px;
             for (A_long k = 0; k < n; ++k) {
                 if (alpha[k] == 0.0f) continue;
@@ -457,18 +450,19 @@ void LineDrawer::drawLoop(const PF_LRect& b, Op op) const {
     };
     switch (p.fillMode) {
         case 1: {
-            auto pixelOf = [&](double u, double v) LAMBDA_INLINE {
+            auto pixelOf = [&](double u, double v) VEMARO_INLINE_LAMBDA {
                 P px = fillPx;
                 px.alpha = D::alpha(covOut(u, e.L) * thin * covOut(v, e.T) * opacity);
                 return px;
             };
             antiAliasedRows<P>(*this, g, b, e.L + 0.5, e.T + 0.5, e.L - 0.5, e.T - 0.5, op, pixelOf(0.0, 0.0),
-                               [&](P* out, A_long from, A_long to, double bu, double bv)
-                                   LAMBDA_INLINE { edgeRun(out, from, to, bu, bv, pixelOf, withAlphas(fillPx)); });
+                               [&](P* out, A_long from, A_long to, double bu, double bv) VEMARO_INLINE_LAMBDA {
+                                   edgeRun(out, from, to, bu, bv, pixelOf, withAlphas(fillPx));
+                               });
             break;
         }
         case 2: {
-            auto pixelOf = [&](double u, double v) LAMBDA_INLINE {
+            auto pixelOf = [&](double u, double v) VEMARO_INLINE_LAMBDA {
                 P px = strokePx;
                 px.alpha =
                     D::alpha((1.0 - covOut(u, e.L) * covOut(v, e.T)) * covOut(u, e.Ls) * covOut(v, e.Ts) * opacity);
@@ -476,13 +470,14 @@ void LineDrawer::drawLoop(const PF_LRect& b, Op op) const {
             };
             antiAliasedRows<P>(*this, g, b, e.Ls + 0.5, e.Ts + 0.5, smaller(e.L, e.Ls) - 0.5, smaller(e.T, e.Ts) - 0.5,
                                op, pixelOf(0.0, 0.0),
-                               [&](P* out, A_long from, A_long to, double bu, double bv)
-                                   LAMBDA_INLINE { edgeRun(out, from, to, bu, bv, pixelOf, withAlphas(strokePx)); });
+                               [&](P* out, A_long from, A_long to, double bu, double bv) VEMARO_INLINE_LAMBDA {
+                                   edgeRun(out, from, to, bu, bv, pixelOf, withAlphas(strokePx));
+                               });
             break;
         }
         case 3: {
             // The fill lies over the stroke; the opacity applies to the merge.
-            auto merge = [&](Chan fillAlpha, Chan strokeAlpha) LAMBDA_INLINE {
+            auto merge = [&](Chan fillAlpha, Chan strokeAlpha) VEMARO_INLINE_LAMBDA {
                 P f = fillPx, s = strokePx;
                 f.alpha = fillAlpha;
                 s.alpha = strokeAlpha;
@@ -490,10 +485,10 @@ void LineDrawer::drawLoop(const PF_LRect& b, Op op) const {
                 merged.alpha = D::scaleAlpha(merged.alpha, opacity);
                 return merged;
             };
-            auto pixelOf = [&](double u, double v) LAMBDA_INLINE {
+            auto pixelOf = [&](double u, double v) VEMARO_INLINE_LAMBDA {
                 return merge(D::alpha(covOut(u, e.L) * covOut(v, e.T)), D::alpha(covOut(u, e.Ls) * covOut(v, e.Ts)));
             };
-            auto piece = [&](P* out, A_long n) LAMBDA_INLINE {
+            auto piece = [&](P* out, A_long n) VEMARO_INLINE_LAMBDA {
                 for (A_long k = 0; k < n; ++k) {
                     const P px = merge(static_cast<Chan>(alpha[k]), static_cast<Chan>(alpha2[k]));
                     if (px.alpha != 0) runs::blendPixel(op, px, out[k]);
@@ -502,7 +497,7 @@ void LineDrawer::drawLoop(const PF_LRect& b, Op op) const {
             antiAliasedRows<P>(*this, g, b, larger(e.L, e.Ls) + 0.5, larger(e.T, e.Ts) + 0.5, smaller(e.L, e.Ls) - 0.5,
                                smaller(e.T, e.Ts) - 0.5, op, pixelOf(0.0, 0.0),
                                [&](P* out, A_long from, A_long to, double bu, double bv)
-                                   LAMBDA_INLINE { edgeRun(out, from, to, bu, bv, pixelOf, piece); });
+                                   VEMARO_INLINE_LAMBDA { edgeRun(out, from, to, bu, bv, pixelOf, piece); });
             break;
         }
         default: break;  // no such fill mode: nothing is drawn

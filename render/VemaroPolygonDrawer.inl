@@ -678,7 +678,7 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
     // The row's known-clear hull: the pixels outside it are told so.
     using Hull = raster::KnownClear::Hull;
     Hull hull = raster::KnownClear::kAll;
-    auto put = [&](P* out, A_long c, double d, double d2, double px, double py) __attribute__((always_inline)) {
+    auto put = [&](P* out, A_long c, double d, double d2, double px, double py) VEMARO_INLINE_LAMBDA {
         f(out[c], d, d2, px, py, c < hull.lo || c >= hull.hi);
     };
     auto interior = [&](P* out, A_long from, A_long to) {
@@ -698,7 +698,7 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
     // A pixel past the previous one's wedge is most often safely in the
     // next wedge either way.
     const bool track = !g.rays.empty();
-    auto wedge = [&](A_long k, double px, double py) __attribute__((always_inline)) {
+    auto wedge = [&](A_long k, double px, double py) VEMARO_INLINE_LAMBDA {
         if (track && k >= 0) {
             const A_long up = k + 1 == g.sectors ? 0 : k + 1, down = k == 0 ? g.sectors - 1 : k - 1;
             if (g.safelyIn(up, px, py)) return up;
@@ -707,7 +707,7 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
         return g.sector(px, py);
     };
     // k: the wedge of a pixel nearby (-1: none), left with that of the last.
-    auto pixels = [&](P* out, double py, A_long from, A_long to, A_long& k) __attribute__((always_inline)) {
+    auto pixels = [&](P* out, double py, A_long from, A_long to, A_long& k) VEMARO_INLINE_LAMBDA {
         for (A_long c = from; c < to; ++c) {
             const double px = cols[c];
             if (!(track && k >= 0 && g.safelyIn(k, px, py))) k = wedge(k, px, py);
