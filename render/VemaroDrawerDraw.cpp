@@ -1005,6 +1005,7 @@ struct Strips {
                 const Borrowed<double> a(drawer.columnOffsets, t.a);
                 const Borrowed<PolygonDrawer::Edge> e(drawer.edges, t.e), f(drawer.innerEdges, t.f);
                 drawer.known = known;
+                drawer.strip = &rows;
                 if (drawer.doRender()) err = drawer.drawRows(rows);
                 break;
             }

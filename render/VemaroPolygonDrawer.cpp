@@ -2,6 +2,7 @@
 
 #include "VemaroRasteriser.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -113,10 +114,11 @@ bool PolygonDrawer::doRender() {
     if (!visible()) return false;
     // The first rows are asked for before the tables, whose sines and square
     // roots hide most of their fetch for small elements.
+    const A_long top = strip ? std::max(strip->top, region.top) : region.top;
+    const A_long bottom = std::min({strip ? strip->bottom : region.bottom, region.bottom, top + kAheadRows});
     raster::forDepth(bpc, [&](auto pixel) {
         using P = decltype(pixel);
-        for (A_long r = region.top; r < region.bottom && r < region.top + kAheadRows; ++r)
-            raster::prefetchSpan<P, 4>(world, r, region, region.left, region.right);
+        for (A_long r = top; r < bottom; ++r) raster::prefetchSpan<P, 4>(world, r, region, region.left, region.right);
     });
     createEdges();
     preDraw();

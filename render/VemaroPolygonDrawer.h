@@ -81,6 +81,10 @@ public:
     // are stored without reading, and the hull is widened over every row's
     // columns the drawing may write.
     raster::KnownClear* known = nullptr;
+    // The rows the drawing will be asked for, when the caller knows them (a
+    // strip of the frame), or null for the whole region: the rows asked for
+    // ahead are their first, not the element's, which other threads draw.
+    const PF_LRect* strip = nullptr;
 
 private:
     // Rows asked for ahead of their drawing: an element's rows start on cache
