@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 
 using raster::covIn;
 using raster::covOut;
@@ -131,9 +132,18 @@ template <class P>
 void CircleDrawer::drawDraftT(PF_LRect b) const {
     withBlendOp(pattern->blendMode, [&](auto op) { drawDraftLoop<P>(b, op); });
 }
+// Wide elements in a mode that keeps an opaque top keep the record's opaque
+// spans, in a routine of their own: the others' loops stay as lean.
 template <class P>
 void CircleDrawer::drawFillT(PF_LRect b) const {
-    withBlendOp(pattern->blendMode, [&](auto op) { drawFillLoop<P>(b, op); });
+    withBlendOp(pattern->blendMode, [&](auto op) {
+        using Op = decltype(op);
+        if constexpr (Op::template keepsOpaqueTop<P>()) {
+            if (known && region.right - region.left > raster::KnownClear::kRowRecordWidth)
+                return drawFillLoop<P, Op, true>(b, op);
+        }
+        drawFillLoop<P, Op, false>(b, op);
+    });
 }
 template <class P>
 void CircleDrawer::drawT(PF_LRect b) const {
@@ -242,8 +252,10 @@ constexpr A_long kWholeRow = 24;
 // square root; in each row such pixels form at most two runs, found from the
 // row's distance and checked at their ends against the column table. The
 // other pixels are worked out from their distance; a pixel wholly in the hole
-// is skipped.
-template <class P, class Op>
+// is skipped. With kOpaque (a wide element, a mode that keeps an opaque top,
+// a record) the interior runs also skip the columns known opaque, and an
+// opaque interior adds to them.
+template <class P, class Op, bool kOpaque>
 void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
     using D = raster::Depth<P>;
     // The first rows are asked for before the set-up below, which hides
@@ -269,13 +281,23 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
     const spans::CircleFill edgeRule{e.R, e.r, e.ringFactor, opacity, fb.innerSafe, fb.bound, spans::fullOf<P>()};
     // The alphas of columns [from, to) put in the row: stored where the row
     // is known clear, blended elsewhere.
+    // A row's record as it was before the element: its hull, and with
+    // kOpaque its opaque span.
     using Hull = raster::KnownClear::Hull;
-    auto put = [&](const float* alpha, P* out, A_long from, A_long to, Hull h) {
+    using Rec = std::conditional_t<kOpaque, raster::KnownClear::Row, Hull>;
+    auto hullOf = [](const Rec& h) VEMARO_INLINE_LAMBDA {
+        if constexpr (kOpaque)
+            return h.hull;
+        else
+            return h;
+    };
+    auto put = [&](const float* alpha, P* out, A_long from, A_long to, Rec h) {
         raster::KnownClear::split(
-            from, to, h, [&](A_long a, A_long z) { spans::storeAlphas(fillPx, alpha + (a - from), out + a, z - a); },
+            from, to, hullOf(h),
+            [&](A_long a, A_long z) { spans::storeAlphas(fillPx, alpha + (a - from), out + a, z - a); },
             [&](A_long a, A_long z) { spans::blendAlphas(op, fillPx, alpha + (a - from), out + a, z - a); });
     };
-    auto exact = [&](P* out, A_long from, A_long to, double ady2, bool rowInHole, Hull h) {
+    auto exact = [&](P* out, A_long from, A_long to, double ady2, bool rowInHole, Rec h) {
         float alpha[spans::kChunk + spans::kPad];
         for (A_long c = from; c < to; c += spans::kChunk) {
             const A_long n = to - c < spans::kChunk ? to - c : spans::kChunk;
@@ -284,14 +306,35 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
         }
     };
     // Transparent and (normal mode) opaque output pixels need no arithmetic;
-    // known clear ones not even a read.
+    // known clear ones not even a read, known opaque ones nothing at all.
     const runs::FillFn<P> fill = runs::fillKernel<P>();
     const runs::StoreFn<P> store = runs::storeKernel<P>();
-    auto span = [&](P* out, A_long from, A_long to, Hull h) {
+    auto span = [&](P* out, A_long from, A_long to, Rec h) {
         if (!interiorVisible) return;
+        auto written = [&](A_long a, A_long z) VEMARO_INLINE_LAMBDA {
+            if constexpr (kOpaque)
+                raster::KnownClear::split(
+                    a, z, h.opaque, [&](A_long c, A_long d) { runs::beneath(fill, op, interiorPx, out, c, d); },
+                    [](A_long, A_long) {});
+            else
+                runs::beneath(fill, op, interiorPx, out, a, z);
+        };
         raster::KnownClear::split(
-            from, to, h, [&](A_long a, A_long z) { store(out + a, z - a, interiorPx); },
-            [&](A_long a, A_long z) { runs::beneath(fill, op, interiorPx, out, a, z); });
+            from, to, hullOf(h), [&](A_long a, A_long z) { store(out + a, z - a, interiorPx); }, written);
+    };
+    // Row r's record before the element, widened over columns [from, to);
+    // with kOpaque, [a, z) of them given the opaque interior pixel.
+    const bool opaqueInterior = interiorPx.alpha == raster::fullAlpha<P>();
+    const bool rowRecord = raster::KnownClear::byRow(known, region, b, Op::template keepsOpaqueTop<P>());
+    auto record = [&](A_long r, A_long from, A_long to, A_long a, A_long z) VEMARO_INLINE_LAMBDA -> Rec {
+        if constexpr (kOpaque) {
+            return opaqueInterior ? known->keep(r, from, to, a, z) : known->keep(r, from, to, 0, 0);
+        } else {
+            (void)a, (void)z;
+            const Hull h = rowRecord ? known->hull(r) : raster::KnownClear::kAll;
+            if (rowRecord) known->widen(r, from, to);
+            return h;
+        }
     };
     // A row from its three edge runs, short in most rows, and the two interior
     // runs between them. The edge columns gathered, one call of the vector
@@ -303,7 +346,7 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
         A_long from, to;
     };
     constexpr A_long kGather = 32;
-    auto row = [&](P* out, const Run(&edge)[3], const Run(&inner)[2], double ady2, bool rowInHole, Hull h) {
+    auto row = [&](P* out, const Run(&edge)[3], const Run(&inner)[2], double ady2, bool rowInHole, Rec h) {
         A_long n = 0;
         for (const Run& run : edge) n += run.to - run.from;
         if (n > kGather) {
@@ -333,7 +376,6 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
         }
     };
 
-    const bool rowRecord = raster::KnownClear::byRow(known, region, b);
     // A row's columns within the outer bound, [from, to), and within them
     // the run inside the outer edge, [a, z): sq <= hi at both ends holds
     // between them, the squares being convex along the row. Short rows are
@@ -368,7 +410,7 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
         struct Waiting {
             P* out;
             Row g;
-            Hull h;
+            Rec h;
         };
         EdgeBatch<Waiting, 16, 256> batch;
         auto flush = [&] {
@@ -388,8 +430,7 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
             const double ady = std::fabs(p.y - r);
             const double ady2 = ady * ady;
             P* out = raster::row<P>(world, r);
-            const Hull h = rowRecord ? known->hull(r) : raster::KnownClear::kAll;
-            if (rowRecord) known->widen(r, g.from, g.to);
+            const Rec h = record(r, g.from, g.to, g.a, g.z);
             const A_long n = (g.a - g.from) + (g.to - g.z);
             if (!batch.fits(n)) flush();
             if (!batch.fits(n)) {
@@ -412,7 +453,7 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
     struct Waiting {
         P* out;
         Run edge[3], inner[2];
-        Hull h;
+        Rec h;
     };
     EdgeBatch<Waiting, 8, 4 * kGather> batch;
     auto flush = [&] {
@@ -429,7 +470,7 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
         batch.clear();
     };
     // Draws the row now or later; n is the length of its edge runs.
-    auto draw = [&](P* out, const Run(&edge)[3], const Run(&inner)[2], A_long n, double ady2, bool rowInHole, Hull h) {
+    auto draw = [&](P* out, const Run(&edge)[3], const Run(&inner)[2], A_long n, double ady2, bool rowInHole, Rec h) {
         if (rowInHole || n > kGather) return row(out, edge, inner, ady2, rowInHole, h);
         if (!batch.fits(n)) flush();
         Waiting& x = batch.waiting[batch.rows++];
@@ -447,8 +488,8 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
         const double ady2 = ady * ady;
         P* out = raster::row<P>(world, r);
         const bool rowInHole = ady < fb.innerSafe;
-        const Hull h = rowRecord ? known->hull(r) : raster::KnownClear::kAll;
-        if (rowRecord) known->widen(r, g.from, g.to);
+        // The interior runs of a ring are not taken as opaque.
+        const Rec h = record(r, g.from, g.to, 0, 0);
         // No interior run: the kernel gives every pixel its alpha.
         if (g.a == g.z) {
             exact(out, g.from, g.to, ady2, rowInHole, h);

@@ -69,7 +69,7 @@ private:
     void drawT(PF_LRect band) const;
     template <class P, class Op>
     void drawDraftLoop(const PF_LRect& band, Op op) const;
-    template <class P, class Op>
+    template <class P, class Op, bool kOpaque>
     void drawFillLoop(const PF_LRect& band, Op op) const;
     template <class P, class Op>
     void drawLoop(const PF_LRect& band, Op op) const;

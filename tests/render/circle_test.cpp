@@ -5,10 +5,13 @@
 #include "DrawCircle.h"
 #include "RenderFixture.h"
 #include "VemaroBlend.h"
+#include "VemaroLineDrawer.h"
+#include "VemaroPolygonDrawer.h"
 #include "VemaroRasteriser.h"
 
 #include <cairo.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -521,5 +524,247 @@ TEST_F(CircleTest, DiscEdgesOfEveryLengthGiveThePlainPerPixelResult) {
                     }
                     EXPECT_TRUE(fast.paddingUntouched());
                 }
+    });
+}
+
+// ------------------------------------------------------------ known-opaque columns
+// Beside the clear columns the record keeps, per row, columns known opaque:
+// a disc drawn beneath them in a mode that keeps an opaque top (normal, at 8
+// bits and in float) neither reads nor writes there. The record must stay
+// true (every column it calls opaque holds a pixel of full alpha) whatever
+// else is drawn over the rows, and the bytes be those of the drawing without
+// any record.
+namespace {
+
+// Rows [0, height) with a column of the record's opaque span whose pixel is
+// not of full alpha.
+int untrueOpaqueRows(const World& w, const raster::KnownClear& known) {
+    int rows = 0;
+    for (int y = 0; y < w.height(); ++y) {
+        const raster::KnownClear::Hull o = known.opaque(y);
+        bool opaque = true;
+        for (A_long x = o.lo < 0 ? 0 : o.lo; x < o.hi && x < w.width() && opaque; ++x) {
+            if (w.depth() == Depth::Bits8) opaque = w.at<PF_Pixel>(x, y).alpha == 255;
+            if (w.depth() == Depth::Bits16) opaque = w.at<PF_Pixel16>(x, y).alpha == 32768;
+            if (w.depth() == Depth::Float) opaque = w.at<PF_PixelFloat>(x, y).alpha == 1.0f;
+        }
+        rows += opaque ? 0 : 1;
+    }
+    return rows;
+}
+
+// Rows whose record calls some column opaque.
+int opaqueRows(const World& w, const raster::KnownClear& known) {
+    int rows = 0;
+    for (int y = 0; y < w.height(); ++y) rows += known.opaque(y).lo < known.opaque(y).hi ? 1 : 0;
+    return rows;
+}
+
+// Numbers in [0, 1), xorshift from a seed.
+struct Uniform {
+    uint32_t s;
+    double operator()() {
+        s ^= s << 13, s ^= s >> 17, s ^= s << 5;
+        return s / 4294967296.0;
+    }
+};
+
+// Draws one circle as the frame driver does, told the record when given.
+void drawTold(PF_InData* in, AEGP_SuiteHandler& suites, World& w, const CircleDrawer::Pattern& p, bool draft,
+              raster::KnownClear* known, int threads) {
+    CircleDrawer d(in, suites, draft ? 1 : 0, w.get(), static_cast<int>(w.depth()), p);
+    d.known = known;
+    if (d.doRender()) {
+        ASSERT_EQ(iterateGeneric(in, suites, &d, threads), PF_Err_NONE);
+    }
+}
+
+}  // namespace
+
+// The record taken at its word: columns it calls opaque over a transparent
+// output are left transparent inside the disc by a keeping mode, and drawn as
+// always by the others.
+TEST_F(CircleTest, KnownOpaqueColumnsAreNeitherReadNorWritten) {
+    struct Case {
+        Depth depth;
+        int mode;
+        bool skipped;
+    };
+    const Case cases[] = {
+        {Depth::Bits8, 1, true},   {Depth::Float, 1, true},  {Depth::Float, 2, true},  // popup 2 is normal too
+        {Depth::Bits16, 1, false}, {Depth::Bits8, 4, false}, {Depth::Float, 3, false}, {Depth::Bits8, 6, false},
+    };
+    atEveryLevel([&] {
+        for (const Case& c : cases) {
+            World w(200, 120, c.depth), reference(200, 120, c.depth);
+            raster::KnownClear known;
+            known.reset(0, 120);
+            known.keep(60, 0, 200, 0, 200);  // row 60 called opaque, yet clear
+            CircleDrawer::Pattern p = circle(100.3, 60.2, 70.0);
+            p.fill = {1.0f, 0.2f, 0.4f, 0.6f};
+            p.blendMode = c.mode;
+            drawTold(&in, *suites, w, p, false, &known, 1);
+            ASSERT_EQ(drawCircle(&in, *suites, reference, p), PF_Err_NONE);
+            const std::size_t size = pixelBytes(c.depth);
+            const std::vector<unsigned char> zero(size, 0);
+            int left = 0, drawn = 0;
+            for (int y = 0; y < 120; ++y)
+                for (int x = 0; x < 200; ++x) {
+                    const unsigned char* got = w.row<unsigned char>(y) + x * size;
+                    const bool asReference = std::memcmp(got, reference.row<unsigned char>(y) + x * size, size) == 0;
+                    const double d = std::hypot(x - 100.3, y - 60.2);
+                    const bool inside = d < 69.0;
+                    const bool clear = std::memcmp(got, zero.data(), size) == 0;
+                    if (y == 60 && inside && c.skipped) {
+                        left += clear ? 1 : 0;
+                    } else if (y == 60 && d < 70.0 && c.skipped) {
+                        // The interior may reach here: skipped or drawn.
+                        ASSERT_TRUE(clear || asReference) << x;
+                    } else {
+                        ASSERT_TRUE(asReference) << x << ", " << y << ", mode " << c.mode;
+                        drawn += y == 60 && inside ? 1 : 0;
+                    }
+                }
+            // 138 columns of row 60 lie within 69 of the centre.
+            EXPECT_EQ(left + drawn, 138) << "mode " << c.mode;
+            EXPECT_EQ(left, c.skipped ? 138 : 0) << "mode " << c.mode;
+        }
+    });
+}
+
+// Wide opaque discs in normal mode, the rows they fill then drawn over by a
+// line, a polygon, a half-transparent disc, a disc in another mode, a stroked
+// disc and a draft disc, each followed by another opaque disc over the same
+// rows: every byte that of the drawing without any record, and the record
+// true after each element.
+TEST_F(CircleTest, KnownOpaqueColumnsAreForgottenByEveryOtherWrite) {
+    enum Kind { kDisc, kLine, kPolygon };
+    struct Step {
+        const char* what;
+        Kind kind;
+        double x, y, size, opacity;
+        int mode, fillMode;
+        bool draft;
+    };
+    const Step steps[] = {
+        {"opaque disc", kDisc, 100.4, 70.2, 90, 1.0, 1, 1, false},
+        {"opaque disc apart", kDisc, 230.7, 69.6, 80, 1.0, 1, 1, false},
+        {"line", kLine, 160.2, 72.3, 150, 0.7, 1, 1, false},
+        {"opaque disc over the line", kDisc, 160.5, 70.5, 100, 1.0, 1, 1, false},
+        {"polygon", kPolygon, 120.3, 60.8, 60, 0.6, 1, 3, false},
+        {"opaque disc over the polygon", kDisc, 150.1, 80.4, 110, 1.0, 1, 1, false},
+        {"half-transparent disc", kDisc, 130.6, 70.1, 90, 0.5, 1, 1, false},
+        {"opaque disc over it", kDisc, 170.2, 69.9, 120, 1.0, 1, 1, false},
+        {"multiplying disc", kDisc, 150.8, 70.3, 100, 1.0, 4, 1, false},
+        {"opaque disc over that", kDisc, 160.3, 70.6, 130, 1.0, 1, 1, false},
+        {"stroked disc", kDisc, 140.5, 70.5, 100, 1.0, 1, 3, false},
+        {"opaque disc over the stroke", kDisc, 165.4, 70.2, 135, 1.0, 1, 1, false},
+        {"draft disc", kDisc, 150.5, 70.5, 105, 1.0, 1, 1, true},
+        {"opaque disc over the draft", kDisc, 155.2, 69.8, 140, 1.0, 1, 1, false},
+    };
+    atEveryLevel([&] {
+        for (Depth depth : {Depth::Bits8, Depth::Bits16, Depth::Float}) {
+            const int W = 320, H = 140;
+            World told(W, H, depth), plain(W, H, depth);
+            raster::KnownClear known;
+            known.reset(0, H);
+            int k = 0, kept = 0;
+            for (const Step& s : steps) {
+                const Color colour{1.0f, 0.1f + 0.06f * k, 0.9f - 0.05f * k, 0.3f};
+                const int threads = 1 + k++ % 3;
+                for (World* w : {&told, &plain}) {
+                    raster::KnownClear* record = w == &told ? &known : nullptr;
+                    if (s.kind == kDisc) {
+                        CircleDrawer::Pattern p = circle(s.x, s.y, s.size, s.fillMode, 0.0, 4.0, s.opacity);
+                        p.fill = colour;
+                        p.blendMode = s.mode;
+                        drawTold(&in, *suites, *w, p, s.draft, record, threads);
+                    } else if (s.kind == kLine) {
+                        LineDrawer::Pattern p;
+                        p.x = s.x, p.y = s.y, p.halfLength = s.size, p.halfThickness = 3.5, p.phase = 0.1;
+                        p.fill = colour, p.opacity = s.opacity, p.blendMode = s.mode;
+                        LineDrawer d(&in, *suites, 0, w->get(), static_cast<int>(depth), p);
+                        if (d.doRender()) {
+                            if (record) record->widen(d.region);
+                            ASSERT_EQ(iterateGeneric(&in, *suites, &d, threads), PF_Err_NONE);
+                        }
+                    } else {
+                        PolygonDrawer::Pattern p;
+                        p.x = s.x, p.y = s.y, p.radius = s.size, p.sides = 5, p.fillMode = s.fillMode;
+                        p.fill = colour, p.stroke = Color{1.0f, 0.0f, 1.0f, 0.0f}, p.strokeWidth = 3.0;
+                        p.opacity = s.opacity, p.blendMode = s.mode;
+                        PolygonDrawer d(&in, *suites, 0, w->get(), static_cast<int>(depth), p);
+                        d.known = record;
+                        if (d.doRender()) {
+                            ASSERT_EQ(iterateGeneric(&in, *suites, &d, threads), PF_Err_NONE);
+                        }
+                    }
+                }
+                ASSERT_TRUE(sameWorld(told, plain)) << "depth " << static_cast<int>(depth) << ", " << s.what;
+                ASSERT_EQ(untrueOpaqueRows(told, known), 0) << "depth " << static_cast<int>(depth) << ", " << s.what;
+                ASSERT_EQ(untrueRows(told, known), 0) << "depth " << static_cast<int>(depth) << ", " << s.what;
+                kept += opaqueRows(told, known);
+            }
+            // The record is kept where the depth lets it be.
+            if (depth == Depth::Bits16) {
+                EXPECT_EQ(kept, 0);
+            } else {
+                EXPECT_GT(kept, 0);
+            }
+            EXPECT_TRUE(told.paddingUntouched());
+        }
+    });
+}
+
+// Many overlapping discs, most wide, of every opacity, some in other modes,
+// some rings, some with fill alphas below one, with blocks of other drawings
+// between them: the bytes of the plain per-pixel rule, the record true.
+TEST_F(CircleTest, OverlappingDiscsWithTheRecordGiveThePlainPerPixelResult) {
+    atEveryLevel([&] {
+        Uniform next{4242};
+        for (Depth depth : {Depth::Bits8, Depth::Float, Depth::Bits16}) {
+            const int W = 300, H = 160;
+            World told(W, H, depth), plain(W, H, depth), runs(W, H, depth);
+            fillWithRuns(runs, 5);
+            raster::KnownClear known;
+            known.reset(0, H);
+            const std::size_t size = pixelBytes(depth);
+            int kept = 0;
+            for (int k = 0; k < 60; ++k) {
+                if (k % 10 == 9) {
+                    // Another drawing's pixels over a block of rows.
+                    const A_long x0 = static_cast<A_long>(next() * W), y0 = static_cast<A_long>(next() * H);
+                    const PF_LRect r{x0, y0, std::min<A_long>(W, x0 + 40), std::min<A_long>(H, y0 + 30)};
+                    for (int y = r.top; y < r.bottom; ++y)
+                        for (World* w : {&told, &plain})
+                            std::memcpy(w->row<unsigned char>(y) + r.left * size,
+                                        runs.row<unsigned char>(y) + r.left * size, (r.right - r.left) * size);
+                    known.widen(r);
+                    continue;
+                }
+                const double radius = k % 5 == 0 ? 5 + next() * 40 : 50 + next() * 120;
+                const double opacity = k % 3 == 0 ? next() : 1.0;
+                CircleDrawer::Pattern p = circle(next() * (W + 60) - 30, next() * (H + 60) - 30, radius, 1,
+                                                 k % 7 == 3 ? next() * 0.8 : 0.0, 0.0, opacity);
+                p.fill = {k % 8 == 5 ? 0.7f : 1.0f, static_cast<float>(next()), static_cast<float>(next()),
+                          static_cast<float>(next())};
+                p.blendMode = k % 4 == 1 ? 1 + static_cast<int>(next() * 15) : 1;
+                drawTold(&in, *suites, told, p, false, &known, 1 + k % 3);
+                CircleDrawer ref(&in, *suites, 0, plain.get(), static_cast<int>(depth), p);
+                if (ref.doRender()) {
+                    if (depth == Depth::Bits8) plainFill<PF_Pixel>(plain, ref);
+                    if (depth == Depth::Bits16) plainFill<PF_Pixel16>(plain, ref);
+                    if (depth == Depth::Float) plainFill<PF_PixelFloat>(plain, ref);
+                }
+                ASSERT_TRUE(sameWorld(told, plain)) << "depth " << static_cast<int>(depth) << ", circle " << k;
+                ASSERT_EQ(untrueOpaqueRows(told, known), 0) << "depth " << static_cast<int>(depth) << ", circle " << k;
+                ASSERT_EQ(untrueRows(told, known), 0) << "depth " << static_cast<int>(depth) << ", circle " << k;
+                kept += opaqueRows(told, known);
+            }
+            if (depth != Depth::Bits16) {
+                EXPECT_GT(kept, 0);
+            }
+            EXPECT_TRUE(told.paddingUntouched());
+        }
     });
 }

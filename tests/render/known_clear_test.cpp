@@ -4,6 +4,7 @@
 // with every shape kind drawn beneath circles and across several launches.
 #include "DrawFixture.h"
 #include "Params.h"
+#include "VemaroKnownClear.h"
 
 #include <memory>
 #include <vector>
@@ -118,4 +119,99 @@ TEST_F(KnownClearFrames, AnOutputTheDrawingDidNotClearIsBlendedBeneath) {
             }
         EXPECT_EQ(changed, 0) << threads << " threads";
     }
+}
+
+// ------------------------------------------------------------ the record itself
+namespace {
+using raster::KnownClear;
+constexpr KnownClear::Hull kNone = KnownClear::kEmpty;
+bool same(KnownClear::Hull a, KnownClear::Hull b) { return a.lo == b.lo && a.hi == b.hi; }
+}  // namespace
+
+// A run given an opaque pixel is known opaque where it was clear (beside the
+// hull) or known opaque already; one span is kept, the parts that meet joined,
+// else the longest. Each case worked out by hand from that rule.
+TEST(KnownOpaqueSpan, AnOpaqueRunIsKnownOpaqueWhereItWasClearOrOpaque) {
+    struct Step {
+        A_long from, to, a, z;
+    };
+    struct Case {
+        const char* what;
+        std::vector<Step> steps;
+        KnownClear::Hull hull, opaque;
+    };
+    const Case cases[] = {
+        {"a clear row", {{10, 50, 14, 46}}, {10, 50}, {14, 46}},
+        {"no opaque run", {{10, 50, 0, 0}}, {10, 50}, kNone},
+        {"over its own edge: only the clear part", {{10, 50, 14, 46}, {40, 90, 44, 86}}, {10, 90}, {50, 86}},
+        {"the longer of two parts apart", {{40, 60, 42, 58}, {0, 100, 2, 98}}, {0, 100}, {2, 40}},
+        {"opaque run meeting the span joins it", {{10, 50, 10, 50}, {40, 90, 40, 90}}, {10, 90}, {10, 90}},
+        {"a run within the span leaves it", {{10, 50, 10, 50}, {20, 30, 20, 30}}, {10, 50}, {10, 50}},
+        {"clear on both sides, span in between", {{40, 60, 40, 60}, {0, 100, 0, 100}}, {0, 100}, {0, 100}},
+        {"the span kept when longer than a part apart",
+         {{0, 60, 0, 60}, {55, 70, 58, 70}, {75, 90, 75, 90}},
+         {0, 90},
+         {0, 70}},
+    };
+    for (const Case& c : cases) {
+        KnownClear k;
+        k.reset(0, 4);
+        for (const Step& s : c.steps) k.keep(2, s.from, s.to, s.a, s.z);
+        EXPECT_TRUE(same(k.hull(2), c.hull)) << c.what << ": hull " << k.hull(2).lo << ", " << k.hull(2).hi;
+        EXPECT_TRUE(same(k.opaque(2), c.opaque)) << c.what << ": opaque " << k.opaque(2).lo << ", " << k.opaque(2).hi;
+        // The other rows untouched.
+        EXPECT_TRUE(same(k.hull(1), kNone) && same(k.opaque(1), kNone)) << c.what;
+    }
+}
+
+// Every write that does not keep the span forgets it where it meets it: a
+// row, a rectangle, a narrow element's band; keep() of a band leaves it.
+// Outside the record nothing is known opaque, everything possibly written.
+TEST(KnownOpaqueSpan, OtherWritesForgetItAndResetClearsIt) {
+    struct Case {
+        const char* what;
+        void (*write)(KnownClear&);
+        KnownClear::Hull opaque;
+    };
+    const Case cases[] = {
+        {"a row over part of it", [](KnownClear& k) { k.widen(2, 30, 31); }, kNone},
+        {"a row beside it", [](KnownClear& k) { k.widen(2, 50, 60); }, {20, 50}},
+        {"a row just before it", [](KnownClear& k) { k.widen(2, 0, 20); }, {20, 50}},
+        {"nothing written", [](KnownClear& k) { k.widen(2, 30, 30); }, {20, 50}},
+        {"a rectangle",
+         [](KnownClear& k) {
+             k.widen(PF_LRect{0, 1, 21, 3});
+         },
+         kNone},
+        {"a rectangle over other rows",
+         [](KnownClear& k) {
+             k.widen(PF_LRect{0, 3, 100, 4});
+         },
+         {20, 50}},
+        {"a narrow band",
+         [](KnownClear& k) {
+             KnownClear::byRow(&k, {25, 0, 35, 4}, {25, 2, 35, 3});
+         },
+         kNone},
+        {"a narrow band that keeps it",
+         [](KnownClear& k) {
+             KnownClear::byRow(&k, {25, 0, 35, 4}, {25, 2, 35, 3}, true);
+         },
+         {20, 50}},
+        {"an element that keeps it", [](KnownClear& k) { k.keep(2, 25, 35, 0, 0); }, {20, 50}},
+        {"the reset", [](KnownClear& k) { k.reset(0, 4); }, kNone},
+    };
+    for (const Case& c : cases) {
+        KnownClear k;
+        k.reset(0, 4);
+        k.keep(2, 20, 50, 20, 50);
+        c.write(k);
+        EXPECT_TRUE(same(k.opaque(2), c.opaque)) << c.what << ": " << k.opaque(2).lo << ", " << k.opaque(2).hi;
+    }
+    KnownClear k;
+    k.reset(0, 4);
+    const KnownClear::Row outside = k.keep(4, 0, 10, 0, 10);
+    EXPECT_TRUE(same(outside.hull, KnownClear::kAll) && same(outside.opaque, kNone));
+    EXPECT_TRUE(same(k.opaque(4), kNone) && same(k.opaque(-1), kNone));
+    EXPECT_TRUE(same(k.hull(4), KnownClear::kAll));
 }
