@@ -246,17 +246,20 @@ void walkRows(const LineDrawer& d, const Geometry& g, const PF_LRect& b, double 
     // Each row's columns are found kAhead rows before it is drawn and its
     // pixels asked for then: a thin line meets new cache lines on every row,
     // and one row's work is shorter than their fetch.
+    // A power of two: the ring's slot is a mask of the row's offset in the
+    // band, where a signed remainder costs a fix-up on every row.
     constexpr A_long kAhead = 4;
+    static_assert((kAhead & (kAhead - 1)) == 0, "kAhead is a power of two");
     Run ahead[kAhead];
     auto find = [&](A_long r) {
         const double dy = y - r;
-        Run& s = ahead[(r - b.top) % kAhead];
+        Run& s = ahead[(r - b.top) & (kAhead - 1)];
         s = Geometry::columns(g.left, g.right - 1, su.at(dy), sv.at(dy));
         if (!s.empty()) raster::prefetchRow<P>(d.world, r, b, s.from, s.to);
     };
     for (A_long r = b.top; r < b.bottom && r < b.top + kAhead; ++r) find(r);
     for (A_long r = b.top; r < b.bottom; ++r) {
-        const Run s = ahead[(r - b.top) % kAhead];
+        const Run s = ahead[(r - b.top) & (kAhead - 1)];
         if (r + kAhead < b.bottom) find(r + kAhead);
         if (s.empty()) continue;
         const double dy = y - r;

@@ -649,3 +649,62 @@ TEST_F(LineTest, ClippedDrawingStaysInTheWorld) {
         EXPECT_TRUE(w.paddingUntouched()) << static_cast<int>(depth);
     }
 }
+
+// Lines that cross each edge and corner of the output, miss it while their
+// box meets it, lie wholly outside, or reach in from far away with huge
+// lengths: at every depth and vector level, in both qualities and every fill
+// mode, the output is what the plain per-pixel rule gives over the whole
+// world (not just the drawer's region), line after line, over an output of
+// every alpha. A line beyond any drawable extent draws nothing.
+TEST_F(LineTest, LinesAcrossTheOutputsEdgesGiveThePlainPerPixelResultEverywhere) {
+    struct Restore {
+        ~Restore() { simd::setLevelCap(simd::Level::Avx512); }
+    } restore;
+    const int W = 70, H = 50;
+    struct Case {
+        double x, y, L, T, phase;
+        bool drawable = true;
+    };
+    const Case cases[] = {
+        {-9.3, 24.6, 30.2, 3.4, 0.35},             // across the left edge
+        {W + 8.7, 20.2, 28.9, 5.1, 2.9},           // the right edge
+        {33.4, -7.8, 26.3, 2.6, 1.3},              // the top
+        {40.1, H + 6.4, 25.7, 7.2, -1.9},          // the bottom
+        {-4.6, -5.2, 22.4, 3.3, M_PI / 4},         // top left corner
+        {W + 3.1, -4.4, 24.8, 2.2, 3 * M_PI / 4},  // top right
+        {-2.7, H + 3.9, 20.6, 4.7, -M_PI / 4},     // bottom left
+        {W + 5.3, H + 2.8, 26.1, 1.4, 0.83},       // bottom right
+        {-8.2, -8.6, 25.3, 1.2, 3 * M_PI / 4},     // box meets the corner, line misses
+        {-31.5, 25.2, 12.3, 4.1, 0.2},             // wholly outside
+        {35.6, H + 40.3, 30.4, 6.6, 0.1},          // wholly outside below
+        {-1e6, 24.3, 1e6 + 35.7, 3.3, 0.0},        // far away, along a row
+        {36.2, -5e8, 5e8 + 20.6, 4.4, M_PI / 2},   // far away, down a column
+        {-3e7, -3e7 + 3.7, 4.3e7, 2.8, M_PI / 4},  // far away, through a corner
+        {2e9, 25.1, 3e9, 6.1, 1e-9},               // beyond every pixel, nearly along a row
+        {35.2, 25.3, 1e13, 3.2, 0.4, false},       // beyond any drawable extent
+    };
+    for (int level = 0; level <= static_cast<int>(simd::supported()); ++level) {
+        simd::setLevelCap(static_cast<simd::Level>(level));
+        for (Depth depth : {Depth::Bits8, Depth::Bits16, Depth::Float}) {
+            World fast(W, H, depth), plain(W, H, depth);
+            for (World* w : {&fast, &plain})
+                raster::forDepth(static_cast<int>(depth), [&](auto px) { paintWithRuns<decltype(px)>(*w); });
+            int k = 0;
+            for (const Case& c : cases)
+                for (int mode = 1; mode <= 3; ++mode)
+                    for (bool draft : {false, true}) {
+                        LineDrawer::Pattern p = line(c.x, c.y, c.L, c.T, c.phase, mode, 1.7, 0.85);
+                        p.fill = {1, 0.9f, 0.2f, 0.4f};
+                        p.blendMode = 1 + k++ % 15;
+                        ASSERT_EQ(drawLine(&in, *suites, fast, p, draft), PF_Err_NONE);
+                        LineDrawer d(&in, *suites, draft, plain.get(), static_cast<int>(depth), p);
+                        if (c.drawable) d.region = {0, 0, W, H};
+                        raster::forDepth(static_cast<int>(depth),
+                                         [&](auto px) { plainLine<decltype(px)>(plain, d, draft); });
+                        ASSERT_TRUE(sameWorld(fast, plain))
+                            << "level " << level << ", depth " << static_cast<int>(depth) << ", line at " << c.x << ", "
+                            << c.y << ", mode " << mode << (draft ? ", draft" : "");
+                    }
+        }
+    }
+}
