@@ -329,7 +329,7 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
     const bool rowRecord = raster::KnownClear::byRow(known, region, b, Op::template keepsOpaqueTop<P>());
     auto record = [&](A_long r, A_long from, A_long to, A_long a, A_long z) VEMARO_INLINE_LAMBDA -> Rec {
         if constexpr (kOpaque) {
-            return opaqueInterior ? known->keep(r, from, to, a, z) : known->keep(r, from, to, 0, 0);
+            return known->keep(r, from, to, a, opaqueInterior ? z : a);
         } else {
             (void)a, (void)z;
             const Hull h = rowRecord ? known->hull(r) : raster::KnownClear::kAll;

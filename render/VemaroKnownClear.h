@@ -71,19 +71,13 @@ public:
             take(row.opaque, a, before.hull.lo < z ? before.hull.lo : z);
             take(row.opaque, before.hull.hi > a ? before.hull.hi : a, z);
         }
-        if (from < to) {
-            if (from < row.hull.lo) row.hull.lo = from;
-            if (to > row.hull.hi) row.hull.hi = to;
-        }
+        if (from < to) grow(row.hull, from, to);
         return before;
     }
     // Rows [top, bottom) of a rectangle written by such a drawer, with no
     // opaque pixel known.
     void keep(const PF_LRect& rect) {
-        widenRows(rect, [](Row& row, A_long from, A_long to) {
-            if (from < row.hull.lo) row.hull.lo = from;
-            if (to > row.hull.hi) row.hull.hi = to;
-        });
+        widenRows(rect, [](Row& row, A_long from, A_long to) { grow(row.hull, from, to); });
     }
 
     // Whether a drawer of `region` keeps the record row by row in `band`. The
@@ -117,9 +111,13 @@ public:
     static constexpr Hull kAll{std::numeric_limits<A_long>::min(), std::numeric_limits<A_long>::max()};
 
 private:
+    // h spans [from, to) too.
+    static void grow(Hull& h, A_long from, A_long to) {
+        if (from < h.lo) h.lo = from;
+        if (to > h.hi) h.hi = to;
+    }
     static void widenRow(Row& row, A_long from, A_long to) {
-        if (from < row.hull.lo) row.hull.lo = from;
-        if (to > row.hull.hi) row.hull.hi = to;
+        grow(row.hull, from, to);
         if (row.opaque.lo < to && row.opaque.hi > from) row.opaque = kEmpty;
     }
     // f(row, left, right) for each held row of the rectangle, the bounds
