@@ -366,6 +366,21 @@ Runs strokeRuns(const PolygonDrawer& dr, const Frame& g, double outside, double 
     return runs;
 }
 
+// What a drawing does with the record's known-opaque columns. With `skip`
+// (its blend mode keeps an opaque top) its writes leave them as they are, so
+// the interior runs pass them by and the record keeps them; with `add` too
+// (its interior pixel is opaque) a row's interior run adds to them.
+struct OpaqueUse {
+    bool skip = false, add = false;
+};
+template <class P, class Op>
+OpaqueUse opaqueUse(const PolygonDrawer& dr, Op, const P& interiorPx) {
+    OpaqueUse use;
+    use.skip = Op::template keepsOpaqueTop<P>() && dr.known != nullptr;
+    use.add = use.skip && interiorPx.alpha == raster::fullAlpha<P>();
+    return use;
+}
+
 // Calls f(output pixel, d, d2, px, py) for every pixel of the band that runs
 // do not settle: d is the signed distance to the outline (positive inside),
 // d2 that to the hole's outline (positive inside the hole; minus infinity
@@ -674,19 +689,36 @@ private:
 };
 
 template <class P, class F, class S>
-void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, const PF_LRect& b, F f, S fillSpan) {
-    // The row's known-clear hull: the pixels outside it are told so.
+void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, const PF_LRect& b, F f, S fillSpan,
+                  OpaqueUse use) {
+    // The row's known-clear hull: the pixels outside it are told so. With
+    // use.skip, its known-opaque columns: the interior runs leave them.
     using Hull = raster::KnownClear::Hull;
-    Hull hull = raster::KnownClear::kAll;
+    Hull hull = raster::KnownClear::kAll, opaque = raster::KnownClear::kEmpty;
     auto put = [&](P* out, A_long c, double d, double d2, double px, double py) VEMARO_INLINE_LAMBDA {
         f(out[c], d, d2, px, py, c < hull.lo || c >= hull.hi);
     };
     auto interior = [&](P* out, A_long from, A_long to) {
         raster::KnownClear::split(
             from, to, hull, [&](A_long a, A_long z) { fillSpan(out, a, z, true); },
-            [&](A_long a, A_long z) { fillSpan(out, a, z, false); });
+            [&](A_long a, A_long z) {
+                raster::KnownClear::split(
+                    a, z, opaque, [&](A_long c0, A_long c1) { fillSpan(out, c0, c1, false); },
+                    [](A_long, A_long) {});
+            });
     };
-    const bool rowRecord = raster::KnownClear::byRow(dr.known, dr.region, b);
+    const bool rowRecord = raster::KnownClear::byRow(dr.known, dr.region, b, use.skip);
+    // Row r's record before the element, widened over columns [from, to) of
+    // which [a, z) take the interior value.
+    auto record = [&](A_long r, A_long from, A_long to, A_long a, A_long z) {
+        if (use.skip) {
+            const raster::KnownClear::Row before = dr.known->keep(r, from, to, a, use.add ? z : a);
+            hull = before.hull, opaque = before.opaque;
+        } else {
+            hull = dr.known->hull(r);
+            dr.known->widen(r, from, to);
+        }
+    };
     const PolygonDrawer::Edge* outer = dr.edges.data();
     const PolygonDrawer::Edge* inner = dr.innerEdges.data();
     const double* cols = dr.columnOffsets.data() - dr.region.left;
@@ -833,10 +865,19 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
         }
         const A_long from = o[0], to = o[no - 1];
         if (from >= to) return;
-        if (rowRecord) {
-            hull = dr.known->hull(r);
-            dr.known->widen(r, from, to);
+        // The inner runs, the longest of them given to the record.
+        A_long ia[ScanPolygon::kMaxVertices / 2], iz[ScanPolygon::kMaxVertices / 2];
+        int runCount = 0, longest = -1;
+        A_long c = from;
+        for (int i = 0; i < ni; i += 2) {
+            const A_long a = ceilColumn(xi[i] + x, c, to);
+            const A_long z = floorColumnEnd(xi[i + 1] + x, a, to);
+            if (a >= z) continue;
+            if (longest < 0 || z - a > iz[longest] - ia[longest]) longest = runCount;
+            ia[runCount] = a, iz[runCount++] = z;
+            c = z;
         }
+        if (rowRecord) record(r, from, to, longest < 0 ? from : ia[longest], longest < 0 ? from : iz[longest]);
         int oi = 0, piece = 0;
         // Long pieces (along sides that run nearly with the row) go to the
         // edge kernel, its interior runs gathered in `settled`.
@@ -859,14 +900,11 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
                 if (o[oi + 1] > g1) break;
             }
         };
-        A_long c = from;
-        for (int i = 0; i < ni; i += 2) {
-            const A_long a = ceilColumn(xi[i] + x, c, to);
-            const A_long z = floorColumnEnd(xi[i + 1] + x, a, to);
-            if (a >= z) continue;
-            gap(c, a);
-            interior(out, a, z);
-            c = z;
+        c = from;
+        for (int i = 0; i < runCount; ++i) {
+            gap(c, ia[i]);
+            interior(out, ia[i], iz[i]);
+            c = iz[i];
         }
         gap(c, to);
     };
@@ -890,10 +928,6 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
             while (from < to && sq(from) + py2 >= runs.outer2) ++from;
             while (to > from && sq(to - 1) + py2 >= runs.outer2) --to;
         }
-        if (rowRecord) {
-            hull = dr.known->hull(r);
-            dr.known->widen(r, from, to);
-        }
         A_long a = to, z = to;
         if (runs.interior && runs.inner2 - py2 >= 0.0 && from < to) {
             const double half = std::sqrt(runs.inner2 - py2);
@@ -902,6 +936,7 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
             while (a < z && sq(a) + py2 > runs.inner2) ++a;
             while (z > a && sq(z - 1) + py2 > runs.inner2) --z;
         }
+        if (rowRecord) record(r, from, to, a, z);
         const A_long undecided = (to - from) - (z - a);
         if (edges && undecided >= kEdgeRowMin && undecided <= kEdgeRow) {
             edgeRow(out, py, from, to, a, z);
@@ -919,8 +954,9 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
     }
 }
 template <class P, class F>
-void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, const PF_LRect& b, F f) {
-    forEachPixel<P>(dr, g, runs, b, f, [](P*, A_long, A_long, bool) {});
+void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, const PF_LRect& b, F f, OpaqueUse use) {
+    use.add = false;  // the interior is left
+    forEachPixel<P>(dr, g, runs, b, f, [](P*, A_long, A_long, bool) {}, use);
 }
 
 // out = op(px, out): a transparent px leaves the output; over an output pixel
@@ -969,6 +1005,7 @@ void PolygonDrawer::drawDraftLoop(const PF_LRect& b, Op op) const {
     const double w = g.w, M = g.M;
     const runs::FillFn<P> fill = runs::fillKernel<P>();
     const runs::StoreFn<P> store = runs::storeKernel<P>();
+    const OpaqueUse use = opaqueUse(*this, op, fillPx);
 
     if (p.fillMode == 1) {
         forEachPixel<P>(
@@ -978,13 +1015,16 @@ void PolygonDrawer::drawDraftLoop(const PF_LRect& b, Op op) const {
             },
             [&](P* out, A_long from, A_long to, bool clear) {
                 putRun(fill, store, op, fillPx, out, from, to, clear);
-            });
+            },
+            use);
     } else if (p.fillMode == 2) {
         // Outside the outline, and inside the hole; the interior is left.
-        forEachPixel<P>(*this, g, strokeRuns(*this, g, 0.0, 0.0), b,
-                        [&](P& o, double d, double d2, double, double, bool clear) {
-            if ((-w <= d && d <= 0.0) || (0.0 <= d2 && d2 <= w)) put(op, strokePx, o, clear);
-        });
+        forEachPixel<P>(
+            *this, g, strokeRuns(*this, g, 0.0, 0.0), b,
+            [&](P& o, double d, double d2, double, double, bool clear) {
+                if ((-w <= d && d <= 0.0) || (0.0 <= d2 && d2 <= w)) put(op, strokePx, o, clear);
+            },
+            use);
     } else {
         forEachPixel<P>(
             *this, g, strokeRuns(*this, g, 0.0, 0.0), b,
@@ -996,7 +1036,8 @@ void PolygonDrawer::drawDraftLoop(const PF_LRect& b, Op op) const {
             },
             [&](P* out, A_long from, A_long to, bool clear) {
                 putRun(fill, store, op, fillPx, out, from, to, clear);
-            });
+            },
+            use);
     }
 }
 
@@ -1024,7 +1065,8 @@ void PolygonDrawer::drawLoop(const PF_LRect& b, Op op) const {
             },
             [&](P* out, A_long from, A_long to, bool clear) {
                 putRun(fill, store, op, interiorPx, out, from, to, clear);
-            });
+            },
+            opaqueUse(*this, op, interiorPx));
     } else if (p.fillMode == 2) {
         // The interior is left: there the stroke's coverage is 0.
         forEachPixel<P>(*this, g, strokeRuns(*this, g, 0.5, 0.5), b,
@@ -1033,7 +1075,7 @@ void PolygonDrawer::drawLoop(const PF_LRect& b, Op op) const {
             const double s = raster::clamp01(outside + covIn(d2, 0.0) * covOut(d2, w));
             strokePx.alpha = D::alpha(s * g.strokeFactor * opacity);
             put(op, strokePx, o, clear);
-        });
+        }, opaqueUse(*this, op, strokePx));
     } else {
         // The fill lies over the stroke; the opacity applies to the merge.
         auto merge = [&](double f, double s) {
@@ -1056,7 +1098,8 @@ void PolygonDrawer::drawLoop(const PF_LRect& b, Op op) const {
             },
             [&](P* out, A_long from, A_long to, bool clear) {
                 putRun(fill, store, op, interiorPx, out, from, to, clear);
-            });
+            },
+            opaqueUse(*this, op, interiorPx));
     }
 }
 
