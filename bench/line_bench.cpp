@@ -52,7 +52,9 @@ const std::vector<Bar>& bars(int length, int thickness) {
     return v;
 }
 
-void draw(benchmark::State& state, simd::Level level, unsigned char draft) {
+// With `record`, the drawing is told the frame is clear (as the frame driver
+// tells it after clearing a strip), the record reset with the clearing.
+void draw(benchmark::State& state, simd::Level level, unsigned char draft, bool record = true) {
     simd::setLevelCap(level);
     bench::Env& e = bench::env();
     e.threads(1);
@@ -69,12 +71,15 @@ void draw(benchmark::State& state, simd::Level level, unsigned char draft) {
         p.fill = {1.0f, b.red, b.green, b.blue};
         patterns.push_back(p);
     }
+    raster::KnownClear known;
     for (auto _ : state) {
         state.PauseTiming();
         frame.fill(PF_Pixel{0, 0, 0, 0});
+        known.reset(0, kH);
         state.ResumeTiming();
         for (const LineDrawer::Pattern& p : patterns) {
             LineDrawer d(&e.in, e.suites, draft, frame.get(), 0, p);
+            if (record) d.known = &known;
             if (d.doRender()) iterateGeneric(&e.in, e.suites, &d, 1);
         }
         benchmark::ClobberMemory();
@@ -83,6 +88,8 @@ void draw(benchmark::State& state, simd::Level level, unsigned char draft) {
 }
 
 void ours(benchmark::State& state, simd::Level level) { draw(state, level, 0); }
+// Not told the frame is clear.
+void oursUnknown(benchmark::State& state) { draw(state, simd::Level::Avx512, 0, false); }
 // Hard-edged: whole pixels whose centres lie inside.
 void oursDraft(benchmark::State& state, simd::Level level) { draw(state, level, 1); }
 
@@ -134,6 +141,15 @@ const bool registered = [] {
             const std::string arg = "/" + std::to_string(length) + "/" + std::to_string(thickness);
             bench::addRatio("lines " + std::to_string(length) + "x" + std::to_string(thickness) + " ours/cairo",
                             "Line/ours" + arg, "Line/cairo" + arg);
+        }
+    // The same drawings not told the frame is clear.
+    for (int length : {128, 1024})
+        for (int thickness : {4, 64}) {
+            sized(benchmark::RegisterBenchmark("Line/ours_unknown", oursUnknown), length, thickness);
+            const std::string arg = "/" + std::to_string(length) + "/" + std::to_string(thickness);
+            bench::addRatio(
+                "lines " + std::to_string(length) + "x" + std::to_string(thickness) + " known clear/unknown",
+                "Line/ours" + arg, "Line/ours_unknown" + arg);
         }
     // The same drawings with the pixel loops held to the portable path.
     for (int length : {16, 512})

@@ -976,7 +976,7 @@ struct Strips {
         return PF_Err_NONE;
     }
 
-    // Circles and polygons keep `known` themselves; the other drawers' whole
+    // Circles, lines and polygons keep `known` themselves; layers' whole
     // extent is taken as written.
     PF_Err drawOne(const Drawn& job, const PF_LRect& rows, raster::AbortClock& clock, raster::KnownClear* known) const {
         ShapeDrawer& s = *d;
@@ -994,10 +994,8 @@ struct Strips {
             case kLineRecord: {
                 LineDrawer drawer(s.in_data, *s.suites, s.draft, s.output, s.bpc, b.lines[job.slot]);
                 const Borrowed<double> a(drawer.offsets, t.a);
-                if (drawer.doRender()) {
-                    if (known) known->widen(drawer.region);
-                    err = drawer.drawRows(rows);
-                }
+                drawer.known = known;
+                if (drawer.doRender()) err = drawer.drawRows(rows);
                 break;
             }
             case kPolygonRecord: {

@@ -236,7 +236,7 @@ struct Sweep {
 inline double maxDy(double y, const PF_LRect& b) { return larger(std::fabs(y - b.top), std::fabs(y - (b.bottom - 1))); }
 
 // Walks the rows of a band that the element may meet: in each, draw(out,
-// run, bu, bv, dy) with run the row's columns where u < reachU and v < reachV
+// run, bu, bv, dy, r) with r the row, run the row's columns where u < reachU and v < reachV
 // can hold (more perhaps, none less) and bu, bv the row's terms of the
 // distances. Every other pixel of the band would be left as it is.
 template <class P, class Draw>
@@ -263,7 +263,7 @@ void walkRows(const LineDrawer& d, const Geometry& g, const PF_LRect& b, double 
         if (r + kAhead < b.bottom) find(r + kAhead);
         if (s.empty()) continue;
         const double dy = y - r;
-        draw(raster::row<P>(d.world, r), s, a1 * dy, a3 * dy, dy);
+        draw(raster::row<P>(d.world, r), s, a1 * dy, a3 * dy, dy, r);
     }
 }
 
@@ -281,17 +281,32 @@ void antiAliasedRows(const LineDrawer& d, const Geometry& g, const PF_LRect& b, 
     const Sweep<false> iu(g.a0, g.inv0, d.axis[1], innerU, g.x, maxDy(y, b), !interior.none),
         iv(g.a2, g.inv2, d.axis[3], innerV, g.x, maxDy(y, b), !interior.none);
     const runs::FillFn<P> kernel = runs::fillKernel<P>();
-    walkRows<P>(d, g, b, reachU, reachV, [&](P* out, Run s, double bu, double bv, double dy) VEMARO_INLINE_LAMBDA {
-        // Interior columns left out of `in` go to edge(), whose formula
-        // gives them the same pixel; candidates where a distance reaches its
-        // reach get alpha 0 there, which leaves them. (Trimming those first
-        // measured no faster: its loops' exits are hard to predict.)
-        const Run in = interior.none ? Run{0, 0} : Geometry::columns(s.from, s.to - 1, iu.at(dy), iv.at(dy));
-        if (in.empty()) return edge(out, s.from, s.to, bu, bv);
-        edge(out, s.from, in.from, bu, bv);
-        fillRun(op, kernel, inner, out, in.from, in.to);
-        edge(out, in.to, s.to, bu, bv);
-    });
+    const runs::StoreFn<P> store = runs::storeKernel<P>();
+    // A wide line keeps the record row by row: its interior stores without
+    // reading where the row is known clear (beneath a clear pixel any mode
+    // gives the element's pixel), which halves a thick line's traffic.
+    const bool rowRecord = raster::KnownClear::byRow(d.known, d.region, b);
+    walkRows<P>(
+        d, g, b, reachU, reachV, [&](P* out, Run s, double bu, double bv, double dy, A_long r) VEMARO_INLINE_LAMBDA {
+            raster::KnownClear::Hull h = raster::KnownClear::kAll;
+            if (rowRecord) {
+                h = d.known->hull(r);
+                d.known->widen(r, s.from, s.to);
+            }
+            // Interior columns left out of `in` go to edge(), whose
+            // formula gives them the same pixel; candidates where a
+            // distance reaches its reach get alpha 0 there, which
+            // leaves them. (Trimming those first measured no faster:
+            // its loops' exits are hard to predict.)
+            const Run in = interior.none ? Run{0, 0} : Geometry::columns(s.from, s.to - 1, iu.at(dy), iv.at(dy));
+            if (in.empty()) return edge(out, s.from, s.to, bu, bv);
+            edge(out, s.from, in.from, bu, bv);
+            if (inner.px.alpha != 0)
+                raster::KnownClear::split(
+                    in.from, in.to, h, [&](A_long a, A_long z) { store(out + a, z - a, inner.px); },
+                    [&](A_long a, A_long z) { fillRun(op, kernel, inner, out, a, z); });
+            edge(out, in.to, s.to, bu, bv);
+        });
 }
 
 }  // namespace
@@ -344,6 +359,7 @@ void LineDrawer::preDraw() {
 // The blend mode is chosen once per band; the loops below get it inlined.
 template <class P>
 void LineDrawer::drawDraftT(PF_LRect b) const {
+    if (known) known->widen(b);
     withBlendOp(pattern->blendMode, [&](auto op) { drawDraftLoop<P>(b, op); });
 }
 template <class P>
@@ -375,21 +391,21 @@ void LineDrawer::drawDraftLoop(const PF_LRect& b, Op op) const {
     switch (p.fillMode) {
         case 1:  // u <= L and v <= T
             walkRows<P>(*this, g, b, e.L + 0.5, e.T + 0.5,
-                        [&](P* out, Run s, double bu, double bv, double) VEMARO_INLINE_LAMBDA {
+                        [&](P* out, Run s, double bu, double bv, double, A_long) VEMARO_INLINE_LAMBDA {
                             const Run f = g.exact<false>(s, bu, bv, fill);
                             runs::beneath(kernel, op, fillPx, out, f.from, f.to);
                         });
             break;
         case 2:  // u <= Ls and v <= Ts, but not u < L and v < T
             walkRows<P>(*this, g, b, e.Ls + 0.5, e.Ts + 0.5,
-                        [&](P* out, Run s, double bu, double bv, double) VEMARO_INLINE_LAMBDA {
+                        [&](P* out, Run s, double bu, double bv, double, A_long) VEMARO_INLINE_LAMBDA {
                             const Run stroke = g.exact<false>(s, bu, bv, box);
                             if (!stroke.empty()) outside(out, stroke, g.exact<true>(stroke, bu, bv, hole), strokePx);
                         });
             break;
         case 3:  // the fill's pixels; the stroke's elsewhere
             walkRows<P>(*this, g, b, larger(e.L, e.Ls) + 0.5, larger(e.T, e.Ts) + 0.5,
-                        [&](P* out, Run s, double bu, double bv, double) VEMARO_INLINE_LAMBDA {
+                        [&](P* out, Run s, double bu, double bv, double, A_long) VEMARO_INLINE_LAMBDA {
                             const Run f = g.exact<false>(s, bu, bv, fill);
                             runs::beneath(kernel, op, fillPx, out, f.from, f.to);
                             const Run stroke = g.exact<false>(s, bu, bv, box);

@@ -6,6 +6,7 @@
 
 #include "AE_Effect.h"
 #include "Color.h"
+#include "VemaroKnownClear.h"
 #include "VemaroRasteriser.h"
 
 #include <vector>
@@ -52,6 +53,10 @@ public:
     // axis and v = |axis2 dx + axis3 dy| across it, with dy = y - row.
     double axis[4] = {1.0, 0.0, 0.0, 1.0};
     std::vector<double> offsets;  // c - x per region column
+    // The output's known-clear columns, or null: the anti-aliased interior
+    // runs store there without reading; every routine widens the hulls of
+    // the rows it writes.
+    raster::KnownClear* known = nullptr;
 
 private:
     bool ready() const { return offsets.size() == static_cast<std::size_t>(region.right - region.left); }

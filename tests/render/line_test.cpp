@@ -2,14 +2,17 @@
 // at the three depths, rotated lines against Cairo, the row spans against the
 // plain per-pixel rule, band invariance, stacking and degenerate input.
 #include "CairoCoverage.h"
+#include "DrawCircle.h"
 #include "RenderFixture.h"
 #include "VemaroBlend.h"
+#include "VemaroKnownClear.h"
 #include "VemaroRasteriser.h"
 #include "VemaroSimd.h"
 #include "line_fixture.h"
 
 #include <cairo.h>
 
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -707,4 +710,79 @@ TEST_F(LineTest, LinesAcrossTheOutputsEdgesGiveThePlainPerPixelResultEverywhere)
                     }
         }
     }
+}
+
+// Told which columns are clear, lines give the bytes of the drawing that reads
+// every pixel and leave the record true, among opaque discs whose known-opaque
+// columns the lines must forget where they write, and blocks of other
+// drawings: every kind of line (wide and narrow, thick and hair-thin, rotated
+// and axis-aligned, every fill mode, draft, blend modes) at every level and
+// depth.
+TEST_F(LineTest, KnownClearColumnsGiveTheBytesOfTheReadingDrawing) {
+    overlappingWithTheRecord(777, 5, [&](int k, Uniform& next, World& told, World& plain, raster::KnownClear& known) {
+        const int W = told.width(), H = told.height(), threads = 1 + k % 4;
+        const int depth = static_cast<int>(told.depth());
+        auto drawTold = [&](auto& d) {
+            d.known = &known;
+            // Bands over disjoint rows share the record.
+            if (d.doRender()) {
+                ASSERT_EQ(iterateGeneric(&in, *suites, &d, threads), PF_Err_NONE);
+            }
+        };
+        if (k % 3 == 0) {
+            CircleDrawer::Pattern p = circle(next() * W, next() * H, 40 + next() * 80);
+            ASSERT_EQ(drawCircle(&in, *suites, plain, p), PF_Err_NONE);
+            CircleDrawer d(&in, *suites, 0, told.get(), depth, p);
+            drawTold(d);
+            return;
+        }
+        const int mode = 1 + k % 3;
+        LineDrawer::Pattern p = line(next() * (W + 40) - 20, next() * (H + 40) - 20, 1 + next() * 150,
+                                     k % 4 == 0 ? next() * 2 : next() * 45, k % 5 == 0 ? 0.0 : next() * 6.3, mode,
+                                     mode == 1 ? 0.0 : next() * 8, k % 2 == 0 ? 1.0 : 0.2 + 0.8 * next());
+        p.fill = {k % 5 == 1 ? 0.6f : 1.0f, static_cast<float>(next()), static_cast<float>(next()),
+                  static_cast<float>(next())};
+        p.blendMode = k % 4 == 1 ? 1 + static_cast<int>(next() * 15) : 1;
+        const bool draft = k % 7 == 6;
+        ASSERT_EQ(drawLine(&in, *suites, plain, p, draft), PF_Err_NONE);
+        LineDrawer d(&in, *suites, draft ? 1 : 0, told.get(), depth, p);
+        drawTold(d);
+    });
+}
+
+// The record is taken at its word: a pixel it calls clear under a wide line's
+// interior is stored over without being read (the reading drawing would keep
+// an opaque one); outside the interior, and where no record is given, it is
+// blended beneath as always.
+TEST_F(LineTest, KnownClearInteriorIsStoredWithoutReading) {
+    atEveryLevel([&] {
+        forEachDepth(300, 20, [&](auto pixel, World& w) {
+            using P = decltype(pixel);
+            using D = raster::Depth<P>;
+            for (bool told : {false, true}) {
+                P planted = D::fromColor(Color{1.0f, 0.0f, 1.0f, 0.0f});
+                P* row = w.row<P>(10);
+                for (int x = 0; x < 300; ++x) row[x] = P{};
+                row[20] = row[150] = planted;  // 20: beyond the line's end; 150: inside
+                raster::KnownClear known;
+                known.reset(0, 20);
+                LineDrawer::Pattern p = line(150.5, 10.5, 120.0, 4.0);
+                p.fill = Color{1.0f, 0.0f, 0.0f, 1.0f};
+                LineDrawer d(&in, *suites, 0, w.get(), static_cast<int>(w.depth()), p);
+                if (told) d.known = &known;
+                ASSERT_TRUE(d.doRender());
+                ASSERT_EQ(iterateGeneric(&in, *suites, &d, 1), PF_Err_NONE);
+                const P fill = D::fromColor(p.fill);
+                if (told) {
+                    EXPECT_EQ(std::memcmp(&row[150], &fill, sizeof(P)), 0);
+                    // The hull now spans the line's columns of that row.
+                    EXPECT_LE(known.hull(10).lo, 31);
+                    EXPECT_GE(known.hull(10).hi, 270);
+                } else {
+                    EXPECT_NE(row[150].green, fill.green);
+                }
+                EXPECT_EQ(std::memcmp(&row[20], &planted, sizeof(P)), 0);
+            }
+        });
+    });
 }
