@@ -889,13 +889,17 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
                 const A_long c0 = std::max(o[oi], g0), c1 = std::min(o[oi + 1], g1);
                 if (c0 < c1) {
                     if (piece == hinted) hints[hinted++] = -1;
-                    if (edges && c1 - c0 >= kEdgeRowMin) {
-                        if (!started) edgeStart(py), started = true;
-                        part(out, py, c0, c1, settled);
-                        ++piece;
-                    } else {
-                        pixels(out, py, c0, c1, hints[piece++]);
-                    }
+                    // Columns known opaque stay as they are beneath anything.
+                    auto unknown = [&](A_long p0, A_long p1) {
+                        if (edges && p1 - p0 >= kEdgeRowMin) {
+                            if (!started) edgeStart(py), started = true;
+                            part(out, py, p0, p1, settled);
+                        } else {
+                            pixels(out, py, p0, p1, hints[piece]);
+                        }
+                    };
+                    raster::KnownClear::split(c0, c1, opaque, unknown, [](A_long, A_long) {});
+                    ++piece;
                 }
                 if (o[oi + 1] > g1) break;
             }
