@@ -153,17 +153,12 @@ VEMARO_INLINE SoftInt softIntBounded(F ab, F at, const F (&bc)[3], const F (&tc)
     };
     I c[3];
     if (kFull == 32768 && V::powMode() != powlanes::Mode::Library) {
-        // The exact powers on the lanes settle every channel at once; log2 of
-        // the bottom's channels comes from the level's table of them.
-        const double* log2 = V::powLog2Table16();
+        // The exact powers on the lanes settle every channel at once. Their
+        // own log2 of the bottom's channels beats a table of them: gathers
+        // from it cost more than the polynomial.
         F e[3], p[3];
-        V::D lg[6];
-        for (int k = 0; k < 3; ++k) {
-            e[k] = softExponentF(tc[k]);
-            lg[2 * k] = V::gatherLowD(log2, bi[k]);
-            lg[2 * k + 1] = V::gatherHighD(log2, bi[k]);
-        }
-        V::powOfLog2F(bc, e, lg, p);
+        for (int k = 0; k < 3; ++k) e[k] = softExponentF(tc[k]);
+        V::powF(bc, e, p);
         for (int k = 0; k < 3; ++k) c[k] = fromFloatF<kFull>(mix(k, p[k]));
         return {kOpaqueTop ? V::set32(kFull) : fromFloatF<kFull>(w.A), c[0], c[1], c[2]};
     }

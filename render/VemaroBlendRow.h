@@ -47,9 +47,7 @@ const double* softlightLog2Table16();
 }  // namespace rowdetail
 
 // Soft light's powers at a level (ns of VemaroPowLanes.h), the library's powf
-// to the bit: powF(x, y) of one vector or several side by side; powOfLog2F
-// the same for x[n] = c 2^-15 with the halves of log2 x[n] from the level's
-// table (for a level that does not take the library's powers); and how the
+// to the bit: powF(x, y) of one vector or several side by side; and how the
 // level takes them.
 #define VEMARO_SOFT_POWERS(ns) \
     VEMARO_POW_INLINE static F powF(F x, F y) { return powlanes::ns::pow(x, y); } \
@@ -57,11 +55,6 @@ const double* softlightLog2Table16();
     VEMARO_POW_INLINE static void powF(const F(&x)[N], const F(&y)[N], F(&out)[N]) { \
         powlanes::ns::pow(x, y, out); \
     } \
-    template <int N> \
-    VEMARO_POW_INLINE static void powOfLog2F(const F(&x)[N], const F(&y)[N], D(&log2x)[2 * N], F(&out)[N]) { \
-        powlanes::ns::powOfLog2(x, y, log2x, out); \
-    } \
-    static const double* powLog2Table16() { return powlanes::ns::log2Table16(); } \
     static powlanes::Mode powMode() { return powlanes::ns::mode(); }
 
 #if VEMARO_BLEND_SSE2

@@ -193,58 +193,11 @@ inline Mode mode() {
     return m;
 }
 
-// log2 of c 2^-15 as the sequence takes it, c = 0..32768 (NaN at 0, which
-// the lanes then leave to the library), for a level whose mode is not the
-// library's; made on first use.
-template <bool kFused>
-const double* log2Table16() {
-    static const std::vector<double> table = [] {
-        constexpr int N = W::kLanesF;
-        std::vector<double> t(32768 + N + 1);
-        float xs[N], ys[N];
-        double vs[N];
-        for (int c = 0; c <= 32768; c += N) {
-            for (int j = 0; j < N; ++j) {
-                xs[j] = static_cast<float>(c + j) * (1.0f / 32768.0f);
-                ys[j] = 1.0f;
-            }
-            W::D v[2];
-            unsigned covered[1];
-            Power<kFused>::logs({W::loadF(xs)}, {W::loadF(ys)}, v, covered);
-            W::store(vs, v[0]);
-            W::store(vs + N / 2, v[1]);
-            for (int j = 0; j < N; ++j) t[c + j] = vs[j];
-        }
-        t[0] = std::numeric_limits<double>::quiet_NaN();
-        t.resize(32769);
-        return t;
-    }();
-    return table.data();
-}
-
 // x^y as the library's powf, every lane.
 VEMARO_POW_INLINE W::F pow(W::F x, W::F y) { return powIn(mode(), x, y); }
 template <int N>
 VEMARO_POW_INLINE void pow(const W::F (&x)[N], const W::F (&y)[N], W::F (&out)[N]) {
     powIn(mode(), x, y, out);
-}
-
-// out[n] = x[n]^y[n] for x[n] = c 2^-15 and log2x the halves of log2 x[n]
-// from log2Table16 (the lanes' mode must not be the library's).
-template <int N>
-VEMARO_POW_INLINE void powOfLog2(const W::F (&x)[N], const W::F (&y)[N], W::D (&log2x)[2 * N], W::F (&out)[N]) {
-    unsigned covered[N];
-    for (unsigned& c : covered) c = (1u << W::kLanesF) - 1u;
-    if constexpr (W::kCanFuse) {
-        if (mode() == Mode::Fused) return Power<true>::powOfLogs(x, y, log2x, covered, out);
-    }
-    Power<false>::powOfLogs(x, y, log2x, covered, out);
-}
-inline const double* log2Table16() {
-    if constexpr (W::kCanFuse) {
-        if (mode() == Mode::Fused) return log2Table16<true>();
-    }
-    return log2Table16<false>();
 }
 
 // For the tests: out[i] = x[i]^y[i] over whole groups of the level in mode m
