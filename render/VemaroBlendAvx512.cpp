@@ -159,4 +159,50 @@ private:
 }  // namespace Blend
 
 VEMARO_AVX512_END
+
+// The 8-bit rows again where the processor also has VBMI (byte permutes
+// across two vectors: a group's channel planes and its pixels without the
+// unpacking) and VNNI (pair products added to a sum in one instruction).
+// clang-format off
+#if defined(__clang__)
+#define VEMARO_VBMI_BEGIN \
+    VEMARO_TARGET_BEGIN("clang attribute push(__attribute__((target(\"avx2,avx512f,avx512bw,avx512vbmi,avx512vnni\"))), apply_to = function)")
+#else
+#define VEMARO_VBMI_BEGIN VEMARO_TARGET_BEGIN("GCC target(\"avx2,avx512f,avx512bw,avx512vbmi,avx512vnni\")")
+#endif
+// clang-format on
+VEMARO_VBMI_BEGIN
+
+namespace Blend {
+namespace avx512vbmi {
+
+struct V : avx512::V {
+    // Bytes of a and b (indices 64..127) picked by idx; Low zeroes every odd byte.
+    static constexpr bool kPermutes8 = true;
+    static I permute2x8(I a, I idx, I b) { return _mm512_permutex2var_epi8(a, idx, b); }
+    static I permute2x8Low(I a, I idx, I b) { return _mm512_maskz_permutex2var_epi8(0x5555555555555555ull, a, idx, b); }
+    // k + a0 b0 + a1 b1 of each pair of signed 16-bit lanes.
+    static constexpr bool kDotAdds16 = true;
+    static I dotAdd16(I k, I a, I b) { return _mm512_dpwssd_epi32(k, a, b); }
+};
+
+}  // namespace avx512vbmi
+
+#define VEMARO_SIMD_NS avx512vbmi
+#define VEMARO_BLEND_ENTRY_POINTS8 1
+#include "VemaroBlendKernels.inl"
+#undef VEMARO_BLEND_ENTRY_POINTS8
+#undef VEMARO_SIMD_NS
+}  // namespace Blend
+
+VEMARO_AVX512_END
+
+// Outside the brackets: it runs on every processor.
+bool Blend::avx512vbmi::supported() {
+    static const bool s = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512vnni");
+    }();
+    return s;
+}
 #endif

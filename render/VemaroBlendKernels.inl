@@ -216,9 +216,34 @@ inline I pixelWords8(I v0, I v1) {
     return W::permute2x16(v0, W::load(kIndex.w), v1);
 }
 
+// Where the set permutes bytes across two vectors (kPermutes8), each channel
+// plane straight from v0's and v1's pixels: byte kByte of the pixel of each
+// word above, its high byte zeroed.
+template <class W, class = void>
+constexpr bool kPermutes8 = false;
+template <class W>
+constexpr bool kPermutes8<W, std::void_t<decltype(W::kPermutes8)>> = W::kPermutes8;
+template <int kByte, class W = V>
+inline I pixelBytes8(I v0, I v1) {
+    struct Index {
+        int8_t b[2 * kGroup8];
+    };
+    static constexpr Index kIndex = [] {
+        Index x{};
+        for (int k = 0; k < kGroup8; ++k) {
+            const int part = k / 8, j = k % 8, pixel = 4 * part + j % 4;
+            x.b[2 * k] = static_cast<int8_t>((j < 4 ? 0 : 2 * kGroup8) + 4 * pixel + kByte);
+        }
+        return x;
+    }();
+    return W::permute2x8Low(v0, W::load(kIndex.b), v1);
+}
+
 template <class W = V>
 inline Planes8 unpack8(I v0, I v1) {
-    if constexpr (kPermutes16<W>) {
+    if constexpr (kPermutes8<W>) {
+        return {pixelBytes8<0>(v0, v1), pixelBytes8<1>(v0, v1), pixelBytes8<2>(v0, v1), pixelBytes8<3>(v0, v1)};
+    } else if constexpr (kPermutes16<W>) {
         const I ar = pixelWords8<0>(v0, v1), gb = pixelWords8<1>(v0, v1), low = V::set16(0xFF);
         return {V::and_(ar, low), V::template srli16<8>(ar), V::and_(gb, low), V::template srli16<8>(gb)};
     }
@@ -231,8 +256,32 @@ inline Planes8 unpack8(I v0, I v1) {
 
 // Lanes above 255 store as 255 (the separable kernels leave their channels
 // unclamped for it), negative ones as 0.
+template <class W = V>
 inline void store8(PF_Pixel* p, const Planes8& q) {
     const I ar = V::packus16(q.a, q.r), gb = V::packus16(q.g, q.b);
+    if constexpr (kPermutes8<W>) {
+        // Pixel n of v0 (kOdd 0) or v1 (kOdd 1) is word 8 (n / 4) + 4 kOdd
+        // + n % 4 of the planes: its alpha and red bytes in ar, 8 apart, its
+        // green and blue likewise in gb.
+        struct Index {
+            int8_t b[2 * kGroup8];
+        };
+        auto pixels = [&](auto odd) {
+            static constexpr Index kIndex = [] {
+                Index x{};
+                for (int n = 0; n < kGroup8 / 2; ++n) {
+                    const int at = 16 * (n / 4) + 4 * decltype(odd)::value + n % 4;
+                    for (int c = 0; c < 4; ++c)
+                        x.b[4 * n + c] = static_cast<int8_t>((c < 2 ? 0 : 2 * kGroup8) + at + 8 * (c % 2));
+                }
+                return x;
+            }();
+            return W::permute2x8(ar, W::load(kIndex.b), gb);
+        };
+        V::store(p, pixels(std::integral_constant<int, 0>{}));
+        V::store(p + kGroup8 / 2, pixels(std::integral_constant<int, 1>{}));
+        return;
+    }
     const I y0 = V::unpacklo8(ar, gb), y1 = V::unpackhi8(ar, gb);
     V::store(p, V::unpacklo8(y0, y1));
     V::store(p + kGroup8 / 2, V::unpackhi8(y0, y1));
@@ -431,6 +480,16 @@ inline void softOpaque8(const PF_Pixel* bottom, PF_Pixel* top, int n) {
     }
 }
 
+// k + the pair products of a and b in one step where the set has it.
+template <class W, class = void>
+constexpr bool kDotAdds16 = false;
+template <class W>
+constexpr bool kDotAdds16<W, std::void_t<decltype(W::kDotAdds16)>> = W::kDotAdds16;
+template <class W = V>
+inline I dotAdd16(I k, I a, I b) {
+    return W::dotAdd16(k, a, b);
+}
+
 // The composites of a group. Lanes with a transparent operand, which the
 // arithmetic does not cover, take the operand as the per-pixel functions do.
 template <BlendMode M>
@@ -485,11 +544,19 @@ VEMARO_INLINE Planes8 kernel8(const Planes8& B, const Planes8& T) {
         const Quotient8 q(A);
         const I wlo = V::unpacklo16(at, ab), whi = V::unpackhi16(at, ab), bias = V::set16(static_cast<short>(0x8000));
         const I klo = V::madd16(wlo, bias), khi = V::madd16(whi, bias);  // -K
+        // Where the set adds pair products to a sum at once (kDotAdds16), K
+        // is the sum they add to.
+        const I kl = kDotAdds16<V> ? V::sub32(z, klo) : klo, kh = kDotAdds16<V> ? V::sub32(z, khi) : khi;
+        auto sum = [&](I uv, I w, I k) {
+            if constexpr (kDotAdds16<V>)
+                return dotAdd16(k, uv, w);
+            else
+                return V::sub32(V::madd16(uv, w), k);
+        };
         auto mix = [&](I t, I b) {
             const I u = V::add16(V::add16(V::mullo16(p, t), V::mullo16(ab, channel8<M>(b, t))), bias);
             const I v = V::add16(V::mullo16(r, b), bias);
-            return q.shifted(V::sub32(V::madd16(V::unpacklo16(u, v), wlo), klo),
-                             V::sub32(V::madd16(V::unpackhi16(u, v), whi), khi));
+            return q.shifted(sum(V::unpacklo16(u, v), wlo, kl), sum(V::unpackhi16(u, v), whi, kh));
         };
         R = {A, mix(T.r, B.r), mix(T.g, B.g), mix(T.b, B.b)};
     }
@@ -1066,6 +1133,13 @@ inline A_long rowsOf(BlendMode mode, bool uniform, const P* bottom, P* top, A_lo
         default: return 0;
     }
 }
+
+#if VEMARO_BLEND_ENTRY_POINTS8
+// The 8-bit entry point of a set that only has that one.
+A_long rows(BlendMode mode, bool uniform, const PF_Pixel* bottom, PF_Pixel* top, A_long n) {
+    return rowsOf(mode, uniform, bottom, top, n);
+}
+#endif
 
 #if VEMARO_BLEND_ENTRY_POINTS
 // The entry points VemaroBlendRow.h declares for the wider sets: whole groups

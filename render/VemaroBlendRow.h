@@ -12,6 +12,7 @@
 #include "VemaroRasteriser.h"
 #include "VemaroSimd.h"
 
+#include <atomic>
 #include <cstring>
 #include <limits>
 #include <type_traits>
@@ -151,6 +152,18 @@ A_long rows(BlendMode mode, bool uniform, const PF_Pixel16* bottom, PF_Pixel16* 
 A_long rows(BlendMode mode, bool uniform, const PF_PixelFloat* bottom, PF_PixelFloat* top, A_long n);
 A_long floorQuotients16(int32_t A, const int32_t* x, int32_t* q, A_long n);
 }  // namespace avx512
+// The 8-bit rows over 512-bit vectors with VBMI and VNNI too, taken at the
+// AVX-512 level where the processor has them (supported()) and enabled() lets
+// them (the tests run the level with and without).
+namespace avx512vbmi {
+A_long rows(BlendMode mode, bool uniform, const PF_Pixel* bottom, PF_Pixel* top, A_long n);
+bool supported();
+inline std::atomic<bool>& allowed() {
+    static std::atomic<bool> a{true};
+    return a;
+}
+inline bool enabled() { return allowed().load(std::memory_order_relaxed) && supported(); }
+}  // namespace avx512vbmi
 #endif
 
 namespace rowdetail {
@@ -161,9 +174,13 @@ inline void blendRow(const P* bottom, P* top, A_long n) {
 #if VEMARO_BLEND_SSE2
 #if VEMARO_HAVE_AVX2
     const simd::Level level = simd::level();
-    if (level >= simd::Level::Avx512)
-        i = avx512::rows(M, kUniform, bottom, top, n);
-    else if (level >= simd::Level::Avx2)
+    if (level >= simd::Level::Avx512) {
+        if constexpr (std::is_same_v<P, PF_Pixel>)
+            i = avx512vbmi::enabled() ? avx512vbmi::rows(M, kUniform, bottom, top, n)
+                                      : avx512::rows(M, kUniform, bottom, top, n);
+        else
+            i = avx512::rows(M, kUniform, bottom, top, n);
+    } else if (level >= simd::Level::Avx2)
         i = avx2::rows(M, kUniform, bottom, top, n);
     else
 #endif

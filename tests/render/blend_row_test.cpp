@@ -242,23 +242,44 @@ void everyChannelPair(int ab, int at, std::vector<PF_Pixel>& bottom, std::vector
     }
 }
 
-// One row of bottom beneath top gives want, at every vector width.
+// fn(name) on every vector path the processor has: each level, and at the
+// AVX-512 level the 8-bit rows both with and without VBMI and VNNI. Stops at
+// a fatal failure; every path is allowed again afterwards.
+template <class Fn>
+void forEveryPath(Fn fn) {
+    const int widest = static_cast<int>(simd::supported());
+    for (int level = 0; level <= widest && !::testing::Test::HasFatalFailure(); ++level) {
+        simd::setLevelCap(static_cast<simd::Level>(level));
+        bool vbmiToo = false;
+#if VEMARO_HAVE_AVX2
+        vbmiToo = level == static_cast<int>(simd::Level::Avx512) && Blend::avx512vbmi::supported();
+#endif
+        for (int vbmi = vbmiToo ? 1 : 0; vbmi >= 0 && !::testing::Test::HasFatalFailure(); --vbmi) {
+#if VEMARO_HAVE_AVX2
+            Blend::avx512vbmi::allowed() = vbmi != 0;
+#endif
+            fn("level " + std::to_string(level) + (vbmi ? " with VBMI and VNNI" : ""));
+        }
+    }
+#if VEMARO_HAVE_AVX2
+    Blend::avx512vbmi::allowed() = true;
+#endif
+    simd::setLevelCap(simd::Level::Avx512);
+}
+
+// One row of bottom beneath top gives want, on every vector path.
 template <class Op, class P>
 void expectRowsAtEveryLevel(Op op, const std::vector<P>& bottom, const std::vector<P>& top,
                             const std::vector<P>& want) {
     std::vector<P> got;
-    for (int level = 0; level <= static_cast<int>(simd::supported()); ++level) {
-        simd::setLevelCap(static_cast<simd::Level>(level));
+    forEveryPath([&](const std::string& path) {
         got = top;
         Blend::blendRow(op, bottom.data(), got.data(), static_cast<A_long>(got.size()));
         for (std::size_t i = 0; i < got.size(); ++i)
-            if (std::memcmp(&got[i], &want[i], sizeof(P)) != 0) {
-                simd::setLevelCap(simd::Level::Avx512);
-                FAIL() << "level " << level << " bottom " << str(bottom[i]) << " top " << str(top[i]) << ": got "
-                       << str(got[i]) << ", want " << str(want[i]);
-            }
-    }
-    simd::setLevelCap(simd::Level::Avx512);
+            if (std::memcmp(&got[i], &want[i], sizeof(P)) != 0)
+                FAIL() << path << " bottom " << str(bottom[i]) << " top " << str(top[i]) << ": got " << str(got[i])
+                       << ", want " << str(want[i]);
+    });
 }
 
 // Dodge or burn rows, as mode says, against integer division at every width.
@@ -277,19 +298,20 @@ void expectDodgeOrBurnRows(BlendMode mode, const std::vector<P>& bottom, const s
 // Every vector width the processor has, and the portable one, on the same
 // random drawings and on frame-like ones.
 TEST(BlendRow, RowsEqualTheFormulasAtEveryModeDepthAndVectorWidth) {
-    const simd::Level widest = simd::supported();
-    for (int level = 0; level <= static_cast<int>(widest); ++level) {
-        simd::setLevelCap(static_cast<simd::Level>(level));
-        SCOPED_TRACE("vector level " + std::to_string(level));
-        ASSERT_EQ(static_cast<int>(simd::level()), level);
+    int level = 0;
+    forEveryPath([&](const std::string& path) {
+        SCOPED_TRACE(path);
+        ASSERT_EQ(path.rfind("level " + std::to_string(static_cast<int>(simd::level())), 0), 0u);
+        ASSERT_GE(static_cast<int>(simd::level()), level);
+        level = static_cast<int>(simd::level());
         for (bool runs : {false, true})
             for (int popup = 1; popup <= 15; ++popup) {
                 checkRows<PF_Pixel>(popup, runs);
                 checkRows<PF_Pixel16>(popup, runs);
                 checkRows<PF_PixelFloat>(popup, runs);
             }
-    }
-    simd::setLevelCap(simd::Level::Avx512);
+    });
+    EXPECT_EQ(level, static_cast<int>(simd::supported()));
 }
 
 // Where float arithmetic makes a NaN (infinity less infinity, infinity times
@@ -336,8 +358,7 @@ TEST(BlendRow, MadeNaNsAreTheQuietNaNOnEveryPath) {
 template <class P>
 void checkHandWorked(int popup, const P& bottom, const P& top, const P& want) {
     constexpr int kRow = 70;
-    for (int level = 0; level <= static_cast<int>(simd::supported()); ++level) {
-        simd::setLevelCap(static_cast<simd::Level>(level));
+    forEveryPath([&](const std::string& path) {
         std::vector<P> below(kRow, bottom), row(kRow, top), beneath(kRow, top);
         withBlendOp(popup, [&](auto op) {
             Blend::blendRow(op, below.data(), row.data(), kRow);
@@ -345,11 +366,10 @@ void checkHandWorked(int popup, const P& bottom, const P& top, const P& want) {
         });
         for (int i = 0; i < kRow; ++i) {
             ASSERT_EQ(std::memcmp(&row[i], &want, sizeof(P)), 0)
-                << "popup " << popup << " level " << level << ": got " << str(row[i]) << ", want " << str(want);
-            ASSERT_EQ(std::memcmp(&beneath[i], &want, sizeof(P)), 0) << "popup " << popup << " level " << level;
+                << "popup " << popup << " " << path << ": got " << str(row[i]) << ", want " << str(want);
+            ASSERT_EQ(std::memcmp(&beneath[i], &want, sizeof(P)), 0) << "popup " << popup << " " << path;
         }
-    }
-    simd::setLevelCap(simd::Level::Avx512);
+    });
 }
 
 template <class P>
