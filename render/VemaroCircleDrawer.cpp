@@ -283,7 +283,7 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
     // The alphas of columns [from, to) put in the row: stored where the row
     // is known clear, blended elsewhere.
     // A row's record as it was before the element: its hull, and with
-    // kOpaque its opaque span.
+    // kOpaque its opaque spans.
     using Hull = raster::KnownClear::Hull;
     using Rec = std::conditional_t<kOpaque, raster::KnownClear::Row, Hull>;
     auto hullOf = [](const Rec& h) VEMARO_INLINE_LAMBDA {
@@ -313,11 +313,16 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
     auto span = [&](P* out, A_long from, A_long to, Rec h) {
         if (!interiorVisible) return;
         auto written = [&](A_long a, A_long z) VEMARO_INLINE_LAMBDA {
-            if constexpr (kOpaque)
-                raster::KnownClear::split(
-                    a, z, h.opaque, [&](A_long c, A_long d) { runs::beneath(fill, op, interiorPx, out, c, d); },
-                    [](A_long, A_long) {});
-            else
+            if constexpr (kOpaque) {
+                // The gaps between the spans (sorted, apart) met by [a, z).
+                for (const raster::KnownClear::Hull& o : h.opaque) {
+                    if (o.hi <= a) continue;
+                    if (o.lo >= z) break;
+                    if (o.lo > a) runs::beneath(fill, op, interiorPx, out, a, o.lo);
+                    a = o.hi;
+                }
+                if (a < z) runs::beneath(fill, op, interiorPx, out, a, z);
+            } else
                 runs::beneath(fill, op, interiorPx, out, a, z);
         };
         raster::KnownClear::split(
