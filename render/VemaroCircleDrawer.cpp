@@ -283,7 +283,7 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
     // The alphas of columns [from, to) put in the row: stored where the row
     // is known clear, blended elsewhere.
     // A row's record as it was before the element: its hull, and with
-    // kOpaque its opaque span.
+    // kOpaque its opaque spans.
     using Hull = raster::KnownClear::Hull;
     using Rec = std::conditional_t<kOpaque, raster::KnownClear::Row, Hull>;
     auto hullOf = [](const Rec& h) VEMARO_INLINE_LAMBDA {
@@ -314,9 +314,8 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
         if (!interiorVisible) return;
         auto written = [&](A_long a, A_long z) VEMARO_INLINE_LAMBDA {
             if constexpr (kOpaque)
-                raster::KnownClear::split(
-                    a, z, h.opaque, [&](A_long c, A_long d) { runs::beneath(fill, op, interiorPx, out, c, d); },
-                    [](A_long, A_long) {});
+                raster::KnownClear::outside(
+                    h.opaque, a, z, [&](A_long c, A_long d) { runs::beneath(fill, op, interiorPx, out, c, d); });
             else
                 runs::beneath(fill, op, interiorPx, out, a, z);
         };

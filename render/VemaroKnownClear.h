@@ -6,12 +6,13 @@
 // hull over what it writes (more is harmless, less is wrong); a drawer given
 // no record (null) knows nothing clear and reads as always.
 //
-// Beside the hull, per row, one span of columns known to hold opaque pixels
-// (at 8 bits and in float, where normal mode keeps an opaque top): an element
-// drawn beneath them in such a mode leaves them, so it need neither read nor
-// write there. Only a drawer in such a mode keeps the span (keep()); every
-// other write forgets it where it meets the columns written (widen()), so a
-// drawer that knows nothing of the span stays correct by widening the hull.
+// Beside the hull, per row, a few spans of columns known to hold opaque
+// pixels (at 8 bits and in float, where normal mode keeps an opaque top): an
+// element drawn beneath them in such a mode leaves them, so it need neither
+// read nor write there. Several, since other elements' anti-aliased edges
+// split a row's opaque pixels into pieces. Only a drawer in such a mode keeps
+// the spans (keep()); every other write forgets those it meets (widen()), so
+// a drawer that knows nothing of the spans stays correct by widening the hull.
 #pragma once
 
 #include "AE_Effect.h"
@@ -26,15 +27,25 @@ public:
     struct Hull {
         A_long lo, hi;
     };
-    // A row's hull and known-opaque span.
+    // A row's columns known opaque: up to kMax spans, sorted, apart (spans
+    // that meet are joined).
+    struct Spans {
+        static constexpr int kMax = 4;
+        Hull span[kMax];
+        int count;
+        const Hull* begin() const { return span; }
+        const Hull* end() const { return span + count; }
+    };
+    // A row's hull and known-opaque spans.
     struct Row {
-        Hull hull, opaque;
+        Hull hull;
+        Spans opaque;
     };
     // Rows [top, bottom) all just cleared; other rows are not known.
     void reset(A_long top, A_long bottom) {
         top_ = top;
         bottom_ = bottom > top ? bottom : top;
-        rows_.assign(static_cast<std::size_t>(bottom_ - top_), Row{kEmpty, kEmpty});
+        rows_.assign(static_cast<std::size_t>(bottom_ - top_), Row{kEmpty, Spans{{}, 0}});
     }
     // Row r's hull; everything for a row the record does not hold.
     Hull hull(A_long r) const {
@@ -43,8 +54,8 @@ public:
     }
     // Row r's columns known opaque, within its hull; none for a row the
     // record does not hold.
-    Hull opaque(A_long r) const {
-        if (r < top_ || r >= bottom_) return kEmpty;
+    Spans opaque(A_long r) const {
+        if (r < top_ || r >= bottom_) return Spans{{}, 0};
         return rows_[static_cast<std::size_t>(r - top_)].opaque;
     }
     // Columns [from, to) of row r may hold something now, opaque or not.
@@ -62,12 +73,12 @@ public:
     // and [a, z) within them given an opaque pixel (a == z: none). Returns
     // the row as it was before.
     Row keep(A_long r, A_long from, A_long to, A_long a, A_long z) {
-        if (r < top_ || r >= bottom_) return Row{kAll, kEmpty};
+        if (r < top_ || r >= bottom_) return Row{kAll, Spans{{}, 0}};
         Row& row = rows_[static_cast<std::size_t>(r - top_)];
         const Row before = row;
         if (a < z) {
             // A column of [a, z) is opaque now if it was clear (beside the
-            // hull) or already opaque; a part of either is kept.
+            // hull) or already opaque: the clear parts join the spans.
             take(row.opaque, a, before.hull.lo < z ? before.hull.lo : z);
             take(row.opaque, before.hull.hi > a ? before.hull.hi : a, z);
         }
@@ -106,6 +117,18 @@ public:
         if (z < to) clear(z, to);
     }
 
+    // f(a, b) for each run of [from, to) outside the spans o, left to right.
+    template <class F>
+    static void outside(const Spans& o, A_long from, A_long to, F f) {
+        for (const Hull& s : o) {
+            if (s.hi <= from) continue;
+            if (s.lo >= to) break;
+            if (s.lo > from) f(from, s.lo);
+            from = s.hi;
+        }
+        if (from < to) f(from, to);
+    }
+
     // No column written yet; every column.
     static constexpr Hull kEmpty{std::numeric_limits<A_long>::max(), std::numeric_limits<A_long>::min()};
     static constexpr Hull kAll{std::numeric_limits<A_long>::min(), std::numeric_limits<A_long>::max()};
@@ -118,7 +141,11 @@ private:
     }
     static void widenRow(Row& row, A_long from, A_long to) {
         grow(row.hull, from, to);
-        if (row.opaque.lo < to && row.opaque.hi > from) row.opaque = kEmpty;
+        Spans& o = row.opaque;
+        int n = 0;
+        for (int i = 0; i < o.count; ++i)
+            if (o.span[i].lo >= to || o.span[i].hi <= from) o.span[n++] = o.span[i];
+        o.count = n;
     }
     // f(row, left, right) for each held row of the rectangle, the bounds
     // checked once.
@@ -131,18 +158,34 @@ private:
         Row* row = rows_.data() + (top - top_);
         for (Row* end = row + (bottom - top); row < end; ++row) f(*row, rect.left, rect.right);
     }
-    // o becomes a span of columns of o or [lo, hi): the two joined where
-    // they meet, else the longer.
-    static void take(Hull& o, A_long lo, A_long hi) {
+    // [lo, hi) joins the spans of o, merged with those it meets; of more
+    // than kMax spans the shortest (the first of equals) is dropped.
+    static void take(Spans& o, A_long lo, A_long hi) {
         if (lo >= hi) return;
-        if (o.lo >= o.hi) {
-            o = Hull{lo, hi};
-        } else if (lo <= o.hi && hi >= o.lo) {
-            if (lo < o.lo) o.lo = lo;
-            if (hi > o.hi) o.hi = hi;
-        } else if (hi - lo > o.hi - o.lo) {
-            o = Hull{lo, hi};
+        Hull t[Spans::kMax + 1];
+        int n = 0;
+        bool placed = false;
+        for (const Hull& s : o) {
+            if (s.hi < lo) {
+                t[n++] = s;
+            } else if (s.lo > hi) {
+                if (!placed) t[n++] = Hull{lo, hi}, placed = true;
+                t[n++] = s;
+            } else {
+                if (s.lo < lo) lo = s.lo;
+                if (s.hi > hi) hi = s.hi;
+            }
         }
+        if (!placed) t[n++] = Hull{lo, hi};
+        int drop = n;
+        if (n > Spans::kMax) {
+            drop = 0;
+            for (int i = 1; i < n; ++i)
+                if (t[i].hi - t[i].lo < t[drop].hi - t[drop].lo) drop = i;
+        }
+        o.count = 0;
+        for (int i = 0; i < n; ++i)
+            if (i != drop) o.span[o.count++] = t[i];
     }
 
     A_long top_ = 0, bottom_ = 0;

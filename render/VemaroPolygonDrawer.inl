@@ -694,7 +694,8 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
     // The row's known-clear hull: the pixels outside it are told so. With
     // use.skip, its known-opaque columns: the interior runs leave them.
     using Hull = raster::KnownClear::Hull;
-    Hull hull = raster::KnownClear::kAll, opaque = raster::KnownClear::kEmpty;
+    Hull hull = raster::KnownClear::kAll;
+    raster::KnownClear::Spans opaque{{}, 0};
     auto put = [&](P* out, A_long c, double d, double d2, double px, double py) VEMARO_INLINE_LAMBDA {
         f(out[c], d, d2, px, py, c < hull.lo || c >= hull.hi);
     };
@@ -702,9 +703,8 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
         raster::KnownClear::split(
             from, to, hull, [&](A_long a, A_long z) { fillSpan(out, a, z, true); },
             [&](A_long a, A_long z) {
-                raster::KnownClear::split(
-                    a, z, opaque, [&](A_long c0, A_long c1) { fillSpan(out, c0, c1, false); },
-                    [](A_long, A_long) {});
+                raster::KnownClear::outside(opaque, a, z,
+                                            [&](A_long c0, A_long c1) { fillSpan(out, c0, c1, false); });
             });
     };
     const bool rowRecord = raster::KnownClear::byRow(dr.known, dr.region, b, use.skip);
@@ -898,7 +898,7 @@ void forEachPixel(const PolygonDrawer& dr, const Frame& g, const Runs& runs, con
                             pixels(out, py, p0, p1, hints[piece]);
                         }
                     };
-                    raster::KnownClear::split(c0, c1, opaque, unknown, [](A_long, A_long) {});
+                    raster::KnownClear::outside(opaque, c0, c1, unknown);
                     ++piece;
                 }
                 if (o[oi + 1] > g1) break;

@@ -74,19 +74,19 @@ inline int untrueRows(const hostsim::World& w, const raster::KnownClear& known) 
     return rows;
 }
 
-// Rows [0, height) with a column of the record's opaque span whose pixel is
+// Rows [0, height) with a column of the record's opaque spans whose pixel is
 // not of full alpha.
 inline int untrueOpaqueRows(const hostsim::World& w, const raster::KnownClear& known) {
     using hostsim::Depth;
     int rows = 0;
     for (int y = 0; y < w.height(); ++y) {
-        const raster::KnownClear::Hull o = known.opaque(y);
         bool opaque = true;
-        for (A_long x = o.lo < 0 ? 0 : o.lo; x < o.hi && x < w.width() && opaque; ++x) {
-            if (w.depth() == Depth::Bits8) opaque = w.at<PF_Pixel>(x, y).alpha == 255;
-            if (w.depth() == Depth::Bits16) opaque = w.at<PF_Pixel16>(x, y).alpha == 32768;
-            if (w.depth() == Depth::Float) opaque = w.at<PF_PixelFloat>(x, y).alpha == 1.0f;
-        }
+        for (const raster::KnownClear::Hull& o : known.opaque(y))
+            for (A_long x = o.lo < 0 ? 0 : o.lo; x < o.hi && x < w.width() && opaque; ++x) {
+                if (w.depth() == Depth::Bits8) opaque = w.at<PF_Pixel>(x, y).alpha == 255;
+                if (w.depth() == Depth::Bits16) opaque = w.at<PF_Pixel16>(x, y).alpha == 32768;
+                if (w.depth() == Depth::Float) opaque = w.at<PF_PixelFloat>(x, y).alpha == 1.0f;
+            }
         rows += opaque ? 0 : 1;
     }
     return rows;
@@ -95,7 +95,7 @@ inline int untrueOpaqueRows(const hostsim::World& w, const raster::KnownClear& k
 // Rows whose record calls some column opaque.
 inline int opaqueRows(const hostsim::World& w, const raster::KnownClear& known) {
     int rows = 0;
-    for (int y = 0; y < w.height(); ++y) rows += known.opaque(y).lo < known.opaque(y).hi ? 1 : 0;
+    for (int y = 0; y < w.height(); ++y) rows += known.opaque(y).count > 0 ? 1 : 0;
     return rows;
 }
 

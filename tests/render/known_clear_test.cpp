@@ -7,6 +7,7 @@
 #include "VemaroKnownClear.h"
 
 #include <memory>
+#include <string>
 #include <vector>
 
 using hostsim::Depth;
@@ -124,13 +125,26 @@ TEST_F(KnownClearFrames, AnOutputTheDrawingDidNotClearIsBlendedBeneath) {
 // ------------------------------------------------------------ the record itself
 namespace {
 using raster::KnownClear;
+using Spans = std::vector<KnownClear::Hull>;
 constexpr KnownClear::Hull kNone = KnownClear::kEmpty;
 bool same(KnownClear::Hull a, KnownClear::Hull b) { return a.lo == b.lo && a.hi == b.hi; }
+bool same(const KnownClear::Spans& a, const Spans& b) {
+    if (a.count != static_cast<int>(b.size())) return false;
+    for (int i = 0; i < a.count; ++i)
+        if (!same(a.span[i], b[static_cast<std::size_t>(i)])) return false;
+    return true;
+}
+std::string text(const KnownClear::Spans& o) {
+    std::string t;
+    for (const KnownClear::Hull& h : o) t += " [" + std::to_string(h.lo) + ", " + std::to_string(h.hi) + ")";
+    return t.empty() ? " none" : t;
+}
 }  // namespace
 
 // A run given an opaque pixel is known opaque where it was clear (beside the
-// hull) or known opaque already; one span is kept, the parts that meet joined,
-// else the longest. Each case worked out by hand from that rule.
+// hull) or known opaque already; the spans are kept sorted, those that meet
+// joined, and of more than four the shortest dropped. Each case worked out by
+// hand from that rule.
 TEST(KnownOpaqueSpan, AnOpaqueRunIsKnownOpaqueWhereItWasClearOrOpaque) {
     struct Step {
         A_long from, to, a, z;
@@ -138,80 +152,108 @@ TEST(KnownOpaqueSpan, AnOpaqueRunIsKnownOpaqueWhereItWasClearOrOpaque) {
     struct Case {
         const char* what;
         std::vector<Step> steps;
-        KnownClear::Hull hull, opaque;
+        KnownClear::Hull hull;
+        Spans opaque;
     };
     const Case cases[] = {
-        {"a clear row", {{10, 50, 14, 46}}, {10, 50}, {14, 46}},
-        {"no opaque run", {{10, 50, 0, 0}}, {10, 50}, kNone},
-        {"over its own edge: only the clear part", {{10, 50, 14, 46}, {40, 90, 44, 86}}, {10, 90}, {50, 86}},
-        {"the longer of two parts apart", {{40, 60, 42, 58}, {0, 100, 2, 98}}, {0, 100}, {2, 40}},
-        {"opaque run meeting the span joins it", {{10, 50, 10, 50}, {40, 90, 40, 90}}, {10, 90}, {10, 90}},
-        {"a run within the span leaves it", {{10, 50, 10, 50}, {20, 30, 20, 30}}, {10, 50}, {10, 50}},
-        {"clear on both sides, span in between", {{40, 60, 40, 60}, {0, 100, 0, 100}}, {0, 100}, {0, 100}},
-        {"the span kept when longer than a part apart",
+        {"a clear row", {{10, 50, 14, 46}}, {10, 50}, {{14, 46}}},
+        {"no opaque run", {{10, 50, 0, 0}}, {10, 50}, {}},
+        {"over its own edge: only the clear part",
+         {{10, 50, 14, 46}, {40, 90, 44, 86}},
+         {10, 90},
+         {{14, 46}, {50, 86}}},
+        {"both parts apart kept", {{40, 60, 42, 58}, {0, 100, 2, 98}}, {0, 100}, {{2, 40}, {42, 58}, {60, 98}}},
+        {"opaque run meeting the span joins it", {{10, 50, 10, 50}, {40, 90, 40, 90}}, {10, 90}, {{10, 90}}},
+        {"a run within the span leaves it", {{10, 50, 10, 50}, {20, 30, 20, 30}}, {10, 50}, {{10, 50}}},
+        {"clear on both sides, span in between", {{40, 60, 40, 60}, {0, 100, 0, 100}}, {0, 100}, {{0, 100}}},
+        {"a part apart kept beside the span",
          {{0, 60, 0, 60}, {55, 70, 58, 70}, {75, 90, 75, 90}},
          {0, 90},
-         {0, 70}},
+         {{0, 70}, {75, 90}}},
+        {"a part before the spans goes first",
+         {{50, 60, 50, 60}, {70, 80, 70, 80}, {10, 20, 10, 20}},
+         {10, 80},
+         {{10, 20}, {50, 60}, {70, 80}}},
+        {"of five the shortest dropped",
+         {{0, 10, 0, 10}, {20, 25, 20, 25}, {30, 42, 30, 42}, {50, 58, 50, 58}, {60, 80, 60, 80}},
+         {0, 80},
+         {{0, 10}, {30, 42}, {50, 58}, {60, 80}}},
+        {"a new part shorter than four spans not kept",
+         {{0, 10, 0, 10}, {20, 30, 20, 30}, {40, 50, 40, 50}, {60, 70, 60, 70}, {80, 82, 80, 82}},
+         {0, 82},
+         {{0, 10}, {20, 30}, {40, 50}, {60, 70}}},
+        {"of equals the first dropped",
+         {{0, 10, 0, 10}, {20, 30, 20, 30}, {40, 50, 40, 50}, {60, 70, 60, 70}, {80, 90, 80, 90}},
+         {0, 90},
+         {{20, 30}, {40, 50}, {60, 70}, {80, 90}}},
     };
     for (const Case& c : cases) {
         KnownClear k;
         k.reset(0, 4);
         for (const Step& s : c.steps) k.keep(2, s.from, s.to, s.a, s.z);
         EXPECT_TRUE(same(k.hull(2), c.hull)) << c.what << ": hull " << k.hull(2).lo << ", " << k.hull(2).hi;
-        EXPECT_TRUE(same(k.opaque(2), c.opaque)) << c.what << ": opaque " << k.opaque(2).lo << ", " << k.opaque(2).hi;
+        EXPECT_TRUE(same(k.opaque(2), c.opaque)) << c.what << ": opaque" << text(k.opaque(2));
         // The other rows untouched.
-        EXPECT_TRUE(same(k.hull(1), kNone) && same(k.opaque(1), kNone)) << c.what;
+        EXPECT_TRUE(same(k.hull(1), kNone) && same(k.opaque(1), {})) << c.what;
     }
 }
 
-// Every write that does not keep the span forgets it where it meets it: a
-// row, a rectangle, a narrow element's band; keep() of a band leaves it.
-// Outside the record nothing is known opaque, everything possibly written.
+// Every write that does not keep the spans forgets those it meets: a row, a
+// rectangle, a narrow element's band; keep() of a band leaves them. Outside
+// the record nothing is known opaque, everything possibly written.
 TEST(KnownOpaqueSpan, OtherWritesForgetItAndResetClearsIt) {
     struct Case {
         const char* what;
         void (*write)(KnownClear&);
-        KnownClear::Hull opaque;
+        Spans opaque;
     };
+    const Spans all{{20, 50}, {60, 70}, {80, 95}};
     const Case cases[] = {
-        {"a row over part of it", [](KnownClear& k) { k.widen(2, 30, 31); }, kNone},
-        {"a row beside it", [](KnownClear& k) { k.widen(2, 50, 60); }, {20, 50}},
-        {"a row just before it", [](KnownClear& k) { k.widen(2, 0, 20); }, {20, 50}},
-        {"nothing written", [](KnownClear& k) { k.widen(2, 30, 30); }, {20, 50}},
+        {"a row over part of the first", [](KnownClear& k) { k.widen(2, 30, 31); }, {{60, 70}, {80, 95}}},
+        {"a row over part of the middle one", [](KnownClear& k) { k.widen(2, 69, 70); }, {{20, 50}, {80, 95}}},
+        {"a row over the last", [](KnownClear& k) { k.widen(2, 80, 200); }, {{20, 50}, {60, 70}}},
+        {"a row over two", [](KnownClear& k) { k.widen(2, 49, 61); }, {{80, 95}}},
+        {"a row over all", [](KnownClear& k) { k.widen(2, 0, 81); }, {}},
+        {"a row between them", [](KnownClear& k) { k.widen(2, 50, 60); }, all},
+        {"a row just before them", [](KnownClear& k) { k.widen(2, 0, 20); }, all},
+        {"nothing written", [](KnownClear& k) { k.widen(2, 30, 30); }, all},
         {"a rectangle",
          [](KnownClear& k) {
              k.widen(PF_LRect{0, 1, 21, 3});
          },
-         kNone},
+         {{60, 70}, {80, 95}}},
         {"a rectangle over other rows",
          [](KnownClear& k) {
              k.widen(PF_LRect{0, 3, 100, 4});
          },
-         {20, 50}},
+         all},
         {"a narrow band",
          [](KnownClear& k) {
-             KnownClear::byRow(&k, {25, 0, 35, 4}, {25, 2, 35, 3});
+             KnownClear::byRow(&k, {55, 0, 65, 4}, {55, 2, 65, 3});
          },
-         kNone},
-        {"a narrow band that keeps it",
+         {{20, 50}, {80, 95}}},
+        {"a narrow band that keeps them",
          [](KnownClear& k) {
              KnownClear::byRow(&k, {25, 0, 35, 4}, {25, 2, 35, 3}, true);
          },
-         {20, 50}},
-        {"an element that keeps it", [](KnownClear& k) { k.keep(2, 25, 35, 0, 0); }, {20, 50}},
-        {"the reset", [](KnownClear& k) { k.reset(0, 4); }, kNone},
+         all},
+        {"an element that keeps them", [](KnownClear& k) { k.keep(2, 25, 35, 0, 0); }, all},
+        {"the reset", [](KnownClear& k) { k.reset(0, 4); }, {}},
     };
     for (const Case& c : cases) {
         KnownClear k;
         k.reset(0, 4);
         k.keep(2, 20, 50, 20, 50);
+        k.keep(2, 60, 70, 60, 70);
+        k.keep(2, 80, 95, 80, 95);
+        ASSERT_TRUE(same(k.opaque(2), all)) << text(k.opaque(2));
         c.write(k);
-        EXPECT_TRUE(same(k.opaque(2), c.opaque)) << c.what << ": " << k.opaque(2).lo << ", " << k.opaque(2).hi;
+        EXPECT_TRUE(same(k.opaque(2), c.opaque)) << c.what << ":" << text(k.opaque(2));
     }
     KnownClear k;
     k.reset(0, 4);
     const KnownClear::Row outside = k.keep(4, 0, 10, 0, 10);
-    EXPECT_TRUE(same(outside.hull, KnownClear::kAll) && same(outside.opaque, kNone));
-    EXPECT_TRUE(same(k.opaque(4), kNone) && same(k.opaque(-1), kNone));
+    EXPECT_TRUE(same(outside.hull, KnownClear::kAll) && same(outside.opaque, {}));
+    EXPECT_TRUE(same(k.opaque(4), {}) && same(k.opaque(-1), {}));
     EXPECT_TRUE(same(k.hull(4), KnownClear::kAll));
 }
