@@ -729,17 +729,23 @@ TEST_F(LineTest, KnownClearColumnsGiveTheBytesOfTheReadingDrawing) {
                 ASSERT_EQ(iterateGeneric(&in, *suites, &d, threads), PF_Err_NONE);
             }
         };
+        // One draw of `next` a statement: the order of a call's arguments
+        // is the compiler's.
         if (k % 3 == 0) {
-            CircleDrawer::Pattern p = circle(next() * W, next() * H, 40 + next() * 80);
+            // Wholly within the columns and wider than the record's row
+            // threshold, so that the first keeps opaque columns.
+            const double x = 60 + next() * (W - 120), y = next() * H;
+            CircleDrawer::Pattern p = circle(x, y, 50 + next() * 90);
             ASSERT_EQ(drawCircle(&in, *suites, plain, p), PF_Err_NONE);
             CircleDrawer d(&in, *suites, 0, told.get(), depth, p);
             drawTold(d);
             return;
         }
         const int mode = 1 + k % 3;
-        LineDrawer::Pattern p = line(next() * (W + 40) - 20, next() * (H + 40) - 20, 1 + next() * 150,
-                                     k % 4 == 0 ? next() * 2 : next() * 45, k % 5 == 0 ? 0.0 : next() * 6.3, mode,
-                                     mode == 1 ? 0.0 : next() * 8, k % 2 == 0 ? 1.0 : 0.2 + 0.8 * next());
+        const double x = next() * (W + 40) - 20, y = next() * (H + 40) - 20, length = 1 + next() * 150;
+        const double thickness = k % 4 == 0 ? next() * 2 : next() * 45, phase = k % 5 == 0 ? 0.0 : next() * 6.3;
+        const double stroke = mode == 1 ? 0.0 : next() * 8, opacity = k % 2 == 0 ? 1.0 : 0.2 + 0.8 * next();
+        LineDrawer::Pattern p = line(x, y, length, thickness, phase, mode, stroke, opacity);
         p.fill = {k % 5 == 1 ? 0.6f : 1.0f, static_cast<float>(next()), static_cast<float>(next()),
                   static_cast<float>(next())};
         p.blendMode = k % 4 == 1 ? 1 + static_cast<int>(next() * 15) : 1;
