@@ -616,6 +616,11 @@ constexpr int kMaxHeldFrames = 16;
 // thread, so that uneven strips even out over the threads.
 constexpr A_long kMinStripRows = 16;
 constexpr A_long kStripsPerThread = 4;
+// A batch of fewer draws is set up on the render thread, as one chunk: its
+// set-up (tens of microseconds) costs less than a launch that wakes the
+// host's threads, which a frame of few large elements (the default scene)
+// would otherwise pay on top of the strips' launch.
+constexpr std::size_t kSetUpAlone = 256;
 // Every band asks for the host's abort at least this often.
 constexpr auto kAbortEvery = std::chrono::milliseconds(2);
 
@@ -1128,11 +1133,15 @@ PF_Err ShapeDrawer::launch(bool last) {
     const A_long height = output->height;
     A_long strips = std::min<A_long>(height / kMinStripRows, A_long{threadCount} * kStripsPerThread);
     if (strips < 1) strips = 1;
-    b.layOut(height, strips,
-             size > 0 ? std::min<std::size_t>(std::size_t(threadCount) * 4, (size + 63) / 64) : std::size_t{0});
+    std::size_t chunks = 0;
+    if (size >= kSetUpAlone)
+        chunks = std::min<std::size_t>(std::size_t(threadCount) * 4, (size + 63) / 64);
+    else if (size > 0)
+        chunks = 1;
+    b.layOut(height, strips, chunks);
     if (!err && size > 0) {
         SetUp setUp{this, size};
-        err = iterateGeneric(in_data, *suites, &setUp, static_cast<int>(b.chunks));
+        err = iterateGeneric(in_data, *suites, &setUp, static_cast<int>(chunks));
     }
     // A draw that failed its set-up ends the drawing: the draws before it
     // are still made, as drawing each element in turn would have.

@@ -129,9 +129,9 @@ protected:
         }
         record.blendingMode = 1;
     }
-    std::vector<ShapeDrawer::Pattern> elements(int width, int height) {
+    std::vector<ShapeDrawer::Pattern> elements(int width, int height, int count = 120) {
         std::vector<ShapeDrawer::Pattern> list;
-        for (int n = 0; n < 120; ++n) {
+        for (int n = 0; n < count; ++n) {
             ShapeDrawer::Pattern e =
                 element((n * 37 % (width + 40)) - 20 + 0.3 * n, (n * 53 % (height + 40)) - 20, n % 5, n, n / 3);
             e.opacity = 0.4 + 0.005 * n;
@@ -189,6 +189,47 @@ TEST_F(FrameBands, FrameIsTheSameForEveryThreadCount) {
                     << "depth " << bpc << ", height " << height << ", " << threads << " threads";
                 EXPECT_TRUE(w.paddingUntouched());
             }
+        }
+    }
+}
+
+// A short batch is set up on the render thread, a long one over the host's
+// threads in chunks; the frame must not tell which. Counts on both sides of
+// the 256 draws where that changes, against each element drawn on its own in
+// the drawing order; and the host launches each drawing makes: the strips',
+// and the set-up's only for a long batch.
+TEST_F(FrameBands, SetUpAloneOrInChunksDrawsTheSame) {
+    const Depth depth = Depth::Bits8;
+    hostsim::World source(12, 9, depth);
+    paint<PF_Pixel>(source);
+    struct Case {
+        int count;
+        int launches;
+    };
+    const Case cases[] = {{1, 1}, {120, 1}, {255, 1}, {256, 2}, {257, 2}, {700, 2}};
+    for (const Case& c : cases) {
+        neutral();
+        kinds(source);
+        const std::vector<ShapeDrawer::Pattern> list = elements(140, 120, c.count);
+        setThreads(1);
+        World reference(140, 120, depth);
+        for (std::size_t k = list.size(); k-- > 0;) {
+            ShapeDrawer one(0, &in, *suites, nullptr, nullptr, reference.get(), 0, record, animator, 0);
+            one.patterns = {list[k]};
+            ASSERT_EQ(one.draw(), PF_Err_NONE);
+        }
+        for (int threads : {1, 8}) {
+            setThreads(threads);
+            World w(140, 120, depth);
+            w.fill(PF_Pixel{255, 9, 9, 9});  // cleared by the drawing
+            ShapeDrawer d(0, &in, *suites, nullptr, nullptr, w.get(), 0, record, animator, 0);
+            d.patterns = list;
+            d.frameWork = {true, nullptr, false, false};
+            const int before = host.get<hostsim::Iterate>().launches.load();
+            ASSERT_EQ(d.draw(), PF_Err_NONE);
+            EXPECT_EQ(host.get<hostsim::Iterate>().launches.load() - before, c.launches)
+                << c.count << " draws, " << threads << " threads";
+            EXPECT_TRUE(sameWorld(w, reference)) << c.count << " draws, " << threads << " threads";
         }
     }
 }
