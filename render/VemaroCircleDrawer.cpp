@@ -422,6 +422,9 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
             A_long n = 0;
         };
         Waiting w;
+        // Without a record no pixel is known clear: narrow elements, whose
+        // edges are most of their pixels, skip the test.
+        const bool anyClear = kOpaque || rowRecord;
         auto flush = [&] {
             if (w.n == 0) return;
             kernels.circleFillRows(edgeRule, w.sq, w.rowSq, w.n, w.alpha);
@@ -430,7 +433,7 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
             for (A_long k = 0; k < w.n; ++k) {
                 if (w.alpha[k] == 0.0f) continue;
                 px.alpha = static_cast<Chan>(w.alpha[k]);
-                if (w.clear[k])
+                if (anyClear && w.clear[k])
                     *w.at[k] = px;
                 else
                     runs::blendPixel(op, px, *w.at[k]);
@@ -443,7 +446,7 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
                 w.sq[w.n] = sq[c];
                 w.rowSq[w.n] = ady2;
                 w.at[w.n] = out + c;
-                w.clear[w.n] = c < h.lo || c >= h.hi;
+                if (anyClear) w.clear[w.n] = c < h.lo || c >= h.hi;
             }
         };
         eachRowAhead<P>(world, b, columnsOf, [&](A_long r, const Row& g) VEMARO_INLINE_LAMBDA {
