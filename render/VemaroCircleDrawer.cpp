@@ -222,6 +222,7 @@ static VEMARO_INLINE void trimToBound(const double* sq, double dy2, double bound
 template <class P, class ColumnsOf, class Draw>
 static VEMARO_INLINE void eachRowAhead(const PF_LayerDef* world, const PF_LRect& b, ColumnsOf columnsOf, Draw draw) {
     constexpr A_long kAhead = 16;
+    static_assert((kAhead & (kAhead - 1)) == 0, "kAhead is a power of two");
     using Columns = decltype(columnsOf(A_long{}));
     const bool tall = b.bottom - b.top > kAhead;
     Columns ahead[kAhead];
@@ -229,14 +230,14 @@ static VEMARO_INLINE void eachRowAhead(const PF_LayerDef* world, const PF_LRect&
         if (r >= b.bottom) return;
         const Columns c = columnsOf(r);
         if (c.from < c.to) raster::prefetchSpan<P, 8>(world, r, b, c.from, c.to);
-        ahead[(r - b.top) % kAhead] = c;
+        ahead[(r - b.top) & (kAhead - 1)] = c;
     };
     if (tall)
         for (A_long r = b.top; r < b.top + kAhead; ++r) find(r);
     for (A_long r = b.top; r < b.bottom; ++r) {
         Columns c;
         if (tall) {
-            c = ahead[(r - b.top) % kAhead];
+            c = ahead[(r - b.top) & (kAhead - 1)];
             find(r + kAhead);
         } else {
             c = columnsOf(r);
@@ -292,10 +293,9 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
         else
             return h;
     };
-    auto put = [&](const float* alpha, P* out, A_long from, A_long to, Rec h) {
+    auto put = [&](const float* alpha, P* out, A_long from, A_long to, Hull h) {
         raster::KnownClear::split(
-            from, to, hullOf(h),
-            [&](A_long a, A_long z) { spans::storeAlphas(fillPx, alpha + (a - from), out + a, z - a); },
+            from, to, h, [&](A_long a, A_long z) { spans::storeAlphas(fillPx, alpha + (a - from), out + a, z - a); },
             [&](A_long a, A_long z) { spans::blendAlphas(op, fillPx, alpha + (a - from), out + a, z - a); });
     };
     auto exact = [&](P* out, A_long from, A_long to, double ady2, bool rowInHole, Rec h) {
@@ -303,7 +303,7 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
         for (A_long c = from; c < to; c += spans::kChunk) {
             const A_long n = to - c < spans::kChunk ? to - c : spans::kChunk;
             spans::kernelsFor(kernels, n).circleFill(edgeRule, sq + c, dist + c, n, ady2, rowInHole, alpha);
-            put(alpha, out, c, c + n, h);
+            put(alpha, out, c, c + n, hullOf(h));
         }
     };
     // Transparent and (normal mode) opaque output pixels need no arithmetic;
@@ -370,7 +370,7 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
         kernels.circleFill(edgeRule, sqs, dists, n, ady2, rowInHole, alpha);
         k = 0;
         for (int i = 0; i < 3; ++i) {
-            put(alpha + k, out, edge[i].from, edge[i].to, h);
+            put(alpha + k, out, edge[i].from, edge[i].to, hullOf(h));
             k += edge[i].to - edge[i].from;
             if (i < 2) span(out, inner[i].from, inner[i].to, h);
         }
@@ -383,12 +383,13 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
     // too): a = z = to.
     struct Row {
         A_long from, a, z, to;
+        double ady2;
     };
     auto columnsOf = [&](A_long r) VEMARO_INLINE_LAMBDA {
         const double ady = std::fabs(p.y - r);
         const double ady2 = ady * ady;
-        Row g{0, 0, 0, 0};
-        if (!columnsWithin(p.x, fb.bound - ady2, b, g.from, g.to)) return Row{0, 0, 0, 0};
+        Row g{0, 0, 0, 0, ady2};
+        if (!columnsWithin(p.x, fb.bound - ady2, b, g.from, g.to)) return Row{0, 0, 0, 0, ady2};
         trimToBound(sq, ady2, fb.bound, g.from, g.to);
         g.a = g.z = g.to;
         const double hi = fb.insideOuter2 - ady2;
@@ -404,44 +405,64 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
     };
 
     // A disc without a hole, the common element, has in each row one
-    // interior run between two edge runs: the edges of many rows wait for
-    // one kernel call, and each row is then written whole, left to right.
+    // interior run between two edge runs, short in most rows. The interior
+    // is written at once. The edge pixels of many rows wait, each with its
+    // place and whether it is known clear, for one kernel call, and are then
+    // written in one loop: the rows' own set-up for their few edge pixels
+    // cost more than the pixels. A row's interior is thus done before its
+    // edges: its vector loads never meet edge pixels just stored, which
+    // would wait for those stores to complete.
     if (!(fb.innerSafe > 0.0) && !(fb.insideInner2 > 0.0)) {
+        constexpr A_long kColumns = 256;
         struct Waiting {
-            P* out;
-            Row g;
-            Rec h;
+            double sq[kColumns], rowSq[kColumns];
+            P* at[kColumns];
+            bool clear[kColumns];
+            float alpha[kColumns + spans::kPad];
+            A_long n = 0;
         };
-        EdgeBatch<Waiting, 16, 256> batch;
+        Waiting w;
+        // Without a record no pixel is known clear: narrow elements, whose
+        // edges are most of their pixels, skip the test.
+        const bool anyClear = kOpaque || rowRecord;
         auto flush = [&] {
-            batch.alphas(kernels, edgeRule);
-            const float* alpha = batch.alpha;
-            for (int w = 0; w < batch.rows; ++w) {
-                const Waiting& x = batch.waiting[w];
-                put(alpha, x.out, x.g.from, x.g.a, x.h);
-                alpha += x.g.a - x.g.from;
-                span(x.out, x.g.a, x.g.z, x.h);
-                put(alpha, x.out, x.g.z, x.g.to, x.h);
-                alpha += x.g.to - x.g.z;
+            if (w.n == 0) return;
+            kernels.circleFillRows(edgeRule, w.sq, w.rowSq, w.n, w.alpha);
+            using Chan = typename D::Chan;
+            P px = fillPx;
+            for (A_long k = 0; k < w.n; ++k) {
+                if (w.alpha[k] == 0.0f) continue;
+                px.alpha = static_cast<Chan>(w.alpha[k]);
+                if (anyClear && w.clear[k])
+                    *w.at[k] = px;
+                else
+                    runs::blendPixel(op, px, *w.at[k]);
             }
-            batch.clear();
+            w.n = 0;
+        };
+        // Columns [from, to) of a row, its hull h, join the waiting pixels.
+        auto wait = [&](P* out, A_long from, A_long to, double ady2, Hull h) VEMARO_INLINE_LAMBDA {
+            for (A_long c = from; c < to; ++c, ++w.n) {
+                w.sq[w.n] = sq[c];
+                w.rowSq[w.n] = ady2;
+                w.at[w.n] = out + c;
+                if (anyClear) w.clear[w.n] = c < h.lo || c >= h.hi;
+            }
         };
         eachRowAhead<P>(world, b, columnsOf, [&](A_long r, const Row& g) VEMARO_INLINE_LAMBDA {
-            const double ady = std::fabs(p.y - r);
-            const double ady2 = ady * ady;
+            const double ady2 = g.ady2;
             P* out = raster::row<P>(world, r);
             const Rec h = record(r, g.from, g.to, g.a, g.z);
+            span(out, g.a, g.z, h);
             const A_long n = (g.a - g.from) + (g.to - g.z);
-            if (!batch.fits(n)) flush();
-            if (!batch.fits(n)) {
+            if (w.n + n > kColumns) flush();
+            if (n > kColumns) {
                 exact(out, g.from, g.a, ady2, false, h);
-                span(out, g.a, g.z, h);
                 exact(out, g.z, g.to, ady2, false, h);
                 return;
             }
-            batch.waiting[batch.rows++] = Waiting{out, g, h};
-            batch.add(sq, g.from, g.a, ady2);
-            batch.add(sq, g.z, g.to, ady2);
+            wait(out, g.from, g.a, ady2, hullOf(h));
+            wait(out, g.z, g.to, ady2, hullOf(h));
         });
         flush();
         return;
@@ -462,7 +483,7 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
         for (int w = 0; w < batch.rows; ++w) {
             const Waiting& x = batch.waiting[w];
             for (int i = 0; i < 3; ++i) {
-                put(batch.alpha + k, x.out, x.edge[i].from, x.edge[i].to, x.h);
+                put(batch.alpha + k, x.out, x.edge[i].from, x.edge[i].to, hullOf(x.h));
                 k += x.edge[i].to - x.edge[i].from;
                 if (i < 2) span(x.out, x.inner[i].from, x.inner[i].to, x.h);
             }

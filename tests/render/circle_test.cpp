@@ -511,6 +511,61 @@ TEST_F(CircleTest, DiscEdgesOfEveryLengthGiveThePlainPerPixelResult) {
     });
 }
 
+// The edge pixels of many rows wait together for their alphas, each with its
+// own row's hull: rows whose hulls end at every place in and around their
+// edges, an output drawn within the hulls and clear outside them, discs tall
+// enough that one wait holds the edges of dozens of rows (and short ones),
+// against the plain per-pixel rule over the same output without the record.
+TEST_F(CircleTest, WaitingEdgePixelsKeepTheirOwnRowsHull) {
+    const int W = 300, H = 200;
+    struct Case {
+        double x, y, radius, opacity;
+        int mode;
+    };
+    const Case cases[] = {
+        {150.3, 100.6, 96.2, 1.0, 1}, {149.8, 101.2, 70.7, 0.55, 1}, {151.1, 99.4, 88.9, 1.0, 3},
+        {20.5, 180.2, 130.4, 1.0, 1}, {150.0, 100.0, 50.0, 1.0, 1},
+    };
+    atEveryLevel([&] {
+        for (Depth depth : {Depth::Bits8, Depth::Bits16, Depth::Float})
+            for (const Case& c : cases) {
+                World told(W, H, depth), plain(W, H, depth);
+                fillWithRuns(told, 5);
+                fillWithRuns(plain, 5);
+                raster::KnownClear known;
+                known.reset(0, H);
+                Uniform next{static_cast<uint32_t>(91 + c.radius)};
+                const std::size_t size = pixelBytes(depth);
+                for (int y = 0; y < H; ++y) {
+                    // Every fifth row untouched (empty hull); the others end
+                    // anywhere within 12 columns of the disc's edges or away.
+                    const double half = std::sqrt(std::max(0.0, c.radius * c.radius - (y - c.y) * (y - c.y)));
+                    const A_long lo = static_cast<A_long>(std::clamp(c.x - half + next() * 24 - 12, 0.0, W - 1.0));
+                    const A_long hi = static_cast<A_long>(std::clamp(c.x + half + next() * 24 - 12, lo + 1.0, 1.0 * W));
+                    const bool none = y % 5 == 2;
+                    if (!none) known.widen(y, lo, hi);
+                    for (int x = 0; x < W; ++x)
+                        if (none || x < lo || x >= hi)
+                            for (World* w : {&told, &plain}) std::memset(w->row<unsigned char>(y) + x * size, 0, size);
+                }
+                CircleDrawer::Pattern p = circle(c.x, c.y, c.radius, 1, 0.0, 0.0, c.opacity);
+                p.fill = {1.0f, 0.8f, 0.3f, 0.6f};
+                p.blendMode = c.mode;
+                CircleDrawer d(&in, *suites, 0, told.get(), static_cast<int>(depth), p);
+                d.known = &known;
+                ASSERT_TRUE(d.doRender());
+                ASSERT_EQ(iterateGeneric(&in, *suites, &d, 1), PF_Err_NONE);
+                CircleDrawer ref(&in, *suites, 0, plain.get(), static_cast<int>(depth), p);
+                ASSERT_TRUE(ref.doRender());
+                if (depth == Depth::Bits8) plainFill<PF_Pixel>(plain, ref);
+                if (depth == Depth::Bits16) plainFill<PF_Pixel16>(plain, ref);
+                if (depth == Depth::Float) plainFill<PF_PixelFloat>(plain, ref);
+                ASSERT_TRUE(sameWorld(told, plain)) << "radius " << c.radius << ", depth " << static_cast<int>(depth);
+                EXPECT_EQ(untrueRows(told, known), 0);
+            }
+    });
+}
+
 // ------------------------------------------------------------ known-opaque columns
 // Beside the clear columns the record keeps, per row, columns known opaque:
 // a disc drawn beneath them in a mode that keeps an opaque top (normal, at 8
