@@ -54,9 +54,9 @@ inline F cmpgeF(F a, F b) { return V::orF(V::cmpltF(b, a), V::cmpeqF(a, b)); }
 struct WeightsF {
     F W2, Wb, Wt, A;
     WeightsF(F ab, F at) : W2(V::mulF(ab, at)), Wb(V::subF(ab, W2)), Wt(V::subF(at, W2)), A(V::addF(at, Wb)) {}
-    F mix(F b, F t, F channel) const {
-        return V::divF(V::addF(V::addF(V::mulF(t, Wt), V::mulF(channel, W2)), V::mulF(b, Wb)), A);
-    }
+    // The dividend of mix.
+    F sum(F b, F t, F channel) const { return V::addF(V::addF(V::mulF(t, Wt), V::mulF(channel, W2)), V::mulF(b, Wb)); }
+    F mix(F b, F t, F channel) const { return V::divF(sum(b, t, channel), A); }
 };
 
 // Soft light's exponent e = t < 0.5 ? 2 (1 - t) : 1 / (2 t), as the scalar
@@ -783,7 +783,13 @@ VEMARO_INLINE PlanesF kernelF(const PlanesF& B, const PlanesF& T) {
         const F b[3] = {B.r, B.g, B.b}, e[3] = {softExponentF(T.r), softExponentF(T.g), softExponentF(T.b)};
         F p[3];
         V::powF(b, e, p);
-        R = {w.A, w.mix(B.r, T.r, p[0]), w.mix(B.g, T.g, p[1]), w.mix(B.b, T.b, p[2])};
+        // A = 1, as opaque tops over finite bottoms give, makes the division
+        // by it change no bit: the sums are made by arithmetic, so none is a
+        // signalling NaN.
+        if (V::allOnesF(V::cmpeqF(w.A, one)))
+            R = {w.A, w.sum(B.r, T.r, p[0]), w.sum(B.g, T.g, p[1]), w.sum(B.b, T.b, p[2])};
+        else
+            R = {w.A, w.mix(B.r, T.r, p[0]), w.mix(B.g, T.g, p[1]), w.mix(B.b, T.b, p[2])};
     } else {
         const WeightsF w(ab, at);
         auto mix = [&](F b, F t) { return w.mix(b, t, channelF<M>(b, t)); };

@@ -673,6 +673,27 @@ TEST(BlendRow, SixteenBitSoftLightEqualsThePixelFunctionOnManyPixels) {
     expectRowsAtEveryLevel(op, bottom, top, want);
 }
 
+// Float soft light over opaque tops skips the division by A = 1. Whole rows
+// of opaque tops over every kind of bottom (infinite, NaN and huge channels
+// and alphas among them, where A is not 1 or the bottom's term is a NaN), and
+// every tenth top alpha just below 1, against the per-pixel function at every
+// width.
+TEST(BlendRow, FloatSoftLightOverOpaqueTopsEqualsThePixelFunction) {
+    Source src;
+    constexpr int kPixels = 20000;
+    std::vector<PF_PixelFloat> bottom(kPixels), top(kPixels), want(kPixels);
+    for (PF_PixelFloat& p : bottom) src.fill(p);
+    const BlendOp<BlendMode::Softlight> op;
+    for (const bool some : {false, true}) {
+        for (int i = 0; i < kPixels; ++i) {
+            src.fill(top[i]);
+            top[i].alpha = some && i % 10 == 0 ? 0.99999994f : 1.0f;
+            want[i] = op(bottom[i], top[i]);
+        }
+        expectRowsAtEveryLevel(op, bottom, top, want);
+    }
+}
+
 #if VEMARO_BLEND_SSE2
 // The bounds must hold the C library's powf for every 16-bit bottom channel
 // and the exponents of top channels across the range (both sides of one
