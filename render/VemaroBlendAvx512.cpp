@@ -91,6 +91,8 @@ struct V {
     static bool allEqual32(I a, I b) { return _mm512_cmpeq_epi32_mask(a, b) == 0xFFFF; }
     static F cvt32F(I a) { return _mm512_cvtepi32_ps(a); }
     static I cvttF32(F a) { return _mm512_cvttps_epi32(a); }
+    // To unsigned 32 bits: infinities and NaNs as 0xFFFFFFFF.
+    static I cvttuF32(F a) { return _mm512_cvttps_epu32(a); }
 
     static F loadF(const float* p) { return _mm512_loadu_ps(p); }
     static void storeF(float* p, F v) { _mm512_storeu_ps(p, v); }
