@@ -38,6 +38,8 @@ struct V {
     static I mullo16(I a, I b) { return _mm512_mullo_epi16(a, b); }
     static I mulhiu16(I a, I b) { return _mm512_mulhi_epu16(a, b); }
     static I min16(I a, I b) { return _mm512_min_epi16(a, b); }
+    static constexpr bool kMinU16 = true;
+    static I minu16(I a, I b) { return _mm512_min_epu16(a, b); }
     static I max16(I a, I b) { return _mm512_max_epi16(a, b); }
     static I cmpeq16(I a, I b) { return of16(_mm512_cmpeq_epi16_mask(a, b)); }
     static I cmpgt16(I a, I b) { return of16(_mm512_cmpgt_epi16_mask(a, b)); }

@@ -417,6 +417,21 @@ VEMARO_INLINE I quotient255(I c, I d) {
     }
 }
 
+// min(v, 255) of unsigned 16-bit lanes: in one step where the set has the
+// unsigned minimum (kMinU16), else 255 - (255 - v saturated at 0).
+template <class W, class = void>
+constexpr bool kMinU16 = false;
+template <class W>
+constexpr bool kMinU16<W, std::void_t<decltype(W::kMinU16)>> = W::kMinU16;
+template <class W = V>
+inline I minUnsigned255(I v) {
+    const I full = W::set16(255);
+    if constexpr (kMinU16<W>)
+        return W::minu16(v, full);
+    else
+        return W::sub16(full, W::subsu16(full, v));
+}
+
 // The separable channel function B(b, t) of a mode, where it has one here;
 // the other modes go pixel by pixel.
 template <BlendMode M>
@@ -428,10 +443,10 @@ template <BlendMode M>
 VEMARO_INLINE I channel8(I b, I t) {
     const I full = V::set16(255);
     // Where b >= 255 - t (dodge) or 255 - b >= t (burn) the quotient is at
-    // least 255 as an unsigned lane, which the saturating subtraction from
-    // 255 takes to 0.
+    // least 255 as an unsigned lane: the unsigned minimum with 255 gives 255,
+    // the saturating subtraction from 255 gives 0.
     if constexpr (M == BlendMode::Dodge) {  // b < 255 - t: 255 b / (255 - t), else 255
-        return V::sub16(full, V::subsu16(full, quotient255(b, V::sub16(full, t))));
+        return minUnsigned255(quotient255(b, V::sub16(full, t)));
     }
     if constexpr (M == BlendMode::Burn) {  // 255 - b < t: 255 - 255 (255 - b) / t, else 0
         return V::subsu16(full, quotient255(V::sub16(full, b), t));
