@@ -38,6 +38,8 @@ struct V {
     static I mullo16(I a, I b) { return _mm512_mullo_epi16(a, b); }
     static I mulhiu16(I a, I b) { return _mm512_mulhi_epu16(a, b); }
     static I min16(I a, I b) { return _mm512_min_epi16(a, b); }
+    static constexpr bool kMinU16 = true;
+    static I minu16(I a, I b) { return _mm512_min_epu16(a, b); }
     static I max16(I a, I b) { return _mm512_max_epi16(a, b); }
     static I cmpeq16(I a, I b) { return of16(_mm512_cmpeq_epi16_mask(a, b)); }
     static I cmpgt16(I a, I b) { return of16(_mm512_cmpgt_epi16_mask(a, b)); }
@@ -91,6 +93,8 @@ struct V {
     static bool allEqual32(I a, I b) { return _mm512_cmpeq_epi32_mask(a, b) == 0xFFFF; }
     static F cvt32F(I a) { return _mm512_cvtepi32_ps(a); }
     static I cvttF32(F a) { return _mm512_cvttps_epi32(a); }
+    // To unsigned 32 bits: infinities and NaNs as 0xFFFFFFFF.
+    static I cvttuF32(F a) { return _mm512_cvttps_epu32(a); }
 
     static F loadF(const float* p) { return _mm512_loadu_ps(p); }
     static void storeF(float* p, F v) { _mm512_storeu_ps(p, v); }

@@ -380,7 +380,7 @@ inline I overlay8(I b, I t, I c) {
 // floor(y / d) of 16-bit lanes, y < 2^16 and 1 <= d <= 255, through single
 // precision: the rounded quotient is within 2^-9 of y / d and the next integer
 // at least 1 / d away from it, so it truncates to the floor. Lanes as they
-// came in; lanes of d = 0 come out as anything.
+// came in; lanes of d = 0 come out as -32768 (the integer indefinite packed).
 VEMARO_INLINE I divide8(I y, I d) {
     const I z = V::zero();
     const F lo = V::divF(V::cvt32F(V::unpacklo16(y, z)), V::cvt32F(V::unpacklo16(d, z)));
@@ -388,6 +388,49 @@ VEMARO_INLINE I divide8(I y, I d) {
     return V::packs32(V::cvttF32(lo), V::cvttF32(hi));
 }
 inline I times255(I v) { return V::mullo16(v, V::set16(255)); }
+
+// floor(255 c / d) of 16-bit lanes 0 <= c < d <= 255 (divide8's exact range),
+// as dodge and burn take it. Lanes with c >= d come out at least 255 as
+// unsigned lanes (the rounded quotient does not fall below 255 = 255 d / d),
+// and so do those with d = 0 (an infinite or NaN quotient converts to the
+// integer indefinite). Where the set permutes words across two vectors, the
+// even and the odd lanes go to 32 bits without unpacking: 255 c as a pair
+// product, d by a mask and a shift; the low words of their quotients, all
+// below 2^16 or converted as 0xFFFFFFFF, interleave back.
+template <class W = V>
+VEMARO_INLINE I quotient255(I c, I d) {
+    if constexpr (kPermutes16<W>) {
+        struct Index {
+            int16_t w[kGroup8];
+        };
+        static constexpr Index kLowWords = [] {
+            Index x{};
+            for (int k = 0; k < kGroup8; ++k) x.w[k] = static_cast<int16_t>(k % 2 == 0 ? k : kGroup8 + k - 1);
+            return x;
+        }();
+        auto quotient = [&](I n, I e) { return W::cvttuF32(W::divF(W::cvt32F(n), W::cvt32F(e))); };
+        const I even = quotient(W::madd16(c, W::set32(255)), W::and_(d, W::set32(0xFFFF)));
+        const I odd = quotient(W::madd16(c, W::set32(255 << 16)), W::template srli32<16>(d));
+        return W::permute2x16(even, W::load(kLowWords.w), odd);
+    } else {
+        return divide8(times255(c), d);
+    }
+}
+
+// min(v, 255) of unsigned 16-bit lanes: in one step where the set has the
+// unsigned minimum (kMinU16), else 255 - (255 - v saturated at 0).
+template <class W, class = void>
+constexpr bool kMinU16 = false;
+template <class W>
+constexpr bool kMinU16<W, std::void_t<decltype(W::kMinU16)>> = W::kMinU16;
+template <class W = V>
+inline I minUnsigned255(I v) {
+    const I full = W::set16(255);
+    if constexpr (kMinU16<W>)
+        return W::minu16(v, full);
+    else
+        return W::sub16(full, W::subsu16(full, v));
+}
 
 // The separable channel function B(b, t) of a mode, where it has one here;
 // the other modes go pixel by pixel.
@@ -399,15 +442,14 @@ constexpr bool kChannel = M == BlendMode::Add || M == BlendMode::Multiply || M =
 template <BlendMode M>
 VEMARO_INLINE I channel8(I b, I t) {
     const I full = V::set16(255);
-    // The divisor is 0 only in lanes that the comparison replaces, whatever
-    // the quotient comes out as there.
+    // Where b >= 255 - t (dodge) or 255 - b >= t (burn) the quotient is at
+    // least 255 as an unsigned lane: the unsigned minimum with 255 gives 255,
+    // the saturating subtraction from 255 gives 0.
     if constexpr (M == BlendMode::Dodge) {  // b < 255 - t: 255 b / (255 - t), else 255
-        const I d = V::sub16(full, t);
-        return selectGreater16(d, b, divide8(times255(b), d), full);
+        return minUnsigned255(quotient255(b, V::sub16(full, t)));
     }
     if constexpr (M == BlendMode::Burn) {  // 255 - b < t: 255 - 255 (255 - b) / t, else 0
-        const I c = V::sub16(full, b);
-        return selectGreater16(t, c, V::sub16(full, divide8(times255(c), t)), V::zero());
+        return V::subsu16(full, quotient255(V::sub16(full, b), t));
     }
     if constexpr (M == BlendMode::Add) return V::add16(t, b);
     if constexpr (M == BlendMode::Multiply) return mulShift8<8>(t, b);
@@ -538,7 +580,7 @@ VEMARO_INLINE Planes8 kernel8(const Planes8& B, const Planes8& T) {
         // signed 16-bit lanes, and one pair product takes x less
         // K = 2^15 (at + ab), itself the pair product of at, ab and -2^15 each;
         // x < 2^24 and A <= 255.
-        special = V::or_(V::cmpeq16(at, z), V::cmpeq16(ab, z));
+        special = V::cmpeq16(V::min16(at, ab), z);
         const I p = V::sub16(full, ab), r = V::sub16(full, at);
         const I A = V::add16(ab, V::template srli16<8>(V::mullo16(p, at)));
         const Quotient8 q(A);
@@ -561,7 +603,7 @@ VEMARO_INLINE Planes8 kernel8(const Planes8& B, const Planes8& T) {
         R = {A, mix(T.r, B.r), mix(T.g, B.g), mix(T.b, B.b)};
     }
     // Most groups have no transparent operand.
-    if (V::allOnes(V::cmpeq16(special, z))) return R;
+    if (V::allEqual32(special, z)) return R;
     const I bottomClear = V::cmpeq16(ab, z);
     auto pick = [&](I t, I b, I r) { return select(special, select(bottomClear, t, b), r); };
     return {pick(T.a, B.a, R.a), pick(T.r, B.r, R.r), pick(T.g, B.g, R.g), pick(T.b, B.b, R.b)};
