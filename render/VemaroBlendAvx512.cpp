@@ -91,6 +91,14 @@ struct V {
     static bool allEqual32(I a, I b) { return _mm512_cmpeq_epi32_mask(a, b) == 0xFFFF; }
     static F cvt32F(I a) { return _mm512_cvtepi32_ps(a); }
     static I cvttF32(F a) { return _mm512_cvttps_epi32(a); }
+    // Unsigned 32-bit lanes as doubles, the low and the high half; and two
+    // halves of doubles (each below 2^31) truncated back to 32-bit lanes.
+    static constexpr bool kQuotientsD = true;
+    static __m512d lowU32D(I a) { return _mm512_cvtepu32_pd(_mm512_castsi512_si256(a)); }
+    static __m512d highU32D(I a) { return _mm512_cvtepu32_pd(_mm512_extracti64x4_epi64(a, 1)); }
+    static I truncD32(__m512d lo, __m512d hi) {
+        return _mm512_inserti64x4(_mm512_castsi256_si512(_mm512_cvttpd_epi32(lo)), _mm512_cvttpd_epi32(hi), 1);
+    }
 
     static F loadF(const float* p) { return _mm512_loadu_ps(p); }
     static void storeF(float* p, F v) { _mm512_storeu_ps(p, v); }

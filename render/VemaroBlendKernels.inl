@@ -890,6 +890,33 @@ struct Quotient16 {
     }
 };
 
+// floor(y / A) for unsigned 32-bit lanes y and 1 <= A <= 2^16 with a quotient
+// below 2^31, where the set converts such lanes to double and back
+// (kQuotientsD): y times R = (1 + 2^-50) / A, both rounded to double. The two
+// roundings take off at most 2^-52 relatively, less than the bias adds, so
+// the product is at least y / A and, being monotone, at least its floor; it
+// exceeds y / A by less than y 2^-49.9 / A < 1 / A, and y / A lies at least
+// 1 / A below the next integer: it truncates to the floor. Lanes with A = 0
+// are taken with A = 1 (their pixels are replaced anyway).
+template <class W, class = void>
+constexpr bool kQuotientsD = false;
+template <class W>
+constexpr bool kQuotientsD<W, std::void_t<decltype(W::kQuotientsD)>> = W::kQuotientsD;
+template <class W = V>
+struct QuotientD16 {
+    using L = typename W::DL;
+    typename L::D lo, hi;
+    explicit QuotientD16(I a) {
+        const I A = W::max32(a, W::set32(1));
+        const auto c = L::set1(1.0 + 0x1p-50);
+        lo = L::div(c, W::lowU32D(A));
+        hi = L::div(c, W::highU32D(A));
+    }
+    VEMARO_INLINE I operator()(I y) const {
+        return W::truncD32(L::mul(W::lowU32D(y), lo), L::mul(W::highU32D(y), hi));
+    }
+};
+
 // floor(x / d) for 32-bit lanes 0 <= x <= 2^30 and 1 <= d with a quotient
 // below 2^24. x and d convert exactly, so the rounded quotient lies between
 // the floor and the next integer, and truncates to one of them; a negative
@@ -975,19 +1002,26 @@ VEMARO_INLINE Planes16 kernel16(const Planes16& B, const Planes16& T) {
         // top gives the top by itself). Alpha add: wb = ab, A <= 2 full. The
         // sums t at + b wb are taken less half (at + wb), so that they stay
         // within 2^30 either way; their quotients then have half added back.
+        // Sets with double quotients take them unsigned, up to 2^31.
         I wb;
         if constexpr (M == BlendMode::Normal)
             wb = mulShift16<15>(V::sub32(full, at), ab);
         else
             wb = ab;
         const I A = V::add32(at, wb);
-        const Quotient16 q(A);
-        const I half = V::set32(16384);
-        auto mix = [&](I t, I b) {
-            const I x = V::add32(V::mullo32(V::sub32(t, half), at), V::mullo32(V::sub32(b, half), wb));
-            return V::add32(q(x), half);
-        };
-        return {V::min32(A, full), mix(T.r, B.r), mix(T.g, B.g), mix(T.b, B.b)};
+        if constexpr (kQuotientsD<V>) {
+            const QuotientD16<> q(A);
+            auto mix = [&](I t, I b) { return q(V::add32(V::mullo32(t, at), V::mullo32(b, wb))); };
+            return {V::min32(A, full), mix(T.r, B.r), mix(T.g, B.g), mix(T.b, B.b)};
+        } else {
+            const Quotient16 q(A);
+            const I half = V::set32(16384);
+            auto mix = [&](I t, I b) {
+                const I x = V::add32(V::mullo32(V::sub32(t, half), at), V::mullo32(V::sub32(b, half), wb));
+                return V::add32(q(x), half);
+            };
+            return {V::min32(A, full), mix(T.r, B.r), mix(T.g, B.g), mix(T.b, B.b)};
+        }
     } else {
         // x = t Wt + b Wb + B W2 reaches 2^46; with each weight split as
         // 2^15 hi + lo, x >> 15 = H + (L >> 15) for H, L the sums with the
@@ -997,7 +1031,12 @@ VEMARO_INLINE Planes16 kernel16(const Planes16& B, const Planes16& T) {
         const I Wb = V::mullo32(V::sub32(full, at), ab);
         const I W2 = V::mullo32(at, ab);
         const I A = V::add32(ab, V::template srli32<15>(Wt));
-        const Quotient16 q(A);
+        const auto q = [&] {
+            if constexpr (kQuotientsD<V>)
+                return QuotientD16<>(A);
+            else
+                return Quotient16(A);
+        }();
         const I low = V::set32(0x7FFF), cap = V::template slli32<15>(A);
         const I th = V::template srli32<15>(Wt), bh = V::template srli32<15>(Wb), ch = V::template srli32<15>(W2);
         const I tl = V::and_(Wt, low), bl = V::and_(Wb, low), cl = V::and_(W2, low);
@@ -1157,6 +1196,15 @@ A_long floorQuotients16(int32_t A, const int32_t* x, int32_t* q, A_long n) {
     const Quotient16 div(V::set32(A));
     A_long i = 0;
     for (; i + V::kLanesF <= n; i += V::kLanesF) V::store(q + i, div(V::load(x + i)));
+    return i;
+}
+A_long unsignedFloorQuotients16(int32_t A, const uint32_t* y, int32_t* q, A_long n) {
+    A_long i = 0;
+    if constexpr (kQuotientsD<V>) {
+        const QuotientD16<> div(V::set32(A));
+        for (; i + V::kLanesF <= n; i += V::kLanesF) V::store(q + i, div(V::load(y + i)));
+    }
+    (void)A, (void)y, (void)q, (void)n;
     return i;
 }
 #endif
