@@ -87,6 +87,12 @@ struct V {
     static I packus32(I a, I b) { return _mm512_packus_epi32(a, b); }
     // Lane 0 of each group of four 16-bit lanes into all four.
     static I spreadAlpha16(I a) { return _mm512_shufflehi_epi16(_mm512_shufflelo_epi16(a, 0), 0); }
+    // Where the 16-bit pixel (a 64-bit lane, alpha its low word) of v has
+    // alpha 0 x, else y.
+    static constexpr bool kPixelBlends16 = true;
+    static I blendWhereAlphaZero16(I v, I x, I y) {
+        return _mm512_mask_blend_epi64(_mm512_testn_epi64_mask(v, _mm512_set1_epi64(0xFFFF)), y, x);
+    }
     static bool allOnes(I m) { return _mm512_movepi8_mask(m) == ~__mmask64{0}; }
     static bool allEqual32(I a, I b) { return _mm512_cmpeq_epi32_mask(a, b) == 0xFFFF; }
     static F cvt32F(I a) { return _mm512_cvtepi32_ps(a); }

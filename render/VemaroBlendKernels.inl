@@ -1065,6 +1065,20 @@ VEMARO_INLINE Planes16 kernelOpaque16(const Planes16& B, const Planes16& T) {
     return {full, mix(T.r, B.r), mix(T.g, B.g), mix(T.b, B.b)};
 }
 
+template <class W, class = void>
+constexpr bool kPixelBlends16 = false;
+template <class W>
+constexpr bool kPixelBlends16<W, std::void_t<decltype(W::kPixelBlends16)>> = W::kPixelBlends16;
+// Where v's pixel has alpha 0 x, else y: by a pixel mask where the set blends
+// 64-bit lanes by one (kPixelBlends16), else by every lane of such pixels.
+template <class W = V>
+inline I ifClear16(I v, I x, I y) {
+    if constexpr (kPixelBlends16<W>)
+        return W::blendWhereAlphaZero16(v, x, y);
+    else
+        return select(W::spreadAlpha16(W::cmpeq16(v, W::zero())), x, y);
+}
+
 // Groups of kGroup16 pixels whose top alphas are all 0, or in normal mode all
 // at least full (the top with its channels clamped to full), are done whole,
 // the others by kernel16 (kernelOpaque16 where it can) with the transparent
@@ -1081,8 +1095,6 @@ inline A_long rows16(const PF_Pixel16* bottom, PF_Pixel16* top, A_long n) {
     // equal, so a whole pixel's lanes are set or not.
     const I alpha = V::set64(0xFFFF), high = V::set64(0x8000), z = V::zero();
     const I full = V::set16(static_cast<short>(0x8000));
-    // Every lane of the pixels whose alpha is 0.
-    auto clear = [z](I v) { return V::spreadAlpha16(V::cmpeq16(v, z)); };
     A_long i = 0;
     for (; i + N <= n; i += N) {
         const PF_Pixel16* src = kUniform ? bottom : bottom + i;
@@ -1091,8 +1103,8 @@ inline A_long rows16(const PF_Pixel16* bottom, PF_Pixel16* top, A_long n) {
         const I t0 = V::load(dst), t1 = V::load(dst + H);
         if (V::allOnes(V::and_(V::cmpeq16(V::and_(t0, alpha), z), V::cmpeq16(V::and_(t1, alpha), z)))) {
             const I b0 = V::load(src), b1 = V::load(src + H);
-            V::store(dst, select(clear(b0), t0, b0));
-            V::store(dst + H, select(clear(b1), t1, b1));
+            V::store(dst, ifClear16(b0, t0, b0));
+            V::store(dst + H, ifClear16(b1, t1, b1));
             continue;
         }
         const I b0 = V::load(src), b1 = V::load(src + H);
@@ -1100,8 +1112,8 @@ inline A_long rows16(const PF_Pixel16* bottom, PF_Pixel16* top, A_long n) {
             if (V::allOnes(V::and_(V::cmpeq16(V::and_(t0, high), high), V::cmpeq16(V::and_(t1, high), high)))) {
                 // min(v, 0x8000) of unsigned lanes; over a transparent
                 // bottom the top stays as it is.
-                V::store(dst, select(clear(b0), t0, V::sub16(t0, V::subsu16(t0, full))));
-                V::store(dst + H, select(clear(b1), t1, V::sub16(t1, V::subsu16(t1, full))));
+                V::store(dst, ifClear16(b0, t0, V::sub16(t0, V::subsu16(t0, full))));
+                V::store(dst + H, ifClear16(b1, t1, V::sub16(t1, V::subsu16(t1, full))));
                 continue;
             }
         }
@@ -1126,8 +1138,8 @@ inline A_long rows16(const PF_Pixel16* bottom, PF_Pixel16* top, A_long n) {
             interleave16(kernel16<M>(B, T), r0, r1);
         }
         // A transparent bottom gives the top, else a transparent top the bottom.
-        V::store(dst, select(clear(b0), t0, select(clear(t0), b0, r0)));
-        V::store(dst + H, select(clear(b1), t1, select(clear(t1), b1, r1)));
+        V::store(dst, ifClear16(b0, t0, ifClear16(t0, b0, r0)));
+        V::store(dst + H, ifClear16(b1, t1, ifClear16(t1, b1, r1)));
     }
     return i;
 }
