@@ -93,6 +93,17 @@ struct V {
     static I blendWhereAlphaZero16(I v, I x, I y) {
         return _mm512_mask_blend_epi64(_mm512_testn_epi64_mask(v, _mm512_set1_epi64(0xFFFF)), y, x);
     }
+    static bool allAlphaZero16(I v0, I v1) {
+        const I alpha = _mm512_set1_epi64(0xFFFF);
+        return (_mm512_test_epi64_mask(v0, alpha) | _mm512_test_epi64_mask(v1, alpha)) == 0;
+    }
+    // Every alpha at least 0x8000.
+    static bool allAlphaHigh16(I v0, I v1) {
+        const I high = _mm512_set1_epi64(0x8000);
+        return (_mm512_testn_epi64_mask(v0, high) | _mm512_testn_epi64_mask(v1, high)) == 0;
+    }
+    static constexpr bool kMinU16 = true;
+    static I minu16(I a, I b) { return _mm512_min_epu16(a, b); }
     static bool allOnes(I m) { return _mm512_movepi8_mask(m) == ~__mmask64{0}; }
     static bool allEqual32(I a, I b) { return _mm512_cmpeq_epi32_mask(a, b) == 0xFFFF; }
     static F cvt32F(I a) { return _mm512_cvtepi32_ps(a); }

@@ -849,10 +849,19 @@ inline void interleave16(const Planes16& q, I& v0, I& v1) {
     v0 = V::unpacklo16(u0, u1);
     v1 = V::unpackhi16(u0, u1);
 }
-// Channels above full are taken as full.
+// Channels above full are taken as full: min(v, 0x8000) of unsigned lanes,
+// in one operation where the set has it (kMinU16).
+template <class W, class = void>
+constexpr bool kMinU16 = false;
+template <class W>
+constexpr bool kMinU16<W, std::void_t<decltype(W::kMinU16)>> = W::kMinU16;
+template <class W = V>
 inline I clampFull16(I v) {
-    const I full = V::set16(static_cast<short>(0x8000));
-    return V::sub16(v, V::subsu16(v, full));
+    const I full = W::set16(static_cast<short>(0x8000));
+    if constexpr (kMinU16<W>)
+        return W::minu16(v, full);
+    else
+        return W::sub16(v, W::subsu16(v, full));
 }
 
 // q + kStep where a > b (32-bit lanes, kStep 1 or -1): by a masked addition
@@ -1069,6 +1078,19 @@ template <class W, class = void>
 constexpr bool kPixelBlends16 = false;
 template <class W>
 constexpr bool kPixelBlends16<W, std::void_t<decltype(W::kPixelBlends16)>> = W::kPixelBlends16;
+// Whether every pixel of v0 and v1 has alpha 0 (kFull false) or at least full
+// (kFull true): by pixel masks where the set tests 64-bit lanes
+// (kPixelBlends16), else by word comparisons of the alpha lanes (the other
+// lanes, masked to 0, compare equal).
+template <bool kFull, class W = V>
+inline bool allAlphas16(I v0, I v1) {
+    if constexpr (kPixelBlends16<W>) {
+        return kFull ? W::allAlphaHigh16(v0, v1) : W::allAlphaZero16(v0, v1);
+    } else {
+        const I m = W::set64(kFull ? 0x8000 : 0xFFFF), want = kFull ? m : W::zero();
+        return W::allOnes(W::and_(W::cmpeq16(W::and_(v0, m), want), W::cmpeq16(W::and_(v1, m), want)));
+    }
+}
 // Where v's pixel has alpha 0 x, else y: by a pixel mask where the set blends
 // 64-bit lanes by one (kPixelBlends16), else by every lane of such pixels.
 template <class W = V>
@@ -1091,17 +1113,13 @@ inline A_long rows16(const PF_Pixel16* bottom, PF_Pixel16* top, A_long n) {
         for (PF_Pixel16& p : same) p = *bottom;
         bottom = same;
     }
-    // Each pixel's alpha lane; the other lanes of a masked pixel compare
-    // equal, so a whole pixel's lanes are set or not.
-    const I alpha = V::set64(0xFFFF), high = V::set64(0x8000), z = V::zero();
-    const I full = V::set16(static_cast<short>(0x8000));
     A_long i = 0;
     for (; i + N <= n; i += N) {
         const PF_Pixel16* src = kUniform ? bottom : bottom + i;
         PF_Pixel16* dst = top + i;
         if constexpr (!kUniform) fetchAhead<sizeof(PF_Pixel16) * N>(src);
         const I t0 = V::load(dst), t1 = V::load(dst + H);
-        if (V::allOnes(V::and_(V::cmpeq16(V::and_(t0, alpha), z), V::cmpeq16(V::and_(t1, alpha), z)))) {
+        if (allAlphas16<false>(t0, t1)) {
             const I b0 = V::load(src), b1 = V::load(src + H);
             V::store(dst, ifClear16(b0, t0, b0));
             V::store(dst + H, ifClear16(b1, t1, b1));
@@ -1109,19 +1127,17 @@ inline A_long rows16(const PF_Pixel16* bottom, PF_Pixel16* top, A_long n) {
         }
         const I b0 = V::load(src), b1 = V::load(src + H);
         if constexpr (M == BlendMode::Normal) {
-            if (V::allOnes(V::and_(V::cmpeq16(V::and_(t0, high), high), V::cmpeq16(V::and_(t1, high), high)))) {
+            if (allAlphas16<true>(t0, t1)) {
                 // min(v, 0x8000) of unsigned lanes; over a transparent
                 // bottom the top stays as it is.
-                V::store(dst, ifClear16(b0, t0, V::sub16(t0, V::subsu16(t0, full))));
-                V::store(dst + H, ifClear16(b1, t1, V::sub16(t1, V::subsu16(t1, full))));
+                V::store(dst, ifClear16(b0, t0, clampFull16(t0)));
+                V::store(dst + H, ifClear16(b1, t1, clampFull16(t1)));
                 continue;
             }
         }
         const Planes16 B = unpack16(clampFull16(b0), clampFull16(b1)), T = unpack16(clampFull16(t0), clampFull16(t1));
         I r0, r1;
-        auto opaque = [&](I v0, I v1) {
-            return V::allOnes(V::and_(V::cmpeq16(V::and_(v0, high), high), V::cmpeq16(V::and_(v1, high), high)));
-        };
+        auto opaque = [](I v0, I v1) { return allAlphas16<true>(v0, v1); };
         if constexpr (M == BlendMode::Softlight) {
             if (opaque(t0, t1))
                 interleave16(kernelSoft16<true>(B, T), r0, r1);
