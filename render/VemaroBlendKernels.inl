@@ -926,6 +926,23 @@ struct QuotientD16 {
     }
 };
 
+// floor(y / A) for 32-bit lanes 0 <= y <= 2^30 and 1 <= A <= 2^15, from a
+// float estimate with the reciprocal biased up by 2^-21: the three roundings
+// take off at most 3 * 2^-24 relatively, so the estimate is at least y / A,
+// and it exceeds y / A by less than 2^15 * 2^-20.4: it truncates to the floor
+// or one more, which a negative remainder y - q A (within +-2^31) tells. Lanes
+// with A = 0 are taken with A = 1 (their pixels are replaced anyway).
+struct QuotientUp16 {
+    I A;
+    F inv;
+    explicit QuotientUp16(I a)
+        : A(V::max32(a, V::set32(1))), inv(V::divF(V::set1F(1.0f + 0x1p-21f), V::cvt32F(A))) {}
+    VEMARO_INLINE I operator()(I y) const {
+        const I q = V::cvttF32(V::mulF(V::cvt32F(y), inv));
+        return stepWhereGreater<-1>(q, V::zero(), V::sub32(y, V::mullo32(q, A)));
+    }
+};
+
 // floor(x / d) for 32-bit lanes 0 <= x <= 2^30 and 1 <= d with a quotient
 // below 2^24. x and d convert exactly, so the rounded quotient lies between
 // the floor and the next integer, and truncates to one of them; a negative
@@ -1019,7 +1036,12 @@ VEMARO_INLINE Planes16 kernel16(const Planes16& B, const Planes16& T) {
             wb = ab;
         const I A = V::add32(at, wb);
         if constexpr (kQuotientsD<V>) {
-            const QuotientD16<> q(A);
+            const auto q = [&] {
+                if constexpr (M == BlendMode::Normal)
+                    return QuotientUp16(A);
+                else
+                    return QuotientD16<>(A);
+            }();
             auto mix = [&](I t, I b) { return q(V::add32(V::mullo32(t, at), V::mullo32(b, wb))); };
             return {V::min32(A, full), mix(T.r, B.r), mix(T.g, B.g), mix(T.b, B.b)};
         } else {
@@ -1042,7 +1064,7 @@ VEMARO_INLINE Planes16 kernel16(const Planes16& B, const Planes16& T) {
         const I A = V::add32(ab, V::template srli32<15>(Wt));
         const auto q = [&] {
             if constexpr (kQuotientsD<V>)
-                return QuotientD16<>(A);
+                return QuotientUp16(A);
             else
                 return Quotient16(A);
         }();
