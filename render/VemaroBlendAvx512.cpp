@@ -89,12 +89,35 @@ struct V {
     static I packus32(I a, I b) { return _mm512_packus_epi32(a, b); }
     // Lane 0 of each group of four 16-bit lanes into all four.
     static I spreadAlpha16(I a) { return _mm512_shufflehi_epi16(_mm512_shufflelo_epi16(a, 0), 0); }
+    // Where the 16-bit pixel (a 64-bit lane, alpha its low word) of v has
+    // alpha 0 x, else y.
+    static constexpr bool kPixelBlends16 = true;
+    static I blendWhereAlphaZero16(I v, I x, I y) {
+        return _mm512_mask_blend_epi64(_mm512_testn_epi64_mask(v, _mm512_set1_epi64(0xFFFF)), y, x);
+    }
+    static bool allAlphaZero16(I v0, I v1) {
+        const I alpha = _mm512_set1_epi64(0xFFFF);
+        return (_mm512_test_epi64_mask(v0, alpha) | _mm512_test_epi64_mask(v1, alpha)) == 0;
+    }
+    // Every alpha at least 0x8000.
+    static bool allAlphaHigh16(I v0, I v1) {
+        const I high = _mm512_set1_epi64(0x8000);
+        return (_mm512_testn_epi64_mask(v0, high) | _mm512_testn_epi64_mask(v1, high)) == 0;
+    }
     static bool allOnes(I m) { return _mm512_movepi8_mask(m) == ~__mmask64{0}; }
     static bool allEqual32(I a, I b) { return _mm512_cmpeq_epi32_mask(a, b) == 0xFFFF; }
     static F cvt32F(I a) { return _mm512_cvtepi32_ps(a); }
     static I cvttF32(F a) { return _mm512_cvttps_epi32(a); }
     // To unsigned 32 bits: infinities and NaNs as 0xFFFFFFFF.
     static I cvttuF32(F a) { return _mm512_cvttps_epu32(a); }
+    // Unsigned 32-bit lanes as doubles, the low and the high half; and two
+    // halves of doubles (each below 2^31) truncated back to 32-bit lanes.
+    static constexpr bool kQuotientsD = true;
+    static __m512d lowU32D(I a) { return _mm512_cvtepu32_pd(_mm512_castsi512_si256(a)); }
+    static __m512d highU32D(I a) { return _mm512_cvtepu32_pd(_mm512_extracti64x4_epi64(a, 1)); }
+    static I truncD32(__m512d lo, __m512d hi) {
+        return _mm512_inserti64x4(_mm512_castsi256_si512(_mm512_cvttpd_epi32(lo)), _mm512_cvttpd_epi32(hi), 1);
+    }
 
     static F loadF(const float* p) { return _mm512_loadu_ps(p); }
     static void storeF(float* p, F v) { _mm512_storeu_ps(p, v); }

@@ -897,10 +897,15 @@ inline void interleave16(const Planes16& q, I& v0, I& v1) {
     v0 = V::unpacklo16(u0, u1);
     v1 = V::unpackhi16(u0, u1);
 }
-// Channels above full are taken as full.
+// Channels above full are taken as full: min(v, 0x8000) of unsigned lanes,
+// in one operation where the set has it (kMinU16).
+template <class W = V>
 inline I clampFull16(I v) {
-    const I full = V::set16(static_cast<short>(0x8000));
-    return V::sub16(v, V::subsu16(v, full));
+    const I full = W::set16(static_cast<short>(0x8000));
+    if constexpr (kMinU16<W>)
+        return W::minu16(v, full);
+    else
+        return W::sub16(v, W::subsu16(v, full));
 }
 
 // q + kStep where a > b (32-bit lanes, kStep 1 or -1): by a masked addition
@@ -935,6 +940,50 @@ struct Quotient16 {
         const I r = V::sub32(x, V::mullo32(q, A));
         const I up = stepWhereGreater<1>(q, r, V::sub32(A, V::set32(1)));
         return stepWhereGreater<-1>(stepWhereGreater<-1>(up, V::zero(), r), negA, r);
+    }
+};
+
+// floor(y / A) for unsigned 32-bit lanes y and 1 <= A <= 2^16 with a quotient
+// below 2^31, where the set converts such lanes to double and back
+// (kQuotientsD): y times R = (1 + 2^-50) / A, both rounded to double. The two
+// roundings take off at most 2^-52 relatively, less than the bias adds, so
+// the product is at least y / A and, being monotone, at least its floor; it
+// exceeds y / A by less than y 2^-49.9 / A < 1 / A, and y / A lies at least
+// 1 / A below the next integer: it truncates to the floor. Lanes with A = 0
+// are taken with A = 1 (their pixels are replaced anyway).
+template <class W, class = void>
+constexpr bool kQuotientsD = false;
+template <class W>
+constexpr bool kQuotientsD<W, std::void_t<decltype(W::kQuotientsD)>> = W::kQuotientsD;
+template <class W = V>
+struct QuotientD16 {
+    using L = typename W::DL;
+    typename L::D lo, hi;
+    explicit QuotientD16(I a) {
+        const I A = W::max32(a, W::set32(1));
+        const auto c = L::set1(1.0 + 0x1p-50);
+        lo = L::div(c, W::lowU32D(A));
+        hi = L::div(c, W::highU32D(A));
+    }
+    VEMARO_INLINE I operator()(I y) const {
+        return W::truncD32(L::mul(W::lowU32D(y), lo), L::mul(W::highU32D(y), hi));
+    }
+};
+
+// floor(y / A) for 32-bit lanes 0 <= y <= 2^30 and 1 <= A <= 2^15, from a
+// float estimate with the reciprocal biased up by 2^-21: the three roundings
+// take off at most 3 * 2^-24 relatively, so the estimate is at least y / A,
+// and it exceeds y / A by less than 2^15 * 2^-20.4: it truncates to the floor
+// or one more, which a negative remainder y - q A (within +-2^31) tells. Lanes
+// with A = 0 are taken with A = 1 (their pixels are replaced anyway).
+struct QuotientUp16 {
+    I A;
+    F inv;
+    explicit QuotientUp16(I a)
+        : A(V::max32(a, V::set32(1))), inv(V::divF(V::set1F(1.0f + 0x1p-21f), V::cvt32F(A))) {}
+    VEMARO_INLINE I operator()(I y) const {
+        const I q = V::cvttF32(V::mulF(V::cvt32F(y), inv));
+        return stepWhereGreater<-1>(q, V::zero(), V::sub32(y, V::mullo32(q, A)));
     }
 };
 
@@ -1023,19 +1072,31 @@ VEMARO_INLINE Planes16 kernel16(const Planes16& B, const Planes16& T) {
         // top gives the top by itself). Alpha add: wb = ab, A <= 2 full. The
         // sums t at + b wb are taken less half (at + wb), so that they stay
         // within 2^30 either way; their quotients then have half added back.
+        // Sets with double quotients take them unsigned, up to 2^31.
         I wb;
         if constexpr (M == BlendMode::Normal)
             wb = mulShift16<15>(V::sub32(full, at), ab);
         else
             wb = ab;
         const I A = V::add32(at, wb);
-        const Quotient16 q(A);
-        const I half = V::set32(16384);
-        auto mix = [&](I t, I b) {
-            const I x = V::add32(V::mullo32(V::sub32(t, half), at), V::mullo32(V::sub32(b, half), wb));
-            return V::add32(q(x), half);
-        };
-        return {V::min32(A, full), mix(T.r, B.r), mix(T.g, B.g), mix(T.b, B.b)};
+        if constexpr (kQuotientsD<V>) {
+            const auto q = [&] {
+                if constexpr (M == BlendMode::Normal)
+                    return QuotientUp16(A);
+                else
+                    return QuotientD16<>(A);
+            }();
+            auto mix = [&](I t, I b) { return q(V::add32(V::mullo32(t, at), V::mullo32(b, wb))); };
+            return {V::min32(A, full), mix(T.r, B.r), mix(T.g, B.g), mix(T.b, B.b)};
+        } else {
+            const Quotient16 q(A);
+            const I half = V::set32(16384);
+            auto mix = [&](I t, I b) {
+                const I x = V::add32(V::mullo32(V::sub32(t, half), at), V::mullo32(V::sub32(b, half), wb));
+                return V::add32(q(x), half);
+            };
+            return {V::min32(A, full), mix(T.r, B.r), mix(T.g, B.g), mix(T.b, B.b)};
+        }
     } else {
         // x = t Wt + b Wb + B W2 reaches 2^46; with each weight split as
         // 2^15 hi + lo, x >> 15 = H + (L >> 15) for H, L the sums with the
@@ -1045,7 +1106,12 @@ VEMARO_INLINE Planes16 kernel16(const Planes16& B, const Planes16& T) {
         const I Wb = V::mullo32(V::sub32(full, at), ab);
         const I W2 = V::mullo32(at, ab);
         const I A = V::add32(ab, V::template srli32<15>(Wt));
-        const Quotient16 q(A);
+        const auto q = [&] {
+            if constexpr (kQuotientsD<V>)
+                return QuotientUp16(A);
+            else
+                return Quotient16(A);
+        }();
         const I low = V::set32(0x7FFF), cap = V::template slli32<15>(A);
         const I th = V::template srli32<15>(Wt), bh = V::template srli32<15>(Wb), ch = V::template srli32<15>(W2);
         const I tl = V::and_(Wt, low), bl = V::and_(Wb, low), cl = V::and_(W2, low);
@@ -1074,6 +1140,33 @@ VEMARO_INLINE Planes16 kernelOpaque16(const Planes16& B, const Planes16& T) {
     return {full, mix(T.r, B.r), mix(T.g, B.g), mix(T.b, B.b)};
 }
 
+template <class W, class = void>
+constexpr bool kPixelBlends16 = false;
+template <class W>
+constexpr bool kPixelBlends16<W, std::void_t<decltype(W::kPixelBlends16)>> = W::kPixelBlends16;
+// Whether every pixel of v0 and v1 has alpha 0 (kFull false) or at least full
+// (kFull true): by pixel masks where the set tests 64-bit lanes
+// (kPixelBlends16), else by word comparisons of the alpha lanes (the other
+// lanes, masked to 0, compare equal).
+template <bool kFull, class W = V>
+inline bool allAlphas16(I v0, I v1) {
+    if constexpr (kPixelBlends16<W>) {
+        return kFull ? W::allAlphaHigh16(v0, v1) : W::allAlphaZero16(v0, v1);
+    } else {
+        const I m = W::set64(kFull ? 0x8000 : 0xFFFF), want = kFull ? m : W::zero();
+        return W::allOnes(W::and_(W::cmpeq16(W::and_(v0, m), want), W::cmpeq16(W::and_(v1, m), want)));
+    }
+}
+// Where v's pixel has alpha 0 x, else y: by a pixel mask where the set blends
+// 64-bit lanes by one (kPixelBlends16), else by every lane of such pixels.
+template <class W = V>
+inline I ifClear16(I v, I x, I y) {
+    if constexpr (kPixelBlends16<W>)
+        return W::blendWhereAlphaZero16(v, x, y);
+    else
+        return select(W::spreadAlpha16(W::cmpeq16(v, W::zero())), x, y);
+}
+
 // Groups of kGroup16 pixels whose top alphas are all 0, or in normal mode all
 // at least full (the top with its channels clamped to full), are done whole,
 // the others by kernel16 (kernelOpaque16 where it can) with the transparent
@@ -1086,39 +1179,31 @@ inline A_long rows16(const PF_Pixel16* bottom, PF_Pixel16* top, A_long n) {
         for (PF_Pixel16& p : same) p = *bottom;
         bottom = same;
     }
-    // Each pixel's alpha lane; the other lanes of a masked pixel compare
-    // equal, so a whole pixel's lanes are set or not.
-    const I alpha = V::set64(0xFFFF), high = V::set64(0x8000), z = V::zero();
-    const I full = V::set16(static_cast<short>(0x8000));
-    // Every lane of the pixels whose alpha is 0.
-    auto clear = [z](I v) { return V::spreadAlpha16(V::cmpeq16(v, z)); };
     A_long i = 0;
     for (; i + N <= n; i += N) {
         const PF_Pixel16* src = kUniform ? bottom : bottom + i;
         PF_Pixel16* dst = top + i;
         if constexpr (!kUniform) fetchAhead<sizeof(PF_Pixel16) * N>(src);
         const I t0 = V::load(dst), t1 = V::load(dst + H);
-        if (V::allOnes(V::and_(V::cmpeq16(V::and_(t0, alpha), z), V::cmpeq16(V::and_(t1, alpha), z)))) {
+        if (allAlphas16<false>(t0, t1)) {
             const I b0 = V::load(src), b1 = V::load(src + H);
-            V::store(dst, select(clear(b0), t0, b0));
-            V::store(dst + H, select(clear(b1), t1, b1));
+            V::store(dst, ifClear16(b0, t0, b0));
+            V::store(dst + H, ifClear16(b1, t1, b1));
             continue;
         }
         const I b0 = V::load(src), b1 = V::load(src + H);
         if constexpr (M == BlendMode::Normal) {
-            if (V::allOnes(V::and_(V::cmpeq16(V::and_(t0, high), high), V::cmpeq16(V::and_(t1, high), high)))) {
+            if (allAlphas16<true>(t0, t1)) {
                 // min(v, 0x8000) of unsigned lanes; over a transparent
                 // bottom the top stays as it is.
-                V::store(dst, select(clear(b0), t0, V::sub16(t0, V::subsu16(t0, full))));
-                V::store(dst + H, select(clear(b1), t1, V::sub16(t1, V::subsu16(t1, full))));
+                V::store(dst, ifClear16(b0, t0, clampFull16(t0)));
+                V::store(dst + H, ifClear16(b1, t1, clampFull16(t1)));
                 continue;
             }
         }
         const Planes16 B = unpack16(clampFull16(b0), clampFull16(b1)), T = unpack16(clampFull16(t0), clampFull16(t1));
         I r0, r1;
-        auto opaque = [&](I v0, I v1) {
-            return V::allOnes(V::and_(V::cmpeq16(V::and_(v0, high), high), V::cmpeq16(V::and_(v1, high), high)));
-        };
+        auto opaque = [](I v0, I v1) { return allAlphas16<true>(v0, v1); };
         if constexpr (M == BlendMode::Softlight) {
             if (opaque(t0, t1))
                 interleave16(kernelSoft16<true>(B, T), r0, r1);
@@ -1135,8 +1220,8 @@ inline A_long rows16(const PF_Pixel16* bottom, PF_Pixel16* top, A_long n) {
             interleave16(kernel16<M>(B, T), r0, r1);
         }
         // A transparent bottom gives the top, else a transparent top the bottom.
-        V::store(dst, select(clear(b0), t0, select(clear(t0), b0, r0)));
-        V::store(dst + H, select(clear(b1), t1, select(clear(t1), b1, r1)));
+        V::store(dst, ifClear16(b0, t0, ifClear16(t0, b0, r0)));
+        V::store(dst + H, ifClear16(b1, t1, ifClear16(t1, b1, r1)));
     }
     return i;
 }
@@ -1205,6 +1290,15 @@ A_long floorQuotients16(int32_t A, const int32_t* x, int32_t* q, A_long n) {
     const Quotient16 div(V::set32(A));
     A_long i = 0;
     for (; i + V::kLanesF <= n; i += V::kLanesF) V::store(q + i, div(V::load(x + i)));
+    return i;
+}
+A_long unsignedFloorQuotients16(int32_t A, const uint32_t* y, int32_t* q, A_long n) {
+    A_long i = 0;
+    if constexpr (kQuotientsD<V>) {
+        const QuotientD16<> div(V::set32(A));
+        for (; i + V::kLanesF <= n; i += V::kLanesF) V::store(q + i, div(V::load(y + i)));
+    }
+    (void)A, (void)y, (void)q, (void)n;
     return i;
 }
 #endif

@@ -145,12 +145,16 @@ A_long rows(BlendMode mode, bool uniform, const PF_PixelFloat* bottom, PF_PixelF
 // q[i] = floor(x[i] / A) as the 16-bit rows divide, for the tests; whole
 // groups of the set's 32-bit lanes (16 at most), how many were done.
 A_long floorQuotients16(int32_t A, const int32_t* x, int32_t* q, A_long n);
+// q[i] = floor(y[i] / A) of unsigned dividends, as the 16-bit rows divide
+// where the set has double quotients (none here: returns 0).
+A_long unsignedFloorQuotients16(int32_t A, const uint32_t* y, int32_t* q, A_long n);
 }  // namespace avx2
 namespace avx512 {
 A_long rows(BlendMode mode, bool uniform, const PF_Pixel* bottom, PF_Pixel* top, A_long n);
 A_long rows(BlendMode mode, bool uniform, const PF_Pixel16* bottom, PF_Pixel16* top, A_long n);
 A_long rows(BlendMode mode, bool uniform, const PF_PixelFloat* bottom, PF_PixelFloat* top, A_long n);
 A_long floorQuotients16(int32_t A, const int32_t* x, int32_t* q, A_long n);
+A_long unsignedFloorQuotients16(int32_t A, const uint32_t* y, int32_t* q, A_long n);
 }  // namespace avx512
 // The 8-bit rows over 512-bit vectors with VBMI and VNNI too, taken at the
 // AVX-512 level where the processor has them (supported()) and enabled() lets

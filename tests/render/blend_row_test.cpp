@@ -567,6 +567,65 @@ TEST(BlendRow, SixteenBitQuotientsAreExactFloors) {
 }
 #endif
 
+#if VEMARO_HAVE_AVX2
+// Where the 16-bit rows divide by a biased double reciprocal (the AVX-512
+// level), the dividends are unsigned sums up to full * A for divisors up to
+// 2^16: every divisor, with quotients at the ends and at random, each with
+// the remainders 0, 1 and A - 1, against integer division.
+TEST(BlendRow, SixteenBitDoubleQuotientsAreExactFloors) {
+    if (simd::supported() < simd::Level::Avx512) GTEST_SKIP() << "no AVX-512";
+    std::mt19937 rng(12);
+    std::vector<uint32_t> ys;
+    std::vector<int32_t> got;
+    for (uint64_t A = 1; A <= 65536; ++A) {
+        ys.clear();
+        for (uint64_t q : {uint64_t{0}, uint64_t{1}, uint64_t{16383}, uint64_t{16384}, uint64_t{32767}, uint64_t{32768},
+                           uint64_t{rng() % 32768}, uint64_t{rng() % 32768}})
+            for (uint64_t d : {uint64_t{0}, uint64_t{1}, A - 1, rng() % A}) {
+                const uint64_t y = q * A + d;
+                if (y <= 32768 * A) ys.push_back(static_cast<uint32_t>(y));
+            }
+        while (ys.size() % 16 != 0) ys.push_back(0);
+        got.assign(ys.size(), -1);
+        const A_long n = static_cast<A_long>(ys.size());
+        ASSERT_EQ(Blend::avx512::unsignedFloorQuotients16(static_cast<int32_t>(A), ys.data(), got.data(), n), n);
+        for (std::size_t k = 0; k < ys.size(); ++k)
+            if (static_cast<uint64_t>(got[k]) != ys[k] / A) FAIL() << ys[k] << " / " << A << ": got " << got[k];
+    }
+}
+#endif
+
+#if VEMARO_BLEND_SSE2
+// The separable and normal 16-bit rows at the AVX-512 level divide dividends
+// up to full * A by divisors up to full with a float estimate biased upwards,
+// put right by one step: every divisor, quotients at the ends and at random,
+// each with the remainders 0, 1 and A - 1, against integer division. The
+// operations are exact IEEE ones, alike at every width: the SSE2 form stands
+// for them.
+TEST(BlendRow, SixteenBitUpwardQuotientsAreExactFloors) {
+    std::mt19937 rng(13);
+    std::vector<int32_t> ys;
+    for (int64_t A = 1; A <= 32768; ++A) {
+        ys.clear();
+        for (int64_t q : {int64_t{0}, int64_t{1}, int64_t{16383}, int64_t{16384}, int64_t{32767}, int64_t{32768},
+                          static_cast<int64_t>(rng() % 32768), static_cast<int64_t>(rng() % 32768)})
+            for (int64_t d : {int64_t{0}, int64_t{1}, A - 1, static_cast<int64_t>(rng() % A)}) {
+                const int64_t y = q * A + d;
+                if (y <= 32768 * A) ys.push_back(static_cast<int32_t>(y));
+            }
+        const Blend::sse2::QuotientUp16 div(_mm_set1_epi32(static_cast<int>(A)));
+        while (ys.size() % 4 != 0) ys.push_back(0);
+        for (std::size_t k = 0; k < ys.size(); k += 4) {
+            int32_t got[4];
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(got),
+                             div(_mm_loadu_si128(reinterpret_cast<const __m128i*>(&ys[k]))));
+            for (int j = 0; j < 4; ++j)
+                if (got[j] != ys[k + j] / A) FAIL() << ys[k + j] << " / " << A << ": got " << got[j];
+        }
+    }
+}
+#endif
+
 // The 16-bit dodge and burn rows divide every channel: the widest set rounds
 // its quotient toward zero, the others put it right by the remainder. Opaque
 // over opaque pixels come out as the channel function itself. For every
