@@ -70,6 +70,18 @@ struct V {
         return _mm512_srli_epi16(a, S);
     }
     template <int S>
+    static I slli16(I a) {
+        return _mm512_slli_epi16(a, S);
+    }
+    // a == b ? x >> S : y of 16-bit lanes, straight from the comparison's mask.
+    static constexpr bool kMaskShifts16 = true;
+    template <int S>
+    static I srliWhereEqual16(I a, I b, I x, I y) {
+        return _mm512_mask_srli_epi16(y, _mm512_cmpeq_epi16_mask(a, b), x, S);
+    }
+    // Whether some 16-bit lane of v is 0.
+    static bool anyZero16(I v) { return _mm512_testn_epi16_mask(v, v) != 0; }
+    template <int S>
     static I srli32(I a) {
         return _mm512_srli_epi32(a, S);
     }

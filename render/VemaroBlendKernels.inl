@@ -42,6 +42,28 @@ inline I selectGreater16(I a, I b, I x, I y) {
     else
         return select(W::cmpgt16(a, b), x, y);
 }
+// a == b ? x >> S : y of 16-bit lanes: one masked shift where the set has
+// it (kMaskShifts16), else a shift and a select.
+template <class W, class = void>
+constexpr bool kMaskShifts16 = false;
+template <class W>
+constexpr bool kMaskShifts16<W, std::void_t<decltype(W::kMaskShifts16)>> = W::kMaskShifts16;
+template <int S, class W = V>
+inline I srliWhereEqual16(I a, I b, I x, I y) {
+    if constexpr (kMaskShifts16<W>)
+        return W::template srliWhereEqual16<S>(a, b, x, y);
+    else
+        return select(W::cmpeq16(a, b), W::template srli16<S>(x), y);
+}
+// Whether some 16-bit lane of v is 0: a test straight to a mask where the set
+// has one (kMaskShifts16 goes with it), else a comparison.
+template <class W = V>
+inline bool anyZero16(I v) {
+    if constexpr (kMaskShifts16<W>)
+        return W::anyZero16(v);
+    else
+        return !W::allEqual32(W::cmpeq16(v, W::zero()), W::zero());
+}
 inline F selectF(F m, F a, F b) { return V::orF(V::andF(m, a), V::andnotF(m, b)); }
 // a >= b, false where either is a NaN.
 inline F cmpgeF(F a, F b) { return V::orF(V::cmpltF(b, a), V::cmpeqF(a, b)); }
@@ -316,17 +338,21 @@ template <class W, class = void>
 constexpr bool kDividesTowardZero = false;
 template <class W>
 constexpr bool kDividesTowardZero<W, std::void_t<decltype(W::kDivTowardZero)>> = W::kDivTowardZero;
+//
+// The kernels replace every lane of A = 0 (a transparent bottom) by an
+// operand, so the division there may give anything: such lanes divide by 0
+// rounding toward zero (no exception is raised), or by 1 on the other sets.
 template <class W = V>
 struct Quotient8T {
     F lo, hi, lo256, hi256;
     explicit Quotient8T(I A) {
         if constexpr (kDividesTowardZero<W>) {
-            const I a = W::max16(A, W::set16(1)), z = W::zero();
-            const F s = W::set1F(256.0f);
-            lo = W::cvt32F(W::unpacklo16(a, z));
-            hi = W::cvt32F(W::unpackhi16(a, z));
-            lo256 = W::mulF(lo, s);
-            hi256 = W::mulF(hi, s);
+            // 256 A <= 65280 is an unsigned 16-bit lane.
+            const I z = W::zero(), a256 = W::template slli16<8>(A);
+            lo = W::cvt32F(W::unpacklo16(A, z));
+            hi = W::cvt32F(W::unpackhi16(A, z));
+            lo256 = W::cvt32F(W::unpacklo16(a256, z));
+            hi256 = W::cvt32F(W::unpackhi16(a256, z));
         } else {
             const Reciprocal8 inv(A);
             lo = lo256 = inv.lo;
@@ -538,7 +564,7 @@ template <BlendMode M>
 VEMARO_INLINE Planes8 kernel8(const Planes8& B, const Planes8& T) {
     const I z = V::zero(), full = V::set16(255);
     const I ab = B.a, at = T.a;
-    I special;
+    I clear;  // 0 in the lanes with a transparent operand that matters
     Planes8 R;
     if constexpr (M == BlendMode::Normal || M == BlendMode::AlphaAdd) {
         // Normal: wb = ((255 - at) * ab) >> 8, A = at + wb; an opaque top and a
@@ -547,10 +573,10 @@ VEMARO_INLINE Planes8 kernel8(const Planes8& B, const Planes8& T) {
         I wb;
         if constexpr (M == BlendMode::Normal) {
             wb = V::template srli16<8>(V::mullo16(V::sub16(full, at), ab));
-            special = V::cmpeq16(at, z);
+            clear = at;
         } else {
             wb = ab;
-            special = V::cmpeq16(V::or_(at, ab), z);
+            clear = V::or_(at, ab);
         }
         const I A = V::add16(at, wb);
         const Reciprocal8 inv(A);
@@ -564,7 +590,7 @@ VEMARO_INLINE Planes8 kernel8(const Planes8& B, const Planes8& T) {
         // B = t + b collapses the weights: with Wt + W2 = 255 at and
         // Wb + W2 = 255 ab, x = 255 m, m = t at + b ab (one pair product),
         // and the quotient by 256 A is that of y = 255 m >> 8 < 2^17 by A.
-        special = V::or_(V::cmpeq16(at, z), V::cmpeq16(ab, z));
+        clear = V::min16(at, ab);
         const I A = V::add16(ab, V::template srli16<8>(V::mullo16(V::sub16(full, ab), at)));
         const Quotient8 q(A);
         const I wlo = V::unpacklo16(at, ab), whi = V::unpackhi16(at, ab);
@@ -580,7 +606,7 @@ VEMARO_INLINE Planes8 kernel8(const Planes8& B, const Planes8& T) {
         // signed 16-bit lanes, and one pair product takes x less
         // K = 2^15 (at + ab), itself the pair product of at, ab and -2^15 each;
         // x < 2^24 and A <= 255.
-        special = V::cmpeq16(V::min16(at, ab), z);
+        clear = V::min16(at, ab);
         const I p = V::sub16(full, ab), r = V::sub16(full, at);
         const I A = V::add16(ab, V::template srli16<8>(V::mullo16(p, at)));
         const Quotient8 q(A);
@@ -603,8 +629,8 @@ VEMARO_INLINE Planes8 kernel8(const Planes8& B, const Planes8& T) {
         R = {A, mix(T.r, B.r), mix(T.g, B.g), mix(T.b, B.b)};
     }
     // Most groups have no transparent operand.
-    if (V::allEqual32(special, z)) return R;
-    const I bottomClear = V::cmpeq16(ab, z);
+    if (!anyZero16(clear)) return R;
+    const I special = V::cmpeq16(clear, z), bottomClear = V::cmpeq16(ab, z);
     auto pick = [&](I t, I b, I r) { return select(special, select(bottomClear, t, b), r); };
     return {pick(T.a, B.a, R.a), pick(T.r, B.r, R.r), pick(T.g, B.g, R.g), pick(T.b, B.b, R.b)};
 }
@@ -620,20 +646,21 @@ constexpr bool kOpaque8 = kChannel<M> && M != BlendMode::Add;
 // and the sum is 255 P with P = (255 - ab) t + ab B <= 255 * 257. Then
 // floor(255 P / (256 * 254)) = floor(floor(floor(255 P / 256) / 2) / 127), the
 // first step (P * 65280) >> 16 and the last (y * 33027) >> 22, exact for
-// y < 2^15; and floor(255 P / (256 * 255)) = P >> 8. A transparent bottom
-// gives the top.
+// y < 2^15; and floor(255 P / (256 * 255)) = P >> 8. The quotient reaches 257,
+// which the store takes as 255. A transparent bottom gives the top without a
+// case of its own: P = 255 t and floor(255 * 255 t / (256 * 254)) = t for
+// t <= 255; only its alpha is 255 rather than 254, as where ab = 255:
+// 255 - min(ab, 255 - ab, 1).
 template <BlendMode M>
 VEMARO_INLINE Planes8 kernelOpaqueTop8(const Planes8& B, const Planes8& T) {
     const I full = V::set16(255), ab = B.a, k = V::sub16(full, ab);
-    const I bottomClear = V::cmpeq16(ab, V::zero()), bottomFull = V::cmpeq16(ab, full);
     auto mix = [&](I t, I b) {
         const I P = V::add16(V::mullo16(k, t), V::mullo16(ab, channel8<M>(b, t)));
         const I y = V::template srli16<1>(V::mulhiu16(P, V::set16(static_cast<short>(65280))));
-        const I q = V::min16(V::template srli16<6>(V::mulhiu16(y, V::set16(static_cast<short>(33027)))), full);
-        return select(bottomClear, t, select(bottomFull, V::template srli16<8>(P), q));
+        const I q = V::template srli16<6>(V::mulhiu16(y, V::set16(static_cast<short>(33027))));
+        return srliWhereEqual16<8>(ab, full, P, q);
     };
-    return {V::sub16(full, V::andnot(V::or_(bottomClear, bottomFull), V::set16(1))), mix(T.r, B.r), mix(T.g, B.g),
-            mix(T.b, B.b)};
+    return {V::sub16(full, V::min16(V::min16(ab, k), V::set16(1))), mix(T.r, B.r), mix(T.g, B.g), mix(T.b, B.b)};
 }
 
 // Add over an opaque top: as above, but B(b, t) = t + b reaches 510 and

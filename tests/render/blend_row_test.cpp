@@ -439,6 +439,27 @@ TEST(BlendRow, OpaqueGroupsEqualTheFormulasForEveryEightBitValue) {
         check(BlendOp<BlendMode::Add>{}, BlendMode::Add, a, 255);
 }
 
+// Over an opaque top every separable mode (add has its own kernel above) takes
+// a transparent bottom and a full one through the same arithmetic as the
+// others, and leaves quotients above 255 for the store to saturate. Every
+// bottom and top channel pair under the bottom alphas at the ends of the range
+// and in between, for every such mode, at every vector width.
+TEST(BlendRow, OpaqueTopGroupsEqualTheFormulasForEveryModeAndEdgeAlpha) {
+    std::vector<PF_Pixel> bottom, top, want;
+    const int kPopups[] = {3, 4, 5, 7, 8, 9, 10, 12, 13, 14};  // the separable modes but add
+    for (const int popup : kPopups) {
+        const BlendMode mode = blendModeOfPopup(popup);
+        SCOPED_TRACE("popup " + std::to_string(popup));
+        for (const int ab : {0, 1, 2, 127, 128, 253, 254, 255}) {
+            SCOPED_TRACE("bottom alpha " + std::to_string(ab));
+            everyChannelPair(ab, 255, bottom, top);
+            want.resize(top.size());
+            for (std::size_t i = 0; i < top.size(); ++i) want[i] = reference<PF_Pixel>(mode, bottom[i], top[i]);
+            withBlendOp(popup, [&](auto op) { expectRowsAtEveryLevel(op, bottom, top, want); });
+        }
+    }
+}
+
 // Dodge and burn divide every channel at 8 bits. Every bottom and top channel
 // pair under alphas that take the general kernel and the opaque ones, at every
 // vector width, against plain integer division.
