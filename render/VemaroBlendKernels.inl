@@ -863,6 +863,19 @@ VEMARO_INLINE PlanesF kernelF(const PlanesF& B, const PlanesF& T) {
     return {pick(B.a, T.a, R.a), pick(B.r, T.r, R.r), pick(B.g, T.g, R.g), pick(B.b, T.b, R.b)};
 }
 
+// All ones in the alpha lanes of pixels as loaded (every fourth float).
+inline F alphaLanesF() {
+    struct Mask {
+        uint32_t m[kGroupF / 4][4];
+    };
+    static constexpr Mask kMask = [] {
+        Mask x{};
+        for (auto& p : x.m) p[0] = ~0u;
+        return x;
+    }();
+    return V::loadF(reinterpret_cast<const float*>(kMask.m));
+}
+
 template <BlendMode M, bool kUniform>
 inline A_long rowsF(const PF_PixelFloat* bottom, PF_PixelFloat* top, A_long n) {
     constexpr int N = kGroupF;
@@ -879,6 +892,22 @@ inline A_long rowsF(const PF_PixelFloat* bottom, PF_PixelFloat* top, A_long n) {
         const PlanesF T = loadF(dst);
         if constexpr (M == BlendMode::Normal) {
             if (V::allOnesF(V::cmpeqF(T.a, one))) continue;
+        }
+        if (V::allOnesF(V::cmpeqF(T.a, z))) {
+            // Where none of the bottom's alphas is 0 the result is the bottom
+            // as it is: copied without taking it to planes and back.
+            const PF_PixelFloat* src = kUniform ? bottom : bottom + i;
+            constexpr int Q = kGroupF / 4;
+            const F alphas = alphaLanesF();
+            F b[4], clear = z;
+            for (int k = 0; k < 4; ++k) {
+                b[k] = V::loadF(&src[k * Q].alpha);
+                clear = V::orF(clear, V::andF(V::cmpeqF(b[k], z), alphas));
+            }
+            if (V::allOnesF(V::cmpeqF(clear, z))) {
+                for (int k = 0; k < 4; ++k) V::storeF(&dst[k * Q].alpha, b[k]);
+                continue;
+            }
         }
         const PlanesF B = loadF(kUniform ? bottom : bottom + i);
         if (V::allOnesF(V::cmpeqF(T.a, z))) {
