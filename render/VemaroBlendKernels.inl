@@ -101,6 +101,23 @@ VEMARO_INLINE I fromFloatF(F f) {
     return V::cvttF32(V::minF(V::andF(cmpgeF(v, V::zeroF()), v), full));
 }
 
+// The same at 16 bits for composites f in [0, 1] give or take a few units in
+// the last place, as soft light's are (non-negative terms over their weights'
+// sum): f 32768 + 0.5 lies in [0.5, 32769), where the clamps change nothing.
+// Lanes of transparent operands (NaN) come out as anything.
+VEMARO_INLINE I fromUnitF16(F f) {
+    return V::cvttF32(V::addF(V::mulF(f, V::set1F(32768.0f)), V::set1F(0.5f)));
+}
+
+// Soft light's exponent of a 16-bit top channel c, t = c / 32768: as 2 t is
+// c / 16384 exactly, 1 / (2 t) and 16384 / c are the same number rounded
+// once, without the multiplication.
+VEMARO_INLINE F softExponent16(I c, F t) {
+    const F one = V::set1F(1.0f), two = V::set1F(2.0f);
+    return selectF(V::cmpltF(t, V::set1F(0.5f)), V::mulF(two, V::subF(one, t)),
+                   V::divF(V::set1F(16384.0f), V::cvt32F(c)));
+}
+
 // Bounds lo <= pow(b, e) <= hi on the lanes, for b the float of integer
 // channel c (log2b[c] its log2, 0 at c = 0) and 1/2 <= e <= 2. b^e = 2^x,
 // x = e log2 b at least -32, comes from 2^x = 2^k 2^f, k the nearest integer,
@@ -164,7 +181,7 @@ struct SoftInt {
 // bit, without the bottom's channel or a division (see kernelSoft8).
 template <int kFull, bool kOpaqueTop = false>
 VEMARO_INLINE SoftInt softIntBounded(F ab, F at, const F (&bc)[3], const F (&tc)[3], const I (&bi)[3],
-                                     const double* log2b) {
+                                     const I (&ti)[3], const double* log2b) {
     constexpr int N = V::kLanesF;
     const WeightsF w(ab, at);
     auto mix = [&](int k, F power) {
@@ -177,12 +194,13 @@ VEMARO_INLINE SoftInt softIntBounded(F ab, F at, const F (&bc)[3], const F (&tc)
     if (kFull == 32768 && V::powMode() != powlanes::Mode::Library) {
         // The exact powers on the lanes settle every channel at once. Their
         // own log2 of the bottom's channels beats a table of them: gathers
-        // from it cost more than the polynomial.
+        // from it cost more than the polynomial, and the table crowds the
+        // rows out of the cache.
         F e[3], p[3];
-        for (int k = 0; k < 3; ++k) e[k] = softExponentF(tc[k]);
+        for (int k = 0; k < 3; ++k) e[k] = softExponent16(ti[k], tc[k]);
         V::powF(bc, e, p);
-        for (int k = 0; k < 3; ++k) c[k] = fromFloatF<kFull>(mix(k, p[k]));
-        return {kOpaqueTop ? V::set32(kFull) : fromFloatF<kFull>(w.A), c[0], c[1], c[2]};
+        for (int k = 0; k < 3; ++k) c[k] = fromUnitF16(mix(k, p[k]));
+        return {kOpaqueTop ? V::set32(kFull) : fromUnitF16(w.A), c[0], c[1], c[2]};
     }
     for (int k = 0; k < 3; ++k) {
         const F e = softExponentF(tc[k]);
@@ -872,6 +890,19 @@ VEMARO_INLINE PlanesF kernelF(const PlanesF& B, const PlanesF& T) {
     return {pick(B.a, T.a, R.a), pick(B.r, T.r, R.r), pick(B.g, T.g, R.g), pick(B.b, T.b, R.b)};
 }
 
+// All ones in the alpha lanes of pixels as loaded (every fourth float).
+inline F alphaLanesF() {
+    struct Mask {
+        uint32_t m[kGroupF / 4][4];
+    };
+    static constexpr Mask kMask = [] {
+        Mask x{};
+        for (auto& p : x.m) p[0] = ~0u;
+        return x;
+    }();
+    return V::loadF(reinterpret_cast<const float*>(kMask.m));
+}
+
 template <BlendMode M, bool kUniform>
 inline A_long rowsF(const PF_PixelFloat* bottom, PF_PixelFloat* top, A_long n) {
     constexpr int N = kGroupF;
@@ -888,6 +919,22 @@ inline A_long rowsF(const PF_PixelFloat* bottom, PF_PixelFloat* top, A_long n) {
         const PlanesF T = loadF(dst);
         if constexpr (M == BlendMode::Normal) {
             if (V::allOnesF(V::cmpeqF(T.a, one))) continue;
+        }
+        if (V::allOnesF(V::cmpeqF(T.a, z))) {
+            // Where none of the bottom's alphas is 0 the result is the bottom
+            // as it is: copied without taking it to planes and back.
+            const PF_PixelFloat* src = kUniform ? bottom : bottom + i;
+            constexpr int Q = kGroupF / 4;
+            const F alphas = alphaLanesF();
+            F b[4], clear = z;
+            for (int k = 0; k < 4; ++k) {
+                b[k] = V::loadF(&src[k * Q].alpha);
+                clear = V::orF(clear, V::andF(V::cmpeqF(b[k], z), alphas));
+            }
+            if (V::allOnesF(V::cmpeqF(clear, z))) {
+                for (int k = 0; k < 4; ++k) V::storeF(&dst[k * Q].alpha, b[k]);
+                continue;
+            }
         }
         const PlanesF B = loadF(kUniform ? bottom : bottom + i);
         if (V::allOnesF(V::cmpeqF(T.a, z))) {
@@ -1081,9 +1128,9 @@ template <bool kOpaqueTop>
 VEMARO_INLINE Planes16 kernelSoft16(const Planes16& B, const Planes16& T) {
     auto toF = [&](I v) { return V::mulF(V::cvt32F(v), V::set1F(1.0f / 32768.0f)); };
     const F bc[3] = {toF(B.r), toF(B.g), toF(B.b)}, tc[3] = {toF(T.r), toF(T.g), toF(T.b)};
-    const I bi[3] = {B.r, B.g, B.b};
+    const I bi[3] = {B.r, B.g, B.b}, ti[3] = {T.r, T.g, T.b};
     const SoftInt s =
-        softIntBounded<32768, kOpaqueTop>(toF(B.a), toF(T.a), bc, tc, bi, rowdetail::softlightLog2Table16());
+        softIntBounded<32768, kOpaqueTop>(toF(B.a), toF(T.a), bc, tc, bi, ti, rowdetail::softlightLog2Table16());
     return {s.a, s.r, s.g, s.b};
 }
 

@@ -197,6 +197,34 @@ void expectSoftRows(const std::vector<P>& bottom, const std::vector<P>& top) {
 
 }  // namespace
 
+// 16-bit soft light's rows at every level against the per-pixel function:
+// every top channel (each in red, green and blue by turns) over bottoms of a
+// few kinds under opaque, half and near-transparent alphas; and every
+// combination of channel and alpha values at and around the ends, where the
+// composites meet 0 and full and values above full are taken as full.
+TEST(PowLanes, SixteenBitSoftLightRowsOverEveryTopChannelAndTheEnds) {
+    auto u16 = [](long v) { return static_cast<A_u_short>(v); };
+    std::vector<PF_Pixel16> bottom, top;
+    const int alphas[][2] = {{32768, 32768}, {32768, 16384}, {9000, 32768}, {1, 32767}, {32767, 1}, {20000, 12345}};
+    const int bottoms[] = {0, 1, 2, 16384, 32767, 32768};
+    for (const auto& a : alphas)
+        for (long u = 0; u <= 32768; ++u) {
+            const long c = (u * 7919 + a[1]) % 32769, d = bottoms[u % std::size(bottoms)];
+            const long k = u % 3;
+            top.push_back({u16(a[1]), u16(k == 0 ? u : c), u16(k == 1 ? u : 32768 - c), u16(k == 2 ? u : c / 2)});
+            bottom.push_back({u16(a[0]), u16(k == 0 ? c : d), u16(k == 1 ? c : d), u16(k == 2 ? c : 32768 - d)});
+        }
+    const long ends[] = {0, 1, 2, 16383, 16384, 16385, 32766, 32767, 32768, 40000, 65535};
+    for (const long ab : ends)
+        for (const long at : ends)
+            for (const long b : ends)
+                for (const long t : ends) {
+                    bottom.push_back({u16(ab), u16(b), u16(t), u16(32768 - b % 32769)});
+                    top.push_back({u16(at), u16(t), u16(b), u16(t ^ 0x5555)});
+                }
+    expectSoftRows(bottom, top);
+}
+
 // Every 8-bit channel pair under a few alphas (opaque over opaque, opaque
 // tops, neither), every 16-bit bottom channel against a stride of top channels
 // under the same, and float pixels with channels in and out of [0, 1] and
