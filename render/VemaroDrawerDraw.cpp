@@ -912,6 +912,7 @@ struct SetUp {
 struct Scratch {
     std::vector<double> a, b;
     std::vector<PolygonDrawer::Edge> e, f;
+    std::vector<PolygonDrawer::Ray> r;
 };
 thread_local Scratch scratch;
 
@@ -1007,6 +1008,7 @@ struct Strips {
                 PolygonDrawer drawer(s.in_data, *s.suites, s.draft, s.output, s.bpc, b.polygons[job.slot]);
                 const Borrowed<double> a(drawer.columnOffsets, t.a);
                 const Borrowed<PolygonDrawer::Edge> e(drawer.edges, t.e), f(drawer.innerEdges, t.f);
+                const Borrowed<PolygonDrawer::Ray> r(drawer.rays, t.r);
                 drawer.known = known;
                 drawer.strip = &rows;
                 if (drawer.doRender()) err = drawer.drawRows(rows);

@@ -12,6 +12,7 @@
 #include "VemaroPolygonEdge.h"
 #include "VemaroRasteriser.h"
 #include "VemaroRunKernels.h"
+#include "VemaroScanPolygon.h"
 
 #include <algorithm>
 #include <cmath>
@@ -192,78 +193,8 @@ struct Runs {
     static constexpr A_long kMaxWedges = 64;
 };
 
-// A closed polygon cut row by row, rows taken downwards (y up): the columns
-// where each row enters and leaves it, by the active edges only.
-class ScanPolygon {
-public:
-    static constexpr int kMaxVertices = 5 * Runs::kMaxWedges;
-
-    // The vertices in order round the polygon.
-    void build(const double* vx, const double* vy, int n) {
-        count = active = taken = 0;
-        Edge round[kMaxVertices];
-        int top = 0;
-        for (int i = 0; i < n; ++i) {
-            const int j = i + 1 == n ? 0 : i + 1;
-            if (vy[i] == vy[j]) continue;  // level: no crossing of its own
-            const bool down = vy[i] > vy[j];
-            const double tx = down ? vx[i] : vx[j], ty = down ? vy[i] : vy[j], by = down ? vy[j] : vy[i];
-            if (count > 0 && ty > round[top].top) top = count;
-            round[count++] = {ty, by, tx, ((down ? vx[j] : vx[i]) - tx) / (by - ty)};
-        }
-        if (count == 0) return;
-        // Round an outline about its centre the tops fall both ways from the
-        // highest edge but for small zigzags at the rays: the two ways are
-        // merged, then the few edges out of order moved into place.
-        int f = top + 1 == count ? 0 : top + 1, k = top == 0 ? count - 1 : top - 1;
-        edges[0] = round[top];
-        for (int i = 1; i < count; ++i) {
-            if (round[f].top >= round[k].top) {
-                edges[i] = round[f];
-                f = f + 1 == count ? 0 : f + 1;
-            } else {
-                edges[i] = round[k];
-                k = k == 0 ? count - 1 : k - 1;
-            }
-        }
-        for (int i = 1; i < count; ++i) {
-            const Edge e = edges[i];
-            int j = i;
-            for (; j > 0 && edges[j - 1].top < e.top; --j) edges[j] = edges[j - 1];
-            edges[j] = e;
-        }
-    }
-
-    // The crossings of the row at py in increasing order, an even count:
-    // the row lies inside between xs[0] and xs[1], xs[2] and xs[3], ...
-    // An edge takes the rows with bottom <= py < top.
-    int crossings(double py, double* xs) {
-        while (taken < count && edges[taken].top > py) list[active++] = taken++;
-        int n = 0;
-        for (int i = 0; i < active; ++i) {
-            const int id = list[i];
-            const Edge& e = edges[id];
-            if (e.bottom > py) continue;
-            // Insertion into order: few are active, and the list is kept in
-            // the last row's order, which the next row mostly repeats.
-            const double v = e.x + (py - e.top) * e.slope;
-            int k = n++;
-            for (; k > 0 && xs[k - 1] > v; --k) xs[k] = xs[k - 1], list[k] = list[k - 1];
-            xs[k] = v;
-            list[k] = id;
-        }
-        active = n;
-        return n & ~1;
-    }
-
-private:
-    struct Edge {
-        double top, bottom, x, slope;  // x at the top, dx / dy
-    };
-    Edge edges[kMaxVertices];
-    int list[kMaxVertices];
-    int count = 0, active = 0, taken = 0;
-};
+using raster::ScanPolygon;
+static_assert(ScanPolygon::kMaxVertices >= 5 * Runs::kMaxWedges, "an outline has up to five vertices per wedge");
 
 // Where a row's pixels are settled without the angle, for a shape without a
 // hole whose wedges the runs take: the sector() of a pixel is one of the
