@@ -219,7 +219,8 @@ static VEMARO_INLINE void trimToBound(const double* sq, double dy2, double bound
 // kAhead rows before it is drawn, and its cache lines asked for then: the rows
 // of an element are far apart in memory, and the edges move along the row
 // from one row to the next. A short band's rows were asked for at the start.
-template <class P, class ColumnsOf, class Draw>
+// Of each row's span the first kHead cache lines are asked for, and its end.
+template <class P, int kHead, class ColumnsOf, class Draw>
 static VEMARO_INLINE void eachRowAhead(const PF_LayerDef* world, const PF_LRect& b, ColumnsOf columnsOf, Draw draw) {
     constexpr A_long kAhead = 16;
     static_assert((kAhead & (kAhead - 1)) == 0, "kAhead is a power of two");
@@ -229,7 +230,7 @@ static VEMARO_INLINE void eachRowAhead(const PF_LayerDef* world, const PF_LRect&
     auto find = [&](A_long r) VEMARO_INLINE_LAMBDA {
         if (r >= b.bottom) return;
         const Columns c = columnsOf(r);
-        if (c.from < c.to) raster::prefetchSpan<P, 8>(world, r, b, c.from, c.to);
+        if (c.from < c.to) raster::prefetchSpan<P, kHead>(world, r, b, c.from, c.to);
         ahead[(r - b.top) & (kAhead - 1)] = c;
     };
     if (tall)
@@ -379,6 +380,10 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
         }
     };
 
+    // The rows of a wide element are long runs of stores the processor
+    // follows by itself: more lines asked for ahead only wait for room among
+    // those stores. A narrow element's rows are a few lines each.
+    constexpr int kAheadLines = kOpaque ? 2 : 8;
     // A row's columns within the outer bound, [from, to), and within them
     // the run inside the outer edge, [a, z): sq <= hi at both ends holds
     // between them, the squares being convex along the row. Short rows are
@@ -452,7 +457,7 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
                 if (anyClear) w.clear[w.n] = c < h.lo || c >= h.hi;
             }
         };
-        eachRowAhead<P>(world, b, columnsOf, [&](A_long r, const Row& g) VEMARO_INLINE_LAMBDA {
+        eachRowAhead<P, kAheadLines>(world, b, columnsOf, [&](A_long r, const Row& g) VEMARO_INLINE_LAMBDA {
             const double ady2 = g.ady2;
             P* out = raster::row<P>(world, r);
             Hull hull;
@@ -519,7 +524,7 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
         for (int i = 0; i < 2; ++i) x.inner[i] = inner[i];
     };
 
-    eachRowAhead<P>(world, b, columnsOf, [&](A_long r, const Row& g) VEMARO_INLINE_LAMBDA {
+    eachRowAhead<P, kAheadLines>(world, b, columnsOf, [&](A_long r, const Row& g) VEMARO_INLINE_LAMBDA {
         const double ady = std::fabs(p.y - r);
         const double ady2 = ady * ady;
         P* out = raster::row<P>(world, r);
