@@ -219,7 +219,8 @@ static VEMARO_INLINE void trimToBound(const double* sq, double dy2, double bound
 // kAhead rows before it is drawn, and its cache lines asked for then: the rows
 // of an element are far apart in memory, and the edges move along the row
 // from one row to the next. A short band's rows were asked for at the start.
-template <class P, class ColumnsOf, class Draw>
+// Of each row's span the first kHead cache lines are asked for, and its end.
+template <class P, int kHead, class ColumnsOf, class Draw>
 static VEMARO_INLINE void eachRowAhead(const PF_LayerDef* world, const PF_LRect& b, ColumnsOf columnsOf, Draw draw) {
     constexpr A_long kAhead = 16;
     static_assert((kAhead & (kAhead - 1)) == 0, "kAhead is a power of two");
@@ -229,7 +230,7 @@ static VEMARO_INLINE void eachRowAhead(const PF_LayerDef* world, const PF_LRect&
     auto find = [&](A_long r) VEMARO_INLINE_LAMBDA {
         if (r >= b.bottom) return;
         const Columns c = columnsOf(r);
-        if (c.from < c.to) raster::prefetchSpan<P, 8>(world, r, b, c.from, c.to);
+        if (c.from < c.to) raster::prefetchSpan<P, kHead>(world, r, b, c.from, c.to);
         ahead[(r - b.top) & (kAhead - 1)] = c;
     };
     if (tall)
@@ -298,19 +299,22 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
             from, to, h, [&](A_long a, A_long z) { spans::storeAlphas(fillPx, alpha + (a - from), out + a, z - a); },
             [&](A_long a, A_long z) { spans::blendAlphas(op, fillPx, alpha + (a - from), out + a, z - a); });
     };
-    auto exact = [&](P* out, A_long from, A_long to, double ady2, bool rowInHole, Rec h) {
+    auto exactIn = [&](P* out, A_long from, A_long to, double ady2, bool rowInHole, Hull h) {
         float alpha[spans::kChunk + spans::kPad];
         for (A_long c = from; c < to; c += spans::kChunk) {
             const A_long n = to - c < spans::kChunk ? to - c : spans::kChunk;
             spans::kernelsFor(kernels, n).circleFill(edgeRule, sq + c, dist + c, n, ady2, rowInHole, alpha);
-            put(alpha, out, c, c + n, hullOf(h));
+            put(alpha, out, c, c + n, h);
         }
+    };
+    auto exact = [&](P* out, A_long from, A_long to, double ady2, bool rowInHole, const Rec& h) {
+        exactIn(out, from, to, ady2, rowInHole, hullOf(h));
     };
     // Transparent and (normal mode) opaque output pixels need no arithmetic;
     // known clear ones not even a read, known opaque ones nothing at all.
     const runs::FillFn<P> fill = runs::fillKernel<P>();
     const runs::StoreFn<P> store = runs::storeKernel<P>();
-    auto span = [&](P* out, A_long from, A_long to, Rec h) {
+    auto span = [&](P* out, A_long from, A_long to, const Rec& h) {
         if (!interiorVisible) return;
         auto written = [&](A_long a, A_long z) VEMARO_INLINE_LAMBDA {
             if constexpr (kOpaque)
@@ -376,6 +380,10 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
         }
     };
 
+    // The rows of a wide element are long runs of stores the processor
+    // follows by itself: more lines asked for ahead only wait for room among
+    // those stores. A narrow element's rows are a few lines each.
+    constexpr int kAheadLines = kOpaque ? 2 : 8;
     // A row's columns within the outer bound, [from, to), and within them
     // the run inside the outer edge, [a, z): sq <= hi at both ends holds
     // between them, the squares being convex along the row. Short rows are
@@ -449,20 +457,32 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
                 if (anyClear) w.clear[w.n] = c < h.lo || c >= h.hi;
             }
         };
-        eachRowAhead<P>(world, b, columnsOf, [&](A_long r, const Row& g) VEMARO_INLINE_LAMBDA {
+        eachRowAhead<P, kAheadLines>(world, b, columnsOf, [&](A_long r, const Row& g) VEMARO_INLINE_LAMBDA {
             const double ady2 = g.ady2;
             P* out = raster::row<P>(world, r);
-            const Rec h = record(r, g.from, g.to, g.a, g.z);
-            span(out, g.a, g.z, h);
+            Hull hull;
+            if constexpr (kOpaque) {
+                // The interior is written from the row's record in place,
+                // which is then kept: no copy of its spans.
+                static constexpr raster::KnownClear::Row kUnknown{raster::KnownClear::kAll, {{}, 0}};
+                raster::KnownClear::Row* rec = known->at(r);
+                const raster::KnownClear::Row& h = rec ? *rec : kUnknown;
+                hull = h.hull;
+                span(out, g.a, g.z, h);
+                if (rec) raster::KnownClear::keep(*rec, g.from, g.to, g.a, opaqueInterior ? g.z : g.a);
+            } else {
+                hull = record(r, g.from, g.to, g.a, g.z);
+                span(out, g.a, g.z, hull);
+            }
             const A_long n = (g.a - g.from) + (g.to - g.z);
             if (w.n + n > kColumns) flush();
             if (n > kColumns) {
-                exact(out, g.from, g.a, ady2, false, h);
-                exact(out, g.z, g.to, ady2, false, h);
+                exactIn(out, g.from, g.a, ady2, false, hull);
+                exactIn(out, g.z, g.to, ady2, false, hull);
                 return;
             }
-            wait(out, g.from, g.a, ady2, hullOf(h));
-            wait(out, g.z, g.to, ady2, hullOf(h));
+            wait(out, g.from, g.a, ady2, hull);
+            wait(out, g.z, g.to, ady2, hull);
         });
         flush();
         return;
@@ -504,7 +524,7 @@ void CircleDrawer::drawFillLoop(const PF_LRect& b, Op op) const {
         for (int i = 0; i < 2; ++i) x.inner[i] = inner[i];
     };
 
-    eachRowAhead<P>(world, b, columnsOf, [&](A_long r, const Row& g) VEMARO_INLINE_LAMBDA {
+    eachRowAhead<P, kAheadLines>(world, b, columnsOf, [&](A_long r, const Row& g) VEMARO_INLINE_LAMBDA {
         const double ady = std::fabs(p.y - r);
         const double ady2 = ady * ady;
         P* out = raster::row<P>(world, r);

@@ -76,14 +76,23 @@ public:
         if (r < top_ || r >= bottom_) return Row{kAll, Spans{{}, 0}};
         Row& row = rows_[static_cast<std::size_t>(r - top_)];
         const Row before = row;
+        keep(row, from, to, a, z);
+        return before;
+    }
+    // Row r's record in place, or null for a row the record does not hold: a
+    // drawer of many rows reads it, writes the row, then keeps it with
+    // keep(row, ...), without copying it out.
+    Row* at(A_long r) { return r < top_ || r >= bottom_ ? nullptr : &rows_[static_cast<std::size_t>(r - top_)]; }
+    // keep() on a row in place.
+    static void keep(Row& row, A_long from, A_long to, A_long a, A_long z) {
         if (a < z) {
             // A column of [a, z) is opaque now if it was clear (beside the
             // hull) or already opaque: the clear parts join the spans.
-            take(row.opaque, a, before.hull.lo < z ? before.hull.lo : z);
-            take(row.opaque, before.hull.hi > a ? before.hull.hi : a, z);
+            const Hull h = row.hull;
+            take(row.opaque, a, h.lo < z ? h.lo : z);
+            take(row.opaque, h.hi > a ? h.hi : a, z);
         }
         if (from < to) grow(row.hull, from, to);
-        return before;
     }
     // Rows [top, bottom) of a rectangle written by such a drawer, with no
     // opaque pixel known.
@@ -159,33 +168,48 @@ private:
         for (Row* end = row + (bottom - top); row < end; ++row) f(*row, rect.left, rect.right);
     }
     // [lo, hi) joins the spans of o, merged with those it meets; of more
-    // than kMax spans the shortest (the first of equals) is dropped.
+    // than kMax spans the shortest (the first of equals) is dropped. Done in
+    // place, every span moved whole: a row is kept once per element drawn.
     static void take(Spans& o, A_long lo, A_long hi) {
         if (lo >= hi) return;
-        Hull t[Spans::kMax + 1];
-        int n = 0;
-        bool placed = false;
-        for (const Hull& s : o) {
-            if (s.hi < lo) {
-                t[n++] = s;
-            } else if (s.lo > hi) {
-                if (!placed) t[n++] = Hull{lo, hi}, placed = true;
-                t[n++] = s;
-            } else {
-                if (s.lo < lo) lo = s.lo;
-                if (s.hi > hi) hi = s.hi;
-            }
+        const int n = o.count;
+        // The spans are sorted and apart: those before [lo, hi), then those
+        // it meets, [i, j), then those after it.
+        int i = 0;
+        while (i < n && o.span[i].hi < lo) ++i;
+        int j = i;
+        for (; j < n && o.span[j].lo <= hi; ++j) {
+            if (o.span[j].lo < lo) lo = o.span[j].lo;
+            if (o.span[j].hi > hi) hi = o.span[j].hi;
         }
-        if (!placed) t[n++] = Hull{lo, hi};
-        int drop = n;
-        if (n > Spans::kMax) {
+        const Hull joined{lo, hi};
+        if (j > i) {
+            o.span[i] = joined;
+            for (int k = j; k < n; ++k) o.span[i + 1 + k - j] = o.span[k];
+            o.count = n - (j - i) + 1;
+            return;
+        }
+        // Inserted at i; with kMax already, the shortest of the kMax + 1.
+        int drop = Spans::kMax + 1;
+        if (n == Spans::kMax) {
+            A_long length[Spans::kMax + 1];
+            for (int k = 0; k < n; ++k) length[k < i ? k : k + 1] = o.span[k].hi - o.span[k].lo;
+            length[i] = hi - lo;
             drop = 0;
-            for (int i = 1; i < n; ++i)
-                if (t[i].hi - t[i].lo < t[drop].hi - t[drop].lo) drop = i;
+            for (int k = 1; k <= n; ++k)
+                if (length[k] < length[drop]) drop = k;
+            if (drop == i) return;
         }
-        o.count = 0;
-        for (int i = 0; i < n; ++i)
-            if (i != drop) o.span[o.count++] = t[i];
+        // The spans from i on move one place right, and those after the
+        // dropped one back one place left: only those between the two move.
+        if (drop > i) {
+            for (int k = (drop <= n ? drop : n + 1) - 1; k > i; --k) o.span[k] = o.span[k - 1];
+        } else {
+            for (int k = drop; k < i - 1; ++k) o.span[k] = o.span[k + 1];
+            i -= 1;
+        }
+        o.span[i] = joined;
+        if (drop > Spans::kMax) o.count = n + 1;
     }
 
     A_long top_ = 0, bottom_ = 0;
