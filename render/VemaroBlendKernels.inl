@@ -521,26 +521,33 @@ constexpr bool kVector8 =
 // channel is t Wt + P ab (adding b * 0 = +0 to a sum of non-negative products
 // and dividing by 1 change no bit) and the alpha full. The bottom's channels
 // and the division drop out.
+//
+// The channels' composites are sums of products of non-negative numbers over
+// A, at most 1 by a few units in the last place, and A = at + Wb is at most
+// 1 too: v = f 255 + 0.5 lies in [0.5, 256) and truncates as fromFloatF would
+// clamp it (lanes of A = 0 give NaN or 0 and are replaced below). The table indices b << 8 | t are made in the
+// 16-bit lanes, both halves at once.
 template <bool kOpaqueTop>
 VEMARO_INLINE Planes8 kernelSoft8(const Planes8& B, const Planes8& T) {
     const I z = V::zero();
     const float* table = rowdetail::softlightTable8();
+    auto index = [&](I b, I t) { return V::or_(V::mullo16(b, V::set16(256)), t); };
+    const I indices[3] = {index(B.r, T.r), index(B.g, T.g), index(B.b, T.b)};
     auto half = [&](auto part) {
         auto toF = [&](I v) { return V::divF(V::cvt32F(part(v)), V::set1F(255.0f)); };
-        const I bs[3] = {part(B.r), part(B.g), part(B.b)}, ts[3] = {part(T.r), part(T.g), part(T.b)};
-        auto power = [&](int k) { return V::gatherF(table, V::or_(V::template slli32<8>(bs[k]), ts[k])); };
+        auto power = [&](int k) { return V::gatherF(table, part(indices[k])); };
+        auto round = [&](F f) { return V::cvttF32(V::addF(V::mulF(f, V::set1F(255.0f)), V::set1F(0.5f))); };
         const F tc[3] = {toF(T.r), toF(T.g), toF(T.b)};
         I c[3];
         if constexpr (kOpaqueTop) {
             const F ab = toF(B.a), Wt = V::subF(V::set1F(1.0f), ab);
-            for (int k = 0; k < 3; ++k)
-                c[k] = fromFloatF<255>(V::addF(V::mulF(tc[k], Wt), V::mulF(power(k), ab)));
+            for (int k = 0; k < 3; ++k) c[k] = round(V::addF(V::mulF(tc[k], Wt), V::mulF(power(k), ab)));
             return SoftInt{V::set32(255), c[0], c[1], c[2]};
         } else {
             const F bc[3] = {toF(B.r), toF(B.g), toF(B.b)};
             const WeightsF w(toF(B.a), toF(T.a));
-            for (int k = 0; k < 3; ++k) c[k] = fromFloatF<255>(w.mix(bc[k], tc[k], power(k)));
-            return SoftInt{fromFloatF<255>(w.A), c[0], c[1], c[2]};
+            for (int k = 0; k < 3; ++k) c[k] = round(w.mix(bc[k], tc[k], power(k)));
+            return SoftInt{round(w.A), c[0], c[1], c[2]};
         }
     };
     const SoftInt lo = half([z](I v) { return V::unpacklo16(v, z); });

@@ -698,6 +698,36 @@ TEST(BlendRow, EightBitSoftLightEqualsThePixelFunctionForEveryChannelPair) {
         }
 }
 
+// Every bottom and top channel pair, three a pixel, under a table of alpha
+// pairs (the ends, their neighbours and between), each pair along a whole row;
+// then the same pixels with the alphas changing from pixel to pixel, so that
+// groups mix transparent, opaque and partial alphas. Every vector width,
+// against the per-pixel function.
+TEST(BlendRow, EightBitSoftLightEqualsThePixelFunctionForEveryChannelPairUnderManyAlphaPairs) {
+    const int kAlphas[] = {0, 1, 2, 3, 17, 100, 127, 128, 200, 253, 254, 255};
+    constexpr int kN = static_cast<int>(std::size(kAlphas));
+    std::vector<PF_Pixel> bottom, top, want;
+    const BlendOp<BlendMode::Softlight> op;
+    auto check = [&] {
+        want.resize(top.size());
+        for (std::size_t i = 0; i < top.size(); ++i) want[i] = op(bottom[i], top[i]);
+        expectRowsAtEveryLevel(op, bottom, top, want);
+    };
+    for (const int ab : kAlphas)
+        for (const int at : kAlphas) {
+            SCOPED_TRACE("alphas " + std::to_string(ab) + " " + std::to_string(at));
+            everyChannelPair(ab, at, bottom, top);
+            check();
+            if (::testing::Test::HasFatalFailure()) return;
+        }
+    everyChannelPair(0, 0, bottom, top);
+    for (std::size_t i = 0; i < top.size(); ++i) {
+        bottom[i].alpha = static_cast<A_u_char>(kAlphas[i % kN]);
+        top[i].alpha = static_cast<A_u_char>(kAlphas[(i / kN + 3 * i) % kN]);
+    }
+    check();
+}
+
 // Over opaque tops the 8-bit soft light rows drop the bottom's channels and
 // the division by A, and over opaque bottoms too they read the rounded
 // channel from a table. Every bottom alpha (a transparent one too) with every
