@@ -122,8 +122,10 @@ template <int>
     W::storeF(xs, x);
     W::storeF(ys, y);
     W::storeF(vs, v);
+    // +0 to a positive power is +0 (black channels are common): no call.
     for (int j = 0; j < W::kLanesF; ++j)
-        if (!(keep >> j & 1u)) vs[j] = std::pow(xs[j], ys[j]);
+        if (!(keep >> j & 1u))
+            vs[j] = xs[j] == 0.0f && !std::signbit(xs[j]) && ys[j] > 0.0f ? 0.0f : std::pow(xs[j], ys[j]);
     return W::loadF(vs);
 }
 inline W::F libraryPow(W::F x, W::F y) { return libraryLanes(x, y, x, 0); }
