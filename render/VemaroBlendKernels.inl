@@ -14,6 +14,15 @@
 
 // No include guard: this file is meant to be included several times.
 
+#ifndef VEMARO_SET_TRAIT
+// name<W>: W::member where the instruction set W declares it, else false.
+#define VEMARO_SET_TRAIT(name, member) \
+    template <class W, class = void> \
+    constexpr bool name = false; \
+    template <class W> \
+    constexpr bool name<W, std::void_t<decltype(W::member)>> = W::member;
+#endif
+
 namespace VEMARO_SIMD_NS {
 
 using I = V::I;
@@ -31,10 +40,7 @@ inline void fetchAhead(const void* group) {
 inline I select(I m, I a, I b) { return V::or_(V::and_(m, a), V::andnot(m, b)); }
 // a > b ? x : y of signed 16-bit lanes: straight from the comparison's mask
 // where the set blends by one (kMaskBlends16), else through select.
-template <class W, class = void>
-constexpr bool kMaskBlends16 = false;
-template <class W>
-constexpr bool kMaskBlends16<W, std::void_t<decltype(W::kMaskBlends16)>> = W::kMaskBlends16;
+VEMARO_SET_TRAIT(kMaskBlends16, kMaskBlends16)
 template <class W = V>
 inline I selectGreater16(I a, I b, I x, I y) {
     if constexpr (kMaskBlends16<W>)
@@ -44,10 +50,7 @@ inline I selectGreater16(I a, I b, I x, I y) {
 }
 // a == b ? x >> S : y of 16-bit lanes: one masked shift where the set has
 // it (kMaskShifts16), else a shift and a select.
-template <class W, class = void>
-constexpr bool kMaskShifts16 = false;
-template <class W>
-constexpr bool kMaskShifts16<W, std::void_t<decltype(W::kMaskShifts16)>> = W::kMaskShifts16;
+VEMARO_SET_TRAIT(kMaskShifts16, kMaskShifts16)
 template <int S, class W = V>
 inline I srliWhereEqual16(I a, I b, I x, I y) {
     if constexpr (kMaskShifts16<W>)
@@ -236,10 +239,7 @@ constexpr int kGroup8 = V::kLanes16;
 // red << 8 words (kOdd 0) or green | blue << 8 words (kOdd 1) of v0's and v1's
 // pixels in the order that unpack8 below leaves them: within each 128-bit
 // part, its four pixels of v0, then its four of v1.
-template <class W, class = void>
-constexpr bool kPermutes16 = false;
-template <class W>
-constexpr bool kPermutes16<W, std::void_t<decltype(W::kPermutes16)>> = W::kPermutes16;
+VEMARO_SET_TRAIT(kPermutes16, kPermutes16)
 template <int kOdd, class W = V>
 inline I pixelWords8(I v0, I v1) {
     struct Index {
@@ -259,10 +259,7 @@ inline I pixelWords8(I v0, I v1) {
 // Where the set permutes bytes across two vectors (kPermutes8), each channel
 // plane straight from v0's and v1's pixels: byte kByte of the pixel of each
 // word above, its high byte zeroed.
-template <class W, class = void>
-constexpr bool kPermutes8 = false;
-template <class W>
-constexpr bool kPermutes8<W, std::void_t<decltype(W::kPermutes8)>> = W::kPermutes8;
+VEMARO_SET_TRAIT(kPermutes8, kPermutes8)
 template <int kByte, class W = V>
 inline I pixelBytes8(I v0, I v1) {
     struct Index {
@@ -352,10 +349,7 @@ struct Reciprocal8 {
 // divisors are exact floats and the quotient never passes the true one nor
 // falls below its floor, an exact float too: it truncates to the floor. The
 // other sets multiply by the biased reciprocals.
-template <class W, class = void>
-constexpr bool kDividesTowardZero = false;
-template <class W>
-constexpr bool kDividesTowardZero<W, std::void_t<decltype(W::kDivTowardZero)>> = W::kDivTowardZero;
+VEMARO_SET_TRAIT(kDividesTowardZero, kDivTowardZero)
 //
 // The kernels replace every lane of A = 0 (a transparent bottom) by an
 // operand, so the division there may give anything: such lanes divide by 0
@@ -463,10 +457,7 @@ VEMARO_INLINE I quotient255(I c, I d) {
 
 // min(v, 255) of unsigned 16-bit lanes: in one step where the set has the
 // unsigned minimum (kMinU16), else 255 - (255 - v saturated at 0).
-template <class W, class = void>
-constexpr bool kMinU16 = false;
-template <class W>
-constexpr bool kMinU16<W, std::void_t<decltype(W::kMinU16)>> = W::kMinU16;
+VEMARO_SET_TRAIT(kMinU16, kMinU16)
 template <class W = V>
 inline I minUnsigned255(I v) {
     const I full = W::set16(255);
@@ -525,8 +516,8 @@ constexpr bool kVector8 =
 // The channels' composites are sums of products of non-negative numbers over
 // A, at most 1 by a few units in the last place, and A = at + Wb is at most
 // 1 too: v = f 255 + 0.5 lies in [0.5, 256) and truncates as fromFloatF would
-// clamp it (lanes of A = 0 give NaN or 0 and are replaced below). The table indices b << 8 | t are made in the
-// 16-bit lanes, both halves at once.
+// clamp it (lanes of A = 0 give NaN or 0 and are replaced below). The table
+// indices b << 8 | t are made in the 16-bit lanes, both halves at once.
 template <bool kOpaqueTop>
 VEMARO_INLINE Planes8 kernelSoft8(const Planes8& B, const Planes8& T) {
     const I z = V::zero();
@@ -574,10 +565,7 @@ inline void softOpaque8(const PF_Pixel* bottom, PF_Pixel* top, int n) {
 }
 
 // k + the pair products of a and b in one step where the set has it.
-template <class W, class = void>
-constexpr bool kDotAdds16 = false;
-template <class W>
-constexpr bool kDotAdds16<W, std::void_t<decltype(W::kDotAdds16)>> = W::kDotAdds16;
+VEMARO_SET_TRAIT(kDotAdds16, kDotAdds16)
 template <class W = V>
 inline I dotAdd16(I k, I a, I b) {
     return W::dotAdd16(k, a, b);
@@ -927,7 +915,8 @@ inline A_long rowsF(const PF_PixelFloat* bottom, PF_PixelFloat* top, A_long n) {
         if constexpr (M == BlendMode::Normal) {
             if (V::allOnesF(V::cmpeqF(T.a, one))) continue;
         }
-        if (V::allOnesF(V::cmpeqF(T.a, z))) {
+        const bool topClear = V::allOnesF(V::cmpeqF(T.a, z));
+        if (topClear) {
             // Where none of the bottom's alphas is 0 the result is the bottom
             // as it is: copied without taking it to planes and back.
             const PF_PixelFloat* src = kUniform ? bottom : bottom + i;
@@ -944,7 +933,7 @@ inline A_long rowsF(const PF_PixelFloat* bottom, PF_PixelFloat* top, A_long n) {
             }
         }
         const PlanesF B = loadF(kUniform ? bottom : bottom + i);
-        if (V::allOnesF(V::cmpeqF(T.a, z))) {
+        if (topClear) {
             const F keepTop = V::cmpeqF(B.a, z);
             storeF(dst, {selectF(keepTop, T.a, B.a), selectF(keepTop, T.r, B.r), selectF(keepTop, T.g, B.g),
                          selectF(keepTop, T.b, B.b)});
@@ -991,10 +980,7 @@ inline I clampFull16(I v) {
 
 // q + kStep where a > b (32-bit lanes, kStep 1 or -1): by a masked addition
 // where the set has one (kMaskedSteps), else by the comparison's -1.
-template <class W, class = void>
-constexpr bool kHasMaskedSteps = false;
-template <class W>
-constexpr bool kHasMaskedSteps<W, std::void_t<decltype(W::kMaskedSteps)>> = W::kMaskedSteps;
+VEMARO_SET_TRAIT(kHasMaskedSteps, kMaskedSteps)
 template <int kStep, class W = V>
 VEMARO_INLINE I stepWhereGreater(I q, I a, I b) {
     static_assert(kStep == 1 || kStep == -1);
@@ -1032,10 +1018,7 @@ struct Quotient16 {
 // exceeds y / A by less than y 2^-49.9 / A < 1 / A, and y / A lies at least
 // 1 / A below the next integer: it truncates to the floor. Lanes with A = 0
 // are taken with A = 1 (their pixels are replaced anyway).
-template <class W, class = void>
-constexpr bool kQuotientsD = false;
-template <class W>
-constexpr bool kQuotientsD<W, std::void_t<decltype(W::kQuotientsD)>> = W::kQuotientsD;
+VEMARO_SET_TRAIT(kQuotientsD, kQuotientsD)
 template <class W = V>
 struct QuotientD16 {
     using L = typename W::DL;
@@ -1221,10 +1204,7 @@ VEMARO_INLINE Planes16 kernelOpaque16(const Planes16& B, const Planes16& T) {
     return {full, mix(T.r, B.r), mix(T.g, B.g), mix(T.b, B.b)};
 }
 
-template <class W, class = void>
-constexpr bool kPixelBlends16 = false;
-template <class W>
-constexpr bool kPixelBlends16<W, std::void_t<decltype(W::kPixelBlends16)>> = W::kPixelBlends16;
+VEMARO_SET_TRAIT(kPixelBlends16, kPixelBlends16)
 // Whether every pixel of v0 and v1 has alpha 0 (kFull false) or at least full
 // (kFull true): by pixel masks where the set tests 64-bit lanes
 // (kPixelBlends16), else by word comparisons of the alpha lanes (the other
